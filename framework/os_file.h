@@ -1,0 +1,50 @@
+// A thin file layer for the platform-neutral libraries. The Win32 build is
+// the real one (CreateFileA and friends); the POSIX build serves only the
+// native sanitizer build of the tests. Paths may use '\' or '/'.
+#pragma once
+#include <stdint.h>
+
+#include "win_types.h"
+
+struct OsFile;  // opaque; one open file
+
+struct OsFileInfo {
+    DWORD attributes;  // FILE_ATTRIBUTE_* bits
+    FILETIME creation;
+    FILETIME lastAccess;
+    FILETIME lastWrite;
+    uint64_t size;
+};
+
+// Opens an existing file for reading. shareWrite: others may keep writing it.
+// Folders open too (for their times and attributes). Null on failure.
+OsFile* OsFileOpenRead(const char* path, bool shareWrite);
+// Creates or truncates a file for writing without sharing; attributes are
+// FILE_ATTRIBUTE_* bits (0 = normal). Null on failure.
+OsFile* OsFileCreate(const char* path, DWORD attributes);
+void OsFileClose(OsFile* f);
+
+// False on an error; *done (may be null) receives the bytes moved.
+bool OsFileRead(OsFile* f, void* buf, DWORD cb, DWORD* done);
+bool OsFileWrite(OsFile* f, const void* buf, DWORD cb, DWORD* done);
+bool OsFileSeek(OsFile* f, uint64_t pos);
+bool OsFileTruncateHere(OsFile* f);  // the file ends at the current position
+bool OsFileGetInfo(OsFile* f, OsFileInfo* info);
+bool OsFileSetTimes(OsFile* f, const FILETIME* creation, const FILETIME* lastAccess, const FILETIME* lastWrite);
+
+// Creates one folder; true when it exists afterwards.
+bool OsCreateFolder(const char* path);
+// True when the path names an existing folder.
+bool OsIsFolder(const char* path);
+// The current folder, without a trailing separator. False when it does not fit.
+bool OsGetCurrentFolder(char* buf, DWORD cch);
+// The separator the platform's paths use ('\' on Windows).
+char OsPathSeparator();
+
+// The current time as UTC FILETIME.
+FILETIME OsUtcNow();
+// UTC FILETIME to local calendar time, and back.
+bool OsUtcToLocal(const FILETIME* utc, SYSTEMTIME* local);
+bool OsLocalToUtc(const SYSTEMTIME* local, FILETIME* utc);
+// A value that differs between runs and calls (seeds pseudo-random numbers).
+DWORD OsRandomSeed();

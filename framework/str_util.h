@@ -1,0 +1,28 @@
+// Bounded string helpers for the fixed 8-bit buffers of the program.
+// Every helper always NUL-terminates (when cch > 0) and returns false when
+// the text had to be cut.
+#pragma once
+#include <stddef.h>
+
+template <class T, size_t N>
+constexpr size_t countof(T (&)[N]) {
+    return N;
+}
+
+// The four buffer sizes of the program, in characters.
+constexpr size_t kCchPath = 260;
+constexpr size_t kCchPath2 = 520;
+constexpr size_t kCchText = 1024;
+constexpr size_t kCchText2 = 1040;
+
+bool StrCopy(char* dst, size_t cch, const char* src);
+bool StrCat(char* dst, size_t cch, const char* src);
+#ifdef __MINGW32__
+#define STR_PRINTF_FORMAT gnu_printf  // the C99 stdio of __USE_MINGW_ANSI_STDIO
+#else
+#define STR_PRINTF_FORMAT printf
+#endif
+bool StrFmt(char* dst, size_t cch, const char* fmt, ...) __attribute__((format(STR_PRINTF_FORMAT, 3, 4)));
+
+// ASCII-only case folding: a-z compare equal to A-Z, other bytes as they are.
+int StrCmpAsciiNoCase(const char* a, const char* b);

@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# Prepares a Debian bookworm machine (as root) to build and test Vellumor Pro:
+# Debian packages, then the cross-built static libraries (libpng, libjpeg,
+# libtiff, OpenSSL, GoogleTest) in a cache folder keyed by version.
+# Idempotent: a second run checks stamps and returns in seconds.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/.." && pwd)
+cache=${VELLUMOR_DEPS:-/var/cache/vellumor-deps}
+host=i686-w64-mingw32
+jobs=$(nproc)
+
+log() { printf '[setup] %s\n' "$*"; }
+
+if [ "$(id -u)" != 0 ]; then
+    echo "setup.sh must run as root (it installs Debian packages)" >&2
+    exit 1
+fi
+
+# --- Debian packages -------------------------------------------------------
+packages=(
+    g++-mingw-w64-i686 libz-mingw-w64-dev
+    wine wine32:i386 xvfb xauth x11-utils
+    cmake make nasm pkg-config python3 zip unzip p7zip-full xz-utils
+    googletest libgtest-dev g++ zlib1g-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")
+done
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    log "adding the i386 architecture"
+    dpkg --add-architecture i386
+    missing+=(wine32:i386)
+fi
+
+# deb-src entries for the same mirrors that the machine's own sources name.
+srcfile=/etc/apt/sources.list.d/vellumor-src.sources
+srclist=/etc/apt/sources.list.d/vellumor-src.list
+need_update=0
+if [ ! -f "$srcfile" ] && [ ! -f "$srclist" ]; then
+    log "enabling deb-src for the configured mirrors"
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+        sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$srcfile"
+    elif [ -f /etc/apt/sources.list ]; then
+        grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' >"$srclist"
+    else
+        echo "no apt sources found to derive deb-src entries from" >&2
+        exit 1
+    fi
+    need_update=1
+fi
+
+if [ ${#missing[@]} -gt 0 ] || [ $need_update = 1 ]; then
+    log "apt-get update"
+    apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+    log "installing: ${missing[*]}"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# --- cross-built libraries -------------------------------------------------
+mkdir -p "$cache"
+toolchain="$top/cmake/mingw-i686.cmake"
+
+# Newest source version of a Debian source package known to apt.
+src_version() {
+    apt-cache showsrc --only-source "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -n 1
+}
+
+# Downloads the package's original tarball into $cache/src/$1 and prints its path.
+fetch_orig() {
+    local pkg=$1 dir="$cache/src/$1"
+    mkdir -p "$dir"
+    local tar
+    tar=$(ls "$dir"/*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | head -n 1 || true)
+    if [ -z "$tar" ]; then
+        # A newer security .dsc may be missing while the tarball downloads.
+        (cd "$dir" && apt-get source --download-only -qq "$pkg" >/dev/null 2>&1) || true
+        tar=$(ls "$dir"/*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | head -n 1 || true)
+    fi
+    if [ -z "$tar" ]; then
+        echo "could not download the source of $pkg" >&2
+        exit 1
+    fi
+    echo "$tar"
+}
+
+# Unpacks a tarball into a fresh build folder and prints the source folder.
+unpack() {
+    local tar=$1 work=$2
+    rm -rf "$work"
+    mkdir -p "$work"
+    tar -xf "$tar" -C "$work"
+    find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1
+}
+
+ver_png=$(src_version libpng1.6)
+ver_jpeg=$(src_version libjpeg-turbo)
+ver_tiff=$(src_version tiff)
+ver_ssl=$(src_version openssl)
+ver_gtest=$(dpkg-query -W -f='${Version}' googletest)
+for v in ver_png ver_jpeg ver_tiff ver_ssl; do
+    [ -n "${!v}" ] || { echo "apt knows no source version for $v" >&2; exit 1; }
+done
+
+png_dir="$cache/libpng-${ver_png//[:~]/_}"
+jpeg_dir="$cache/libjpeg-${ver_jpeg//[:~]/_}"
+tiff_dir="$cache/libtiff-${ver_tiff//[:~]/_}-jpeg-${ver_jpeg//[:~]/_}"
+ssl_dir="$cache/openssl-${ver_ssl//[:~]/_}"
+gtest_dir="$cache/googletest-${ver_gtest//[:~]/_}"
+
+cross_cmake() {
+    cmake -S "$1" -B "$2" -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$3" -DBUILD_SHARED_LIBS=OFF "${@:4}" >/dev/null
+    cmake --build "$2" -j "$jobs" >/dev/null
+    cmake --install "$2" >/dev/null
+}
+
+if [ ! -f "$png_dir/.done" ]; then
+    log "building libpng $ver_png"
+    src=$(unpack "$(fetch_orig libpng1.6)" "$cache/work/png")
+    (cd "$src" && ./configure --host=$host --prefix="$png_dir" --disable-shared --enable-static \
+        >/dev/null && make -j "$jobs" >/dev/null && make install >/dev/null 2>&1)
+    touch "$png_dir/.done"
+fi
+
+if [ ! -f "$jpeg_dir/.done" ]; then
+    log "building libjpeg-turbo $ver_jpeg"
+    src=$(unpack "$(fetch_orig libjpeg-turbo)" "$cache/work/jpeg")
+    cross_cmake "$src" "$cache/work/jpeg/build" "$jpeg_dir" \
+        -DWITH_JPEG8=ON -DWITH_SIMD=ON -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+        -DCMAKE_ASM_NASM_COMPILER=nasm -DCMAKE_INSTALL_LIBDIR=lib
+    touch "$jpeg_dir/.done"
+fi
+
+if [ ! -f "$tiff_dir/.done" ]; then
+    log "building libtiff $ver_tiff"
+    src=$(unpack "$(fetch_orig tiff)" "$cache/work/tiff")
+    cross_cmake "$src" "$cache/work/tiff/build" "$tiff_dir" \
+        -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF \
+        -Dzlib=ON -Djpeg=ON -Dold-jpeg=OFF -Djpeg12=OFF -Djbig=OFF -Dlzma=OFF -Dzstd=OFF \
+        -Dwebp=OFF -Dlerc=OFF -Dlibdeflate=OFF -Dpixarlog=ON \
+        -DJPEG_INCLUDE_DIR="$jpeg_dir/include" -DJPEG_LIBRARY="$jpeg_dir/lib/libjpeg.a" \
+        -DCMAKE_INSTALL_LIBDIR=lib
+    touch "$tiff_dir/.done"
+fi
+
+if [ ! -f "$ssl_dir/.done" ]; then
+    log "building OpenSSL $ver_ssl"
+    src=$(unpack "$(fetch_orig openssl)" "$cache/work/openssl")
+    (cd "$src" && ./Configure mingw no-shared no-tests --cross-compile-prefix=$host- \
+        --prefix="$ssl_dir" --libdir=lib >/dev/null && make -j "$jobs" build_libs >/dev/null 2>&1 &&
+        make install_dev >/dev/null)
+    touch "$ssl_dir/.done"
+fi
+
+if [ ! -f "$gtest_dir/.done" ]; then
+    log "building GoogleTest $ver_gtest"
+    rm -rf "$cache/work/gtest"
+    cross_cmake /usr/src/googletest "$cache/work/gtest" "$gtest_dir" -DINSTALL_GTEST=ON -DBUILD_GMOCK=OFF \
+        -DCMAKE_INSTALL_LIBDIR=lib
+    touch "$gtest_dir/.done"
+fi
+rm -rf "$cache/work"
+
+# The build reads the library locations from here.
+cat >"$cache/deps.cmake.tmp" <<EOF
+set(VP_PNG_ROOT "$png_dir")
+set(VP_JPEG_ROOT "$jpeg_dir")
+set(VP_TIFF_ROOT "$tiff_dir")
+set(VP_SSL_ROOT "$ssl_dir")
+set(VP_GTEST_ROOT "$gtest_dir")
+EOF
+mv "$cache/deps.cmake.tmp" "$cache/deps.cmake"
+log "ready ($cache)"

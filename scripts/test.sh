@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds both trees and runs
+# every test: natively under AddressSanitizer and UBSan, then the Windows
+# tree under Wine in a private prefix on a private Xvfb display.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bash "$top/scripts/build.sh"
+
+status=0
+echo "== native tests (sanitizers)"
+export VP_TEST_ROOT
+VP_TEST_ROOT=$(mktemp -d /tmp/vellumor-native.XXXXXX)
+(cd "$top/build/native" && ctest --output-on-failure -j 2) || status=1
+rm -rf "$VP_TEST_ROOT"
+
+echo "== Windows tests (Wine)"
+. "$top/scripts/wine_env.sh"
+trap vp_wine_stop EXIT
+vp_wine_start private
+(cd "$top/build/win" && ctest --output-on-failure -j 2) || status=1
+exit $status

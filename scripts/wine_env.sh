@@ -1,0 +1,43 @@
+# Sourced by the scripts that run our programs under Wine: a private Wine
+# prefix and, when asked for or when there is no display, a private Xvfb
+# display. vp_wine_start [private-display]; vp_wine_stop undoes it.
+
+vp_wine_start() {
+    local want_private=${1:-}
+    VP_RUN_DIR=$(mktemp -d /tmp/vellumor-run.XXXXXX)
+    export WINEPREFIX="$VP_RUN_DIR/prefix"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+    export WINEARCH=win32
+    export HOME="$VP_RUN_DIR/home"  # the recycle bin of Wine lives below HOME
+    export VP_TEST_ROOT="$VP_RUN_DIR/tests"
+    mkdir -p "$HOME" "$VP_TEST_ROOT"
+    VP_XVFB_PID=
+    if [ -n "$want_private" ] || [ -z "${DISPLAY:-}" ]; then
+        local n=90
+        while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        VP_XVFB_PID=$!
+        export DISPLAY=":$n"
+        local i
+        for i in $(seq 1 100); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            sleep 0.1
+        done
+    fi
+    wineboot -i >/dev/null 2>&1
+    wineserver -p >/dev/null 2>&1 || true
+}
+
+vp_wine_stop() {
+    if [ -n "${WINEPREFIX:-}" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [ -n "${VP_XVFB_PID:-}" ]; then
+        kill "$VP_XVFB_PID" 2>/dev/null || true
+        wait "$VP_XVFB_PID" 2>/dev/null || true
+    fi
+    [ -n "${VP_RUN_DIR:-}" ] && rm -rf "$VP_RUN_DIR"
+    return 0
+}
