@@ -22,7 +22,7 @@ fi
 packages=(
     g++-mingw-w64-i686 libz-mingw-w64-dev
     wine wine32:i386 xvfb xauth x11-utils
-    cmake make nasm pkg-config python3 zip unzip p7zip-full xz-utils
+    cmake make nasm pkg-config python3 zip unzip p7zip-full xz-utils dpkg-dev
     googletest libgtest-dev g++ zlib1g-dev
 )
 missing=()
@@ -97,6 +97,11 @@ unpack() {
     find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1
 }
 
+# Stale or missing package lists: refresh once.
+if [ -z "$(src_version libpng1.6)" ]; then
+    log "apt-get update (no source lists)"
+    apt-get update -qq
+fi
 ver_png=$(src_version libpng1.6)
 ver_jpeg=$(src_version libjpeg-turbo)
 ver_tiff=$(src_version tiff)

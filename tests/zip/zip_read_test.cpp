@@ -271,3 +271,22 @@ TEST(ZipRead, OwnArchivesRoundTripWithFoldersAndEmptyFiles) {
     EXPECT_EQ(out, "folder/\n");
     CheckAgainstSources(dir, archive, "pw", files);
 }
+
+// Unix times past 2038 do not fit a signed 32-bit field: they read back as written.
+TEST(ZipRead, TimesPast2038ReadBackUnsigned) {
+    std::string dir = MakeTestDir("read-future");
+    const unsigned kYear2100 = 4102444800u;
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "future.txt"), "from the future"));
+    std::string out;
+    ASSERT_EQ(RunPeer(dir, "touch -m -d @" + std::to_string(kYear2100) + " future.txt", &out), 0) << out;
+    std::string archive = PathJoin(dir, "a.zip");
+    ZipHandle* w = ZipCreate(archive.c_str(), nullptr);
+    ASSERT_EQ(ZipAddFile(w, "future.txt", PathJoin(dir, "future.txt").c_str()), kZipOk);
+    ASSERT_EQ(ZipClose(w), kZipOk);
+    ZipHandle* zip = UnzipOpen(archive.c_str(), nullptr);
+    ASSERT_NE(zip, nullptr);
+    ZipItem item;
+    ASSERT_EQ(UnzipGetItem(zip, 0, &item), kZipOk);
+    EXPECT_EQ(UnixOf(item.lastWrite), (long long)kYear2100);
+    UnzipClose(zip);
+}
