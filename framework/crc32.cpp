@@ -4,7 +4,6 @@
 
 #include <string.h>
 
-
 static uint32_t Reflect(uint32_t v, int bits) {
     uint32_t r = 0;
     for (int i = 0; i < bits; i++, v >>= 1)

@@ -3,6 +3,7 @@
 // never run anything on an element; an owner of pointers frees them itself.
 #pragma once
 #include <stddef.h>
+
 #include <type_traits>
 
 // Exchanges two 32-bit integers.
@@ -11,10 +12,10 @@ void SwapInts(int* a, int* b);
 // The untyped array; CDynArray<T> below is the typed front.
 // Invariants: 0 <= count <= capacity; data is null exactly when capacity is 0.
 struct CDynArrayBase {
-    int count = 0;          // elements in use
-    void* data = nullptr;   // malloc'd block of capacity elements
-    int growStep = -1;      // -1 doubles (first block 16); > 0 adds that many
-    int capacity = 0;       // elements the block holds
+    int count = 0;         // elements in use
+    void* data = nullptr;  // malloc'd block of capacity elements
+    int growStep = -1;     // -1 doubles (first block 16); > 0 adds that many
+    int capacity = 0;      // elements the block holds
 
     CDynArrayBase() = default;
     CDynArrayBase(const CDynArrayBase&) = delete;

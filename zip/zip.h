@@ -36,13 +36,13 @@ struct ZipHandle {
 
 // One entry as the reader reports it.
 struct ZipItem {
-    int32_t index;          // position in the directory; the entry count for index -1
-    char name[260];         // sanitised name, '/' or '\' as stored
-    uint32_t attributes;    // FILE_ATTRIBUTE_ READONLY/HIDDEN/SYSTEM/DIRECTORY/ARCHIVE
-    FILETIME lastAccess;    // UTC
-    FILETIME creation;      // UTC
-    FILETIME lastWrite;     // UTC
-    uint32_t compressedSize;    // stored bytes, including a 12-byte encryption header
+    int32_t index;            // position in the directory; the entry count for index -1
+    char name[260];           // sanitised name, '/' or '\' as stored
+    uint32_t attributes;      // FILE_ATTRIBUTE_ READONLY/HIDDEN/SYSTEM/DIRECTORY/ARCHIVE
+    FILETIME lastAccess;      // UTC
+    FILETIME creation;        // UTC
+    FILETIME lastWrite;       // UTC
+    uint32_t compressedSize;  // stored bytes, including a 12-byte encryption header
     uint32_t uncompressedSize;
 };
 

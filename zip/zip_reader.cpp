@@ -549,6 +549,11 @@ static bool CreateFoldersOf(char* path) {
     return ok;
 }
 
+// A time the entry did not give (an invalid DOS date) is left as the system sets it.
+static const FILETIME* SetTime(const FILETIME* ft) {
+    return ft->dwLowDateTime || ft->dwHighDateTime ? ft : nullptr;
+}
+
 uint32_t CZipReader::ItemToFile(int index, const char* outName) {
     CloseEntry();
     if (index < 0 || index >= count_ || !outName || !*outName || IsUnsafeName(outName))
@@ -596,7 +601,7 @@ uint32_t CZipReader::ItemToFile(int index, const char* outName) {
             break;
         }
         if (r == kReadEnd) {
-            OsFileSetTimes(out, &item.creation, &item.lastAccess, &item.lastWrite);
+            OsFileSetTimes(out, SetTime(&item.creation), SetTime(&item.lastAccess), SetTime(&item.lastWrite));
             break;
         }
         if (r != kReadMore) {

@@ -5,7 +5,6 @@
 // checked against the directory and the file before it is used.
 #pragma once
 #include <stdint.h>
-
 #include <zlib.h>
 
 #include "../framework/os_file.h"
@@ -59,10 +58,10 @@ class CZipReader {
     char baseDir_[260] = {};
 
     int count_ = 0;
-    uint64_t prefix_ = 0;       // bytes before the archive proper
+    uint64_t prefix_ = 0;  // bytes before the archive proper
     uint32_t dirOffset_ = 0, dirSize_ = 0;
-    int curIndex_ = -1;         // -1: no current entry
-    uint64_t curDirPos_ = 0;    // relative to the prefix
+    int curIndex_ = -1;       // -1: no current entry
+    uint64_t curDirPos_ = 0;  // relative to the prefix
     Central cur_ = {};
 
     ZipItem lastItem_ = {};
@@ -72,7 +71,7 @@ class CZipReader {
     int openIndex_ = -1;
     uint8_t* input_ = nullptr;  // 16 KB
     uint32_t inputPos_ = 0, inputAvail_ = 0;
-    uint64_t dataPos_ = 0;      // absolute file position of the next compressed byte
+    uint64_t dataPos_ = 0;  // absolute file position of the next compressed byte
     uint32_t compLeft_ = 0, outLeft_ = 0;
     uint32_t expectedCrc_ = 0, runningCrc_ = 0;
     uint16_t openMethod_ = 0;

@@ -3,7 +3,6 @@
 // descriptor) and writes the central directory and end record at Close.
 #pragma once
 #include <stdint.h>
-
 #include <zlib.h>
 
 #include "../framework/dyn_array.h"
@@ -50,12 +49,12 @@ class CZipWriter {
 
     char* password_ = nullptr;
     OsFile* file_ = nullptr;
-    uint32_t pos_ = 0;            // where the next byte goes
+    uint32_t pos_ = 0;  // where the next byte goes
     CDynArray<ZipEntryRecord> entries_;
     bool deflateReady_ = false;
     z_stream deflate_ = {};
     ZipKeys keys_ = {};
-    CDynArray<uint8_t> scratch_;  // data copied here to be encrypted
-    uint8_t* transfer_ = nullptr; // 2 x 16 KB: source block and compressed block
-    uint32_t dataWritten_ = 0;    // data bytes of the current entry
+    CDynArray<uint8_t> scratch_;   // data copied here to be encrypted
+    uint8_t* transfer_ = nullptr;  // 2 x 16 KB: source block and compressed block
+    uint32_t dataWritten_ = 0;     // data bytes of the current entry
 };

@@ -1,7 +1,8 @@
+#include "framework/crc32.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "framework/crc32.h"
 #include "support/test_support.h"
 
 TEST(Crc32, KnownValues) {

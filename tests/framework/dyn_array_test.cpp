@@ -1,8 +1,8 @@
+#include "framework/dyn_array.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "framework/dyn_array.h"
 
 static int CompareInt(const int* a, const int* b) {
     return *a < *b ? -1 : *a > *b ? 1 : 0;

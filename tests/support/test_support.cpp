@@ -150,8 +150,9 @@ std::string RandomBytes(size_t n, unsigned seed) {
 }
 
 std::string TextLikeBytes(size_t n, unsigned seed) {
-    static const char* const kWords[] = {"gOpt.", "Capture", "Delay", "Path", "=", "1", "0", "C:\\Users\\",
-                                         "Images", ".png", "true", "false", "Width", "Height", "\r\n", " "};
+    static const char* const kWords[] = {"gOpt.", "Capture",     "Delay",  "Path", "=",    "1",
+                                         "0",     "C:\\Users\\", "Images", ".png", "true", "false",
+                                         "Width", "Height",      "\r\n",   " "};
     std::string s;
     std::string r = RandomBytes(n, seed);
     for (size_t i = 0; s.size() < n; i++)

@@ -14,9 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::set<uint32_t> kKnownCodes = {kZipOk,           kZipErrOpenFile, kZipErrWrite,       kZipErrNotFound,
-                                        kZipMoreData,     kZipErrLocalHeader, kZipErrLocalExtra, kZipErrPassword,
-                                        kZipErrArgument,  kZipErrData};
+const std::set<uint32_t> kKnownCodes = {kZipOk,          kZipErrOpenFile,    kZipErrWrite,      kZipErrNotFound,
+                                        kZipMoreData,    kZipErrLocalHeader, kZipErrLocalExtra, kZipErrPassword,
+                                        kZipErrArgument, kZipErrData};
 
 // Runs every reader call over every entry of an archive; counts the entries
 // extracted. Fails the test on an undocumented code.
@@ -143,8 +143,9 @@ TEST(ZipHostile, DamagedHeadersGiveCodes) {
 
     // A name longer than the 260-character buffer (our writer refuses to make one).
     std::string out;
-    ASSERT_EQ(RunPeer(dir, "/usr/bin/python3 -c \"import zipfile; z = zipfile.ZipFile('long.zip', 'w'); "
-                           "z.writestr('n' * 300, 'x'); z.writestr('short.txt', 'y'); z.close()\"",
+    ASSERT_EQ(RunPeer(dir,
+                      "/usr/bin/python3 -c \"import zipfile; z = zipfile.ZipFile('long.zip', 'w'); "
+                      "z.writestr('n' * 300, 'x'); z.writestr('short.txt', 'y'); z.close()\"",
                       &out),
               0)
         << out;
@@ -287,8 +288,9 @@ TEST(ZipHostile, RandomDamageNeverCrashes) {
             std::string s = base;
             int flips = 1 + (unsigned char)noise[iter * 9] % 4;
             for (int k = 0; k < flips; k++) {
-                size_t at = (((unsigned char)noise[iter * 9 + 1 + 2 * k] << 8) | (unsigned char)noise[iter * 9 + 2 + 2 * k]) %
-                            s.size();
+                size_t at =
+                    (((unsigned char)noise[iter * 9 + 1 + 2 * k] << 8) | (unsigned char)noise[iter * 9 + 2 + 2 * k]) %
+                    s.size();
                 s[at] = noise[iter * 9 + 8 - k];
             }
             WriteFileBytes(path, s);

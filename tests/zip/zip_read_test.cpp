@@ -74,8 +74,9 @@ TEST(ZipRead, InfoZipArchives) {
     std::vector<SourceFile> files;
     std::string dir = InfoZipDir("read-infozip", &files);
     std::string out;
-    ASSERT_EQ(RunPeer(dir, "cd src && zip -qr -8 ../deflated.zip . && zip -qr -0 ../stored.zip . && "
-                           "zip -qr -P 'secret pw' ../encrypted.zip . && zip -qr -0 -P 'secret pw' ../encstored.zip .",
+    ASSERT_EQ(RunPeer(dir,
+                      "cd src && zip -qr -8 ../deflated.zip . && zip -qr -0 ../stored.zip . && "
+                      "zip -qr -P 'secret pw' ../encrypted.zip . && zip -qr -0 -P 'secret pw' ../encstored.zip .",
                       &out),
               0)
         << out;
@@ -144,9 +145,9 @@ TEST(ZipRead, PythonArchivesWithCommentPrefixAndOddNames) {
             ASSERT_EQ(UnzipGetItem(zip, i, &item), kZipOk) << i;
             names.push_back(item.name);
         }
-        EXPECT_EQ(names, (std::vector<std::string>{"deflated.txt", "stored.bin", "readonly.txt", "writable.txt",
-                                                   "x.txt", "etc/y", "b", "../b", "..\\evil5.txt", "..\\evil6.txt",
-                                                   "evil7.txt"}));
+        EXPECT_EQ(names,
+                  (std::vector<std::string>{"deflated.txt", "stored.bin", "readonly.txt", "writable.txt", "x.txt",
+                                            "etc/y", "b", "../b", "..\\evil5.txt", "..\\evil6.txt", "evil7.txt"}));
         std::string data;
         ASSERT_EQ(ReadEntry(zip, 0, &data), kZipOk);
         EXPECT_EQ(data.size(), 4800u);

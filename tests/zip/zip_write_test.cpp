@@ -110,8 +110,8 @@ void CheckWithPeers(const Written& w, const char* password) {
             EXPECT_EQ(e["lflags"], "9");
             EXPECT_EQ(e["lcrc"], "00000000");
             EXPECT_EQ(e["desc"].substr(0, 8), "504b0708");
-            EXPECT_EQ(e["desc"].substr(8, 8), e["crc"].substr(6, 2) + e["crc"].substr(4, 2) + e["crc"].substr(2, 2) +
-                                                  e["crc"].substr(0, 2));
+            EXPECT_EQ(e["desc"].substr(8, 8),
+                      e["crc"].substr(6, 2) + e["crc"].substr(4, 2) + e["crc"].substr(2, 2) + e["crc"].substr(0, 2));
             if (stored) {
                 EXPECT_EQ(std::stoul(e["csize"]), std::stoul(e["usize"]) + 12);
             }
