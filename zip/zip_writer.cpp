@@ -270,17 +270,22 @@ static void PutTimestampExtra(uint8_t* p, bool local, const uint32_t times[3]) {
     }
 }
 
-bool CZipWriter::WriteLocalHeader(const Entry* e, const uint8_t* localExtra) {
-    uint8_t h[kZipLocalHeaderLen];
-    uint8_t* p = ZipPut32(h, kZipSigLocal);
+// The fields that the local header and the central record share, from
+// "version needed" to the uncompressed size.
+static uint8_t* PutSharedFields(uint8_t* p, const ZipEntryRecord* e, uint16_t flags) {
     p = ZipPut16(p, e->versionNeeded);
-    p = ZipPut16(p, e->localFlags);
+    p = ZipPut16(p, flags);
     p = ZipPut16(p, e->method);
     p = ZipPut16(p, e->dosTime);
     p = ZipPut16(p, e->dosDate);
     p = ZipPut32(p, e->crc);
     p = ZipPut32(p, e->compressedSize);
-    p = ZipPut32(p, e->uncompressedSize);
+    return ZipPut32(p, e->uncompressedSize);
+}
+
+bool CZipWriter::WriteLocalHeader(const Entry* e, const uint8_t* localExtra) {
+    uint8_t h[kZipLocalHeaderLen];
+    uint8_t* p = PutSharedFields(ZipPut32(h, kZipSigLocal), e, e->localFlags);
     p = ZipPut16(p, e->nameLen);
     ZipPut16(p, e->localExtraLen);
     if (!WriteRaw(h, sizeof h))
@@ -399,16 +404,8 @@ uint32_t CZipWriter::Close() {
     for (int i = 0; i < entries_.count && ok; i++) {
         const Entry* e = entries_.At(i);
         uint8_t h[kZipCentralHeaderLen];
-        uint8_t* p = ZipPut32(h, kZipSigCentral);
-        p = ZipPut16(p, e->versionMadeBy);
-        p = ZipPut16(p, e->versionNeeded);
-        p = ZipPut16(p, e->flags);
-        p = ZipPut16(p, e->method);
-        p = ZipPut16(p, e->dosTime);
-        p = ZipPut16(p, e->dosDate);
-        p = ZipPut32(p, e->crc);
-        p = ZipPut32(p, e->compressedSize);
-        p = ZipPut32(p, e->uncompressedSize);
+        uint8_t* p = ZipPut16(ZipPut32(h, kZipSigCentral), e->versionMadeBy);
+        p = PutSharedFields(p, e, e->flags);
         p = ZipPut16(p, e->nameLen);
         p = ZipPut16(p, e->centralExtraLen);
         p = ZipPut16(p, e->commentLen);

@@ -37,7 +37,7 @@ static std::string TestRootUnix() {
     return root;
 }
 
-static std::string FromUnix(const std::string& unixPath) {
+std::string PathOfUnix(const std::string& unixPath) {
 #ifdef _WIN32
     return "Z:" + unixPath;
 #else
@@ -66,7 +66,7 @@ std::string MakeTestDir(const char* name) {
 #else
     std::string unique = std::to_string(getpid()) + "-" + std::to_string(++counter);
 #endif
-    std::string dir = FromUnix(TestRootUnix() + "/" + name + "-" + unique);
+    std::string dir = PathOfUnix(TestRootUnix() + "/" + name + "-" + unique);
     std::error_code ec;
     fs::remove_all(dir, ec);
     fs::create_directories(dir, ec);
@@ -99,7 +99,7 @@ int RunPeer(const std::string& dir, const std::string& command, std::string* out
     // The script and its output stay out of dir, which may be archived.
     std::string peers = TestRootUnix() + "/.peers";
     std::error_code ec;
-    fs::create_directories(FromUnix(peers), ec);
+    fs::create_directories(PathOfUnix(peers), ec);
 #ifdef _WIN32
     std::string base = peers + "/" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
 #else
@@ -107,7 +107,7 @@ int RunPeer(const std::string& dir, const std::string& command, std::string* out
 #endif
     std::string script = "cd '" + UnixPathOf(dir) + "' || exit 127\n(\n" + command + "\n) >'" + base +
                          ".out' 2>&1\necho $? >'" + base + ".rc.tmp'\nmv '" + base + ".rc.tmp' '" + base + ".rc'\n";
-    if (!WriteFileBytes(FromUnix(base + ".sh"), script))
+    if (!WriteFileBytes(PathOfUnix(base + ".sh"), script))
         return -1;
 #ifdef _WIN32
     std::string cmd = "/bin/sh " + base + ".sh";
@@ -120,7 +120,7 @@ int RunPeer(const std::string& dir, const std::string& command, std::string* out
     CloseHandle(pi.hProcess);
     std::string rcText;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
-    while (!ReadFileBytes(FromUnix(base + ".rc"), &rcText)) {
+    while (!ReadFileBytes(PathOfUnix(base + ".rc"), &rcText)) {
         if (std::chrono::steady_clock::now() > deadline)
             return -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -133,7 +133,7 @@ int RunPeer(const std::string& dir, const std::string& command, std::string* out
         return -1;
 #endif
     if (output)
-        ReadFileBytes(FromUnix(base + ".out"), output);
+        ReadFileBytes(PathOfUnix(base + ".out"), output);
     return atoi(rcText.c_str());
 }
 

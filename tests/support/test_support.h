@@ -7,8 +7,9 @@
 // A new empty folder for one test below the run's test root. Under Wine the
 // path is a Windows path on drive Z: (forward slashes).
 std::string MakeTestDir(const char* name);
-// The Linux path of a path that MakeTestDir or PathJoin gave.
+// The Linux path of a path that MakeTestDir or PathJoin gave, and back.
 std::string UnixPathOf(const std::string& path);
+std::string PathOfUnix(const std::string& unixPath);
 std::string PathJoin(const std::string& dir, const std::string& name);
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
