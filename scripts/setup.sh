@@ -24,6 +24,7 @@ packages=(
     wine wine32:i386 xvfb xauth x11-utils
     cmake make nasm pkg-config python3 zip unzip p7zip-full xz-utils dpkg-dev
     googletest libgtest-dev g++ zlib1g-dev
+    imagemagick python3-pil python3-numpy netpbm
 )
 missing=()
 for p in "${packages[@]}"; do
