@@ -6,4 +6,8 @@ bash "$top/scripts/build.sh" >/dev/null
 . "$top/scripts/wine_env.sh"
 trap vp_wine_stop EXIT
 vp_wine_start private
-wine "$top/build/win/bench/zip_bench.exe"
+build=${VP_BUILD_DIR:-$top/build}
+for b in "$build"/win/bench/*_bench.exe; do
+    echo "== $(basename "$b")"
+    wine "$b"
+done

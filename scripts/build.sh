@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds both trees: build/win (32-bit Windows, MinGW-w64) and build/native
-# (the platform-neutral libraries with sanitizers). Set-up runs first.
+# (the platform-neutral libraries with sanitizers), or below $VP_BUILD_DIR.
+# Set-up runs first.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 if [ "$(id -u)" = 0 ]; then
@@ -12,7 +13,8 @@ else
     exit 1
 fi
 jobs=$(nproc)
-cmake -S "$top" -B "$top/build/win" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$top/build/win" -j "$jobs"
-cmake -S "$top" -B "$top/build/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$top/build/native" -j "$jobs"
+build=${VP_BUILD_DIR:-$top/build}
+cmake -S "$top" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
+cmake --build "$build/win" -j "$jobs"
+cmake -S "$top" -B "$build/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build/native" -j "$jobs"

@@ -5,17 +5,18 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/build.sh"
+build=${VP_BUILD_DIR:-$top/build}
 
 status=0
 echo "== native tests (sanitizers)"
 export VP_TEST_ROOT
 VP_TEST_ROOT=$(mktemp -d /tmp/vellumor-native.XXXXXX)
-(cd "$top/build/native" && ctest --output-on-failure -j 2) || status=1
+(cd "$build/native" && ctest --output-on-failure -j 2) || status=1
 rm -rf "$VP_TEST_ROOT"
 
 echo "== Windows tests (Wine)"
 . "$top/scripts/wine_env.sh"
 trap vp_wine_stop EXIT
 vp_wine_start private
-(cd "$top/build/win" && ctest --output-on-failure -j 2) || status=1
+(cd "$build/win" && ctest --output-on-failure -j 2) || status=1
 exit $status

@@ -14,7 +14,7 @@ vp_wine_start() {
     mkdir -p "$HOME" "$VP_TEST_ROOT"
     VP_XVFB_PID=
     if [ -n "$want_private" ] || [ -z "${DISPLAY:-}" ]; then
-        local n=90
+        local n=${VP_DISPLAY_BASE:-90}
         while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
         Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
         VP_XVFB_PID=$!
