@@ -22,6 +22,10 @@ OsFile* OsFileOpenRead(const char* path, bool shareWrite);
 // Creates or truncates a file for writing without sharing; attributes are
 // FILE_ATTRIBUTE_* bits (0 = normal). Null on failure.
 OsFile* OsFileCreate(const char* path, DWORD attributes);
+// Opens a file for reading and writing, sharing reads and writes with
+// others; normal attributes. append: opens or creates it and moves to its
+// end; else creates or truncates it. Null on failure.
+OsFile* OsFileOpenWrite(const char* path, bool append);
 void OsFileClose(OsFile* f);
 
 // False on an error; *done (may be null) receives the bytes moved.
@@ -34,6 +38,9 @@ bool OsFileSetTimes(OsFile* f, const FILETIME* creation, const FILETIME* lastAcc
 
 // Creates one folder; true when it exists afterwards.
 bool OsCreateFolder(const char* path);
+// Moves a file onto a path, replacing a file there, and flushes the move.
+// False when it could not be moved; the target is then as it was.
+bool OsMoveReplace(const char* from, const char* to);
 // True when the path names an existing folder.
 bool OsIsFolder(const char* path);
 // The current folder, without a trailing separator. False when it does not fit.

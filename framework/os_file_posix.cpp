@@ -2,6 +2,7 @@
 // build only: '\' in paths is taken as '/', attributes map to mode bits.
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -63,6 +64,17 @@ OsFile* OsFileCreate(const char* path, DWORD attributes) {
         return nullptr;
     mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
     return Wrap(open(UnixPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode));
+}
+
+OsFile* OsFileOpenWrite(const char* path, bool append) {
+    if (!path)
+        return nullptr;
+    int fd = open(UnixPath(path).c_str(), O_RDWR | O_CREAT | (append ? 0 : O_TRUNC), 0644);
+    if (fd >= 0 && append && lseek(fd, 0, SEEK_END) < 0) {
+        close(fd);
+        fd = -1;
+    }
+    return Wrap(fd);
 }
 
 void OsFileClose(OsFile* f) {
@@ -135,6 +147,10 @@ bool OsCreateFolder(const char* path) {
     if (mkdir(UnixPath(path).c_str(), 0755) == 0)
         return true;
     return errno == EEXIST && OsIsFolder(path);
+}
+
+bool OsMoveReplace(const char* from, const char* to) {
+    return from && to && rename(UnixPath(from).c_str(), UnixPath(to).c_str()) == 0;
 }
 
 bool OsIsFolder(const char* path) {

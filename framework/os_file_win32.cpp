@@ -30,6 +30,22 @@ OsFile* OsFileCreate(const char* path, DWORD attributes) {
     return Wrap(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
 }
 
+OsFile* OsFileOpenWrite(const char* path, bool append) {
+    if (!path)
+        return nullptr;
+    HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE && append) {
+        LARGE_INTEGER zero;
+        zero.QuadPart = 0;
+        if (!SetFilePointerEx(h, zero, nullptr, FILE_END)) {
+            CloseHandle(h);
+            return nullptr;
+        }
+    }
+    return Wrap(h);
+}
+
 void OsFileClose(OsFile* f) {
     if (!f)
         return;
@@ -85,6 +101,10 @@ bool OsCreateFolder(const char* path) {
     if (CreateDirectoryA(path, nullptr))
         return true;
     return OsIsFolder(path);
+}
+
+bool OsMoveReplace(const char* from, const char* to) {
+    return from && to && MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 bool OsIsFolder(const char* path) {
