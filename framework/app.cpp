@@ -1,0 +1,545 @@
+// The application object: start-up (Init), frame list and lookups, modal
+// dialogs, dialog preparation, the manual, and the shutdown.
+#include "app.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "app_window.h"
+#include "crc32.h"
+#include "data_folders.h"
+#include "data_path_wait.h"
+#include "dialog_util.h"
+#include "file_finder.h"
+#include "framework_messages.h"
+#include "instance_window.h"
+#include "message_box.h"
+#include "monitors.h"
+#include "record_file.h"
+#include "shell_util.h"
+#include "str_util.h"
+
+CApp gApp;
+
+static const char kAppRecordName[] = "(Mox)App";
+
+static void DefaultRecord(AppRecord* r) {
+    memset(r, 0, sizeof *r);
+    r->colorMode = 255;
+    r->colors[0] = 0xEE6E18;
+    r->colors[2] = 0x55ADFF;
+}
+
+CApp::CApp() {
+    DefaultRecord(&record);
+    BuildCrcTable();
+}
+
+CApp::~CApp() {
+    CloseAll();
+    if (broadcastRestart && instanceMessage)
+        PostMessageA(HWND_BROADCAST, instanceMessage, MoxMSG_RESTART, (LPARAM)productCrc);
+    if (restartMode != 0 && modulePath[0]) {
+        const char* verb = (restartMode == 2 && osCode >= 600) ? "runas" : nullptr;
+        ShellExecuteA(nullptr, verb, modulePath, restartParams[0] ? restartParams : nullptr, nullptr, SW_SHOWNORMAL);
+    }
+    for (int i = 0; i < fonts_.count; i++)
+        DeleteObject(fonts_.At(i)->font);
+    fonts_.RemoveAll();
+    FreeSwitches(&switches);
+}
+
+const char* CApp::Text(WORD id, int slot) const {
+    const char* t = strings.Get(id, slot);
+    return t ? t : "";
+}
+
+// The version numbers of the program file's version resource (0 when it has none).
+static void ReadVersion(const char* path, int* major, int* minor, int* build) {
+    DWORD handle = 0;
+    DWORD cb = GetFileVersionInfoSizeA(path, &handle);
+    if (cb == 0)
+        return;
+    void* block = malloc(cb);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT len = 0;
+    if (block && GetFileVersionInfoA(path, 0, cb, block) && VerQueryValueA(block, "\\", (void**)&info, &len) && info &&
+        len >= sizeof *info) {
+        *major = HIWORD(info->dwFileVersionMS);
+        *minor = LOWORD(info->dwFileVersionMS);
+        *build = HIWORD(info->dwFileVersionLS);
+    }
+    free(block);
+}
+
+static bool OsAtLeast(DWORD major, DWORD minor) {
+    OSVERSIONINFOEXA v;
+    memset(&v, 0, sizeof v);
+    v.dwOSVersionInfoSize = sizeof v;
+    v.dwMajorVersion = major;
+    v.dwMinorVersion = minor;
+    DWORDLONG mask = VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+    return VerifyVersionInfoA(&v, VER_MAJORVERSION | VER_MINORVERSION, mask) != FALSE;
+}
+
+static int OsCode() {
+    if (OsAtLeast(10, 0))
+        return 630;
+    if (OsAtLeast(6, 2))
+        return 620;
+    if (OsAtLeast(6, 1))
+        return 610;
+    if (OsAtLeast(6, 0))
+        return 600;
+    return 510;
+}
+
+int CApp::Init(HINSTANCE inst, WORD textId, TextRecord* appTable, bool allowSeveral, int formatVersion,
+               const char* cmdLine, int showCmd) {
+    instance = inst;
+    productTextId = textId;
+    StrCopy(commandLine, countof(commandLine), cmdLine ? cmdLine : "");
+    int code = InitSteps(appTable, allowSeveral, formatVersion, showCmd);
+    switch (code) {
+        case 0:
+        case kMoxErrHandedOver:
+        case kMoxErrDataFolder:  // its own message was shown, or the user cancelled
+            break;
+        default:
+            ShowInitError(code);
+            break;
+    }
+    return code;
+}
+
+void CApp::ShowInitError(int code) {
+    AppMessageBox(nullptr, productName, Text(0xF003, 0), 0x111, 0, code);
+}
+
+int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, int showCmd) {
+    // Per-monitor DPI awareness, when the system has it.
+    HMODULE user32 = GetModuleHandleA("user32");
+    typedef BOOL(WINAPI * SetAwarenessFn)(HANDLE);
+    SetAwarenessFn setAwareness =
+        user32 ? (SetAwarenessFn)(void*)GetProcAddress(user32, "SetProcessDpiAwarenessContext") : nullptr;
+    if (setAwareness) {
+        getDpiForWindow = (UINT(WINAPI*)(HWND))(void*)GetProcAddress(user32, "GetDpiForWindow");
+        setAwareness((HANDLE)(INT_PTR)-4);
+    }
+
+    strings.SetAppTable(0, appTable);
+    StrCopy(productName, countof(productName), Text(productTextId, 0));
+    processId = GetCurrentProcessId();
+    instanceMessage = RegisterWindowMessageA("MoxMSG_MoxCONTROL");
+    productCrc = Crc32(productName, -1);
+    RefreshMonitors();
+    doubleClickTime = (int)GetDoubleClickTime();
+
+    startMinimised = showCmd != SW_SHOWNORMAL && showCmd != SW_SHOW && showCmd != SW_SHOWDEFAULT;
+    CmdLineFlags flags = {false, false};
+    int waitMode = ParseCommandLine(&switches, commandLine, &flags);
+    autostart = flags.autostart;
+    startMinimised = startMinimised || flags.startMinimized;
+
+    if (!GetModuleFileNameA(nullptr, modulePath, countof(modulePath)))
+        modulePath[0] = '\0';
+    ReadVersion(modulePath, &versionMajor, &versionMinor, &versionBuild);
+
+    // A second start hands over before it reads or writes any file of the
+    // running instance (the command record, the first-run copy, a restore).
+    int code = HandOver(waitMode, allowSeveral);
+    if (code)
+        return code;
+
+    if (ReadInstallSettings(productName, installSettings) < kCbInstallSettings)
+        return kMoxErrInstallSettings;
+    code = PrepareDataFolders(waitMode);
+    if (code)
+        return code;
+    CopyInitFolder();
+    ReadAppRecord(formatVersion);
+    WriteRecordFile("(Mox)Cmd", -1, commandLine, (int)strlen(commandLine) + 1, 0);
+
+    if (!CommonControlsAbove470())
+        return kMoxErrCommonControls;
+    INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFFFF};
+    InitCommonControlsEx(&icc);
+
+    WNDCLASSA wc;
+    memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = PhantomWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIdiProgram));
+    wc.lpszClassName = "MoxPhantom";
+    RegisterClassA(&wc);
+    instanceWindow = CreateWindowExA(WS_EX_TOOLWINDOW, "MoxPhantom", productName, WS_POPUP, 0, 0, 0, 0, nullptr,
+                                     nullptr, instance, nullptr);
+    toolTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, nullptr, nullptr,
+                              instance, nullptr);
+    if (toolTip)
+        SetWindowPos(toolTip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    icon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(kIdiProgram), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
+    return 0;
+}
+
+int CApp::HandOver(int waitMode, bool allowSeveral) {
+    taskbarMessage = RegisterWindowMessageA("TaskbarCreated");
+    HMODULE user32 = GetModuleHandleA("user32");
+    typedef BOOL(WINAPI * FilterFn)(UINT, DWORD);
+    FilterFn filter = user32 ? (FilterFn)(void*)GetProcAddress(user32, "ChangeWindowMessageFilter") : nullptr;
+    if (filter) {
+        filter(taskbarMessage, 1);
+        filter(instanceMessage, 1);
+    }
+    osCode = OsCode();
+    typedef BOOL(WINAPI * Wow64Fn)(HANDLE, PBOOL);
+    Wow64Fn isWow64 = (Wow64Fn)(void*)GetProcAddress(GetModuleHandleA("kernel32"), "IsWow64Process");
+    BOOL wow = FALSE;
+    wow64 = isWow64 && isWow64(GetCurrentProcess(), &wow) && wow;
+
+    if (allowSeveral && waitMode != -1)
+        return 0;
+    if (FindPhantomWindow(productName)) {
+        PostMessageA(HWND_BROADCAST, instanceMessage, waitMode == -1 ? MoxMSG_QUIT : MoxMSG_SECONDSTART,
+                     (LPARAM)productCrc);
+        handedOver = true;
+        return kMoxErrHandedOver;
+    }
+    if (waitMode == -1) {
+        handedOver = true;
+        return kMoxErrHandedOver;
+    }
+    return 0;
+}
+
+int CApp::PrepareDataFolders(int waitMode) {
+    if (!DeriveDataFolders(installSettings, productName, gUserDataFolder, gCommonDataFolder)) {
+        AppMessageBox(nullptr, productName, Text(0xF008, 0), 0x111, 0, gUserDataFolder);
+        return kMoxErrDataFolder;
+    }
+    char tip[260], menuText[260];
+    StrFmt(tip, countof(tip), "%s: %s", productName, Text(0xF008, 1));
+    StrFmt(menuText, countof(menuText), Text(0xF008, 2), productName);
+    const char* folders[2] = {gUserDataFolder, gCommonDataFolder};
+    int count = _stricmp(gUserDataFolder, gCommonDataFolder) == 0 ? 1 : 2;
+    for (int i = 0; i < count; i++) {
+        CDataPathWait waiter(instance);
+        int r = waiter.Wait(folders[i], waitMode == 1 ? -1 : 1, kIdiProgram, tip, menuText);
+        if (r == 1)
+            return kMoxErrDataFolder;
+        if (r != 0 || TestDataFolderWrite(folders[i]) != 0) {
+            AppMessageBox(nullptr, productName, Text(0xF008, 0), 0x111, 0, folders[i]);
+            return kMoxErrDataFolder;
+        }
+    }
+    return 0;
+}
+
+// First run: the install folder's "Init" files seed a new data folder,
+// never overwriting a file that is there.
+void CApp::CopyInitFolder() {
+    char recordPath[kCchPath];
+    if (!RecordFilePath(kAppRecordName, -1, recordPath, countof(recordPath), 0) ||
+        GetFileAttributesA(recordPath) != INVALID_FILE_ATTRIBUTES)
+        return;
+    char installFolder[kCchPath], initFolder[kCchPath];
+    InstallSettingsText(installSettings, kInstallFolder, installFolder, countof(installFolder));
+    if (!installFolder[0] || !StrFmt(initFolder, countof(initFolder), "%s\\Init", installFolder))
+        return;
+    CFileFinder finder;
+    int found = finder.Search(initFolder, "*.*");
+    size_t rootLen = strlen(initFolder);
+    for (int i = 0; i < found && i < finder.FileCount(); i++) {
+        const char* src = finder.File(i);
+        char dst[kCchPath];
+        if (_strnicmp(src, initFolder, rootLen) != 0 ||
+            !StrFmt(dst, countof(dst), "%s%s", gUserDataFolder, src + rootLen))
+            continue;
+        char folder[kCchPath];
+        StrCopy(folder, countof(folder), dst);
+        char* slash = strrchr(folder, '\\');
+        if (slash) {
+            *slash = '\0';
+            CDataPathWait::CreateFolderPath(folder);
+        }
+        CopyFileA(src, dst, TRUE);
+    }
+}
+
+void CApp::ReadAppRecord(int formatVersion) {
+    AppRecord r = record;
+    if (ReadRecordFile(kAppRecordName, -1, &r, sizeof r, 0) > 0)
+        record = r;
+    if (record.formatVersion != formatVersion)
+        recordVersionChanged = true;
+    record.formatVersion = formatVersion;
+    if (record.language != 0 && record.language != 1)
+        record.language = 0;
+    record.fontFace[sizeof record.fontFace - 1] = '\0';
+    strings.SetLanguage(record.language);
+    recordRead = true;
+}
+
+void CApp::SaveAppRecord() {
+    // A record that was never read (a failed start) must not replace the user's.
+    if (!recordRead || handedOver)
+        return;
+    WriteRecordFile(kAppRecordName, -1, &record, sizeof record, 0);
+}
+
+void CApp::CloseAll() {
+    if (toolTip)
+        DestroyWindow(toolTip);
+    toolTip = nullptr;
+    if (instanceWindow)
+        DestroyWindow(instanceWindow);
+    instanceWindow = nullptr;
+    if (!handedOver)
+        SaveAppRecord();
+    for (int i = frames.count - 1; i >= 0; i--)
+        delete *frames.At(i);
+    frames.RemoveAll();
+    if (icon)
+        DestroyIcon(icon);
+    icon = nullptr;
+}
+
+static int CompareFrames(CAppWindow* const* a, CAppWindow* const* b) {
+    return (int)(*a)->index - (int)(*b)->index;
+}
+
+int CApp::CreateFrame(WORD index, WNDPROC proc, const char* title, int iconId, DWORD flags, const RECT* rect) {
+    CAppWindow* frame = new CAppWindow;
+    frame->index = index;
+    int pos = frames.InsertSorted(&frame, CompareFrames);
+    if (pos < 0) {
+        delete frame;
+        return -1;
+    }
+    if (frame->Create(index, proc, title, iconId, flags, rect) != 0) {
+        frames.RemoveAt(pos);
+        delete frame;
+        return -1;
+    }
+    return pos;
+}
+
+CAppWindow* CApp::FrameByWindow(HWND hwnd) const {
+    for (int i = 0; i < frames.count; i++)
+        if ((*frames.At(i))->window == hwnd)
+            return *frames.At(i);
+    return nullptr;
+}
+
+CAppWindow* CApp::FrameByIndex(WORD index) const {
+    for (int i = 0; i < frames.count; i++)
+        if ((*frames.At(i))->index == index)
+            return *frames.At(i);
+    return nullptr;
+}
+
+CAppWindow* CApp::FrameOfWindow(HWND hwnd) const {
+    for (; hwnd; hwnd = GetParent(hwnd))
+        if (CAppWindow* f = FrameByWindow(hwnd))
+            return f;
+    return nullptr;
+}
+
+HWND CApp::ForegroundWindowOfProcess() const {
+    HWND fg = GetForegroundWindow();
+    DWORD pid = 0;
+    if (fg)
+        GetWindowThreadProcessId(fg, &pid);
+    return pid == processId ? fg : nullptr;
+}
+
+LRESULT CApp::SendToMainFrame(UINT msg, WPARAM wp, LPARAM lp) {
+    if (frames.count == 0)
+        return -1;
+    CAppWindow* target = *frames.At(0);
+    for (int i = frames.count - 1; i >= 1; i--)
+        if ((*frames.At(i))->flags & kFrameMainFrame) {
+            target = *frames.At(i);
+            break;
+        }
+    return SendMessageA(target->window, msg, wp, lp);
+}
+
+void CApp::DisableFrames(bool on) {
+    if (on)
+        modalDepth++;
+    else if (modalDepth > 0)
+        modalDepth--;
+    for (int i = 0; i < frames.count; i++)
+        SendMessageA((*frames.At(i))->window, MoxMSG_BUSY, (WPARAM)modalDepth, 0);
+}
+
+INT_PTR CApp::RunModalDialog(HWND owner, int dialogId, DLGPROC proc, LPARAM param) {
+    if (owner) {
+        CAppWindow* frame = FrameByWindow(owner);
+        if (frame && !(frame->flags & kFrameHidden))
+            ShowWindow(frame->window, SW_SHOW);
+        else if (!frame)
+            ShowWindow(owner, SW_SHOW);
+        SetForegroundWindow(owner);
+    }
+    DisableFrames(true);
+    INT_PTR r = DialogBoxParamA(instance, MAKEINTRESOURCEA(dialogId), owner, proc, param);
+    DisableFrames(false);
+    return r;
+}
+
+UINT CApp::GetWindowDpi(HWND hwnd) const {
+    UINT dpi = getDpiForWindow && hwnd ? getDpiForWindow(hwnd) : 0;
+    if (dpi == 0) {
+        HDC dc = GetDC(nullptr);
+        dpi = dc ? (UINT)GetDeviceCaps(dc, LOGPIXELSY) : 96;
+        if (dc)
+            ReleaseDC(nullptr, dc);
+    }
+    return dpi < 96 ? 96 : dpi;
+}
+
+HFONT CApp::UiFont(UINT dpi, bool bold) {
+    for (int i = 0; i < fonts_.count; i++)
+        if (fonts_.At(i)->dpi == dpi && fonts_.At(i)->bold == bold)
+            return fonts_.At(i)->font;
+    NONCLIENTMETRICSA ncm;
+    memset(&ncm, 0, sizeof ncm);
+    ncm.cbSize = sizeof ncm;
+    LOGFONTA lf;
+    memset(&lf, 0, sizeof lf);
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0))
+        lf = ncm.lfMessageFont;
+    else
+        StrCopy(lf.lfFaceName, countof(lf.lfFaceName), "MS Shell Dlg 2");
+    if (record.fontFace[0])
+        StrCopy(lf.lfFaceName, countof(lf.lfFaceName), record.fontFace);
+    int points = record.fontSize > 0 ? record.fontSize : 9;
+    lf.lfHeight = -MulDiv(points, (int)dpi, 72);
+    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    FontSlot slot = {dpi, bold, CreateFontIndirectA(&lf)};
+    if (!slot.font)
+        return (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+    fonts_.Add(&slot);
+    return slot.font;
+}
+
+// The check box stands on the top line of the group box to its left.
+static bool IsGroupCaptionCheck(HWND dialog, HWND check, const RECT& rc) {
+    int h = rc.bottom - rc.top;
+    POINT pt = {rc.left - 1, (rc.top + rc.bottom) / 2};
+    HWND left = ChildWindowFromPointEx(dialog, pt, CWP_SKIPINVISIBLE);
+    if (!left || left == dialog || left == check)
+        return false;
+    char cls[16];
+    if (!GetClassNameA(left, cls, countof(cls)) || _stricmp(cls, "Button") != 0 ||
+        (GetWindowLongA(left, GWL_STYLE) & 0xF) == 0)
+        return false;
+    RECT g;
+    GetWindowRect(left, &g);
+    MapWindowPoints(nullptr, dialog, (POINT*)&g, 2);
+    return abs(g.top - rc.top) <= h / 2 && rc.left >= g.left && rc.left - g.left <= 3 * h;
+}
+
+HFONT CApp::PrepareDialog(HWND dialog) {
+    HFONT bold = UiFont(GetWindowDpi(dialog), true);
+    LRESULT def = SendMessageA(dialog, DM_GETDEFID, 0, 0);
+    int defId = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : -1;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[16];
+        if (!GetClassNameA(child, cls, countof(cls)) || _stricmp(cls, "Button") != 0)
+            continue;
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        bool isDefault = GetDlgCtrlID(child) == defId;
+        bool isGroup = (style & 7) == BS_GROUPBOX;
+        bool captionCheck = false;
+        RECT rc;
+        if (!isDefault && !isGroup && (style & 0x2)) {
+            GetWindowRect(child, &rc);
+            MapWindowPoints(nullptr, dialog, (POINT*)&rc, 2);
+            captionCheck = IsGroupCaptionCheck(dialog, child, rc);
+        }
+        if (isDefault || isGroup || captionCheck)
+            SendMessageA(child, WM_SETFONT, (WPARAM)bold, TRUE);
+        if (captionCheck)
+            SetWindowPos(child, nullptr, 0, 0, (rc.right - rc.left) * 12 / 10, rc.bottom - rc.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    HICON programIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIdiProgram));
+    if (programIcon)
+        SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)programIcon);
+    SetFocus(dialog);
+    CenterWindow(dialog, nullptr);
+    FollowParentTopmost(dialog);
+    return bold;
+}
+
+void CApp::RequestRestart(int mode, const char* params, bool broadcast) {
+    if (mode == -1)
+        mode = IsProcessElevated(osCode) ? 2 : 1;
+    restartMode = mode;
+    StrCopy(restartParams, countof(restartParams), params ? params : commandLine);
+    broadcastRestart = broadcast;
+    PostQuitMessage(0);
+}
+
+int CApp::ShowManual(const char* path, const char* topic) {
+    if (!path || !strstr(path, ".chm"))
+        return 1;
+    char full[kCchPath];
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        StrCopy(full, countof(full), path);
+    } else {
+        char install[kCchPath];
+        InstallSettingsText(installSettings, kInstallFolder, install, countof(install));
+        if (!StrFmt(full, countof(full), "%s\\%s", install, path))
+            return 3;
+    }
+    char shortPath[kCchPath];
+    DWORD n = GetShortPathNameA(full, shortPath, countof(shortPath));
+    if (n > 0 && n < countof(shortPath))
+        StrCopy(full, countof(full), shortPath);
+    char exe[MAX_PATH] = "";
+    UINT_PTR found = (UINT_PTR)FindExecutableA(full, nullptr, exe);
+    if (found == SE_ERR_NOASSOC) {
+        AppMessageBox(nullptr, productName, Text(0xF007, 0), 0x111, 1, full);
+        return 2;
+    }
+    if (GetFileAttributesA(full) == INVALID_FILE_ATTRIBUTES) {
+        AppMessageBox(nullptr, productName, Text(0xF007, 1), 0x111, 1, full);
+        return 3;
+    }
+    char arg[kCchText];
+    bool fits = topic && *topic ? StrFmt(arg, countof(arg), "\"%s::/%s\"", full, topic)
+                                : StrFmt(arg, countof(arg), "\"%s\"", full);
+    if (!fits || (UINT_PTR)ShellExecuteA(nullptr, nullptr, exe, arg, nullptr, SW_SHOWNORMAL) <= 32) {
+        AppMessageBox(nullptr, productName, Text(0xF007, 0), 0x111, 1, full);
+        return 4;
+    }
+    return 0;
+}
+
+int CApp::Run() {
+    inLoop = true;
+    MSG m;
+    int code = 0;
+    for (;;) {
+        BOOL r = GetMessageA(&m, nullptr, 0, 0);
+        if (r == 0) {
+            code = (int)m.wParam;
+            break;
+        }
+        if (r == -1)
+            break;
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+    inLoop = false;
+    return code;
+}

@@ -1,0 +1,136 @@
+// CApp: the framework's one application object (gApp), built before the
+// entry point and destroyed after it. Init is the framework start-up; the
+// destructor the shutdown, saving the (Mox)App record and relaunching when
+// a restart was requested. Only the GUI thread touches it.
+#pragma once
+#include <stdint.h>
+#include <windows.h>
+
+#include "command_line.h"
+#include "dyn_array.h"
+#include "install_settings.h"
+#include "string_table.h"
+
+class CAppWindow;
+
+#pragma pack(push, 1)
+// The (Mox)App settings record, 297 bytes.
+struct AppRecord {
+    int32_t language;       // 0 English, 1 Deutsch; others read as 0
+    int32_t formatVersion;  // the version given to Init
+    uint8_t colorMode;      // 255 automatic, 0 none, 1 default, 2 custom
+    COLORREF colors[5];     // the custom colour scheme
+    uint8_t reserved[4];
+    char fontFace[260];  // empty: the default face
+    int32_t fontSize;    // 0: the default size
+};
+#pragma pack(pop)
+static_assert(sizeof(AppRecord) == 297, "the record's layout is fixed");
+
+struct CApp {
+    CApp();
+    ~CApp();
+    CApp(const CApp&) = delete;
+    CApp& operator=(const CApp&) = delete;
+
+    // The framework start-up: 0 to run, else a result code after which the
+    // program ends at once (the code's message, if any, was shown).
+    int Init(HINSTANCE inst, WORD productTextId, TextRecord* appTable, bool allowSeveral, int formatVersion,
+             const char* cmdLine, int showCmd);
+    // Creates framework window `index`; its list position, or -1.
+    int CreateFrame(WORD index, WNDPROC proc, const char* title, int iconId, DWORD flags, const RECT* rect);
+    // The message loop; returns the WM_QUIT code.
+    int Run();
+    // Destroys tool tip, instance window, frames and icon; saves the records
+    // unless this start was handed over.
+    void CloseAll();
+    void SaveAppRecord();
+    bool RecordVersionUnchanged() const { return !recordVersionChanged; }
+
+    CAppWindow* FrameByWindow(HWND hwnd) const;
+    CAppWindow* FrameByIndex(WORD index) const;
+    CAppWindow* FrameOfWindow(HWND hwnd) const;  // the frame among hwnd and its ancestors
+    HWND ForegroundWindowOfProcess() const;
+    LRESULT SendToMainFrame(UINT msg, WPARAM wp, LPARAM lp);
+
+    void DisableFrames(bool on);
+    INT_PTR RunModalDialog(HWND owner, int dialogId, DLGPROC proc, LPARAM param);
+    // Bold fonts, default-button font, class icon, focus, centring, topmost.
+    HFONT PrepareDialog(HWND dialog);
+    UINT GetWindowDpi(HWND hwnd) const;
+    // The user-interface font (bold or normal) for a DPI; owned by the app.
+    HFONT UiFont(UINT dpi, bool bold);
+
+    // Tray icon of frame `index`: iconId < 0 removes it. tipFormat null: the product name.
+    void SetTrayIcon(WORD index, int iconId, const char* tipFormat, ...);
+    void SetTrayIconRaw(WORD index, HICON icon, const char* tip);
+    // Relaunch after the loop ends: mode 1, 2 elevated, -1 as now.
+    void RequestRestart(int mode, const char* params, bool broadcast);
+    // 0 or 0xF013.
+    int SetAutoStart(bool enable, const char* extraArgs, bool onlyIfMissing, const char* iconPath,
+                     const char* linkName);
+    // Keeps messages flowing for ms milliseconds; false when WM_QUIT came.
+    bool Wait(UINT ms, UINT_PTR timerId);
+    // 0 opened, 1 not a help file, 2 no viewer, 3 missing, 4 start failed.
+    int ShowManual(const char* path, const char* topic);
+    // A framework or application text; never null (empty when missing).
+    const char* Text(WORD id, int slot) const;
+
+    HINSTANCE instance = nullptr;
+    DWORD processId = 0;
+    WORD productTextId = 0;
+    char productName[260] = "";
+    int versionMajor = 0, versionMinor = 0, versionBuild = 0;
+    char commandLine[1040] = "";
+    char modulePath[260] = "";
+    WNDPROC frameworkWndProc = nullptr;
+    HWND toolTip = nullptr;
+    HWND instanceWindow = nullptr;
+    int modalDepth = 0;
+    int osCode = 0;
+    bool wow64 = false;
+    UINT taskbarMessage = 0;
+    UINT instanceMessage = 0;
+    bool handedOver = false;
+    bool inLoop = false;
+    uint32_t productCrc = 0;
+    bool autostart = false;
+    bool startMinimised = false;
+    int restartMode = 0;
+    char restartParams[260] = "";
+    char restoreKeepList[260] = "";
+    bool broadcastRestart = false;
+    int doubleClickTime = 0;
+    bool recordVersionChanged = false;
+    bool recordRead = false;  // the (Mox)App record was read (or found missing): it may be saved
+    AppRecord record;
+    BYTE installSettings[kCbInstallSettings] = {};
+    WORD activeFrame = 0;
+    HICON icon = nullptr;
+    CStringTable strings;
+    CDynArray<CAppWindow*> frames;  // sorted by window index
+    CDynArray<CmdSwitch> switches;  // the parsed command line
+
+    // Per-monitor DPI functions, when the system has them.
+    UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
+
+  private:
+    int InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, int showCmd);
+    int HandOver(int waitMode, bool allowSeveral);
+    int PrepareDataFolders(int waitMode);
+    void CopyInitFolder();
+    void ReadAppRecord(int formatVersion);
+    void ShowInitError(int code);
+
+    struct FontSlot {
+        UINT dpi;
+        bool bold;
+        HFONT font;
+    };
+    CDynArray<FontSlot> fonts_;
+};
+
+extern CApp gApp;
+
+// Icon resource of the program (class icons, tray, message box).
+constexpr int kIdiProgram = 1;

@@ -1,0 +1,250 @@
+// The data-folder waiter, the write test and the tinted tray icon.
+#include "data_path_wait.h"
+
+#include <shellapi.h>
+#include <string.h>
+
+#include "framework_messages.h"
+#include "str_util.h"
+
+static const char kWaitClass[] = "MoxWaitForDataPath";
+static const UINT kTrayId = 1;
+static const UINT kCmdCancel = 1;
+
+int CDataPathWait::CreateFolderPath(const char* path) {
+    if (!path || !*path)
+        return 2;
+    DWORD a = GetFileAttributesA(path);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    char buf[kCchPath2];
+    if (!StrCopy(buf, countof(buf), path))
+        return 1;
+    // Create each level downwards; each is checked by its attributes afterwards.
+    size_t len = strlen(buf);
+    for (size_t i = 1; i <= len; i++) {
+        if (buf[i] != '\\' && buf[i] != '/' && buf[i] != '\0')
+            continue;
+        if (buf[i - 1] == ':' || buf[i - 1] == '\\' || buf[i - 1] == '/')
+            continue;  // a drive root or the start of a UNC name
+        char keep = buf[i];
+        buf[i] = '\0';
+        DWORD attr = GetFileAttributesA(buf);
+        if (attr == INVALID_FILE_ATTRIBUTES) {
+            CreateDirectoryA(buf, nullptr);
+            attr = GetFileAttributesA(buf);
+            if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY)) {
+                // A UNC server or share level can't be created; only the last level must exist.
+                if (keep == '\0')
+                    return 1;
+            }
+        }
+        buf[i] = keep;
+    }
+    a = GetFileAttributesA(path);
+    return (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) ? 0 : 1;
+}
+
+int TestDataFolderWrite(const char* folder) {
+    char path[kCchPath];
+    if (!StrCopy(path, countof(path), folder))
+        return 1;
+    size_t n = strlen(path);
+    if (n > 0 && path[n - 1] == '\\')
+        path[n - 1] = '\0';
+    if (!StrCat(path, countof(path), "\\MoxWriteTest.tmp"))
+        return 1;
+    HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return 1;
+    CloseHandle(h);
+    DeleteFileA(path);
+    return 0;
+}
+
+static COLORREF Mix(COLORREF a, COLORREF b, double x) {
+    int r = (int)(GetRValue(a) * x + GetRValue(b) * (1 - x));
+    int g = (int)(GetGValue(a) * x + GetGValue(b) * (1 - x));
+    int bl = (int)(GetBValue(a) * x + GetBValue(b) * (1 - x));
+    return RGB(r, g, bl);
+}
+
+HICON MakeTintedIcon(HICON icon) {
+    ICONINFO ii;
+    if (!icon || !GetIconInfo(icon, &ii))
+        return nullptr;
+    HICON result = nullptr;
+    BITMAP bm;
+    if (ii.hbmColor && GetObjectA(ii.hbmColor, sizeof bm, &bm)) {
+        int w = bm.bmWidth, h = bm.bmHeight;
+        BITMAPINFO bi;
+        memset(&bi, 0, sizeof bi);
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        DWORD* color = new DWORD[(size_t)w * h];
+        DWORD* mask = new DWORD[(size_t)w * h];
+        HDC dc = GetDC(nullptr);
+        bool ok = GetDIBits(dc, ii.hbmColor, 0, h, color, &bi, DIB_RGB_COLORS) == h &&
+                  GetDIBits(dc, ii.hbmMask, 0, h, mask, &bi, DIB_RGB_COLORS) == h;
+        if (ok) {
+            long long blueSum = 0, opaque = 0;
+            for (int i = 0; i < w * h; i++)
+                if ((mask[i] & 0xFFFFFF) == 0) {
+                    blueSum += color[i] & 0xFF;
+                    opaque++;
+                }
+            if (opaque > 0) {  // without an opaque pixel the average is undefined: no tint
+                int offset = 128 - (int)(blueSum / opaque);
+                COLORREF light = GetSysColor(COLOR_3DLIGHT), shadow = GetSysColor(COLOR_BTNSHADOW);
+                for (int i = 0; i < w * h; i++) {
+                    if ((mask[i] & 0xFFFFFF) != 0)
+                        continue;
+                    int r = (color[i] >> 16) & 0xFF, g = (color[i] >> 8) & 0xFF, b = color[i] & 0xFF;
+                    double x = (r + g + b + offset) / 765.0;
+                    x = x < 0 ? 0 : x > 1 ? 1 : x;  // keep the mix inside both colours
+                    COLORREF c = Mix(light, shadow, x);
+                    color[i] = (color[i] & 0xFF000000u) | ((DWORD)GetRValue(c) << 16) | ((DWORD)GetGValue(c) << 8) |
+                               GetBValue(c);
+                }
+                HBITMAP tinted = CreateCompatibleBitmap(dc, w, h);
+                if (tinted && SetDIBits(dc, tinted, 0, h, color, &bi, DIB_RGB_COLORS) == h) {
+                    ICONINFO out = ii;
+                    out.fIcon = TRUE;
+                    out.hbmColor = tinted;
+                    result = CreateIconIndirect(&out);
+                }
+                if (tinted)
+                    DeleteObject(tinted);
+            }
+        }
+        ReleaseDC(nullptr, dc);
+        delete[] color;
+        delete[] mask;
+    }
+    if (ii.hbmColor)
+        DeleteObject(ii.hbmColor);
+    if (ii.hbmMask)
+        DeleteObject(ii.hbmMask);
+    return result;
+}
+
+void CDataPathWait::ShowIcon(HICON icon) {
+    NOTIFYICONDATAA nid;
+    memset(&nid, 0, sizeof nid);
+    nid.cbSize = sizeof nid;
+    nid.hWnd = window_;
+    nid.uID = kTrayId;
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    nid.uCallbackMessage = MoxMSG_TRAYNOTIFY;
+    nid.hIcon = icon;
+    StrCopy(nid.szTip, countof(nid.szTip), tip_);  // the tray keeps 127 characters
+    if (!Shell_NotifyIconA(NIM_MODIFY, &nid))
+        Shell_NotifyIconA(NIM_ADD, &nid);
+}
+
+void CDataPathWait::OnTray(LPARAM mouseMsg) {
+    if (mouseMsg != WM_LBUTTONDOWN && mouseMsg != WM_LBUTTONDBLCLK && mouseMsg != WM_RBUTTONDOWN)
+        return;
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    AppendMenuA(menu, MF_STRING, kCmdCancel, menuText_);
+    POINT pt;
+    GetCursorPos(&pt);
+    SetForegroundWindow(window_);
+    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, window_, nullptr);
+    DestroyMenu(menu);
+}
+
+LRESULT CALLBACK CDataPathWait::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    CDataPathWait* wait = (CDataPathWait*)GetWindowLongPtrA(hwnd, GWLP_USERDATA);
+    switch (msg) {
+        case WM_NCCREATE:
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA*)lp)->lpCreateParams);
+            break;
+        case MoxMSG_TRAYNOTIFY:
+            if (wait)
+                wait->OnTray(lp);
+            return 0;
+        case WM_COMMAND:
+            if (wait && LOWORD(wp) == kCmdCancel) {
+                wait->cancelled_ = true;
+                return 0;
+            }
+            break;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+int CDataPathWait::Wait(const char* folder, int tries, int iconId, const char* tip, const char* menuText) {
+    int created = CreateFolderPath(folder);
+    if (created == 0)
+        return 0;
+    HICON normal = nullptr, tinted = nullptr;
+    bool shown = false;
+    for (int pass = 0; tries != 0 && !cancelled_; pass++) {
+        if (pass == 0) {
+            normal = (HICON)LoadImageA(instance_, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
+            tinted = MakeTintedIcon(normal);
+            WNDCLASSA wc;
+            memset(&wc, 0, sizeof wc);
+            wc.lpfnWndProc = WndProc;
+            wc.hInstance = instance_;
+            wc.lpszClassName = kWaitClass;
+            RegisterClassA(&wc);
+            window_ = CreateWindowExA(WS_EX_TOOLWINDOW, kWaitClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                      instance_, this);
+        }
+        StrCopy(tip_, countof(tip_), tip);
+        StrCopy(menuText_, countof(menuText_), menuText);
+        if (window_) {
+            ShowIcon((pass % 2 == 0 && tinted) ? tinted : normal);
+            shown = true;
+        }
+        for (int i = 0; i < 10 && !cancelled_; i++) {
+            MSG m;
+            while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+                if (m.message == WM_QUIT) {  // keep the quit for the caller's loop
+                    PostQuitMessage((int)m.wParam);
+                    cancelled_ = true;
+                    break;
+                }
+                if (!window_ || !IsDialogMessageA(window_, &m)) {
+                    TranslateMessage(&m);
+                    DispatchMessageA(&m);
+                }
+            }
+            if (!cancelled_)
+                Sleep(100);
+        }
+        if (cancelled_)
+            break;
+        created = CreateFolderPath(folder);
+        if (tries > 0)
+            tries--;
+        if (created == 0)
+            break;
+    }
+    if (shown) {
+        NOTIFYICONDATAA nid;
+        memset(&nid, 0, sizeof nid);
+        nid.cbSize = sizeof nid;
+        nid.hWnd = window_;
+        nid.uID = kTrayId;
+        Shell_NotifyIconA(NIM_DELETE, &nid);
+    }
+    if (normal)
+        DestroyIcon(normal);
+    if (tinted)
+        DestroyIcon(tinted);
+    if (window_)
+        DestroyWindow(window_);
+    window_ = nullptr;
+    if (created == 0)
+        return 0;
+    return cancelled_ ? 1 : 2;
+}

@@ -1,0 +1,309 @@
+// The framework's message box: text split into a first line (optionally
+// bold) and the rest, laid out beside a system icon drawn at the dialog's
+// scale, with the buttons the style asks for, captions from the string table.
+#include "message_box.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "app.h"
+#include "app_window.h"
+#include "monitors.h"
+#include "str_util.h"
+
+namespace {
+
+struct BoxData {
+    const char* caption;
+    const char* text;
+    UINT style;
+    HWND owner;
+    int defaultId;
+};
+
+const int kButtonIds[4] = {IDOK, IDCANCEL, IDYES, IDNO};
+
+// The buttons the style shows, in order; returns their count.
+int ButtonsOf(UINT style, int* ids) {
+    if (style & 0x80) {
+        ids[0] = IDYES, ids[1] = IDNO, ids[2] = IDCANCEL;
+        return 3;
+    }
+    if (style & 0x40) {
+        ids[0] = IDYES, ids[1] = IDNO;
+        return 2;
+    }
+    if (style & 0x20) {
+        ids[0] = IDOK, ids[1] = IDCANCEL;
+        return 2;
+    }
+    ids[0] = IDOK;
+    return 1;
+}
+
+int DefaultButtonOf(UINT style) {
+    if (style & 0x200)
+        return IDOK;
+    if (style & 0x400)
+        return IDCANCEL;
+    if (style & 0x800)
+        return IDYES;
+    if (style & 0x1000)
+        return IDNO;
+    return (style & 0xC0) ? IDYES : IDOK;
+}
+
+LPCSTR SystemIconOf(UINT style) {
+    if (style & 0x1)
+        return IDI_HAND;
+    if (style & 0x2)
+        return IDI_EXCLAMATION;
+    if (style & 0x4)
+        return IDI_ASTERISK;
+    if (style & 0x8)
+        return IDI_QUESTION;
+    return nullptr;
+}
+
+UINT SoundOf(UINT style) {
+    if (style & 0x1)
+        return MB_ICONHAND;
+    if (style & 0x2)
+        return MB_ICONEXCLAMATION;
+    if (style & 0x4)
+        return MB_ICONASTERISK;
+    if (style & 0x8)
+        return MB_ICONQUESTION;
+    return MB_OK;
+}
+
+RECT ChildRect(HWND dialog, int id) {
+    RECT r = {0, 0, 0, 0};
+    HWND child = GetDlgItem(dialog, id);
+    if (child) {
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, dialog, (POINT*)&r, 2);
+    }
+    return r;
+}
+
+SIZE MeasureLine(HDC dc, HFONT font, const char* line, int len) {
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE s = {0, 0};
+    if (len == 0)
+        GetTextExtentPoint32A(dc, " ", 1, &s);
+    else
+        GetTextExtentPoint32A(dc, line, len, &s);
+    SelectObject(dc, old);
+    s.cx += 8;
+    s.cy += 1;
+    return s;
+}
+
+void ApplyButtonStyles(HWND dialog, const BoxData* box) {
+    UINT dpi = gApp.GetWindowDpi(dialog);
+    for (int id : kButtonIds) {
+        HWND b = GetDlgItem(dialog, id);
+        if (!b)
+            continue;
+        bool isDefault = id == box->defaultId;
+        SendMessageA(b, BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+        SendMessageA(b, WM_SETFONT, (WPARAM)gApp.UiFont(dpi, isDefault), TRUE);
+    }
+    SendMessageA(dialog, DM_SETDEFID, (WPARAM)box->defaultId, 0);
+}
+
+void ApplyTextFonts(HWND dialog, const BoxData* box) {
+    UINT dpi = gApp.GetWindowDpi(dialog);
+    HWND first = GetDlgItem(dialog, IDC_MOX_MSGFIRST), rest = GetDlgItem(dialog, IDC_MOX_MSGREST);
+    if (first)
+        SendMessageA(first, WM_SETFONT, (WPARAM)gApp.UiFont(dpi, (box->style & 0x100) != 0), TRUE);
+    if (rest)
+        SendMessageA(rest, WM_SETFONT, (WPARAM)gApp.UiFont(dpi, false), TRUE);
+}
+
+void OnInit(HWND dialog, BoxData* box) {
+    SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
+    gApp.PrepareDialog(dialog);
+    SetWindowTextA(dialog, box->caption);
+    if (box->style & 0x2000) {
+        HICON own = LoadIconA(gApp.instance, MAKEINTRESOURCEA(2));
+        if (own)
+            SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)own);
+    }
+    UINT dpi = gApp.GetWindowDpi(dialog);
+    HFONT normal = gApp.UiFont(dpi, false);
+    HFONT firstFont = (box->style & 0x100) ? gApp.UiFont(dpi, true) : normal;
+
+    // Lines: the first, and the rest joined for the second control.
+    const char* text = box->text;
+    const char* nl = strchr(text, '\n');
+    int firstLen = nl ? (int)(nl - text) : (int)strlen(text);
+    HDC dc = GetDC(dialog);
+    SIZE firstSize = MeasureLine(dc, firstFont, text, firstLen);
+    int widest = firstSize.cx, restHeight = 0, lines = 1;
+    char rest[kCchText2] = "";
+    for (const char* p = nl; p; lines++) {
+        const char* line = p + 1;
+        const char* next = strchr(line, '\n');
+        int len = next ? (int)(next - line) : (int)strlen(line);
+        SIZE s = MeasureLine(dc, normal, line, len);
+        widest = s.cx > widest ? s.cx : widest;
+        restHeight += s.cy;
+        if (rest[0])
+            StrCat(rest, countof(rest), "\r\n");
+        char piece[kCchText2];
+        StrCopy(piece, (size_t)len + 1 < countof(piece) ? (size_t)len + 1 : countof(piece), line);
+        StrCat(rest, countof(rest), piece);
+        p = next;
+    }
+    ReleaseDC(dialog, dc);
+    char first[kCchText2];
+    StrCopy(first, (size_t)firstLen + 1 < countof(first) ? (size_t)firstLen + 1 : countof(first), text);
+
+    RECT iconArea = ChildRect(dialog, IDC_MOX_MSGICON);
+    RECT firstRect = ChildRect(dialog, IDC_MOX_MSGFIRST);
+    int iconHeight = iconArea.bottom - iconArea.top;
+    int left = firstRect.left;
+    int top;
+    HWND firstCtl = GetDlgItem(dialog, IDC_MOX_MSGFIRST), restCtl = GetDlgItem(dialog, IDC_MOX_MSGREST);
+    SetWindowTextA(firstCtl, first);
+    if (lines == 1) {
+        top = iconArea.top + (iconHeight - firstSize.cy) / 2;
+        DestroyWindow(restCtl);
+        restCtl = nullptr;
+    } else if (lines == 2) {
+        top = iconArea.top + (iconHeight - firstSize.cy - restHeight) / 2;
+    } else {
+        top = iconArea.top;
+    }
+    if (top < iconArea.top && lines > 1)
+        top = iconArea.top;
+    MoveWindow(firstCtl, left, top, widest, firstSize.cy, FALSE);
+    if (restCtl) {
+        SetWindowTextA(restCtl, rest);
+        MoveWindow(restCtl, left, top + firstSize.cy, widest, restHeight, FALSE);
+    }
+
+    // Buttons below the text, centred as a group.
+    int ids[3];
+    int n = ButtonsOf(box->style, ids);
+    RECT okRect = ChildRect(dialog, IDOK);
+    int bw = okRect.right - okRect.left, bh = okRect.bottom - okRect.top, gap = bh / 3;
+    int textWidth = left + 2 * firstSize.cy + widest;
+    int buttonsWidth = bh + n * (bw + gap);
+    RECT client, win;
+    GetClientRect(dialog, &client);
+    GetWindowRect(dialog, &win);
+    int clientWidth = textWidth > buttonsWidth ? textWidth : buttonsWidth;
+    int buttonTop = okRect.top;
+    int needed = top + firstSize.cy * 3 / 2 + restHeight;
+    int grow = needed > buttonTop ? needed - buttonTop : 0;
+    buttonTop += grow;
+    int frameW = (win.right - win.left) - (client.right - client.left);
+    int frameH = (win.bottom - win.top) - (client.bottom - client.top);
+    SetWindowPos(dialog, nullptr, 0, 0, clientWidth + frameW, (client.bottom - client.top) + grow + frameH,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    int groupWidth = n * bw + (n - 1) * gap;
+    int x = (clientWidth - groupWidth) / 2;
+    for (int id : kButtonIds) {
+        bool used = false;
+        for (int i = 0; i < n; i++)
+            used = used || ids[i] == id;
+        HWND b = GetDlgItem(dialog, id);
+        if (!used) {
+            ShowWindow(b, SW_HIDE);
+            continue;
+        }
+    }
+    for (int i = 0; i < n; i++) {
+        MoveWindow(GetDlgItem(dialog, ids[i]), x, buttonTop, bw, bh, FALSE);
+        x += bw + gap;
+    }
+    ApplyTextFonts(dialog, box);
+    MessageBeep(SoundOf(box->style));
+    SetDlgItemTextA(dialog, IDOK, gApp.Text(0xF200, 0));
+    SetDlgItemTextA(dialog, IDCANCEL, gApp.Text(0xF200, 1));
+    SetDlgItemTextA(dialog, IDYES, gApp.Text(0xF200, 4));
+    SetDlgItemTextA(dialog, IDNO, gApp.Text(0xF200, 5));
+    ApplyButtonStyles(dialog, box);
+    SetFocus(GetDlgItem(dialog, box->defaultId));
+    CenterWindow(dialog, nullptr);  // again, now that the size is known
+}
+
+void OnDrawIcon(const BoxData* box, const DRAWITEMSTRUCT* di) {
+    LPCSTR which = SystemIconOf(box->style);
+    if (!which)
+        return;
+    HICON ic = LoadIconA(nullptr, which);
+    int size = (di->rcItem.bottom - di->rcItem.top) & ~1;
+    DrawIconEx(di->hDC, di->rcItem.left, di->rcItem.top, ic, size, size, 0, nullptr, DI_NORMAL);
+}
+
+INT_PTR CALLBACK MessageBoxProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
+    BoxData* box = (BoxData*)GetWindowLongPtrA(dialog, DWLP_USER);
+    switch (msg) {
+        case WM_INITDIALOG:
+            OnInit(dialog, (BoxData*)lp);
+            return FALSE;  // the focus was set
+        case WM_SHOWWINDOW:
+            if (box && wp)
+                ApplyButtonStyles(dialog, box);
+            break;
+        case WM_DRAWITEM:
+            if (box && wp == IDC_MOX_MSGICON) {
+                OnDrawIcon(box, (const DRAWITEMSTRUCT*)lp);
+                return TRUE;
+            }
+            break;
+        case 0x02E0:  // WM_DPICHANGED
+            if (box) {
+                ApplyTextFonts(dialog, box);
+                ApplyButtonStyles(dialog, box);
+            }
+            break;
+        case WM_COMMAND: {
+            int id = LOWORD(wp);
+            if (id == IDOK || id == IDCANCEL || id == IDYES || id == IDNO) {
+                EndDialog(dialog, id);
+                if (box && box->owner)
+                    SetWindowPos(box->owner, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+                return TRUE;
+            }
+            break;
+        }
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+int AppMessageBox(HWND owner, const char* caption, const char* format, UINT style, int focusItem, ...) {
+    char text[kCchText];
+    va_list args;
+    va_start(args, focusItem);
+    vsnprintf(text, countof(text), format ? format : "", args);
+    va_end(args);
+    text[countof(text) - 1] = '\0';
+    HWND focus = GetFocus();
+    if (!owner)
+        owner = gApp.ForegroundWindowOfProcess();
+    if (owner) {
+        CAppWindow* frame = gApp.FrameOfWindow(owner);
+        if (frame && !(frame->flags & kFrameHidden))
+            ShowWindow(frame->window, SW_SHOW);
+        else if (!frame)
+            ShowWindow(owner, SW_SHOW);
+        SetForegroundWindow(owner);
+    }
+    BoxData box = {caption ? caption : gApp.productName, text, style, owner, DefaultButtonOf(style)};
+    gApp.DisableFrames(true);
+    INT_PTR r =
+        DialogBoxParamA(gApp.instance, MAKEINTRESOURCEA(IDD_MOX_MESSAGEBOX), owner, MessageBoxProc, (LPARAM)&box);
+    gApp.DisableFrames(false);
+    HWND target = (owner && focusItem) ? GetDlgItem(owner, focusItem) : focus;
+    if (target)
+        SetFocus(target);
+    return r > 0 ? (int)r : IDCANCEL;
+}

@@ -1,0 +1,334 @@
+// Start-up of programs on the framework, under Wine: install settings,
+// data folders, the first-run copy, the write test and the wait, the
+// hand-over to a running instance, and the records kept at exit.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include "framework/crc32.h"
+#include "framework/message_box.h"
+#include "startup_test_util.h"
+#include "support/test_support.h"
+
+namespace {
+
+const char kProbe[] = "Vellumor Probe";
+
+std::string Win(const std::string& path) {
+    std::string p = path;
+    for (char& c : p)
+        if (c == '/')
+            c = '\\';
+    return p;
+}
+
+// A data folder of its own for each test.
+struct ProbeSetup {
+    std::string dir, data, install, log;
+    explicit ProbeSetup(const char* name, int size = 1328) {
+        dir = MakeTestDir(name);
+        data = Win(PathJoin(dir, "data"));
+        install = Win(PathJoin(dir, "install"));
+        log = Win(PathJoin(dir, "probe.log"));
+        InstallRecordSpec spec;
+        spec.size = size;
+        spec.installFolder = install;
+        spec.customDataFolder = data;
+        SetInstallRecord(kProbe, spec);
+    }
+};
+
+void CloseErrorBox(DWORD pid, std::string* first, std::string* rest) {
+    HWND box = WaitForDialog(pid, 10000);
+    ASSERT_NE(box, nullptr) << "no message box";
+    *first = ControlText(box, IDC_MOX_MSGFIRST);
+    *rest = ControlText(box, IDC_MOX_MSGREST);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+}  // namespace
+
+TEST(Startup, InstallSettingsMustHoldTheRecordsFirst1326Bytes) {
+    for (int size : {1200, 1325}) {
+        ProbeSetup s("startup-short", size);
+        Started p = StartProgram(ProbeExe(), "", s.log);
+        ASSERT_TRUE(p.ok);
+        std::string first, rest;
+        CloseErrorBox(p.pi.dwProcessId, &first, &rest);
+        EXPECT_EQ(first, "Error initializing the application!");
+        EXPECT_EQ(rest, "Error code 0x0000F016.");
+        ASSERT_TRUE(WaitEnded(&p, 10000));
+        EXPECT_TRUE(WaitForLogLine(s.log, "init F016", 100));
+        EXPECT_FALSE(FileExists(PathJoin(s.dir, "data"))) << "nothing is written without install settings";
+    }
+    for (int size : {1326, 1400}) {
+        ProbeSetup s("startup-long", size);
+        Started p = StartProgram(ProbeExe(), "-QUIT", s.log);  // ends at once: nothing runs
+        ASSERT_TRUE(WaitEnded(&p, 10000));
+        Started q = StartProgram(ProbeExe(), "", s.log);
+        ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
+        EXPECT_TRUE(WaitForLogLine(s.log, "user " + s.data, 0));
+        Kill(&q);
+    }
+}
+
+// The real program reports a missing record in its own message box too.
+TEST(Startup, MainProgramReportsMissingInstallSettings) {
+    InstallRecordSpec spec;
+    spec.size = 1200;
+    SetInstallRecord("Vellumor Pro", spec);
+    Started p = StartProgram(ProgramExe(), "", "");
+    ASSERT_TRUE(p.ok);
+    HWND box = WaitForDialog(p.pi.dwProcessId, 15000);
+    ASSERT_NE(box, nullptr);
+    char title[64];
+    GetWindowTextA(box, title, sizeof title);
+    EXPECT_STREQ(title, "Vellumor Pro");
+    EXPECT_EQ(ControlText(box, IDC_MOX_MSGREST), "Error code 0x0000F016.");
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitEnded(&p, 10000));
+    spec.size = 0;
+    SetInstallRecord("Vellumor Pro", spec);
+}
+
+TEST(Startup, DataFoldersFollowTheRecordsFlags) {
+    ProbeSetup s("startup-folders");
+    char user[257];
+    DWORD cch = sizeof user;
+    ASSERT_TRUE(GetUserNameA(user, &cch));
+    struct Case {
+        bool custom, perUser;
+        std::string user, common;
+    };
+    char appData[MAX_PATH], common[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, TRUE));
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, common, CSIDL_COMMON_APPDATA, TRUE));
+    Case cases[] = {
+        {true, false, s.data, s.data},
+        {true, true, s.data + "\\" + user, s.data},
+        {false, false, std::string(appData) + "\\Tarnwick\\" + kProbe, std::string(common) + "\\Tarnwick\\" + kProbe},
+    };
+    for (const Case& c : cases) {
+        InstallRecordSpec spec;
+        spec.customFolder = c.custom;
+        spec.perUser = c.perUser;
+        spec.installFolder = s.install;
+        spec.customDataFolder = s.data;
+        SetInstallRecord(kProbe, spec);
+        DeleteFileA(s.log.c_str());
+        Started p = StartProgram(ProbeExe(), "", s.log);
+        ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
+        EXPECT_TRUE(WaitForLogLine(s.log, "user " + c.user, 0)) << ReadLog(s.log);
+        EXPECT_TRUE(WaitForLogLine(s.log, "common " + c.common, 0)) << ReadLog(s.log);
+        DWORD a = GetFileAttributesA(c.user.c_str());
+        EXPECT_TRUE(a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) << "the folder is created";
+        Kill(&p);
+    }
+}
+
+TEST(Startup, FirstStartCopiesTheInitFolder) {
+    ProbeSetup s("startup-init");
+    ASSERT_EQ(RunPeer(s.dir,
+                      "mkdir -p install/Init/sub data2 && printf seeded > install/Init/a.qcg && "
+                      "printf deep > install/Init/sub/b.txt"),
+              0);
+    Started p = StartProgram(ProbeExe(), "", s.log);
+    ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
+    Kill(&p);
+    std::string got;
+    EXPECT_TRUE(ReadFileBytes(PathJoin(s.dir, "data/a.qcg"), &got));
+    EXPECT_EQ(got, "seeded");
+    EXPECT_TRUE(ReadFileBytes(PathJoin(s.dir, "data/sub/b.txt"), &got));
+    EXPECT_EQ(got, "deep");
+
+    // An existing (Mox)App record means the folder is in use: nothing is copied.
+    ProbeSetup t("startup-noinit");
+    ASSERT_EQ(RunPeer(t.dir,
+                      "mkdir -p install/Init data && printf seeded > install/Init/a.qcg && "
+                      "printf mine > data/b.qcg && head -c 297 /dev/zero > 'data/(Mox)App.qcg'"),
+              0);
+    Started q = StartProgram(ProbeExe(), "", t.log);
+    ASSERT_TRUE(WaitForLogLine(t.log, "ready", 15000)) << ReadLog(t.log);
+    Kill(&q);
+    EXPECT_FALSE(FileExists(PathJoin(t.dir, "data/a.qcg")));
+}
+
+// A drive mapped to /sys can't be written, even by root.
+static std::string UnwritableFolder() {
+    RunPeer(MakeTestDir("drive"), "ln -sfn /sys \"$WINEPREFIX/dosdevices/y:\"");
+    return "Y:\\vellumor-data";
+}
+
+TEST(Startup, UnusableDataFolderEndsWithItsMessage) {
+    ProbeSetup s("startup-unwritable");
+    InstallRecordSpec spec;
+    spec.installFolder = s.install;
+    spec.customDataFolder = UnwritableFolder();
+    SetInstallRecord(kProbe, spec);
+    DWORD start = GetTickCount();
+    Started p = StartProgram(ProbeExe(), "", s.log);
+    std::string first, rest;
+    CloseErrorBox(p.pi.dwProcessId, &first, &rest);
+    EXPECT_GE(GetTickCount() - start, 900u) << "one try a second before giving up";
+    EXPECT_EQ(first, "Could not access the data path!");
+    EXPECT_EQ(rest,
+              spec.customDataFolder +
+                  "\r\nPlease make sure that this path is accessible or choose a different data path during setup.");
+    ASSERT_TRUE(WaitEnded(&p, 10000));
+    EXPECT_TRUE(WaitForLogLine(s.log, "init F019", 0)) << ReadLog(s.log);
+
+    // A folder that exists but refuses files fails the write test.
+    spec.customDataFolder = "Y:\\kernel";
+    SetInstallRecord(kProbe, spec);
+    Started q = StartProgram(ProbeExe(), "", s.log);
+    CloseErrorBox(q.pi.dwProcessId, &first, &rest);
+    EXPECT_EQ(rest.substr(0, 9), "Y:\\kernel");
+    EXPECT_TRUE(WaitEnded(&q, 10000));
+}
+
+static BOOL CALLBACK FindWaitWindow(HWND hwnd, LPARAM lp) {
+    char cls[64];
+    if (GetClassNameA(hwnd, cls, sizeof cls) && strcmp(cls, "MoxWaitForDataPath") == 0) {
+        *(HWND*)lp = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+TEST(Startup, WaitForDataPathWaitsUntilCancelled) {
+    ProbeSetup s("startup-wait");
+    InstallRecordSpec spec;
+    spec.installFolder = s.install;
+    spec.customDataFolder = UnwritableFolder();
+    SetInstallRecord(kProbe, spec);
+    Started p = StartProgram(ProbeExe(), "-waitfordatapath", s.log);
+    ASSERT_TRUE(p.ok);
+    HWND wait = nullptr;
+    for (int i = 0; i < 100 && !wait; i++) {
+        Sleep(50);
+        EnumWindows(FindWaitWindow, (LPARAM)&wait);
+    }
+    ASSERT_NE(wait, nullptr) << "the waiter's window owns the tray icon";
+    EXPECT_FALSE(WaitEnded(&p, 3000)) << "it keeps waiting past one try";
+    // The tray menu's one item.
+    PostMessageA(wait, WM_COMMAND, 1, 0);
+    ASSERT_TRUE(WaitEnded(&p, 5000));
+    EXPECT_TRUE(WaitForLogLine(s.log, "init F019", 0)) << ReadLog(s.log);
+    EXPECT_EQ(WaitForDialog(p.pi.dwProcessId, 0), nullptr) << "a cancelled wait shows no message";
+}
+
+TEST(Startup, SecondStartHandsOverWithoutTouchingFiles) {
+    ProbeSetup s("startup-second");
+    ASSERT_EQ(RunPeer(s.dir, "mkdir -p install/Init && printf seeded > install/Init/late.qcg"), 0);
+    Started first = StartProgram(ProbeExe(), "-first", s.log);
+    ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
+    std::string cmd;
+    ASSERT_TRUE(ReadFileBytes(PathJoin(s.dir, "data/(Mox)Cmd.qcg"), &cmd));
+    DeleteFileA(Win(PathJoin(s.dir, "data/late.qcg")).c_str());
+    DeleteFileA(Win(PathJoin(s.dir, "data/(Mox)App.qcg")).c_str());  // a second start must not copy again
+
+    std::string log2 = Win(PathJoin(s.dir, "second.log"));
+    Started second = StartProgram(ProbeExe(), "-second", log2);
+    ASSERT_TRUE(WaitEnded(&second, 10000));
+    EXPECT_TRUE(WaitForLogLine(log2, "init F012", 0)) << ReadLog(log2);
+    EXPECT_TRUE(WaitForLogLine(s.log, "msg 83FE", 5000)) << ReadLog(s.log);
+    std::string after;
+    ASSERT_TRUE(ReadFileBytes(PathJoin(s.dir, "data/(Mox)Cmd.qcg"), &after));
+    EXPECT_EQ(after, cmd) << "the running instance's command record is left alone";
+    EXPECT_FALSE(FileExists(PathJoin(s.dir, "data/late.qcg")));
+    Kill(&first);
+}
+
+TEST(Startup, QuitEndsTheRunningInstanceAndKeepsItsRecord) {
+    ProbeSetup s("startup-quit");
+    ASSERT_EQ(RunPeer(s.dir, "mkdir -p data"), 0);
+    // A record of the user's, with a language and font, and a leftover temporary file.
+    std::string record(297, '\0');
+    record[0] = 1;
+    record[4] = 1;
+    record[8] = 2;
+    record.replace(33, 8, "Tahoma\0\0", 8);
+    record[293] = 11;
+    ASSERT_TRUE(WriteFileBytes(PathJoin(s.dir, "data/(Mox)App.qcg"), record));
+    ASSERT_TRUE(WriteFileBytes(PathJoin(s.dir, "data/(Mox)App.qcg_tmp"), std::string(297, 'x')));
+
+    Started first = StartProgram(ProbeExe(), "", s.log);
+    ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
+    EXPECT_TRUE(WaitForLogLine(s.log, "minimised 0 autostart 0 versionchanged 0", 0)) << ReadLog(s.log);
+    std::string log2 = Win(PathJoin(s.dir, "quit.log"));
+    Started quit = StartProgram(ProbeExe(), "-QUIT", log2);
+    ASSERT_TRUE(WaitEnded(&quit, 10000));
+    EXPECT_TRUE(WaitForLogLine(log2, "init F012", 0));
+    ASSERT_TRUE(WaitEnded(&first, 10000)) << "the running instance quits";
+    EXPECT_TRUE(WaitForLogLine(s.log, "exit", 0)) << ReadLog(s.log);
+    std::string saved;
+    ASSERT_TRUE(ReadFileBytes(PathJoin(s.dir, "data/(Mox)App.qcg"), &saved));
+    EXPECT_EQ(saved, record) << "the record survives the run byte for byte";
+
+    // "-QUIT" without a running instance starts nothing.
+    Started alone = StartProgram(ProbeExe(), "-quit", log2);
+    ASSERT_TRUE(WaitEnded(&alone, 10000));
+}
+
+TEST(Startup, InstanceMessagesFromOthersAreIgnored) {
+    ProbeSetup s("startup-foreign");
+    Started first = StartProgram(ProbeExe(), "", s.log);
+    ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
+    UINT msg = RegisterWindowMessageA("MoxMSG_MoxCONTROL");
+    // Another product's CRC, and a request that is none of the three.
+    PostMessageA(HWND_BROADCAST, msg, 0x8404, 0x12345678);
+    PostMessageA(HWND_BROADCAST, msg, WM_CLOSE, (LPARAM)Crc32(kProbe, -1));
+    PostMessageA(HWND_BROADCAST, msg, 0x8401, (LPARAM)Crc32(kProbe, -1));
+    EXPECT_FALSE(WaitEnded(&first, 1500));
+    std::string log = ReadLog(s.log);
+    EXPECT_EQ(log.find("msg"), std::string::npos) << log;
+    PostMessageA(HWND_BROADCAST, msg, 0x83FE, (LPARAM)Crc32(kProbe, -1));
+    EXPECT_TRUE(WaitForLogLine(s.log, "msg 83FE", 5000));
+    Kill(&first);
+}
+
+// A start that fails before it has the user's record must not save the defaults over it.
+TEST(Startup, FailedStartKeepsTheUsersRecord) {
+    ProbeSetup s("startup-failed");
+    char appData[MAX_PATH], common[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, TRUE));
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, common, CSIDL_COMMON_APPDATA, TRUE));
+    std::string user = std::string(appData) + "\\Tarnwick\\" + kProbe;
+    std::string commonFolder = std::string(common) + "\\Tarnwick\\" + kProbe;
+    InstallRecordSpec spec;
+    spec.customFolder = false;
+    spec.installFolder = s.install;
+    SetInstallRecord(kProbe, spec);
+    CreateDirectoryA((std::string(appData) + "\\Tarnwick").c_str(), nullptr);
+    CreateDirectoryA(user.c_str(), nullptr);
+    CreateDirectoryA((std::string(common) + "\\Tarnwick").c_str(), nullptr);
+    RemoveDirectoryA(commonFolder.c_str());
+    // The common folder's name is taken by a file: it can't be created.
+    ASSERT_TRUE(WriteFileBytes(commonFolder, "not a folder"));
+    std::string record(297, '\0');
+    record[0] = 1;
+    record[4] = 1;
+    record[8] = 1;
+    ASSERT_TRUE(WriteFileBytes(user + "\\(Mox)App.qcg", record));
+    Started p = StartProgram(ProbeExe(), "", s.log);
+    std::string first, rest;
+    CloseErrorBox(p.pi.dwProcessId, &first, &rest);
+    EXPECT_EQ(rest.substr(0, commonFolder.size()), commonFolder);
+    ASSERT_TRUE(WaitEnded(&p, 10000));
+    std::string saved;
+    ASSERT_TRUE(ReadFileBytes(user + "\\(Mox)App.qcg", &saved));
+    EXPECT_EQ(saved, record);
+    DeleteFileA(commonFolder.c_str());
+}
+
+TEST(Startup, ShowCommandAndSwitchesSetStartFlags) {
+    ProbeSetup s("startup-flags");
+    Started p = StartProgram(ProbeExe(), "", s.log, SW_SHOWMINNOACTIVE);
+    ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
+    EXPECT_TRUE(WaitForLogLine(s.log, "minimised 1 autostart 0", 0)) << ReadLog(s.log);
+    Kill(&p);
+    DeleteFileA(s.log.c_str());
+    Started q = StartProgram(ProbeExe(), "-AutoStart", s.log, SW_SHOWDEFAULT);
+    ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
+    EXPECT_TRUE(WaitForLogLine(s.log, "minimised 0 autostart 1", 0)) << ReadLog(s.log);
+    Kill(&q);
+}
