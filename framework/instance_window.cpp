@@ -154,7 +154,7 @@ int CApp::SetAutoStart(bool enable, const char* extraArgs, bool onlyIfMissing, c
                        const char* linkName) {
     char args[kCchText];
     StrFmt(args, countof(args), "%s %s %s", "-WAITFORDATAPATH", "-AUTOSTART", extraArgs ? extraArgs : "");
-    HRESULT co = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    HRESULT co = CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_SPEED_OVER_MEMORY);
     // Only a successful initialisation is undone (OLE may own the thread already).
     bool uninit = co == S_OK || co == S_FALSE;
     int result = kMoxErrStartupLink;
