@@ -1,0 +1,21 @@
+// Which codecs are built in. A format without a record here answers as an
+// unknown format until its codec is added.
+#include "image/raster_bmp.h"
+#include "image/raster_codec.h"
+
+const RasterCodec* FindRasterCodec(uint32_t formatId) {
+    switch (formatId) {
+        case kFormatBmp:
+            return &kBmpCodec;
+        case kFormatGif:
+        case kFormatJpg:
+        case kFormatPng:
+        case kFormatIco:
+        case kFormatTif:
+        case kFormatTga:
+        case kFormatPcx:
+        case kFormatWmf:
+            return nullptr;  // not built in yet
+    }
+    return nullptr;
+}

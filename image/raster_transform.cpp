@@ -1,0 +1,405 @@
+// Colour depth and geometry transforms: crop, decrease and increase depth
+// (with optional error diffusion), grey, negative, flip, mirror, quarter
+// turns and the bit-field converter of 16- and 32-bit decoders. Each builds a
+// scratch image with this image's settings and takes it over on success;
+// on failure or cancel this image stays as it was.
+#include <stdlib.h>
+#include <string.h>
+
+#include "image/raster.h"
+
+namespace {
+
+// A scratch image carrying the settings of src.
+struct Scratch {
+    CRaster img;
+    explicit Scratch(const CRaster& src) : img(0) { img.CopySettings(src); }
+};
+
+bool FailFrom(CRaster* self, const CRaster& scratch) {
+    self->SetLastError(scratch.GetLastError());
+    return false;
+}
+
+// Shift and width of a contiguous mask; a mask with holes is taken from its
+// lowest set bit up to its highest.
+void MaskShape(uint32_t mask, int* shift, int* width) {
+    *shift = 0;
+    *width = 0;
+    if (!mask)
+        return;
+    while (!(mask & 1)) {
+        mask >>= 1;
+        (*shift)++;
+    }
+    while (mask) {
+        mask >>= 1;
+        (*width)++;
+    }
+}
+
+// The 8-bit value of a field: narrow fields move to the top bits, wide
+// fields keep their top 8 bits. Zero-width fields give 0.
+inline BYTE FieldValue(uint32_t v, uint32_t mask, int shift, int width) {
+    if (!width)
+        return 0;
+    uint32_t f = (v & mask) >> shift;
+    return width >= 8 ? (BYTE)(f >> (width - 8)) : (BYTE)(f << (8 - width));
+}
+
+}  // namespace
+
+bool CRaster::Crop(int left, int top, int right, int bottom, CRaster* dest) {
+    if (!dib_)
+        return false;
+    int w = Width(), h = Height();
+    auto clamp = [](int v, int hi) { return v < 0 ? 0 : (v > hi ? hi : v); };
+    left = clamp(left, w);
+    right = clamp(right, w);
+    top = clamp(top, h);
+    bottom = clamp(bottom, h);
+    if (left == right || top == bottom)
+        return false;
+    if (left > right) {
+        int t = left;
+        left = right;
+        right = t;
+    }
+    int y0 = h - bottom, y1 = h - top;
+    if (y0 > y1) {
+        int t = y0;
+        y0 = y1;
+        y1 = t;
+    }
+    int nw = right - left, nh = y1 - y0;
+    Scratch s(*this);
+    if (!s.img.Create(nw, nh, GetBpp(), GetFormatId()))
+        return FailFrom(this, s.img);
+    if (HasPalette())
+        s.img.SetPalette(GetPaletteConst(), GetPaletteCount());
+    int bpp = GetBpp();
+    for (int y = 0; y < nh; y++) {
+        if (bpp < 8) {
+            for (int x = 0; x < nw; x++)
+                s.img.SetPixelIndex(x, y, GetPixelIndex(left + x, y0 + y));
+        } else {
+            memcpy(s.img.GetRowPointer(y), GetRowPointer(y0 + y) + (size_t)bpp * left / 8, (size_t)bpp * nw / 8);
+        }
+        SetProgress((y + 1) * 100 / nh);
+    }
+    if (dest)
+        return dest->TakeOver(s.img);
+    return TakeOver(s.img);
+}
+
+bool CRaster::DecreaseBpp(int bpp, bool errorDiffusion, const RGBQUAD* palette, int colors) {
+    if (!dib_)
+        return false;
+    if (bpp > GetBpp()) {
+        SetLastError("DecreaseBpp: target BPP greater than source BPP");
+        return false;
+    }
+    if (bpp == GetBpp()) {
+        if (colors == 0)
+            return true;
+        if (GetColorsImportant() != 0 && GetColorsImportant() < colors)
+            return true;
+    }
+    Scratch s(*this);
+    if (!s.img.Create(Width(), Height(), bpp, GetFormatId()))
+        return FailFrom(this, s.img);
+    if (colors)
+        s.img.SetColorsImportant(colors);
+    if (!palette)
+        s.img.SetStandardPalette();
+    else
+        s.img.SetPalette(palette, colors ? colors : (1 << s.img.GetBpp()));
+    int w = Width(), h = Height();
+    // Diffusion works on a copy so that a cancel leaves this image alone.
+    CRaster* work = this;
+    CRaster copy(0);
+    if (errorDiffusion) {
+        if (!copy.Copy(*this, true))
+            return FailFrom(this, copy);
+        work = &copy;
+    }
+    for (int y = 0; y < h; y++) {
+        if (GetEscape()) {
+            SetLastError("Cancelled");
+            return false;
+        }
+        SetProgress(y * 100 / h);
+        if (!errorDiffusion) {
+            for (int x = 0; x < w; x++)
+                s.img.SetPixelColorRaw(x, y, GetPixelColorRaw(x, y));
+            continue;
+        }
+        for (int x = 0; x < w; x++) {
+            RGBQUAD c = work->GetPixelColorRaw(x, y);
+            s.img.SetPixelColorRaw(x, y, c);
+            RGBQUAD p = s.img.GetPixelColorRaw(x, y);
+            int er = (int)c.rgbRed - p.rgbRed, eg = (int)c.rgbGreen - p.rgbGreen, eb = (int)c.rgbBlue - p.rgbBlue;
+            if (!er && !eg && !eb)
+                continue;
+            static const int kDx[4] = {1, -1, 0, 1}, kDy[4] = {0, 1, 1, 1}, kW[4] = {7, 2, 4, 1};
+            for (int k = 0; k < 4; k++) {
+                int nx = x + kDx[k], ny = y + kDy[k];
+                if (!work->IsInside(nx, ny))
+                    continue;
+                RGBQUAD o = work->GetPixelColorRaw(nx, ny);
+                auto add = [&](BYTE v, int e) {
+                    int r = v + e * kW[k] / 16;
+                    return (BYTE)(r < 0 ? 0 : (r > 255 ? 255 : r));
+                };
+                work->SetPixelColorRaw(nx, ny, RGBQUAD{add(o.rgbBlue, eb), add(o.rgbGreen, eg), add(o.rgbRed, er), 0});
+            }
+        }
+    }
+    SetProgress(100);
+    return TakeOver(s.img);
+}
+
+bool CRaster::IncreaseBpp(int bpp) {
+    if (!dib_)
+        return false;
+    int cur = GetBpp();
+    if (bpp == 4 || bpp == 8) {
+        if (cur == bpp)
+            return true;
+        if (cur > bpp)
+            return false;
+        Scratch s(*this);
+        if (!s.img.Create(Width(), Height(), bpp, GetFormatId()))
+            return FailFrom(this, s.img);
+        s.img.SetPalette(GetPaletteConst(), GetPaletteCount());
+        for (int y = 0; y < Height(); y++) {
+            if (GetEscape()) {
+                SetLastError("Cancelled");
+                return false;
+            }
+            for (int x = 0; x < Width(); x++)
+                s.img.SetPixelIndexRaw(x, y, GetPixelIndexRaw(x, y));
+        }
+        return TakeOver(s.img);
+    }
+    if (bpp == 24) {
+        if (cur == 24)
+            return true;
+        Scratch s(*this);
+        if (!s.img.Create(Width(), Height(), 24, GetFormatId()))
+            return FailFrom(this, s.img);
+        if (IsTransparent())
+            s.img.SetTransparentColor(GetPaletteColor(GetTransparentIndex()));
+        s.img.SetTransparentIndex(-1);
+        for (int y = 0; y < Height(); y++) {
+            if (GetEscape()) {
+                SetLastError("Cancelled");
+                return false;
+            }
+            BYTE* out = s.img.GetRowPointer(y);
+            for (int x = 0; x < Width(); x++) {
+                RGBQUAD c = GetPixelColorRaw(x, y);
+                out[3 * x] = c.rgbBlue;
+                out[3 * x + 1] = c.rgbGreen;
+                out[3 * x + 2] = c.rgbRed;
+            }
+        }
+        return TakeOver(s.img);
+    }
+    return false;
+}
+
+bool CRaster::GrayScale() {
+    if (!dib_)
+        return false;
+    int w = Width(), h = Height();
+    if (GetBpp() == 24) {
+        Scratch s(*this);
+        if (!s.img.Create(w, h, 8, GetFormatId()))
+            return false;
+        s.img.SetGrayPalette();
+        s.img.SetTransparentIndex(IsTransparent() ? Luminance(info_.transparentColor) : -1);
+        for (int y = 0; y < h; y++) {
+            const BYTE* in = GetRowPointer(y);
+            BYTE* out = s.img.GetRowPointer(y);
+            for (int x = 0; x < w; x++, in += 3)
+                out[x] = (BYTE)((in[2] * 306 + in[1] * 601 + in[0] * 117) >> 10);
+        }
+        return TakeOver(s.img);
+    }
+    BYTE lum[256];
+    int n = GetPaletteCount();
+    const RGBQUAD* pal = GetPaletteConst();
+    for (int i = 0; i < n; i++)
+        lum[i] = (BYTE)Luminance(pal[i]);
+    int ti = IsTransparent() ? lum[GetTransparentIndex()] : -1;
+    if (GetBpp() == 8) {
+        for (int y = 0; y < h; y++) {
+            BYTE* row = GetRowPointer(y);
+            for (int x = 0; x < w; x++)
+                row[x] = lum[row[x]];
+        }
+        SetGrayPalette();
+        SetTransparentIndex(ti);
+        return true;
+    }
+    Scratch s(*this);
+    if (!s.img.Create(w, h, 8, GetFormatId()))
+        return FailFrom(this, s.img);
+    s.img.SetGrayPalette();
+    s.img.SetTransparentIndex(ti);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            s.img.SetPixelIndexRaw(x, y, lum[GetPixelIndexRaw(x, y)]);
+    return TakeOver(s.img);
+}
+
+bool CRaster::Negative() {
+    if (!dib_)
+        return false;
+    if (GetBpp() == 24 || IsGrayScale()) {
+        BYTE* p = GetPixels();
+        for (uint32_t i = 0; i < GetImageSize(); i++)
+            p[i] = (BYTE)~p[i];
+        if (GetBpp() == 24) {
+            RGBQUAD& t = info_.transparentColor;
+            t.rgbBlue = (BYTE)~t.rgbBlue;
+            t.rgbGreen = (BYTE)~t.rgbGreen;
+            t.rgbRed = (BYTE)~t.rgbRed;
+        }
+        return true;
+    }
+    RGBQUAD* pal = GetPalette();
+    for (int i = 0; i < GetPaletteCount(); i++) {
+        pal[i].rgbBlue = (BYTE)~pal[i].rgbBlue;
+        pal[i].rgbGreen = (BYTE)~pal[i].rgbGreen;
+        pal[i].rgbRed = (BYTE)~pal[i].rgbRed;
+    }
+    return true;
+}
+
+bool CRaster::Flip() {
+    if (!dib_)
+        return false;
+    size_t stride = (size_t)GetRowStride();
+    BYTE* tmp = (BYTE*)malloc(stride ? stride : 1);
+    if (!tmp)
+        return false;
+    int h = Height();
+    for (int k = 0; k < h / 2; k++) {
+        BYTE* a = GetRowPointer(k);
+        BYTE* b = GetRowPointer(h - 1 - k);
+        memcpy(tmp, a, stride);
+        memcpy(a, b, stride);
+        memcpy(b, tmp, stride);
+    }
+    free(tmp);
+    return true;
+}
+
+bool CRaster::Mirror() {
+    if (!dib_)
+        return false;
+    CRaster s(*this, false);
+    if (!s.IsValid())
+        return FailFrom(this, s);
+    int w = Width(), h = Height();
+    for (int y = 0; y < h; y++) {
+        const BYTE* in = GetRowPointer(y);
+        BYTE* out = s.GetRowPointer(y);
+        if (GetBpp() == 8) {
+            for (int x = 0; x < w; x++)
+                out[x] = in[w - 1 - x];
+        } else if (GetBpp() == 24) {
+            for (int x = 0; x < w; x++)
+                memcpy(out + 3 * x, in + 3 * (w - 1 - x), 3);
+        } else {
+            for (int x = 0; x < w; x++)
+                s.SetPixelIndexRaw(x, y, GetPixelIndexRaw(w - 1 - x, y));
+        }
+    }
+    return TakeOver(s);
+}
+
+// Quarter turns in 64 x 64 tiles. left: counter-clockwise.
+static bool Rotate(CRaster* self, CRaster* dest, bool left) {
+    if (!self->IsValid())
+        return false;
+    int ow = self->Width(), oh = self->Height(), bpp = self->GetBpp();
+    CRaster s(0);
+    s.CopySettings(*self);
+    if (!s.Create(oh, ow, bpp, self->GetFormatId()))
+        return FailFrom(self, s);
+    if (self->HasPalette())
+        s.SetPalette(self->GetPaletteConst(), self->GetPaletteCount());
+    int nw = oh, nh = ow;
+    const int kTile = 64;
+    for (int tx = 0; tx < nw; tx += kTile) {
+        for (int ty = 0; ty < nh; ty += kTile) {
+            int ex = tx + kTile < nw ? tx + kTile : nw;
+            int ey = ty + kTile < nh ? ty + kTile : nh;
+            for (int y = ty; y < ey; y++) {
+                for (int x = tx; x < ex; x++) {
+                    int sx = left ? y : ow - 1 - y;
+                    int sy = left ? oh - 1 - x : x;
+                    if (bpp == 24)
+                        memcpy(s.GetPixelPointer(x, y), self->GetPixelPointer(sx, sy), 3);
+                    else
+                        s.SetPixelIndexRaw(x, y, self->GetPixelIndexRaw(sx, sy));
+                }
+            }
+        }
+        self->SetProgress((tx + kTile < nw ? tx + kTile : nw) * 100 / nw);
+    }
+    if (dest)
+        return dest->TakeOver(s);
+    return self->TakeOver(s);
+}
+
+bool CRaster::RotateLeft(CRaster* dest) {
+    return Rotate(this, dest, true);
+}
+
+bool CRaster::RotateRight(CRaster* dest) {
+    return Rotate(this, dest, false);
+}
+
+void CRaster::BitfieldsToRgb(const BYTE* src, uint32_t redMask, uint32_t greenMask, uint32_t blueMask, int srcBpp) {
+    if (!dib_ || !src || GetBpp() != 24 || (srcBpp != 16 && srcBpp != 32))
+        return;
+    int w = Width(), h = Height();
+    size_t srcStride = srcBpp == 16 ? (size_t)((w + 1) / 2) * 4 : (size_t)w * 4;
+    int rs, rw, gs, gw, bs, bw;
+    MaskShape(redMask, &rs, &rw);
+    MaskShape(greenMask, &gs, &gw);
+    MaskShape(blueMask, &bs, &bw);
+    bool plain32 = srcBpp == 32 && redMask == 0xFF0000 && greenMask == 0xFF00 && blueMask == 0xFF;
+    // Last row and pixel first, so that src may be this image's own pixels.
+    for (int y = h - 1; y >= 0; y--) {
+        const BYTE* in = src + (size_t)y * srcStride;
+        BYTE* out = GetRowPointer(y);
+        for (int x = w - 1; x >= 0; x--) {
+            if (plain32) {
+                const BYTE* p = in + 4 * (size_t)x;
+                BYTE b = p[0], g = p[1], r = p[2];
+                out[3 * x] = b;
+                out[3 * x + 1] = g;
+                out[3 * x + 2] = r;
+                continue;
+            }
+            uint32_t v;
+            if (srcBpp == 16) {
+                v = (uint32_t)in[2 * x] | ((uint32_t)in[2 * x + 1] << 8);
+            } else {
+                const BYTE* p = in + 4 * (size_t)x;
+                v = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+            }
+            BYTE b = FieldValue(v, blueMask, bs, bw);
+            BYTE g = FieldValue(v, greenMask, gs, gw);
+            BYTE r = FieldValue(v, redMask, rs, rw);
+            out[3 * x] = b;
+            out[3 * x + 1] = g;
+            out[3 * x + 2] = r;
+        }
+    }
+}
