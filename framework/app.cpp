@@ -14,6 +14,7 @@
 #include "data_folders.h"
 #include "data_path_wait.h"
 #include "dialog_util.h"
+#include "dock_bay.h"
 #include "file_finder.h"
 #include "framework_messages.h"
 #include "instance_window.h"
@@ -289,6 +290,10 @@ void CApp::SaveAppRecord() {
     // A record that was never read (a failed start) must not replace the user's.
     if (!recordRead || handedOver)
         return;
+    for (int i = 0; i < bars.count; i++)
+        (*bars.At(i))->SavePosition();
+    for (int i = 0; i < frames.count; i++)
+        (*frames.At(i))->SavePlacement();
     WriteRecordFile(kAppRecordName, -1, &record, sizeof record, 0);
 }
 
@@ -301,6 +306,9 @@ void CApp::CloseAll() {
     instanceWindow = nullptr;
     if (!handedOver)
         SaveAppRecord();
+    for (int i = bars.count - 1; i >= 0; i--)
+        delete *bars.At(i);
+    bars.RemoveAll();
     for (int i = frames.count - 1; i >= 0; i--)
         delete *frames.At(i);
     frames.RemoveAll();
@@ -321,7 +329,9 @@ int CApp::CreateFrame(WORD index, WNDPROC proc, const char* title, int iconId, D
         delete frame;
         return -1;
     }
-    if (frame->Create(index, proc, title, iconId, flags, rect) != 0) {
+    int x = rect ? rect->left : 0, y = rect ? rect->top : 0;
+    int w = rect ? rect->right - rect->left : 0, h = rect ? rect->bottom - rect->top : 0;
+    if (frame->Create(index, proc, title, iconId, flags, x, y, w, h) != 0) {
         frames.RemoveAt(pos);
         delete frame;
         return -1;
@@ -478,6 +488,57 @@ HFONT CApp::PrepareDialog(HWND dialog) {
     CenterWindow(dialog, nullptr);
     FollowParentTopmost(dialog);
     return bold;
+}
+
+void CApp::SetSchemeMode(BYTE mode) {
+    record.colorMode = mode;
+    for (int i = 0; i < frames.count; i++)
+        RedrawWindow((*frames.At(i))->window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    for (int i = 0; i < bars.count; i++)
+        RedrawWindow((*bars.At(i))->window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+void CApp::RedrawFrameBorders() {
+    for (int i = 0; i < frames.count; i++) {
+        CAppWindow* f = *frames.At(i);
+        SendMessageA(f->window, WM_NCACTIVATE, FALSE, 0);
+        if (f->flags & kFrameNoCaption)
+            SendMessageA(f->window, WM_NCPAINT, 1, 0);
+    }
+    for (int i = 0; i < bars.count; i++)
+        SendMessageA((*bars.At(i))->window, WM_NCACTIVATE, FALSE, 0);
+}
+
+void CApp::SetDragCursor(int edge) {
+    static const int kCursors[9] = {32512, 32642, 32645, 32643, 32644, 32642, 32645, 32643, 32644};
+    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(kCursors[edge >= 1 && edge <= 8 ? edge : 0])));
+}
+
+void CApp::SetTransparency(HWND hwnd, int percent, bool clickThrough) {
+    LONG ex = GetWindowLongA(hwnd, GWL_EXSTYLE);
+    if (percent <= 0) {
+        SetWindowLongA(hwnd, GWL_EXSTYLE, ex & ~(WS_EX_LAYERED | WS_EX_TRANSPARENT));
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+        return;
+    }
+    ex |= WS_EX_LAYERED;
+    ex = clickThrough ? ex | WS_EX_TRANSPARENT : ex & ~WS_EX_TRANSPARENT;
+    SetWindowLongA(hwnd, GWL_EXSTYLE, ex);
+    SetLayeredWindowAttributes(hwnd, 0, FrameAlpha(percent), LWA_ALPHA);
+}
+
+void CApp::ShowBar(CBar* bar, bool show) {
+    if (show)
+        bar->flags |= kBarOn;
+    else
+        bar->flags &= ~kBarOn;
+    ShowWindow(bar->window, show ? SW_SHOWNA : SW_HIDE);
+    for (int i = 0; i < frames.count; i++)
+        (*frames.At(i))->Relayout(nullptr);
+    CAppWindow* frame = FrameByIndex(bar->frameIndex);
+    if (frame)
+        SendMessageA(frame->window, MoxMSG_BARSHOWN, show ? 1 : 0, (LPARAM)bar);
 }
 
 void CApp::RequestRestart(int mode, const char* params, bool broadcast) {

@@ -12,6 +12,7 @@
 #include "string_table.h"
 
 class CAppWindow;
+class CBar;
 
 #pragma pack(push, 1)
 // The (Mox)App settings record, 297 bytes.
@@ -58,6 +59,16 @@ struct CApp {
     // Bold fonts, default-button font, class icon, focus, centring, topmost.
     HFONT PrepareDialog(HWND dialog);
     UINT GetWindowDpi(HWND hwnd) const;
+    // Stores the colour mode (255 automatic, 0 none, 1 default, 2 custom) and repaints every frame and bar.
+    void SetSchemeMode(BYTE mode);
+    // Sends WM_NCACTIVATE (false) to every frame and bar, WM_NCPAINT to frames without caption.
+    void RedrawFrameBorders();
+    // The sizing cursor of a drag edge 1-8.
+    void SetDragCursor(int edge);
+    // percent 0 removes the layered style; else alpha (100 - percent) * 255 / 100.
+    void SetTransparency(HWND hwnd, int percent, bool clickThrough);
+    // Switches a bar on or off and re-lays out every frame.
+    void ShowBar(CBar* bar, bool show);
     // The user-interface font (bold or normal) for a DPI; owned by the app.
     HFONT UiFont(UINT dpi, bool bold);
 
@@ -109,6 +120,7 @@ struct CApp {
     HICON icon = nullptr;
     CStringTable strings;
     CDynArray<CAppWindow*> frames;  // sorted by window index
+    CDynArray<CBar*> bars;          // every bar of every frame
     CDynArray<CmdSwitch> switches;  // the parsed command line
 
     // Per-monitor DPI functions, when the system has them.

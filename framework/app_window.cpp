@@ -1,23 +1,46 @@
-// Framework windows: the "MoxWindow" class and its framework procedure.
+// Framework windows: creation from the record, the "MoxWindow" procedure,
+// layout of the bays, placement records, restyling, transparency, status
+// texts, the busy overlay, Tab cycling and the window-menu commands.
 #include "app_window.h"
 
+#include <commdlg.h>
 #include <string.h>
 
 #include "app.h"
+#include "dock_bay.h"
 #include "framework_messages.h"
+#include "message_box.h"
+#include "monitors.h"
+#include "record_file.h"
+#include "str_util.h"
 
 static const char kFrameClass[] = "MoxWindow";
+static const char kBusyClass[] = "MoxBusy";
+static const int kMinTrackWidth = 150, kMinTrackHeight = 100;
 
-CAppWindow::~CAppWindow() {
-    if (window && IsWindow(window))
-        DestroyWindow(window);
-    if (trayIcon)
-        DestroyIcon(trayIcon);
+BYTE FrameAlpha(int percent) {
+    return (BYTE)((100 - percent) * 255 / 100);
 }
 
-int CAppWindow::Create(WORD idx, WNDPROC appProc, const char* title, int iconId, DWORD frameFlags, const RECT* rect) {
-    index = idx;
-    flags = frameFlags;
+static CAppWindow* FrameOf(HWND hwnd) {
+    return (CAppWindow*)GetWindowLongPtrA(hwnd, GWLP_USERDATA);
+}
+
+CAppWindow::~CAppWindow() {
+    if (trayIcon && gApp.FrameByIndex(index) == this)
+        gApp.SetTrayIconRaw(index, nullptr, nullptr);
+    for (int i = 0; i < bays.count; i++)
+        delete *bays.At(i);
+    bays.RemoveAll();
+    if (statusMutex)
+        CloseHandle(statusMutex);
+    if (window && IsWindow(window)) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        DestroyWindow(window);
+    }
+}
+
+static void RegisterClasses(int iconId) {
     WNDCLASSA wc;
     if (!GetClassInfoA(gApp.instance, kFrameClass, &wc)) {
         memset(&wc, 0, sizeof wc);
@@ -25,53 +48,625 @@ int CAppWindow::Create(WORD idx, WNDPROC appProc, const char* title, int iconId,
         wc.lpfnWndProc = AppWindowProc;
         wc.hInstance = gApp.instance;
         wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-        wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+        wc.hIcon = iconId > 0 ? LoadIconA(gApp.instance, MAKEINTRESOURCEA(iconId)) : nullptr;
         wc.lpszClassName = kFrameClass;
-        if (!RegisterClassA(&wc))
-            return kMoxErrWindowCreate;
+        RegisterClassA(&wc);
     }
-    DWORD exStyle = (flags & kFrameTaskbarButton) ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
-    if (flags & kFrameAlwaysOnTop)
-        exStyle |= WS_EX_TOPMOST;
-    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
-    if (rect && rect->right > rect->left && rect->bottom > rect->top) {
-        x = rect->left;
-        y = rect->top;
-        w = rect->right - rect->left;
-        h = rect->bottom - rect->top;
+    if (!GetClassInfoA(gApp.instance, kBusyClass, &wc)) {
+        memset(&wc, 0, sizeof wc);
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = gApp.instance;
+        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32514));  // IDC_WAIT
+        wc.lpszClassName = kBusyClass;
+        RegisterClassA(&wc);
     }
-    window = CreateWindowExA(exStyle, kFrameClass, title ? title : gApp.productName, WS_OVERLAPPEDWINDOW, x, y, w, h,
-                             nullptr, nullptr, gApp.instance, this);
+}
+
+// A record rectangle that no monitor shows, or smaller than a frame can be,
+// would leave the window unreachable: those parts take the defaults.
+static void SaneRecord(FrameRecord* rec, const FrameRecord& defaults) {
+    if (rec->width < kMinTrackWidth || rec->height < kMinTrackHeight) {
+        rec->width = defaults.width;
+        rec->height = defaults.height;
+    }
+    RECT r = {rec->left, rec->top, rec->left + rec->width, rec->top + rec->height};
+    if (!MonitorFromRect(&r, MONITOR_DEFAULTTONULL)) {
+        rec->left = defaults.left;
+        rec->top = defaults.top;
+    }
+}
+
+int CAppWindow::Create(WORD idx, WNDPROC appProc, const char* title, int iconId, DWORD frameFlags, int x, int y,
+                       int width, int height) {
+    index = idx;
+    flags = frameFlags;
+    RegisterClasses(iconId);
+
+    RECT mon;
+    MonitorRectFromPoint(0, 0, &mon, 0);
+    int mw = mon.right - mon.left, mh = mon.bottom - mon.top;
+    int w = width ? width : mw * 2 / 3, h = height ? height : mh * 2 / 3;
+    int dx = (mw - w) / 2 + 40 * index, dy = (mh - h) / 2 + 40 * index;
+    if (mon.right - w > 0)
+        dx %= mon.right - w;  // cascade by 40 pixels, wrapping inside the monitor
+    if (mon.bottom - h > 0)
+        dy %= mon.bottom - h;
+    FrameRecord defaults = {(int16_t)(x ? x : dx), (int16_t)(y ? y : dy), (uint16_t)w, (uint16_t)h, flags, 0};
+    FrameRecord rec = defaults;
+    if (gApp.RecordVersionUnchanged()) {
+        ReadRecordFile("(Mox)Win", index, &rec, sizeof rec, 0);
+        SaneRecord(&rec, defaults);
+    }
+    normalRect = {rec.left, rec.top, rec.left + rec.width, rec.top + rec.height};
+    flags = rec.flags;
+    transparency = rec.transparency & 0xFF;
+    if (transparency > 90)
+        transparency = 90;
+    transparency -= transparency % 10;
+    clickThrough = (rec.transparency & 0x1000) != 0;
+
+    DWORD style, exStyle;
+    ComputeStyles(&style, &exStyle);
+    window = CreateWindowExA(exStyle, kFrameClass, title ? title : gApp.productName, style, normalRect.left,
+                             normalRect.top, normalRect.right - normalRect.left, normalRect.bottom - normalRect.top,
+                             gApp.instanceWindow, nullptr, gApp.instance, this);
     if (!window)
         return kMoxErrWindowCreate;
-    GetWindowRect(window, &windowRect);
-    if (iconId > 0) {
-        HICON ic = LoadIconA(gApp.instance, MAKEINTRESOURCEA(iconId));
-        if (ic)
-            SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)ic);
-    }
+    windowRect = normalRect;
     if (appProc) {
         gApp.frameworkWndProc = AppWindowProc;
         SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)appProc);
+        CREATESTRUCTA cs;
+        memset(&cs, 0, sizeof cs);
+        SendMessageA(window, WM_CREATE, 0, (LPARAM)&cs);  // the application sees its frame's creation
     }
+    if (iconId > 0) {
+        HICON ic = LoadIconA(gApp.instance, MAKEINTRESOURCEA(iconId));
+        if (ic)
+            SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)ic);
+    }
+    for (int side = 0; side < 4; side++) {
+        CDockBay* bay = new CDockBay;
+        if (bays.Add(&bay) < 0) {
+            delete bay;
+            return kMoxErrWindowCreate;
+        }
+        if (bay->Create(side, this) != 0)
+            return kMoxErrWindowCreate;
+    }
+    statusMutex = CreateMutexA(nullptr, FALSE, nullptr);
+    if (!statusMutex)
+        return kMoxErrWindowCreate;
+    SetStatusText(-3, gApp.Text(0xF004, 0));
+    SetStatusText(-2, gApp.Text(0xF004, 0));
+    ApplyTransparency(window, true);
+    RECT rc;
+    GetClientRect(window, &rc);
+    OnSize(rc.right, rc.bottom);
     return 0;
 }
 
+void CAppWindow::ComputeStyles(DWORD* style, DWORD* exStyle) const {
+    DWORD s = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU;
+    bool borderless = (flags & kFrameBorderless) != 0;
+    if (!borderless)
+        s |= WS_DLGFRAME;
+    if ((flags & kFrameResizable) && !borderless)
+        s |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    if (!(flags & kFrameNoCaption) && !borderless)
+        s |= WS_CAPTION;
+    if (flags & kFrameMaximised)
+        s |= WS_MAXIMIZE;
+    DWORD ex = 0;
+    if (flags & kFrameTaskbarButton)
+        ex |= WS_EX_APPWINDOW;
+    if (flags & kFrameSmallCaption)
+        ex |= WS_EX_TOOLWINDOW;
+    if (flags & kFrameAlwaysOnTop)
+        ex |= WS_EX_TOPMOST;
+    if (flags & kFrameAcceptFiles)
+        ex |= WS_EX_ACCEPTFILES;
+    *style = s;
+    *exStyle = ex;
+}
+
+void CAppWindow::ApplyTransparency(HWND hwnd, bool withClickThrough) const {
+    gApp.SetTransparency(hwnd, transparency, withClickThrough && clickThrough);
+}
+
+void CAppWindow::SetTransparency(int percent) {
+    transparency = percent < 0 ? 0 : percent > 90 ? 90 : percent;
+    ApplyTransparency(window, true);
+    for (int i = 0; i < bays.count; i++)
+        (*bays.At(i))->ApplyToFloatingBars(this);
+}
+
+void CAppWindow::SetClickThrough(bool on) {
+    clickThrough = on;
+    SetTransparency(transparency);
+}
+
+void CAppWindow::SavePlacement() {
+    FrameRecord rec;
+    rec.left = (int16_t)normalRect.left;
+    rec.top = (int16_t)normalRect.top;
+    rec.width = (uint16_t)(normalRect.right - normalRect.left);
+    rec.height = (uint16_t)(normalRect.bottom - normalRect.top);
+    rec.flags = flags;
+    rec.transparency = (uint32_t)transparency | (clickThrough ? 0x1000u : 0u);
+    WriteRecordFile("(Mox)Win", index, &rec, sizeof rec, 0);
+}
+
+void CAppWindow::OnSize(int width, int height) {
+    if (bays.count == 4) {
+        CDockBay* top = *bays.At(0);
+        CDockBay* bottom = *bays.At(1);
+        CDockBay* left = *bays.At(2);
+        CDockBay* right = *bays.At(3);
+        int t = top->Place(0, 0, width, 0);
+        int b = bottom->Place(0, height, width, 0);
+        int l = left->Place(0, t, 0, height - b - t);
+        int r = right->Place(width, t, 0, height - b - t);
+        clientRect = {l, t, width - r, height - b};
+    } else {
+        clientRect = {0, 0, width, height};
+    }
+    SendMessageA(window, MoxMSG_LAYOUT, 0, MAKELPARAM(width, height));
+    if (busyOverlay)
+        SetWindowPos(busyOverlay, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOMOVE | SWP_NOREDRAW);
+    RecordPlacement();
+}
+
+void CAppWindow::RecordPlacement() {
+    if (IsZoomed(window))
+        flags |= kFrameMaximised;
+    else
+        flags &= ~kFrameMaximised;
+    if (IsZoomed(window) || IsIconic(window) || restyling)
+        return;
+    RECT r;
+    GetWindowRect(window, &r);
+    if (!(flags & kFrameLockPosition))
+        OffsetRect(&normalRect, r.left - normalRect.left, r.top - normalRect.top);
+    if (!(flags & kFrameLockSize)) {
+        normalRect.right = normalRect.left + (r.right - r.left);
+        normalRect.bottom = normalRect.top + (r.bottom - r.top);
+    }
+}
+
+void CAppWindow::Relayout(const RECT* rect) {
+    if (!rect) {
+        RECT rc;
+        GetClientRect(window, &rc);
+        for (int i = 0; i < 2; i++)
+            SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(rc.right, rc.bottom));
+        return;
+    }
+    DWORD keep = flags & (kFrameLockPosition | kFrameLockSize);
+    flags &= ~keep;
+    MoveWindow(window, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
+    flags |= keep;
+    normalRect = windowRect = *rect;
+}
+
+void CAppWindow::Show(int showCmd, bool) {
+    if (showCmd == SW_SHOW && IsIconic(window))
+        showCmd = SW_SHOWNORMAL;
+    ShowWindow(window, showCmd);
+    if (showCmd == SW_SHOW || showCmd == SW_SHOWNORMAL)
+        SetForegroundWindow(window);
+    bool visible = showCmd != SW_HIDE;
+    for (int i = 0; i < bays.count; i++)
+        (*bays.At(i))->ShowFloatingBars(this, visible);
+}
+
+void CAppWindow::Restyle(DWORD setBits, DWORD clearBits) {
+    flags = (flags & ~clearBits) | setBits;
+    restyling = true;
+    bool visible = IsWindowVisible(window) != FALSE;
+    if (visible)
+        Show(SW_HIDE, false);
+    DWORD style, exStyle;
+    ComputeStyles(&style, &exStyle);
+    SetWindowLongA(window, GWL_STYLE, (LONG)style);
+    SetWindowLongA(window, GWL_EXSTYLE, (LONG)exStyle);
+    SendMessageA(window, MoxMSG_STYLECHANGED, style, exStyle);
+    ApplyTransparency(window, true);
+    if (visible)
+        Show((flags & kFrameMaximised) ? SW_MAXIMIZE : SW_SHOW, false);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+    restyling = false;
+}
+
+DWORD CAppWindow::SetStatusText(int id, const char* text) {
+    DWORD wait = statusMutex ? WaitForSingleObject(statusMutex, 1000) : WAIT_FAILED;
+    if (wait != WAIT_OBJECT_0)
+        return wait;
+    int found = -1;
+    for (int i = 0; i < statusTexts.count; i++)
+        if (statusTexts.At(i)->id == id)
+            found = i;
+    if (text && *text) {
+        if (found < 0) {
+            StatusEntry e;
+            e.id = id;
+            e.text[0] = '\0';
+            found = statusTexts.Add(&e);
+        }
+        if (found >= 0)
+            StrCopy(statusTexts.At(found)->text, sizeof statusTexts.At(found)->text, text);
+    } else if (found >= 0) {
+        statusTexts.RemoveAt(found);
+        bool onlyNegative = true;
+        for (int i = 0; i < statusTexts.count; i++)
+            onlyNegative = onlyNegative && statusTexts.At(i)->id < 0;
+        if (onlyNegative)
+            for (int i = 0; i < statusTexts.count; i++)
+                if (statusTexts.At(i)->id == -1) {
+                    statusTexts.RemoveAt(i);
+                    break;
+                }
+    }
+    if (statusCommand != 0xFFFF)
+        gApp.strings.SetText(statusCommand, 0, ShownStatusText());
+    ReleaseMutex(statusMutex);
+    return 0;
+}
+
+const char* CAppWindow::ShownStatusText() const {
+    for (int i = 0; i < statusTexts.count; i++)
+        if (statusTexts.At(i)->id == -1)
+            return statusTexts.At(i)->text;
+    return statusTexts.count ? statusTexts.At(statusTexts.count - 1)->text : "";
+}
+
+void CAppWindow::SetBusy(bool on) {
+    if (on && !busyOverlay) {
+        RECT rc;
+        GetClientRect(window, &rc);
+        busyOverlay = CreateWindowExA(WS_EX_TRANSPARENT, "MoxBUSY", "", WS_CHILD, 0, 0, rc.right, rc.bottom, window,
+                                      nullptr, gApp.instance, nullptr);
+        if (busyOverlay) {
+            SetWindowPos(busyOverlay, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOREDRAW);
+            SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));
+        }
+    } else if (!on && busyOverlay) {
+        DestroyWindow(busyOverlay);
+        busyOverlay = nullptr;
+    }
+    for (int i = 0; i < bays.count; i++)
+        (*bays.At(i))->SetBusyOnFloatingBars(this, on);
+}
+
+void CAppWindow::OnActivate(bool active) {
+    if (active) {
+        gApp.activeFrame = index;
+        SetFocus(savedFocus && IsWindow(savedFocus) ? savedFocus : window);
+    } else {
+        HWND focus = GetFocus();
+        if (focus && (focus == window || IsChild(window, focus)))
+            savedFocus = focus;
+    }
+    for (int i = 0; i < gApp.frames.count; i++)
+        SendMessageA((*gApp.frames.At(i))->window, WM_NCACTIVATE, (*gApp.frames.At(i))->index == gApp.activeFrame, 0);
+}
+
+struct TabStops {
+    CDynArray<HWND> list;
+};
+
+static BOOL CALLBACK CollectTabStops(HWND hwnd, LPARAM lp) {
+    LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    if ((style & WS_TABSTOP) && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd))
+        ((TabStops*)lp)->list.Add(&hwnd);
+    return TRUE;
+}
+
+int CAppWindow::CycleFocus(int direction) {
+    TabStops stops;
+    EnumChildWindows(window, CollectTabStops, (LPARAM)&stops);
+    if (stops.list.count == 0)
+        return 0;
+    SendMessageA(window, MoxMSG_TABORDER, 0, (LPARAM)&stops.list);
+    HWND focus = GetFocus();
+    int at = -1;
+    for (int i = 0; i < stops.list.count; i++)
+        if (*stops.list.At(i) == focus)
+            at = i;
+    int next = 0;
+    if (at >= 0) {
+        next = at + (direction < 0 ? -1 : 1);
+        if (next < 0)
+            next = stops.list.count - 1;
+        if (next >= stops.list.count)
+            next = 0;
+    }
+    SetFocus(*stops.list.At(next));
+    return 1;
+}
+
+int CAppWindow::BuildWindowMenu(WORD* ids, int cap) const {
+    int n = 0;
+    auto put = [&](WORD id) {
+        if (n < cap - 1)
+            ids[n++] = id;
+    };
+    int bars = 0;
+    for (int i = 0; i < bays.count; i++)
+        bars += (*bays.At(i))->AppendBarCommands(ids, &n, cap - 1);
+    if (bars > 0)
+        put(0xF000);
+    static const WORD kFrameMenus[] = {0xF110, 0xF111, 0xF120, 0xF130, 0xF140, 0xF150, 0xF160};
+    for (WORD id : kFrameMenus)
+        put(id);
+    ids[n] = 0xFFFF;
+    return n;
+}
+
+// The restart question: OK restarts the program.
+static void AskRestart() {
+    if (AppMessageBox(nullptr, gApp.productName, gApp.Text(0xF00B, 0), 0x328, 0) == IDOK)
+        gApp.RequestRestart(1, nullptr, false);
+}
+
+void CAppWindow::ChooseCustomColor(int slot) {
+    COLORREF custom[16] = {};
+    for (int i = 0; i < 5; i++)
+        custom[i] = gApp.record.colors[i];
+    CHOOSECOLORA cc;
+    memset(&cc, 0, sizeof cc);
+    cc.lStructSize = sizeof cc;
+    cc.hwndOwner = window;
+    cc.rgbResult = gApp.record.colors[slot];
+    cc.lpCustColors = custom;
+    cc.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
+    if (!ChooseColorA(&cc))
+        return;
+    gApp.record.colors[slot] = cc.rgbResult;
+    gApp.SetSchemeMode(2);
+}
+
+void CAppWindow::ChooseCustomFont() {
+    LOGFONTA lf;
+    memset(&lf, 0, sizeof lf);
+    if (gApp.record.fontFace[0]) {
+        StrCopy(lf.lfFaceName, 32, gApp.record.fontFace);  // the dialog takes at most 31 characters
+        HDC dc = GetDC(nullptr);
+        lf.lfHeight = -MulDiv(gApp.record.fontSize ? gApp.record.fontSize : 9, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        ReleaseDC(nullptr, dc);
+    }
+    CHOOSEFONTA cf;
+    memset(&cf, 0, sizeof cf);
+    cf.lStructSize = sizeof cf;
+    cf.hwndOwner = window;
+    cf.lpLogFont = &lf;
+    cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_FORCEFONTEXIST;
+    if (!ChooseFontA(&cf))
+        return;
+    StrCopy(gApp.record.fontFace, sizeof gApp.record.fontFace, lf.lfFaceName);
+    gApp.record.fontSize = cf.iPointSize / 10;
+    AskRestart();
+}
+
+bool CAppWindow::OnFrameCommand(WORD id) {
+    switch (id) {
+        case 0xF110:
+            flags ^= kFrameAlwaysOnTop;
+            SetWindowPos(window, (flags & kFrameAlwaysOnTop) ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                         SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
+            return true;
+        case 0xF111:
+            Restyle((flags & kFrameTaskbarButton) ? 0u : (DWORD)kFrameTaskbarButton, kFrameTaskbarButton);
+            return true;
+        case 0xF121:
+        case 0xF122:
+        case 0xF123:
+        case 0xF124: {
+            static const DWORD kCaption[] = {0, kFrameSmallCaption, kFrameNoCaption, kFrameBorderless};
+            Restyle(kCaption[id - 0xF121], kFrameSmallCaption | kFrameNoCaption | kFrameBorderless);
+            return true;
+        }
+        case 0xF131:
+        case 0xF132:
+        case 0xF133:
+            gApp.SetSchemeMode((BYTE)(id - 0xF131));
+            return true;
+        case 0xF134:
+            ChooseCustomColor(0);
+            return true;
+        case 0xF135:
+        case 0xF136:
+        case 0xF137:
+            ChooseCustomColor(id - 0xF135 + 2);
+            return true;
+        case 0xF141:
+            if (gApp.record.fontFace[0] &&
+                AppMessageBox(nullptr, gApp.productName, gApp.Text(0xF00B, 0), 0x328, 0) == IDOK) {
+                gApp.record.fontFace[0] = '\0';
+                gApp.record.fontSize = 0;
+                gApp.RequestRestart(1, nullptr, false);
+            }
+            return true;
+        case 0xF142:
+            ChooseCustomFont();
+            return true;
+        case 0xF151:
+        case 0xF152:
+        case 0xF153:
+        case 0xF154: {
+            static const DWORD kLock[] = {kFrameLockBarPositions, kFrameLockBarSizes, kFrameLockPosition,
+                                          kFrameLockSize};
+            flags ^= kLock[id - 0xF151];
+            Relayout(nullptr);
+            return true;
+        }
+        case 0xF155:
+            if ((flags & kFrameAllLocks) != kFrameAllLocks)
+                flags |= kFrameAllLocks;
+            else
+                flags &= ~kFrameAllLocks;
+            Relayout(nullptr);
+            return true;
+        case 0xF156:
+            flags ^= kFrameResolutionLock;
+            return true;
+        case 0xF16B:
+            SetClickThrough(!clickThrough);
+            return true;
+    }
+    if (id >= 0xF161 && id <= 0xF16A) {
+        SetTransparency((id - 0xF161) * 10);
+        return true;
+    }
+    for (int i = 0; i < bays.count; i++)
+        if ((*bays.At(i))->ToggleBar(id))
+            return true;
+    return false;
+}
+
+struct SwatchRequest {
+    WORD id;
+    RECT rect;
+};
+
+static void PaintSwatch(HDC dc, SwatchRequest* req) {
+    if (IsRectEmpty(&req->rect)) {
+        req->rect = {0, 0, 16, 16};  // a size request
+        return;
+    }
+    int slot;
+    switch (req->id) {
+        case 0xF134:
+            slot = 0;
+            break;
+        case 0xF135:
+        case 0xF136:
+        case 0xF137:
+            slot = req->id - 0xF135 + 2;
+            break;
+        default:
+            return;
+    }
+    RECT r = req->rect;
+    InflateRect(&r, -4, -4);
+    HBRUSH black = CreateSolidBrush(0);
+    FrameRect(dc, &r, black);
+    DeleteObject(black);
+    InflateRect(&r, -1, -1);
+    HBRUSH fill = CreateSolidBrush(gApp.record.colors[slot]);
+    FillRect(dc, &r, fill);
+    DeleteObject(fill);
+}
+
 LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    CAppWindow* frame = FrameOf(hwnd);
     switch (msg) {
         case WM_NCCREATE:
             SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA*)lp)->lpCreateParams);
             break;
+        case WM_CREATE:
+            gApp.UiFont(gApp.GetWindowDpi(hwnd), false);
+            break;
+        case WM_DESTROY:
+            if (frame)
+                frame->SavePlacement();
+            break;
         case WM_CLOSE:
-            // A frame is closed by the application, never by the close box alone.
-            ShowWindow(hwnd, SW_HIDE);
+            if (frame)
+                frame->SavePlacement();
+            return 0;  // the application closes frames
+        case WM_SIZE:
+            if (frame)
+                frame->OnSize(LOWORD(lp), HIWORD(lp));
             return 0;
-        case WM_EXITSIZEMOVE: {
-            CAppWindow* frame = (CAppWindow*)GetWindowLongPtrA(hwnd, GWLP_USERDATA);
+        case WM_MOVE:
+            if (frame)
+                frame->RecordPlacement();
+            break;
+        case WM_EXITSIZEMOVE:
             if (frame)
                 GetWindowRect(hwnd, &frame->windowRect);
             break;
-        }
+        case WM_ACTIVATE:
+            if (frame)
+                frame->OnActivate(LOWORD(wp) != WA_INACTIVE);
+            break;
+        case WM_NCACTIVATE:
+            if (frame)
+                return DefWindowProcA(hwnd, msg, frame->index == gApp.activeFrame, lp);
+            break;
+        case WM_SHOWWINDOW:
+            if (frame)
+                for (int i = 0; i < frame->bays.count; i++)
+                    (*frame->bays.At(i))->ShowFloatingBars(frame, wp != 0);
+            break;
+        case WM_SETCURSOR:
+            if (frame && frame->busyOverlay) {
+                SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));
+                return TRUE;
+            }
+            if (frame && (frame->flags & kFrameLockSize) && LOWORD(lp) >= HTLEFT && LOWORD(lp) <= HTBOTTOMRIGHT) {
+                SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));
+                return TRUE;
+            }
+            break;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_GETMINMAXINFO:
+            ((MINMAXINFO*)lp)->ptMinTrackSize.x = kMinTrackWidth;
+            ((MINMAXINFO*)lp)->ptMinTrackSize.y = kMinTrackHeight;
+            return 0;
+        case WM_WINDOWPOSCHANGING:
+            if (frame) {
+                WINDOWPOS* pos = (WINDOWPOS*)lp;
+                if (frame->flags & kFrameLockPosition)
+                    pos->flags |= SWP_NOMOVE;
+                if (frame->flags & kFrameLockSize)
+                    pos->flags |= SWP_NOSIZE;
+            }
+            break;
+        case WM_HELP:
+            if (GetKeyState(VK_CONTROL) < 0)
+                return TRUE;
+            SendMessageA(hwnd, MoxMSG_HELP, wp, lp);
+            return TRUE;
+        case WM_NCRBUTTONDOWN:
+            return 0;
+        case WM_NCRBUTTONUP:
+        case WM_RBUTTONUP:
+            SendMessageA(hwnd, MoxMSG_CONTEXTMENU, 0, 0);
+            return 0;
+        case 0x02E0:  // WM_DPICHANGED
+            if (frame) {
+                gApp.UiFont(HIWORD(wp), false);
+                const RECT* r = (const RECT*)lp;
+                SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                             SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+            return 0;
+        case MoxMSG_CONTEXTMENU:
+            return 0;  // the window menu opens here once framework menus exist
+        case MoxMSG_COMMAND:
+            if (frame)
+                frame->OnFrameCommand(LOWORD(wp));
+            return 0;
+        case MoxMSG_SETPOPUP:
+            if (frame)
+                frame->openPopup = (void*)lp;
+            return 0;
+        case MoxMSG_GETPOPUP:
+            return frame ? (LRESULT)frame->openPopup : 0;
+        case MoxMSG_SHOW:
+            if (frame)
+                frame->Show(SW_SHOWNORMAL, true);
+            return 0;
+        case MoxMSG_PAINTSWATCH:
+            PaintSwatch((HDC)wp, (SwatchRequest*)lp);
+            return 0;
+        case MoxMSG_BUSY:
+            if (frame)
+                frame->SetBusy(wp != 0);
+            return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }

@@ -332,3 +332,57 @@ TEST(Startup, ShowCommandAndSwitchesSetStartFlags) {
     EXPECT_TRUE(WaitForLogLine(s.log, "minimised 0 autostart 1", 0)) << ReadLog(s.log);
     Kill(&q);
 }
+
+static BOOL CALLBACK FindFrameOf(HWND hwnd, LPARAM lp) {
+    std::pair<DWORD, HWND>* want = (std::pair<DWORD, HWND>*)lp;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[32], title[64];
+    if (pid == want->first && GetClassNameA(hwnd, cls, sizeof cls) && strcmp(cls, "MoxWindow") == 0 &&
+        GetWindowTextA(hwnd, title, sizeof title) && strstr(title, "Vellumor Pro")) {
+        want->second = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Setup finds the running program by its hidden frame; the frame keeps its record.
+TEST(Startup, MainProgramsHiddenFrameKeepsItsRecord) {
+    std::string dir = MakeTestDir("startup-frame");
+    std::string data = Win(PathJoin(dir, "data"));
+    InstallRecordSpec spec;
+    spec.installFolder = Win(PathJoin(dir, "install"));
+    spec.customDataFolder = data;
+    SetInstallRecord("Vellumor Pro", spec);
+    ASSERT_EQ(RunPeer(dir, "mkdir -p data"), 0);
+    // A placement of the user's: 300 x 200 at (10, 20), 20% transparent.
+    unsigned char rec[16] = {10, 0, 20, 0, 44, 1, 200, 0, 0x00, 0x04, 0, 0x10, 20, 0, 0, 0};
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "data/(Mox)Win0.qcg"), std::string((const char*)rec, 16)));
+    // Records of the current format: the program's (Mox)App record says so.
+    std::string app(297, '\0');
+    app[4] = 1;
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "data/(Mox)App.qcg"), app));
+    Started p = StartProgram(ProgramExe(), "", "");
+    std::pair<DWORD, HWND> want(p.pi.dwProcessId, nullptr);
+    for (int i = 0; i < 200 && !want.second; i++) {
+        Sleep(50);
+        EnumWindows(FindFrameOf, (LPARAM)&want);
+    }
+    ASSERT_NE(want.second, nullptr) << "a MoxWindow titled with the product name";
+    EXPECT_FALSE(IsWindowVisible(want.second));
+    RECT r;
+    GetWindowRect(want.second, &r);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 20);
+    EXPECT_EQ(r.right - r.left, 300);
+    EXPECT_TRUE(GetWindowLongA(want.second, GWL_EXSTYLE) & WS_EX_LAYERED);
+    // Setup stops it by sending WM_QUIT to that window.
+    SendMessageA(want.second, WM_QUIT, 0, 0);
+    ASSERT_TRUE(WaitEnded(&p, 10000));
+    std::string saved;
+    ASSERT_TRUE(ReadFileBytes(PathJoin(dir, "data/(Mox)Win0.qcg"), &saved));
+    EXPECT_EQ(saved, std::string((const char*)rec, 16));
+    EXPECT_TRUE(FileExists(PathJoin(dir, "data/(Mox)App.qcg")));
+    spec.size = 0;
+    SetInstallRecord("Vellumor Pro", spec);
+}

@@ -1,0 +1,260 @@
+// Framework windows in this process: placement records and defaults, the
+// close box, the busy overlay, status texts under their mutex,
+// transparency and click-through, locks, and the window menu's list.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <thread>
+
+#include "framework/app.h"
+#include "framework/app_window.h"
+#include "framework/data_folders.h"
+#include "framework/dock_bay.h"
+#include "framework/framework_messages.h"
+#include "framework/monitors.h"
+#include "framework/str_util.h"
+#include "support/test_support.h"
+
+namespace {
+
+class FrameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        gApp.instance = GetModuleHandleA(nullptr);
+        StrCopy(gApp.productName, countof(gApp.productName), "Frame Test");
+        dir_ = MakeTestDir("frames");
+        StrCopy(gUserDataFolder, countof(gUserDataFolder), dir_.c_str());
+        RefreshMonitors();
+    }
+    void TearDown() override {
+        for (int i = gApp.frames.count - 1; i >= 0; i--)
+            delete *gApp.frames.At(i);
+        gApp.frames.RemoveAll();
+    }
+    CAppWindow* Make(WORD index, DWORD flags = 0, const RECT* rect = nullptr) {
+        int pos = gApp.CreateFrame(index, nullptr, "Frame Test", 0, flags, rect);
+        return pos < 0 ? nullptr : *gApp.frames.At(pos);
+    }
+    void Drop(CAppWindow* f) {
+        for (int i = 0; i < gApp.frames.count; i++)
+            if (*gApp.frames.At(i) == f) {
+                gApp.frames.RemoveAt(i);
+                break;
+            }
+        delete f;
+    }
+    static void Pump() {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+    std::string dir_;
+};
+
+RECT WindowRectOf(HWND h) {
+    RECT r;
+    GetWindowRect(h, &r);
+    return r;
+}
+
+}  // namespace
+
+TEST_F(FrameTest, DefaultsCascadeAndRecordsRestoreThePlacement) {
+    RECT mon;
+    MonitorRectFromPoint(0, 0, &mon, 0);
+    int mw = mon.right - mon.left, mh = mon.bottom - mon.top;
+    CAppWindow* a = Make(0);
+    CAppWindow* b = Make(1);
+    ASSERT_TRUE(a && b);
+    char cls[32];
+    GetClassNameA(a->window, cls, sizeof cls);
+    EXPECT_STREQ(cls, "MoxWindow");
+    RECT ra = WindowRectOf(a->window), rb = WindowRectOf(b->window);
+    EXPECT_EQ(ra.right - ra.left, mw * 2 / 3);
+    EXPECT_EQ(ra.bottom - ra.top, mh * 2 / 3);
+    EXPECT_EQ(ra.left, (mw - mw * 2 / 3) / 2);
+    EXPECT_EQ(rb.left, ra.left + 40);
+    EXPECT_EQ(rb.top, ra.top + 40);
+    CAppWindow* distant = Make(20);  // 40 x 20 pixels on: wraps inside the monitor
+    ASSERT_TRUE(distant);
+    RECT rf = WindowRectOf(distant->window);
+    EXPECT_EQ(rf.left, ((mw - mw * 2 / 3) / 2 + 800) % (mon.right - mw * 2 / 3));
+    EXPECT_LT(rf.right, mon.right + 1);
+
+    // Moved, made transparent, then saved by WM_CLOSE (which does not close it).
+    SetWindowPos(a->window, nullptr, 33, 44, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    a->SetTransparency(30);
+    a->SetClickThrough(true);
+    a->flags |= kFrameAlwaysOnTop;
+    SendMessageA(a->window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(a->window)) << "WM_CLOSE does not close a frame";
+    std::string rec;
+    ASSERT_TRUE(ReadFileBytes(PathJoin(dir_, "(Mox)Win0.qcg"), &rec));
+    ASSERT_EQ(rec.size(), 16u);
+    Drop(a);
+    CAppWindow* again = Make(0);
+    ASSERT_TRUE(again);
+    RECT r = WindowRectOf(again->window);
+    EXPECT_EQ(r.left, 33);
+    EXPECT_EQ(r.top, 44);
+    EXPECT_EQ(r.right - r.left, 400);
+    EXPECT_EQ(again->transparency, 30);
+    EXPECT_TRUE(again->clickThrough);
+    EXPECT_TRUE(again->flags & kFrameAlwaysOnTop);
+    Drop(again);
+
+    // A record too small or off every monitor falls back to the defaults.
+    FrameRecord bad = {-30000, -30000, 3, 2, 0, 0};
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir_, "(Mox)Win0.qcg"), std::string((const char*)&bad, sizeof bad)));
+    CAppWindow* sane = Make(0);
+    ASSERT_TRUE(sane);
+    r = WindowRectOf(sane->window);
+    EXPECT_EQ(r.right - r.left, mw * 2 / 3);
+    EXPECT_EQ(r.left, (mw - mw * 2 / 3) / 2);
+}
+
+TEST_F(FrameTest, BusyOverlayFollowsTheModalDepth) {
+    CAppWindow* f = Make(2);
+    ASSERT_TRUE(f);
+    SendMessageA(f->window, MoxMSG_BUSY, 1, 0);
+    HWND overlay = FindWindowExA(f->window, nullptr, "MoxBusy", nullptr);
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(overlay, f->busyOverlay);
+    RECT client, o;
+    GetClientRect(f->window, &client);
+    GetClientRect(overlay, &o);
+    EXPECT_EQ(o.right, client.right);
+    SendMessageA(f->window, MoxMSG_BUSY, 2, 0);  // nested: still one overlay
+    EXPECT_EQ(FindWindowExA(f->window, overlay, "MoxBusy", nullptr), nullptr);
+    SendMessageA(f->window, MoxMSG_BUSY, 0, 0);
+    EXPECT_FALSE(IsWindow(overlay));
+    EXPECT_EQ(f->busyOverlay, nullptr);
+    // DisableFrames tells every frame.
+    gApp.DisableFrames(true);
+    EXPECT_NE(f->busyOverlay, nullptr);
+    gApp.DisableFrames(false);
+    EXPECT_EQ(f->busyOverlay, nullptr);
+    gApp.DisableFrames(false);
+    EXPECT_EQ(gApp.modalDepth, 0) << "never below 0";
+}
+
+TEST_F(FrameTest, StatusTextsStackUnderTheirMutex) {
+    CAppWindow* f = Make(3);
+    ASSERT_TRUE(f);
+    EXPECT_STREQ(f->ShownStatusText(), "Ready");
+    EXPECT_EQ(f->SetStatusText(7, "Saving"), 0u);
+    EXPECT_STREQ(f->ShownStatusText(), "Saving");
+    EXPECT_EQ(f->SetStatusText(-1, "Pinned"), 0u);
+    EXPECT_EQ(f->SetStatusText(8, "Later"), 0u);
+    EXPECT_STREQ(f->ShownStatusText(), "Pinned") << "an entry with id -1 wins";
+    f->SetStatusText(8, nullptr);
+    f->SetStatusText(7, "");
+    // Only negative ids left: the -1 entry goes too.
+    EXPECT_STREQ(f->ShownStatusText(), "Ready");
+    std::string longText(1500, 'x');
+    f->SetStatusText(9, longText.c_str());
+    EXPECT_EQ(strlen(f->ShownStatusText()), 1023u) << "cut to its buffer";
+
+    // Another thread holds the mutex: the call gives up after a second and changes nothing.
+    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr), release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        WaitForSingleObject(f->statusMutex, INFINITE);
+        SetEvent(taken);
+        WaitForSingleObject(release, 5000);
+        ReleaseMutex(f->statusMutex);
+    });
+    WaitForSingleObject(taken, 5000);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(f->SetStatusText(9, "blocked"), (DWORD)WAIT_TIMEOUT);
+    EXPECT_GE(GetTickCount() - start, 900u);
+    SetEvent(release);
+    holder.join();
+    EXPECT_EQ(strlen(f->ShownStatusText()), 1023u);
+    CloseHandle(taken);
+    CloseHandle(release);
+}
+
+TEST_F(FrameTest, TransparencyAndClickThrough) {
+    EXPECT_EQ(FrameAlpha(90), 25);
+    EXPECT_EQ(FrameAlpha(10), 229);
+    // A window below, and the frame above it, both shown.
+    HWND below = CreateWindowExA(0, "Button", "below", WS_POPUP | WS_VISIBLE, 100, 100, 300, 300, nullptr, nullptr,
+                                 nullptr, nullptr);
+    RECT rect = {100, 100, 400, 400};
+    CAppWindow* f = Make(4, kFrameAlwaysOnTop, &rect);
+    ASSERT_TRUE(f);
+    ShowWindow(f->window, SW_SHOWNA);
+    Pump();
+    POINT mid = {250, 250};
+    EXPECT_EQ(GetAncestor(WindowFromPoint(mid), GA_ROOT), f->window);
+    BYTE alpha = 0;
+    DWORD lwa = 0;
+    f->OnFrameCommand(0xF16A);  // 90%
+    ASSERT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_LAYERED);
+    ASSERT_TRUE(GetLayeredWindowAttributes(f->window, nullptr, &alpha, &lwa));
+    EXPECT_EQ(alpha, 25);
+    f->OnFrameCommand(0xF16B);  // ghost
+    EXPECT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+    EXPECT_EQ(GetAncestor(WindowFromPoint(mid), GA_ROOT), below) << "clicks go through";
+    f->OnFrameCommand(0xF161);  // off: click-through ends with it
+    EXPECT_FALSE(GetWindowLongA(f->window, GWL_EXSTYLE) & (WS_EX_LAYERED | WS_EX_TRANSPARENT));
+    EXPECT_EQ(GetAncestor(WindowFromPoint(mid), GA_ROOT), f->window);
+    DestroyWindow(below);
+}
+
+TEST_F(FrameTest, LocksRefuseMovesAndSizes) {
+    RECT rect = {50, 60, 450, 360};
+    CAppWindow* f = Make(5, kFrameResizable, &rect);
+    ASSERT_TRUE(f);
+    f->OnFrameCommand(0xF153);  // position lock
+    SetWindowPos(f->window, nullptr, 200, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT r = WindowRectOf(f->window);
+    EXPECT_EQ(r.left, 50);
+    EXPECT_EQ(f->normalRect.left, 50);
+    f->OnFrameCommand(0xF154);  // size lock
+    SetWindowPos(f->window, nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    r = WindowRectOf(f->window);
+    EXPECT_EQ(r.right - r.left, 400);
+    // Lock All sets all four when one is clear, and clears them only when all are set.
+    f->OnFrameCommand(0xF155);
+    EXPECT_EQ(f->flags & kFrameAllLocks, (DWORD)kFrameAllLocks);
+    f->OnFrameCommand(0xF155);
+    EXPECT_EQ(f->flags & kFrameAllLocks, 0u);
+    f->OnFrameCommand(0xF151);
+    f->OnFrameCommand(0xF155);
+    EXPECT_EQ(f->flags & kFrameAllLocks, (DWORD)kFrameAllLocks);
+    // A relayout with a rectangle lifts the locks for that move only.
+    RECT to = {70, 80, 370, 280};
+    f->Relayout(&to);
+    r = WindowRectOf(f->window);
+    EXPECT_EQ(r.left, 70);
+    EXPECT_EQ(r.right - r.left, 300);
+    EXPECT_EQ(f->flags & kFrameAllLocks, (DWORD)kFrameAllLocks);
+}
+
+TEST_F(FrameTest, CaptionCommandsRestyleAndTheWindowMenuLists) {
+    CAppWindow* f = Make(6, kFrameResizable);
+    ASSERT_TRUE(f);
+    f->OnFrameCommand(0xF124);
+    EXPECT_FALSE(GetWindowLongA(f->window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME));
+    f->OnFrameCommand(0xF122);
+    EXPECT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(f->flags & (kFrameBorderless | kFrameNoCaption), 0u);
+    f->OnFrameCommand(0xF121);
+    EXPECT_EQ((DWORD)GetWindowLongA(f->window, GWL_STYLE) & WS_CAPTION, (DWORD)WS_CAPTION);
+    f->OnFrameCommand(0xF111);
+    EXPECT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    WORD ids[64];
+    int n = f->BuildWindowMenu(ids, 64);
+    EXPECT_EQ(n, 7) << "no bars: no bar commands, no separator";
+    EXPECT_EQ(ids[0], 0xF110);
+    EXPECT_EQ(ids[6], 0xF160);
+    EXPECT_EQ(ids[7], 0xFFFF);
+    EXPECT_FALSE(f->OnFrameCommand(0x1234)) << "another command is not the frame's";
+    // Empty bays have no thickness: the client area is the whole frame.
+    RECT client;
+    GetClientRect(f->window, &client);
+    EXPECT_TRUE(EqualRect(&client, &f->clientRect));
+}
