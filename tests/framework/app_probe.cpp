@@ -43,7 +43,7 @@ static LRESULT CALLBACK ProbeFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
             PostQuitMessage((int)wp);
             return 0;
     }
-    if (msg >= 0x8000 && msg < 0xC000)
+    if (msg >= 0x8000 && msg < 0xC000 && msg != MoxMSG_LAYOUT)
         Log("msg %04X", msg);  // anything else forwarded by the instance window
     return CallWindowProcA(gApp.frameworkWndProc, hwnd, msg, wp, lp);
 }
