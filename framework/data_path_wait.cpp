@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <string.h>
 
+#include "file_util.h"
 #include "framework_messages.h"
 #include "str_util.h"
 
@@ -12,37 +13,7 @@ static const UINT kTrayId = 1;
 static const UINT kCmdCancel = 1;
 
 int CDataPathWait::CreateFolderPath(const char* path) {
-    if (!path || !*path)
-        return 2;
-    DWORD a = GetFileAttributesA(path);
-    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY))
-        return 0;
-    char buf[kCchPath2];
-    if (!StrCopy(buf, countof(buf), path))
-        return 1;
-    // Create each level downwards; each is checked by its attributes afterwards.
-    size_t len = strlen(buf);
-    for (size_t i = 1; i <= len; i++) {
-        if (buf[i] != '\\' && buf[i] != '/' && buf[i] != '\0')
-            continue;
-        if (buf[i - 1] == ':' || buf[i - 1] == '\\' || buf[i - 1] == '/')
-            continue;  // a drive root or the start of a UNC name
-        char keep = buf[i];
-        buf[i] = '\0';
-        DWORD attr = GetFileAttributesA(buf);
-        if (attr == INVALID_FILE_ATTRIBUTES) {
-            CreateDirectoryA(buf, nullptr);
-            attr = GetFileAttributesA(buf);
-            if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY)) {
-                // A UNC server or share level can't be created; only the last level must exist.
-                if (keep == '\0')
-                    return 1;
-            }
-        }
-        buf[i] = keep;
-    }
-    a = GetFileAttributesA(path);
-    return (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) ? 0 : 1;
+    return ::CreateFolderPath(path, false);  // no pause: the waiter paces its own tries
 }
 
 int TestDataFolderWrite(const char* folder) {

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "shell_util.h"
 #include "str_util.h"
 
 int ReadInstallSettings(const char* valueName, BYTE* out) {
@@ -54,9 +55,9 @@ bool DeriveDataFolders(const BYTE* settings, const char* product, char* userFold
         }
         return true;
     }
-    char appData[MAX_PATH] = "", common[MAX_PATH] = "";
-    if (!SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, TRUE) ||
-        !SHGetSpecialFolderPathA(nullptr, common, CSIDL_COMMON_APPDATA, TRUE))
+    char appData[kCchPath], common[kCchPath];
+    if (!GetSpecialFolderPath(CSIDL_APPDATA, appData, countof(appData)) ||
+        !GetSpecialFolderPath(CSIDL_COMMON_APPDATA, common, countof(common)))
         return false;
     return StrFmt(userFolder, kCchPath, "%s\\Tarnwick\\%s", appData, product) &&
            StrFmt(commonFolder, kCchPath, "%s\\Tarnwick\\%s", common, product);
