@@ -26,6 +26,21 @@
 
 CApp gApp;
 
+bool EnsureWindowClass(const char* name, WNDPROC proc, int cursorId, HBRUSH background, HICON icon, UINT style) {
+    WNDCLASSA wc;
+    if (GetClassInfoA(gApp.instance, name, &wc))
+        return true;
+    memset(&wc, 0, sizeof wc);
+    wc.style = style;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = gApp.instance;
+    wc.hCursor = cursorId ? LoadCursorA(nullptr, MAKEINTRESOURCEA(cursorId)) : nullptr;
+    wc.hbrBackground = background;
+    wc.hIcon = icon;
+    wc.lpszClassName = name;
+    return RegisterClassA(&wc) != 0;
+}
+
 static const char kAppRecordName[] = "(Mox)App";
 
 static void DefaultRecord(AppRecord* r) {
@@ -171,13 +186,7 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFFFF};
     InitCommonControlsEx(&icc);
 
-    WNDCLASSA wc;
-    memset(&wc, 0, sizeof wc);
-    wc.lpfnWndProc = PhantomWndProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIdiProgram));
-    wc.lpszClassName = "MoxPhantom";
-    RegisterClassA(&wc);
+    EnsureWindowClass("MoxPhantom", PhantomWndProc, 0, nullptr, LoadIconA(instance, MAKEINTRESOURCEA(kIdiProgram)));
     instanceWindow = CreateWindowExA(WS_EX_TOOLWINDOW, "MoxPhantom", productName, WS_POPUP, 0, 0, 0, 0, nullptr,
                                      nullptr, instance, nullptr);
     toolTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, nullptr, nullptr,

@@ -144,5 +144,9 @@ struct CApp {
 
 extern CApp gApp;
 
+// Registers a window class of this module once; true when it exists.
+// cursorId: a system cursor (IDC_ARROW's 32512 ...); background may be null.
+bool EnsureWindowClass(const char* name, WNDPROC proc, int cursorId, HBRUSH background, HICON icon, UINT style = 0);
+
 // Icon resource of the program (class icons, tray, message box).
 constexpr int kIdiProgram = 1;

@@ -41,25 +41,9 @@ CAppWindow::~CAppWindow() {
 }
 
 static void RegisterClasses(int iconId) {
-    WNDCLASSA wc;
-    if (!GetClassInfoA(gApp.instance, kFrameClass, &wc)) {
-        memset(&wc, 0, sizeof wc);
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = AppWindowProc;
-        wc.hInstance = gApp.instance;
-        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-        wc.hIcon = iconId > 0 ? LoadIconA(gApp.instance, MAKEINTRESOURCEA(iconId)) : nullptr;
-        wc.lpszClassName = kFrameClass;
-        RegisterClassA(&wc);
-    }
-    if (!GetClassInfoA(gApp.instance, kBusyClass, &wc)) {
-        memset(&wc, 0, sizeof wc);
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = gApp.instance;
-        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32514));  // IDC_WAIT
-        wc.lpszClassName = kBusyClass;
-        RegisterClassA(&wc);
-    }
+    EnsureWindowClass(kFrameClass, AppWindowProc, 32512, nullptr,
+                      iconId > 0 ? LoadIconA(gApp.instance, MAKEINTRESOURCEA(iconId)) : nullptr, CS_DBLCLKS);
+    EnsureWindowClass(kBusyClass, DefWindowProcA, 32514, nullptr, nullptr);  // the wait cursor
 }
 
 // A record rectangle that no monitor shows, or smaller than a frame can be,

@@ -32,15 +32,7 @@ int CDockBay::Create(int baySide, CAppWindow* owner) {
     bayId = (WORD)(side + 256 * frameIndex);
     vertical = side >= 2;
     grip = ((side == 1 || side == 3) && (owner->flags & kFrameResizable)) ? 0 : -1;
-    WNDCLASSA wc;
-    if (!GetClassInfoA(gApp.instance, kBayClass, &wc)) {
-        memset(&wc, 0, sizeof wc);
-        wc.lpfnWndProc = DockBayWndProc;
-        wc.hInstance = gApp.instance;
-        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-        wc.lpszClassName = kBayClass;
-        RegisterClassA(&wc);
-    }
+    EnsureWindowClass(kBayClass, DockBayWndProc, 32512, nullptr, nullptr);
     window = CreateWindowExA(0, kBayClass, "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner->window, nullptr, gApp.instance, this);
     return window ? 0 : kMoxErrWindowCreate;
@@ -387,16 +379,7 @@ int CBar::Create(CAppWindow* frame, WORD cmd, int barSide, int barRow, int barX,
     flags = barFlags;
     row = (WORD)(barRow < 0 ? 0 : barRow >= kBayRows ? kBayRows - 1 : barRow);
     x = barX;
-    WNDCLASSA wc;
-    if (!GetClassInfoA(gApp.instance, kBarClass, &wc)) {
-        memset(&wc, 0, sizeof wc);
-        wc.lpfnWndProc = BarWndProc;
-        wc.hInstance = gApp.instance;
-        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-        wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kBarClass;
-        RegisterClassA(&wc);
-    }
+    EnsureWindowClass(kBarClass, BarWndProc, 32512, (HBRUSH)(COLOR_BTNFACE + 1), nullptr);
     window = CreateWindowExA(0, kBarClass, "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 20, 20,
                              frame->window, nullptr, gApp.instance, this);
     if (!window)
