@@ -9,6 +9,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <initializer_list>
+
 #include "app_window.h"
 #include "crc32.h"
 #include "data_folders.h"
@@ -18,6 +20,7 @@
 #include "file_finder.h"
 #include "framework_messages.h"
 #include "instance_window.h"
+#include "menu.h"
 #include "message_box.h"
 #include "monitors.h"
 #include "record_file.h"
@@ -194,7 +197,42 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     if (toolTip)
         SetWindowPos(toolTip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     icon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(kIdiProgram), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
-    return 0;
+    return AddFrameworkCommands() ? 0 : kMoxErrCommandAdd;
+}
+
+// The framework's own commands: separators, the bars' overflow menu, the
+// window menu and its submenus.
+bool CApp::AddFrameworkCommands() {
+    static const WORD kCaption[] = {0xF121, 0xF122, 0xF123, 0xF124, 0xFFFF};
+    static const WORD kColor[] = {0xF131, 0xF132, 0xF133, 0xFFFF};
+    static const WORD kSwatches[] = {0xF134, 0xF135, 0xF136, 0xF137, 0xFFFF};
+    static const WORD kFont[] = {0xF141, 0xF142, 0xFFFF};
+    static const WORD kLock[] = {0xF151, 0xF152, 0xF153, 0xF154, 0xF155, 0xF000, 0xF156, 0xFFFF};
+    static const WORD kTransparency[] = {0xF161, 0xF000, 0xF162, 0xF163, 0xF164, 0xF165, 0xF166,
+                                         0xF167, 0xF168, 0xF169, 0xF16A, 0xF000, 0xF16B, 0xFFFF};
+    bool ok = AddCommand(0xF000, kKindSeparator, 0x4, 0, 0, nullptr) >= 0 &&
+              AddCommand(0xF001, kKindSeparator, kCmdSplit, 0, 0, nullptr) >= 0 &&
+              AddCommand(0xF100, kKindMenu, 0x80, 0, 0xF002, nullptr) >= 0 &&
+              AddCommand(0xF105, kKindMenu, 0x80, 0, 0xF105, nullptr) >= 0;
+    ok = ok && AddCommand(0xF110, kKindButton, 0x180, -1, -1, nullptr) >= 0 &&
+         AddCommand(0xF111, kKindButton, 0x180, -1, -1, nullptr) >= 0;
+    ok = ok && AddCommand(0xF120, kKindMenu, 0x180, -1, -1, (void*)kCaption) >= 0;
+    ok = ok && AddCommand(0xF130, kKindMenu, 0x180, -1, -1, (void*)kColor) >= 0 &&
+         AddCommand(0xF133, kKindMenu, kCmdSplit | 0x80, -1, -1, (void*)kSwatches) >= 0;
+    ok = ok && AddCommand(0xF140, kKindMenu, 0x180, -1, -1, (void*)kFont) >= 0;
+    ok = ok && AddCommand(0xF150, kKindMenu, 0x180, -1, -1, (void*)kLock) >= 0;
+    ok = ok && AddCommand(0xF160, kKindMenu, 0x180, -1, -1, (void*)kTransparency) >= 0;
+    for (WORD id = 0xF121; ok && id <= 0xF124; id++)
+        ok = AddCommand(id, kKindButton, 0x80, -1, -1, nullptr) >= 0;
+    for (WORD id : {0xF131, 0xF132, 0xF141, 0xF142})
+        ok = ok && AddCommand(id, kKindButton, 0x80, -1, -1, nullptr) >= 0;
+    for (WORD id = 0xF134; ok && id <= 0xF137; id++)
+        ok = AddCommand(id, kKindButton, 0x180, -1, -1, nullptr) >= 0;
+    for (WORD id = 0xF151; ok && id <= 0xF156; id++)
+        ok = AddCommand(id, kKindButton, 0x80, -1, -1, nullptr) >= 0;
+    for (WORD id = 0xF161; ok && id <= 0xF16B; id++)
+        ok = AddCommand(id, kKindButton, 0x80, -1, -1, nullptr) >= 0;
+    return ok;
 }
 
 int CApp::HandOver(int waitMode, bool allowSeveral) {
@@ -315,6 +353,9 @@ void CApp::CloseAll() {
     instanceWindow = nullptr;
     if (!handedOver)
         SaveAppRecord();
+    CloseMenus(nullptr);
+    delete sharedMenu;
+    sharedMenu = nullptr;
     for (int i = bars.count - 1; i >= 0; i--)
         delete *bars.At(i);
     bars.RemoveAll();
@@ -593,23 +634,4 @@ int CApp::ShowManual(const char* path, const char* topic) {
         return 4;
     }
     return 0;
-}
-
-int CApp::Run() {
-    inLoop = true;
-    MSG m;
-    int code = 0;
-    for (;;) {
-        BOOL r = GetMessageA(&m, nullptr, 0, 0);
-        if (r == 0) {
-            code = (int)m.wParam;
-            break;
-        }
-        if (r == -1)
-            break;
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-    }
-    inLoop = false;
-    return code;
 }

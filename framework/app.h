@@ -7,12 +7,15 @@
 #include <windows.h>
 
 #include "command_line.h"
+#include "commands.h"
 #include "dyn_array.h"
 #include "install_settings.h"
 #include "string_table.h"
 
 class CAppWindow;
 class CBar;
+class CUIItem;
+class CMenu;
 
 #pragma pack(push, 1)
 // The (Mox)App settings record, 297 bytes.
@@ -69,6 +72,41 @@ struct CApp {
     void SetTransparency(HWND hwnd, int percent, bool clickThrough);
     // Switches a bar on or off and re-lays out every frame.
     void ShowBar(CBar* bar, bool show);
+    // Commands (an icon or text id of -1 means the command id itself).
+    // Position or -1; the flags get 0x1001 added.
+    int AddCommand(WORD id, WORD kind, DWORD flags, int iconId, int textId, void* data, float widthFactor = 0,
+                   float heightFactor = 0);
+    int FindCommandIndex(WORD id) const;
+    CommandInfo* Command(WORD id);
+    // 0 or 0xF007 (unknown id; out untouched).
+    int GetCommand(WORD id, CommandInfo* out) const;
+    int SetCommand(WORD id, const CommandInfo* in);
+    // -1 when unknown.
+    long CommandFlags(WORD id) const;
+    // 0 when unknown.
+    WORD CommandType(WORD id) const;
+    void DeleteCommand(WORD id);
+    int EnableCommand(WORD id, bool on);
+    int SetCommandChecked(WORD id, bool on);
+    // Flags become set | (flags & ~clear); repaints on a change.
+    void SetItemState(CUIItem* item, DWORD set, DWORD clear);
+    // Repaints every item of the command; value != -1 goes to the items' Update.
+    void UpdateItems(WORD id, bool relayout, int value);
+    void ShowStatusHelp(CAppWindow* frame, CUIItem* item);
+    // The item factory: a new item of the kind, or null.
+    CUIItem* CreateUIItem(WORD kind, void* object);
+    // With an item: closes the popup open in its container and returns that
+    // menu; with null: closes every menu.
+    CMenu* CloseMenus(CUIItem* item);
+    // Opens the popup of a menu command at a screen point, owned by a frame.
+    CMenu* ShowPopupMenu(WORD id, POINT at, CAppWindow* frame);
+    // Keyboard movement between the active frame's top-level menus: 0 first,
+    // 1 next, -1 previous, 2 close. 0, or 1 without an active frame.
+    int MoveMenuSelection(int how);
+    // The framework's own commands (separators, window menu); false when one can't be added.
+    bool AddFrameworkCommands();
+    // One message through the framework's pre-dispatch.
+    void PreDispatch(MSG* msg);
     // The user-interface font (bold or normal) for a DPI; owned by the app.
     HFONT UiFont(UINT dpi, bool bold);
 
@@ -119,8 +157,16 @@ struct CApp {
     WORD activeFrame = 0;
     HICON icon = nullptr;
     CStringTable strings;
-    CDynArray<CAppWindow*> frames;  // sorted by window index
-    CDynArray<CBar*> bars;          // every bar of every frame
+    CDynArray<CAppWindow*> frames;    // sorted by window index
+    CDynArray<CBar*> bars;            // every bar of every frame
+    CDynArray<CUIItem*> items;        // every live UI item
+    CDynArray<CommandInfo> commands;  // sorted by id
+    CDynArray<CMenu*> menuBar;        // the keyboard menu bar of the active frame
+    CMenu* rootMenu = nullptr;        // the menu whose popup opened first, or null
+    bool menuTracking = false;        // a framework popup is open
+    bool menuKeyboard = false;        // keyboard navigation of framework menus is on
+    int lastPopupResult = 0;
+    CMenu* sharedMenu = nullptr;    // reused by ShowPopupMenu
     CDynArray<CmdSwitch> switches;  // the parsed command line
 
     // Per-monitor DPI functions, when the system has them.

@@ -387,6 +387,51 @@ int CAppWindow::BuildWindowMenu(WORD* ids, int cap) const {
     return n;
 }
 
+// Refreshes the window menu's states and opens it at the cursor.
+void CAppWindow::OpenWindowMenu() {
+    BuildWindowMenu(windowMenu, (int)(sizeof windowMenu / sizeof windowMenu[0]));
+    bool hasBar = false;
+    for (int i = 0; i < gApp.bars.count; i++)
+        hasBar = hasBar || (*gApp.bars.At(i))->frameIndex == index;
+    gApp.EnableCommand(0xF151, hasBar);
+    gApp.EnableCommand(0xF152, hasBar);
+    gApp.EnableCommand(0xF16B, transparency > 0);
+    DWORD caption = flags & (kFrameSmallCaption | kFrameNoCaption | kFrameBorderless);
+    struct Check {
+        WORD id;
+        bool on;
+    };
+    const Check checks[] = {
+        {0xF110, (flags & kFrameAlwaysOnTop) != 0},
+        {0xF111, (flags & kFrameTaskbarButton) != 0},
+        {0xF121, caption == 0},
+        {0xF122, (flags & kFrameSmallCaption) != 0},
+        {0xF123, (flags & kFrameNoCaption) != 0},
+        {0xF124, (flags & kFrameBorderless) != 0},
+        {0xF131, gApp.record.colorMode == 0},
+        {0xF132, gApp.record.colorMode == 1},
+        {0xF133, gApp.record.colorMode == 2},
+        {0xF151, (flags & kFrameLockBarPositions) != 0},
+        {0xF152, (flags & kFrameLockBarSizes) != 0},
+        {0xF153, (flags & kFrameLockPosition) != 0},
+        {0xF154, (flags & kFrameLockSize) != 0},
+        {0xF155, (flags & kFrameAllLocks) == kFrameAllLocks},
+        {0xF156, (flags & kFrameResolutionLock) != 0},
+        {0xF141, gApp.record.fontFace[0] == 0},
+        {0xF142, gApp.record.fontFace[0] != 0},
+        {0xF16B, clickThrough},
+    };
+    for (const Check& c : checks)
+        gApp.SetCommandChecked(c.id, c.on);
+    for (int k = 0; k <= 9; k++)
+        gApp.SetCommandChecked((WORD)(0xF161 + k), transparency == 10 * k);
+    if (CommandInfo* menu = gApp.Command(0xF105))
+        menu->data = windowMenu;
+    POINT pt;
+    GetCursorPos(&pt);
+    gApp.ShowPopupMenu(0xF105, pt, this);
+}
+
 // The restart question: OK restarts the program.
 static void AskRestart() {
     if (AppMessageBox(nullptr, gApp.productName, gApp.Text(0xF00B, 0), 0x328, 0) == IDOK)
@@ -629,7 +674,9 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             }
             return 0;
         case MoxMSG_CONTEXTMENU:
-            return 0;  // the window menu opens here once framework menus exist
+            if (frame)
+                frame->OpenWindowMenu();
+            return 0;
         case MoxMSG_COMMAND:
             if (frame)
                 frame->OnFrameCommand(LOWORD(wp));

@@ -79,6 +79,9 @@ class CAppWindow {
     void SetClickThrough(bool on);
     // The id list of the window menu, ended by 0xFFFF; fills at most cap ids.
     int BuildWindowMenu(WORD* ids, int cap) const;
+    // The window menu at the cursor, its states refreshed.
+    void OpenWindowMenu();
+    WORD windowMenu[64] = {0xFFFF};
 
     HWND window = nullptr;
     HWND busyOverlay = nullptr;

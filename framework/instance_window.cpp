@@ -207,8 +207,7 @@ bool CApp::Wait(UINT ms, UINT_PTR timerId) {
     while (GetMessageA(&m, nullptr, 0, 0) > 0) {
         if (m.message == WM_TIMER && m.hwnd == instanceWindow && m.wParam == timerId)
             break;
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
+        PreDispatch(&m);  // the waits keep the framework's keyboard handling too
     }
     if (m.message == WM_QUIT) {
         quit = true;

@@ -1,0 +1,296 @@
+// The command table, and framework popup menus opened, driven by the
+// keyboard through the pre-dispatch and by the mouse with SendInput.
+#include "framework/menu.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "framework/app.h"
+#include "framework/app_window.h"
+#include "framework/data_folders.h"
+#include "framework/framework_messages.h"
+#include "framework/monitors.h"
+#include "framework/str_util.h"
+#include "support/test_support.h"
+
+namespace {
+
+std::vector<WPARAM> gCommands, gDoubleClicks;
+
+LRESULT CALLBACK RecordingFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == MoxMSG_COMMAND)
+        gCommands.push_back(wp);
+    if (msg == MoxMSG_DBLCLK)
+        gDoubleClicks.push_back(wp);
+    return CallWindowProcA(gApp.frameworkWndProc, hwnd, msg, wp, lp);
+}
+
+TextRecord gTexts[] = {
+    {0, {"Menu Test"}}, {100, {"Root"}}, {101, {"Alpha"}}, {102, {"Beta"}},
+    {103, {"Gamma"}},   {104, {"More"}}, {105, {"Inner"}}, {0xFFFF, {}},
+};
+const WORD kSubList[] = {105, 0xFFFF};
+const WORD kRootList[] = {101, kCmdSeparatorId, 102, 103, 104, 0xFFFF};
+
+void Pump(int ms) {
+    DWORD start = GetTickCount();
+    do {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+            gApp.PreDispatch(&m);
+        Sleep(5);
+    } while (GetTickCount() - start < (DWORD)ms);
+}
+
+void Key(HWND target, WPARAM vk) {
+    PostMessageA(target, WM_KEYDOWN, vk, 1);
+    Pump(50);
+}
+
+class MenuTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        gApp.instance = GetModuleHandleA(nullptr);
+        StrCopy(gApp.productName, countof(gApp.productName), "Menu Test");
+        gApp.strings.SetAppTable(0, gTexts);
+        StrCopy(gUserDataFolder, countof(gUserDataFolder), MakeTestDir("menus").c_str());
+        RefreshMonitors();
+        if (!gApp.toolTip)
+            gApp.toolTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, nullptr,
+                                           nullptr, gApp.instance, nullptr);
+        ASSERT_TRUE(gApp.AddFrameworkCommands());
+        gApp.AddCommand(100, kKindMenu, 0x80, 0, -1, (void*)kRootList);
+        for (WORD id : {101, 102, 103, 105})
+            gApp.AddCommand(id, kKindButton, 0x80, 0, -1, nullptr);
+        gApp.AddCommand(104, kKindMenu, 0x80, 0, -1, (void*)kSubList);
+    }
+    void SetUp() override {
+        RECT r = {100, 100, 500, 400};
+        int pos = gApp.CreateFrame(30, RecordingFrameProc, "Menu Test", 0, 0, &r);
+        ASSERT_GE(pos, 0);
+        frame_ = *gApp.frames.At(pos);
+        ShowWindow(frame_->window, SW_SHOWNORMAL);
+        gApp.activeFrame = frame_->index;
+        gCommands.clear();
+        gDoubleClicks.clear();
+        gApp.EnableCommand(102, true);
+    }
+    void TearDown() override {
+        gApp.CloseMenus(nullptr);
+        for (int i = 0; i < gApp.frames.count; i++)
+            if (*gApp.frames.At(i) == frame_)
+                gApp.frames.RemoveAt(i);
+        delete frame_;
+    }
+    CMenu* Open(POINT at = {150, 150}) { return gApp.ShowPopupMenu(100, at, frame_); }
+    CAppWindow* frame_ = nullptr;
+};
+
+}  // namespace
+
+TEST(Commands, TableKeepsIdOrderAndState) {
+    CApp& app = gApp;
+    int before = app.commands.count;
+    app.AddCommand(0xF721, kKindButton, 0, -1, -1, nullptr);
+    app.AddCommand(0xF710, kKindButton, 0x1001, -1, -1, nullptr);
+    app.AddCommand(0xF710, kKindButton, 0, -1, -1, nullptr);
+    EXPECT_EQ(app.commands.count, before + 3) << "an id added twice keeps both";
+    for (int i = 1; i < app.commands.count; i++)
+        EXPECT_LE(app.commands.At(i - 1)->id, app.commands.At(i)->id);
+    EXPECT_EQ(app.CommandFlags(0xF710) & 0x1001, 0x1001);
+    EXPECT_EQ(app.Command(0xF721)->iconId, 0xF721);
+    CommandInfo untouched;
+    memset(&untouched, 0x5A, sizeof untouched);
+    EXPECT_EQ(app.GetCommand(0xF7FF, &untouched), 0xF007);
+    EXPECT_EQ(untouched.id, 0x5A5A);
+    EXPECT_EQ(app.CommandFlags(0xF7FF), -1) << "an unknown id has no flags";
+    EXPECT_EQ(app.CommandType(0xF7FF), 0);
+    app.Command(0xF721)->flags |= kCmdHot | kCmdPressed;
+    EXPECT_EQ(app.EnableCommand(0xF721, false), 0);
+    EXPECT_EQ(app.CommandFlags(0xF721) & (kCmdEnabled | kCmdHot | kCmdPressed), 0);
+    EXPECT_EQ(app.SetCommandChecked(0xF721, true), 0);
+    EXPECT_TRUE(app.CommandFlags(0xF721) & kCmdChecked);
+    EXPECT_EQ(app.EnableCommand(0xF7FF, true), 0xF007);
+    app.DeleteCommand(0xF721);
+    EXPECT_EQ(app.FindCommandIndex(0xF721), -1);
+    EXPECT_EQ(app.CreateUIItem(7, nullptr), nullptr);
+}
+
+TEST_F(MenuTest, PopupListsItsCommandsBesideThePoint) {
+    CMenu* menu = Open();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->popupItems.count, 5);
+    EXPECT_TRUE(IsWindowVisible(menu->popup));
+    RECT r;
+    GetWindowRect(menu->popup, &r);
+    EXPECT_EQ(r.left, 150);
+    EXPECT_EQ(r.top, 150);
+    EXPECT_EQ((*menu->popupItems.At(1))->kind, kKindSeparator);
+    // Near the monitor's bottom-right corner the popup opens up and to the left.
+    RECT mon;
+    MonitorRectFromPoint(0, 0, &mon, 0);
+    menu = Open({mon.right - 2, mon.bottom - 2});
+    ASSERT_NE(menu, nullptr);
+    GetWindowRect(menu->popup, &r);
+    EXPECT_EQ(r.right, mon.right - 2);
+    EXPECT_EQ(r.bottom, mon.bottom - 2);
+}
+
+TEST_F(MenuTest, KeyboardMovesSkipsAndRuns) {
+    CMenu* menu = Open();
+    ASSERT_NE(menu, nullptr);
+    gApp.EnableCommand(102, false);
+    HWND target = frame_->window;
+    Key(target, VK_DOWN);
+    EXPECT_EQ(menu->HotIndex(), 0);
+    Key(target, VK_DOWN);
+    EXPECT_EQ(menu->HotIndex(), 3) << "past the separator and the disabled item";
+    Key(target, VK_UP);
+    EXPECT_EQ(menu->HotIndex(), 0);
+    Key(target, VK_UP);
+    EXPECT_EQ(menu->HotIndex(), 4) << "wraps to the last enabled item";
+    // Right opens the submenu; Escape closes only it.
+    SendMessageA((*menu->popupItems.At(4))->window, WM_MOUSEMOVE, 0, -1);
+    Pump(50);
+    CMenu* sub = (CMenu*)*menu->popupItems.At(4);
+    EXPECT_TRUE(sub->popupOpen);
+    Key(target, VK_RIGHT);
+    EXPECT_EQ(sub->HotIndex(), 0);
+    Key(target, VK_ESCAPE);
+    EXPECT_FALSE(sub->popupOpen);
+    EXPECT_TRUE(menu->popupOpen);
+    // Enter runs the hot item: the command arrives with every menu closed.
+    Key(target, VK_DOWN);
+    Key(target, VK_DOWN);
+    EXPECT_EQ(menu->HotIndex(), 3);
+    Key(target, VK_RETURN);
+    ASSERT_EQ(gCommands.size(), 1u);
+    EXPECT_EQ(LOWORD(gCommands[0]), 103);
+    EXPECT_EQ(gApp.rootMenu, nullptr);
+    EXPECT_FALSE(IsWindowVisible(menu->popup));
+    // Escape in the root closes everything.
+    menu = Open();
+    Key(target, VK_ESCAPE);
+    EXPECT_EQ(gApp.rootMenu, nullptr);
+}
+
+TEST_F(MenuTest, AMenuWithoutEnabledItemsEndsItsSearch) {
+    CMenu* menu = Open();
+    ASSERT_NE(menu, nullptr);
+    for (WORD id : {101, 102, 103, 104})
+        gApp.EnableCommand(id, false);
+    EXPECT_EQ(menu->NextEnabled(-1, 1), -1);
+    Key(frame_->window, VK_DOWN);  // must return
+    EXPECT_EQ(menu->HotIndex(), -1);
+    for (WORD id : {101, 103, 104})
+        gApp.EnableCommand(id, true);
+}
+
+static int CountPopups() {
+    int n = 0;
+    HWND w = nullptr;
+    while ((w = FindWindowExA(nullptr, w, "MoxAppMenuPopup", nullptr)) != nullptr)
+        n++;
+    return n;
+}
+
+TEST_F(MenuTest, OpeningAgainAndAgainLeavesNothingBehind) {
+    Open();
+    int popups = CountPopups();
+    int tools = (int)SendMessageA(gApp.toolTip, TTM_GETTOOLCOUNT, 0, 0);
+    int items = gApp.items.count;
+    for (int i = 0; i < 20; i++) {
+        ASSERT_NE(Open(), nullptr);
+        gApp.CloseMenus(nullptr);
+    }
+    Open();
+    EXPECT_EQ(CountPopups(), popups);
+    EXPECT_EQ((int)SendMessageA(gApp.toolTip, TTM_GETTOOLCOUNT, 0, 0), tools);
+    EXPECT_EQ(gApp.items.count, items);
+}
+
+namespace {
+
+void MouseAt(POINT p, DWORD flags) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = p.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = p.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+    SendInput(1, &in, sizeof in);
+    Pump(80);
+}
+
+POINT Centre(HWND w) {
+    RECT r;
+    GetWindowRect(w, &r);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+}  // namespace
+
+TEST_F(MenuTest, MouseClicksRunCommandsAndPressesInsideKeepTheMenu) {
+    CMenu* menu = Open();
+    ASSERT_NE(menu, nullptr);
+    Pump(100);
+    // A press on the submenu item inside the popup is not a press outside it.
+    POINT more = Centre((*menu->popupItems.At(4))->window);
+    MouseAt(more, 0);
+    MouseAt(more, MOUSEEVENTF_LEFTDOWN);
+    EXPECT_NE(gApp.rootMenu, nullptr) << "the menu stays open";
+    MouseAt(more, MOUSEEVENTF_LEFTUP);
+    CMenu* sub = (CMenu*)*menu->popupItems.At(4);
+    ASSERT_TRUE(sub->popupOpen);
+    // A click on the submenu's command closes the chain before the command arrives.
+    POINT inner = Centre((*sub->popupItems.At(0))->window);
+    MouseAt(inner, 0);
+    MouseAt(inner, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(inner, MOUSEEVENTF_LEFTUP);
+    ASSERT_EQ(gCommands.size(), 1u);
+    EXPECT_EQ(LOWORD(gCommands[0]), 105);
+    EXPECT_EQ(HIWORD(gCommands[0]) & 1, 1) << "the left button in the mask";
+    EXPECT_EQ(gApp.rootMenu, nullptr);
+    // A press outside every popup closes the menus.
+    Open();
+    Pump(100);
+    MouseAt({460, 380}, MOUSEEVENTF_LEFTDOWN);  // on the frame, away from the popup
+    MouseAt({460, 380}, MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(gApp.rootMenu, nullptr);
+    // Two presses within the double-click time: a double click.
+    Sleep(GetDoubleClickTime() + 100);
+    gDoubleClicks.clear();
+    menu = Open();
+    Pump(100);
+    POINT alpha = Centre((*menu->popupItems.At(0))->window);
+    MouseAt(alpha, 0);
+    MouseAt(alpha, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(alpha, MOUSEEVENTF_LEFTUP);
+    menu = Open();
+    Pump(50);
+    alpha = Centre((*menu->popupItems.At(0))->window);
+    MouseAt(alpha, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(alpha, MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(gDoubleClicks.size(), 1u);
+}
+
+TEST_F(MenuTest, WindowMenuOpensWithItsStates) {
+    frame_->SetTransparency(0);
+    SendMessageA(frame_->window, MoxMSG_CONTEXTMENU, 0, 0);
+    CMenu* menu = gApp.rootMenu;
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->popupItems.count, 7) << "no bars: the seven frame entries";
+    EXPECT_EQ((*menu->popupItems.At(0))->commandId, 0xF110);
+    EXPECT_FALSE(gApp.CommandFlags(0xF16B) & kCmdEnabled) << "Ghost needs transparency";
+    EXPECT_TRUE(gApp.CommandFlags(0xF161) & kCmdChecked);
+    // 30% chosen through the submenu's command.
+    gApp.CloseMenus(nullptr);
+    SendMessageA(frame_->window, MoxMSG_COMMAND, 0xF164, 0);
+    EXPECT_EQ(frame_->transparency, 30);
+    SendMessageA(frame_->window, MoxMSG_CONTEXTMENU, 0, 0);
+    EXPECT_TRUE(gApp.CommandFlags(0xF16B) & kCmdEnabled);
+    EXPECT_TRUE(gApp.CommandFlags(0xF164) & kCmdChecked);
+    EXPECT_FALSE(gApp.CommandFlags(0xF161) & kCmdChecked);
+}
