@@ -198,11 +198,12 @@ void CImage::FloodFill(int x, int y) {
         return;
     // The index actually stored: a pen index wider than the depth would
     // never differ from the seed and the fill would not end.
-    BYTE penIndex = (BYTE)(penIndex_ & (bpp_ == 1 ? 1 : bpp_ == 4 ? 0x0F : 0xFF));
+    int depth = GetBpp();  // the real depth, also when the cache is stale
+    BYTE penIndex = (BYTE)(penIndex_ & (depth == 1 ? 1 : depth == 4 ? 0x0F : 0xFF));
     RGBQUAD pen = PenQuad();
     RGBQUAD seedColor = GetPixelColor(x, height_ - 1 - y);
     BYTE seedIndex = GetPixelIndex(x, height_ - 1 - y);
-    bool truecolor = bpp_ >= 24;
+    bool truecolor = depth >= 24;
     if (truecolor
             ? (seedColor.rgbRed == pen.rgbRed && seedColor.rgbGreen == pen.rgbGreen && seedColor.rgbBlue == pen.rgbBlue)
             : seedIndex == penIndex)

@@ -27,8 +27,9 @@ enum FormatId : uint32_t {
 };
 
 constexpr int kFormatSlots = 10;
-// Largest pixel area (stride x height) an image may have, in bytes.
-constexpr uint64_t kRasterMaxMemory = 1u << 30;
+// Largest pixel area (stride x height) an image may have, in bytes: 512 MiB,
+// about as much as a 32-bit process can still get in one block.
+constexpr uint64_t kRasterMaxMemory = 1u << 29;
 
 // Filled by the JPEG codec.
 struct ExifInfo {

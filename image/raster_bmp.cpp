@@ -262,6 +262,18 @@ bool CRasterBMP::DecodeBmp(CRasterFile* f, bool signatureOnly) {
         SetLastError("compression type not supported");  // RLE has no top-down form
         return false;
     }
+    // Uncompressed data must be there before a block is allocated for it.
+    if (comp != BI_RLE8 && comp != BI_RLE4) {
+        long size = f->Size();
+        uint64_t need = bits == 16   ? (uint64_t)((width + 1) / 2) * 4 * (uint64_t)height
+                        : bits == 32 ? (uint64_t)width * 4 * (uint64_t)height
+                                     : RowBytes((uint64_t)bits, (uint64_t)width) * (uint64_t)height;
+        uint64_t from = offset ? (uint64_t)start + offset : (uint64_t)f->Tell();
+        if (size >= 0 && (uint64_t)size < from + need) {
+            SetLastError("truncated BMP data");
+            return false;
+        }
+    }
     if (!Create(width, height, bits, kFormatBmp))
         return false;
     SetXDpi((int)(h.biXPelsPerMeter > 0 ? h.biXPelsPerMeter * 254.0 / 10000.0 + 0.5 : 0));
