@@ -391,7 +391,11 @@ TEST(FileDialog, DefaultExtensionComesFromTheChosenFilter) {
 TEST(FileDialog, SaveWithTheChosenFiltersExtension) {
     std::string dir = Backslashed(MakeTestDir("file_dialog_save"));
     char folder[kCchPath];
-    for (int index = 0; index < 2; index++) {
+    // Wine's dialog itself prefers the shown filter's extension and takes the
+    // default extension only for a wildcard filter ("All files"): there a
+    // default taken from the wrong part of the filter text would show.
+    const char* const expectedEnds[] = {"\\shot.png", "\\shot.jpg", "\\shot"};
+    for (int index = 0; index < 3; index++) {
         SCOPED_TRACE(index);
         StrCopy(folder, sizeof folder, dir.c_str());
         int chosen = -5;
@@ -400,7 +404,7 @@ TEST(FileDialog, SaveWithTheChosenFiltersExtension) {
         driver.Join();
         EXPECT_TRUE(driver.Seen());
         ASSERT_NE(path, nullptr);
-        std::string expected = dir + "\\shot." + (index == 0 ? "png" : "jpg");
+        std::string expected = dir + expectedEnds[index];
         EXPECT_STREQ(path, expected.c_str());
         EXPECT_EQ(chosen, index);
         EXPECT_STREQ(folder, (dir + "\\").c_str());
@@ -440,6 +444,37 @@ TEST(FileDialog, CancelReturnsNullAndKeepsTheFolder) {
 
 namespace {
 
+BOOL CALLBACK FindTreeChild(HWND hwnd, LPARAM param) {
+    char cls[32];
+    if (GetClassNameA(hwnd, cls, sizeof cls) && strcmp(cls, WC_TREEVIEWA) == 0) {
+        *(HWND*)param = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindTree(HWND dlg) {
+    HWND tree = nullptr;
+    EnumChildWindows(dlg, FindTreeChild, (LPARAM)&tree);
+    return tree;
+}
+
+// The text of a tree's selected item (the tree lives in this process).
+std::string CaretText(HWND tree) {
+    if (!tree)
+        return "";
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    char text[kCchPath] = "";
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof text;
+    if (!item || !SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&tv))
+        return "";
+    return text;
+}
+
 struct BrowseResult {
     std::string path;
     bool returned = false;
@@ -449,11 +484,15 @@ struct BrowseResult {
 
 // Runs BrowseForFolder on a new thread (optionally set up by OleInitialize)
 // while a helper selects `select` and presses `button`.
-BrowseResult BrowseOnThread(bool ole, const std::string& select, int button) {
+enum ThreadSetUp { kNoCom, kOle, kMultiThreaded };
+
+BrowseResult BrowseOnThread(ThreadSetUp setUp, const std::string& select, int button) {
     BrowseResult res;
     std::thread worker([&]() {
-        if (ole)
+        if (setUp == kOle)
             OleInitialize(nullptr);
+        if (setUp == kMultiThreaded)
+            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         DialogDriver driver([&](HWND dlg) {
             RECT r, desk;
             GetWindowRect(dlg, &r);
@@ -461,12 +500,16 @@ BrowseResult BrowseOnThread(bool ole, const std::string& select, int button) {
             int dx = (r.left + r.right) / 2 - (desk.left + desk.right) / 2;
             int dy = (r.top + r.bottom) / 2 - (desk.top + desk.bottom) / 2;
             res.centred = std::abs(dx) <= 1 && std::abs(dy) <= 1;
-            // The tree fills after the dialog shows: select only once it has items.
-            HWND tree = FindWindowExA(dlg, nullptr, WC_TREEVIEWA, nullptr);
-            for (int i = 0; i < 100 && tree && SendMessageA(tree, TVM_GETCOUNT, 0, 0) == 0; i++)
-                Sleep(50);
-            if (!select.empty())
+            // The tree fills after the dialog shows: select until the tree's
+            // current item is the folder asked for.
+            HWND tree = FindTree(dlg);
+            std::string leaf = select.substr(select.find_last_of('\\') + 1);
+            for (int i = 0; i < 100 && !select.empty(); i++) {
                 SendMessageA(dlg, BFFM_SETSELECTIONA, TRUE, (LPARAM)select.c_str());
+                if (CaretText(tree) == leaf)
+                    break;
+                Sleep(100);
+            }
             Sleep(200);
             PostMessageA(dlg, WM_COMMAND, button, 0);
         });
@@ -479,8 +522,10 @@ BrowseResult BrowseOnThread(bool ole, const std::string& select, int button) {
         res.afterwards = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         if (res.afterwards == S_OK || res.afterwards == S_FALSE)
             CoUninitialize();
-        if (ole)
+        if (setUp == kOle)
             OleUninitialize();
+        if (setUp == kMultiThreaded)
+            CoUninitialize();
     });
     worker.join();
     return res;
@@ -494,21 +539,26 @@ TEST(BrowseForFolder, ChoosesCancelsAndLeavesOleAlone) {
     ASSERT_TRUE(GetSpecialFolderPath(CSIDL_APPDATA, appData, sizeof appData));
     std::string dir = std::string(appData) + "\\vp_browse_" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
-    BrowseResult chosen = BrowseOnThread(false, dir, IDOK);
+    BrowseResult chosen = BrowseOnThread(kNoCom, dir, IDOK);
     EXPECT_TRUE(chosen.returned);
     EXPECT_EQ(chosen.path, dir);
     EXPECT_TRUE(chosen.centred);
     EXPECT_EQ(chosen.afterwards, S_OK);  // uninitialised what it initialised
 
-    BrowseResult cancelled = BrowseOnThread(false, dir, IDCANCEL);
+    BrowseResult cancelled = BrowseOnThread(kNoCom, dir, IDCANCEL);
     EXPECT_FALSE(cancelled.returned);
 
     // On a thread set up for OLE, CoInitializeEx fails (RPC_E_CHANGED_MODE):
     // the thread must stay set up after the call.
-    BrowseResult underOle = BrowseOnThread(true, dir, IDOK);
+    BrowseResult underOle = BrowseOnThread(kOle, dir, IDOK);
     EXPECT_TRUE(underOle.returned);
     EXPECT_EQ(underOle.path, dir);
     EXPECT_EQ(underOle.afterwards, RPC_E_CHANGED_MODE);
+    // On a multithreaded thread the same failure must leave its set-up.
+    BrowseResult underMta = BrowseOnThread(kMultiThreaded, dir, IDOK);
+    EXPECT_TRUE(underMta.returned);
+    EXPECT_EQ(underMta.path, dir);
+    EXPECT_EQ(underMta.afterwards, S_FALSE);
 }
 
 TEST(ShellUtil, SpecialFoldersPhantomWindowsAndVersions) {
