@@ -2,14 +2,16 @@
 // unknown format until its codec is added.
 #include "image/raster_bmp.h"
 #include "image/raster_codec.h"
+#include "image/raster_png.h"
 
 const RasterCodec* FindRasterCodec(uint32_t formatId) {
     switch (formatId) {
         case kFormatBmp:
             return &kBmpCodec;
+        case kFormatPng:
+            return &kPngCodec;
         case kFormatGif:
         case kFormatJpg:
-        case kFormatPng:
         case kFormatIco:
         case kFormatTif:
         case kFormatTga:

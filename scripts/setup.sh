@@ -25,6 +25,7 @@ packages=(
     cmake make nasm pkg-config python3 zip unzip p7zip-full xz-utils dpkg-dev
     googletest libgtest-dev g++ zlib1g-dev
     imagemagick python3-pil python3-numpy netpbm
+    libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libimage-exiftool-perl giflib-tools pngcheck
 )
 missing=()
 for p in "${packages[@]}"; do

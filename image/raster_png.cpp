@@ -1,0 +1,396 @@
+// PNG codec over libpng and the image streams.
+//
+// Reads: every colour type and depth; 2-bit data is widened to 4 bits,
+//   16-bit samples keep their high byte, alpha channels are dropped,
+//   palette alpha lands in the palette's reserved bytes. pHYs in metres sets
+//   the DPI (unit 0 is only an aspect ratio and leaves it).
+// Writes: 1/4/8-bit palette or grey (only a full evenly spaced grey ramp is
+//   grey), 24-bit RGB; bKGD, pHYs, one transparent entry; optional Adam7.
+// libpng errors come back through longjmp: nothing with a destructor lives
+// between setjmp and the library calls.
+#include "image/raster_png.h"
+
+#include <png.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "framework/str_util.h"
+
+namespace {
+
+struct PngIo {
+    CRasterFile* file;
+    char* errorText;  // the image's last-error text (256 bytes); null when writing
+};
+
+void PngReadCallback(png_structp png, png_bytep data, size_t n) {
+    PngIo* io = (PngIo*)png_get_io_ptr(png);
+    if (!io || !io->file || io->file->Read(data, 1, n) != n)
+        png_error(png, "Read Error");
+}
+
+void PngWriteCallback(png_structp png, png_bytep data, size_t n) {
+    PngIo* io = (PngIo*)png_get_io_ptr(png);
+    if (!io || !io->file || io->file->Write(data, 1, n) != n)
+        png_error(png, "Write Error");
+}
+
+void PngFlushCallback(png_structp png) {
+    PngIo* io = (PngIo*)png_get_io_ptr(png);
+    if (!io || !io->file || !io->file->Flush())
+        png_error(png, "Flush Error");
+}
+
+void PngErrorCallback(png_structp png, png_const_charp message) {
+    char* text = (char*)png_get_error_ptr(png);
+    if (text)
+        StrCopy(text, 256, message ? message : "PNG error");
+    png_longjmp(png, 1);
+}
+
+void PngWarningCallback(png_structp, png_const_charp) {}
+
+// Grey colour type only for the evenly spaced ramp of the depth; a palette
+// of (i, i, i) at 4 bits is a dark palette, not grey.
+bool IsGreyRamp(const CRaster& image) {
+    int bpp = image.GetBpp();
+    int n = image.GetPaletteCount();
+    if (bpp > 8 || n != (1 << bpp))
+        return false;
+    for (int i = 0; i < n; i++) {
+        RGBQUAD c = image.GetPaletteColor(i);
+        int v = i * 255 / (n - 1);
+        if (c.rgbRed != v || c.rgbGreen != v || c.rgbBlue != v)
+            return false;
+    }
+    return true;
+}
+
+int MaxIndexUsed(const CRaster& image) {
+    int maxIndex = 0;
+    for (int y = 0; y < image.Height(); y++)
+        for (int x = 0; x < image.Width(); x++) {
+            int i = image.GetPixelIndexRaw(x, y);
+            if (i > maxIndex)
+                maxIndex = i;
+        }
+    return maxIndex;
+}
+
+// Exchanges indices a and b in one packed row of width pixels.
+void SwapRowIndex(BYTE* row, int width, int bpp, int a, int b) {
+    int perByte = 8 / bpp, mask = (1 << bpp) - 1;
+    for (int x = 0; x < width; x++) {
+        int shift = 8 - bpp * (x % perByte + 1);
+        BYTE* p = row + x / perByte;
+        int v = (*p >> shift) & mask;
+        int w = v == a ? b : v == b ? a : v;
+        *p = (BYTE)((*p & ~(mask << shift)) | (w << shift));
+    }
+}
+
+struct EncodeState {
+    png_structp png;
+    png_infop info;
+    BYTE* row;
+    png_color* plte;
+};
+
+}  // namespace
+
+bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
+    (void)signatureOnly;  // the signature is always required
+    if (!f)
+        return false;
+    BYTE sig[8];
+    if (f->Read(sig, 1, 8) != 8 || png_sig_cmp(sig, 0, 8) != 0) {
+        SetLastError("Not a PNG");
+        return false;
+    }
+    PngIo io = {f, info_.lastError};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png) {
+        SetLastError("Failed to create PNG structure");
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        SetLastError("Failed to initialize PNG info structure");
+        return false;
+    }
+    // 0: failure; 1: size-only success. Set before any jump.
+    volatile int jumpResult = 0;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return jumpResult != 0;
+    }
+    png_set_read_fn(png, &io, PngReadCallback);
+    png_set_error_fn(png, info_.lastError, PngErrorCallback, PngWarningCallback);
+    png_set_sig_bytes(png, 8);
+    // Huge dimensions are refused by the memory check below, not by libpng's
+    // default one-million limit.
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    png_read_info(png, info);
+
+    png_uint_32 width = 0, height = 0;
+    int bitDepth = 0, colorType = 0, interlace = 0;
+    png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
+    if (GetEscape() == (uint32_t)-1) {
+        head_.biWidth = (LONG)width;
+        head_.biHeight = (LONG)height;
+        SetFormatId(kFormatPng);
+        SetLastError("output dimensions returned");
+        jumpResult = 1;
+        png_longjmp(png, 1);
+    }
+    int channels;
+    switch (colorType) {
+        case PNG_COLOR_TYPE_GRAY:
+        case PNG_COLOR_TYPE_PALETTE:
+            channels = 1;
+            break;
+        case PNG_COLOR_TYPE_RGB:
+            channels = 3;
+            break;
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            channels = 2;
+            break;
+        case PNG_COLOR_TYPE_RGB_ALPHA:
+            channels = 4;
+            break;
+        default:
+            SetLastError("unknown PNG color type");
+            png_longjmp(png, 1);
+    }
+    int bpp = channels >= 3 ? 24 : (channels == 2 || bitDepth > 8) ? 8 : bitDepth;
+    if (!Create((int)width, (int)height, bpp, kFormatPng))
+        png_longjmp(png, 1);
+
+    png_uint_32 xPpu = 0, yPpu = 0;
+    int unit = 0;
+    if (png_get_pHYs(png, info, &xPpu, &yPpu, &unit) && unit == PNG_RESOLUTION_METER) {
+        SetXDpi((int)(xPpu * 254.0 / 10000.0 + 0.5));
+        SetYDpi((int)(yPpu * 254.0 / 10000.0 + 0.5));
+    }
+
+    png_colorp plte = nullptr;
+    int plteCount = 0;
+    if (GetPaletteCount() > 0) {
+        if (png_get_PLTE(png, info, &plte, &plteCount) && plteCount > 0) {
+            int n = plteCount < GetPaletteCount() ? plteCount : GetPaletteCount();
+            for (int i = 0; i < n; i++)
+                SetPaletteColor(i, plte[i].red, plte[i].green, plte[i].blue);
+            SetColorsImportant(n);
+        } else if (bitDepth == 2) {
+            for (int i = 0; i < 4; i++)
+                SetPaletteColor(i, (BYTE)(85 * i), (BYTE)(85 * i), (BYTE)(85 * i));
+        } else {
+            SetGrayPalette();
+        }
+    }
+
+    png_bytep transAlpha = nullptr;
+    int transCount = 0;
+    png_color_16p transColor = nullptr;
+    if (png_get_tRNS(png, info, &transAlpha, &transCount, &transColor)) {
+        int shift = bitDepth > 8 ? 8 : 0;
+        if (colorType == PNG_COLOR_TYPE_PALETTE && transAlpha && transCount > 0) {
+            // Alpha per entry; a single entry of alpha 255 is no transparency.
+            RGBQUAD* pal = GetPalette();
+            int n = GetPaletteCount();
+            for (int k = 0; k < n && transCount > 1; k++)
+                pal[k].rgbReserved = k < transCount ? transAlpha[k] : 255;
+            if (transCount == 1 && transAlpha[0] != 255)
+                SetTransparentIndex(0);
+        } else if (colorType == PNG_COLOR_TYPE_GRAY && transColor) {
+            SetTransparentIndex((transColor->gray >> shift) & 0xFF);
+        } else if (colorType == PNG_COLOR_TYPE_RGB && transColor) {
+            RGBQUAD c = {(BYTE)(transColor->blue >> shift), (BYTE)(transColor->green >> shift),
+                         (BYTE)(transColor->red >> shift), 0};
+            SetTransparentColor(c);
+            info_.transparentIndex = 0;
+        }
+    }
+    if (colorType & PNG_COLOR_MASK_ALPHA)
+        png_set_strip_alpha(png);
+    if (colorType & PNG_COLOR_MASK_COLOR)
+        png_set_bgr(png);
+    if (bitDepth == 16)
+        png_set_strip_16(png);
+    if (GetEscape())
+        png_longjmp(png, 1);
+
+    int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    uint32_t option = GetFormatOption(kFormatPng);
+    SetFormatOption(passes > 1 ? (option | kPngInterlaced) : (option & ~kPngInterlaced), kFormatPng);
+    size_t rowBytes = png_get_rowbytes(png, info);
+    if (rowBytes > (size_t)GetRowStride()) {
+        SetLastError("PNG row larger than the image row");
+        png_longjmp(png, 1);
+    }
+    // Rows are read in place: later passes fill in the rows earlier ones left.
+    for (int pass = 0; pass < passes; pass++) {
+        for (int y = (int)height - 1; y >= 0; y--) {
+            if (GetEscape())
+                png_longjmp(png, 1);
+            png_read_row(png, GetRowPointer(y), nullptr);
+        }
+        SetProgress((pass + 1) * 100 / passes);
+    }
+    if (bitDepth == 2) {
+        for (int y = 0; y < (int)height; y++) {
+            BYTE* row = GetRowPointer(y);
+            for (int n = (int)width - 1; n >= 0; n--) {
+                int v = (row[n / 4] >> (6 - 2 * (n % 4))) & 3;
+                BYTE* p = row + n / 2;
+                *p = (n % 2) ? (BYTE)((*p & 0xF0) | v) : (BYTE)((*p & 0x0F) | (v << 4));
+            }
+        }
+    }
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+bool CRasterPNG::EncodePng(CRasterFile* f) {
+    if (CheckBeforeEncode(f))
+        return false;
+    PngIo io = {f, nullptr};
+    EncodeState st = {};
+    st.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!st.png) {
+        SetLastError("Failed to create PNG structure");
+        return false;
+    }
+    st.info = png_create_info_struct(st.png);
+    if (!st.info) {
+        png_destroy_write_struct(&st.png, nullptr);
+        SetLastError("Failed to initialize PNG info structure");
+        return false;
+    }
+    // The state lives in st (its address is taken, so it is in memory when
+    // the jump lands); the image is never modified, so nothing to restore.
+    if (setjmp(png_jmpbuf(st.png))) {
+        free(st.row);
+        free(st.plte);
+        png_destroy_write_struct(&st.png, &st.info);
+        SetLastError("Error saving PNG file");
+        return false;
+    }
+    png_set_error_fn(st.png, nullptr, PngErrorCallback, PngWarningCallback);
+    png_set_write_fn(st.png, &io, PngWriteCallback, PngFlushCallback);
+
+    const int width = Width(), height = Height(), bpp = GetBpp();
+    const int channels = bpp <= 8 ? 1 : 3;
+    const int bitDepth = bpp / channels;
+    const bool palette = HasPalette();
+    const bool grey = palette && IsGreyRamp(*this);
+    const int colorType = !palette ? PNG_COLOR_TYPE_RGB : grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
+    const int interlace = (GetFormatOption(kFormatPng) & kPngInterlaced) ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
+    switch (GetFormatOption(kFormatPng) & 0xE) {
+        case 2:
+            png_set_compression_level(st.png, 0);
+            break;
+        case 4:
+            png_set_compression_level(st.png, 1);
+            break;
+        case 6:
+            png_set_compression_level(st.png, 9);
+            break;
+        default:
+            break;  // zlib's default
+    }
+    png_set_IHDR(st.png, st.info, (png_uint_32)width, (png_uint_32)height, bitDepth, colorType, interlace,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+
+    const int transIndex = GetTransparentIndex();
+    // A palette image's transparent entry is moved to 0 in the file only.
+    const int swapWith = (colorType == PNG_COLOR_TYPE_PALETTE && transIndex > 0) ? transIndex : 0;
+    png_color_16 background = {};
+    background.red = background.green = background.blue = 255;
+    if (transIndex >= 0) {
+        RGBQUAD tc = GetTransparentColor();
+        background.red = tc.rgbRed;
+        background.green = tc.rgbGreen;
+        background.blue = tc.rgbBlue;
+    }
+    if (colorType != PNG_COLOR_TYPE_RGB)
+        background.red = background.green = background.blue = 0;
+    png_set_bKGD(st.png, st.info, &background);
+    png_set_pHYs(st.png, st.info, (png_uint_32)head_.biXPelsPerMeter, (png_uint_32)head_.biYPelsPerMeter,
+                 PNG_RESOLUTION_METER);
+
+    if (colorType == PNG_COLOR_TYPE_PALETTE) {
+        // Every index the pixels use (and the moved transparent entry) is covered.
+        int count = GetColorsImportant() > 0 ? GetColorsImportant() : GetPaletteCount();
+        int needed = MaxIndexUsed(*this) + 1;
+        if (count < needed)
+            count = needed;
+        if (count <= swapWith)
+            count = swapWith + 1;
+        if (count > GetPaletteCount())
+            count = GetPaletteCount();
+        st.plte = (png_color*)calloc((size_t)count, sizeof(png_color));
+        if (!st.plte)
+            png_error(st.png, "out of memory");
+        for (int i = 0; i < count; i++) {
+            int from = i == 0 ? swapWith : i == swapWith ? 0 : i;
+            RGBQUAD c = GetPaletteColor(from);
+            st.plte[i].red = c.rgbRed;
+            st.plte[i].green = c.rgbGreen;
+            st.plte[i].blue = c.rgbBlue;
+        }
+        png_set_PLTE(st.png, st.info, st.plte, count);
+    }
+    if (transIndex >= 0) {
+        png_byte alpha = 0;
+        png_color_16 tc = {};
+        RGBQUAD c = GetTransparentColor();
+        tc.index = (png_byte)(colorType == PNG_COLOR_TYPE_PALETTE ? 0 : transIndex);
+        tc.gray = (png_uint_16)(transIndex & 0xFF);
+        tc.red = c.rgbRed;
+        tc.green = c.rgbGreen;
+        tc.blue = c.rgbBlue;
+        png_set_tRNS(st.png, st.info, &alpha, 1, &tc);
+    }
+
+    size_t bufferBytes = (size_t)(bitDepth * channels * width + 7) / 8;
+    if (bufferBytes < (size_t)GetRowStride())
+        bufferBytes = (size_t)GetRowStride();
+    st.row = (BYTE*)malloc(bufferBytes);
+    if (!st.row)
+        png_error(st.png, "out of memory");
+    png_write_info(st.png, st.info);
+    int passes = png_set_interlace_handling(st.png);
+    for (int pass = 0; pass < passes; pass++) {
+        for (int y = height - 1; y >= 0; y--) {
+            memcpy(st.row, GetRowPointer(y), (size_t)GetRowStride());
+            if (channels == 3)
+                SwapRedBlueRow(st.row, width * 3);
+            else if (swapWith)
+                SwapRowIndex(st.row, width, bpp, 0, swapWith);
+            png_write_row(st.png, st.row);
+        }
+    }
+    png_write_end(st.png, st.info);
+    free(st.row);
+    free(st.plte);
+    png_destroy_write_struct(&st.png, &st.info);
+    return true;
+}
+
+static CRaster* NewPng() {
+    return new CRasterPNG();
+}
+
+static bool DecodeThunk(CRaster* codec, CRasterFile* f, bool signatureOnly) {
+    return static_cast<CRasterPNG*>(codec)->DecodePng(f, signatureOnly);
+}
+
+static bool EncodeThunk(CRaster* codec, CRasterFile* f) {
+    return static_cast<CRasterPNG*>(codec)->EncodePng(f);
+}
+
+const RasterCodec kPngCodec = {kFormatPng, NewPng, DecodeThunk, EncodeThunk, false};
