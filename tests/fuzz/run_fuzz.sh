@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the decoder fuzz targets with clang's libFuzzer (ASan + UBSan),
+# seeds them from files ImageMagick makes now, and runs each for a bounded
+# time (VP_FUZZ_SECONDS, default 10). Usage: run_fuzz.sh BUILD_DIR
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+out=${1:?build folder}/fuzz
+seconds=${VP_FUZZ_SECONDS:-10}
+mkdir -p "$out"
+fw="$top/framework"
+base="$fw/str_util.cpp $fw/dyn_array.cpp $fw/crc32.cpp $fw/data_folders.cpp $fw/os_file_posix.cpp
+      $fw/file_util.cpp $fw/record_file.cpp $fw/record_stream.cpp $fw/color_util.cpp $fw/num_util.cpp"
+img=$(ls "$top"/image/*.cpp | grep -v -e raster_win.cpp -e image_gdi.cpp)
+flags="-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$top"
+for target in png; do
+    bin="$out/${target}_fuzz"
+    # shellcheck disable=SC2086
+    clang++-14 $flags -o "$bin" "$top/tests/fuzz/${target}_fuzz.cpp" $img $base -lpng -lz
+    seeds="$out/${target}_seeds"
+    rm -rf "$seeds" && mkdir -p "$seeds"
+    convert -size 23x17 plasma:fractal -seed 1 "$seeds/src.ppm"
+    convert "$seeds/src.ppm" PNG24:"$seeds/rgb.png"
+    convert "$seeds/src.ppm" -interlace PNG -colors 20 PNG8:"$seeds/pal.png"
+    convert "$seeds/src.ppm" -colorspace gray -define png:bit-depth=2 -define png:color-type=0 "$seeds/g2.png"
+    convert "$seeds/src.ppm" -alpha set -define png:bit-depth=16 PNG64:"$seeds/rgba16.png"
+    rm -f "$seeds/src.ppm"
+    echo "== fuzzing $target for ${seconds}s"
+    "$bin" -max_total_time="$seconds" -rss_limit_mb=1024 -malloc_limit_mb=700 "$seeds" 2>&1 | tail -3
+done
