@@ -25,5 +25,5 @@ for target in png; do
     convert "$seeds/src.ppm" -alpha set -define png:bit-depth=16 PNG64:"$seeds/rgba16.png"
     rm -f "$seeds/src.ppm"
     echo "== fuzzing $target for ${seconds}s"
-    "$bin" -max_total_time="$seconds" -rss_limit_mb=1024 -malloc_limit_mb=700 "$seeds" 2>&1 | tail -3
+    "$bin" -max_total_time="$seconds" -rss_limit_mb=1024 -malloc_limit_mb=700 -artifact_prefix="$out/" "$seeds" 2>&1 | tail -3
 done
