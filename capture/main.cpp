@@ -8,6 +8,7 @@
 #include "framework/app.h"
 #include "framework/framework_messages.h"
 #include "framework/message_box.h"
+#include "options.h"
 #include "resource.h"
 
 namespace {
@@ -18,7 +19,7 @@ HDC gScreenDC;
 
 // Whether the tray icon is shown; the option set keeps it once it exists.
 bool TrayIconWanted() {
-    return true;
+    return gOpt.TrayIcon != 0;
 }
 
 void UpdateTrayIcon() {
@@ -45,6 +46,13 @@ LRESULT CALLBACK MainFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;  // the tray menu and the main dialog answer here once they exist
         case MoxMSG_SECONDSTART:
             return 0;
+        case MoxMSG_SAVESTATE:
+            ExchangeOptions(1);
+            return 0;
+        case WM_ENDSESSION:
+            if (wp)
+                ExchangeOptions(1);
+            return 0;
         case MoxMSG_TASKBARCREATED:
             UpdateTrayIcon();
             return 0;
@@ -63,6 +71,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
     if (gApp.autostart)
         gApp.startMinimised = true;
     gScreenDC = CreateCompatibleDC(nullptr);
+    InitDefaultFonts();
+    ExchangeOptions(0);
     OleInitialize(nullptr);
 
     int error = 0;
@@ -71,6 +81,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
     } else {
         UpdateTrayIcon();
         gApp.Run();
+        ExchangeOptions(1);
         gApp.SetTrayIcon(0, -1, nullptr);
     }
 
