@@ -117,3 +117,32 @@ TEST_F(OptionsTest, ValuesReadAreBroughtIntoRange) {
     EXPECT_EQ(gOpt.AdjWndMax, SW_SHOWNORMAL);
     EXPECT_EQ(gOpt.Delay, 0);  // absent key keeps the default
 }
+
+TEST_F(OptionsTest, TaggedOlderRecordsAreImported) {
+    // Header: no group bytes, one id byte, two length bytes.
+    std::string s;
+    auto rec = [&](int id, const void* data, int size) {
+        s += (char)0x24;
+        s += (char)id;
+        s += (char)(size & 0xFF);
+        s += (char)(size >> 8);
+        s.append((const char*)data, size);
+    };
+    int32_t capMode = 3, jpg = 90;
+    rec(9, &capMode, 4);
+    rec(16, &jpg, 4);
+    char save[260] = "E:\\tagged\\img";
+    rec(19, save, 260);
+    int32_t nextN = 77;
+    rec(53, &nextN, 4);
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "Options.qcg"), s));
+    ExchangeOptions(0);
+    EXPECT_EQ(gOpt.CapMode, 3);
+    EXPECT_EQ(gOpt.JPGQuality, 90);
+    EXPECT_STREQ(gOpt.EdtSavePath, "E:\\tagged\\img");
+    EXPECT_EQ(gOpt.NextN, 77);
+    EXPECT_EQ(gOpt.DefColMode, 6);  // absent record keeps the default
+    std::string now;
+    ASSERT_TRUE(ReadFileBytes(PathJoin(dir, "Options.qcg"), &now));
+    EXPECT_EQ(now.substr(0, 2), "PK");
+}
