@@ -50,6 +50,19 @@ void PngErrorCallback(png_structp png, png_const_charp message) {
 
 void PngWarningCallback(png_structp, png_const_charp) {}
 
+// libpng's own blocks while reading (chunk data, row buffers) stay below
+// 64 MiB: a forged chunk length must not take a gigabyte; the pixels
+// themselves are the image's, checked against the memory limit.
+constexpr size_t kPngMaxBlock = 64u << 20;
+
+png_voidp PngMalloc(png_structp, png_alloc_size_t n) {
+    return n <= kPngMaxBlock ? malloc(n) : nullptr;
+}
+
+void PngFree(png_structp, png_voidp p) {
+    free(p);
+}
+
 // Grey colour type only for the evenly spaced ramp of the depth; a palette
 // of (i, i, i) at 4 bits is a dark palette, not grey.
 bool IsGreyRamp(const CRaster& image) {
@@ -108,7 +121,8 @@ bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
         return false;
     }
     PngIo io = {f, info_.lastError};
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png =
+        png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr, nullptr, PngMalloc, PngFree);
     if (!png) {
         SetLastError("Failed to create PNG structure");
         return false;
@@ -131,6 +145,10 @@ bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
     // Huge dimensions are refused by the memory check below, not by libpng's
     // default one-million limit.
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    // A chunk's length field alone must not make libpng allocate a gigabyte
+    // (text and profile chunks are read whole); pixel data is not a chunk.
+    png_set_chunk_malloc_max(png, 8u << 20);
+    png_set_chunk_cache_max(png, 1000);
     png_read_info(png, info);
 
     png_uint_32 width = 0, height = 0;

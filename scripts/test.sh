@@ -14,6 +14,9 @@ VP_TEST_ROOT=$(mktemp -d /tmp/vellumor-native.XXXXXX)
 (cd "$build/native" && ctest --output-on-failure -j 2) || status=1
 rm -rf "$VP_TEST_ROOT"
 
+echo "== decoder fuzz targets (bounded)"
+bash "$top/tests/fuzz/run_fuzz.sh" "$build" || status=1
+
 echo "== Windows tests (Wine)"
 . "$top/scripts/wine_env.sh"
 trap vp_wine_stop EXIT
