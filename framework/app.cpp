@@ -158,6 +158,9 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     productCrc = Crc32(productName, -1);
     RefreshMonitors();
     doubleClickTime = (int)GetDoubleClickTime();
+    int visualsCode = visuals.Init(instance);
+    if (visualsCode)
+        return visualsCode;
 
     startMinimised = showCmd != SW_SHOWNORMAL && showCmd != SW_SHOW && showCmd != SW_SHOWDEFAULT;
     CmdLineFlags flags = {false, false};
@@ -184,6 +187,20 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     ReadAppRecord(formatVersion);
     WriteRecordFile("(Mox)Cmd", -1, commandLine, (int)strlen(commandLine) + 1, 0);
 
+    // The colour scheme and the fonts of the record's face and size (points) at the screen's DPI.
+    BYTE mode = record.colorMode;  // the resolved mode is not stored: "automatic" stays the user's choice
+    int schemeCode = visuals.UpdateColorScheme(&mode, record.colors);
+    if (schemeCode)
+        return schemeCode;
+    HDC screen = GetDC(nullptr);
+    UINT screenDpi = screen ? (UINT)GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    int fontCode = visuals.SetupFonts(record.fontFace[0] ? record.fontFace : nullptr,
+                                      record.fontSize > 0 ? MulDiv(record.fontSize, 96, 72) : 0, screenDpi);
+    if (fontCode)
+        return fontCode;
+    visualsReady = true;
     if (!CommonControlsAbove470())
         return kMoxErrCommonControls;
     INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFFFF};
@@ -386,6 +403,8 @@ int CApp::CreateFrame(WORD index, WNDPROC proc, const char* title, int iconId, D
         delete frame;
         return -1;
     }
+    if (frames.count == 1)
+        visuals.SetIconPainter(frame->window);  // the first frame paints the application's icons
     return pos;
 }
 
@@ -466,6 +485,11 @@ UINT CApp::GetWindowDpi(HWND hwnd) const {
 }
 
 HFONT CApp::UiFont(UINT dpi, bool bold) {
+    if (visualsReady) {
+        HFONT f = visuals.FontForDpi(bold ? kFontTextBold : kFontText, dpi);
+        if (f)
+            return f;
+    }
     for (int i = 0; i < fonts_.count; i++)
         if (fonts_.At(i)->dpi == dpi && fonts_.At(i)->bold == bold)
             return fonts_.At(i)->font;
@@ -542,6 +566,10 @@ HFONT CApp::PrepareDialog(HWND dialog) {
 
 void CApp::SetSchemeMode(BYTE mode) {
     record.colorMode = mode;
+    if (visualsReady) {
+        BYTE resolved = mode;
+        visuals.UpdateColorScheme(&resolved, record.colors);
+    }
     for (int i = 0; i < frames.count; i++)
         RedrawWindow((*frames.At(i))->window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);

@@ -11,6 +11,7 @@
 #include "dyn_array.h"
 #include "install_settings.h"
 #include "string_table.h"
+#include "visuals.h"
 
 class CAppWindow;
 class CBar;
@@ -157,6 +158,8 @@ struct CApp {
     WORD activeFrame = 0;
     HICON icon = nullptr;
     CStringTable strings;
+    CVisuals visuals;
+    bool visualsReady = false;        // Init set the visuals up
     CDynArray<CAppWindow*> frames;    // sorted by window index
     CDynArray<CBar*> bars;            // every bar of every frame
     CDynArray<CUIItem*> items;        // every live UI item
