@@ -113,11 +113,11 @@ int CFileFinder::Run(bool clear) {
 void CFileFinder::Walk(const char* folder, int depth) {
     if (depth >= kMaxDepth)
         return;
-    FinderPath spec;
-    if (!JoinPath(spec, folder, "*.*"))
+    FinderPath searchPath;
+    if (!JoinPath(searchPath, folder, "*.*"))
         return;
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(spec, &fd);
+    HANDLE h = FindFirstFileA(searchPath, &fd);
     if (h == INVALID_HANDLE_VALUE)
         return;
     do {
@@ -146,9 +146,9 @@ void CFileFinder::CollectMatches(const char* folder) {
             pattern[len] = '\0';
             const char* namePart = strrchr(pattern, '\\');
             namePart = namePart ? namePart + 1 : pattern;
-            FinderPath spec;
+            FinderPath searchPath;
             WIN32_FIND_DATAA fd;
-            HANDLE h = JoinPath(spec, folder, pattern) ? FindFirstFileA(spec, &fd) : INVALID_HANDLE_VALUE;
+            HANDLE h = JoinPath(searchPath, folder, pattern) ? FindFirstFileA(searchPath, &fd) : INVALID_HANDLE_VALUE;
             if (h != INVALID_HANDLE_VALUE) {
                 do {
                     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)

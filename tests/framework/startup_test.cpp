@@ -29,11 +29,11 @@ struct ProbeSetup {
         data = Win(PathJoin(dir, "data"));
         install = Win(PathJoin(dir, "install"));
         log = Win(PathJoin(dir, "probe.log"));
-        InstallRecordSpec spec;
-        spec.size = size;
-        spec.installFolder = install;
-        spec.customDataFolder = data;
-        SetInstallRecord(kProbe, spec);
+        InstallRecordFields fields;
+        fields.size = size;
+        fields.installFolder = install;
+        fields.customDataFolder = data;
+        SetInstallRecord(kProbe, fields);
     }
 };
 
@@ -73,9 +73,9 @@ TEST(Startup, InstallSettingsMustHoldTheRecordsFirst1326Bytes) {
 
 // The real program reports a missing record in its own message box too.
 TEST(Startup, MainProgramReportsMissingInstallSettings) {
-    InstallRecordSpec spec;
-    spec.size = 1200;
-    SetInstallRecord("Vellumor Pro", spec);
+    InstallRecordFields fields;
+    fields.size = 1200;
+    SetInstallRecord("Vellumor Pro", fields);
     Started p = StartProgram(ProgramExe(), "", "");
     ASSERT_TRUE(p.ok);
     HWND box = WaitForDialog(p.pi.dwProcessId, 15000);
@@ -86,8 +86,8 @@ TEST(Startup, MainProgramReportsMissingInstallSettings) {
     EXPECT_EQ(ControlText(box, IDC_MOX_MSGREST), "Error code 0x0000F016.");
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitEnded(&p, 10000));
-    spec.size = 0;
-    SetInstallRecord("Vellumor Pro", spec);
+    fields.size = 0;
+    SetInstallRecord("Vellumor Pro", fields);
 }
 
 TEST(Startup, DataFoldersFollowTheRecordsFlags) {
@@ -108,12 +108,12 @@ TEST(Startup, DataFoldersFollowTheRecordsFlags) {
         {false, false, std::string(appData) + "\\Tarnwick\\" + kProbe, std::string(common) + "\\Tarnwick\\" + kProbe},
     };
     for (const Case& c : cases) {
-        InstallRecordSpec spec;
-        spec.customFolder = c.custom;
-        spec.perUser = c.perUser;
-        spec.installFolder = s.install;
-        spec.customDataFolder = s.data;
-        SetInstallRecord(kProbe, spec);
+        InstallRecordFields fields;
+        fields.customFolder = c.custom;
+        fields.perUser = c.perUser;
+        fields.installFolder = s.install;
+        fields.customDataFolder = s.data;
+        SetInstallRecord(kProbe, fields);
         DeleteFileA(s.log.c_str());
         Started p = StartProgram(ProbeExe(), "", s.log);
         ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
@@ -160,10 +160,10 @@ static std::string UnwritableFolder() {
 
 TEST(Startup, UnusableDataFolderEndsWithItsMessage) {
     ProbeSetup s("startup-unwritable");
-    InstallRecordSpec spec;
-    spec.installFolder = s.install;
-    spec.customDataFolder = UnwritableFolder();
-    SetInstallRecord(kProbe, spec);
+    InstallRecordFields fields;
+    fields.installFolder = s.install;
+    fields.customDataFolder = UnwritableFolder();
+    SetInstallRecord(kProbe, fields);
     DWORD start = GetTickCount();
     Started p = StartProgram(ProbeExe(), "", s.log);
     std::string first, rest;
@@ -171,14 +171,14 @@ TEST(Startup, UnusableDataFolderEndsWithItsMessage) {
     EXPECT_GE(GetTickCount() - start, 900u) << "one try a second before giving up";
     EXPECT_EQ(first, "Could not access the data path!");
     EXPECT_EQ(rest,
-              spec.customDataFolder +
+              fields.customDataFolder +
                   "\r\nPlease make sure that this path is accessible or choose a different data path during setup.");
     ASSERT_TRUE(WaitEnded(&p, 10000));
     EXPECT_TRUE(WaitForLogLine(s.log, "init F019", 0)) << ReadLog(s.log);
 
     // A folder that exists but refuses files fails the write test.
-    spec.customDataFolder = "Y:\\kernel";
-    SetInstallRecord(kProbe, spec);
+    fields.customDataFolder = "Y:\\kernel";
+    SetInstallRecord(kProbe, fields);
     Started q = StartProgram(ProbeExe(), "", s.log);
     CloseErrorBox(q.pi.dwProcessId, &first, &rest);
     EXPECT_EQ(rest.substr(0, 9), "Y:\\kernel");
@@ -196,10 +196,10 @@ static BOOL CALLBACK FindWaitWindow(HWND hwnd, LPARAM lp) {
 
 TEST(Startup, WaitForDataPathWaitsUntilCancelled) {
     ProbeSetup s("startup-wait");
-    InstallRecordSpec spec;
-    spec.installFolder = s.install;
-    spec.customDataFolder = UnwritableFolder();
-    SetInstallRecord(kProbe, spec);
+    InstallRecordFields fields;
+    fields.installFolder = s.install;
+    fields.customDataFolder = UnwritableFolder();
+    SetInstallRecord(kProbe, fields);
     Started p = StartProgram(ProbeExe(), "-waitfordatapath", s.log);
     ASSERT_TRUE(p.ok);
     HWND wait = nullptr;
@@ -294,10 +294,10 @@ TEST(Startup, FailedStartKeepsTheUsersRecord) {
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, common, CSIDL_COMMON_APPDATA, TRUE));
     std::string user = std::string(appData) + "\\Tarnwick\\" + kProbe;
     std::string commonFolder = std::string(common) + "\\Tarnwick\\" + kProbe;
-    InstallRecordSpec spec;
-    spec.customFolder = false;
-    spec.installFolder = s.install;
-    SetInstallRecord(kProbe, spec);
+    InstallRecordFields fields;
+    fields.customFolder = false;
+    fields.installFolder = s.install;
+    SetInstallRecord(kProbe, fields);
     CreateDirectoryA((std::string(appData) + "\\Tarnwick").c_str(), nullptr);
     CreateDirectoryA(user.c_str(), nullptr);
     CreateDirectoryA((std::string(common) + "\\Tarnwick").c_str(), nullptr);
@@ -350,10 +350,10 @@ static BOOL CALLBACK FindFrameOf(HWND hwnd, LPARAM lp) {
 TEST(Startup, MainProgramsHiddenFrameKeepsItsRecord) {
     std::string dir = MakeTestDir("startup-frame");
     std::string data = Win(PathJoin(dir, "data"));
-    InstallRecordSpec spec;
-    spec.installFolder = Win(PathJoin(dir, "install"));
-    spec.customDataFolder = data;
-    SetInstallRecord("Vellumor Pro", spec);
+    InstallRecordFields fields;
+    fields.installFolder = Win(PathJoin(dir, "install"));
+    fields.customDataFolder = data;
+    SetInstallRecord("Vellumor Pro", fields);
     ASSERT_EQ(RunPeer(dir, "mkdir -p data"), 0);
     // A placement of the user's: 300 x 200 at (10, 20), 20% transparent.
     unsigned char rec[16] = {10, 0, 20, 0, 44, 1, 200, 0, 0x00, 0x04, 0, 0x10, 20, 0, 0, 0};
@@ -383,6 +383,6 @@ TEST(Startup, MainProgramsHiddenFrameKeepsItsRecord) {
     ASSERT_TRUE(ReadFileBytes(PathJoin(dir, "data/(Mox)Win0.qcg"), &saved));
     EXPECT_EQ(saved, std::string((const char*)rec, 16));
     EXPECT_TRUE(FileExists(PathJoin(dir, "data/(Mox)App.qcg")));
-    spec.size = 0;
-    SetInstallRecord("Vellumor Pro", spec);
+    fields.size = 0;
+    SetInstallRecord("Vellumor Pro", fields);
 }

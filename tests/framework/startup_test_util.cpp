@@ -7,24 +7,24 @@
 
 #include "support/test_support.h"
 
-void SetInstallRecord(const char* product, const InstallRecordSpec& spec) {
+void SetInstallRecord(const char* product, const InstallRecordFields& fields) {
     HKEY key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tarnwick", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return;
-    if (spec.size == 0) {
+    if (fields.size == 0) {
         RegDeleteValueA(key, product);
     } else {
         std::vector<BYTE> rec(1328, 0);
         rec[0] = 1;
         rec[10] = 4;
         rec[12] = 13;
-        rec[16] = spec.customFolder ? 1 : 0;
-        rec[18] = spec.perUser ? 1 : 0;
-        memcpy(&rec[20], spec.installFolder.c_str(), spec.installFolder.size() < 259 ? spec.installFolder.size() : 259);
-        memcpy(&rec[280], spec.customDataFolder.c_str(),
-               spec.customDataFolder.size() < 259 ? spec.customDataFolder.size() : 259);
-        rec.resize(spec.size, 0);
+        rec[16] = fields.customFolder ? 1 : 0;
+        rec[18] = fields.perUser ? 1 : 0;
+        memcpy(&rec[20], fields.installFolder.c_str(), fields.installFolder.size() < 259 ? fields.installFolder.size() : 259);
+        memcpy(&rec[280], fields.customDataFolder.c_str(),
+               fields.customDataFolder.size() < 259 ? fields.customDataFolder.size() : 259);
+        rec.resize(fields.size, 0);
         RegSetValueExA(key, product, 0, REG_BINARY, rec.data(), (DWORD)rec.size());
     }
     RegCloseKey(key);

@@ -6,7 +6,7 @@
 
 #include <string>
 
-struct InstallRecordSpec {
+struct InstallRecordFields {
     int size = 1328;
     bool customFolder = true;
     bool perUser = false;
@@ -15,7 +15,7 @@ struct InstallRecordSpec {
 };
 
 // Writes (or, with size 0, deletes) the record of a product.
-void SetInstallRecord(const char* product, const InstallRecordSpec& spec);
+void SetInstallRecord(const char* product, const InstallRecordFields& fields);
 
 struct Started {
     PROCESS_INFORMATION pi = {};
