@@ -20,7 +20,7 @@ void Put16(std::string* s, size_t at, uint16_t v) {
     (*s)[at + 1] = (char)(v >> 8);
 }
 
-struct Spec {
+struct BmpLayout {
     uint32_t headerSize = 40;
     int32_t width = 5, height = 3;
     uint16_t bpp = 8;
@@ -33,7 +33,7 @@ struct Spec {
 };
 
 // A bitmap file as the fields say (nothing is checked).
-std::string Build(const Spec& s) {
+std::string Build(const BmpLayout& s) {
     std::string info(s.headerSize < 40 ? 40 : s.headerSize, '\0');
     Put32(&info, 0, s.headerSize);
     Put32(&info, 4, (uint32_t)s.width);
@@ -125,7 +125,7 @@ TEST(BmpHostile, TruncatedFilesFail) {
         ASSERT_TRUE(img.Encode(&m, kFormatBmp));
         files.emplace_back((const char*)m.GetBuffer(), (size_t)m.Size());
     }
-    Spec rle;
+    BmpLayout rle;
     rle.bpp = 8;
     rle.compression = 1;
     rle.paletteEntries = 256;
@@ -137,7 +137,7 @@ TEST(BmpHostile, TruncatedFilesFail) {
     rle.data = std::string("\x05\x12\x00\x05\x12\x34\x50\x00\x00\x02\x03\x01\x02\x34\x00\x01", 16);
     files.push_back(Build(rle));
     for (uint16_t bpp : {16, 32}) {
-        Spec bf;
+        BmpLayout bf;
         bf.bpp = bpp;
         bf.compression = 3;
         bf.masks[0] = bpp == 16 ? 0xF800 : 0xFF0000;
@@ -162,7 +162,7 @@ TEST(BmpHostile, OversizedDimensions) {
                                {0, 3},          {5, 0},          {0x40000000, 2}};
     for (auto& d : dims)
         for (uint16_t bpp : {1, 8, 24, 32}) {
-            Spec s;
+            BmpLayout s;
             s.width = d[0];
             s.height = d[1];
             s.bpp = bpp;
@@ -172,7 +172,7 @@ TEST(BmpHostile, OversizedDimensions) {
             EXPECT_FALSE(Try(Build(s), &err)) << d[0] << "x" << d[1] << " bpp " << bpp;
         }
     // A huge RLE picture with a short stream: the limit stops it early.
-    Spec s;
+    BmpLayout s;
     s.width = 40000;
     s.height = 40000;
     s.compression = 1;
@@ -187,7 +187,7 @@ TEST(BmpHostile, BogusPaletteCountsAndRuns) {
     for (uint32_t used : {0xFFFFFFFFu, 1000u, 300u, 17u, 3u, 1u}) {
         for (bool header : {true, false}) {
             for (uint16_t bpp : {1, 4, 8, 24}) {
-                Spec s;
+                BmpLayout s;
                 s.bpp = bpp;
                 s.colorsUsed = used;
                 s.fileHeader = header;
@@ -201,7 +201,7 @@ TEST(BmpHostile, BogusPaletteCountsAndRuns) {
     // RLE8 and an 8-bit image with RLE4.
     for (uint16_t bpp : {1, 4, 8}) {
         for (uint32_t comp : {1u, 2u}) {
-            Spec s;
+            BmpLayout s;
             s.width = 7;
             s.height = 3;
             s.bpp = bpp;
@@ -212,7 +212,7 @@ TEST(BmpHostile, BogusPaletteCountsAndRuns) {
         }
     }
     // The overrun stops at the block's end and the rows keep their values.
-    Spec s;
+    BmpLayout s;
     s.width = 4;
     s.height = 2;
     s.compression = 1;
@@ -225,7 +225,7 @@ TEST(BmpHostile, BogusPaletteCountsAndRuns) {
     EXPECT_EQ(img.GetPixelIndex(3, 1), 7);
     EXPECT_EQ(img.GetPixelIndex(0, 0), 7);
     // An RLE4 delta of 3 pixels moves by 3 pixels.
-    Spec r4;
+    BmpLayout r4;
     r4.width = 8;
     r4.height = 1;
     r4.bpp = 4;
@@ -250,7 +250,7 @@ TEST(BmpHostile, EveryHeaderSize) {
         sizes.push_back(n);
     for (uint32_t hs : sizes) {
         for (uint16_t bpp : {4, 24}) {
-            Spec s;
+            BmpLayout s;
             s.headerSize = hs > 4096 ? 40 : hs;
             s.bpp = bpp;
             s.paletteEntries = bpp == 4 ? 16 : 0;
@@ -270,7 +270,7 @@ TEST(BmpHostile, EveryHeaderSize) {
         }
     }
     // A V4 header with a palette is an ordinary V4 file.
-    Spec v4;
+    BmpLayout v4;
     v4.headerSize = 108;
     v4.colorsUsed = 16;
     v4.bpp = 4;
@@ -288,7 +288,7 @@ TEST(BmpHostile, OddMasksAndDepths) {
     for (auto& mk : masks)
         for (uint16_t bpp : {16, 32})
             for (uint32_t hs : {40u, 56u, 124u}) {
-                Spec s;
+                BmpLayout s;
                 s.headerSize = hs;
                 s.bpp = bpp;
                 s.compression = 3;
@@ -297,14 +297,14 @@ TEST(BmpHostile, OddMasksAndDepths) {
                 EXPECT_TRUE(Try(Build(s))) << bpp << " " << hs;
             }
     for (uint16_t bpp : {0, 2, 3, 7, 15, 48, 64}) {
-        Spec s;
+        BmpLayout s;
         s.bpp = bpp;
         s.data = std::string(200, '\0');
         std::string err;
         EXPECT_FALSE(Try(Build(s), &err)) << bpp;
         EXPECT_EQ(err, "unsupported bit depth") << bpp;
     }
-    Spec c;
+    BmpLayout c;
     c.bpp = 8;
     c.compression = 4;  // JPEG inside
     c.paletteEntries = 256;
@@ -328,7 +328,7 @@ TEST(BmpHostile, RandomDamage) {
         ASSERT_TRUE(img.Encode(&m, kFormatBmp));
         seeds.emplace_back((const char*)m.GetBuffer(), (size_t)m.Size());
     }
-    Spec rle;
+    BmpLayout rle;
     rle.compression = 1;
     rle.paletteEntries = 256;
     rle.data = Rle8Overrun();
