@@ -7,6 +7,7 @@
 #include "file_util.h"
 #include "framework_messages.h"
 #include "str_util.h"
+#include "visuals.h"
 
 static const char kWaitClass[] = "MoxWaitForDataPath";
 static const UINT kTrayId = 1;
@@ -32,75 +33,6 @@ int TestDataFolderWrite(const char* folder) {
     CloseHandle(h);
     DeleteFileA(path);
     return 0;
-}
-
-static COLORREF Mix(COLORREF a, COLORREF b, double x) {
-    int r = (int)(GetRValue(a) * x + GetRValue(b) * (1 - x));
-    int g = (int)(GetGValue(a) * x + GetGValue(b) * (1 - x));
-    int bl = (int)(GetBValue(a) * x + GetBValue(b) * (1 - x));
-    return RGB(r, g, bl);
-}
-
-HICON MakeTintedIcon(HICON icon) {
-    ICONINFO ii;
-    if (!icon || !GetIconInfo(icon, &ii))
-        return nullptr;
-    HICON result = nullptr;
-    BITMAP bm;
-    if (ii.hbmColor && GetObjectA(ii.hbmColor, sizeof bm, &bm)) {
-        int w = bm.bmWidth, h = bm.bmHeight;
-        BITMAPINFO bi;
-        memset(&bi, 0, sizeof bi);
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        DWORD* color = new DWORD[(size_t)w * h];
-        DWORD* mask = new DWORD[(size_t)w * h];
-        HDC dc = GetDC(nullptr);
-        bool ok = GetDIBits(dc, ii.hbmColor, 0, h, color, &bi, DIB_RGB_COLORS) == h &&
-                  GetDIBits(dc, ii.hbmMask, 0, h, mask, &bi, DIB_RGB_COLORS) == h;
-        if (ok) {
-            long long blueSum = 0, opaque = 0;
-            for (int i = 0; i < w * h; i++)
-                if ((mask[i] & 0xFFFFFF) == 0) {
-                    blueSum += color[i] & 0xFF;
-                    opaque++;
-                }
-            if (opaque > 0) {  // without an opaque pixel the average is undefined: no tint
-                int offset = 128 - (int)(blueSum / opaque);
-                COLORREF light = GetSysColor(COLOR_3DLIGHT), shadow = GetSysColor(COLOR_BTNSHADOW);
-                for (int i = 0; i < w * h; i++) {
-                    if ((mask[i] & 0xFFFFFF) != 0)
-                        continue;
-                    int r = (color[i] >> 16) & 0xFF, g = (color[i] >> 8) & 0xFF, b = color[i] & 0xFF;
-                    double x = (r + g + b + offset) / 765.0;
-                    x = x < 0 ? 0 : x > 1 ? 1 : x;  // keep the mix inside both colours
-                    COLORREF c = Mix(light, shadow, x);
-                    color[i] = (color[i] & 0xFF000000u) | ((DWORD)GetRValue(c) << 16) | ((DWORD)GetGValue(c) << 8) |
-                               GetBValue(c);
-                }
-                HBITMAP tinted = CreateCompatibleBitmap(dc, w, h);
-                if (tinted && SetDIBits(dc, tinted, 0, h, color, &bi, DIB_RGB_COLORS) == h) {
-                    ICONINFO out = ii;
-                    out.fIcon = TRUE;
-                    out.hbmColor = tinted;
-                    result = CreateIconIndirect(&out);
-                }
-                if (tinted)
-                    DeleteObject(tinted);
-            }
-        }
-        ReleaseDC(nullptr, dc);
-        delete[] color;
-        delete[] mask;
-    }
-    if (ii.hbmColor)
-        DeleteObject(ii.hbmColor);
-    if (ii.hbmMask)
-        DeleteObject(ii.hbmMask);
-    return result;
 }
 
 void CDataPathWait::ShowIcon(HICON icon) {
@@ -160,7 +92,7 @@ int CDataPathWait::Wait(const char* folder, int tries, int iconId, const char* t
     for (int pass = 0; tries != 0 && !cancelled_; pass++) {
         if (pass == 0) {
             normal = (HICON)LoadImageA(instance_, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
-            tinted = MakeTintedIcon(normal);
+            tinted = TintIcon(normal, GetSysColor(COLOR_3DLIGHT), GetSysColor(COLOR_BTNSHADOW));
             WNDCLASSA wc;
             memset(&wc, 0, sizeof wc);
             wc.lpfnWndProc = WndProc;

@@ -32,8 +32,3 @@ class CDataPathWait {
 
 // 0 when a file can be created in the folder, non-zero otherwise.
 int TestDataFolderWrite(const char* folder);
-
-// A copy of an icon whose opaque pixels are recoloured between the system's
-// light and shadow colours by their brightness (the waiting look). Null when
-// the icon has no opaque pixel or can't be read. The caller destroys it.
-HICON MakeTintedIcon(HICON icon);

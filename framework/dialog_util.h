@@ -5,11 +5,12 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "framework_messages.h"
 #include "str_util.h"
 
 // Framework status of the last number read: 0 success, or one of these.
-constexpr int kStatusFieldEmpty = 0xF00E;
-constexpr int kStatusNotNumber = 0xF00F;
+constexpr int kStatusFieldEmpty = kMoxErrNumberEmpty;
+constexpr int kStatusNotNumber = kMoxErrNotNumber;
 extern int gFrameworkStatus;
 
 // Reads the item's text (up to 31 characters) as a base-10 integer. Empty:

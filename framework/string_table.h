@@ -4,10 +4,12 @@
 #pragma once
 #include <stdint.h>
 
+#include "framework_messages.h"
+
 constexpr int kTextSlots = 16;
 constexpr uint16_t kTextEnd = 0xFFFF;  // id of the record that ends a table
 constexpr uint16_t kFirstFrameworkText = 0xF000;
-constexpr int kErrBadLanguage = 0xF006;
+constexpr int kErrBadLanguage = kMoxErrLanguage;
 
 // One id and its slot texts (null = no text). A table is an array of these
 // ended by a record whose id is kTextEnd.

@@ -397,7 +397,7 @@ int CVisuals::MeasureText(const char* text, int* width, int* height, bool bold, 
     return MeasureText(text, width, height, FontForDpi(bold ? kFontTextBold : kFontText, dpi));
 }
 
-HICON CVisuals::MakeTintedIcon(HICON icon) const {
+HICON TintIcon(HICON icon, COLORREF light, COLORREF dark) {
     ICONINFO info;
     if (!icon || !GetIconInfo(icon, &info))
         return nullptr;
@@ -430,7 +430,6 @@ HICON CVisuals::MakeTintedIcon(HICON icon) const {
                 }
             // No opaque pixel: nothing is shaded, and no mean is taken.
             double m = opaque ? (double)sum / opaque : 0;
-            COLORREF light = scheme_[1], dark = scheme_[3];
             for (int i = 0; i < w * h; i++) {
                 if (mask[i * 4] == 0xFF)
                     continue;
@@ -463,6 +462,10 @@ HICON CVisuals::MakeTintedIcon(HICON icon) const {
     if (info.hbmMask)
         DeleteObject(info.hbmMask);
     return result;
+}
+
+HICON CVisuals::MakeTintedIcon(HICON icon) const {
+    return TintIcon(icon, scheme_[1], scheme_[3]);
 }
 
 void CVisuals::LoadIconImages(VisualsIcon* e) {

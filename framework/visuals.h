@@ -82,6 +82,12 @@ struct PaintBuffer {
     int width = 0, height = 0;
 };
 
+// A copy of an icon whose opaque pixels mix light and dark by their
+// brightness (offset so that the icon's mean blue lands mid-way), clamped
+// to the two colours. An icon without opaque pixels comes back unchanged;
+// null when the icon can't be read. The caller destroys the copy.
+HICON TintIcon(HICON icon, COLORREF light, COLORREF dark);
+
 class CVisuals {
   public:
     CVisuals() = default;

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "framework/dyn_array.h"
 #include "image/quantizer.h"
 
 namespace {
@@ -143,16 +144,10 @@ void CImage::FillRect(int left, int top, int right, int bottom, DWORD color) {
     penColor_ = color;
     if (bpp_ < 24 && bpp_ > 0)
         penIndex_ = NearestPaletteIndex(QuadOf(color));
-    if (left > right) {
-        int t = left;
-        left = right;
-        right = t;
-    }
-    if (top > bottom) {
-        int t = top;
-        top = bottom;
-        bottom = t;
-    }
+    if (left > right)
+        SwapInts(&left, &right);
+    if (top > bottom)
+        SwapInts(&top, &bottom);
     // Only the part inside the clip rectangle can be plotted.
     int l = left > clip_.left ? left : clip_.left, r = right < clip_.right ? right : clip_.right;
     int t = top > clip_.top ? top : clip_.top, b = bottom < clip_.bottom ? bottom : clip_.bottom;
@@ -265,16 +260,10 @@ void CImage::FloodFill(int x, int y) {
 void CImage::Highlight(int left, int top, int right, int bottom, float factor) {
     if (!IsValid())
         return;
-    if (left > right) {
-        int t = left;
-        left = right;
-        right = t;
-    }
-    if (top > bottom) {
-        int t = top;
-        top = bottom;
-        bottom = t;
-    }
+    if (left > right)
+        SwapInts(&left, &right);
+    if (top > bottom)
+        SwapInts(&top, &bottom);
     RECT savedClip = clip_;
     DWORD savedColor = penColor_;
     int savedIndex = penIndex_;
@@ -313,16 +302,10 @@ void CImage::Highlight(int left, int top, int right, int bottom, float factor) {
 void CImage::InvertRect(int left, int top, int right, int bottom) {
     if (top == bottom || !IsValid())
         return;
-    if (left > right) {
-        int t = left;
-        left = right;
-        right = t;
-    }
-    if (top > bottom) {
-        int t = top;
-        top = bottom;
-        bottom = t;
-    }
+    if (left > right)
+        SwapInts(&left, &right);
+    if (top > bottom)
+        SwapInts(&top, &bottom);
     DWORD savedColor = penColor_;
     int savedIndex = penIndex_;
     BYTE table[256];

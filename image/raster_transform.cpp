@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "framework/dyn_array.h"
 #include "image/raster.h"
 
 namespace {
@@ -60,17 +61,11 @@ bool CRaster::Crop(int left, int top, int right, int bottom, CRaster* dest) {
     bottom = clamp(bottom, h);
     if (left == right || top == bottom)
         return false;
-    if (left > right) {
-        int t = left;
-        left = right;
-        right = t;
-    }
+    if (left > right)
+        SwapInts(&left, &right);
     int y0 = h - bottom, y1 = h - top;
-    if (y0 > y1) {
-        int t = y0;
-        y0 = y1;
-        y1 = t;
-    }
+    if (y0 > y1)
+        SwapInts(&y0, &y1);
     int nw = right - left, nh = y1 - y0;
     Scratch s(*this);
     if (!s.img.Create(nw, nh, GetBpp(), GetFormatId()))
