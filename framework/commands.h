@@ -54,4 +54,4 @@ struct CommandInfo {
     uint16_t textId;  // 0xFFFE: ask the notify window
     void* data;       // kind-specific: a menu's id list (ended by 0xFFFF), a value record, ...
 };
-static_assert(sizeof(CommandInfo) == 24, "the command record is 24 bytes");
+static_assert(sizeof(void*) != 4 || sizeof(CommandInfo) == 24, "the command record is 24 bytes in the 32-bit program");

@@ -9,7 +9,9 @@ bash "$top/scripts/build.sh" >/dev/null
 trap vp_wine_stop EXIT
 vp_wine_start private
 build=${VP_BUILD_DIR:-$top/build}
-for b in "$build"/win/bench/*_bench.exe; do
+wintree=$build/win
+[ "$(vp_test_arch)" = x86_64 ] && wintree=$build/win64  # no 32-bit code on this kernel
+for b in "$wintree"/bench/*_bench.exe; do
     echo "== $(basename "$b")"
     wine "$b"
 done

@@ -12,7 +12,15 @@ build=${VP_BUILD_DIR:-$top/build}
 export WINEPREFIX=${VELLUMOR_PREFIX:-$HOME/.vellumor-pro/prefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-export WINEARCH=win32
+. "$top/scripts/arch.sh"
+exe="$build/win/capture/Vellumor Pro.exe"
+if vp_host_runs_i386; then
+    export WINEARCH=win32
+else
+    # This kernel runs no 32-bit code: the 64-bit build of the same sources.
+    export WINEARCH=win64
+    exe="$build/win64/capture/Vellumor Pro.exe"
+fi
 xvfb_pid=
 cleanup() {
     wineserver -w >/dev/null 2>&1 || true
@@ -34,7 +42,7 @@ mkdir -p "$WINEPREFIX"
 install_win='C:\Program Files\Tarnwick\Vellumor Pro'
 install_unix="$WINEPREFIX/drive_c/Program Files/Tarnwick/Vellumor Pro"
 mkdir -p "$install_unix"
-cp "$build/win/capture/Vellumor Pro.exe" "$install_unix/"
+cp "$exe" "$install_unix/"
 wine reg add 'HKLM\Software\Tarnwick' /v "Vellumor Pro" /t REG_BINARY /f \
     /d "$(python3 "$top/scripts/install_record.py" "$install_win")" >/dev/null 2>&1
 echo "Starting Vellumor Pro (prefix $WINEPREFIX)"

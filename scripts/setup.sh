@@ -3,15 +3,33 @@
 # Debian packages, then the cross-built static libraries (libpng, libjpeg,
 # libtiff, OpenSSL, GoogleTest) in a cache folder keyed by version.
 # Idempotent: a second run checks stamps and returns in seconds.
+#
+# The programs are 32-bit. Where the kernel runs no 32-bit code (some
+# virtual machines switch IA-32 emulation off), 32-bit Wine cannot start:
+# there the libraries are built for x86_64 as well and 64-bit Wine is
+# installed, so that the tests run in a 64-bit build (scripts/arch.sh).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/.." && pwd)
 cache=${VELLUMOR_DEPS:-/var/cache/vellumor-deps}
-host=i686-w64-mingw32
 jobs=$(nproc)
+. "$here/arch.sh"
 
 log() { printf '[setup] %s\n' "$*"; }
+
+# A mirror caught mid-sync fails one index now and then: try again, and in
+# the end go on with what was fetched (a package that is really missing
+# still fails the install below).
+apt_update() {
+    local i
+    for i in 1 2 3; do
+        apt-get update -qq && return 0
+        log "apt-get update failed (try $i), again in $((i * 10)) s"
+        sleep $((i * 10))
+    done
+    log "apt-get update still failing; going on with the lists at hand"
+}
 
 if [ "$(id -u)" != 0 ]; then
     echo "setup.sh must run as root (it installs Debian packages)" >&2
@@ -21,21 +39,25 @@ fi
 # --- Debian packages -------------------------------------------------------
 packages=(
     g++-mingw-w64-i686 libz-mingw-w64-dev
-    wine wine32:i386 xvfb xauth x11-utils
+    wine xvfb xauth x11-utils
     cmake make nasm pkg-config python3 zip unzip p7zip-full xz-utils dpkg-dev
-    googletest libgtest-dev g++ zlib1g-dev
+    googletest libgtest-dev g++ zlib1g-dev clang-14 libclang-rt-14-dev
     imagemagick python3-pil python3-numpy netpbm
     libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libimage-exiftool-perl giflib-tools pngcheck
 )
+if vp_host_runs_i386; then
+    packages+=(wine32:i386)
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        log "adding the i386 architecture"
+        dpkg --add-architecture i386
+    fi
+else
+    packages+=(wine64 g++-mingw-w64-x86-64)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")
 done
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    log "adding the i386 architecture"
-    dpkg --add-architecture i386
-    missing+=(wine32:i386)
-fi
 
 # deb-src entries for the same mirrors that the machine's own sources name.
 srcfile=/etc/apt/sources.list.d/vellumor-src.sources
@@ -56,7 +78,7 @@ fi
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_update = 1 ]; then
     log "apt-get update"
-    apt-get update -qq
+    apt_update
 fi
 if [ ${#missing[@]} -gt 0 ]; then
     log "installing: ${missing[*]}"
@@ -65,7 +87,6 @@ fi
 
 # --- cross-built libraries -------------------------------------------------
 mkdir -p "$cache"
-toolchain="$top/cmake/mingw-i686.cmake"
 
 # Newest source version of a Debian source package known to apt.
 src_version() {
@@ -102,7 +123,7 @@ unpack() {
 # Stale or missing package lists: refresh once.
 if [ -z "$(src_version libpng1.6)" ]; then
     log "apt-get update (no source lists)"
-    apt-get update -qq
+    apt_update
 fi
 ver_png=$(src_version libpng1.6)
 ver_jpeg=$(src_version libjpeg-turbo)
@@ -113,12 +134,6 @@ for v in ver_png ver_jpeg ver_tiff ver_ssl; do
     [ -n "${!v}" ] || { echo "apt knows no source version for $v" >&2; exit 1; }
 done
 
-png_dir="$cache/libpng-${ver_png//[:~]/_}"
-jpeg_dir="$cache/libjpeg-${ver_jpeg//[:~]/_}"
-tiff_dir="$cache/libtiff-${ver_tiff//[:~]/_}-jpeg-${ver_jpeg//[:~]/_}"
-ssl_dir="$cache/openssl-${ver_ssl//[:~]/_}"
-gtest_dir="$cache/googletest-${ver_gtest//[:~]/_}"
-
 cross_cmake() {
     cmake -S "$1" -B "$2" -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$3" -DBUILD_SHARED_LIBS=OFF "${@:4}" >/dev/null
@@ -126,60 +141,86 @@ cross_cmake() {
     cmake --install "$2" >/dev/null
 }
 
-if [ ! -f "$png_dir/.done" ]; then
-    log "building libpng $ver_png"
-    src=$(unpack "$(fetch_orig libpng1.6)" "$cache/work/png")
-    (cd "$src" && ./configure --host=$host --prefix="$png_dir" --disable-shared --enable-static \
-        >/dev/null && make -j "$jobs" >/dev/null && make install >/dev/null 2>&1)
-    touch "$png_dir/.done"
-fi
+# Builds the five libraries for one MinGW-w64 target (i686 or x86_64) and
+# writes $cache/deps-ARCH.cmake, which the build reads.
+build_libs() {
+    local arch=$1
+    local host=$arch-w64-mingw32 sfx="" ssl_target=mingw
+    if [ "$arch" != i686 ]; then
+        sfx="-$arch"
+        ssl_target=mingw64
+    fi
+    toolchain="$top/cmake/mingw-$arch.cmake"
+    local png_dir="$cache/libpng-${ver_png//[:~]/_}$sfx"
+    local jpeg_dir="$cache/libjpeg-${ver_jpeg//[:~]/_}$sfx"
+    local tiff_dir="$cache/libtiff-${ver_tiff//[:~]/_}-jpeg-${ver_jpeg//[:~]/_}$sfx"
+    local ssl_dir="$cache/openssl-${ver_ssl//[:~]/_}$sfx"
+    local gtest_dir="$cache/googletest-${ver_gtest//[:~]/_}$sfx"
+    local src
 
-if [ ! -f "$jpeg_dir/.done" ]; then
-    log "building libjpeg-turbo $ver_jpeg"
-    src=$(unpack "$(fetch_orig libjpeg-turbo)" "$cache/work/jpeg")
-    cross_cmake "$src" "$cache/work/jpeg/build" "$jpeg_dir" \
-        -DWITH_JPEG8=ON -DWITH_SIMD=ON -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
-        -DCMAKE_ASM_NASM_COMPILER=nasm -DCMAKE_INSTALL_LIBDIR=lib
-    touch "$jpeg_dir/.done"
-fi
+    if [ ! -f "$png_dir/.done" ]; then
+        log "building libpng $ver_png ($arch)"
+        src=$(unpack "$(fetch_orig libpng1.6)" "$cache/work/png")
+        (cd "$src" && ./configure --host="$host" --prefix="$png_dir" --disable-shared --enable-static \
+            >/dev/null && make -j "$jobs" >/dev/null && make install >/dev/null 2>&1)
+        touch "$png_dir/.done"
+    fi
 
-if [ ! -f "$tiff_dir/.done" ]; then
-    log "building libtiff $ver_tiff"
-    src=$(unpack "$(fetch_orig tiff)" "$cache/work/tiff")
-    cross_cmake "$src" "$cache/work/tiff/build" "$tiff_dir" \
-        -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF \
-        -Dzlib=ON -Djpeg=ON -Dold-jpeg=OFF -Djpeg12=OFF -Djbig=OFF -Dlzma=OFF -Dzstd=OFF \
-        -Dwebp=OFF -Dlerc=OFF -Dlibdeflate=OFF -Dpixarlog=ON \
-        -DJPEG_INCLUDE_DIR="$jpeg_dir/include" -DJPEG_LIBRARY="$jpeg_dir/lib/libjpeg.a" \
-        -DCMAKE_INSTALL_LIBDIR=lib
-    touch "$tiff_dir/.done"
-fi
+    # libjpeg-turbo's install folders are given as absolute paths: a relative
+    # one is taken from the source tree's own defaults. The stamp is written
+    # only when the static library is really there.
+    if [ ! -f "$jpeg_dir/.done" ] || [ ! -f "$jpeg_dir/lib/libjpeg.a" ]; then
+        log "building libjpeg-turbo $ver_jpeg ($arch)"
+        src=$(unpack "$(fetch_orig libjpeg-turbo)" "$cache/work/jpeg")
+        cross_cmake "$src" "$cache/work/jpeg/build" "$jpeg_dir" \
+            -DWITH_JPEG8=ON -DWITH_SIMD=ON -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+            -DCMAKE_ASM_NASM_COMPILER=nasm -DCMAKE_INSTALL_LIBDIR="$jpeg_dir/lib" \
+            -DCMAKE_INSTALL_INCLUDEDIR="$jpeg_dir/include"
+        [ -f "$jpeg_dir/lib/libjpeg.a" ] || { echo "libjpeg.a was not installed in $jpeg_dir" >&2; exit 1; }
+        touch "$jpeg_dir/.done"
+    fi
 
-if [ ! -f "$ssl_dir/.done" ]; then
-    log "building OpenSSL $ver_ssl"
-    src=$(unpack "$(fetch_orig openssl)" "$cache/work/openssl")
-    (cd "$src" && ./Configure mingw no-shared no-tests --cross-compile-prefix=$host- \
-        --prefix="$ssl_dir" --libdir=lib >/dev/null && make -j "$jobs" build_libs >/dev/null 2>&1 &&
-        make install_dev >/dev/null)
-    touch "$ssl_dir/.done"
-fi
+    if [ ! -f "$tiff_dir/.done" ]; then
+        log "building libtiff $ver_tiff ($arch)"
+        src=$(unpack "$(fetch_orig tiff)" "$cache/work/tiff")
+        cross_cmake "$src" "$cache/work/tiff/build" "$tiff_dir" \
+            -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF \
+            -Dzlib=ON -Djpeg=ON -Dold-jpeg=OFF -Djpeg12=OFF -Djbig=OFF -Dlzma=OFF -Dzstd=OFF \
+            -Dwebp=OFF -Dlerc=OFF -Dlibdeflate=OFF -Dpixarlog=ON \
+            -DJPEG_INCLUDE_DIR="$jpeg_dir/include" -DJPEG_LIBRARY="$jpeg_dir/lib/libjpeg.a" \
+            -DCMAKE_INSTALL_LIBDIR=lib
+        touch "$tiff_dir/.done"
+    fi
 
-if [ ! -f "$gtest_dir/.done" ]; then
-    log "building GoogleTest $ver_gtest"
-    rm -rf "$cache/work/gtest"
-    cross_cmake /usr/src/googletest "$cache/work/gtest" "$gtest_dir" -DINSTALL_GTEST=ON -DBUILD_GMOCK=OFF \
-        -DCMAKE_INSTALL_LIBDIR=lib
-    touch "$gtest_dir/.done"
-fi
-rm -rf "$cache/work"
+    if [ ! -f "$ssl_dir/.done" ]; then
+        log "building OpenSSL $ver_ssl ($arch)"
+        src=$(unpack "$(fetch_orig openssl)" "$cache/work/openssl")
+        (cd "$src" && ./Configure "$ssl_target" no-shared no-tests --cross-compile-prefix="$host-" \
+            --prefix="$ssl_dir" --libdir=lib >/dev/null && make -j "$jobs" build_libs >/dev/null 2>&1 &&
+            make install_dev >/dev/null)
+        touch "$ssl_dir/.done"
+    fi
 
-# The build reads the library locations from here.
-cat >"$cache/deps.cmake.tmp" <<EOF
-set(VP_PNG_ROOT "$png_dir")
-set(VP_JPEG_ROOT "$jpeg_dir")
-set(VP_TIFF_ROOT "$tiff_dir")
-set(VP_SSL_ROOT "$ssl_dir")
-set(VP_GTEST_ROOT "$gtest_dir")
-EOF
-mv "$cache/deps.cmake.tmp" "$cache/deps.cmake"
+    if [ ! -f "$gtest_dir/.done" ]; then
+        log "building GoogleTest $ver_gtest ($arch)"
+        rm -rf "$cache/work/gtest"
+        cross_cmake /usr/src/googletest "$cache/work/gtest" "$gtest_dir" -DINSTALL_GTEST=ON -DBUILD_GMOCK=OFF \
+            -DCMAKE_INSTALL_LIBDIR=lib
+        touch "$gtest_dir/.done"
+    fi
+    rm -rf "$cache/work"
+
+    # The build reads the library locations from here.
+    {
+        echo "set(VP_PNG_ROOT \"$png_dir\")"
+        echo "set(VP_JPEG_ROOT \"$jpeg_dir\")"
+        echo "set(VP_TIFF_ROOT \"$tiff_dir\")"
+        echo "set(VP_SSL_ROOT \"$ssl_dir\")"
+        echo "set(VP_GTEST_ROOT \"$gtest_dir\")"
+    } >"$cache/deps-$arch.cmake.tmp"
+    mv "$cache/deps-$arch.cmake.tmp" "$cache/deps-$arch.cmake"
+}
+
+build_libs i686
+vp_host_runs_i386 || build_libs x86_64
 log "ready ($cache)"

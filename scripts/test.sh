@@ -17,9 +17,15 @@ rm -rf "$VP_TEST_ROOT"
 echo "== decoder fuzz targets (bounded)"
 bash "$top/tests/fuzz/run_fuzz.sh" "$build" || status=1
 
-echo "== Windows tests (Wine)"
+. "$top/scripts/arch.sh"
 . "$top/scripts/wine_env.sh"
+wintree=$build/win
+if [ "$(vp_test_arch)" = x86_64 ]; then
+    echo "== this kernel runs no 32-bit code: the Windows tests run in the 64-bit build (build/win64)"
+    wintree=$build/win64
+fi
+echo "== Windows tests (Wine)"
 trap vp_wine_stop EXIT
 vp_wine_start private
-(cd "$build/win" && ctest --output-on-failure -j 2) || status=1
+(cd "$wintree" && ctest --output-on-failure -j 2) || status=1
 exit $status

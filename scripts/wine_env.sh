@@ -2,13 +2,15 @@
 # prefix and, when asked for or when there is no display, a private Xvfb
 # display. vp_wine_start [private-display]; vp_wine_stop undoes it.
 
+. "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
+
 vp_wine_start() {
     local want_private=${1:-}
     VP_RUN_DIR=$(mktemp -d /tmp/vellumor-run.XXXXXX)
     export WINEPREFIX="$VP_RUN_DIR/prefix"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-    export WINEARCH=win32
+    if [ "$(vp_test_arch)" = x86_64 ]; then export WINEARCH=win64; else export WINEARCH=win32; fi
     export HOME="$VP_RUN_DIR/home"  # the recycle bin of Wine lives below HOME
     export VP_TEST_ROOT="$VP_RUN_DIR/tests"
     mkdir -p "$HOME" "$VP_TEST_ROOT"

@@ -1,0 +1,92 @@
+// What the units of the capture application share: the main dialog, the
+// current image and its bookkeeping, the overlay, the actions and the hot
+// keys. Everything here runs on the GUI thread.
+#pragma once
+#include <windows.h>
+
+#include "image/image.h"
+
+// --- main dialog (main_dialog.cpp) ------------------------------------------
+// Messages of the main dialog and its pages.
+constexpr UINT kMsgShowTab = 1026;     // to the main dialog: ShowMainDialog(lParam)
+constexpr UINT kMsgPageStore = 32790;  // to a page: read the controls into gOpt
+constexpr UINT kMsgPageLoad = 32791;   // to a page: fill the controls from gOpt
+
+extern HWND gMainDialog;  // 0 before it exists and after the loop ended
+INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
+// n 0..5 shows tab n, -1 shows the current tab, -2 hides the dialog. False
+// when the current page refused to be left (an invalid number).
+bool ShowMainDialog(int n);
+// The Actions page (its buttons run the actions), or 0.
+HWND ActionsPage();
+// Redraws the Actions page's preview and its texts after the image changed.
+void RefreshImageViews();
+
+// --- the current image (image_state.cpp) ------------------------------------
+extern CImage gImage;
+extern char gImageName[260];      // the file last read or written, or "(Unnamed)"
+extern int gColorMode;            // 0..6, see ColorModeText
+extern bool gSavedSequentially;   // this capture was written by the sequential save
+extern bool gEdited;              // the editor ended with OK and the image was not used since
+
+// The 36-character text of a colour mode 0..6 ("" outside).
+const char* ColorModeText(int mode);
+// False when the user declined to lose the edited image (question 5100).
+bool ConfirmDiscard();
+// Empties gImage, the undo stack and the edited flag.
+void ClearImage();
+// The colour mode matching the screen depth.
+int ScreenColorMode();
+int ColorModeOfImage(const CRaster& image);
+// True on failure (gImage unchanged).
+bool OpenImageFile(const char* path);
+// Converts gImage to colour mode 0..6: 0 done, -1 already in that mode,
+// 2 failed (image unchanged).
+int SetColorMode(int mode);
+
+// --- the overlay (overlay.cpp) ----------------------------------------------
+extern const char kCaptureClassName[];  // "VellumorProCaptureWnd"
+extern HWND gOverlay;                   // 0 when no capture is open
+// Opens the overlay, or closes it when one is open.
+void StartCapture();
+LRESULT CALLBACK CaptureWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+// Refreshes the virtual screen; its width (which 0) or height (which 1).
+int GetVirtualScreen(int which);
+void GetVisibleWindowBounds(HWND window, RECT* bounds);
+
+// --- actions (actions.cpp) --------------------------------------------------
+// Results: 0 done, 1 no valid image, -1 cancelled or failed, else failed
+// after a message.
+void RunAction(int letter);
+// The Actions page's buttons (1026, 1025, 1010, 1027, 1021, 1003, 1005).
+void OnActionButton(int id);
+int CopyToClipboard();
+int SaveSequential();
+int SaveImageAs();
+// 0, or -11 on failure.
+int WriteImageFile(const char* path);
+// 0 or the failing write's result; rewrites path (cch characters).
+int SaveOptimal(char* path, size_t cch);
+void SetImageResolution();
+// 0 bmp, 1 gif, 2 jpg, 3 png, 4 tif, 5 opt; -1 anything else.
+int SaveTypeFromExtension(const char* name);
+
+// Actions whose units come with printing, Send-To and the image editor
+// (pending_actions.cpp until they land).
+int PrintImage();
+int SendImageTo();
+// The image editor (dialog 102): 1 OK, 2 Cancel, -1 not available.
+INT_PTR RunImageEditor(HWND owner, int autoCrop);
+extern HWND gEditorDialog;  // the open editor, or 0
+
+// --- hot keys (hotkeys.cpp) -------------------------------------------------
+constexpr int kHotKeyCapture = 111;
+constexpr int kHotKeyShow = 112;
+constexpr UINT kMinuteTimer = 4096;
+// mode 1 registers, 0 only hands words, dialog and ids to the two fields.
+bool RegisterHotKeys(int mode);
+void UnregisterHotKeys();
+void StoreHotKeys();
+// The main dialog's WM_HOTKEY and WM_TIMER.
+void OnHotKey(HWND dlg, int id);
+void OnMinuteTimer(HWND dlg);
