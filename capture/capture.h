@@ -13,9 +13,11 @@ constexpr UINT kMsgPageStore = 32790;  // to a page: read the controls into gOpt
 constexpr UINT kMsgPageLoad = 32791;   // to a page: fill the controls from gOpt
 
 extern HWND gMainDialog;  // 0 before it exists and after the loop ended
+extern HDC gScreenDC;     // memory DC compatible with the screen, for the program's run
 INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
 // n 0..5 shows tab n, -1 shows the current tab, -2 hides the dialog. False
-// when the current page refused to be left (an invalid number).
+// when the current page refused to be left (an invalid number), and when
+// there is no main dialog.
 bool ShowMainDialog(int n);
 // The Actions page (its buttons run the actions), or 0.
 HWND ActionsPage();
@@ -83,6 +85,9 @@ extern HWND gEditorDialog;  // the open editor, or 0
 constexpr int kHotKeyCapture = 111;
 constexpr int kHotKeyShow = 112;
 constexpr UINT kMinuteTimer = 4096;
+// Turns the Options page's two edit controls (1077 capture, 1078 show)
+// into hot-key fields.
+void AttachHotKeyFields(HWND captureEdit, HWND showEdit);
 // mode 1 registers, 0 only hands words, dialog and ids to the two fields.
 bool RegisterHotKeys(int mode);
 void UnregisterHotKeys();
