@@ -33,6 +33,12 @@ bool IsButtonDown(UINT msg) {
     return false;
 }
 
+// A held key's auto-repeat: opening and closing the menu bar on every
+// repeat would make it flicker while Alt is down.
+bool IsKeyRepeat(LPARAM keyData) {
+    return (keyData & 0x40000000) != 0;
+}
+
 // True when the window lies in one of the open popups (their items included).
 bool InOpenPopup(HWND w) {
     for (CMenu* m = gApp.rootMenu; m; m = m->openChild)
@@ -118,6 +124,11 @@ int EdgeAt(CAppWindow* f, POINT screen) {
 
 bool OnEdgeMouse(MSG* m) {
     POINT pt = m->pt;
+    if (gEdge.dragging && gEdge.frame && GetCapture() != gEdge.frame->window) {
+        // The capture went elsewhere (the button-up with it): the drag is over.
+        gEdge.dragging = false;
+        gEdge.frame = nullptr;
+    }
     if (gEdge.dragging && gEdge.frame) {
         gApp.SetDragCursor(gEdge.edge);
         RECT r = gEdge.frame->normalRect;
@@ -213,7 +224,7 @@ void CApp::PreDispatch(MSG* m) {
         else if (m->message == WM_KEYDOWN && OnMenuKey(m->wParam))
             return;
         else if (m->message == WM_SYSKEYDOWN) {
-            if (m->wParam == VK_MENU)
+            if (m->wParam == VK_MENU && !IsKeyRepeat(m->lParam))
                 MoveMenuSelection(2);
             return;
         }
@@ -250,7 +261,8 @@ void CApp::PreDispatch(MSG* m) {
                 }
                 break;
             case WM_SYSKEYDOWN:
-                if (m->wParam == VK_MENU && MoveMenuSelection(0) == 0 && rootMenu)
+                // Only a menu that really opened swallows Alt.
+                if (m->wParam == VK_MENU && !IsKeyRepeat(m->lParam) && MoveMenuSelection(0) == 0 && rootMenu)
                     return;
                 break;
         }

@@ -258,3 +258,36 @@ TEST_F(FrameTest, CaptionCommandsRestyleAndTheWindowMenuLists) {
     GetClientRect(f->window, &client);
     EXPECT_TRUE(EqualRect(&client, &f->clientRect));
 }
+
+// A borderless frame is resized along its edge; when the capture is taken
+// away mid-drag (the button-up went elsewhere) the drag ends and later
+// mouse moves no longer resize it.
+TEST_F(FrameTest, EdgeDragEndsWhenTheCaptureIsLost) {
+    RECT r = {200, 200, 500, 400};
+    CAppWindow* f = Make(41, kFrameBorderless, &r);
+    ASSERT_NE(f, nullptr);
+    ShowWindow(f->window, SW_SHOWNORMAL);
+    Pump();
+    RECT before = WindowRectOf(f->window);
+    auto send = [&](UINT msg, int x, int y) {
+        MSG m = {};
+        m.hwnd = f->window;
+        m.message = msg;
+        m.pt = {x, y};
+        m.lParam = MAKELPARAM(x - before.left, y - before.top);
+        gApp.PreDispatch(&m);
+    };
+    int edgeX = before.right - 2, midY = (before.top + before.bottom) / 2;
+    send(WM_MOUSEMOVE, edgeX, midY);
+    send(WM_LBUTTONDOWN, edgeX, midY);
+    ASSERT_EQ(GetCapture(), f->window) << "a press on the right edge starts the drag";
+    send(WM_MOUSEMOVE, edgeX + 40, midY);
+    RECT dragged = WindowRectOf(f->window);
+    EXPECT_EQ(dragged.right - before.right, 40);
+
+    ReleaseCapture();  // the button-up is lost
+    send(WM_MOUSEMOVE, edgeX + 120, midY);
+    RECT after = WindowRectOf(f->window);
+    EXPECT_EQ(after.right, dragged.right) << "the frame still follows the mouse after the drag lost its capture";
+    Drop(f);
+}

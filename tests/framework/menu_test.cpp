@@ -19,10 +19,16 @@
 namespace {
 
 std::vector<WPARAM> gCommands, gDoubleClicks;
+int gSysKeysSeen = 0;
+CMenu* gBarMenu = nullptr;  // the frame's keyboard menu bar, when a test sets one
 
 LRESULT CALLBACK RecordingFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == MoxMSG_COMMAND)
         gCommands.push_back(wp);
+    if (msg == WM_SYSKEYDOWN && wp == VK_MENU)
+        gSysKeysSeen++;
+    if (msg == MoxMSG_MENUBARLIST && gBarMenu)
+        ((CDynArray<CMenu*>*)lp)->Add(&gBarMenu);
     if (msg == MoxMSG_DBLCLK)
         gDoubleClicks.push_back(wp);
     return CallWindowProcA(gApp.frameworkWndProc, hwnd, msg, wp, lp);
@@ -293,4 +299,37 @@ TEST_F(MenuTest, WindowMenuOpensWithItsStates) {
     EXPECT_TRUE(gApp.CommandFlags(0xF16B) & kCmdEnabled);
     EXPECT_TRUE(gApp.CommandFlags(0xF164) & kCmdChecked);
     EXPECT_FALSE(gApp.CommandFlags(0xF161) & kCmdChecked);
+}
+
+// Alt opens the frame's keyboard menu bar once; its auto-repeat while held
+// neither closes nor reopens it; without a usable menu Alt goes on to the
+// window like any key.
+TEST_F(MenuTest, AltOpensTheMenuBarOnceAndPassesWithoutOne) {
+    const LPARAM kAltDown = 0x20000001, kAltRepeat = 0x60000001;
+    gSysKeysSeen = 0;
+    PostMessageA(frame_->window, WM_SYSKEYDOWN, VK_MENU, kAltDown);
+    Pump(50);
+    EXPECT_EQ(gSysKeysSeen, 1) << "Alt is swallowed although no menu could open";
+    EXPECT_EQ(gApp.rootMenu, nullptr);
+
+    CMenu* bar = (CMenu*)gApp.CreateUIItem(kKindMenu, nullptr);
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->Create(100, frame_->window, frame_->window, nullptr), 0);
+    SetWindowPos(bar->window, nullptr, 10, 10, 80, 20, SWP_NOZORDER | SWP_SHOWWINDOW);
+    gBarMenu = bar;
+    gSysKeysSeen = 0;
+    PostMessageA(frame_->window, WM_SYSKEYDOWN, VK_MENU, kAltDown);
+    Pump(50);
+    EXPECT_EQ(gApp.rootMenu, bar);
+    EXPECT_EQ(gSysKeysSeen, 0) << "the Alt that opened the menu went on to the window";
+    for (int i = 0; i < 3; i++) {
+        PostMessageA(frame_->window, WM_SYSKEYDOWN, VK_MENU, kAltRepeat);
+        Pump(30);
+        EXPECT_EQ(gApp.rootMenu, bar) << "repeat " << i << " of a held Alt closed the menu";
+    }
+    PostMessageA(frame_->window, WM_SYSKEYDOWN, VK_MENU, kAltDown);
+    Pump(50);
+    EXPECT_EQ(gApp.rootMenu, nullptr) << "a second Alt leaves the menu open";
+    gBarMenu = nullptr;
+    delete bar;
 }
