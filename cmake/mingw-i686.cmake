@@ -1,16 +1,4 @@
-# Cross toolchain: 32-bit Windows programs with MinGW-w64 (posix threads,
-# needed for std::mutex in GoogleTest), run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain: 32-bit Windows programs with MinGW-w64, run under Wine.
 set(CMAKE_SYSTEM_PROCESSOR X86)
 set(VP_HOST i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${VP_HOST}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VP_HOST}-g++-posix)
-set(CMAKE_RC_COMPILER ${VP_HOST}-windres)
-set(CMAKE_AR ${VP_HOST}-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB ${VP_HOST}-ranlib CACHE FILEPATH "")
-set(CMAKE_FIND_ROOT_PATH /usr/${VP_HOST})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY BOTH)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
