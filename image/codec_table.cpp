@@ -2,6 +2,7 @@
 // unknown format until its codec is added.
 #include "image/raster_bmp.h"
 #include "image/raster_codec.h"
+#include "image/raster_gif.h"
 #include "image/raster_png.h"
 
 const RasterCodec* FindRasterCodec(uint32_t formatId) {
@@ -11,6 +12,7 @@ const RasterCodec* FindRasterCodec(uint32_t formatId) {
         case kFormatPng:
             return &kPngCodec;
         case kFormatGif:
+            return &kGifCodec;
         case kFormatJpg:
         case kFormatIco:
         case kFormatTif:

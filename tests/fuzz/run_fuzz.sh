@@ -27,3 +27,19 @@ for target in png; do
     echo "== fuzzing $target for ${seconds}s"
     "$bin" -max_total_time="$seconds" -rss_limit_mb=1024 -malloc_limit_mb=700 -artifact_prefix="$out/" "$seeds" 2>&1 | tail -3
 done
+# GIF decoder, seeded from ImageMagick's and PIL's files (still, interlaced,
+# an animation with local tables and disposals).
+gbin="$out/gif_fuzz"
+# shellcheck disable=SC2086
+clang++-14 $flags -o "$gbin" "$top/tests/fuzz/gif_fuzz.cpp" $img $base -lpng -lz
+gseeds="$out/gif_seeds"
+rm -rf "$gseeds" && mkdir -p "$gseeds"
+convert -size 23x17 plasma:fractal -seed 1 "$gseeds/src.ppm"
+convert "$gseeds/src.ppm" -colors 60 GIF:"$gseeds/still.gif"
+convert "$gseeds/src.ppm" -colors 7 -interlace GIF GIF:"$gseeds/inter.gif"
+convert -delay 5 "$gseeds/src.ppm" -dispose background -page +3+2 -size 9x7 xc:red -colors 4 \
+    -dispose previous -page +1+5 -size 5x5 xc:blue "$gseeds/anim.gif"
+/usr/bin/python3 "$top/tests/image/gif_peer.py" pilanim "$gseeds/pil.gif"
+rm -f "$gseeds/src.ppm"
+echo "== fuzzing gif for ${seconds}s"
+"$gbin" -max_total_time="$seconds" -rss_limit_mb=1024 -malloc_limit_mb=700 -artifact_prefix="$out/gif-" "$gseeds" 2>&1 | tail -3
