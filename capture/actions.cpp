@@ -42,12 +42,18 @@ void ShowError(unsigned textId) {
 
 int ActionOfLetter(int letter) {
     switch (letter) {
-        case 'A': return kActSaveAs;
-        case 'C': return kActCopy;
-        case 'P': return kActPrint;
-        case 'T': return kActSendTo;
-        case 'S': return kActSave;
-        case 'D': return kActEdit;
+        case 'A':
+            return kActSaveAs;
+        case 'C':
+            return kActCopy;
+        case 'P':
+            return kActPrint;
+        case 'T':
+            return kActSendTo;
+        case 'S':
+            return kActSave;
+        case 'D':
+            return kActEdit;
     }
     return 0;
 }
@@ -335,8 +341,8 @@ void RunAction(int letter) {
         case kActCopy:
         case kActPrint:
         case kActSendTo:
-            r = action == kActSaveAs ? SaveImageAs()
-                : action == kActCopy ? CopyToClipboard()
+            r = action == kActSaveAs  ? SaveImageAs()
+                : action == kActCopy  ? CopyToClipboard()
                 : action == kActPrint ? PrintImage()
                                       : SendImageTo();
             if (r != 0)
@@ -379,8 +385,8 @@ void OnActionButton(int id) {
         case IDC_PRINT:
         case IDC_SAVE_AS:
         case IDC_SEND_TO:
-            r = id == IDC_COPY ? CopyToClipboard()
-                : id == IDC_PRINT ? PrintImage()
+            r = id == IDC_COPY      ? CopyToClipboard()
+                : id == IDC_PRINT   ? PrintImage()
                 : id == IDC_SAVE_AS ? SaveImageAs()
                                     : SendImageTo();
             if (r == 0) {

@@ -26,10 +26,10 @@ void RefreshImageViews();
 
 // --- the current image (image_state.cpp) ------------------------------------
 extern CImage gImage;
-extern char gImageName[260];      // the file last read or written, or "(Unnamed)"
-extern int gColorMode;            // 0..6, see ColorModeText
-extern bool gSavedSequentially;   // this capture was written by the sequential save
-extern bool gEdited;              // the editor ended with OK and the image was not used since
+extern char gImageName[260];     // the file last read or written, or "(Unnamed)"
+extern int gColorMode;           // 0..6, see ColorModeText
+extern bool gSavedSequentially;  // this capture was written by the sequential save
+extern bool gEdited;             // the editor ended with OK and the image was not used since
 
 // The 36-character text of a colour mode 0..6 ("" outside).
 const char* ColorModeText(int mode);

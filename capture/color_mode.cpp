@@ -28,20 +28,30 @@ bool Convert(CImage* img, int from, int to) {
     if (from <= 1) {  // 1 bit
         switch (to) {
             case 0:
-            case 1: return img->Negative();
-            case 3: return img->IncreaseBpp(4);
+            case 1:
+                return img->Negative();
+            case 3:
+                return img->IncreaseBpp(4);
             case 2:
-            case 4: return img->IncreaseBpp(8);
-            default: return img->IncreaseBpp(24);
+            case 4:
+                return img->IncreaseBpp(8);
+            default:
+                return img->IncreaseBpp(24);
         }
     }
     switch (to) {
-        case 0: return Decrease1(img);
-        case 1: return Decrease1(img) && img->Negative();
-        case 2: return img->GrayScale();
-        case 3: return Quantize(img, 16);
-        case 4: return from == 3 ? img->IncreaseBpp(8) : from == 2 ? img->GrayScale() : Quantize(img, 256);
-        default: return img->IncreaseBpp(24);
+        case 0:
+            return Decrease1(img);
+        case 1:
+            return Decrease1(img) && img->Negative();
+        case 2:
+            return img->GrayScale();
+        case 3:
+            return Quantize(img, 16);
+        case 4:
+            return from == 3 ? img->IncreaseBpp(8) : from == 2 ? img->GrayScale() : Quantize(img, 256);
+        default:
+            return img->IncreaseBpp(24);
     }
 }
 

@@ -3,8 +3,6 @@
 // default colour mode.
 #include <windows.h>
 
-#include <mmsystem.h>
-
 #include "app_texts.h"
 #include "capture.h"
 #include "framework/app.h"

@@ -18,8 +18,9 @@ bool gEdited = false;
 
 const char* ColorModeText(int mode) {
     static const char* const kTexts[7] = {
-        "Black & White (1 Bit)", "Black & White Inverted (1 Bit)", "Grayscale (256 Steps, 8 Bit)",
-        "16 Colors (4 Bit)",     "256 Colors (8 Bit)",             "True Color (24 Bit)",
+        "Black & White (1 Bit)",        "Black & White Inverted (1 Bit)",
+        "Grayscale (256 Steps, 8 Bit)", "16 Colors (4 Bit)",
+        "256 Colors (8 Bit)",           "True Color (24 Bit)",
         "Original Color Mode",
     };
     return mode >= 0 && mode < 7 ? kTexts[mode] : "";
@@ -47,9 +48,12 @@ int ScreenColorMode() {
     if (dc)
         ReleaseDC(nullptr, dc);
     switch (bpp) {
-        case 1: return 0;
-        case 4: return 3;
-        case 8: return 4;
+        case 1:
+            return 0;
+        case 4:
+            return 3;
+        case 8:
+            return 4;
     }
     return 5;
 }
@@ -59,9 +63,12 @@ int ColorModeOfImage(const CRaster& image) {
     if (bpp >= 4 && image.IsGrayScale())
         return 2;
     switch (bpp) {
-        case 1: return 0;
-        case 4: return 3;
-        case 8: return 4;
+        case 1:
+            return 0;
+        case 4:
+            return 3;
+        case 8:
+            return 4;
     }
     return 5;
 }

@@ -531,9 +531,8 @@ void StartCapture() {
     if (gOpt.MouseCursor)
         DrawCursor();
     s.foreground = GetForegroundWindow();
-    HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, kCaptureClassName, "", WS_POPUP, s.originX, s.originY, s.width,
-                                s.height, nullptr, nullptr, gApp.instance ? gApp.instance : GetModuleHandleA(nullptr),
-                                nullptr);
+    HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, kCaptureClassName, "", WS_POPUP, s.originX, s.originY, s.width, s.height,
+                                nullptr, nullptr, gApp.instance ? gApp.instance : GetModuleHandleA(nullptr), nullptr);
     if (!hwnd) {
         FreeFrozen();
         ReleaseDC(nullptr, screen);
@@ -548,10 +547,18 @@ void StartCapture() {
 
 LRESULT CALLBACK CaptureWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_CREATE: OnCreate(hwnd); return 0;
-        case kMsgTakeFocus: SetFocus(hwnd); return 0;
-        case kMsgPickComplete: OnPickComplete(hwnd); return 0;
-        case WM_PAINT: OnPaint(hwnd); return 0;
+        case WM_CREATE:
+            OnCreate(hwnd);
+            return 0;
+        case kMsgTakeFocus:
+            SetFocus(hwnd);
+            return 0;
+        case kMsgPickComplete:
+            OnPickComplete(hwnd);
+            return 0;
+        case WM_PAINT:
+            OnPaint(hwnd);
+            return 0;
         case WM_SHOWWINDOW:
             if (!wp)
                 ReleaseCapture();
@@ -564,13 +571,25 @@ LRESULT CALLBACK CaptureWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 return 0;
             }
             break;
-        case WM_CHAR: OnChar(wp); return 0;
-        case WM_MOUSEMOVE: OnMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
-        case WM_LBUTTONDOWN: OnButtonDown(hwnd, GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
-        case WM_LBUTTONUP: OnButtonUp(hwnd); return 0;
+        case WM_CHAR:
+            OnChar(wp);
+            return 0;
+        case WM_MOUSEMOVE:
+            OnMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+            return 0;
+        case WM_LBUTTONDOWN:
+            OnButtonDown(hwnd, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+            return 0;
+        case WM_LBUTTONUP:
+            OnButtonUp(hwnd);
+            return 0;
         case WM_RBUTTONDOWN:
-        case WM_MOUSEWHEEL: OnRightButton(); return 0;
-        case WM_DESTROY: OnDestroy(hwnd); return 0;
+        case WM_MOUSEWHEEL:
+            OnRightButton();
+            return 0;
+        case WM_DESTROY:
+            OnDestroy(hwnd);
+            return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }

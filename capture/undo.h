@@ -5,8 +5,8 @@
 #include "image/image.h"
 
 struct UndoEntry {
-    int colorMode;   // 0..6, the colour mode of the image when pushed
-    CImage* image;   // heap copy of gImage, owned by the entry
+    int colorMode;  // 0..6, the colour mode of the image when pushed
+    CImage* image;  // heap copy of gImage, owned by the entry
 };
 
 extern CDynArray<UndoEntry> gUndo;

@@ -129,8 +129,8 @@ HWND ShowColorWindow(int x, int y, int w, int h, COLORREF color, bool topmost) {
 }
 
 HWND AddColorChild(HWND parent, int x, int y, int w, int h, COLORREF color) {
-    HWND hwnd = CreateWindowExA(0, kColorClass, "", WS_CHILD, x, y, w, h, parent, nullptr, GetModuleHandleA(nullptr),
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExA(0, kColorClass, "", WS_CHILD, x, y, w, h, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)color);
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
@@ -215,8 +215,8 @@ int CountPatternDiff(const CRaster& img, int x0, int y0, std::string* where) {
             COLORREF want = PatternColor(x0 + x, y0 + y), got = PixelAt(img, x, y);
             if (want != got && n++ == 0 && where) {
                 char t[128];
-                snprintf(t, sizeof t, "image (%d,%d): %06lx, pattern (%d,%d): %06lx", x, y, (unsigned long)got,
-                         x0 + x, y0 + y, (unsigned long)want);
+                snprintf(t, sizeof t, "image (%d,%d): %06lx, pattern (%d,%d): %06lx", x, y, (unsigned long)got, x0 + x,
+                         y0 + y, (unsigned long)want);
                 *where = t;
             }
         }

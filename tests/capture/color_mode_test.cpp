@@ -28,10 +28,10 @@ void MakeColorful(CImage* img, int w, int h) {
 }
 
 struct Identified {
-    int bits = 0;        // from the file's header
-    int colormap = -1;   // identify's colormap entries, -1 without one
-    std::string type;    // identify's type
-    int colors = 0;      // unique colours
+    int bits = 0;       // from the file's header
+    int colormap = -1;  // identify's colormap entries, -1 without one
+    std::string type;   // identify's type
+    int colors = 0;     // unique colours
 };
 
 bool Identify(const std::string& dir, const std::string& file, Identified* out) {
@@ -73,7 +73,7 @@ TEST_F(ColorModeTest, EachModeGivesItsDepthAndPalette) {
         int bits, maxColors;
         const char* type;
     } want[7] = {{1, 2, "Bilevel"}, {1, 2, "Bilevel"}, {8, 256, "Grayscale"}, {4, 16, nullptr},
-                 {8, 256, nullptr}, {24, 0, nullptr}, {24, 0, nullptr}};
+                 {8, 256, nullptr}, {24, 0, nullptr},  {24, 0, nullptr}};
     for (int mode = 0; mode <= 6; mode++) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         ASSERT_TRUE(CopyImageInto(&gImage, original));

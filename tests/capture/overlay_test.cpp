@@ -301,8 +301,8 @@ TEST_F(OverlayTest, LettersPickTheAction) {
     EXPECT_EQ(h, 31);
     EXPECT_EQ(bpp, 24);
     ASSERT_GE(block.size(), gImage.GetDibSize());
-    EXPECT_EQ(block.compare(0, gImage.GetDibSize(), std::string((const char*)gImage.GetDibBlock(), gImage.GetDibSize())),
-              0);
+    EXPECT_EQ(
+        block.compare(0, gImage.GetDibSize(), std::string((const char*)gImage.GetDibBlock(), gImage.GetDibSize())), 0);
 
     // The last character counts: "c" then "x" leaves no action; "C" is not "c".
     for (int round = 0; round < 2; round++) {
