@@ -26,10 +26,10 @@ void RefreshImageViews();
 
 // --- the current image (image_state.cpp) ------------------------------------
 extern CImage gImage;
-extern char gImageName[260];      // the file last read or written, or "(Unnamed)"
-extern int gColorMode;            // 0..6, see ColorModeText
-extern bool gSavedSequentially;   // this capture was written by the sequential save
-extern bool gEdited;              // the editor ended with OK and the image was not used since
+extern char gImageName[260];     // the file last read or written, or "(Unnamed)"
+extern int gColorMode;           // 0..6, see ColorModeText
+extern bool gSavedSequentially;  // this capture was written by the sequential save
+extern bool gEdited;             // the editor ended with OK and the image was not used since
 
 // The 36-character text of a colour mode 0..6 ("" outside).
 const char* ColorModeText(int mode);
@@ -80,6 +80,34 @@ int SendImageTo();
 // The image editor (dialog 102): 1 OK, 2 Cancel, -1 not available.
 INT_PTR RunImageEditor(HWND owner, int autoCrop);
 extern HWND gEditorDialog;  // the open editor, or 0
+
+// --- capture road: grab, overlay internals, undo (grab.cpp, overlay.cpp) ---
+// The overlay's pick is complete: grab, close, run the action (posted by
+// the overlay to itself, so that nothing of this runs inside WM_PAINT).
+constexpr UINT kMsgPickComplete = WM_APP + 0x111;
+// Called by the overlay with its selection set: removes the drawings and
+// builds gImage from the frozen picture. Always 0.
+int GrabSelection();
+// Builds gImage from the inclusive rectangle sel of picture (a DC holding
+// the frozen virtual screen, in overlay coordinates), plays the capture
+// sound and converts to the default colour mode. True when gImage is valid.
+bool GrabFromPicture(HDC picture, const RECT& sel);
+// The overlay's side of the grab: removes highlight, rubber band and label,
+// makes the selection inclusive in every mode and hands out the frozen DC.
+// False when no overlay is open.
+bool TakeOverlaySelection(RECT* sel, HDC* picture);
+// Where the size label of a selection goes. drag: the unordered drag
+// rectangle (its direction picks the first corner); sel: the ordered
+// inclusive selection; screenW/H the virtual-screen size; w/h the label's.
+// Returns the corner used (0 below-right, 1 above-right, 2 above-left,
+// 3 below-left) or -1 when the label is centred in the selection.
+int PlaceSizeLabel(const RECT& drag, const RECT& sel, int screenW, int screenH, int w, int h, POINT* at);
+// Extension of a file name (after the last dot of its last component, no
+// dot), or "" when it has none.
+const char* FileExtension(const char* path);
+// Format id of the real extension of a path ("jpeg", "tiff" included);
+// 0 for none or an unknown one.
+uint32_t FormatOfPath(const char* path);
 
 // --- hot keys (hotkeys.cpp) -------------------------------------------------
 constexpr int kHotKeyCapture = 111;
