@@ -3,6 +3,7 @@
 // keys. Everything here runs on the GUI thread.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include "image/image.h"
 
@@ -23,6 +24,13 @@ bool ShowMainDialog(int n);
 HWND ActionsPage();
 // Redraws the Actions page's preview and its texts after the image changed.
 void RefreshImageViews();
+// Rebuilds the tab icons (resources 1, 14, 11, 17, 15, 18, 16, 12, 13, 19,
+// list indices 0..9) at the main dialog's DPI and gives them to the tabs.
+void LoadTabIcons();
+// The image list of LoadTabIcons (owned by the main dialog), or 0.
+HIMAGELIST TabImageList();
+// The framework's product information dialog over the owner.
+void ShowProductInfo(HWND owner);
 
 // --- the current image (image_state.cpp) ------------------------------------
 extern CImage gImage;

@@ -1,11 +1,18 @@
-// The entry of the main program: framework start-up, the hidden framework
-// window 0 with the application's frame procedure, the tray icon, the
-// message loop, and the shutdown.
-#include <ole2.h>
+// The entry of the main program: framework start-up, the overlay class, the
+// options, the hidden framework window 0 with the application's frame
+// procedure, the tray icon and menu, the main dialog, the message loop and
+// the shutdown.
 #include <windows.h>
+// The headers below need windows.h first.
+#include <ole2.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include "app_texts.h"
+#include "capture.h"
 #include "framework/app.h"
+#include "framework/app_window.h"
+#include "framework/commands.h"
 #include "framework/framework_messages.h"
 #include "framework/message_box.h"
 #include "options.h"
@@ -15,43 +22,75 @@ namespace {
 
 const DWORD kMainFrameFlags = 0x10000400;  // hidden frame, main frame
 const int kRecordFormatVersion = 1;
-HDC gScreenDC;
-
-// Whether the tray icon is shown; the option set keeps it once it exists.
-bool TrayIconWanted() {
-    return gOpt.TrayIcon != 0;
-}
+const WORD kTrayMenuIds[] = {IDS_CMD_CAPTURE, IDS_CMD_SHOW, kCmdSeparatorId, IDS_CMD_HELP, IDS_CMD_QUIT, 0xFFFF};
 
 void UpdateTrayIcon() {
-    gApp.SetTrayIcon(0, TrayIconWanted() ? IDI_PROGRAM : -1, nullptr);
+    gApp.SetTrayIcon(0, gOpt.TrayIcon ? IDI_PROGRAM : -1, nullptr);
 }
 
 void OnFrameCommand(HWND frame, WORD id) {
     switch (id) {
-        case IDS_CMD_QUIT:
+        case IDS_CMD_CAPTURE:
+            PostMessageA(gMainDialog, WM_HOTKEY, kHotKeyCapture, 0);
+            break;
+        case IDS_CMD_SHOW:
+            PostMessageA(gMainDialog, WM_HOTKEY, kHotKeyShow, 0);
+            break;
+        case IDS_CMD_HELP:
+            PostMessageA(gMainDialog, WM_COMMAND, IDC_HELP_CMD, 0);
+            break;
+        case IDS_CMD_QUIT:  // no unsaved-image question; the options are written after the loop
             PostMessageA(frame, WM_QUIT, 0, 0);
             break;
     }
 }
 
+void OnTrayNotify(UINT mouseMsg) {
+    if (gApp.modalDepth != 0)
+        return;
+    switch (mouseMsg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            ShowMainDialog(-1);
+            break;
+        case WM_RBUTTONDOWN: {
+            POINT at;
+            GetCursorPos(&at);
+            gApp.ShowPopupMenu(IDS_CMD_TRAY, at, gApp.FrameByIndex(0));
+            break;
+        }
+    }
+}
+
+void OnHelpRequest(const char* topic) {
+    if (topic && _stricmp(topic, "About") == 0)
+        gApp.ShowManual("Vellumor Pro.chm", "ConfigurationInformation.htm");
+    else
+        SendMessageA(gMainDialog, WM_COMMAND, IDC_HELP_CMD, 0);
+}
+
 LRESULT CALLBACK MainFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_QUIT:  // sent by setup to stop the program
-            PostQuitMessage((int)wp);
+            if (gMainDialog)
+                SendMessageA(gMainDialog, WM_QUIT, wp, lp);
+            else
+                PostQuitMessage(0);
+            return 0;
+        case MoxMSG_SAVESTATE:
+            ExchangeOptions(1);
             return 0;
         case MoxMSG_COMMAND:
             OnFrameCommand(hwnd, LOWORD(wp));
             return 0;
         case MoxMSG_TRAYNOTIFY:
-            return 0;  // the tray menu and the main dialog answer here once they exist
+            OnTrayNotify((UINT)lp);
+            return 0;
+        case MoxMSG_HELP:
+            OnHelpRequest((const char*)wp);
+            return 0;
         case MoxMSG_SECONDSTART:
-            return 0;
-        case MoxMSG_SAVESTATE:
-            ExchangeOptions(1);
-            return 0;
-        case WM_ENDSESSION:
-            if (wp)
-                ExchangeOptions(1);
+            ShowMainDialog(-1);
             return 0;
         case MoxMSG_TASKBARCREATED:
             UpdateTrayIcon();
@@ -63,6 +102,68 @@ LRESULT CALLBACK MainFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return CallWindowProcA(gApp.frameworkWndProc, hwnd, msg, wp, lp);
 }
 
+bool RegisterCaptureClass(HINSTANCE instance) {
+    WNDCLASSA wc;
+    memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = CaptureWndProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_CROSS);
+    wc.lpszClassName = kCaptureClassName;
+    return RegisterClassA(&wc) != 0;
+}
+
+// "Init at startup": a number at the start of gOpt.InitN restarts the %N
+// counter; text without one leaves it.
+void ApplyInitN() {
+    if (!gOpt.InitN[0])
+        return;
+    char* end;
+    long value = strtol(gOpt.InitN, &end, 10);
+    if (end != gOpt.InitN)
+        gOpt.NextN = (int)value;
+}
+
+// The tray and its menu; false when a command could not be added.
+bool AddTrayCommands() {
+    struct {
+        WORD id, kind;
+        DWORD flags;
+        int iconId;
+        const void* data;
+    } const commands[] = {
+        {IDS_CMD_CAPTURE, kKindButton, 0x180, -1, nullptr},
+        {IDS_CMD_SHOW, kKindButton, 0x1C0, -1, nullptr},
+        {IDS_CMD_HELP, kKindButton, 0x180, -1, nullptr},
+        {IDS_CMD_QUIT, kKindButton, 0x180, -1, nullptr},
+        {IDS_CMD_TRAY, kKindMenu, 0x80, 0, kTrayMenuIds},
+    };
+    for (const auto& c : commands)
+        if (gApp.AddCommand(c.id, c.kind, c.flags, c.iconId, -1, (void*)c.data) == -1)
+            return false;
+    return true;
+}
+
+void AppendSystemMenu(HWND dialog) {
+    HMENU menu = GetSystemMenu(dialog, FALSE);
+    if (!menu)
+        return;
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDC_HELP_CMD, "Display Help\t    F1");
+    AppendMenuA(menu, MF_STRING, IDC_QUIT, "Quit Vellumor Pro");
+}
+
+// After a failed start: removes what was built (hot keys, main dialog, tray
+// icon) and nothing else.
+void UndoStart(bool trayAdded) {
+    if (gMainDialog) {
+        UnregisterHotKeys();
+        DestroyWindow(gMainDialog);
+        gMainDialog = nullptr;
+    }
+    if (trayAdded)
+        gApp.SetTrayIcon(0, -1, nullptr);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
@@ -71,23 +172,46 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
     if (gApp.autostart)
         gApp.startMinimised = true;
     gScreenDC = CreateCompatibleDC(nullptr);
+    HRESULT ole = OleInitialize(nullptr);
+    if (!RegisterCaptureClass(instance)) {
+        if (SUCCEEDED(ole))
+            OleUninitialize();
+        if (gScreenDC)
+            DeleteDC(gScreenDC);
+        gScreenDC = nullptr;
+        return 0;
+    }
     InitDefaultFonts();
     ExchangeOptions(0);
-    OleInitialize(nullptr);
+    ApplyInitN();
 
     int error = 0;
+    bool trayAdded = false;
     if (gApp.CreateFrame(0, MainFrameProc, gApp.Text(IDS_PRODUCT, 0), 0, kMainFrameFlags, nullptr) < 0) {
         error = 1;
     } else {
         UpdateTrayIcon();
-        gApp.Run();
-        ExchangeOptions(1);
-        gApp.SetTrayIcon(0, -1, nullptr);
+        trayAdded = gOpt.TrayIcon != 0;
+        // The Send-To list is built here once its unit lands.
+        CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+        if (!gMainDialog || !AddTrayCommands()) {
+            error = 1;
+            UndoStart(trayAdded);
+        } else {
+            AppendSystemMenu(gMainDialog);
+            gApp.Run();
+            gApp.SetTrayIcon(0, -1, nullptr);
+            gMainDialog = nullptr;
+            ExchangeOptions(1);
+        }
     }
 
-    OleUninitialize();
+    if (SUCCEEDED(ole))
+        OleUninitialize();
+    // The Send-To list and the printer blocks are freed here once their units land.
     if (gScreenDC)
         DeleteDC(gScreenDC);
+    gScreenDC = nullptr;
     if (error)
         AppMessageBox(nullptr, gApp.Text(IDS_PRODUCT, 0), gApp.Text(0xF003, 0), 0x111, 0, error);
     return 0;

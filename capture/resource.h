@@ -48,3 +48,84 @@
 #define IDC_TABS 1110
 #define IDC_CAPTURE_CMD 40003
 #define IDC_SHOW_CMD 40001
+
+// Main dialog (104): the page placeholder, destroyed at initialisation.
+#define IDC_PAGE_SLOT 1053
+
+// Actions page (106).
+#define IDC_DIMENSIONS 1116
+#define IDC_COLOR_MODE_TEXT 1113
+
+// Options page (108).
+#define IDC_AUTO_START 1031
+#define IDC_HIDE_ON_ACTION 1035
+#define IDC_TRAY_ICON 1041
+#define IDC_PLAY_SOUND 1038
+#define IDC_HOTKEY_CAPTURE 1077
+#define IDC_HOTKEY_SHOW 1078
+#define IDC_UNITS_CM 1103
+#define IDC_UNITS_INCH 1104
+#define IDC_MONITOR 1047
+#define IDC_MON_DPI 1057
+#define IDC_MON_DPI_LABEL 1117
+#define IDC_MON_WIDTH_LABEL 1138
+#define IDC_MON_WIDTH 1068
+#define IDC_MON_HEIGHT_LABEL 1119
+#define IDC_MON_HEIGHT 1058
+#define IDC_MON_WIDTH_UNIT 1130
+#define IDC_MON_HEIGHT_UNIT 1131
+
+// Capture page (107).
+#define IDC_MODE_RECT 1098
+#define IDC_MODE_WINDOW 1105
+#define IDC_MODE_ACTIVE 1081
+#define IDC_MODE_SCREEN 1102
+#define IDC_MOUSE_CURSOR 1036
+#define IDC_DEFAULT_ACTION 1032
+#define IDC_ACT_SAVE_AS 1101
+#define IDC_ACT_SAVE 1100
+#define IDC_ACT_COPY 1083
+#define IDC_ACT_SEND 1084
+#define IDC_ACT_PRINT 1097
+#define IDC_ACT_ADJUST 1082
+#define IDC_TIMER 1040
+#define IDC_EVERY_LABEL 1126
+#define IDC_MINUTES 1066
+#define IDC_MINUTES_SPIN 1109
+#define IDC_MINUTES_LABEL 1127
+#define IDC_COLOR_MODE 1046
+#define IDC_DELAY 1033
+#define IDC_DELAY_TIME 1055
+#define IDC_DELAY_UNIT 1115
+
+// Save page (110).
+#define IDC_SEQ_PATH 1061
+#define IDC_SEQ_BROWSE 1007
+#define IDC_JPG_SLIDER 1107
+#define IDC_JPG_QUALITY 1059
+
+// Print page (109).
+#define IDC_PRINTER 1048
+#define IDC_PRINTER_PROPS 1022
+#define IDC_SIZE_SCREEN 1099
+#define IDC_SIZE_FIT 1085
+#define IDC_SIZE_ZOOM 1106
+#define IDC_ZOOM 1069
+#define IDC_NO_CLIP 1037
+#define IDC_POS_FIRST 1088  // nine radios 1088..1096, rows of three from the top left
+#define IDC_POS_LAST 1096
+#define IDC_MARGINS 1017
+#define IDC_PORTRAIT 1087
+#define IDC_LANDSCAPE 1086
+#define IDC_ORIENT_AUTO 1097
+#define IDC_HEADER_FOOTER 1018
+
+// Send page (111).
+#define IDC_SEND_TARGET 1049
+#define IDC_SEND_FILENAME 1064
+#define IDC_EDITOR_PATH 1062
+#define IDC_EDITOR_BROWSE 1008
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif

@@ -1,0 +1,29 @@
+// What the main dialog shares with its six pages (main_dialog.cpp and the
+// page_*.cpp units). GUI thread only.
+#pragma once
+#include <windows.h>
+
+INT_PTR CALLBACK ActionsPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
+INT_PTR CALLBACK OptionsPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
+INT_PTR CALLBACK CapturePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
+INT_PTR CALLBACK SavePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
+INT_PTR CALLBACK PrintPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
+INT_PTR CALLBACK SendPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
+
+// Every page's WM_INITDIALOG: the framework's dialog preparation, then the
+// page moves onto the main dialog's page rectangle.
+void InitPage(HWND page);
+// A page's "store" found a bad number in this field: when the page keeps
+// the user, the field gets the focus (enabled first if it was greyed).
+void SetBadField(int id);
+// The label of the main dialog's button 1018 on the shown page.
+void SetNewButtonLabel(const char* label);
+// A length of the options (centimetres) shown in the units of gOpt.Units.
+void SetDlgItemLength(HWND page, int id, float cm);
+// The dialog's DPI (96 when unknown).
+UINT DialogDpi(HWND hwnd);
+
+// The picture rectangle of the preview: an image of w x h pixels fitted
+// into an area of areaW x areaH keeping its aspect ratio, centred. Empty
+// when either size is not positive.
+RECT FitPreview(int w, int h, int areaW, int areaH);

@@ -1,0 +1,138 @@
+// The Capture page (107): selection mode, mouse cursor, default action,
+// timed capture, colour mode and the delay before a capture.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <commctrl.h>
+
+#include "capture.h"
+#include "framework/dialog_util.h"
+#include "main_dialog_pages.h"
+#include "options.h"
+#include "resource.h"
+
+namespace {
+
+const int kDefaultActionOn = 0x100;
+
+struct IdValue {
+    int id;
+    int value;
+};
+// Selection-mode radios and gOpt.CapMode.
+const IdValue kModes[] = {{IDC_MODE_RECT, 0}, {IDC_MODE_WINDOW, 1}, {IDC_MODE_SCREEN, 2}, {IDC_MODE_ACTIVE, 3}};
+// Action radios and the low byte of gOpt.DefAct.
+const IdValue kActions[] = {{IDC_ACT_SAVE_AS, 1}, {IDC_ACT_COPY, 2}, {IDC_ACT_PRINT, 3},
+                            {IDC_ACT_SEND, 4},    {IDC_ACT_SAVE, 5}, {IDC_ACT_ADJUST, 6}};
+
+void EnableActions(HWND page, bool on) {
+    for (const IdValue& a : kActions)
+        EnableWindow(GetDlgItem(page, a.id), on);
+}
+
+void EnableDelay(HWND page, bool on) {
+    EnableDlgItems(on, page, IDC_DELAY_TIME, IDC_DELAY_UNIT, 0);
+}
+
+void EnableTimer(HWND page, bool on) {
+    EnableDlgItems(on, page, IDC_EVERY_LABEL, IDC_MINUTES, IDC_MINUTES_SPIN, IDC_MINUTES_LABEL, 0);
+}
+
+bool Checked(HWND page, int id) {
+    return GetDlgItemCheck(page, id) == BST_CHECKED;
+}
+
+void OnInit(HWND page) {
+    InitPage(page);
+    for (int mode = 0; mode <= 6; mode++)
+        SendDlgItemMessageA(page, IDC_COLOR_MODE, CB_ADDSTRING, 0, (LPARAM)ColorModeText(mode));
+    SendDlgItemMessageA(page, IDC_MINUTES_SPIN, UDM_SETRANGE32, 1, 32767);
+}
+
+void OnCommand(HWND page, int id) {
+    for (const IdValue& m : kModes)
+        if (id == m.id && Checked(page, id))
+            gOpt.CapMode = m.value;
+    switch (id) {
+        case IDC_DEFAULT_ACTION: {
+            bool on = Checked(page, id);
+            gOpt.DefAct = on ? (gOpt.DefAct | kDefaultActionOn) : (gOpt.DefAct & ~kDefaultActionOn);
+            EnableActions(page, on);
+            break;
+        }
+        case IDC_DELAY:
+            gOpt.Delay = Checked(page, id);
+            EnableDelay(page, gOpt.Delay != 0);
+            break;
+        case IDC_TIMER:
+            gOpt.Timer = Checked(page, id);
+            EnableTimer(page, gOpt.Timer != 0);
+            break;
+    }
+}
+
+void Store(HWND page) {
+    int colorMode = (int)SendDlgItemMessageA(page, IDC_COLOR_MODE, CB_GETCURSEL, 0, 0);
+    if (colorMode >= 0)
+        gOpt.DefColMode = colorMode;
+    int action = 0;
+    for (const IdValue& a : kActions)
+        if (Checked(page, a.id))
+            action = a.value;
+    gOpt.DefAct = action | (Checked(page, IDC_DEFAULT_ACTION) ? kDefaultActionOn : 0);
+    gOpt.MouseCursor = Checked(page, IDC_MOUSE_CURSOR);
+    gOpt.Timer = Checked(page, IDC_TIMER);
+    int minutes = GetDlgItemNumber(page, IDC_MINUTES, 1, 100000, true);
+    if (gFrameworkStatus == kStatusNotNumber) {
+        SetBadField(IDC_MINUTES);
+        return;
+    }
+    gOpt.Minutes = minutes;  // 1 when empty
+    gOpt.Delay = Checked(page, IDC_DELAY);
+    gOpt.DelayTime = GetDlgItemNumber(page, IDC_DELAY_TIME, 0, 10000, true);
+    if (gFrameworkStatus == kStatusNotNumber) {
+        gOpt.DelayTime = 0;
+        gFrameworkStatus = 0;
+    } else if (gFrameworkStatus != 0) {
+        SetBadField(IDC_DELAY_TIME);  // empty: 0 is stored, the page keeps the user
+    }
+}
+
+void Load(HWND page) {
+    SetNewButtonLabel("&New");
+    for (const IdValue& m : kModes)
+        SetDlgItemCheck(page, m.id, gOpt.CapMode == m.value ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemCheck(page, IDC_MOUSE_CURSOR, gOpt.MouseCursor ? BST_CHECKED : BST_UNCHECKED);
+    bool actionOn = (gOpt.DefAct & kDefaultActionOn) != 0;
+    SetDlgItemCheck(page, IDC_DEFAULT_ACTION, actionOn ? BST_CHECKED : BST_UNCHECKED);
+    for (const IdValue& a : kActions)
+        SetDlgItemCheck(page, a.id, (gOpt.DefAct & 0xFF) == a.value ? BST_CHECKED : BST_UNCHECKED);
+    EnableActions(page, actionOn);
+    SetDlgItemCheck(page, IDC_TIMER, gOpt.Timer ? BST_CHECKED : BST_UNCHECKED);
+    SendDlgItemMessageA(page, IDC_MINUTES_SPIN, UDM_SETPOS32, 0, gOpt.Minutes);
+    SetDlgItemNumber(page, IDC_MINUTES, gOpt.Minutes);
+    EnableTimer(page, gOpt.Timer != 0);
+    SendDlgItemMessageA(page, IDC_COLOR_MODE, CB_SETCURSEL, gOpt.DefColMode, 0);
+    SetDlgItemCheck(page, IDC_DELAY, gOpt.Delay ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemNumber(page, IDC_DELAY_TIME, gOpt.DelayTime);
+    EnableDelay(page, gOpt.Delay != 0);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK CapturePageProc(HWND page, UINT msg, WPARAM wp, LPARAM) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            OnInit(page);
+            return TRUE;
+        case WM_COMMAND:
+            OnCommand(page, LOWORD(wp));
+            return TRUE;
+        case kMsgPageStore:
+            Store(page);
+            return TRUE;
+        case kMsgPageLoad:
+            Load(page);
+            return TRUE;
+    }
+    return FALSE;
+}

@@ -1,0 +1,108 @@
+// The Save page (110): folder and base name of the sequential save, and
+// the JPEG quality as a field and a trackbar that follow each other.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <commctrl.h>
+
+#include "capture.h"
+#include "framework/dialog_util.h"
+#include "framework/shell_util.h"
+#include "framework/str_util.h"
+#include "main_dialog_pages.h"
+#include "options.h"
+#include "resource.h"
+
+namespace {
+
+const int kDefaultQuality = 75;
+// The Save As dialog's filters; the browse opens on "Optimized", as the
+// Save As dialog does by default.
+const char kSaveFilter[] =
+    "All supported formats\0*.bmp;*.gif;*.jpg;*.png;*.tif\0BMP\0*.bmp\0GIF\0*.gif\0JPG\0*.jpg\0PNG\0*.png\0"
+    "TIF\0*.tif\0Optimized\0*.opt\0";
+const signed char kOptimizedFilter = 6;
+
+void OnInit(HWND page) {
+    InitPage(page);
+    HWND slider = GetDlgItem(page, IDC_JPG_SLIDER);
+    SendMessageA(slider, TBM_SETRANGE, FALSE, MAKELPARAM(1, 100));
+    SendMessageA(slider, TBM_SETTICFREQ, 10, 0);
+    SendDlgItemMessageA(page, IDC_SEQ_PATH, EM_LIMITTEXT, kCchPath - 1, 0);
+    SendDlgItemMessageA(page, IDC_JPG_QUALITY, EM_LIMITTEXT, 3, 0);
+}
+
+void OnBrowse(HWND page) {
+    char folder[kCchPath];
+    StrCopy(folder, countof(folder), gOpt.EdtSavePath);
+    const char* chosen = FileDialog(true, kSaveFilter, kOptimizedFilter, nullptr, folder, nullptr);
+    if (!chosen)
+        return;
+    StrCopy(gOpt.EdtSavePath, countof(gOpt.EdtSavePath), chosen);
+    SetDlgItemTextA(page, IDC_SEQ_PATH, gOpt.EdtSavePath);
+}
+
+// The field changed (typed, or set by the trackbar): the quality and the
+// trackbar follow it; text that is not a number counts as the default.
+// An emptied field changes nothing yet (the user is typing a new value).
+void OnQualityChanged(HWND page) {
+    int quality = GetDlgItemNumber(page, IDC_JPG_QUALITY, 1, 100, true);
+    if (gFrameworkStatus == kStatusFieldEmpty) {
+        gFrameworkStatus = 0;
+        return;
+    }
+    if (gFrameworkStatus == kStatusNotNumber) {
+        quality = kDefaultQuality;
+        gFrameworkStatus = 0;
+    }
+    gOpt.JPGQuality = quality;
+    SendDlgItemMessageA(page, IDC_JPG_SLIDER, TBM_SETPOS, TRUE, quality);
+}
+
+void OnSlider(HWND page) {
+    gOpt.JPGQuality = (int)SendDlgItemMessageA(page, IDC_JPG_SLIDER, TBM_GETPOS, 0, 0);
+    SetDlgItemNumber(page, IDC_JPG_QUALITY, gOpt.JPGQuality);
+}
+
+void Store(HWND page) {
+    GetDlgItemTextA(page, IDC_SEQ_PATH, gOpt.EdtSavePath, countof(gOpt.EdtSavePath));
+    int quality = GetDlgItemNumber(page, IDC_JPG_QUALITY, 1, 100, true);
+    if (gFrameworkStatus != 0) {
+        SetBadField(IDC_JPG_QUALITY);  // the stored quality stays what it was
+        return;
+    }
+    gOpt.JPGQuality = quality;
+}
+
+void Load(HWND page) {
+    SetNewButtonLabel("&Save");
+    SetDlgItemTextA(page, IDC_SEQ_PATH, gOpt.EdtSavePath);
+    SendDlgItemMessageA(page, IDC_JPG_SLIDER, TBM_SETPOS, TRUE, gOpt.JPGQuality);
+    SetDlgItemNumber(page, IDC_JPG_QUALITY, gOpt.JPGQuality);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SavePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            OnInit(page);
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wp) == IDC_SEQ_BROWSE)
+                OnBrowse(page);
+            else if (LOWORD(wp) == IDC_JPG_QUALITY && HIWORD(wp) == EN_CHANGE)
+                OnQualityChanged(page);
+            return TRUE;
+        case WM_HSCROLL:
+            if ((HWND)lp == GetDlgItem(page, IDC_JPG_SLIDER))
+                OnSlider(page);
+            return TRUE;
+        case kMsgPageStore:
+            Store(page);
+            return TRUE;
+        case kMsgPageLoad:
+            Load(page);
+            return TRUE;
+    }
+    return FALSE;
+}
