@@ -2,6 +2,7 @@
 // unknown format until its codec is added.
 #include "image/raster_bmp.h"
 #include "image/raster_codec.h"
+#include "image/raster_jpeg.h"
 #include "image/raster_png.h"
 
 const RasterCodec* FindRasterCodec(uint32_t formatId) {
@@ -10,8 +11,9 @@ const RasterCodec* FindRasterCodec(uint32_t formatId) {
             return &kBmpCodec;
         case kFormatPng:
             return &kPngCodec;
-        case kFormatGif:
         case kFormatJpg:
+            return &kJpgCodec;
+        case kFormatGif:
         case kFormatIco:
         case kFormatTif:
         case kFormatTga:
