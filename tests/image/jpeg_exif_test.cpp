@@ -355,14 +355,16 @@ TEST(JpegExif, HostileExifBlocksFailCleanly) {
         t.Entry(514, 4, 1, 0x20);
         t.Entry(37386, 12, 0, 0);
         cases.push_back({"thumbnail wrap", t.App1(), true, ""});
-        // Resolution far beyond any DPI.
+        // Resolutions beyond any DPI (and beyond an int) leave the DPI.
         t.Header();
         t.U16(3);
         t.Entry(282, 5, 1, 50);
-        t.Entry(283, 5, 1, 50);
+        t.Entry(283, 5, 1, 58);
         t.Short(296, 3);  // centimetres
         t.U32(0);
         t.U32(0xFFFFFFFFu);
+        t.U32(1);
+        t.U32(40000);
         t.U32(1);
         cases.push_back({"huge resolution", t.App1(), true, ""});
     }
@@ -381,6 +383,7 @@ TEST(JpegExif, HostileExifBlocksFailCleanly) {
         EXPECT_EQ(c.ok ? 1 : 0, img.Exif().isExif);
         EXPECT_EQ(0u, img.Exif().thumbnailSize);
         EXPECT_EQ(96, img.GetXDpi());
+        EXPECT_EQ(96, img.GetYDpi());
         EXPECT_EQ(24, img.Width());
         if (std::string(c.name) == "self cycle") {
             EXPECT_STREQ("YZ", img.Exif().cameraModel);
