@@ -3,6 +3,7 @@
 #include "image/raster_bmp.h"
 #include "image/raster_codec.h"
 #include "image/raster_gif.h"
+#include "image/raster_jpeg.h"
 #include "image/raster_png.h"
 
 const RasterCodec* FindRasterCodec(uint32_t formatId) {
@@ -14,6 +15,7 @@ const RasterCodec* FindRasterCodec(uint32_t formatId) {
         case kFormatGif:
             return &kGifCodec;
         case kFormatJpg:
+            return &kJpgCodec;
         case kFormatIco:
         case kFormatTif:
         case kFormatTga:

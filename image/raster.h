@@ -31,14 +31,41 @@ constexpr int kFormatSlots = 10;
 // about as much as a 32-bit process can still get in one block.
 constexpr uint64_t kRasterMaxMemory = 1u << 29;
 
-// Filled by the JPEG codec.
+// Filled by the JPEG codec from the file's frame header, first comment and
+// Exif block (image/exif.h). Texts are NUL-terminated; zero means "not
+// given". The Exif block itself is kept apart (blockId), so that copying
+// the record never copies or frees it.
 struct ExifInfo {
+    char version[5];
     char cameraMake[32];
     char cameraModel[40];
     char dateTime[20];
-    int32_t width, height, orientation;
-    float exposureTime, fNumber, focalLength;
-    int32_t isoEquivalent, flashUsed, whiteBalance;
+    int32_t height, width;  // frame header
+    int32_t orientation;    // 1..8, 0 unknown
+    int32_t isColor;
+    int32_t process;  // SOFn marker code, 0xC0-0xCF
+    int32_t flashUsed;
+    float focalLength;
+    float exposureTime;
+    float fNumber;
+    float distance;
+    float ccdWidth;
+    float exposureBias;
+    int32_t lightSource;
+    int32_t meteringMode;
+    int32_t exposureProgram;
+    int32_t isoEquivalent;
+    int32_t compressionLevel;
+    float focalPlaneXRes, focalPlaneYRes;
+    float focalPlaneUnits;  // inches per unit
+    float xResolution, yResolution;
+    float resolutionUnit;  // inches per unit; resolution / unit = DPI
+    float brightness;
+    char comment[256];
+    uint32_t thumbnailOffset;  // from the TIFF header of the kept block; 0 none
+    uint32_t thumbnailSize;
+    uint32_t blockId;  // the kept Exif block (ExifCopyThumbnail); 0 none
+    BYTE isExif;
 };
 
 // Everything an image knows besides its pixels. Copy, TakeOver, MakeAlias

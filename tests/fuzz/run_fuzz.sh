@@ -15,7 +15,7 @@ flags="-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 for target in png; do
     bin="$out/${target}_fuzz"
     # shellcheck disable=SC2086
-    clang++-14 $flags -o "$bin" "$top/tests/fuzz/${target}_fuzz.cpp" $img $base -lpng -lz
+    clang++-14 $flags -o "$bin" "$top/tests/fuzz/${target}_fuzz.cpp" $img $base -lpng -ljpeg -lz
     seeds="$out/${target}_seeds"
     rm -rf "$seeds" && mkdir -p "$seeds"
     convert -size 23x17 plasma:fractal -seed 1 "$seeds/src.ppm"
@@ -31,7 +31,7 @@ done
 # an animation with local tables and disposals).
 gbin="$out/gif_fuzz"
 # shellcheck disable=SC2086
-clang++-14 $flags -o "$gbin" "$top/tests/fuzz/gif_fuzz.cpp" $img $base -lpng -lz
+clang++-14 $flags -o "$gbin" "$top/tests/fuzz/gif_fuzz.cpp" $img $base -lpng -ljpeg -lz
 gseeds="$out/gif_seeds"
 rm -rf "$gseeds" && mkdir -p "$gseeds"
 convert -size 23x17 plasma:fractal -seed 1 "$gseeds/src.ppm"
@@ -43,3 +43,23 @@ convert -delay 5 "$gseeds/src.ppm" -dispose background -page +3+2 -size 9x7 xc:r
 rm -f "$gseeds/src.ppm"
 echo "== fuzzing gif for ${seconds}s"
 "$gbin" -max_total_time="$seconds" -rss_limit_mb=1024 -malloc_limit_mb=700 -artifact_prefix="$out/gif-" "$gseeds" 2>&1 | tail -3
+# The JPEG decoder (Exif sections included), seeded from cjpeg, ImageMagick
+# and exiftool files made now.
+bin="$out/jpeg_fuzz"
+# shellcheck disable=SC2086
+clang++-14 $flags -o "$bin" "$top/tests/fuzz/jpeg_fuzz.cpp" $img $base -lpng -ljpeg -lz
+seeds="$out/jpeg_seeds"
+rm -rf "$seeds" && mkdir -p "$seeds"
+convert -size 23x17 plasma:fractal -seed 1 "$seeds/src.ppm"
+cjpeg -quality 80 -outfile "$seeds/base.jpg" "$seeds/src.ppm"
+cjpeg -progressive -outfile "$seeds/prog.jpg" "$seeds/src.ppm"
+cjpeg -grayscale -arithmetic -outfile "$seeds/grey.jpg" "$seeds/src.ppm"
+convert "$seeds/src.ppm" -colorspace CMYK "$seeds/cmyk.jpg"
+cp "$seeds/base.jpg" "$seeds/exif_ii.jpg"
+exiftool -q -overwrite_original -ExifByteOrder=Little-endian -Make=A -Model=B -Orientation#=6 -XResolution=72 \
+    -ResolutionUnit=inches -UserComment=hi "-ThumbnailImage<=$seeds/grey.jpg" "$seeds/exif_ii.jpg"
+cp "$seeds/prog.jpg" "$seeds/exif_mm.jpg"
+exiftool -q -overwrite_original -ExifByteOrder=Big-endian -Make=C -ISO=2 -FNumber=2.8 -Comment=note "$seeds/exif_mm.jpg"
+rm -f "$seeds/src.ppm"
+echo "== fuzzing jpeg for ${seconds}s"
+"$bin" -max_total_time="$seconds" -rss_limit_mb=1024 -malloc_limit_mb=700 -artifact_prefix="$out/" "$seeds" 2>&1 | tail -3
