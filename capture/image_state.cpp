@@ -42,11 +42,11 @@ void ClearImage() {
     gEdited = false;
 }
 
-int ScreenColorMode() {
-    HDC dc = GetDC(nullptr);
-    int bpp = dc ? GetDeviceCaps(dc, BITSPIXEL) : 24;
-    if (dc)
-        ReleaseDC(nullptr, dc);
+namespace {
+
+// The colour mode of a depth: 1 bit black and white, 4 bits 16 colours,
+// 8 bits 256 colours, anything else true colour.
+int ModeOfDepth(int bpp) {
     switch (bpp) {
         case 1:
             return 0;
@@ -58,19 +58,21 @@ int ScreenColorMode() {
     return 5;
 }
 
+}  // namespace
+
+int ScreenColorMode() {
+    HDC dc = GetDC(nullptr);
+    int bpp = dc ? GetDeviceCaps(dc, BITSPIXEL) : 24;
+    if (dc)
+        ReleaseDC(nullptr, dc);
+    return ModeOfDepth(bpp);
+}
+
 int ColorModeOfImage(const CRaster& image) {
     int bpp = image.GetBpp();
     if (bpp >= 4 && image.IsGrayScale())
         return 2;
-    switch (bpp) {
-        case 1:
-            return 0;
-        case 4:
-            return 3;
-        case 8:
-            return 4;
-    }
-    return 5;
+    return ModeOfDepth(bpp);
 }
 
 const char* FileExtension(const char* path) {
