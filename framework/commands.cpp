@@ -4,10 +4,15 @@
 
 #include <string.h>
 
+#include <new>
+
 #include "app.h"
 #include "app_window.h"
 #include "framework_messages.h"
 #include "item_kinds.h"
+#include "item_list.h"
+#include "item_tree.h"
+#include "item_values.h"
 #include "menu.h"
 
 static int CompareCommands(const CommandInfo* a, const CommandInfo* b) {
@@ -158,17 +163,29 @@ void CApp::ShowStatusHelp(CAppWindow* frame, CUIItem* item) {
 CUIItem* CApp::CreateUIItem(WORD kind, void* object) {
     switch (kind) {
         case kKindButton:
-            return new CButton;
+            return new (std::nothrow) CButton;
         case kKindStatic:
-            return new CStatic;
+            return new (std::nothrow) CStatic;
         case kKindMenu:
-            return new CMenu;
+            return new (std::nothrow) CMenu;
         case kKindSeparator:
-            return new CSeparator;
+            return new (std::nothrow) CSeparator;
+        case kKindTree:
+            return new (std::nothrow) CTree;
+        case kKindList:
+            return new (std::nothrow) CList;
+        case kKindSlider:
+            return new (std::nothrow) CSlider;
+        case kKindBrushSize:
+            return new (std::nothrow) CBrushSize;
+        case kKindColor:
+            return new (std::nothrow) CColor;
+        case kKindPalette:
+            return new (std::nothrow) CPalette;
         case kKindObject:
             return (CUIItem*)object;
     }
-    return nullptr;  // kinds without a class here
+    return nullptr;  // 7, 8 and every other number have no class
 }
 
 CMenu* CApp::CloseMenus(CUIItem* item) {

@@ -51,6 +51,8 @@ void CUIItem::Destroy() {
     if (!window)
         return;
     OnDestroy();
+    if (!window)
+        return;  // the kind destroyed its own window (trees)
     if (gApp.toolTip && IsWindow(gApp.toolTip)) {
         TOOLINFOA ti;
         memset(&ti, 0, sizeof ti);
