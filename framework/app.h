@@ -82,7 +82,7 @@ struct CApp {
     // 0 or 0xF007 (unknown id; out untouched).
     int GetCommand(WORD id, CommandInfo* out) const;
     int SetCommand(WORD id, const CommandInfo* in);
-    // -1 when unknown.
+    // 0 when unknown (FindCommandIndex tells whether an id exists).
     long CommandFlags(WORD id) const;
     // 0 when unknown.
     WORD CommandType(WORD id) const;

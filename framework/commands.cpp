@@ -73,7 +73,9 @@ int CApp::SetCommand(WORD id, const CommandInfo* in) {
 
 long CApp::CommandFlags(WORD id) const {
     int i = FindCommandIndex(id);
-    return i < 0 ? -1 : (long)commands.At(i)->flags;  // an unknown id reads as -1, not as every flag
+    // An unknown id has no flags: -1 would read as every flag set, enabled
+    // and checked included, to a caller that tests bits.
+    return i < 0 ? 0 : (long)commands.At(i)->flags;
 }
 
 WORD CApp::CommandType(WORD id) const {
