@@ -65,9 +65,13 @@ void ClickAt(int x, int y) {
 // Commands that reach a page, recorded by a subclass of the page.
 std::vector<int> gPageCommands;
 WNDPROC gPageProc;
+// Records the commands that reach the page and keeps them from running: the
+// real actions would open their dialogs and message boxes.
 LRESULT CALLBACK RecordingPageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_COMMAND)
+    if (msg == WM_COMMAND) {
         gPageCommands.push_back(LOWORD(wp));
+        return 0;
+    }
     return CallWindowProcA(gPageProc, hwnd, msg, wp, lp);
 }
 
