@@ -43,7 +43,7 @@ packages=(
     cmake make nasm pkg-config python3 zip unzip p7zip-full xz-utils dpkg-dev
     googletest libgtest-dev g++ zlib1g-dev clang-14 libclang-rt-14-dev
     imagemagick python3-pil python3-numpy netpbm
-    libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libimage-exiftool-perl giflib-tools pngcheck
+    libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libimage-exiftool-perl giflib-tools pngcheck scrot
 )
 if vp_host_runs_i386; then
     packages+=(wine32:i386)

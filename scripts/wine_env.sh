@@ -1,6 +1,7 @@
 # Sourced by the scripts that run our programs under Wine: a private Wine
 # prefix and, when asked for or when there is no display, a private Xvfb
-# display. vp_wine_start [private-display]; vp_wine_stop undoes it.
+# display (of VP_SCREEN, default 1280x1024x24). vp_wine_start
+# [private-display]; vp_wine_stop undoes it.
 
 . "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
 
@@ -18,7 +19,7 @@ vp_wine_start() {
     if [ -n "$want_private" ] || [ -z "${DISPLAY:-}" ]; then
         local n=${VP_DISPLAY_BASE:-90}
         while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 "${VP_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
         VP_XVFB_PID=$!
         export DISPLAY=":$n"
         local i

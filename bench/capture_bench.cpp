@@ -1,0 +1,140 @@
+// Capture benchmark, on whatever virtual screen the display gives
+// (scripts/bench.sh runs it on 1920 x 1080 and 3840 x 2160 displays):
+//  - capture start to overlay painted (the frozen screen on show);
+//  - button-up to image ready: grab and colour conversion, per colour mode;
+//  - capture start to the sequential PNG file closed on disk, in
+//    whole-screen mode (freeze, grab, colour mode, encode, write: no pick);
+// beside scrot and ImageMagick's `import -window root` writing the same
+// screen to a PNG file in the same run, as ratios. Best of five each.
+#include <stdio.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "capture/capture.h"
+#include "capture/options.h"
+#include "framework/str_util.h"
+#include "capture/capture_test_util.h"
+#include "support/test_support.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Best(int runs, const std::function<double()>& once) {
+    double best = 1e9;
+    for (int i = 0; i < runs; i++) {
+        double t = once();
+        best = t < best ? t : best;
+    }
+    return best;
+}
+
+// A peer's wall time for one shell command, best of three; -1 when it failed.
+double PeerSeconds(const std::string& dir, const std::string& command) {
+    double best = -1;
+    for (int i = 0; i < 3; i++) {
+        std::string out;
+        if (RunPeer(dir, "s=$(date +%s%N); " + command + " >/dev/null 2>&1 || exit 1; e=$(date +%s%N); echo $((e - s))",
+                    &out) != 0)
+            return -1;
+        double t = atof(out.c_str()) / 1e9;
+        best = best < 0 || t < best ? t : best;
+    }
+    return best;
+}
+
+long FileSize(const std::string& path) {
+    std::string bytes;
+    return ReadFileBytes(path, &bytes) ? (long)bytes.size() : -1;
+}
+
+// Capture start to the overlay's first paint done.
+double OverlayPainted() {
+    gOpt.CapMode = 0;
+    auto t0 = Clock::now();
+    StartCapture();
+    if (gOverlay)
+        UpdateWindow(gOverlay);
+    double t = Since(t0);
+    if (gOverlay)
+        StartCapture();  // a second start closes it
+    PumpFor(50);
+    return t;
+}
+
+// Grab of the whole frozen screen and the conversion to colour mode `mode`.
+double ImageReady(int mode, int width, int height) {
+    HDC screen = GetDC(nullptr);
+    HDC frozen = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(frozen, bmp);
+    BitBlt(frozen, 0, 0, width, height, screen, GetSystemMetrics(SM_XVIRTUALSCREEN),
+           GetSystemMetrics(SM_YVIRTUALSCREEN), SRCCOPY | CAPTUREBLT);
+    ReleaseDC(nullptr, screen);
+    gOpt.DefColMode = mode;
+    RECT sel = {0, 0, width - 1, height - 1};
+    auto t0 = Clock::now();
+    bool ok = GrabFromPicture(frozen, sel);
+    double t = Since(t0);
+    SelectObject(frozen, old);
+    DeleteObject(bmp);
+    DeleteDC(frozen);
+    return ok ? t : -1;
+}
+
+// Whole-screen capture to the next sequential PNG file, closed on disk.
+double ToFile(const std::string& dir, int run, long* size) {
+    gOpt.CapMode = 2;
+    gOpt.DefColMode = 6;
+    gOpt.DefAct = 0x105;
+    StrCopy(gOpt.EdtSavePath, countof(gOpt.EdtSavePath), WinPath(PathJoin(dir, "shot.png")).c_str());
+    char name[32];
+    snprintf(name, sizeof name, "shot%04d.png", run);
+    std::string file = PathJoin(dir, name);
+    auto t0 = Clock::now();
+    StartCapture();
+    bool done = PumpUntil([&] { return !gOverlay && FileExists(file); }, 60000);
+    double t = Since(t0);
+    *size = FileSize(file);
+    gOpt.DefAct = 0;
+    return done ? t : -1;
+}
+
+}  // namespace
+
+int main() {
+    InitCaptureApp();
+    int width = GetVirtualScreen(0), height = GetVirtualScreen(1);
+    std::string dir = MakeTestDir("capture_bench");
+    printf("virtual screen %d x %d\n", width, height);
+
+    printf("capture start to overlay painted: %.1f ms\n", 1000 * Best(5, OverlayPainted));
+    for (int mode = 0; mode <= 6; mode++)
+        printf("button-up to image ready, colour mode %d (%s): %.1f ms\n", mode, ColorModeText(mode),
+               1000 * Best(3, [&] { return ImageReady(mode, width, height); }));
+
+    int run = 0;
+    long ours = 0;
+    double toFile = Best(5, [&] { return ToFile(dir, ++run, &ours); });
+    double scrot = PeerSeconds(dir, "scrot -o scrot.png");
+    double import = PeerSeconds(dir, "import -window root import.png");
+    long scrotSize = FileSize(PathJoin(dir, "scrot.png")), importSize = FileSize(PathJoin(dir, "import.png"));
+    printf("whole screen to PNG file: ours %.1f ms, %ld bytes\n", 1000 * toFile, ours);
+    if (scrot > 0)
+        printf("  scrot %.1f ms, %ld bytes: time ratio %.2f, size ratio %.2f\n", 1000 * scrot, scrotSize,
+               toFile / scrot, (double)ours / scrotSize);
+    else
+        printf("  scrot did not run\n");
+    if (import > 0)
+        printf("  import %.1f ms, %ld bytes: time ratio %.2f, size ratio %.2f\n", 1000 * import, importSize,
+               toFile / import, (double)ours / importSize);
+    else
+        printf("  import did not run\n");
+    return 0;
+}
