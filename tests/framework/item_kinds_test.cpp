@@ -75,11 +75,11 @@ TEST(ItemFactory, MakesEveryKindAndNothingElse) {
     EXPECT_EQ(gApp.CreateUIItem(kKindObject, &own), &own);
 }
 
-TEST(ItemFactory, AddedFlagsAreOredAndUnknownIdsReadAsMinusOne) {
+TEST(ItemFactory, AddedFlagsAreOredAndUnknownIdsHaveNone) {
     gApp.AddCommand(kOrId, kKindButton, kCmdEnabled | kCmdBold, 0, -1, nullptr);
     EXPECT_EQ(gApp.CommandFlags(kOrId), (long)(kCmdEnabled | kCmdDroppable | kCmdBold));
     gApp.DeleteCommand(kOrId);
-    EXPECT_EQ(gApp.CommandFlags(kOrId), -1);
+    EXPECT_EQ(gApp.CommandFlags(kOrId), 0);
 }
 
 TEST_F(ItemKinds, TreeIsCreatedWithItsProcedure) {
