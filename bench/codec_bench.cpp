@@ -11,6 +11,7 @@
 #include <chrono>
 #include <string>
 
+#include "image/raster_codec.h"
 #include "image/raster_file.h"
 #include "image/raster_gif.h"
 #include "image/raster_jpeg.h"
@@ -55,6 +56,43 @@ void Paint(CRaster* img) {
     }
 }
 
+// Best encode and decode times of `runs` rounds through the format's codec,
+// with the image's own format options; size of the encoded file. False
+// (with the codec's text printed) when an encode fails.
+struct CodecTiming {
+    double encode = 1e9, decode = 1e9;
+    size_t size = 0;
+};
+bool TimeCodec(CRaster* image, uint32_t formatId, int runs, CodecTiming* out) {
+    const RasterCodec* codec = FindRasterCodec(formatId);
+    if (!codec)
+        return false;
+    for (int i = 0; i < runs; i++) {
+        CRaster* enc = codec->create();
+        enc->MakeAlias(image);
+        CRasterMemFile mem;
+        mem.Open();
+        auto t0 = std::chrono::steady_clock::now();
+        bool ok = codec->encode(enc, &mem);
+        double t = Since(t0);
+        if (!ok)
+            printf("encode failed: %s\n", enc->GetLastError());
+        delete enc;
+        if (!ok)
+            return false;
+        out->encode = t < out->encode ? t : out->encode;
+        out->size = (size_t)mem.Size();
+        CRasterMemFile in(mem.GetBuffer(), out->size);
+        CRaster* dec = codec->create();
+        t0 = std::chrono::steady_clock::now();
+        codec->decode(dec, &in, false);
+        t = Since(t0);
+        delete dec;
+        out->decode = t < out->decode ? t : out->decode;
+    }
+    return true;
+}
+
 void Run(const std::string& dir, int w, int h) {
     CRaster img(w, h, 24);
     Paint(&img);
@@ -79,29 +117,12 @@ void Run(const std::string& dir, int w, int h) {
         uint32_t option;
     } modes[] = {{"option 8", 8}, {"level 1", 4}, {"level 9", 6}};
     for (auto& m : modes) {
-        CRasterPNG png;
-        png.MakeAlias(&img);
-        png.SetFormatOption(m.option, kFormatPng);
-        double enc = 1e9, dec = 1e9;
-        size_t size = 0;
-        for (int i = 0; i < 3; i++) {
-            CRasterMemFile mem;
-            mem.Open();
-            auto t0 = std::chrono::steady_clock::now();
-            if (!png.EncodePng(&mem)) {
-                printf("encode failed: %s\n", png.GetLastError());
-                return;
-            }
-            double t = Since(t0);
-            enc = t < enc ? t : enc;
-            size = (size_t)mem.Size();
-            CRasterMemFile in(mem.GetBuffer(), size);
-            CRasterPNG back;
-            t0 = std::chrono::steady_clock::now();
-            back.DecodePng(&in);
-            t = Since(t0);
-            dec = t < dec ? t : dec;
-        }
+        img.SetFormatOption(m.option, kFormatPng);
+        CodecTiming t;
+        if (!TimeCodec(&img, kFormatPng, 3, &t))
+            return;
+        size_t size = t.size;
+        double enc = t.encode, dec = t.decode;
         printf("%dx%d ours PNG %s: %zu bytes (%.2fx ImageMagick), encode %.3f s (%.2fx), decode %.3f s\n", w, h, m.name,
                size, imBytes.empty() ? 0.0 : (double)size / imBytes.size(), enc, imTime > 0 ? enc / imTime : 0.0, dec);
     }
@@ -134,28 +155,11 @@ void RunGif(const std::string& dir, int w, int h) {
     } modes[] = {{"8-bit LZW", &pal, 0}, {"8-bit plain", &pal, 1}, {"8-bit runs", &pal, 2}, {"true colour", &img, 0}};
     for (auto& m : modes) {
         m.source->SetFormatOption(m.option, kFormatGif);
-        CRasterGIF gif;
-        gif.MakeAlias(m.source);
-        double enc = 1e9, dec = 1e9;
-        size_t size = 0;
-        for (int i = 0; i < 2; i++) {
-            CRasterMemFile mem;
-            mem.Open();
-            auto t0 = std::chrono::steady_clock::now();
-            if (!gif.EncodeGif(&mem)) {
-                printf("encode failed: %s\n", gif.GetLastError());
-                return;
-            }
-            double t = Since(t0);
-            enc = t < enc ? t : enc;
-            size = (size_t)mem.Size();
-            CRasterMemFile back(mem.GetBuffer(), size);
-            CRasterGIF d;
-            t0 = std::chrono::steady_clock::now();
-            d.DecodeGif(&back);
-            t = Since(t0);
-            dec = t < dec ? t : dec;
-        }
+        CodecTiming t;
+        if (!TimeCodec(m.source, kFormatGif, 2, &t))
+            return;
+        size_t size = t.size;
+        double enc = t.encode, dec = t.decode;
         printf("%dx%d ours GIF %s: %zu bytes (%.2fx ImageMagick), encode %.3f s (%.2fx), decode %.3f s\n", w, h, m.name,
                size, imBytes.empty() ? 0.0 : (double)size / imBytes.size(), enc, imTime > 0 ? enc / imTime : 0.0, dec);
     }
@@ -194,30 +198,13 @@ void RunJpeg(const std::string& dir, int w, int h) {
         double djTime = PeerSeconds(dir, "djpeg -ppm " + UnixPathOf(theirs));
         std::string cjBytes;
         ReadFileBytes(theirs, &cjBytes);
-        CRasterJPG jpg;
-        jpg.MakeAlias(&img);
-        jpg.SetFormatOption(m.option, kFormatJpg);
-        jpg.SetJpegQuality(90);
-        double enc = 1e9, dec = 1e9;
-        size_t size = 0;
-        for (int i = 0; i < 3; i++) {
-            CRasterMemFile mem;
-            mem.Open();
-            auto t0 = std::chrono::steady_clock::now();
-            if (!jpg.EncodeJpg(&mem)) {
-                printf("JPEG encode failed: %s\n", jpg.GetLastError());
-                return;
-            }
-            double t = Since(t0);
-            enc = t < enc ? t : enc;
-            size = (size_t)mem.Size();
-            CRasterMemFile in(mem.GetBuffer(), size);
-            CRasterJPG back;
-            t0 = std::chrono::steady_clock::now();
-            back.DecodeJpg(&in);
-            t = Since(t0);
-            dec = t < dec ? t : dec;
-        }
+        img.SetFormatOption(m.option, kFormatJpg);
+        img.SetJpegQuality(90);
+        CodecTiming t;
+        if (!TimeCodec(&img, kFormatJpg, 3, &t))
+            return;
+        size_t size = t.size;
+        double enc = t.encode, dec = t.decode;
         printf("%dx%d JPEG %s: ours %zu bytes (%.2fx cjpeg's %zu), encode %.3f s (%.2fx cjpeg's %.3f s), "
                "decode %.3f s (%.2fx djpeg's %.3f s)\n",
                w, h, m.name, size, cjBytes.empty() ? 0.0 : (double)size / cjBytes.size(), cjBytes.size(), enc,
