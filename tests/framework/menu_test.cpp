@@ -12,6 +12,7 @@
 #include "framework/app_window.h"
 #include "framework/data_folders.h"
 #include "framework/framework_messages.h"
+#include "framework/item_test_util.h"
 #include "framework/monitors.h"
 #include "framework/str_util.h"
 #include "support/test_support.h"
@@ -42,13 +43,7 @@ const WORD kSubList[] = {105, 0xFFFF};
 const WORD kRootList[] = {101, kCmdSeparatorId, 102, 103, 104, 0xFFFF};
 
 void Pump(int ms) {
-    DWORD start = GetTickCount();
-    do {
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
-            gApp.PreDispatch(&m);
-        Sleep(5);
-    } while (GetTickCount() - start < (DWORD)ms);
+    ItemPump(ms);
 }
 
 void Key(HWND target, WPARAM vk) {
