@@ -93,9 +93,9 @@ bool TimeCodec(CRaster* image, uint32_t formatId, int runs, CodecTiming* out) {
     return true;
 }
 
-void Run(const std::string& dir, int w, int h) {
-    CRaster img(w, h, 24);
-    Paint(&img);
+// Writes a 24-bit image as dir/src.ppm for the peers; its path.
+std::string WritePpm(const std::string& dir, const CRaster& img) {
+    int w = img.Width(), h = img.Height();
     std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
     for (int y = h - 1; y >= 0; y--) {
         const BYTE* row = img.GetRowPointer(y);
@@ -105,8 +105,15 @@ void Run(const std::string& dir, int w, int h) {
             ppm += (char)row[3 * x];
         }
     }
-    std::string src = PathJoin(dir, "src.ppm"), im = PathJoin(dir, "im.png");
-    WriteFileBytes(src, ppm);
+    std::string path = PathJoin(dir, "src.ppm");
+    WriteFileBytes(path, ppm);
+    return path;
+}
+
+void Run(const std::string& dir, int w, int h) {
+    CRaster img(w, h, 24);
+    Paint(&img);
+    std::string src = WritePpm(dir, img), im = PathJoin(dir, "im.png");
     double readOnly = PeerSeconds(dir, "convert " + UnixPathOf(src) + " null:");
     double imTime = PeerSeconds(dir, "convert " + UnixPathOf(src) + " " + UnixPathOf(im)) - readOnly;
     std::string imBytes;
@@ -173,17 +180,7 @@ void RunGif(const std::string& dir, int w, int h) {
 void RunJpeg(const std::string& dir, int w, int h) {
     CRaster img(w, h, 24);
     Paint(&img);
-    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-    for (int y = h - 1; y >= 0; y--) {
-        const BYTE* row = img.GetRowPointer(y);
-        for (int x = 0; x < w; x++) {
-            ppm += (char)row[3 * x + 2];
-            ppm += (char)row[3 * x + 1];
-            ppm += (char)row[3 * x];
-        }
-    }
-    std::string src = PathJoin(dir, "src.ppm"), theirs = PathJoin(dir, "cjpeg.jpg");
-    WriteFileBytes(src, ppm);
+    std::string src = WritePpm(dir, img), theirs = PathJoin(dir, "cjpeg.jpg");
     double readOnly = PeerSeconds(dir, "cat " + UnixPathOf(src));
     struct {
         const char* name;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <string>
 
 #include "gif_test_util.h"
 #include "image/raster_file.h"
@@ -25,12 +27,10 @@ std::string Screen(int w, int h, int globalBits) {
     return g;
 }
 
-// Image block of w x h pixels of index v (code size 2, plain codes).
-std::string Block(int x, int y, int w, int h, int v, int flags = 0, int pixels = -1) {
-    std::string g = "," + U16s(x) + U16s(y) + U16s(w) + U16s(h) + std::string(1, (char)flags);
-    if (flags & 0x80)
-        for (int i = 0; i < (2 << (flags & 7)); i++)
-            g += std::string(1, (char)(200 - i)) + std::string(1, (char)i) + std::string(1, (char)(i * 3));
+// The image data of n pixels, pixel(i) each, as literal codes of code size
+// 2 (clear first, the table restarted before it fills), in sub-blocks with
+// the code-size byte and the terminator.
+std::string LiteralStream(int n, const std::function<int(int)>& pixel) {
     std::string data;
     uint32_t acc = 0;
     int bits = 0, width = 3, next = 6;
@@ -44,29 +44,37 @@ std::string Block(int x, int y, int w, int h, int v, int flags = 0, int pixels =
         }
     };
     put(4);
-    int n = pixels < 0 ? w * h : pixels;
     for (int i = 0; i < n; i++) {
         if (next == 4095) {
             put(4);
             width = 3;
             next = 6;
-            put(v);
+            put(pixel(i));
             continue;
         }
-        put(v);
+        put(pixel(i));
         if (i > 0 && next < 4096 && ++next == (1 << width) && width < 12)
             width++;
     }
     put(5);
     if (bits > 0)
         data += (char)(acc & 0xFF);
-    g += '\x02';
+    std::string g = "\x02";
     for (size_t i = 0; i < data.size(); i += 255) {
         size_t k = data.size() - i < 255 ? data.size() - i : 255;
         g += (char)k;
         g += data.substr(i, k);
     }
     return g + std::string(1, '\0');
+}
+
+// Image block of w x h pixels of index v (code size 2, plain codes).
+std::string Block(int x, int y, int w, int h, int v, int flags = 0, int pixels = -1) {
+    std::string g = "," + U16s(x) + U16s(y) + U16s(w) + U16s(h) + std::string(1, (char)flags);
+    if (flags & 0x80)
+        for (int i = 0; i < (2 << (flags & 7)); i++)
+            g += std::string(1, (char)(200 - i)) + std::string(1, (char)i) + std::string(1, (char)(i * 3));
+    return g + LiteralStream(pixels < 0 ? w * h : pixels, [v](int) { return v; });
 }
 
 std::string Control(int flags, int delay, int trans) {
@@ -155,31 +163,7 @@ TEST(GifHostile, InterlacedRowsPastTheLastPassAreRefused) {
     std::string g = Screen(5, 3, 2) + std::string(",\0\0\0\0\x05\0\x03\0\x40", 10);
     // Literals in pass order: row 0 index 1, row 2 index 2, row 1 index 3,
     // then 85 more 3s for rows that do not exist.
-    std::string data;
-    uint32_t acc = 0;
-    int bits = 0, width = 3, next = 6;
-    auto put = [&](int code) {
-        acc |= (uint32_t)code << bits;
-        bits += width;
-        while (bits >= 8) {
-            data += (char)(acc & 0xFF);
-            acc >>= 8;
-            bits -= 8;
-        }
-    };
-    put(4);
-    for (int i = 0; i < 100; i++) {
-        put(i < 5 ? 1 : i < 10 ? 2 : 3);
-        if (i > 0 && ++next == (1 << width) && width < 12)
-            width++;
-    }
-    put(5);
-    if (bits)
-        data += (char)acc;
-    g += '\x02';
-    g += (char)data.size();
-    g += data + std::string(1, '\0') + ";";
-    ASSERT_LT(data.size(), 256u);
+    g += LiteralStream(100, [](int i) { return i < 5 ? 1 : i < 10 ? 2 : 3; }) + ";";
     CRasterGIF img;
     ASSERT_TRUE(GifDecodeBytes(g, &img)) << img.GetLastError();
     for (int x = 0; x < 5; x++) {
