@@ -3,8 +3,9 @@
 # The programs are 32-bit (i686) and always built so. Wine runs 32-bit
 # programs only where the kernel runs 32-bit code; some virtual machines
 # switch IA-32 emulation off (an i386 executable then fails with "Exec
-# format error"). There the tests run in an x86_64 build of the same
-# sources under 64-bit Wine, and the 32-bit tree is built but not run.
+# format error"). There, or where the mirror lets no 32-bit Wine be
+# installed, the tests run in an x86_64 build of the same sources under
+# 64-bit Wine, and the 32-bit tree is built but not run.
 
 # True when a tiny static i386 Linux executable (exit(0) through int 0x80)
 # runs on this kernel. The answer is kept for the rest of the script.
@@ -26,7 +27,27 @@ vp_host_runs_i386() {
     [ "$VP_I386_OK" = 1 ]
 }
 
+# True when 32-bit Wine is installed (set-up installs it where the kernel
+# runs 32-bit code and the mirror lets it).
+vp_has_wine32() {
+    dpkg-query -W -f='${Status}\n' wine32:i386 2>/dev/null | grep -q '^install ok installed'
+}
+
 # i686 where 32-bit programs run, else x86_64.
 vp_test_arch() {
-    if vp_host_runs_i386; then echo i686; else echo x86_64; fi
+    if vp_host_runs_i386 && vp_has_wine32; then echo i686; else echo x86_64; fi
+}
+
+# One line: which build the Windows tests run in, and why.
+vp_route_line() {
+    local note="${VELLUMOR_DEPS:-/var/cache/vellumor-deps}/wine32-note"
+    if [ "$(vp_test_arch)" = i686 ]; then
+        echo "the Windows tests run in the 32-bit build (build/win) under 32-bit Wine"
+    elif ! vp_host_runs_i386; then
+        echo "this kernel runs no 32-bit code: the Windows tests run in the 64-bit build (build/win64)"
+    elif [ -f "$note" ]; then
+        echo "$(cat "$note"): the Windows tests run in the 64-bit build (build/win64)"
+    else
+        echo "wine32:i386 is not installed: the Windows tests run in the 64-bit build (build/win64)"
+    fi
 }

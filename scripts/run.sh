@@ -14,10 +14,10 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 . "$top/scripts/arch.sh"
 exe="$build/win/capture/Vellumor Pro.exe"
-if vp_host_runs_i386; then
+if [ "$(vp_test_arch)" = i686 ]; then
     export WINEARCH=win32
 else
-    # This kernel runs no 32-bit code: the 64-bit build of the same sources.
+    # No 32-bit Wine here (scripts/arch.sh): the 64-bit build of the same sources.
     export WINEARCH=win64
     exe="$build/win64/capture/Vellumor Pro.exe"
 fi

@@ -4,10 +4,11 @@
 # libtiff, OpenSSL, GoogleTest) in a cache folder keyed by version.
 # Idempotent: a second run checks stamps and returns in seconds.
 #
-# The programs are 32-bit. Where the kernel runs no 32-bit code (some
-# virtual machines switch IA-32 emulation off), 32-bit Wine cannot start:
-# there the libraries are built for x86_64 as well and 64-bit Wine is
-# installed, so that the tests run in a 64-bit build (scripts/arch.sh).
+# The programs are 32-bit and run in 32-bit Wine (packages.sh). Where the
+# kernel runs no 32-bit code (some virtual machines switch IA-32 emulation
+# off), or the mirror lets no wine32 be installed, the libraries are built
+# for x86_64 as well and 64-bit Wine is installed, so that the tests run in
+# a 64-bit build (scripts/arch.sh).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,21 +16,9 @@ top=$(cd "$here/.." && pwd)
 cache=${VELLUMOR_DEPS:-/var/cache/vellumor-deps}
 jobs=$(nproc)
 . "$here/arch.sh"
+. "$here/packages.sh"
 
 log() { printf '[setup] %s\n' "$*"; }
-
-# A mirror caught mid-sync fails one index now and then: try again, and in
-# the end go on with what was fetched (a package that is really missing
-# still fails the install below).
-apt_update() {
-    local i
-    for i in 1 2 3; do
-        apt-get update -qq && return 0
-        log "apt-get update failed (try $i), again in $((i * 10)) s"
-        sleep $((i * 10))
-    done
-    log "apt-get update still failing; going on with the lists at hand"
-}
 
 if [ "$(id -u)" != 0 ]; then
     echo "setup.sh must run as root (it installs Debian packages)" >&2
@@ -37,28 +26,6 @@ if [ "$(id -u)" != 0 ]; then
 fi
 
 # --- Debian packages -------------------------------------------------------
-packages=(
-    g++-mingw-w64-i686 libz-mingw-w64-dev
-    wine xvfb xauth x11-utils
-    cmake make nasm pkg-config python3 zip unzip p7zip-full xz-utils dpkg-dev
-    googletest libgtest-dev g++ zlib1g-dev clang-14 libclang-rt-14-dev
-    imagemagick python3-pil python3-numpy netpbm
-    libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libimage-exiftool-perl giflib-tools pngcheck scrot
-)
-if vp_host_runs_i386; then
-    packages+=(wine32:i386)
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        log "adding the i386 architecture"
-        dpkg --add-architecture i386
-    fi
-else
-    packages+=(wine64 g++-mingw-w64-x86-64)
-fi
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")
-done
-
 # deb-src entries for the same mirrors that the machine's own sources name.
 srcfile=/etc/apt/sources.list.d/vellumor-src.sources
 srclist=/etc/apt/sources.list.d/vellumor-src.list
@@ -76,14 +43,8 @@ if [ ! -f "$srcfile" ] && [ ! -f "$srclist" ]; then
     need_update=1
 fi
 
-if [ ${#missing[@]} -gt 0 ] || [ $need_update = 1 ]; then
-    log "apt-get update"
-    apt_update
-fi
-if [ ${#missing[@]} -gt 0 ]; then
-    log "installing: ${missing[*]}"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+[ $need_update = 1 ] && vp_apt_update_once
+vp_install_packages "$cache"
 
 # --- cross-built libraries -------------------------------------------------
 mkdir -p "$cache"
@@ -123,7 +84,7 @@ unpack() {
 # Stale or missing package lists: refresh once.
 if [ -z "$(src_version libpng1.6)" ]; then
     log "apt-get update (no source lists)"
-    apt_update
+    vp_apt_update
 fi
 ver_png=$(src_version libpng1.6)
 ver_jpeg=$(src_version libjpeg-turbo)
@@ -222,5 +183,5 @@ build_libs() {
 }
 
 build_libs i686
-vp_host_runs_i386 || build_libs x86_64
-log "ready ($cache)"
+[ "$(vp_test_arch)" = i686 ] || build_libs x86_64
+log "ready ($cache); $(vp_route_line)"

@@ -20,10 +20,8 @@ bash "$top/tests/fuzz/run_fuzz.sh" "$build" || status=1
 . "$top/scripts/arch.sh"
 . "$top/scripts/wine_env.sh"
 wintree=$build/win
-if [ "$(vp_test_arch)" = x86_64 ]; then
-    echo "== this kernel runs no 32-bit code: the Windows tests run in the 64-bit build (build/win64)"
-    wintree=$build/win64
-fi
+[ "$(vp_test_arch)" = x86_64 ] && wintree=$build/win64
+echo "== $(vp_route_line)"
 echo "== Windows tests (Wine)"
 trap vp_wine_stop EXIT
 vp_wine_start private
