@@ -29,6 +29,8 @@ vp_wine32_packages=(wine32:i386)
 # libwine:i386 needs it; without recommends the pinned resolver does not find it.
 vp_wine32_pinned_extra=(libgstreamer-plugins-base1.0-0:i386)
 vp_wine64_packages=(wine64 g++-mingw-w64-x86-64)
+# VP_WIN64=1: the 64-bit tree is built too, to check that it compiles.
+[ "${VP_WIN64:-0}" = 1 ] && vp_common_packages+=(g++-mingw-w64-x86-64)
 
 # Prints those of the given packages that are not installed.
 vp_missing_packages() {

@@ -183,5 +183,5 @@ build_libs() {
 }
 
 build_libs i686
-[ "$(vp_test_arch)" = i686 ] || build_libs x86_64
+[ "$(vp_test_arch)" = i686 ] && [ "${VP_WIN64:-0}" != 1 ] || build_libs x86_64
 log "ready ($cache); $(vp_route_line)"
