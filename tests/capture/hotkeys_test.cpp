@@ -186,43 +186,42 @@ TEST_F(HotKeysTest, BothKeysRegisterAndModeZeroOnlyShowsThem) {
     DestroyWindow(page);
 }
 
-TEST_F(HotKeysTest, KeyHeldElsewhereIsReportedKeptAndTheShowKeyStillWorks) {
+TEST_F(HotKeysTest, KeyHeldElsewhereIsReportedAtEveryAttemptAndKept) {
     gOpt.HotKeyCapture = kCtrlAlt | VK_F9;
     gOpt.HotKeyVellumor = kCtrlAlt | VK_F10;
     HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT, VK_F9));  // another program has it
 
-    BoxCloser closer(5000);
-    EXPECT_FALSE(RegisterHotKeys(1));
-    int boxes = 0;
-    std::string texts = closer.Finish(&boxes);
-    EXPECT_EQ(boxes, 1);
-    EXPECT_NE(texts.find("The specified Capture Hot-Key could not be set!"), std::string::npos) << texts;
-    EXPECT_NE(texts.find("Please select a different key combination."), std::string::npos) << texts;
-    EXPECT_EQ(ShowTabPosted(), 1) << "the Options tab opens";
-    EXPECT_EQ(ShowTabPosted(), -100) << "once";
-    EXPECT_FALSE(KeyIsFree(gOpt.HotKeyVellumor)) << "the show key is registered all the same";
-    EXPECT_EQ(gOpt.HotKeyCapture, kCtrlAlt | VK_F9) << "the stored key is kept for the next start";
-    StoreHotKeys();
-    EXPECT_EQ(gOpt.HotKeyCapture, kCtrlAlt | VK_F9);
-
-    // Reported once: leaving the Options page again with the same key is not blocked.
-    BoxCloser again(500);
-    EXPECT_TRUE(RegisterHotKeys(1));
-    again.Finish(&boxes);
-    EXPECT_EQ(boxes, 0);
-    EXPECT_EQ(ShowTabPosted(), -100);
+    // Every attempt with the key says so, opens the Options tab and keeps
+    // the page from being left, so no attempt ends silently without a key.
+    for (int attempt = 0; attempt < 3; attempt++) {
+        SCOPED_TRACE(attempt);
+        if (attempt > 0)
+            StoreHotKeys();  // what leaving the Options page does first
+        BoxCloser closer(5000);
+        EXPECT_FALSE(RegisterHotKeys(1));
+        int boxes = 0;
+        std::string texts = closer.Finish(&boxes);
+        EXPECT_EQ(boxes, 1);
+        EXPECT_NE(texts.find("The specified Capture Hot-Key could not be set!"), std::string::npos) << texts;
+        EXPECT_NE(texts.find("Please select a different key combination."), std::string::npos) << texts;
+        EXPECT_EQ(ShowTabPosted(), 1) << "the Options tab opens";
+        EXPECT_EQ(ShowTabPosted(), -100) << "once";
+        EXPECT_FALSE(KeyIsFree(gOpt.HotKeyVellumor)) << "the show key is registered all the same";
+        EXPECT_EQ(gOpt.HotKeyCapture, kCtrlAlt | VK_F9) << "the stored key is kept for the next start";
+    }
 
     // Once the other program lets go, the key is ours.
     UnregisterHotKey(other, 1);
     EXPECT_TRUE(RegisterHotKeys(1));
     EXPECT_FALSE(KeyIsFree(gOpt.HotKeyCapture));
 
-    // Taken again while ours: a new word is reported afresh.
+    // Taken again while ours: reported again.
     UnregisterHotKeys();
     ASSERT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT, VK_F9));
     BoxCloser third(5000);
     EXPECT_FALSE(RegisterHotKeys(1));
+    int boxes = 0;
     third.Finish(&boxes);
     EXPECT_EQ(boxes, 1) << "a key that worked in between is reported when it fails again";
     UnregisterHotKey(other, 1);

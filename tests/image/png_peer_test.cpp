@@ -200,6 +200,64 @@ TEST(PngPeer, PaletteGreyAndTransparencyRules) {
     EXPECT_EQ(0, single.GetTransparentIndex());
 }
 
+// A palette file whose tRNS list gives alpha to several entries keeps that
+// list when it is opened and saved again through the format dispatch, as
+// the program opens and saves files; PIL sees the same colours and alpha.
+TEST(PngPeer, PaletteAlphaSurvivesASave) {
+    std::string dir = MakeTestDir("png_alpha");
+    std::string out;
+    std::string py =
+        "from PIL import Image\n"
+        "im=Image.new('P',(6,3)); im.putpalette([200,10,10, 10,200,10, 10,10,200, 90,90,90])\n"
+        "im.putdata([0,1,2,3,1,0, 3,3,2,2,1,1, 0,0,0,1,2,3])\n"
+        "im.save('theirs.png', transparency=bytes([0,128]))\n";
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "a.py"), py));
+    ASSERT_EQ(0, RunPeer(dir, "/usr/bin/python3 a.py", &out)) << out;
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(PathJoin(dir, "theirs.png"), &bytes));
+    CRasterMemFile in((unsigned char*)&bytes[0], bytes.size());
+    CRaster img(0);
+    ASSERT_TRUE(img.Decode(&in, kFormatPng)) << img.GetLastError();
+    EXPECT_EQ(128, img.GetPaletteColor(1).rgbReserved);
+    CRasterMemFile mem;
+    ASSERT_TRUE(mem.Open());
+    ASSERT_TRUE(img.Encode(&mem, kFormatPng)) << img.GetLastError();
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "ours.png"),
+                               std::string((const char*)mem.GetBuffer(), (size_t)mem.Size())));
+    EXPECT_EQ(0, RunPeer(dir, "pngcheck ours.png", &out)) << out;
+    std::string cmp =
+        "from PIL import Image\n"
+        "a=Image.open('theirs.png'); b=Image.open('ours.png')\n"
+        "t=b.info.get('transparency')\n"
+        "print('trns', list(t[:3]) if isinstance(t, bytes) else t)\n"
+        "print('same', list(a.convert('RGBA').getdata()) == list(b.convert('RGBA').getdata()))\n";
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "c.py"), cmp));
+    ASSERT_EQ(0, RunPeer(dir, "/usr/bin/python3 c.py", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("trns [0, 128, 255]")) << out;
+    EXPECT_NE(std::string::npos, out.find("same True")) << out;
+
+    // Read back in ours: the same alpha, and an opaque image of the same
+    // pixels writes no alpha at all.
+    CRasterMemFile again(mem.GetBuffer(), (size_t)mem.Size());
+    CRaster back(0);
+    ASSERT_TRUE(back.Decode(&again, kFormatPng)) << back.GetLastError();
+    EXPECT_EQ(0, back.GetPaletteColor(0).rgbReserved);
+    EXPECT_EQ(128, back.GetPaletteColor(1).rgbReserved);
+    EXPECT_EQ(255, back.GetPaletteColor(2).rgbReserved);
+    back.SetStandardPalette();
+    CRasterMemFile opaque;
+    ASSERT_TRUE(opaque.Open());
+    ASSERT_TRUE(back.Encode(&opaque, kFormatPng));
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "opaque.png"),
+                               std::string((const char*)opaque.GetBuffer(), (size_t)opaque.Size())));
+    ASSERT_EQ(0, RunPeer(dir,
+                         "/usr/bin/python3 -c \"from PIL import Image; "
+                         "print('alpha', Image.open('opaque.png').convert('RGBA').getextrema()[3])\"",
+                         &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("alpha (255, 255)")) << out;
+}
+
 TEST(PngPeer, ResolutionFromPhys) {
     std::string dir = MakeTestDir("png_dpi");
     std::string out;
