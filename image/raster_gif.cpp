@@ -157,7 +157,7 @@ struct CRasterGIF::DecodeState {
     int screenW = 0, screenH = 0;
     BYTE global[768];
     int globalCount = 0;
-    int indicator = 0;  // >= 2: the grid of a true-colour file
+    int indicator = 0;           // >= 2: the grid of a true-colour file
     bool ownGridHeader = false;  // the screen flags of our true-colour writer
     int frames = 0;
     int imageNo = 0;

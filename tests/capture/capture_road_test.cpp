@@ -5,10 +5,10 @@
 // Actions tab, the delay and the timed capture.
 #include <windows.h>
 // The headers below need windows.h first.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <string.h>
-#include <commctrl.h>
 
 #include <string>
 
@@ -24,7 +24,7 @@
 namespace {
 
 const int kPx = 140, kPy = 90, kPw = 120, kPh = 80;  // the pattern window
-const COLORREF kKeyColor = RGB(12, 200, 90);          // the tRNS colour of the PNG
+const COLORREF kKeyColor = RGB(12, 200, 90);         // the tRNS colour of the PNG
 const int kKeyX = 300, kKeyY = 90, kBlackX = 360, kBlackY = 90, kSwatch = 40;
 
 // PIL's view of a saved capture: size, whether any pixel can be

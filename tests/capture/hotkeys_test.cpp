@@ -117,6 +117,14 @@ class HotKeysTest : public ::testing::Test {
         DestroyWindow(dlg);
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
     }
+    // RegisterHotKeys(1) with the message boxes it shows closed as they
+    // come: their number and texts.
+    bool RegisterClosingBoxes(int* boxes, std::string* texts) {
+        BoxCloser closer(5000);
+        bool ok = RegisterHotKeys(1);
+        *texts = closer.Finish(boxes);
+        return ok;
+    }
     // lParam of the first message 1026 waiting for the dialog, or -100.
     LPARAM ShowTabPosted() {
         MSG m;
@@ -198,10 +206,9 @@ TEST_F(HotKeysTest, KeyHeldElsewhereIsReportedAtEveryAttemptAndKept) {
         SCOPED_TRACE(attempt);
         if (attempt > 0)
             StoreHotKeys();  // what leaving the Options page does first
-        BoxCloser closer(5000);
-        EXPECT_FALSE(RegisterHotKeys(1));
         int boxes = 0;
-        std::string texts = closer.Finish(&boxes);
+        std::string texts;
+        EXPECT_FALSE(RegisterClosingBoxes(&boxes, &texts));
         EXPECT_EQ(boxes, 1);
         EXPECT_NE(texts.find("The specified Capture Hot-Key could not be set!"), std::string::npos) << texts;
         EXPECT_NE(texts.find("Please select a different key combination."), std::string::npos) << texts;
@@ -219,10 +226,9 @@ TEST_F(HotKeysTest, KeyHeldElsewhereIsReportedAtEveryAttemptAndKept) {
     // Taken again while ours: reported again.
     UnregisterHotKeys();
     ASSERT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT, VK_F9));
-    BoxCloser third(5000);
-    EXPECT_FALSE(RegisterHotKeys(1));
     int boxes = 0;
-    third.Finish(&boxes);
+    std::string texts;
+    EXPECT_FALSE(RegisterClosingBoxes(&boxes, &texts));
     EXPECT_EQ(boxes, 1) << "a key that worked in between is reported when it fails again";
     UnregisterHotKey(other, 1);
     DestroyWindow(other);
@@ -231,10 +237,9 @@ TEST_F(HotKeysTest, KeyHeldElsewhereIsReportedAtEveryAttemptAndKept) {
 TEST_F(HotKeysTest, BothKeysAlikeClearTheShowKey) {
     gOpt.HotKeyCapture = kCtrlAlt | VK_F11;
     gOpt.HotKeyVellumor = kCtrlAlt | VK_F11;
-    BoxCloser closer(5000);
-    EXPECT_FALSE(RegisterHotKeys(1));
     int boxes = 0;
-    std::string texts = closer.Finish(&boxes);
+    std::string texts;
+    EXPECT_FALSE(RegisterClosingBoxes(&boxes, &texts));
     EXPECT_EQ(boxes, 1);
     EXPECT_NE(texts.find("The specified Vellumor Hot-Key could not be set!"), std::string::npos) << texts;
     EXPECT_EQ(gOpt.HotKeyVellumor, 0);
