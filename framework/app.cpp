@@ -26,6 +26,7 @@
 #include "record_file.h"
 #include "shell_util.h"
 #include "str_util.h"
+#include "ui_item.h"
 
 CApp gApp;
 
@@ -429,6 +430,58 @@ CAppWindow* CApp::FrameOfWindow(HWND hwnd) const {
     return nullptr;
 }
 
+CAppWindow* CApp::FrameAtPoint(POINT pt) const {
+    return FrameOfWindow(WindowFromPoint(pt));
+}
+
+CBar* CApp::BarById(WORD id) const {
+    for (int i = 0; i < bars.count; i++)
+        if ((*bars.At(i))->command == id)
+            return *bars.At(i);
+    return nullptr;
+}
+
+CUIItem* CApp::ItemByCommand(WORD id) const {
+    for (int i = 0; i < bars.count; i++) {
+        const CBar* bar = *bars.At(i);
+        for (int k = 0; k < bar->items.count; k++) {
+            CUIItem* item = dynamic_cast<CUIItem*>(*bar->items.At(k));
+            if (item && item->commandId == id)
+                return item;
+        }
+    }
+    return nullptr;
+}
+
+bool CApp::DeleteBar(int pos) {
+    if (pos < 0 || pos >= bars.count)
+        return false;
+    CBar* bar = *bars.At(pos);
+    DeleteCommand(bar->command);
+    bars.RemoveAt(pos);
+    delete bar;
+    return true;
+}
+
+bool CApp::DeleteFrame(WORD index) {
+    for (int i = 0; i < frames.count; i++) {
+        CAppWindow* frame = *frames.At(i);
+        if (frame->index != index)
+            continue;
+        // Its bars go first: they point at the frame and live in its bays.
+        for (int b = bars.count - 1; b >= 0; b--)
+            if ((*bars.At(b))->frameIndex == index)
+                DeleteBar(b);
+        if (frame == FrameByIndex(activeFrame))
+            activeFrame = kNoActiveFrame;
+        frames.RemoveAt(i);
+        delete frame;
+        visuals.SetIconPainter(frames.count ? (*frames.At(0))->window : nullptr);
+        return true;
+    }
+    return false;
+}
+
 HWND CApp::ForegroundWindowOfProcess() const {
     HWND fg = GetForegroundWindow();
     DWORD pid = 0;
@@ -589,7 +642,10 @@ void CApp::RedrawFrameBorders() {
 }
 
 void CApp::SetDragCursor(int edge) {
-    static const int kCursors[9] = {32512, 32642, 32645, 32643, 32644, 32642, 32645, 32643, 32644};
+    // Edges clockwise from the top-left corner: 1 and 5 north-west/south-east,
+    // 3 and 7 north-east/south-west, 2 and 6 (left, right) west-east, 4 and
+    // 8 (bottom, top) north-south.
+    static const int kCursors[9] = {32512, 32642, 32644, 32643, 32645, 32642, 32644, 32643, 32645};
     SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(kCursors[edge >= 1 && edge <= 8 ? edge : 0])));
 }
 

@@ -329,3 +329,79 @@ TEST_F(MenuTest, AltOpensTheMenuBarOnceAndPassesWithoutOne) {
     gBarMenu = nullptr;
     delete bar;
 }
+
+namespace {
+
+struct OtherProgram {
+    PROCESS_INFORMATION pi = {};
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK FindTopLevelOf(HWND hwnd, LPARAM lp) {
+    OtherProgram* p = (OtherProgram*)lp;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == p->pi.dwProcessId && IsWindowVisible(hwnd) && !GetWindow(hwnd, GW_OWNER)) {
+        p->window = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Starts Wine's notepad, a program of its own, and places its window.
+bool StartOtherProgram(OtherProgram* p, const RECT& at) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    char cmd[] = "notepad.exe";
+    if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &p->pi))
+        return false;
+    WaitForInputIdle(p->pi.hProcess, 10000);
+    for (int i = 0; i < 200 && !p->window; i++) {
+        EnumWindows(FindTopLevelOf, (LPARAM)p);
+        Pump(50);
+    }
+    if (!p->window)
+        return false;
+    SetWindowPos(p->window, HWND_TOP, at.left, at.top, at.right - at.left, at.bottom - at.top, SWP_NOACTIVATE);
+    Pump(200);
+    return true;
+}
+
+void EndOtherProgram(OtherProgram* p) {
+    if (!p->pi.hProcess)
+        return;
+    TerminateProcess(p->pi.hProcess, 0);
+    WaitForSingleObject(p->pi.hProcess, 5000);
+    CloseHandle(p->pi.hProcess);
+    CloseHandle(p->pi.hThread);
+}
+
+}  // namespace
+
+// A click into another program's window deactivates this one: the topmost
+// popups must not stay over that program, and no frame is active any more.
+TEST_F(MenuTest, ClickIntoAnotherProgramClosesTheMenus) {
+    OtherProgram other;
+    ASSERT_TRUE(StartOtherProgram(&other, RECT{640, 480, 1000, 760}));
+    SetForegroundWindow(frame_->window);
+    Pump(200);
+    CMenu* menu = Open();
+    ASSERT_NE(menu, nullptr);
+    Pump(200);
+    ASSERT_EQ(gApp.activeFrame, frame_->index);
+    ASSERT_TRUE(IsWindowVisible(menu->popup));
+    POINT inside = {820, 640};
+    MouseAt(inside, 0);
+    MouseAt(inside, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(inside, MOUSEEVENTF_LEFTUP);
+    Pump(300);
+    HWND fg = GetForegroundWindow();
+    DWORD fgPid = 0;
+    GetWindowThreadProcessId(fg, &fgPid);
+    EXPECT_EQ(fgPid, other.pi.dwProcessId) << "the click did not activate the other program";
+    EXPECT_EQ(gApp.rootMenu, nullptr) << "the menu stayed open over the other program";
+    EXPECT_FALSE(gApp.menuTracking);
+    EXPECT_FALSE(IsWindowVisible(menu->popup));
+    EXPECT_EQ(gApp.activeFrame, kNoActiveFrame);
+    EndOtherProgram(&other);
+}
