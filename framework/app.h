@@ -111,8 +111,9 @@ struct CApp {
     // Keyboard movement between the active frame's top-level menus: 0 first,
     // 1 next, -1 previous, 2 close. 0, or 1 without an active frame.
     int MoveMenuSelection(int how);
-    // The framework's own commands (separators, window menu); false when one can't be added.
-    bool AddFrameworkCommands();
+    // The framework's own commands (separators, window menu) and the window
+    // menu's icons. 0, 0xF00A (an icon could not be added) or 0xF00B (a command).
+    int AddFrameworkCommands();
     // One message through the framework's pre-dispatch.
     void PreDispatch(MSG* msg);
     // The user-interface font (bold or normal) for a DPI; owned by the app.

@@ -586,12 +586,7 @@ bool CAppWindow::OnFrameCommand(WORD id) {
     return false;
 }
 
-struct SwatchRequest {
-    WORD id;
-    RECT rect;
-};
-
-static void PaintSwatch(HDC dc, SwatchRequest* req) {
+static void PaintSwatch(HDC dc, IconPaintRequest* req) {
     if (IsRectEmpty(&req->rect)) {
         req->rect = {0, 0, 16, 16};  // a size request
         return;
@@ -725,7 +720,7 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 frame->Show(SW_SHOWNORMAL, true);
             return 0;
         case MoxMSG_PAINTSWATCH:
-            PaintSwatch((HDC)wp, (SwatchRequest*)lp);
+            PaintSwatch((HDC)wp, (IconPaintRequest*)lp);
             return 0;
         case MoxMSG_BUSY:
             if (frame)

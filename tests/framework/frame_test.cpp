@@ -331,10 +331,9 @@ static UINT WINAPI Dpi96(HWND) {
 // After a DPI change every bar of the frame measures its items again and
 // the bay takes the new thickness, although the frame keeps its size.
 TEST_F(FrameTest, DpiChangeLaysTheBarsOutAgain) {
-    static TextRecord texts[] = {{0x7B10, {"Sized"}}, {0xFFFF, {}}};
-    gApp.strings.SetAppTable(0, texts);
+    // A framework text: the application's text table is the first test's.
     if (gApp.FindCommandIndex(0x7B10) < 0)
-        gApp.AddCommand(0x7B10, kKindButton, 0x80, 0, -1, nullptr);
+        gApp.AddCommand(0x7B10, kKindButton, 0x80, 0, 0xF110, nullptr);
     gApp.getDpiForWindow = Dpi96;
     RECT rect = {100, 100, 600, 500};
     CAppWindow* f = Make(43, 0, &rect);
@@ -364,8 +363,6 @@ TEST_F(FrameTest, DpiChangeLaysTheBarsOutAgain) {
 
 // The lookups of the application object, and removing bars and frames.
 TEST_F(FrameTest, LookupsAndRemoval) {
-    static TextRecord texts[] = {{0x7B21, {"In a bar"}}, {0xFFFF, {}}};
-    gApp.strings.SetAppTable(0, texts);
     RECT ra = {100, 100, 400, 300}, rb = {600, 100, 900, 300};
     CAppWindow* a = Make(44, 0, &ra);
     CAppWindow* b = Make(45, 0, &rb);
@@ -378,7 +375,7 @@ TEST_F(FrameTest, LookupsAndRemoval) {
     EXPECT_EQ(gApp.FrameAtPoint({500, 700}), nullptr);
 
     gApp.AddCommand(0x7B20, kKindButton, 0, 0, -1, nullptr);  // the bar's show and hide command
-    gApp.AddCommand(0x7B21, kKindButton, 0x80, 0, -1, nullptr);
+    gApp.AddCommand(0x7B21, kKindButton, 0x80, 0, 0xF111, nullptr);
     CBar* bar = new CBar;
     ASSERT_EQ(bar->Create(b, 0x7B20, 0, 0, 0, kBarOn), 0);
     CButton* item = new CButton;

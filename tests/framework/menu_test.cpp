@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
 #include <vector>
 
 #include "framework/app.h"
@@ -62,7 +63,8 @@ class MenuTest : public ::testing::Test {
         if (!gApp.toolTip)
             gApp.toolTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, nullptr,
                                            nullptr, gApp.instance, nullptr);
-        ASSERT_TRUE(gApp.AddFrameworkCommands());
+        PrepareVisuals();
+        ASSERT_EQ(gApp.AddFrameworkCommands(), 0);
         gApp.AddCommand(100, kKindMenu, 0x80, 0, -1, (void*)kRootList);
         for (WORD id : {101, 102, 103, 105})
             gApp.AddCommand(id, kKindButton, 0x80, 0, -1, nullptr);
@@ -404,4 +406,79 @@ TEST_F(MenuTest, ClickIntoAnotherProgramClosesTheMenus) {
     EXPECT_FALSE(IsWindowVisible(menu->popup));
     EXPECT_EQ(gApp.activeFrame, kNoActiveFrame);
     EndOtherProgram(&other);
+}
+
+// Start-up registers the window menu's icons (drawn at build time) before
+// their commands, and the colour swatches as painted by the first frame; a
+// module without those icons fails with 0xF00A.
+TEST_F(MenuTest, FrameworkIconsAreRegistered) {
+    struct {
+        WORD id;
+        int resource;
+    } icons[] = {{0xF110, 50004}, {0xF111, 50005}, {0xF120, 50000}, {0xF130, 50001}, {0xF140, 50002},
+                 {0xF150, 50003}, {0xF160, 50006}, {0xF16C, 50007}, {0xF16D, 50008}};
+    const CDynArray<VisualsIcon>& table = gApp.visuals.Icons();
+    auto find = [&](int id) -> const VisualsIcon* {
+        for (int i = 0; i < table.count; i++)
+            if (table.At(i)->id == id)
+                return table.At(i);
+        return nullptr;
+    };
+    for (const auto& e : icons) {
+        const VisualsIcon* icon = find(e.id);
+        ASSERT_NE(icon, nullptr) << std::hex << e.id;
+        EXPECT_EQ(icon->resourceId, e.resource);
+        EXPECT_NE(icon->icon, nullptr) << e.resource;
+        EXPECT_NE(icon->tinted, nullptr) << e.resource;
+        EXPECT_TRUE(gApp.CommandFlags(e.id) & kCmdIcon || e.id >= 0xF16C) << std::hex << e.id;
+    }
+    for (WORD id = 0xF134; id <= 0xF137; id++) {
+        const VisualsIcon* swatch = find(id);
+        ASSERT_NE(swatch, nullptr) << std::hex << id;
+        EXPECT_EQ(swatch->flags & kIconAppDrawn, kIconAppDrawn);
+    }
+    CApp other;
+    other.visuals.Init(GetModuleHandleA("kernel32.dll"));
+    EXPECT_EQ(other.AddFrameworkCommands(), 0xF00A) << "a missing icon ends the start-up";
+}
+
+// The window menu's entries show their icons, and the Custom entry's
+// submenu shows a swatch of each custom colour, painted by the frame.
+TEST_F(MenuTest, WindowMenuShowsIconsAndColourSwatches) {
+    const COLORREF custom[5] = {RGB(200, 30, 40), RGB(1, 2, 3), RGB(20, 180, 60), RGB(30, 40, 200), RGB(220, 200, 10)};
+    memcpy(gApp.record.colors, custom, sizeof custom);
+    gApp.visuals.SetIconPainter(frame_->window);
+    ShowWindow(frame_->window, SW_SHOWNORMAL);
+    CMenu* swatches = Open();
+    gApp.CloseMenus(nullptr);
+    swatches = gApp.ShowPopupMenu(0xF133, {150, 150}, frame_);
+    ASSERT_NE(swatches, nullptr);
+    ASSERT_EQ(swatches->popupItems.count, 4);
+    Pump(200);
+    HDC screen = GetDC(nullptr);
+    const int slots[4] = {0, 2, 3, 4};
+    for (int i = 0; i < 4; i++) {
+        CUIItem* item = *swatches->popupItems.At(i);
+        POINT c = {(item->iconRect.left + item->iconRect.right) / 2, (item->iconRect.top + item->iconRect.bottom) / 2};
+        ClientToScreen(item->window, &c);
+        EXPECT_EQ(GetPixel(screen, c.x, c.y), custom[slots[i]]) << "swatch of " << std::hex << item->commandId;
+    }
+    gApp.CloseMenus(nullptr);
+    // The window menu: every entry has an icon, drawn in more than one colour.
+    SendMessageA(frame_->window, MoxMSG_CONTEXTMENU, 0, 0);
+    CMenu* menu = gApp.rootMenu;
+    ASSERT_NE(menu, nullptr);
+    Pump(200);
+    for (int i = 0; i < menu->popupItems.count; i++) {
+        CUIItem* item = *menu->popupItems.At(i);
+        ASSERT_GT(item->iconWidth, 0) << std::hex << item->commandId;
+        POINT o = {item->iconRect.left, item->iconRect.top};
+        ClientToScreen(item->window, &o);
+        std::set<COLORREF> colours;
+        for (int y = 0; y < item->iconHeight; y++)
+            for (int x = 0; x < item->iconWidth; x++)
+                colours.insert(GetPixel(screen, o.x + x, o.y + y));
+        EXPECT_GT(colours.size(), 3u) << "no icon on " << std::hex << item->commandId;
+    }
+    ReleaseDC(nullptr, screen);
 }
