@@ -371,7 +371,7 @@ void CBrushSize::Paint(HDC dc, const RECT& rc) {
     FitFont(dc, gApp.GetWindowDpi(window), rc.right - rc.left, rc.bottom - rc.top);
     HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, gApp.visuals.SelectorColor((DWORD)textStyle));
+    SetTextColor(dc, gApp.visuals.SelectorColor(ItemTextSelector(textStyle)));
     RECT r = iconRect;
     DrawTextA(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     if (old)

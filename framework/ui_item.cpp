@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <initializer_list>
@@ -277,12 +278,27 @@ void PaintContainerBackground(HWND item, HDC dc, const RECT& rc) {
     gApp.visuals.DrawItemBackground(dc, &rc, 0);
 }
 
+static int Luma(COLORREF c) {
+    return (GetRValue(c) * 299 + GetGValue(c) * 587 + GetBValue(c) * 114) / 1000;
+}
+
+DWORD ItemTextSelector(int textStyle) {
+    if (textStyle != 2)
+        return (DWORD)textStyle;
+    // Highlighted text lies on the hot shade: in the scheme's highlight text
+    // colour, unless that hardly differs from the shade (the pale hot shade
+    // of the scheme "none" under white highlight text); then in its text colour.
+    const CVisuals& v = gApp.visuals;
+    int shade = (Luma(v.Color(41)) + Luma(v.Color(42))) / 2;
+    return abs(Luma(v.Color(5)) - shade) < 96 && abs(Luma(v.Color(4)) - shade) > abs(Luma(v.Color(5)) - shade) ? 1 : 2;
+}
+
 void DrawItemText(HDC dc, const char* text, const RECT& r, int textStyle, bool centre, bool bold, UINT dpi,
                   UINT format) {
     if (!text || !*text)
         return;
     UINT flags = (centre ? kTextCentre : (format & DT_RIGHT) ? kTextRight : 0) | (bold ? kTextBold : 0);
-    gApp.visuals.PaintText(dc, &r, (DWORD)textStyle, flags, dpi, "%s", text);
+    gApp.visuals.PaintText(dc, &r, ItemTextSelector(textStyle), flags, dpi, "%s", text);
 }
 
 void DrawCommandIcon(HDC dc, WORD iconId, bool enabled, const RECT& rc) {
@@ -301,7 +317,7 @@ void DrawCheckGlyph(HDC dc, const RECT& square, int textStyle) {
     // square gives a mark that fills about half of it.
     int w = square.right - square.left;
     RECT g = {square.left - w / 2, square.top, square.right + w / 2, square.bottom};
-    gApp.visuals.DrawCheck(dc, &g, (DWORD)textStyle);
+    gApp.visuals.DrawCheck(dc, &g, ItemTextSelector(textStyle));
 }
 
 void DrawArrowGlyph(HDC dc, const RECT& column, bool down, int textStyle, UINT dpi) {
@@ -309,7 +325,7 @@ void DrawArrowGlyph(HDC dc, const RECT& column, bool down, int textStyle, UINT d
     // 15 margins gives about 4 pixels at 96 DPI, centred on the column.
     int w = 15 * CUIItem::Margin(dpi), cx = (column.left + column.right) / 2;
     RECT g = {cx - w / 2, column.top, cx - w / 2 + w, column.bottom};
-    gApp.visuals.DrawArrow(dc, &g, down ? 2 : 0, (DWORD)textStyle);
+    gApp.visuals.DrawArrow(dc, &g, down ? 2 : 0, ItemTextSelector(textStyle));
 }
 
 void CUIItem::PaintCommon(HDC dc, const RECT& rc, bool withCheckGlyph) {

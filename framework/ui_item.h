@@ -100,6 +100,8 @@ extern ItemInteraction gItemState;
 void DrawItemFrame(HDC dc, const RECT& r, int style);
 // The item's container paints its background under rc (item coordinates).
 void PaintContainerBackground(HWND item, HDC dc, const RECT& rc);
+// The visuals' text colour selector of a text style.
+DWORD ItemTextSelector(int textStyle);
 // format: DT_LEFT or DT_RIGHT.
 void DrawItemText(HDC dc, const char* text, const RECT& r, int textStyle, bool centre, bool bold, UINT dpi,
                   UINT format);

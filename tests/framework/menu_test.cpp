@@ -482,3 +482,71 @@ TEST_F(MenuTest, WindowMenuShowsIconsAndColourSwatches) {
     }
     ReleaseDC(nullptr, screen);
 }
+
+namespace {
+
+// Rows (or columns) of a rectangle of a painted item holding the colour:
+// for each, the number of such pixels.
+std::vector<int> InkProfile(const Painted& p, const RECT& r, COLORREF ink, bool byRow) {
+    std::vector<int> profile;
+    int outer = byRow ? r.bottom - r.top : r.right - r.left, inner = byRow ? r.right - r.left : r.bottom - r.top;
+    for (int a = 0; a < outer; a++) {
+        int n = 0;
+        for (int b = 0; b < inner; b++)
+            n += Pixel(p, byRow ? r.left + b : r.left + a, byRow ? r.top + a : r.top + b) == ink;
+        if (n > 0)
+            profile.push_back(n);
+    }
+    return profile;
+}
+
+}  // namespace
+
+// A checked entry without an icon shows a check mark in its left square; a
+// menu entry inside a popup shows an arrow to the right, a top-level split
+// item one pointing down; all in the text colour.
+TEST_F(MenuTest, CheckMarksAndArrowsInTheTextColour) {
+    gApp.SetCommandChecked(101, true);
+    CMenu* menu = Open();
+    ASSERT_NE(menu, nullptr);
+    Pump(100);
+    COLORREF ink = gApp.visuals.Color(4);
+    CUIItem* checked = *menu->popupItems.At(0);
+    Painted p = PaintItem(checked);
+    RECT square = {0, 0, checked->captionHeight + 2 * CUIItem::Margin(96), p.rc.bottom};
+    std::vector<int> mark = InkProfile(p, square, ink, true);
+    EXPECT_GE(mark.size(), 4u) << "no check mark";
+    FreePainted(&p);
+    gApp.SetCommandChecked(101, false);
+    p = PaintItem(checked);
+    EXPECT_TRUE(InkProfile(p, square, ink, true).empty()) << "a mark on an entry that is not checked";
+    FreePainted(&p);
+
+    // A checked menu entry (Custom in the colour menu is one) shows it too.
+    CUIItem* sub = *menu->popupItems.At(4);
+    gApp.SetCommandChecked(104, true);
+    p = PaintItem(sub);
+    EXPECT_GE(InkProfile(p, square, ink, true).size(), 4u) << "no check mark on a checked menu entry";
+    FreePainted(&p);
+    gApp.SetCommandChecked(104, false);
+    p = PaintItem(sub);
+    RECT column = {p.rc.right - sub->rightMargin, 0, p.rc.right, p.rc.bottom};
+    std::vector<int> right = InkProfile(p, column, ink, false);
+    ASSERT_GE(right.size(), 2u) << "no arrow";
+    EXPECT_GT(right.front(), right.back()) << "the arrow does not point right";
+    FreePainted(&p);
+    gApp.CloseMenus(nullptr);
+
+    if (gApp.FindCommandIndex(106) < 0)
+        gApp.AddCommand(106, kKindMenu, kCmdSplit | 0x80, 0, 104, (void*)kSubList);
+    CUIItem* top = gApp.CreateUIItem(kKindMenu, nullptr);
+    ASSERT_EQ(top->Create(106, frame_->window, frame_->window, nullptr), 0);
+    SetWindowPos(top->window, nullptr, 10, 10, top->totalWidth, top->totalHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
+    p = PaintItem(top);
+    column = {p.rc.right - top->rightMargin, 0, p.rc.right, p.rc.bottom};
+    std::vector<int> down = InkProfile(p, column, ink, true);
+    ASSERT_GE(down.size(), 2u) << "no arrow";
+    EXPECT_GT(down.front(), down.back()) << "the top-level split item's arrow does not point down";
+    FreePainted(&p);
+    delete top;
+}
