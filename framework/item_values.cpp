@@ -523,7 +523,7 @@ void CPalette::Paint(HDC dc, const RECT& rc) {
         RECT cell = {grid.left + (int)(c * cw), grid.top + (int)(r * ch), grid.left + (int)((c + 1) * cw) + 1,
                      grid.top + (int)((r + 1) * ch) + 1};
         cells[k] = cell;
-        COLORREF color = enabled               ? ArgbToColorref(palette->colors[k])
+        COLORREF color = enabled              ? ArgbToColorref(palette->colors[k])
                          : ((r + c) & 1) == 0 ? SchemeColor(0)
                                               : SchemeColor(3);
         FillColor(dc, cell, color);

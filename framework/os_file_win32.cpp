@@ -1,6 +1,5 @@
 // Win32 implementation of the thin file layer.
 #include "os_file.h"
-
 #include "str_util.h"
 
 struct OsFile {

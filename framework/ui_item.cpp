@@ -308,7 +308,8 @@ void DrawCommandIcon(HDC dc, WORD iconId, bool enabled, const RECT& rc) {
     UINT state = enabled ? 1 : 0;
     // An application icon that was never registered is the icon resource of
     // the same id: registered on first use, so that it is tinted too.
-    if (v.DrawIcon(dc, iconId, state, &rc) == kVisualsErrIconMissing && v.AddIcon(iconId, iconId, 0, rc.right - rc.left) == 0)
+    if (v.DrawIcon(dc, iconId, state, &rc) == kVisualsErrIconMissing &&
+        v.AddIcon(iconId, iconId, 0, rc.right - rc.left) == 0)
         v.DrawIcon(dc, iconId, state, &rc);
 }
 

@@ -311,10 +311,10 @@ TEST_F(FrameTest, BorderlessEdgesShowTheirSizingCursors) {
         const char* cursor;
         const char* where;
     } edges[] = {
-        {{201, 300}, IDC_SIZEWE, "left"},          {{498, 300}, IDC_SIZEWE, "right"},
-        {{350, 201}, IDC_SIZENS, "top"},           {{350, 398}, IDC_SIZENS, "bottom"},
-        {{201, 201}, IDC_SIZENWSE, "top-left"},    {{498, 398}, IDC_SIZENWSE, "bottom-right"},
-        {{498, 201}, IDC_SIZENESW, "top-right"},   {{201, 398}, IDC_SIZENESW, "bottom-left"},
+        {{201, 300}, IDC_SIZEWE, "left"},        {{498, 300}, IDC_SIZEWE, "right"},
+        {{350, 201}, IDC_SIZENS, "top"},         {{350, 398}, IDC_SIZENS, "bottom"},
+        {{201, 201}, IDC_SIZENWSE, "top-left"},  {{498, 398}, IDC_SIZENWSE, "bottom-right"},
+        {{498, 201}, IDC_SIZENESW, "top-right"}, {{201, 398}, IDC_SIZENESW, "bottom-left"},
     };
     for (const auto& e : edges) {
         ItemMouse({350, 300});
@@ -322,6 +322,22 @@ TEST_F(FrameTest, BorderlessEdgesShowTheirSizingCursors) {
         EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, e.cursor)) << e.where;
     }
     Drop(f);
+}
+
+// A bar in the frame's top bay holding one button of the command, in the
+// application's list of bars; null when it could not be made.
+static CBar* AddBarWithButton(CAppWindow* frame, WORD barCommand, WORD buttonCommand) {
+    CBar* bar = new CBar;
+    CButton* item = new CButton;
+    CBarItem* asBarItem = item;
+    if (bar->Create(frame, barCommand, 0, 0, 0, kBarOn) != 0 ||
+        item->Create(buttonCommand, bar->window, frame->window, nullptr) != 0 || bar->items.Add(&asBarItem) < 0) {
+        delete item;
+        delete bar;
+        return nullptr;
+    }
+    gApp.bars.Add(&bar);
+    return bar;
 }
 
 static UINT WINAPI Dpi96(HWND) {
@@ -338,13 +354,8 @@ TEST_F(FrameTest, DpiChangeLaysTheBarsOutAgain) {
     RECT rect = {100, 100, 600, 500};
     CAppWindow* f = Make(43, 0, &rect);
     ASSERT_NE(f, nullptr);
-    CBar* bar = new CBar;
-    ASSERT_EQ(bar->Create(f, 0x7B00, 0, 0, 0, kBarOn), 0);
-    CButton* item = new CButton;
-    ASSERT_EQ(item->Create(0x7B10, bar->window, f->window, nullptr), 0);
-    CBarItem* asBarItem = item;
-    bar->items.Add(&asBarItem);
-    gApp.bars.Add(&bar);
+    CBar* bar = AddBarWithButton(f, 0x7B00, 0x7B10);
+    ASSERT_NE(bar, nullptr);
     f->Relayout(nullptr);
     CDockBay* top = *f->bays.At(0);
     int before = bar->thickness;
@@ -376,13 +387,9 @@ TEST_F(FrameTest, LookupsAndRemoval) {
 
     gApp.AddCommand(0x7B20, kKindButton, 0, 0, -1, nullptr);  // the bar's show and hide command
     gApp.AddCommand(0x7B21, kKindButton, 0x80, 0, 0xF111, nullptr);
-    CBar* bar = new CBar;
-    ASSERT_EQ(bar->Create(b, 0x7B20, 0, 0, 0, kBarOn), 0);
-    CButton* item = new CButton;
-    ASSERT_EQ(item->Create(0x7B21, bar->window, b->window, nullptr), 0);
-    CBarItem* asBarItem = item;
-    bar->items.Add(&asBarItem);
-    gApp.bars.Add(&bar);
+    CBar* bar = AddBarWithButton(b, 0x7B20, 0x7B21);
+    ASSERT_NE(bar, nullptr);
+    CUIItem* item = (CUIItem*)*bar->items.At(0);
     b->Relayout(nullptr);
     Pump();
     EXPECT_EQ(gApp.FrameAtPoint(WindowCentre(item->window)), b) << "an item's window belongs to its frame";

@@ -12,7 +12,6 @@ namespace {
 
 const WORD kDragId = 0x7C01, kLeftId = 0x7C02, kRightId = 0x7C03, kOffId = 0x7C04, kTwinId = 0x7C05;
 
-
 class ItemInput : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {

@@ -12,8 +12,8 @@
 
 namespace {
 
-const WORD kTreeId = 0x7A80, kPlainTreeId = 0x7A81, kOwnedListId = 0x7A82, kNoIconId = 0x7A10, kFullId = 0x7A11, kHalfId = 0x7A12,
-           kAbcId = 0x7A13, kSepId = 0x7A70, kThinSepId = 0x7A71, kOrId = 0x7A72;
+const WORD kTreeId = 0x7A80, kPlainTreeId = 0x7A81, kOwnedListId = 0x7A82, kNoIconId = 0x7A10, kFullId = 0x7A11,
+           kHalfId = 0x7A12, kAbcId = 0x7A13, kSepId = 0x7A70, kThinSepId = 0x7A71, kOrId = 0x7A72;
 
 int gTreeCreates = 0;
 HWND gTreeCreateParent = nullptr;

@@ -169,56 +169,6 @@ std::string Win(std::string p) {
     return p;
 }
 
-struct FindWindowOf {
-    DWORD pid;
-    const char* cls;
-    bool visible;
-    HWND found;
-};
-
-BOOL CALLBACK FindWindowOfProc(HWND hwnd, LPARAM lp) {
-    FindWindowOf* f = (FindWindowOf*)lp;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[64] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == f->pid && strcmp(cls, f->cls) == 0 && (!f->visible || IsWindowVisible(hwnd))) {
-        f->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND WaitForWindow(DWORD pid, const char* cls, bool visible, DWORD ms) {
-    DWORD start = GetTickCount();
-    do {
-        FindWindowOf f = {pid, cls, visible, nullptr};
-        EnumWindows(FindWindowOfProc, (LPARAM)&f);
-        if (f.found)
-            return f.found;
-        Sleep(50);
-    } while (GetTickCount() - start < ms);
-    return nullptr;
-}
-
-// Moves the pointer with real input and waits until it is there.
-void MovePointer(POINT pt) {
-    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in.mi.dx = (LONG)((pt.x * 65535LL + (w - 1) / 2) / (w - 1));
-    in.mi.dy = (LONG)((pt.y * 65535LL + (h - 1) / 2) / (h - 1));
-    SendInput(1, &in, sizeof in);
-    DWORD start = GetTickCount();
-    POINT now;
-    do {
-        Sleep(30);
-        GetCursorPos(&now);
-    } while ((now.x != pt.x || now.y != pt.y) && GetTickCount() - start < 2000);
-    Sleep(150);
-}
-
 // The screen's pixels of a rectangle, top-down rows of COLORREFs.
 struct Shot {
     int w = 0, h = 0;
@@ -328,16 +278,16 @@ TrayShot ShootTrayMenu(int mode, DWORD dpi, const COLORREF* custom) {
         return t;
     }
     DWORD pid = program.pi.dwProcessId;
-    HWND frame = WaitForWindow(pid, "MoxWindow", false, 20000);
-    bool shown = WaitForWindow(pid, "#32770", true, 20000) != nullptr;
+    HWND frame = WaitForWindowOf(pid, "MoxWindow", false, 20000);
+    bool shown = WaitForWindowOf(pid, "#32770", true, 20000) != nullptr;
     SetLogPixels(oldDpi);
     EXPECT_TRUE(frame && shown);
     if (frame && shown) {
-        MovePointer({5, 5});
+        MovePointerTo({5, 5});
         Sleep(300);
-        MovePointer({300, 200});
+        MovePointerTo({300, 200});
         PostMessageA(frame, MoxMSG_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
-        HWND popup = WaitForWindow(pid, "MoxAppMenuPopup", true, 5000);
+        HWND popup = WaitForWindowOf(pid, "MoxAppMenuPopup", true, 5000);
         EXPECT_NE(popup, nullptr);
         HWND first = popup ? GetWindow(popup, GW_CHILD) : nullptr;
         for (HWND w = first; w; w = GetWindow(w, GW_HWNDNEXT)) {
@@ -351,13 +301,16 @@ TrayShot ShootTrayMenu(int mode, DWORD dpi, const COLORREF* custom) {
             RECT pr, er;
             GetWindowRect(popup, &pr);
             GetWindowRect(first, &er);
-            MovePointer({(er.left + er.right) / 2, (er.top + er.bottom) / 2});
+            MovePointerTo({(er.left + er.right) / 2, (er.top + er.bottom) / 2});
             Sleep(400);
             t.shot = Grab(pr);
             t.entry = {er.left - pr.left, er.top - pr.top, er.right - pr.left, er.bottom - pr.top};
             t.ok = true;
-            std::string name = "tray-" + std::string(mode == 0 ? "none" : mode == 1 ? "default" : "custom") + "-" +
-                               std::to_string(dpi) + ".bmp";
+            std::string name = "tray-" +
+                               std::string(mode == 0   ? "none"
+                                           : mode == 1 ? "default"
+                                                       : "custom") +
+                               "-" + std::to_string(dpi) + ".bmp";
             EXPECT_TRUE(SaveBmp(t.shot, dir + "\\" + name));
             char keep[MAX_PATH];
             if (GetEnvironmentVariableA("VP_SHOT_DIR", keep, sizeof keep) && keep[0])

@@ -119,8 +119,9 @@ TEST(ZipExtract, CompleteEntryReplacesTheExistingFile) {
     std::string target = PathJoin(dir, "target");
     fs::create_directories(target);
     std::string out;
-    ASSERT_EQ(RunPeer(dir, "printf 'read only now\\n' > ro.txt && chmod 444 ro.txt && zip -q peer.zip ro.txt && "
-                           "rm -f ro.txt",
+    ASSERT_EQ(RunPeer(dir,
+                      "printf 'read only now\\n' > ro.txt && chmod 444 ro.txt && zip -q peer.zip ro.txt && "
+                      "rm -f ro.txt",
                       &out),
               0)
         << out;
@@ -165,8 +166,8 @@ TEST(ZipExtract, DeviceNamesAreRefused) {
     for (const char* bad : {"CON", "con.txt", "Prn", "aux.tar.gz", "NUL", "sub/nul.txt", "COM1", "com9.log", "LPT1",
                             "lpt9", "Lpt5.x", "AUX ", "nul .txt", "NUL.", "com3\\x.txt", "a/CON/b.txt"})
         EXPECT_EQ(UnzipItemToFile(zip, 0, bad), kZipErrArgument) << bad;
-    for (const char* fine : {"console.txt", "COM0", "com10", "LPT", "nul_file", "xcon.txt", "auxiliary/n.txt",
-                             "prn1.txt", "COMA.txt"})
+    for (const char* fine :
+         {"console.txt", "COM0", "com10", "LPT", "nul_file", "xcon.txt", "auxiliary/n.txt", "prn1.txt", "COMA.txt"})
         EXPECT_EQ(UnzipItemToFile(zip, 0, fine), kZipOk) << fine;
     UnzipClose(zip);
     std::string got;

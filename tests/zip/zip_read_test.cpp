@@ -351,9 +351,10 @@ TEST(ZipRead, EndRecordInsideTheCommentIsCommentText) {
 TEST(ZipRead, InfoZipArchiveCommentsOpen) {
     std::string dir = MakeTestDir("read-zip-comment");
     std::string out;
-    ASSERT_EQ(RunPeer(dir, "printf 'first file\\n' > a.txt && printf 'second\\n' > b.txt && zip -q c.zip a.txt b.txt && "
-                           "printf 'A comment\\nover two lines, PK and all\\n' | zip -q -z c.zip && "
-                           "head -c 3000 /dev/zero | tr '\\0' 'k' | zip -q -z long.zip a.txt && unzip -z c.zip",
+    ASSERT_EQ(RunPeer(dir,
+                      "printf 'first file\\n' > a.txt && printf 'second\\n' > b.txt && zip -q c.zip a.txt b.txt && "
+                      "printf 'A comment\\nover two lines, PK and all\\n' | zip -q -z c.zip && "
+                      "head -c 3000 /dev/zero | tr '\\0' 'k' | zip -q -z long.zip a.txt && unzip -z c.zip",
                       &out),
               0)
         << out;

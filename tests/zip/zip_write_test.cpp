@@ -210,8 +210,8 @@ TEST(ZipWrite, EmptyEntriesAreStored) {
         EXPECT_EQ(ZipClose(zip), kZipOk);
         std::string pw = password ? std::string(" -P ") + password : "";
         std::string out;
-        ASSERT_EQ(RunPeer(dir, "unzip -tq" + pw + " out.zip && 7z t -p" + (password ? password : "") + " out.zip", &out),
-                  0)
+        ASSERT_EQ(
+            RunPeer(dir, "unzip -tq" + pw + " out.zip && 7z t -p" + (password ? password : "") + " out.zip", &out), 0)
             << out;
         std::vector<PeerFields> entries;
         ASSERT_TRUE(PeerInspect(dir, archive, password, &entries, &out)) << out;
