@@ -20,12 +20,14 @@
 #include "file_finder.h"
 #include "framework_messages.h"
 #include "instance_window.h"
+#include "item_resources.h"
 #include "menu.h"
 #include "message_box.h"
 #include "monitors.h"
 #include "record_file.h"
 #include "shell_util.h"
 #include "str_util.h"
+#include "ui_item.h"
 
 CApp gApp;
 
@@ -214,12 +216,14 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     if (toolTip)
         SetWindowPos(toolTip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     icon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(kIdiProgram), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
-    return AddFrameworkCommands() ? 0 : kMoxErrCommandAdd;
+    return AddFrameworkCommands();
 }
 
-// The framework's own commands: separators, the bars' overflow menu, the
-// window menu and its submenus.
-bool CApp::AddFrameworkCommands() {
+// The framework's own commands and the icons of the window menu, in their
+// order: separators, the bars' overflow menu, the window menu and its
+// submenus, each icon before its command. The icons are drawn for the
+// screen's DPI; the colour swatches are painted by the first frame.
+int CApp::AddFrameworkCommands() {
     static const WORD kCaption[] = {0xF121, 0xF122, 0xF123, 0xF124, 0xFFFF};
     static const WORD kColor[] = {0xF131, 0xF132, 0xF133, 0xFFFF};
     static const WORD kSwatches[] = {0xF134, 0xF135, 0xF136, 0xF137, 0xFFFF};
@@ -227,29 +231,67 @@ bool CApp::AddFrameworkCommands() {
     static const WORD kLock[] = {0xF151, 0xF152, 0xF153, 0xF154, 0xF155, 0xF000, 0xF156, 0xFFFF};
     static const WORD kTransparency[] = {0xF161, 0xF000, 0xF162, 0xF163, 0xF164, 0xF165, 0xF166,
                                          0xF167, 0xF168, 0xF169, 0xF16A, 0xF000, 0xF16B, 0xFFFF};
-    bool ok = AddCommand(0xF000, kKindSeparator, 0x4, 0, 0, nullptr) >= 0 &&
-              AddCommand(0xF001, kKindSeparator, kCmdSplit, 0, 0, nullptr) >= 0 &&
-              AddCommand(0xF100, kKindMenu, 0x80, 0, 0xF002, nullptr) >= 0 &&
-              AddCommand(0xF105, kKindMenu, 0x80, 0, 0xF105, nullptr) >= 0;
-    ok = ok && AddCommand(0xF110, kKindButton, 0x180, -1, -1, nullptr) >= 0 &&
-         AddCommand(0xF111, kKindButton, 0x180, -1, -1, nullptr) >= 0;
-    ok = ok && AddCommand(0xF120, kKindMenu, 0x180, -1, -1, (void*)kCaption) >= 0;
-    ok = ok && AddCommand(0xF130, kKindMenu, 0x180, -1, -1, (void*)kColor) >= 0 &&
-         AddCommand(0xF133, kKindMenu, kCmdSplit | 0x80, -1, -1, (void*)kSwatches) >= 0;
-    ok = ok && AddCommand(0xF140, kKindMenu, 0x180, -1, -1, (void*)kFont) >= 0;
-    ok = ok && AddCommand(0xF150, kKindMenu, 0x180, -1, -1, (void*)kLock) >= 0;
-    ok = ok && AddCommand(0xF160, kKindMenu, 0x180, -1, -1, (void*)kTransparency) >= 0;
+    int size = MulDiv(16, (int)GetWindowDpi(nullptr), 96);
+    auto icon = [&](WORD id, int resourceId, DWORD iconFlags = 0) {
+        return visuals.AddIcon(id, resourceId, iconFlags, iconFlags & kIconAppDrawn ? 16 : size) == 0;
+    };
+    auto command = [&](WORD id, WORD kind, DWORD cmdFlags, const WORD* list = nullptr) {
+        int textId = kind == kKindSeparator ? 0 : id == 0xF100 ? 0xF002 : -1;
+        return AddCommand(id, kind, cmdFlags, (cmdFlags & kCmdIcon) ? -1 : 0, textId, (void*)list) >= 0;
+    };
+    if (!command(0xF000, kKindSeparator, 0x4) || !command(0xF001, kKindSeparator, kCmdSplit) ||
+        !command(0xF100, kKindMenu, 0x80) || !command(0xF105, kKindMenu, 0x80))
+        return kMoxErrCommandAdd;
+    if (!icon(0xF110, IDI_MOX_FRAME_ON_TOP))
+        return kMoxErrMenuIcon;
+    if (!command(0xF110, kKindButton, 0x180))
+        return kMoxErrCommandAdd;
+    if (!icon(0xF111, IDI_MOX_FRAME_TASKBAR))
+        return kMoxErrMenuIcon;
+    if (!command(0xF111, kKindButton, 0x180))
+        return kMoxErrCommandAdd;
+    if (!icon(0xF120, IDI_MOX_FRAME_CAPTION))
+        return kMoxErrMenuIcon;
+    bool ok = command(0xF120, kKindMenu, 0x180, kCaption);
     for (WORD id = 0xF121; ok && id <= 0xF124; id++)
-        ok = AddCommand(id, kKindButton, 0x80, -1, -1, nullptr) >= 0;
-    for (WORD id : {0xF131, 0xF132, 0xF141, 0xF142})
-        ok = ok && AddCommand(id, kKindButton, 0x80, -1, -1, nullptr) >= 0;
+        ok = command(id, kKindButton, 0x80);
+    if (!ok)
+        return kMoxErrCommandAdd;
+    if (!icon(0xF130, IDI_MOX_FRAME_COLOR))
+        return kMoxErrMenuIcon;
+    for (WORD id = 0xF134; id <= 0xF137; id++)
+        if (!icon(id, 0, kIconAppDrawn))
+            return kMoxErrMenuIcon;
+    ok = command(0xF130, kKindMenu, 0x180, kColor) && command(0xF131, kKindButton, 0x80) &&
+         command(0xF132, kKindButton, 0x80) && command(0xF133, kKindMenu, kCmdSplit | 0x80, kSwatches);
     for (WORD id = 0xF134; ok && id <= 0xF137; id++)
-        ok = AddCommand(id, kKindButton, 0x180, -1, -1, nullptr) >= 0;
+        ok = command(id, kKindButton, 0x180);
+    if (!ok)
+        return kMoxErrCommandAdd;
+    if (!icon(0xF140, IDI_MOX_FRAME_FONT))
+        return kMoxErrMenuIcon;
+    if (!command(0xF140, kKindMenu, 0x180, kFont) || !command(0xF141, kKindButton, 0x80) ||
+        !command(0xF142, kKindButton, 0x80))
+        return kMoxErrCommandAdd;
+    if (!icon(0xF150, IDI_MOX_FRAME_LOCK))
+        return kMoxErrMenuIcon;
+    ok = command(0xF150, kKindMenu, 0x180, kLock);
     for (WORD id = 0xF151; ok && id <= 0xF156; id++)
-        ok = AddCommand(id, kKindButton, 0x80, -1, -1, nullptr) >= 0;
+        ok = command(id, kKindButton, 0x80);
+    if (!ok)
+        return kMoxErrCommandAdd;
+    if (!icon(0xF160, IDI_MOX_FRAME_TRANSPARENCY))
+        return kMoxErrMenuIcon;
+    ok = command(0xF160, kKindMenu, 0x180, kTransparency);
     for (WORD id = 0xF161; ok && id <= 0xF16B; id++)
-        ok = AddCommand(id, kKindButton, 0x80, -1, -1, nullptr) >= 0;
-    return ok;
+        ok = command(id, kKindButton, 0x80);
+    if (!ok)
+        return kMoxErrCommandAdd;
+    // The value items draw these two at several sizes: one large image.
+    if (visuals.AddIcon(MOX_ICON_VALUE_RING, IDI_MOX_VALUE_RING, 0, 32) != 0 ||
+        visuals.AddIcon(MOX_ICON_VALUE_PICK, IDI_MOX_VALUE_PICK, 0, 32) != 0)
+        return kMoxErrMenuIcon;
+    return 0;
 }
 
 int CApp::HandOver(int waitMode, bool allowSeveral) {
@@ -429,6 +471,58 @@ CAppWindow* CApp::FrameOfWindow(HWND hwnd) const {
     return nullptr;
 }
 
+CAppWindow* CApp::FrameAtPoint(POINT pt) const {
+    return FrameOfWindow(WindowFromPoint(pt));
+}
+
+CBar* CApp::BarById(WORD id) const {
+    for (int i = 0; i < bars.count; i++)
+        if ((*bars.At(i))->command == id)
+            return *bars.At(i);
+    return nullptr;
+}
+
+CUIItem* CApp::ItemByCommand(WORD id) const {
+    for (int i = 0; i < bars.count; i++) {
+        const CBar* bar = *bars.At(i);
+        for (int k = 0; k < bar->items.count; k++) {
+            CUIItem* item = dynamic_cast<CUIItem*>(*bar->items.At(k));
+            if (item && item->commandId == id)
+                return item;
+        }
+    }
+    return nullptr;
+}
+
+bool CApp::DeleteBar(int pos) {
+    if (pos < 0 || pos >= bars.count)
+        return false;
+    CBar* bar = *bars.At(pos);
+    DeleteCommand(bar->command);
+    bars.RemoveAt(pos);
+    delete bar;
+    return true;
+}
+
+bool CApp::DeleteFrame(WORD index) {
+    for (int i = 0; i < frames.count; i++) {
+        CAppWindow* frame = *frames.At(i);
+        if (frame->index != index)
+            continue;
+        // Its bars go first: they point at the frame and live in its bays.
+        for (int b = bars.count - 1; b >= 0; b--)
+            if ((*bars.At(b))->frameIndex == index)
+                DeleteBar(b);
+        if (frame == FrameByIndex(activeFrame))
+            activeFrame = kNoActiveFrame;
+        frames.RemoveAt(i);
+        delete frame;
+        visuals.SetIconPainter(frames.count ? (*frames.At(0))->window : nullptr);
+        return true;
+    }
+    return false;
+}
+
 HWND CApp::ForegroundWindowOfProcess() const {
     HWND fg = GetForegroundWindow();
     DWORD pid = 0;
@@ -589,7 +683,10 @@ void CApp::RedrawFrameBorders() {
 }
 
 void CApp::SetDragCursor(int edge) {
-    static const int kCursors[9] = {32512, 32642, 32645, 32643, 32644, 32642, 32645, 32643, 32644};
+    // Edges clockwise from the top-left corner: 1 and 5 north-west/south-east,
+    // 3 and 7 north-east/south-west, 2 and 6 (left, right) west-east, 4 and
+    // 8 (bottom, top) north-south.
+    static const int kCursors[9] = {32512, 32642, 32644, 32643, 32645, 32642, 32644, 32643, 32645};
     SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(kCursors[edge >= 1 && edge <= 8 ? edge : 0])));
 }
 

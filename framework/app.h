@@ -55,6 +55,13 @@ struct CApp {
     CAppWindow* FrameByWindow(HWND hwnd) const;
     CAppWindow* FrameByIndex(WORD index) const;
     CAppWindow* FrameOfWindow(HWND hwnd) const;  // the frame among hwnd and its ancestors
+    CAppWindow* FrameAtPoint(POINT screen) const;  // the frame of the window at a screen point
+    CBar* BarById(WORD id) const;                  // by its show and hide command
+    CUIItem* ItemByCommand(WORD id) const;         // the first item of the command in any bar
+    // Removes bar `pos` of the list with its command record; false when there is none.
+    bool DeleteBar(int pos);
+    // Removes the frame with the window index, its bars first; false when there is none.
+    bool DeleteFrame(WORD index);
     HWND ForegroundWindowOfProcess() const;
     LRESULT SendToMainFrame(UINT msg, WPARAM wp, LPARAM lp);
 
@@ -104,8 +111,9 @@ struct CApp {
     // Keyboard movement between the active frame's top-level menus: 0 first,
     // 1 next, -1 previous, 2 close. 0, or 1 without an active frame.
     int MoveMenuSelection(int how);
-    // The framework's own commands (separators, window menu); false when one can't be added.
-    bool AddFrameworkCommands();
+    // The framework's own commands (separators, window menu) and the window
+    // menu's icons. 0, 0xF00A (an icon could not be added) or 0xF00B (a command).
+    int AddFrameworkCommands();
     // One message through the framework's pre-dispatch.
     void PreDispatch(MSG* msg);
     // The user-interface font (bold or normal) for a DPI; owned by the app.
@@ -155,7 +163,7 @@ struct CApp {
     bool recordRead = false;  // the (Mox)App record was read (or found missing): it may be saved
     AppRecord record;
     BYTE installSettings[kCbInstallSettings] = {};
-    WORD activeFrame = 0;
+    WORD activeFrame = 0;  // window index of the frame last activated; kNoActiveFrame when none
     HICON icon = nullptr;
     CStringTable strings;
     CVisuals visuals;
@@ -196,6 +204,9 @@ extern CApp gApp;
 // Registers a window class of this module once; true when it exists.
 // cursorId: a system cursor (IDC_ARROW's 32512 ...); background may be null.
 bool EnsureWindowClass(const char* name, WNDPROC proc, int cursorId, HBRUSH background, HICON icon, UINT style = 0);
+
+// activeFrame when no frame of the program is active.
+constexpr WORD kNoActiveFrame = 0xFFFF;
 
 // Icon resource of the program (class icons, tray, message box).
 constexpr int kIdiProgram = 1;

@@ -327,12 +327,45 @@ void CAppWindow::OnActivate(bool active) {
         gApp.activeFrame = index;
         SetFocus(savedFocus && IsWindow(savedFocus) ? savedFocus : window);
     } else {
+        if (!gApp.menuTracking && gApp.activeFrame == index)
+            gApp.activeFrame = kNoActiveFrame;
         HWND focus = GetFocus();
         if (focus && (focus == window || IsChild(window, focus)))
             savedFocus = focus;
     }
     for (int i = 0; i < gApp.frames.count; i++)
         SendMessageA((*gApp.frames.At(i))->window, WM_NCACTIVATE, (*gApp.frames.At(i))->index == gApp.activeFrame, 0);
+}
+
+// Another program became active: the framework's menus close (their popups
+// are topmost and would stay over it, and the keys go elsewhere now), and no
+// frame is the active one.
+static void OnDeactivateApp() {
+    if (gApp.menuTracking || gApp.menuKeyboard || gApp.rootMenu)
+        gApp.CloseMenus(nullptr);
+    gApp.activeFrame = kNoActiveFrame;
+    for (int i = 0; i < gApp.frames.count; i++)
+        SendMessageA((*gApp.frames.At(i))->window, WM_NCACTIVATE, FALSE, 0);
+}
+
+void CAppWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {
+    gApp.UiFont(dpi, false);
+    gApp.UiFont(dpi, true);
+    // The items measure themselves at the new DPI: every bar of the frame
+    // takes its new thickness and lays its items out again.
+    for (int i = 0; i < gApp.bars.count; i++) {
+        CBar* bar = *gApp.bars.At(i);
+        if (bar->frameIndex != index)
+            continue;
+        bar->Thickness();
+        bar->Layout(bar->length, bar->thickness, true);
+        if (bar->bayId == 0xFFFF)
+            bar->Dock(0xFFFF, bar->x, bar->y, bar->length, bar->thickness, false);
+    }
+    if (suggested)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Relayout(nullptr);
 }
 
 struct TabStops {
@@ -553,12 +586,7 @@ bool CAppWindow::OnFrameCommand(WORD id) {
     return false;
 }
 
-struct SwatchRequest {
-    WORD id;
-    RECT rect;
-};
-
-static void PaintSwatch(HDC dc, SwatchRequest* req) {
+static void PaintSwatch(HDC dc, IconPaintRequest* req) {
     if (IsRectEmpty(&req->rect)) {
         req->rect = {0, 0, 16, 16};  // a size request
         return;
@@ -620,6 +648,10 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (frame)
                 frame->OnActivate(LOWORD(wp) != WA_INACTIVE);
             break;
+        case WM_ACTIVATEAPP:
+            if (!wp)
+                OnDeactivateApp();
+            break;
         case WM_NCACTIVATE:
             if (frame)
                 return DefWindowProcA(hwnd, msg, frame->index == gApp.activeFrame, lp);
@@ -666,12 +698,8 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             SendMessageA(hwnd, MoxMSG_CONTEXTMENU, 0, 0);
             return 0;
         case 0x02E0:  // WM_DPICHANGED
-            if (frame) {
-                gApp.UiFont(HIWORD(wp), false);
-                const RECT* r = (const RECT*)lp;
-                SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                             SWP_NOZORDER | SWP_NOACTIVATE);
-            }
+            if (frame)
+                frame->OnDpiChanged(HIWORD(wp), (const RECT*)lp);
             return 0;
         case MoxMSG_CONTEXTMENU:
             if (frame)
@@ -692,7 +720,7 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 frame->Show(SW_SHOWNORMAL, true);
             return 0;
         case MoxMSG_PAINTSWATCH:
-            PaintSwatch((HDC)wp, (SwatchRequest*)lp);
+            PaintSwatch((HDC)wp, (IconPaintRequest*)lp);
             return 0;
         case MoxMSG_BUSY:
             if (frame)

@@ -107,6 +107,9 @@ class CAppWindow {
     void Restyle(DWORD setBits, DWORD clearBits);
     void SetBusy(bool on);
     void OnActivate(bool active);
+    // Fonts for the new DPI, every bar of the frame laid out again, then the
+    // suggested rectangle (may be null).
+    void OnDpiChanged(UINT dpi, const RECT* suggested);
 
   private:
     void ComputeStyles(DWORD* style, DWORD* exStyle) const;

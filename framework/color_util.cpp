@@ -9,8 +9,11 @@ double Cut01(double v) {
     return v < 0 ? 0 : (v > 1 ? 1 : v);
 }
 
+// Truncated, but a value a rounding error below a whole byte is that byte:
+// otherwise (0.094 + 0.933) / 2 x 255, which is 131, could give 130 in one
+// build and 131 in another (the x87 keeps more bits than a double).
 BYTE ToByte(double v01) {
-    return (BYTE)(int)(Cut01(v01) * 255.0);
+    return (BYTE)(int)(Cut01(v01) * 255.0 + 1e-9);
 }
 
 // h in degrees, l and s in 0..1.
@@ -91,13 +94,14 @@ COLORREF HlsToColorRef(DWORD hls) {
     return HlsToRgb((hls & 0xFF) / 255.0 * 360.0, ((hls >> 8) & 0xFF) / 255.0, ((hls >> 16) & 0xFF) / 255.0);
 }
 
-COLORREF AdjustColorHls(COLORREF color, float hueShift, float lightnessFactor, float saturationFactor) {
+COLORREF AdjustColorHls(COLORREF color, double hueShift, double lightnessFactor, double saturationFactor) {
     DWORD hls = ColorRefToHls(color);
     int hue = ((int)(hls & 0xFF) + (int)(hueShift * 255)) % 256;
     if (hue < 0)
         hue += 256;
-    double l = ((hls >> 8) & 0xFF) * (1.0 + lightnessFactor);
-    double s = ((hls >> 16) & 0xFF) * (1.0 + saturationFactor);
+    // As in ToByte: 120 x 1.4 is 168, though 1.4 is a hair less as a double.
+    double l = ((hls >> 8) & 0xFF) * (1.0 + lightnessFactor) + 1e-6;
+    double s = ((hls >> 16) & 0xFF) * (1.0 + saturationFactor) + 1e-6;
     int li = l < 0 ? 0 : (l > 255 ? 255 : (int)l);
     int si = s < 0 ? 0 : (s > 255 ? 255 : (int)s);
     return HlsToColorRef((DWORD)hue | ((DWORD)li << 8) | ((DWORD)si << 16));

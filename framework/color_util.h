@@ -18,4 +18,4 @@ DWORD ColorRefToHls(COLORREF color);
 COLORREF HlsToColorRef(DWORD hls);
 // hue' = (hue + hueShift * 255) mod 256; lightness and saturation are
 // multiplied by (1 + factor) and cut to 0-255.
-COLORREF AdjustColorHls(COLORREF color, float hueShift, float lightnessFactor, float saturationFactor);
+COLORREF AdjustColorHls(COLORREF color, double hueShift, double lightnessFactor, double saturationFactor);

@@ -84,8 +84,8 @@ int CConfigFile::SaveArchive(const char* nameFormat, int index, int flag, ...) {
         return -1;
     char entry[16];
     StrFmt(entry, countof(entry), "%d", version_);
-    static const char empty = 0;
-    uint32_t added = ZipAddMemory(zip, entry, text_.count ? text_.Data() : &empty, (uint32_t)text_.count);
+    // An option set without entries is an empty entry.
+    uint32_t added = ZipAddMemory(zip, entry, text_.count ? text_.Data() : nullptr, (uint32_t)text_.count);
     uint32_t closed = ZipClose(zip);
     if (added != kZipOk || closed != kZipOk)
         return -2;

@@ -184,9 +184,10 @@ void CDockBay::OnMouseUp() {
 void CDockBay::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
+    CVisuals& v = gApp.visuals;
     RECT rc;
     GetClientRect(window, &rc);
-    FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    v.FillColor(dc, &rc, v.Color(kBayColor));
     int sum = 0;
     for (int r = 0; r < kBayRows && rows[r] != 0; r++) {
         int size = rows[r] < 0 ? -rows[r] : rows[r];
@@ -194,15 +195,23 @@ void CDockBay::OnPaint() {
             int start = (side == 1 || side == 3) ? sum : sum + size - kSplitter;
             RECT s =
                 vertical ? RECT{start, 0, start + kSplitter, rc.bottom} : RECT{0, start, rc.right, start + kSplitter};
-            DrawEdge(dc, &s, EDGE_RAISED, BF_RECT);
+            v.Draw3dFrame(dc, &s, v.Color(2), v.Color(3));  // raised
         }
         sum += size;
     }
     if (grip == 1) {
         RECT g = {rc.right - kGrip, rc.bottom - kGrip, rc.right, rc.bottom};
-        DrawFrameControl(dc, &g, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
+        v.DrawSizeGrip(dc, &g);
     }
     EndPaint(window, &ps);
+}
+
+// The background of a bay or a bar under a child, at the child's offset.
+static void PaintBayBackground(HWND hwnd, HDC dc, LPARAM origin) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    OffsetRect(&rc, -(short)LOWORD(origin), -(short)HIWORD(origin));
+    gApp.visuals.FillColor(dc, &rc, gApp.visuals.Color(kBayColor));
 }
 
 void CDockBay::ShowFloatingBars(CAppWindow* owner, bool show) {
@@ -298,6 +307,9 @@ LRESULT CALLBACK DockBayWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_ERASEBKGND:
             return 1;
+        case MoxMSG_PAINTBKGND:
+            PaintBayBackground(hwnd, (HDC)wp, lp);
+            return 0;
         case WM_SETCURSOR:
             if (bay) {
                 POINT pt;
@@ -368,6 +380,12 @@ static LRESULT CALLBACK BarWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (bar)
                 return DefWindowProcA(hwnd, msg, bar->frameIndex == gApp.activeFrame, lp);
             break;
+        case WM_ERASEBKGND:
+            PaintBayBackground(hwnd, (HDC)wp, 0);
+            return 1;
+        case MoxMSG_PAINTBKGND:
+            PaintBayBackground(hwnd, (HDC)wp, lp);
+            return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
@@ -379,7 +397,7 @@ int CBar::Create(CAppWindow* frame, WORD cmd, int barSide, int barRow, int barX,
     flags = barFlags;
     row = (WORD)(barRow < 0 ? 0 : barRow >= kBayRows ? kBayRows - 1 : barRow);
     x = barX;
-    EnsureWindowClass(kBarClass, BarWndProc, 32512, (HBRUSH)(COLOR_BTNFACE + 1), nullptr);
+    EnsureWindowClass(kBarClass, BarWndProc, 32512, nullptr, nullptr);
     window = CreateWindowExA(0, kBarClass, "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 20, 20,
                              frame->window, nullptr, gApp.instance, this);
     if (!window)

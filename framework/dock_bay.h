@@ -11,6 +11,9 @@
 
 class CAppWindow;
 
+// The scheme colour of bays and bars, and of what their items show as background.
+constexpr int kBayColor = 0;
+
 // What a bar needs of the items it lays out (the UI items provide it).
 class CBarItem {
   public:

@@ -71,6 +71,12 @@ static void OnInstanceMessage(WPARAM request, LPARAM crc) {
             gApp.RequestRestart(-1, nullptr, false);
             break;
         case MoxMSG_SECONDSTART:
+            // The user looks for the program: no frame may let clicks through.
+            for (int i = 0; i < gApp.frames.count; i++)
+                if ((*gApp.frames.At(i))->clickThrough)
+                    (*gApp.frames.At(i))->SetClickThrough(false);
+            gApp.SendToMainFrame((UINT)request, request, crc);
+            break;
         case MoxMSG_QUIT:
             // Only the named requests travel on: another process must not be
             // able to send the main frame an arbitrary message.

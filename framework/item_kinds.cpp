@@ -39,7 +39,7 @@ void CStatic::Paint(HDC dc, const RECT& rc) {
     int frame, text;
     bool centre, bold;
     GetDrawState(f, &frame, &text, &centre, &bold);
-    FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    PaintContainerBackground(window, dc, rc);
     if (f & kCmdSplit)
         DrawItemFrame(dc, rc, 4);
     else if (f & kCmdArrowPressed)
@@ -49,29 +49,24 @@ void CStatic::Paint(HDC dc, const RECT& rc) {
     const char* label = ParseStaticText(GetText(0), &icon, &progress);
     RECT cap = captionRect;
     if (icon != 0) {
-        HICON ic = (HICON)LoadImageA(gApp.instance, MAKEINTRESOURCEA(icon), IMAGE_ICON, 16, 16, 0);
-        if (ic) {
-            DrawIconEx(dc, cap.left, cap.top + (cap.bottom - cap.top - 16) / 2, ic, 16, 16, 0, nullptr, DI_NORMAL);
-            DestroyIcon(ic);
-        }
+        RECT ir = {cap.left, cap.top + (cap.bottom - cap.top - 16) / 2, cap.left + 16, 0};
+        ir.bottom = ir.top + 16;
+        DrawCommandIcon(dc, (WORD)icon, (f & kCmdEnabled) != 0, ir);
         cap.left += 16 + m;
     }
     DrawItemText(dc, label, cap, text, centre, bold, dpi, DT_LEFT);
     if (progress >= 0) {
-        HGDIOBJ old = SelectObject(dc, gApp.UiFont(dpi, bold));
-        RECT lr = {0, 0, 0, 0};
-        DrawTextA(dc, *label ? label : " ", -1, &lr, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-        SelectObject(dc, old);
-        int th = lr.bottom;
-        RECT barRect = {cap.left + lr.right + 2 * m, 0, 0, 0};
+        CVisuals& v = gApp.visuals;
+        int lw = 0, th = 0;
+        v.MeasureText(*label ? label : " ", &lw, &th, bold, dpi);
+        RECT barRect = {cap.left + lw + 2 * m, 0, 0, 0};
         barRect.right = barRect.left + 10 * th;
         barRect.top = cap.top + (cap.bottom - cap.top - (th - 2)) / 2;
         barRect.bottom = barRect.top + th - 2;
-        FrameRect(dc, &barRect, GetSysColorBrush(COLOR_MENUTEXT));
-        RECT fill = barRect;
-        InflateRect(&fill, -1, -1);
+        v.DrawFrame(dc, &barRect, v.Color(4));
+        RECT fill = CVisuals::Inset(barRect, 1);
         fill.right = fill.left + (fill.right - fill.left) * progress / 100;
-        FillRect(dc, &fill, GetSysColorBrush(COLOR_HIGHLIGHT));
+        v.FillColor(dc, &fill, v.Color(46));
         char pct[16];
         snprintf(pct, sizeof pct, "%d%%", progress);
         RECT pr = {barRect.right + 2 * m, cap.top, rc.right, cap.bottom};
@@ -90,16 +85,11 @@ void CSeparator::Measure(const CommandInfo* cmd, int) {
 }
 
 void CSeparator::Paint(HDC dc, const RECT& rc) {
-    if (owner)
-        PaintPopupBackground(window, dc);
-    else
-        FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    PaintContainerBackground(window, dc, rc);
     if (flags & kCmdSplit)
         return;  // the thin form draws no line
-    RECT line;
-    if (rc.right - rc.left > rc.bottom - rc.top)
-        line = {2, (rc.bottom - 2) / 2, rc.right - 2, (rc.bottom - 2) / 2 + 2};
-    else
-        line = {(rc.right - 2) / 2, 2, (rc.right - 2) / 2 + 2, rc.bottom - 2};
-    DrawEdge(dc, &line, EDGE_ETCHED, (rc.right > rc.bottom) ? BF_TOP : BF_LEFT);
+    // An etched line through the middle, 2 pixels in from the ends.
+    RECT line = rc.right - rc.left > rc.bottom - rc.top ? RECT{rc.left + 2, rc.top, rc.right - 2, rc.bottom}
+                                                        : RECT{rc.left, rc.top + 2, rc.right, rc.bottom - 2};
+    gApp.visuals.DrawEtchedLine(dc, &line);
 }

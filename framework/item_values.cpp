@@ -28,19 +28,12 @@ int SliderSize(UINT dpi) {
     return MulDiv(14, (int)dpi, 96);
 }
 
-// A scheme colour once the visuals are set up, else the system colour.
-static COLORREF SchemeColor(int index, int sysColor) {
-    return gApp.visualsReady ? gApp.visuals.Color(index) : GetSysColor(sysColor);
+static COLORREF SchemeColor(int index) {
+    return gApp.visuals.Color(index);
 }
 
 static void FillColor(HDC dc, const RECT& r, COLORREF c) {
-    HBRUSH b = CreateSolidBrush(c);
-    FillRect(dc, &r, b);
-    DeleteObject(b);
-}
-
-static COLORREF TextStyleColor(int textStyle) {
-    return GetSysColor(textStyle == 2 ? COLOR_HIGHLIGHTTEXT : textStyle == 1 ? COLOR_MENUTEXT : COLOR_GRAYTEXT);
+    gApp.visuals.FillColor(dc, &r, c);
 }
 
 // The two framework icons are known to the visuals under their own ids;
@@ -142,10 +135,7 @@ static int PaintBase(CUIItem* item, HDC dc, const RECT& rc, bool plain, int* fra
     int frame, text;
     bool centre, bold;
     int shift = item->GetDrawState(f, &frame, &text, &centre, &bold);
-    if (item->owner)
-        PaintPopupBackground(item->window, dc);
-    else
-        FillRect(dc, &rc, GetSysColorBrush(plain ? COLOR_BTNFACE : COLOR_MENU));
+    PaintContainerBackground(item->window, dc, rc);
     if (plain) {
         shift = 0;
         text = (f & kCmdEnabled) ? 1 : 0;
@@ -268,26 +258,21 @@ void CSlider::Paint(HDC dc, const RECT& rc) {
     bool enabled = (f & kCmdEnabled) != 0;
     if (iconWidth > 0) {
         const CommandInfo* cmd = gApp.Command(commandId);
-        HICON ic =
-            cmd ? (HICON)LoadImageA(gApp.instance, MAKEINTRESOURCEA(cmd->iconId), IMAGE_ICON, 16, 16, 0) : nullptr;
-        if (ic) {
-            DrawIconEx(dc, iconRect.left, iconRect.top, ic, iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
-            DestroyIcon(ic);
-        }
+        if (cmd)
+            DrawCommandIcon(dc, cmd->iconId, enabled, iconRect);
     }
     if (extraWidth <= 0 || !range)
         return;
     thumb = ThumbRect();
     int mid = (thumb.top + thumb.bottom) / 2;
     RECT track = {extraRect.left + extraHeight / 2, mid - 2, extraRect.right - extraHeight / 2, mid + 3};
-    FillColor(dc, track, enabled ? SchemeColor(6, COLOR_WINDOW) : SchemeColor(0, COLOR_BTNFACE));
-    DrawItemFrame(dc, track, 3);
+    CVisuals& v = gApp.visuals;
+    v.DrawItemBackground(dc, &track, 3, enabled ? SchemeColor(6) : SchemeColor(0));
     int style = (f & kCmdPressed) ? 2 : (f & kCmdHot) ? 1 : enabled ? 8 : 4;
-    FillColor(dc, thumb, enabled ? SchemeColor(51, COLOR_BTNFACE) : SchemeColor(0, COLOR_BTNFACE));
-    if (style == 8)
-        DrawEdge(dc, &thumb, EDGE_RAISED, BF_RECT);
+    if (style == 8)  // at rest: a frame and a gradient from the light shade to the face
+        v.DrawItemBackground(dc, &thumb, 8, kNoColor, 0, 0, 52, 51);
     else
-        DrawItemFrame(dc, thumb, style);
+        v.DrawItemBackground(dc, &thumb, style, style == 4 ? SchemeColor(0) : kNoColor);
 }
 
 // ---- brush size
@@ -386,7 +371,7 @@ void CBrushSize::Paint(HDC dc, const RECT& rc) {
     FitFont(dc, gApp.GetWindowDpi(window), rc.right - rc.left, rc.bottom - rc.top);
     HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, TextStyleColor(textStyle));
+    SetTextColor(dc, gApp.visuals.SelectorColor(ItemTextSelector(textStyle)));
     RECT r = iconRect;
     DrawTextA(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     if (old)
@@ -432,7 +417,7 @@ void CColor::Paint(HDC dc, const RECT& rc) {
     if (iconRect.right <= iconRect.left)
         return;
     bool enabled = (CurrentFlags() & kCmdEnabled) != 0;
-    COLORREF c = enabled && color ? ArgbToColorref(color->color) : SchemeColor(50, COLOR_GRAYTEXT);
+    COLORREF c = enabled && color ? ArgbToColorref(color->color) : SchemeColor(50);
     HBRUSH b = CreateSolidBrush(c);
     HGDIOBJ oldBrush = SelectObject(dc, b);
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
@@ -538,16 +523,14 @@ void CPalette::Paint(HDC dc, const RECT& rc) {
         RECT cell = {grid.left + (int)(c * cw), grid.top + (int)(r * ch), grid.left + (int)((c + 1) * cw) + 1,
                      grid.top + (int)((r + 1) * ch) + 1};
         cells[k] = cell;
-        COLORREF color = enabled               ? ArgbToColorref(palette->colors[k])
-                         : ((r + c) & 1) == 0 ? SchemeColor(0, COLOR_BTNFACE)
-                                              : SchemeColor(3, COLOR_BTNSHADOW);
+        COLORREF color = enabled              ? ArgbToColorref(palette->colors[k])
+                         : ((r + c) & 1) == 0 ? SchemeColor(0)
+                                              : SchemeColor(3);
         FillColor(dc, cell, color);
     }
     if (frame == 0) {
         RECT fr = grid;
         InflateRect(&fr, 1, 1);
-        HBRUSH b = CreateSolidBrush(SchemeColor(45, COLOR_BTNSHADOW));
-        FrameRect(dc, &fr, b);
-        DeleteObject(b);
+        gApp.visuals.DrawFrame(dc, &fr, SchemeColor(45));
     }
 }

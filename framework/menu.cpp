@@ -178,51 +178,77 @@ int CMenu::NextEnabled(int from, int direction) const {
 void CMenu::Paint(HDC dc, const RECT& rc) {
     DWORD f = CurrentFlags();
     bool hot = (f & kCmdHot) != 0;
+    DWORD look = f;
     if (popupOpen && !hot)
-        f |= kCmdPressed;  // an open menu looks pressed
+        look |= kCmdPressed;  // an open menu looks pressed
     if (f & kCmdArrowPressed)
-        f |= kCmdPressed;
+        look |= kCmdPressed;
     int frame, text;
     bool centre, bold;
-    int shift = GetDrawState(f, &frame, &text, &centre, &bold);
+    int shift = GetDrawState(look, &frame, &text, &centre, &bold);
     if (f & kCmdArrowPressed)
         shift = 0;
-    if (owner)
-        PaintPopupBackground(window, dc);
-    else
-        FillRect(dc, &rc, GetSysColorBrush(COLOR_MENU));
+    UINT dpi = gApp.GetWindowDpi(window);
+    int m = Margin(dpi);
+    PaintContainerBackground(window, dc, rc);
     RECT main = rc, arrow = rc;
     main.right = rc.right - rightMargin + 1;
     arrow.left = rc.right - rightMargin;
-    if (f & kCmdSplit) {
-        int mainStyle = frame, arrowStyle = frame;
-        if (hot && !(f & (kCmdPressed | kCmdArrowPressed))) {
-            mainStyle = overArrow ? 2 : 1;
-            arrowStyle = overArrow ? 1 : 2;
-        }
-        DrawItemFrame(dc, main, mainStyle == 6 || mainStyle == 7 ? mainStyle : mainStyle);
-        DrawItemFrame(dc, arrow, arrowStyle == 6 || arrowStyle == 7 ? 0 : arrowStyle);
-    } else {
-        DrawItemFrame(dc, rc, frame);
+    int mainStyle = frame, arrowStyle = frame;
+    if ((f & kCmdSplit) && hot && !(f & (kCmdPressed | kCmdArrowPressed))) {
+        mainStyle = overArrow ? 2 : 1;  // the part under the cursor hot, the other pressed
+        arrowStyle = overArrow ? 1 : 2;
     }
-    UINT dpi = gApp.GetWindowDpi(window);
+    if (!(f & kCmdSplit))
+        main = rc;
+    if (owner && (mainStyle == 6 || mainStyle == 7))
+        main.right = main.left + captionHeight + 2 * m;  // the checked square on the left
+    DrawItemFrame(dc, main, mainStyle);
+    if ((f & kCmdSplit) && arrowStyle != 6 && arrowStyle != 7)
+        DrawItemFrame(dc, arrow, arrowStyle);  // a checked split item's arrow part stays plain
     LayoutParts(rc, shift, centre, owner != nullptr);
     if (iconWidth > 0) {
-        CommandInfo* cmd = gApp.Command(commandId);
-        HICON ic =
-            cmd ? (HICON)LoadImageA(gApp.instance, MAKEINTRESOURCEA(cmd->iconId), IMAGE_ICON, 16, 16, 0) : nullptr;
-        if (ic) {
-            DrawIconEx(dc, iconRect.left, iconRect.top, ic, iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
-            DestroyIcon(ic);
-        }
+        const CommandInfo* cmd = gApp.Command(commandId);
+        if (cmd)
+            DrawCommandIcon(dc, cmd->iconId, (f & kCmdEnabled) != 0, iconRect);
+    }
+    if (owner && (f & kCmdChecked) && iconWidth == 0) {
+        RECT g = {rc.left + shift, rc.top + shift, rc.left + shift + captionHeight + 2 * m, rc.bottom + shift};
+        DrawCheckGlyph(dc, g, text);
     }
     DrawItemText(dc, GetText((f & kCmdTooltipCaption) ? 3 : 0), captionRect, text, centre, bold, dpi, DT_LEFT);
     if (rightMargin > 0) {
         RECT g = arrow;
-        if (!owner && (CurrentFlags() & kCmdArrowPressed))
+        if (!owner && (f & kCmdArrowPressed))
             OffsetRect(&g, 1, 1);
-        DrawFrameControl(dc, &g, DFC_MENU, DFCS_MENUARROW | DFCS_TRANSPARENT);
+        DrawArrowGlyph(dc, g, owner == nullptr, text, dpi);
     }
+}
+
+// The popup's background in client coordinates moved by (-dx, -dy): the
+// menu colour, and the icon column as a gradient between two scheme shades.
+static void PaintPopupBackground(const CMenu* menu, HWND popup, HDC dc, int dx, int dy) {
+    CVisuals& v = gApp.visuals;
+    RECT rc;
+    GetClientRect(popup, &rc);
+    OffsetRect(&rc, -dx, -dy);
+    v.FillColor(dc, &rc, v.Color(38));
+    RECT strip = rc;
+    strip.right = strip.left + (menu ? menu->iconColumn : 0);
+    if (strip.right > strip.left)
+        v.DrawGradient(dc, &strip, v.Color(33), v.Color(34), false);
+}
+
+// The background with a 1-pixel border, light at the top and left.
+static void OnPopupPaint(HWND popup, const CMenu* menu) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(popup, &ps);
+    PaintPopupBackground(menu, popup, dc, 0, 0);
+    RECT rc;
+    GetClientRect(popup, &rc);
+    gApp.visuals.Draw3dFrame(dc, &rc, gApp.visuals.Color(39), gApp.visuals.Color(40));
+    EndPaint(popup, &ps);
+    gApp.menuTracking = true;
 }
 
 LRESULT CALLBACK MenuPopupWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -231,17 +257,9 @@ LRESULT CALLBACK MenuPopupWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_NCCREATE:
             SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA*)lp)->lpCreateParams);
             break;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            SendMessageA(hwnd, MoxMSG_PAINTBKGND, (WPARAM)dc, 0);
-            RECT rc;
-            GetClientRect(hwnd, &rc);
-            DrawEdge(dc, &rc, BDR_RAISEDOUTER, BF_RECT);
-            EndPaint(hwnd, &ps);
-            gApp.menuTracking = true;
+        case WM_PAINT:
+            OnPopupPaint(hwnd, menu);
             return 0;
-        }
         case WM_ERASEBKGND:
             return 1;
         case WM_MOUSEACTIVATE:
@@ -252,35 +270,9 @@ LRESULT CALLBACK MenuPopupWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case MoxMSG_GETPOPUP:
             return menu ? (LRESULT)menu->openChild : 0;
-        case MoxMSG_PAINTBKGND: {
-            HDC dc = (HDC)wp;
-            int dx = (short)LOWORD(lp), dy = (short)HIWORD(lp);
-            RECT rc;
-            GetClientRect(hwnd, &rc);
-            OffsetRect(&rc, -dx, -dy);
-            FillRect(dc, &rc, GetSysColorBrush(COLOR_MENU));
-            RECT strip = rc;
-            strip.right = strip.left + (menu ? menu->iconColumn : 0);
-            if (strip.right > strip.left) {
-                TRIVERTEX v[2] = {};
-                COLORREF c1 = GetSysColor(COLOR_BTNHIGHLIGHT), c2 = GetSysColor(COLOR_BTNFACE);
-                v[0] = {strip.left,
-                        strip.top,
-                        (COLOR16)(GetRValue(c1) << 8),
-                        (COLOR16)(GetGValue(c1) << 8),
-                        (COLOR16)(GetBValue(c1) << 8),
-                        0};
-                v[1] = {strip.right,
-                        strip.bottom,
-                        (COLOR16)(GetRValue(c2) << 8),
-                        (COLOR16)(GetGValue(c2) << 8),
-                        (COLOR16)(GetBValue(c2) << 8),
-                        0};
-                GRADIENT_RECT g = {0, 1};
-                GradientFill(dc, v, 2, &g, 1, GRADIENT_FILL_RECT_H);
-            }
+        case MoxMSG_PAINTBKGND:
+            PaintPopupBackground(menu, hwnd, (HDC)wp, (short)LOWORD(lp), (short)HIWORD(lp));
             return 0;
-        }
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }

@@ -26,6 +26,11 @@ OsFile* OsFileCreate(const char* path, DWORD attributes);
 // others; normal attributes. append: opens or creates it and moves to its
 // end; else creates or truncates it. Null on failure.
 OsFile* OsFileOpenWrite(const char* path, bool append);
+// Creates a new file with a unique name in the folder of `beside` (the
+// path up to its last separator; the current folder when it has none) and
+// opens it for writing without sharing. *tmp (cchTmp characters) receives
+// its path. Null on failure, with no file left.
+OsFile* OsFileCreateTemp(const char* beside, char* tmp, DWORD cchTmp);
 void OsFileClose(OsFile* f);
 
 // False on an error; *done (may be null) receives the bytes moved.
@@ -41,6 +46,9 @@ bool OsCreateFolder(const char* path);
 // Moves a file onto a path, replacing a file there, and flushes the move.
 // False when it could not be moved; the target is then as it was.
 bool OsMoveReplace(const char* from, const char* to);
+bool OsDeleteFile(const char* path);
+// Sets a file's FILE_ATTRIBUTE_ READONLY/HIDDEN/SYSTEM/ARCHIVE bits (0 = normal).
+bool OsSetAttributes(const char* path, DWORD attributes);
 // True when the path names an existing folder.
 bool OsIsFolder(const char* path);
 // The current folder, without a trailing separator. False when it does not fit.

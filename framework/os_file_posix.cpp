@@ -77,6 +77,21 @@ OsFile* OsFileOpenWrite(const char* path, bool append) {
     return Wrap(fd);
 }
 
+OsFile* OsFileCreateTemp(const char* beside, char* tmp, DWORD cchTmp) {
+    if (!beside || !tmp)
+        return nullptr;
+    std::string folder = UnixPath(beside);
+    size_t slash = folder.rfind('/');
+    std::string path = (slash == std::string::npos ? std::string(".") : folder.substr(0, slash)) + "/vpzXXXXXX";
+    if (path.size() >= cchTmp)
+        return nullptr;
+    int fd = mkstemp(&path[0]);
+    if (fd < 0)
+        return nullptr;
+    memcpy(tmp, path.c_str(), path.size() + 1);
+    return Wrap(fd);
+}
+
 void OsFileClose(OsFile* f) {
     if (!f)
         return;
@@ -151,6 +166,14 @@ bool OsCreateFolder(const char* path) {
 
 bool OsMoveReplace(const char* from, const char* to) {
     return from && to && rename(UnixPath(from).c_str(), UnixPath(to).c_str()) == 0;
+}
+
+bool OsDeleteFile(const char* path) {
+    return path && unlink(UnixPath(path).c_str()) == 0;
+}
+
+bool OsSetAttributes(const char* path, DWORD attributes) {
+    return path && chmod(UnixPath(path).c_str(), (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644) == 0;
 }
 
 bool OsIsFolder(const char* path) {

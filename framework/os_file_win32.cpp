@@ -1,5 +1,6 @@
 // Win32 implementation of the thin file layer.
 #include "os_file.h"
+#include "str_util.h"
 
 struct OsFile {
     HANDLE h;
@@ -44,6 +45,29 @@ OsFile* OsFileOpenWrite(const char* path, bool append) {
         }
     }
     return Wrap(h);
+}
+
+OsFile* OsFileCreateTemp(const char* beside, char* tmp, DWORD cchTmp) {
+    char folder[MAX_PATH];
+    if (!beside || !tmp || !StrCopy(folder, countof(folder), beside))
+        return nullptr;
+    char* cut = nullptr;
+    for (char* p = folder; *p; p++)
+        if (*p == '\\' || *p == '/')
+            cut = p + 1;
+    if (cut)
+        *cut = '\0';
+    else
+        StrCopy(folder, countof(folder), ".");
+    char path[MAX_PATH];
+    if (!GetTempFileNameA(folder, "vpz", 0, path))
+        return nullptr;
+    OsFile* f = nullptr;
+    if (StrCopy(tmp, cchTmp, path))
+        f = Wrap(CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f)
+        DeleteFileA(path);
+    return f;
 }
 
 void OsFileClose(OsFile* f) {
@@ -105,6 +129,15 @@ bool OsCreateFolder(const char* path) {
 
 bool OsMoveReplace(const char* from, const char* to) {
     return from && to && MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool OsDeleteFile(const char* path) {
+    return path && DeleteFileA(path) != FALSE;
+}
+
+bool OsSetAttributes(const char* path, DWORD attributes) {
+    attributes &= FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    return path && SetFileAttributesA(path, attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 
 bool OsIsFolder(const char* path) {

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <initializer_list>
@@ -268,43 +269,64 @@ int CUIItem::GetDrawState(DWORD f, int* frameStyle, int* textStyle, bool* centre
 }
 
 void DrawItemFrame(HDC dc, const RECT& r, int style) {
-    switch (style) {
-        case 1:
-            FillRect(dc, &r, GetSysColorBrush(COLOR_HIGHLIGHT));
-            break;
-        case 2:
-            FillRect(dc, &r, GetSysColorBrush(COLOR_HIGHLIGHT));
-            DrawEdge(dc, (RECT*)&r, BDR_SUNKENOUTER, BF_RECT);
-            break;
-        case 3:
-        case 4:
-            DrawEdge(dc, (RECT*)&r, style == 3 ? EDGE_SUNKEN : EDGE_ETCHED, BF_RECT);
-            break;
-        case 6:
-        case 7:
-            FrameRect(dc, &r, GetSysColorBrush(style == 6 ? COLOR_HIGHLIGHT : COLOR_GRAYTEXT));
-            break;
-    }
+    if (style > 0)
+        gApp.visuals.DrawItemBackground(dc, &r, style);
 }
 
-void PaintPopupBackground(HWND item, HDC dc) {
-    POINT at = {0, 0};
-    MapWindowPoints(item, GetParent(item), &at, 1);
-    SendMessageA(GetParent(item), MoxMSG_PAINTBKGND, (WPARAM)dc, MAKELPARAM((short)at.x, (short)at.y));
+void PaintContainerBackground(HWND item, HDC dc, const RECT& rc) {
+    gApp.visuals.SetPaintWindow(item);
+    gApp.visuals.DrawItemBackground(dc, &rc, 0);
+}
+
+static int Luma(COLORREF c) {
+    return (GetRValue(c) * 299 + GetGValue(c) * 587 + GetBValue(c) * 114) / 1000;
+}
+
+DWORD ItemTextSelector(int textStyle) {
+    if (textStyle != 2)
+        return (DWORD)textStyle;
+    // Highlighted text lies on the hot shade: in the scheme's highlight text
+    // colour, unless that hardly differs from the shade (the pale hot shade
+    // of the scheme "none" under white highlight text); then in its text colour.
+    const CVisuals& v = gApp.visuals;
+    int shade = (Luma(v.Color(41)) + Luma(v.Color(42))) / 2;
+    return abs(Luma(v.Color(5)) - shade) < 96 && abs(Luma(v.Color(4)) - shade) > abs(Luma(v.Color(5)) - shade) ? 1 : 2;
 }
 
 void DrawItemText(HDC dc, const char* text, const RECT& r, int textStyle, bool centre, bool bold, UINT dpi,
                   UINT format) {
     if (!text || !*text)
         return;
-    HGDIOBJ old = SelectObject(dc, gApp.UiFont(dpi, bold));
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(textStyle == 2   ? COLOR_HIGHLIGHTTEXT
-                                 : textStyle == 1 ? COLOR_MENUTEXT
-                                                  : COLOR_GRAYTEXT));
-    RECT rr = r;
-    DrawTextA(dc, text, -1, &rr, format | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (centre ? DT_CENTER : 0));
-    SelectObject(dc, old);
+    UINT flags = (centre ? kTextCentre : (format & DT_RIGHT) ? kTextRight : 0) | (bold ? kTextBold : 0);
+    gApp.visuals.PaintText(dc, &r, ItemTextSelector(textStyle), flags, dpi, "%s", text);
+}
+
+void DrawCommandIcon(HDC dc, WORD iconId, bool enabled, const RECT& rc) {
+    if (rc.right <= rc.left || rc.bottom <= rc.top)
+        return;
+    CVisuals& v = gApp.visuals;
+    UINT state = enabled ? 1 : 0;
+    // An application icon that was never registered is the icon resource of
+    // the same id: registered on first use, so that it is tinted too.
+    if (v.DrawIcon(dc, iconId, state, &rc) == kVisualsErrIconMissing &&
+        v.AddIcon(iconId, iconId, 0, rc.right - rc.left) == 0)
+        v.DrawIcon(dc, iconId, state, &rc);
+}
+
+void DrawCheckGlyph(HDC dc, const RECT& square, int textStyle) {
+    // The glyph's arms are fractions of its rectangle's width: twice the
+    // square gives a mark that fills about half of it.
+    int w = square.right - square.left;
+    RECT g = {square.left - w / 2, square.top, square.right + w / 2, square.bottom};
+    gApp.visuals.DrawCheck(dc, &g, ItemTextSelector(textStyle));
+}
+
+void DrawArrowGlyph(HDC dc, const RECT& column, bool down, int textStyle, UINT dpi) {
+    // The triangle's size is 3/22 of its rectangle's width: a rectangle of
+    // 15 margins gives about 4 pixels at 96 DPI, centred on the column.
+    int w = 15 * CUIItem::Margin(dpi), cx = (column.left + column.right) / 2;
+    RECT g = {cx - w / 2, column.top, cx - w / 2 + w, column.bottom};
+    gApp.visuals.DrawArrow(dc, &g, down ? 2 : 0, ItemTextSelector(textStyle));
 }
 
 void CUIItem::PaintCommon(HDC dc, const RECT& rc, bool withCheckGlyph) {
@@ -314,28 +336,20 @@ void CUIItem::PaintCommon(HDC dc, const RECT& rc, bool withCheckGlyph) {
     int frame, text;
     bool centre, bold;
     int shift = GetDrawState(f, &frame, &text, &centre, &bold);
-    RECT back = rc;
-    if (owner)
-        PaintPopupBackground(window, dc);
-    else
-        FillRect(dc, &back, GetSysColorBrush(COLOR_MENU));
+    PaintContainerBackground(window, dc, rc);
     RECT fr = rc;
     if (owner && (frame == 6 || frame == 7))
         fr.right = fr.left + captionHeight + 2 * m;  // the checked square on the left
     DrawItemFrame(dc, fr, frame);
     LayoutParts(rc, shift, centre, owner != nullptr);
     if (iconWidth > 0) {
-        CommandInfo* cmd = gApp.Command(commandId);
-        HICON ic =
-            cmd ? (HICON)LoadImageA(gApp.instance, MAKEINTRESOURCEA(cmd->iconId), IMAGE_ICON, 16, 16, 0) : nullptr;
-        if (ic) {
-            DrawIconEx(dc, iconRect.left, iconRect.top, ic, iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
-            DestroyIcon(ic);
-        }
+        const CommandInfo* cmd = gApp.Command(commandId);
+        if (cmd)
+            DrawCommandIcon(dc, cmd->iconId, (f & kCmdEnabled) != 0, iconRect);
     }
     if (withCheckGlyph && owner && (f & kCmdChecked) && iconWidth == 0) {
-        RECT g = {rc.left + shift, rc.top + shift, rc.left + shift + captionHeight + 2 * m, rc.bottom};
-        DrawFrameControl(dc, &g, DFC_MENU, DFCS_MENUCHECK | DFCS_TRANSPARENT);
+        RECT g = {rc.left + shift, rc.top + shift, rc.left + shift + captionHeight + 2 * m, rc.bottom + shift};
+        DrawCheckGlyph(dc, g, text);
     }
     DrawItemText(dc, GetText((f & kCmdTooltipCaption) ? 3 : 0), captionRect, text, centre, bold, dpi, DT_LEFT);
     if (shortcutWidth > 0)
@@ -397,6 +411,9 @@ static void OnItemMouseMove(CUIItem* item, HWND hwnd, WPARAM wp, LPARAM lp) {
     }
     bool over = CursorOver(hwnd);
     if ((f & kCmdDraggable) && !over && gItemState.pressed == item) {
+        // The drag ends the press: one notification, and no click when the
+        // button comes up over the item again.
+        gItemState.pressed = nullptr;
         item->dragging = true;
         SendMessageA(item->notifyWindow, MoxMSG_DRAGITEM, item->commandId, 0);
         ReleaseCapture();

@@ -93,11 +93,22 @@ struct ItemInteraction {
 };
 extern ItemInteraction gItemState;
 
-// Drawing through an off-screen buffer; frame style 0 none, 1 hot, 2
-// pressed, 3/4 framed, 6 checked, 7 checked disabled; text style 0 grey,
-// 1 normal, 2 highlighted.
+// Drawing helpers of the kinds, all through the visuals (scheme colours,
+// fonts and icons). Frame styles: 0 none (the container's background
+// shows), 1 hot, 2 pressed, 3 and 4 framed, 6 checked, 7 checked and
+// disabled. Text styles: 0 greyed, 1 normal, 2 highlighted.
 void DrawItemFrame(HDC dc, const RECT& r, int style);
-// Asks the item's container to paint its background under the item.
-void PaintPopupBackground(HWND item, HDC dc);
+// The item's container paints its background under rc (item coordinates).
+void PaintContainerBackground(HWND item, HDC dc, const RECT& rc);
+// The visuals' text colour selector of a text style.
+DWORD ItemTextSelector(int textStyle);
+// format: DT_LEFT or DT_RIGHT.
 void DrawItemText(HDC dc, const char* text, const RECT& r, int textStyle, bool centre, bool bold, UINT dpi,
                   UINT format);
+// A command's icon (its id with the visuals) stretched to rc: its own
+// colours while the command is enabled, the scheme's tint otherwise.
+void DrawCommandIcon(HDC dc, WORD iconId, bool enabled, const RECT& rc);
+// The check mark in the left square of a checked entry.
+void DrawCheckGlyph(HDC dc, const RECT& square, int textStyle);
+// The arrow of a menu's arrow column: right, or down for a top-level item.
+void DrawArrowGlyph(HDC dc, const RECT& column, bool down, int textStyle, UINT dpi);

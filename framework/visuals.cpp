@@ -21,7 +21,7 @@ COLORREF Blend(double x, COLORREF a, COLORREF b) {
 }
 
 COLORREF Adj(COLORREF c, double l, double s) {
-    return AdjustColorHls(c, 0.0f, (float)l, (float)s);
+    return AdjustColorHls(c, 0.0, l, s);
 }
 
 // The caption, highlight and text colours the scheme starts from.

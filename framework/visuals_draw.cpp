@@ -276,11 +276,11 @@ int CVisuals::PaintText(HDC dc, const RECT* rc, DWORD selector, UINT flags, UINT
 }
 
 void CVisuals::PaintParentBackground(HDC dc, const RECT* rc, POINT dcOrigin) {
+    // The face colour first: a parent that does not answer leaves it.
+    FillColor(dc, rc, scheme_[0]);
     HWND parent = paintWindow_ ? GetParent(paintWindow_) : nullptr;
-    if (!parent) {
-        FillColor(dc, rc, scheme_[57]);
+    if (!parent)
         return;
-    }
     POINT at = dcOrigin;
     MapWindowPoints(paintWindow_, parent, &at, 1);
     int saved = SaveDC(dc);

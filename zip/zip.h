@@ -52,7 +52,8 @@ ZipHandle* ZipCreate(const char* archive, const char* password);
 // 0, 0x200 (source), 0x400, 0x10000, 0x80000, 0x4000000. A failed add
 // leaves no entry in the directory.
 uint32_t ZipAddFile(ZipHandle* zip, const char* name, const char* sourceFile);
-// The block must stay valid during the call only. Codes as ZipAddFile.
+// The block must stay valid during the call only; it may be null when cb
+// is 0 (an empty entry, stored). Codes as ZipAddFile.
 uint32_t ZipAddMemory(ZipHandle* zip, const char* name, const void* data, uint32_t cb);
 // Writes the directory; 0 or 0x400. Frees the handle except on 0x80000.
 uint32_t ZipClose(ZipHandle* zip);
@@ -73,7 +74,11 @@ uint32_t UnzipSetBaseDir(ZipHandle* zip, const char* folder);
 // with the same index. 0x1000, 0x5000000, 0x10000, 0x80000.
 uint32_t UnzipItemToMemory(ZipHandle* zip, int index, void* buf, uint32_t cb);
 // Extracts below the base folder. Names that could leave it (a ".."
-// component, a drive letter, a leading separator) give 0x10000.
+// component, a drive letter, a leading separator) or that name a device
+// (CON, PRN, AUX, NUL, COM1-9, LPT1-9 as a component) give 0x10000. The
+// data goes to a new file in the target's folder that replaces the target
+// only when the whole entry arrived with a matching CRC; on any failure an
+// existing target is untouched and no file is left.
 // 0, 0x200, 0x400, 0x1000, 0x5000000, 0x700, 0x800.
 uint32_t UnzipItemToFile(ZipHandle* zip, int index, const char* outName);
 // 0; frees the handle except on 0x80000.

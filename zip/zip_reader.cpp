@@ -53,36 +53,55 @@ bool CZipReader::Open(const char* archive, const char* password) {
 
     // The end record lies within the last 64 KB (its comment is at most
     // 65,535 bytes). Blocks overlap by 4 bytes so that a signature across a
-    // border is found; a candidate that fails its checks (a signature inside
-    // a comment, say) does not end the search.
+    // border is found. A record counts only when it is consistent with the
+    // file: its comment reaches the end of the file, or it has entries whose
+    // directory reads before it. A record that lies in the comment of an
+    // earlier consistent one is comment text, so the earlier one wins.
     uint64_t window = fileSize_ < 65535 + kZipEndRecordLen ? fileSize_ : 65535 + kZipEndRecordLen;
     uint8_t block[1028];
+    EndRecord best = {};
+    bool found = false;
     for (uint64_t c = 4; c < window;) {
         c = c + 1024 < window ? c + 1024 : window;
         uint64_t start = fileSize_ - c;
         uint32_t len = c < sizeof block ? (uint32_t)c : (uint32_t)sizeof block;
         if (!ReadAt(start, block, len))
             return false;
-        for (int j = (int)len - 4; j >= 0; j--)
-            if (ZipGet32(block + j) == kZipSigEnd && TryEndRecord(start + (uint64_t)j))
-                return true;
+        for (int j = (int)len - 4; j >= 0; j--) {
+            EndRecord e;
+            if (ZipGet32(block + j) != kZipSigEnd || !ReadEndRecord(start + (uint64_t)j, &e))
+                continue;
+            bool reachesEnd = e.pos + kZipEndRecordLen + e.commentLen == fileSize_;
+            if ((!reachesEnd && e.count == 0) || (found && !(reachesEnd && e.pos + kZipEndRecordLen <= best.pos)))
+                continue;
+            if (UseEndRecord(e)) {
+                best = e;
+                found = true;
+            }
+        }
     }
-    return false;
+    return found && UseEndRecord(best);
 }
 
-bool CZipReader::TryEndRecord(uint64_t pos) {
+bool CZipReader::ReadEndRecord(uint64_t pos, EndRecord* e) {
     uint8_t r[kZipEndRecordLen];
     if (!ReadAt(pos, r, sizeof r))
         return false;
     uint16_t thisDisk = ZipGet16(r + 4), dirDisk = ZipGet16(r + 6);
-    uint16_t onDisk = ZipGet16(r + 8), total = ZipGet16(r + 10);
-    uint32_t size = ZipGet32(r + 12), offset = ZipGet32(r + 16);
-    if (thisDisk != 0 || dirDisk != 0 || onDisk != total || pos < (uint64_t)offset + size)
-        return false;
-    count_ = total;
-    dirOffset_ = offset;
-    dirSize_ = size;
-    prefix_ = pos - offset - size;
+    uint16_t onDisk = ZipGet16(r + 8);
+    e->pos = pos;
+    e->count = ZipGet16(r + 10);
+    e->size = ZipGet32(r + 12);
+    e->offset = ZipGet32(r + 16);
+    e->commentLen = ZipGet16(r + 20);
+    return thisDisk == 0 && dirDisk == 0 && onDisk == e->count && pos >= (uint64_t)e->offset + e->size;
+}
+
+bool CZipReader::UseEndRecord(const EndRecord& e) {
+    count_ = e.count;
+    dirOffset_ = e.offset;
+    dirSize_ = e.size;
+    prefix_ = e.pos - e.offset - e.size;
     curIndex_ = -1;
     return count_ == 0 || GotoFirst();
 }
@@ -501,8 +520,29 @@ uint32_t CZipReader::ItemToMemory(int index, void* buf, uint32_t cb) {
     return r == kReadEnd ? kZipOk : r == kReadBadPassword ? kZipErrPassword : kZipErrData;
 }
 
-// A name that could leave the base folder: a leading separator, a drive
-// letter or any ':', or a component of dots that Windows could read as "..".
+// A Windows device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9) as a name
+// component, with or without an extension: the system opens the device
+// instead of a file. Trailing blanks and dots are ignored, as Windows does.
+static bool IsDeviceName(const char* p, const char* end) {
+    const char* dot = p;
+    while (dot < end && *dot != '.')
+        dot++;
+    while (dot > p && (dot[-1] == ' ' || dot[-1] == '.'))
+        dot--;
+    size_t n = (size_t)(dot - p);
+    char base[5] = {};
+    if (n < 3 || n > 4)
+        return false;
+    for (size_t i = 0; i < n; i++)
+        base[i] = (p[i] >= 'a' && p[i] <= 'z') ? (char)(p[i] - 'a' + 'A') : p[i];
+    if (n == 3)
+        return !strcmp(base, "CON") || !strcmp(base, "PRN") || !strcmp(base, "AUX") || !strcmp(base, "NUL");
+    return (!strncmp(base, "COM", 3) || !strncmp(base, "LPT", 3)) && base[3] >= '1' && base[3] <= '9';
+}
+
+// A name that could leave the base folder or open something other than a
+// file: a leading separator, a drive letter or any ':', a component of
+// dots that Windows could read as "..", or a device name.
 static bool IsUnsafeName(const char* name) {
     if (name[0] == '\\' || name[0] == '/' || strchr(name, ':'))
         return true;
@@ -519,7 +559,7 @@ static bool IsUnsafeName(const char* name) {
             else if (*c != ' ')
                 onlyDotsAndSpaces = false;
         }
-        if (onlyDotsAndSpaces && dots >= 2)
+        if ((onlyDotsAndSpaces && dots >= 2) || IsDeviceName(p, end))
             return true;
         p = *end ? end + 1 : end;
     }
@@ -554,6 +594,23 @@ static const FILETIME* SetTime(const FILETIME* ft) {
     return ft->dwLowDateTime || ft->dwHighDateTime ? ft : nullptr;
 }
 
+// Reads the open entry to its end into out. 0, 0x400, 0x1000 or 0x5000000.
+uint32_t CZipReader::CopyEntryTo(OsFile* out) {
+    for (;;) {
+        uint32_t got;
+        ReadOutcome r = ReadEntry(extractBuf_, kZipIoBlock, &got);
+        if (r == kReadBadPassword)
+            return kZipErrPassword;
+        if (r == kReadError)
+            return kZipErrData;
+        DWORD written = 0;
+        if (got > 0 && (!OsFileWrite(out, extractBuf_, got, &written) || written != got))
+            return kZipErrWrite;
+        if (r == kReadEnd)
+            return kZipOk;
+    }
+}
+
 uint32_t CZipReader::ItemToFile(int index, const char* outName) {
     CloseEntry();
     if (index < 0 || index >= count_ || !outName || !*outName || IsUnsafeName(outName))
@@ -576,41 +633,27 @@ uint32_t CZipReader::ItemToFile(int index, const char* outName) {
         return kZipErrData;
     if (!OpenEntry(index))
         return kZipErrData;
-    // The first piece is read before the file is created, so that a wrong
-    // password or an unreadable entry does not truncate an existing file.
-    uint32_t got;
-    ReadOutcome r = ReadEntry(extractBuf_, kZipIoBlock, &got);
-    if (r == kReadError || r == kReadBadPassword) {
-        CloseEntry();
-        return r == kReadBadPassword ? kZipErrPassword : kZipErrData;
-    }
-    if (!CreateFoldersOf(path)) {
-        CloseEntry();
-        return kZipErrOpenFile;
-    }
-    OsFile* out = OsFileCreate(path, item.attributes);
+    // The entry goes to a new file beside the target, which replaces the
+    // target only when the whole entry arrived with its CRC matching: a
+    // damaged entry or a wrong password that passes the check byte leaves
+    // an existing file as it was.
+    char tmp[260];
+    OsFile* out = CreateFoldersOf(path) ? OsFileCreateTemp(path, tmp, countof(tmp)) : nullptr;
     if (!out) {
         CloseEntry();
         return kZipErrOpenFile;
     }
-    rc = kZipOk;
-    for (;;) {
-        DWORD written = 0;
-        if (got > 0 && (!OsFileWrite(out, extractBuf_, got, &written) || written != got)) {
-            rc = kZipErrWrite;
-            break;
-        }
-        if (r == kReadEnd) {
-            OsFileSetTimes(out, SetTime(&item.creation), SetTime(&item.lastAccess), SetTime(&item.lastWrite));
-            break;
-        }
-        if (r != kReadMore) {
-            rc = r == kReadBadPassword ? kZipErrPassword : kZipErrData;
-            break;
-        }
-        r = ReadEntry(extractBuf_, kZipIoBlock, &got);
-    }
-    OsFileClose(out);
+    rc = CopyEntryTo(out);
     CloseEntry();
-    return rc;
+    if (rc == kZipOk)
+        OsFileSetTimes(out, SetTime(&item.creation), SetTime(&item.lastAccess), SetTime(&item.lastWrite));
+    OsFileClose(out);
+    if (rc == kZipOk && !OsMoveReplace(tmp, path))
+        rc = kZipErrOpenFile;
+    if (rc != kZipOk) {
+        OsDeleteFile(tmp);
+        return rc;
+    }
+    OsSetAttributes(path, item.attributes);
+    return kZipOk;
 }

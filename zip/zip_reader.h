@@ -40,7 +40,17 @@ class CZipReader {
     enum ReadOutcome { kReadMore, kReadEnd, kReadError, kReadBadPassword };
 
     bool ReadAt(uint64_t pos, void* buf, uint32_t cb);
-    bool TryEndRecord(uint64_t pos);
+    // A candidate end record: position, entries, directory and comment.
+    struct EndRecord {
+        uint64_t pos;
+        uint16_t count;
+        uint32_t size, offset;
+        uint16_t commentLen;
+    };
+    // False when the bytes at pos cannot be the archive's end record.
+    bool ReadEndRecord(uint64_t pos, EndRecord* e);
+    // Takes the record's directory; false when its first entry can't be read.
+    bool UseEndRecord(const EndRecord& e);
     bool ReadCentral(uint64_t dirPos);
     bool GotoFirst();
     bool GotoNext();
@@ -51,6 +61,7 @@ class CZipReader {
     void CloseEntry();
     ReadOutcome ReadEntry(uint8_t* buf, uint32_t cb, uint32_t* got);
     ReadOutcome FinishEntry();
+    uint32_t CopyEntryTo(OsFile* out);
 
     OsFile* file_ = nullptr;
     uint64_t fileSize_ = 0;

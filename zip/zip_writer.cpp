@@ -142,10 +142,11 @@ uint32_t CZipWriter::AddFile(const char* name, const char* sourceFile) {
 }
 
 uint32_t CZipWriter::AddMemory(const char* name, const void* data, uint32_t cb) {
-    if (!name || !*name || !data || cb == 0)
+    if (!name || !*name || (!data && cb > 0))
         return kZipErrArgument;
+    static const uint8_t kNothing = 0;
     Source src;
-    src.mem = (const uint8_t*)data;
+    src.mem = data ? (const uint8_t*)data : &kNothing;
     src.memLen = cb;
     src.declaredSize = cb;
     src.externalAttr = 0x80000000u;
@@ -323,7 +324,8 @@ uint32_t CZipWriter::AddEntry(const char* name, Source* src) {
     e.versionMadeBy = kVersionMadeBy;
     e.versionNeeded = kVersionNeeded;
     e.flags = e.localFlags = encrypt ? 9 : 8;
-    e.method = (src->isFolder || IsStoredExtension(e.name)) ? 0 : 8;
+    // Empty entries are stored, as other tools write them.
+    e.method = (src->isFolder || src->declaredSize == 0 || IsStoredExtension(e.name)) ? 0 : 8;
     e.dosTime = src->dosTime;
     e.dosDate = src->dosDate;
     e.compressedSize = e.method == 0 ? src->declaredSize + headerLen : 0;

@@ -8,9 +8,13 @@
 
 #include "framework/app.h"
 #include "framework/app_window.h"
+#include "framework/crc32.h"
 #include "framework/data_folders.h"
 #include "framework/dock_bay.h"
 #include "framework/framework_messages.h"
+#include "framework/instance_window.h"
+#include "framework/item_kinds.h"
+#include "framework/item_test_util.h"
 #include "framework/monitors.h"
 #include "framework/str_util.h"
 #include "support/test_support.h"
@@ -289,5 +293,155 @@ TEST_F(FrameTest, EdgeDragEndsWhenTheCaptureIsLost) {
     send(WM_MOUSEMOVE, edgeX + 120, midY);
     RECT after = WindowRectOf(f->window);
     EXPECT_EQ(after.right, dragged.right) << "the frame still follows the mouse after the drag lost its capture";
+    Drop(f);
+}
+
+// The cursor over each edge of a borderless frame, reached with real mouse
+// moves: west-east on the left and right, north-south on the top and
+// bottom, the diagonals at the corners.
+TEST_F(FrameTest, BorderlessEdgesShowTheirSizingCursors) {
+    RECT r = {200, 200, 500, 400};
+    CAppWindow* f = Make(42, kFrameBorderless, &r);
+    ASSERT_NE(f, nullptr);
+    ShowWindow(f->window, SW_SHOWNORMAL);
+    SetForegroundWindow(f->window);
+    ItemPump(100);
+    struct {
+        POINT at;
+        const char* cursor;
+        const char* where;
+    } edges[] = {
+        {{201, 300}, IDC_SIZEWE, "left"},        {{498, 300}, IDC_SIZEWE, "right"},
+        {{350, 201}, IDC_SIZENS, "top"},         {{350, 398}, IDC_SIZENS, "bottom"},
+        {{201, 201}, IDC_SIZENWSE, "top-left"},  {{498, 398}, IDC_SIZENWSE, "bottom-right"},
+        {{498, 201}, IDC_SIZENESW, "top-right"}, {{201, 398}, IDC_SIZENESW, "bottom-left"},
+    };
+    for (const auto& e : edges) {
+        ItemMouse({350, 300});
+        ASSERT_EQ(ItemMouse(e.at).x, e.at.x);
+        EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, e.cursor)) << e.where;
+    }
+    Drop(f);
+}
+
+// A bar in the frame's top bay holding one button of the command, in the
+// application's list of bars; null when it could not be made.
+static CBar* AddBarWithButton(CAppWindow* frame, WORD barCommand, WORD buttonCommand) {
+    CBar* bar = new CBar;
+    CButton* item = new CButton;
+    CBarItem* asBarItem = item;
+    if (bar->Create(frame, barCommand, 0, 0, 0, kBarOn) != 0 ||
+        item->Create(buttonCommand, bar->window, frame->window, nullptr) != 0 || bar->items.Add(&asBarItem) < 0) {
+        delete item;
+        delete bar;
+        return nullptr;
+    }
+    gApp.bars.Add(&bar);
+    return bar;
+}
+
+static UINT WINAPI Dpi96(HWND) {
+    return 96;
+}
+
+// After a DPI change every bar of the frame measures its items again and
+// the bay takes the new thickness, although the frame keeps its size.
+TEST_F(FrameTest, DpiChangeLaysTheBarsOutAgain) {
+    // A framework text: the application's text table is the first test's.
+    if (gApp.FindCommandIndex(0x7B10) < 0)
+        gApp.AddCommand(0x7B10, kKindButton, 0x80, 0, 0xF110, nullptr);
+    gApp.getDpiForWindow = Dpi96;
+    RECT rect = {100, 100, 600, 500};
+    CAppWindow* f = Make(43, 0, &rect);
+    ASSERT_NE(f, nullptr);
+    CBar* bar = AddBarWithButton(f, 0x7B00, 0x7B10);
+    ASSERT_NE(bar, nullptr);
+    f->Relayout(nullptr);
+    CDockBay* top = *f->bays.At(0);
+    int before = bar->thickness;
+    EXPECT_EQ(WindowRectOf(top->window).bottom - WindowRectOf(top->window).top, before);
+
+    gApp.getDpiForWindow = ItemDpi144;
+    RECT now = WindowRectOf(f->window);
+    SendMessageA(f->window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), (LPARAM)&now);
+    EXPECT_GT(bar->thickness, before * 5 / 4) << "the bar kept its 96 DPI thickness";
+    EXPECT_EQ(WindowRectOf(top->window).bottom - WindowRectOf(top->window).top, bar->thickness);
+    EXPECT_EQ(f->clientRect.top, bar->thickness);
+    gApp.getDpiForWindow = nullptr;
+    ASSERT_TRUE(gApp.DeleteBar(gApp.bars.count - 1));
+    Drop(f);
+}
+
+// The lookups of the application object, and removing bars and frames.
+TEST_F(FrameTest, LookupsAndRemoval) {
+    RECT ra = {100, 100, 400, 300}, rb = {600, 100, 900, 300};
+    CAppWindow* a = Make(44, 0, &ra);
+    CAppWindow* b = Make(45, 0, &rb);
+    ASSERT_TRUE(a && b);
+    ShowWindow(a->window, SW_SHOWNORMAL);
+    ShowWindow(b->window, SW_SHOWNORMAL);
+    Pump();
+    EXPECT_EQ(gApp.FrameAtPoint({250, 200}), a);
+    EXPECT_EQ(gApp.FrameAtPoint({750, 200}), b);
+    EXPECT_EQ(gApp.FrameAtPoint({500, 700}), nullptr);
+
+    gApp.AddCommand(0x7B20, kKindButton, 0, 0, -1, nullptr);  // the bar's show and hide command
+    gApp.AddCommand(0x7B21, kKindButton, 0x80, 0, 0xF111, nullptr);
+    CBar* bar = AddBarWithButton(b, 0x7B20, 0x7B21);
+    ASSERT_NE(bar, nullptr);
+    CUIItem* item = (CUIItem*)*bar->items.At(0);
+    b->Relayout(nullptr);
+    Pump();
+    EXPECT_EQ(gApp.FrameAtPoint(WindowCentre(item->window)), b) << "an item's window belongs to its frame";
+    EXPECT_EQ(gApp.BarById(0x7B20), bar);
+    EXPECT_EQ(gApp.BarById(0x7B21), nullptr);
+    EXPECT_EQ(gApp.ItemByCommand(0x7B21), item);
+    EXPECT_EQ(gApp.ItemByCommand(0x7B20), nullptr);
+
+    int bars = gApp.bars.count;
+    EXPECT_FALSE(gApp.DeleteBar(bars));
+    ASSERT_TRUE(gApp.DeleteBar(bars - 1));
+    EXPECT_EQ(gApp.bars.count, bars - 1);
+    EXPECT_EQ(gApp.FindCommandIndex(0x7B20), -1) << "the bar's command goes with it";
+    EXPECT_EQ(gApp.ItemByCommand(0x7B21), nullptr);
+
+    // A frame goes with its bars; an index that is not there removes nothing.
+    bar = new CBar;
+    ASSERT_EQ(bar->Create(a, 0x7B22, 0, 0, 0, kBarOn), 0);
+    gApp.bars.Add(&bar);
+    int frames = gApp.frames.count;
+    HWND aWindow = a->window;
+    EXPECT_FALSE(gApp.DeleteFrame(46));
+    ASSERT_TRUE(gApp.DeleteFrame(44));
+    EXPECT_EQ(gApp.frames.count, frames - 1);
+    EXPECT_EQ(gApp.FrameByIndex(44), nullptr);
+    EXPECT_FALSE(IsWindow(aWindow));
+    EXPECT_EQ(gApp.BarById(0x7B22), nullptr);
+    EXPECT_EQ(gApp.bars.count, bars - 1);
+    gApp.DeleteCommand(0x7B21);
+}
+
+// A second start means the user looks for the program: click-through goes
+// off on every frame. A foreign product's request changes nothing.
+TEST_F(FrameTest, SecondStartSwitchesClickThroughOff) {
+    CAppWindow* f = Make(47);
+    ASSERT_NE(f, nullptr);
+    f->SetTransparency(50);
+    f->SetClickThrough(true);
+    ASSERT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+    gApp.instanceMessage = RegisterWindowMessageA("MoxMSG_MoxCONTROL");
+    gApp.productCrc = Crc32(gApp.productName, -1);
+    EnsureWindowClass("PhantomUnderTest", PhantomWndProc, 32512, nullptr, nullptr);
+    HWND phantom = CreateWindowExA(WS_EX_TOOLWINDOW, "PhantomUnderTest", "Frame Test", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                   nullptr, gApp.instance, nullptr);
+    ASSERT_NE(phantom, nullptr);
+    SendMessageA(phantom, gApp.instanceMessage, MoxMSG_SECONDSTART, (LPARAM)(gApp.productCrc + 1));
+    EXPECT_TRUE(f->clickThrough) << "another product's second start";
+    SendMessageA(phantom, gApp.instanceMessage, MoxMSG_SECONDSTART, (LPARAM)gApp.productCrc);
+    EXPECT_FALSE(f->clickThrough);
+    EXPECT_FALSE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+    EXPECT_EQ(f->transparency, 50) << "the transparency itself stays";
+    EXPECT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_LAYERED);
+    DestroyWindow(phantom);
     Drop(f);
 }

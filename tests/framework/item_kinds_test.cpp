@@ -12,8 +12,8 @@
 
 namespace {
 
-const WORD kTreeId = 0x7A80, kPlainTreeId = 0x7A81, kNoIconId = 0x7A10, kFullId = 0x7A11, kHalfId = 0x7A12,
-           kAbcId = 0x7A13, kSepId = 0x7A70, kThinSepId = 0x7A71, kOrId = 0x7A72;
+const WORD kTreeId = 0x7A80, kPlainTreeId = 0x7A81, kOwnedListId = 0x7A82, kNoIconId = 0x7A10, kFullId = 0x7A11,
+           kHalfId = 0x7A12, kAbcId = 0x7A13, kSepId = 0x7A70, kThinSepId = 0x7A71, kOrId = 0x7A72;
 
 int gTreeCreates = 0;
 HWND gTreeCreateParent = nullptr;
@@ -34,6 +34,7 @@ class ItemKinds : public ::testing::Test {
             return;
         gApp.AddCommand(kTreeId, kKindTree, kCmdArrowPressed, 0, -1, (void*)BoundTreeProc);
         gApp.AddCommand(kPlainTreeId, kKindTree, 0, 0, -1, nullptr);
+        gApp.AddCommand(kOwnedListId, kKindList, 0, 0, -1, nullptr);
         for (WORD id : {kNoIconId, kFullId, kHalfId, kAbcId})
             gApp.AddCommand(id, kKindStatic, kCmdCaption, 0, -1, nullptr);
         gApp.AddCommand(kSepId, kKindSeparator, 0, 0, 0, nullptr);
@@ -203,4 +204,47 @@ TEST_F(ItemKinds, ThinSeparatorDrawsNoLine) {
     FreePainted(&pw);
     delete thin;
     delete wide;
+}
+
+// The first image's bitmap of an image list (null when it has none).
+static HBITMAP ImageBitmap(HIMAGELIST list) {
+    IMAGEINFO info = {};
+    return list && ImageList_GetImageInfo(list, 0, &info) ? info.hbmImage : nullptr;
+}
+
+// Deleting a tree or a list runs the kind's own clean-up: the image lists
+// are destroyed (their bitmaps are gone) and rows the list owns are freed.
+TEST_F(ItemKinds, DeletingATreeOrAListFreesItsImagesAndRows) {
+    CTree* tree = (CTree*)gApp.CreateUIItem(kKindTree, nullptr);
+    ASSERT_EQ(tree->Create(kPlainTreeId, frame_->window, frame_->window, nullptr), 0);
+    tree->imageList = ImageList_Create(16, 16, ILC_COLOR32, 1, 1);
+    HDC screen = GetDC(nullptr);
+    HBITMAP picture = CreateCompatibleBitmap(screen, 16, 16);
+    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(ImageList_Add(tree->imageList, picture, nullptr), 0);
+    DeleteObject(picture);
+    HBITMAP treeImages = ImageBitmap(tree->imageList);
+    ASSERT_NE(treeImages, nullptr);
+    EXPECT_EQ(GetObjectType(treeImages), (DWORD)OBJ_BITMAP);
+    delete tree;
+    EXPECT_EQ(GetObjectType(treeImages), 0u) << "the tree's image list outlived it";
+
+    CList* list = (CList*)gApp.CreateUIItem(kKindList, nullptr);
+    ASSERT_EQ(list->Create(kOwnedListId, frame_->window, frame_->window, nullptr), 0);
+    HBITMAP arrowImages = ImageBitmap(list->arrows);
+    ASSERT_NE(arrowImages, nullptr);
+    list->ownsItemData = 1;
+    // A row big enough to live in pages of its own: freed, they leave the address space.
+    const size_t kRow = 4 << 20;
+    void* row = malloc(kRow);
+    ASSERT_NE(row, nullptr);
+    memset(row, 1, kRow);
+    ASSERT_GE(SendMessageA(list->listBox, LB_ADDSTRING, 0, (LPARAM)row), 0);
+    MEMORY_BASIC_INFORMATION mem;
+    ASSERT_EQ(VirtualQuery(row, &mem, sizeof mem), sizeof mem);
+    ASSERT_EQ(mem.State, (DWORD)MEM_COMMIT);
+    delete list;
+    EXPECT_EQ(GetObjectType(arrowImages), 0u) << "the list's sort arrows outlived it";
+    ASSERT_EQ(VirtualQuery(row, &mem, sizeof mem), sizeof mem);
+    EXPECT_NE(mem.State, (DWORD)MEM_COMMIT) << "the row the list owned was not freed";
 }

@@ -11,6 +11,8 @@
 #include "support/test_support.h"
 
 std::vector<SentCommand> gItemCommands;
+std::vector<WPARAM> gItemDrags;
+std::vector<WPARAM> gItemDoubleClicks;
 int gItemDrawCalls = 0;
 int gItemCompareCalls = 0;
 
@@ -31,6 +33,12 @@ LRESULT CALLBACK ItemFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case MoxMSG_COMMAND:
             gItemCommands.push_back({wp, lp});
+            return 0;
+        case MoxMSG_DRAGITEM:
+            gItemDrags.push_back(wp);
+            return 0;
+        case MoxMSG_DBLCLK:
+            gItemDoubleClicks.push_back(wp);
             return 0;
         case WM_DRAWITEM: {
             gItemDrawCalls++;
@@ -86,8 +94,20 @@ POINT ClientToScreenPoint(HWND w, int x, int y) {
     return p;
 }
 
+void PrepareVisuals() {
+    if (gApp.visualsReady)
+        return;
+    gApp.instance = GetModuleHandleA(nullptr);
+    gApp.visuals.Init(gApp.instance);
+    BYTE mode = 0;
+    gApp.record.colorMode = 0;
+    gApp.visuals.UpdateColorScheme(&mode, gApp.record.colors);
+    gApp.visualsReady = true;
+}
+
 CAppWindow* MakeItemFrame() {
     static bool once = false;
+    PrepareVisuals();
     if (!once) {
         once = true;
         gApp.instance = GetModuleHandleA(nullptr);
@@ -107,6 +127,8 @@ CAppWindow* MakeItemFrame() {
     SetForegroundWindow(frame->window);
     gApp.activeFrame = frame->index;
     gItemCommands.clear();
+    gItemDrags.clear();
+    gItemDoubleClicks.clear();
     gItemDrawCalls = gItemCompareCalls = 0;
     ItemPump(50);
     return frame;

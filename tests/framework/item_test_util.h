@@ -17,6 +17,9 @@ struct SentCommand {
 
 // Everything the test frame received as MoxMSG_COMMAND, in order.
 extern std::vector<SentCommand> gItemCommands;
+// MoxMSG_DRAGITEM and MoxMSG_DBLCLK that reached the frame (their wParam).
+extern std::vector<WPARAM> gItemDrags;
+extern std::vector<WPARAM> gItemDoubleClicks;
 // WM_DRAWITEM and WM_COMPAREITEM calls that reached the frame.
 extern int gItemDrawCalls;
 extern int gItemCompareCalls;
@@ -28,6 +31,10 @@ void ItemPump(int ms);
 POINT ItemMouse(POINT p, DWORD buttonFlags = 0);
 POINT WindowCentre(HWND w);
 POINT ClientToScreenPoint(HWND w, int x, int y);
+
+// Sets the application's visuals up as start-up does, with the colour
+// scheme "none" (system colours); once per process.
+void PrepareVisuals();
 
 // A visible frame (window index 31) whose procedure records the commands;
 // also sets the texts and data folder of the item tests once.

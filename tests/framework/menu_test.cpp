@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
 #include <vector>
 
 #include "framework/app.h"
@@ -62,7 +63,8 @@ class MenuTest : public ::testing::Test {
         if (!gApp.toolTip)
             gApp.toolTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, nullptr,
                                            nullptr, gApp.instance, nullptr);
-        ASSERT_TRUE(gApp.AddFrameworkCommands());
+        PrepareVisuals();
+        ASSERT_EQ(gApp.AddFrameworkCommands(), 0);
         gApp.AddCommand(100, kKindMenu, 0x80, 0, -1, (void*)kRootList);
         for (WORD id : {101, 102, 103, 105})
             gApp.AddCommand(id, kKindButton, 0x80, 0, -1, nullptr);
@@ -328,4 +330,223 @@ TEST_F(MenuTest, AltOpensTheMenuBarOnceAndPassesWithoutOne) {
     EXPECT_EQ(gApp.rootMenu, nullptr) << "a second Alt leaves the menu open";
     gBarMenu = nullptr;
     delete bar;
+}
+
+namespace {
+
+struct OtherProgram {
+    PROCESS_INFORMATION pi = {};
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK FindTopLevelOf(HWND hwnd, LPARAM lp) {
+    OtherProgram* p = (OtherProgram*)lp;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == p->pi.dwProcessId && IsWindowVisible(hwnd) && !GetWindow(hwnd, GW_OWNER)) {
+        p->window = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Starts Wine's notepad, a program of its own, and places its window.
+bool StartOtherProgram(OtherProgram* p, const RECT& at) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    char cmd[] = "notepad.exe";
+    if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &p->pi))
+        return false;
+    WaitForInputIdle(p->pi.hProcess, 10000);
+    for (int i = 0; i < 200 && !p->window; i++) {
+        EnumWindows(FindTopLevelOf, (LPARAM)p);
+        Pump(50);
+    }
+    if (!p->window)
+        return false;
+    SetWindowPos(p->window, HWND_TOP, at.left, at.top, at.right - at.left, at.bottom - at.top, SWP_NOACTIVATE);
+    Pump(200);
+    return true;
+}
+
+void EndOtherProgram(OtherProgram* p) {
+    if (!p->pi.hProcess)
+        return;
+    TerminateProcess(p->pi.hProcess, 0);
+    WaitForSingleObject(p->pi.hProcess, 5000);
+    CloseHandle(p->pi.hProcess);
+    CloseHandle(p->pi.hThread);
+}
+
+}  // namespace
+
+// A click into another program's window deactivates this one: the topmost
+// popups must not stay over that program, and no frame is active any more.
+TEST_F(MenuTest, ClickIntoAnotherProgramClosesTheMenus) {
+    OtherProgram other;
+    ASSERT_TRUE(StartOtherProgram(&other, RECT{640, 480, 1000, 760}));
+    SetForegroundWindow(frame_->window);
+    Pump(200);
+    CMenu* menu = Open();
+    ASSERT_NE(menu, nullptr);
+    Pump(200);
+    ASSERT_EQ(gApp.activeFrame, frame_->index);
+    ASSERT_TRUE(IsWindowVisible(menu->popup));
+    POINT inside = {820, 640};
+    MouseAt(inside, 0);
+    MouseAt(inside, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(inside, MOUSEEVENTF_LEFTUP);
+    Pump(300);
+    HWND fg = GetForegroundWindow();
+    DWORD fgPid = 0;
+    GetWindowThreadProcessId(fg, &fgPid);
+    EXPECT_EQ(fgPid, other.pi.dwProcessId) << "the click did not activate the other program";
+    EXPECT_EQ(gApp.rootMenu, nullptr) << "the menu stayed open over the other program";
+    EXPECT_FALSE(gApp.menuTracking);
+    EXPECT_FALSE(IsWindowVisible(menu->popup));
+    EXPECT_EQ(gApp.activeFrame, kNoActiveFrame);
+    EndOtherProgram(&other);
+}
+
+// Start-up registers the window menu's icons (drawn at build time) before
+// their commands, and the colour swatches as painted by the first frame; a
+// module without those icons fails with 0xF00A.
+TEST_F(MenuTest, FrameworkIconsAreRegistered) {
+    struct {
+        WORD id;
+        int resource;
+    } icons[] = {{0xF110, 50004}, {0xF111, 50005}, {0xF120, 50000}, {0xF130, 50001}, {0xF140, 50002},
+                 {0xF150, 50003}, {0xF160, 50006}, {0xF16C, 50007}, {0xF16D, 50008}};
+    const CDynArray<VisualsIcon>& table = gApp.visuals.Icons();
+    auto find = [&](int id) -> const VisualsIcon* {
+        for (int i = 0; i < table.count; i++)
+            if (table.At(i)->id == id)
+                return table.At(i);
+        return nullptr;
+    };
+    for (const auto& e : icons) {
+        const VisualsIcon* icon = find(e.id);
+        ASSERT_NE(icon, nullptr) << std::hex << e.id;
+        EXPECT_EQ(icon->resourceId, e.resource);
+        EXPECT_NE(icon->icon, nullptr) << e.resource;
+        EXPECT_NE(icon->tinted, nullptr) << e.resource;
+        EXPECT_TRUE(gApp.CommandFlags(e.id) & kCmdIcon || e.id >= 0xF16C) << std::hex << e.id;
+    }
+    for (WORD id = 0xF134; id <= 0xF137; id++) {
+        const VisualsIcon* swatch = find(id);
+        ASSERT_NE(swatch, nullptr) << std::hex << id;
+        EXPECT_EQ(swatch->flags & kIconAppDrawn, kIconAppDrawn);
+    }
+    CApp other;
+    other.visuals.Init(GetModuleHandleA("kernel32.dll"));
+    EXPECT_EQ(other.AddFrameworkCommands(), 0xF00A) << "a missing icon ends the start-up";
+}
+
+// The window menu's entries show their icons, and the Custom entry's
+// submenu shows a swatch of each custom colour, painted by the frame.
+TEST_F(MenuTest, WindowMenuShowsIconsAndColourSwatches) {
+    const COLORREF custom[5] = {RGB(200, 30, 40), RGB(1, 2, 3), RGB(20, 180, 60), RGB(30, 40, 200), RGB(220, 200, 10)};
+    memcpy(gApp.record.colors, custom, sizeof custom);
+    gApp.visuals.SetIconPainter(frame_->window);
+    ShowWindow(frame_->window, SW_SHOWNORMAL);
+    CMenu* swatches = Open();
+    gApp.CloseMenus(nullptr);
+    swatches = gApp.ShowPopupMenu(0xF133, {150, 150}, frame_);
+    ASSERT_NE(swatches, nullptr);
+    ASSERT_EQ(swatches->popupItems.count, 4);
+    Pump(200);
+    HDC screen = GetDC(nullptr);
+    const int slots[4] = {0, 2, 3, 4};
+    for (int i = 0; i < 4; i++) {
+        CUIItem* item = *swatches->popupItems.At(i);
+        POINT c = {(item->iconRect.left + item->iconRect.right) / 2, (item->iconRect.top + item->iconRect.bottom) / 2};
+        ClientToScreen(item->window, &c);
+        EXPECT_EQ(GetPixel(screen, c.x, c.y), custom[slots[i]]) << "swatch of " << std::hex << item->commandId;
+    }
+    gApp.CloseMenus(nullptr);
+    // The window menu: every entry has an icon, drawn in more than one colour.
+    SendMessageA(frame_->window, MoxMSG_CONTEXTMENU, 0, 0);
+    CMenu* menu = gApp.rootMenu;
+    ASSERT_NE(menu, nullptr);
+    Pump(200);
+    for (int i = 0; i < menu->popupItems.count; i++) {
+        CUIItem* item = *menu->popupItems.At(i);
+        ASSERT_GT(item->iconWidth, 0) << std::hex << item->commandId;
+        POINT o = {item->iconRect.left, item->iconRect.top};
+        ClientToScreen(item->window, &o);
+        std::set<COLORREF> colours;
+        for (int y = 0; y < item->iconHeight; y++)
+            for (int x = 0; x < item->iconWidth; x++)
+                colours.insert(GetPixel(screen, o.x + x, o.y + y));
+        EXPECT_GT(colours.size(), 3u) << "no icon on " << std::hex << item->commandId;
+    }
+    ReleaseDC(nullptr, screen);
+}
+
+namespace {
+
+// Rows (or columns) of a rectangle of a painted item holding the colour:
+// for each, the number of such pixels.
+std::vector<int> InkProfile(const Painted& p, const RECT& r, COLORREF ink, bool byRow) {
+    std::vector<int> profile;
+    int outer = byRow ? r.bottom - r.top : r.right - r.left, inner = byRow ? r.right - r.left : r.bottom - r.top;
+    for (int a = 0; a < outer; a++) {
+        int n = 0;
+        for (int b = 0; b < inner; b++)
+            n += Pixel(p, byRow ? r.left + b : r.left + a, byRow ? r.top + a : r.top + b) == ink;
+        if (n > 0)
+            profile.push_back(n);
+    }
+    return profile;
+}
+
+}  // namespace
+
+// A checked entry without an icon shows a check mark in its left square; a
+// menu entry inside a popup shows an arrow to the right, a top-level split
+// item one pointing down; all in the text colour.
+TEST_F(MenuTest, CheckMarksAndArrowsInTheTextColour) {
+    gApp.SetCommandChecked(101, true);
+    CMenu* menu = Open();
+    ASSERT_NE(menu, nullptr);
+    Pump(100);
+    COLORREF ink = gApp.visuals.Color(4);
+    CUIItem* checked = *menu->popupItems.At(0);
+    Painted p = PaintItem(checked);
+    RECT square = {0, 0, checked->captionHeight + 2 * CUIItem::Margin(96), p.rc.bottom};
+    std::vector<int> mark = InkProfile(p, square, ink, true);
+    EXPECT_GE(mark.size(), 4u) << "no check mark";
+    FreePainted(&p);
+    gApp.SetCommandChecked(101, false);
+    p = PaintItem(checked);
+    EXPECT_TRUE(InkProfile(p, square, ink, true).empty()) << "a mark on an entry that is not checked";
+    FreePainted(&p);
+
+    // A checked menu entry (Custom in the colour menu is one) shows it too.
+    CUIItem* sub = *menu->popupItems.At(4);
+    gApp.SetCommandChecked(104, true);
+    p = PaintItem(sub);
+    EXPECT_GE(InkProfile(p, square, ink, true).size(), 4u) << "no check mark on a checked menu entry";
+    FreePainted(&p);
+    gApp.SetCommandChecked(104, false);
+    p = PaintItem(sub);
+    RECT column = {p.rc.right - sub->rightMargin, 0, p.rc.right, p.rc.bottom};
+    std::vector<int> right = InkProfile(p, column, ink, false);
+    ASSERT_GE(right.size(), 2u) << "no arrow";
+    EXPECT_GT(right.front(), right.back()) << "the arrow does not point right";
+    FreePainted(&p);
+    gApp.CloseMenus(nullptr);
+
+    if (gApp.FindCommandIndex(106) < 0)
+        gApp.AddCommand(106, kKindMenu, kCmdSplit | 0x80, 0, 104, (void*)kSubList);
+    CUIItem* top = gApp.CreateUIItem(kKindMenu, nullptr);
+    ASSERT_EQ(top->Create(106, frame_->window, frame_->window, nullptr), 0);
+    SetWindowPos(top->window, nullptr, 10, 10, top->totalWidth, top->totalHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
+    p = PaintItem(top);
+    column = {p.rc.right - top->rightMargin, 0, p.rc.right, p.rc.bottom};
+    std::vector<int> down = InkProfile(p, column, ink, true);
+    ASSERT_GE(down.size(), 2u) << "no arrow";
+    EXPECT_GT(down.front(), down.back()) << "the top-level split item's arrow does not point down";
+    FreePainted(&p);
+    delete top;
 }

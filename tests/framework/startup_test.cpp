@@ -369,6 +369,11 @@ TEST(Startup, MainProgramsHiddenFrameKeepsItsRecord) {
         EnumWindows(FindFrameOf, (LPARAM)&want);
     }
     ASSERT_NE(want.second, nullptr) << "a MoxWindow titled with the product name";
+    // The window exists before its transparency is applied: give the
+    // program's start-up the time to finish.
+    WaitForInputIdle(p.pi.hProcess, 10000);
+    for (int i = 0; i < 100 && !(GetWindowLongA(want.second, GWL_EXSTYLE) & WS_EX_LAYERED); i++)
+        Sleep(50);
     EXPECT_FALSE(IsWindowVisible(want.second));
     RECT r;
     GetWindowRect(want.second, &r);

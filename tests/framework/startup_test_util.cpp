@@ -89,33 +89,57 @@ bool WaitForLogLine(const std::string& log, const std::string& line, DWORD ms) {
     return false;
 }
 
-struct FindDialog {
+struct FindWindowOf {
     DWORD pid;
+    const char* cls;
+    bool visibleOnly;
     HWND found;
 };
 
-static BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lp) {
-    FindDialog* f = (FindDialog*)lp;
+static BOOL CALLBACK FindWindowOfProc(HWND hwnd, LPARAM lp) {
+    FindWindowOf* f = (FindWindowOf*)lp;
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    char cls[32];
-    if (pid == f->pid && IsWindowVisible(hwnd) && GetClassNameA(hwnd, cls, sizeof cls) && strcmp(cls, "#32770") == 0) {
+    char cls[64];
+    if (pid == f->pid && (!f->visibleOnly || IsWindowVisible(hwnd)) && GetClassNameA(hwnd, cls, sizeof cls) &&
+        strcmp(cls, f->cls) == 0) {
         f->found = hwnd;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND WaitForDialog(DWORD pid, DWORD ms) {
+HWND WaitForWindowOf(DWORD pid, const char* cls, bool visibleOnly, DWORD ms) {
     DWORD start = GetTickCount();
     do {
-        FindDialog f = {pid, nullptr};
-        EnumWindows(FindDialogProc, (LPARAM)&f);
+        FindWindowOf f = {pid, cls, visibleOnly, nullptr};
+        EnumWindows(FindWindowOfProc, (LPARAM)&f);
         if (f.found)
             return f.found;
         Sleep(50);
     } while (GetTickCount() - start < ms);
     return nullptr;
+}
+
+HWND WaitForDialog(DWORD pid, DWORD ms) {
+    return WaitForWindowOf(pid, "#32770", true, ms);
+}
+
+void MovePointerTo(POINT pt) {
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in.mi.dx = (LONG)((pt.x * 65535LL + (w - 1) / 2) / (w - 1));
+    in.mi.dy = (LONG)((pt.y * 65535LL + (h - 1) / 2) / (h - 1));
+    SendInput(1, &in, sizeof in);
+    DWORD start = GetTickCount();
+    POINT now;
+    do {
+        Sleep(30);
+        GetCursorPos(&now);
+    } while ((now.x != pt.x || now.y != pt.y) && GetTickCount() - start < 2000);
+    Sleep(150);
 }
 
 std::string ControlText(HWND dialog, int id) {

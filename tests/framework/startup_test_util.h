@@ -32,6 +32,11 @@ std::string ProgramExe();
 std::string ReadLog(const std::string& log);
 // Waits until the log holds the line (or a line starting with it).
 bool WaitForLogLine(const std::string& log, const std::string& line, DWORD ms);
+// The first top-level window of the process with the class (visible ones
+// only when asked), or null after ms.
+HWND WaitForWindowOf(DWORD pid, const char* cls, bool visibleOnly, DWORD ms);
 // The top-level dialog of the process, or null after ms.
 HWND WaitForDialog(DWORD pid, DWORD ms);
+// Moves the pointer with real input and waits until the system reports it there.
+void MovePointerTo(POINT pt);
 std::string ControlText(HWND dialog, int id);

@@ -75,7 +75,7 @@ COLORREF RefBlend(double x, COLORREF a, COLORREF b) {
     return RGB(ch(GetRValue(a), GetRValue(b)), ch(GetGValue(a), GetGValue(b)), ch(GetBValue(a), GetBValue(b)));
 }
 COLORREF RefAdj(COLORREF c, double l, double s) {
-    return AdjustColorHls(c, 0.0f, (float)l, (float)s);
+    return AdjustColorHls(c, 0.0, l, s);
 }
 
 // System colours set for a test and restored afterwards.

@@ -291,3 +291,84 @@ TEST(ZipRead, TimesPast2038ReadBackUnsigned) {
     EXPECT_EQ(UnixOf(item.lastWrite), (long long)kYear2100);
     UnzipClose(zip);
 }
+
+// A comment may hold the bytes of an end record. A zeroed one ("PK\5\6"
+// and 18 zero bytes) claims an archive without entries; it is comment text:
+// its own comment does not reach the end of the file, or it lies inside the
+// comment of the record before it that does.
+TEST(ZipRead, EndRecordInsideTheCommentIsCommentText) {
+    std::string dir = MakeTestDir("read-fake-end");
+    std::string plain = PathJoin(dir, "plain.zip");
+    ZipHandle* w = ZipCreate(plain.c_str(), nullptr);
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(ZipAddMemory(w, "only.txt", "the one entry", 13), kZipOk);
+    ASSERT_EQ(ZipClose(w), kZipOk);
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(plain, &bytes));
+    const std::string fake = std::string("PK\x05\x06", 4) + std::string(18, '\0');
+    struct {
+        const char* name;
+        std::string comment;
+    } cases[] = {{"fake-first.zip", fake + "tail"}, {"fake-last.zip", "head" + fake}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(c.comment.size(), 26u);
+        std::string withComment = bytes;
+        withComment[withComment.size() - 2] = (char)c.comment.size();
+        withComment += c.comment;
+        ASSERT_TRUE(WriteFileBytes(PathJoin(dir, c.name), withComment));
+        ZipHandle* zip = UnzipOpen(PathJoin(dir, c.name).c_str(), nullptr);
+        ASSERT_NE(zip, nullptr);
+        ZipItem item;
+        ASSERT_EQ(UnzipGetItem(zip, -1, &item), kZipOk);
+        EXPECT_EQ(item.index, 1);
+        std::string data;
+        EXPECT_EQ(ReadEntry(zip, 0, &data), kZipOk);
+        EXPECT_EQ(data, "the one entry");
+        UnzipClose(zip);
+    }
+    // 7-Zip reads them the same way.
+    for (const auto& c : cases) {
+        std::string out;
+        ASSERT_EQ(RunPeer(dir, std::string("7z l -slt ") + c.name + " | grep '^Path = o'", &out), 0) << out;
+        EXPECT_EQ(out, "Path = only.txt\n") << c.name;
+    }
+    // A record without entries that ends the file is a real empty archive,
+    // also behind other bytes.
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "empty.zip"), "leading bytes" + fake));
+    ZipHandle* zip = UnzipOpen(PathJoin(dir, "empty.zip").c_str(), nullptr);
+    ASSERT_NE(zip, nullptr);
+    ZipItem item;
+    ASSERT_EQ(UnzipGetItem(zip, -1, &item), kZipOk);
+    EXPECT_EQ(item.index, 0);
+    UnzipClose(zip);
+    // One that neither ends the file nor has entries is no archive.
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "not.zip"), fake + "trailing"));
+    EXPECT_EQ(UnzipOpen(PathJoin(dir, "not.zip").c_str(), nullptr), nullptr);
+}
+
+// Comments that Info-ZIP writes (zip -z): the archive opens and reads.
+TEST(ZipRead, InfoZipArchiveCommentsOpen) {
+    std::string dir = MakeTestDir("read-zip-comment");
+    std::string out;
+    ASSERT_EQ(RunPeer(dir,
+                      "printf 'first file\\n' > a.txt && printf 'second\\n' > b.txt && zip -q c.zip a.txt b.txt && "
+                      "printf 'A comment\\nover two lines, PK and all\\n' | zip -q -z c.zip && "
+                      "head -c 3000 /dev/zero | tr '\\0' 'k' | zip -q -z long.zip a.txt && unzip -z c.zip",
+                      &out),
+              0)
+        << out;
+    EXPECT_NE(out.find("over two lines"), std::string::npos) << out;
+    for (const char* name : {"c.zip", "long.zip"}) {
+        SCOPED_TRACE(name);
+        ZipHandle* zip = UnzipOpen(PathJoin(dir, name).c_str(), nullptr);
+        ASSERT_NE(zip, nullptr);
+        ZipItem item;
+        ASSERT_EQ(UnzipGetItem(zip, -1, &item), kZipOk);
+        EXPECT_EQ(item.index, std::string(name) == "c.zip" ? 2 : 1);
+        std::string data;
+        EXPECT_EQ(ReadEntry(zip, 0, &data), kZipOk);
+        EXPECT_EQ(data, "first file\n");
+        UnzipClose(zip);
+    }
+}
