@@ -32,6 +32,7 @@ const char* ArchiveStateText(int state) {
     case kArchiveNoTrailer: return "the archive has no end marker";
     case kArchiveBadName: return "a record has an invalid name";
     case kArchiveDuplicate: return "two records have the same name";
+    case kArchiveUnreadable: return "the program file cannot be read";
     }
     return "unknown archive state";
 }

@@ -26,6 +26,7 @@ enum ArchiveState : int {
     kArchiveNoTrailer,    // the records end without "<Setup Data End>"
     kArchiveBadName,      // an empty name, a name of 260 or more characters or one with a folder
     kArchiveDuplicate,    // two records share a name (compared without case)
+    kArchiveUnreadable,   // the program file cannot be opened or mapped
 };
 
 // A short English text for a state, for logs and test messages.

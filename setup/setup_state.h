@@ -26,6 +26,7 @@ struct SetupState {
     int mode;              // kModeSetup or kModeUninstall
     bool silent;           // "-SILENT" or "-INSTALL=" given
     bool allUsersDefault;  // "-INSTALL=" given without "-DATA="
+    bool dataGiven;        // "-DATA=" given
     bool workDirGiven;     // "-WORKDIR=" named the current folder
     bool looseFiles;       // bare names may be served by files of the current folder
     bool on64;             // the process runs under WOW64
