@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <string.h>
 #include <taskschd.h>
 
 #include "setup_base.h"
@@ -23,7 +24,7 @@ bool GetWellKnownGroupName(unsigned long relativeId, char* name, unsigned long* 
     SID_NAME_USE use;
     bool ok = LookupAccountSidA(nullptr, sid, name, &cchName, domain, &cchDomain, &use) != 0;
     if (ok)
-        *cch = cchName;
+        *cch = (unsigned long)strlen(name);
     FreeSid(sid);
     return ok;
 }
@@ -126,8 +127,10 @@ static int DefineAndRegister(ITaskService* service, ITaskFolder* root, BSTR name
 }
 
 int SetLogonTask(const char* taskName, const char* program, const char* arguments) {
-    HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (FAILED(init))
+    // A thread that has COM already (the shell starts it for ShellExecute)
+    // keeps its apartment.
+    HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(init) && init != RPC_E_CHANGED_MODE)
         return 1;
     int stage = 0;
     HRESULT security = CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
@@ -157,6 +160,7 @@ int SetLogonTask(const char* taskName, const char* program, const char* argument
         service->Release();
     SysFreeString(name);
     SysFreeString(rootPath);
-    CoUninitialize();
+    if (SUCCEEDED(init))
+        CoUninitialize();
     return stage;
 }
