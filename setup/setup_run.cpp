@@ -188,6 +188,14 @@ static bool CopyUseFiles() {
     return ok;
 }
 
+// Phase 3 cleans up after a failure; the failure stays the outcome.
+static void CleanUpAfterFailure() {
+    int code = gSetup.result, line = gSetup.errorLine;
+    RunPhase(3, false);
+    gSetup.result = code;
+    gSetup.errorLine = line;
+}
+
 void RunSilentSetup() {
     RunPhase(0, false);
     if (gSetup.result == 0)
@@ -195,7 +203,7 @@ void RunSilentSetup() {
     SetVar("#EXECUTE#", "0");
     SetVar("#README#", "0");
     if (gSetup.result != 0) {
-        RunPhase(3, false);
+        CleanUpAfterFailure();
     } else {
         // The uninstall registration's size, as the wizard's finish page sets it.
         char size[32];
@@ -203,12 +211,14 @@ void RunSilentSetup() {
         SetVar("#INSTALLSIZE#", size);
         RunPhase(2, false);
         if (gSetup.result != 0)
-            RunPhase(3, false);
+            CleanUpAfterFailure();
     }
     if (gSetup.result == kCodeRemoveDir)
-        gSetup.result = 0;
-    if (gSetup.result == 0 && gSetup.useCount > 0 && !CopyUseFiles())
+        gSetup.result = gSetup.errorLine = 0;
+    if (gSetup.result == 0 && gSetup.useCount > 0 && !CopyUseFiles()) {
         gSetup.result = kCodeUseFiles;
+        gSetup.errorLine = 0;
+    }
     WriteSetupLog();
 }
 
