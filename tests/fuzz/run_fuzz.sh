@@ -63,3 +63,27 @@ exiftool -q -overwrite_original -ExifByteOrder=Big-endian -Make=C -ISO=2 -FNumbe
 rm -f "$seeds/src.ppm"
 echo "== fuzzing jpeg for ${seconds}s"
 "$bin" -max_total_time="$seconds" -rss_limit_mb=1024 -malloc_limit_mb=700 -artifact_prefix="$out/" "$seeds" 2>&1 | tail -3
+# The setup archive reader and the setup script language, seeded from the
+# packer's output and the shipped scripts.
+setup="$top/setup/setup_state.cpp $top/setup/archive_core.cpp $top/setup/script_lex.cpp $top/setup/script_vars.cpp
+       $top/setup/script_run.cpp $fw/str_util.cpp"
+for target in setup_archive setup_script; do
+    bin="$out/${target}_fuzz"
+    # shellcheck disable=SC2086
+    clang++-14 $flags -o "$bin" "$top/tests/fuzz/${target}_fuzz.cpp" $setup
+done
+seeds="$out/setup_archive_seeds"
+rm -rf "$seeds" && mkdir -p "$seeds"
+printf 'MZ image' > "$seeds/image"
+python3 "$top/setup/pack_setup.py" "$seeds/shipped.exe" "$seeds/image" "Uninstall.qsc=$top/setup/scripts/Uninstall.qsc" \
+    "Setup.qsc=$top/setup/scripts/Setup.qsc" "x.pat=$seeds/image"
+python3 "$top/setup/pack_setup.py" "$seeds/small.exe" "$seeds/image" "Uninstall.qsc=$seeds/image"
+rm -f "$seeds/image"
+echo "== fuzzing setup_archive for ${seconds}s"
+"$out/setup_archive_fuzz" -max_total_time="$seconds" -rss_limit_mb=1024 -artifact_prefix="$out/setup_archive-" "$seeds" 2>&1 | tail -3
+seeds="$out/setup_script_seeds"
+rm -rf "$seeds" && mkdir -p "$seeds"
+for s in Setup Uninstall; do sed 's/$/\r/' "$top/setup/scripts/$s.qsc" > "$seeds/$s.qsc"; done
+printf 'PhaseBegin 1\r\nIf #A#, <=, 2, !, x\r\nSet #A#, "#SELF#^"\r\nElse\r\nStatus2 "a\\nb"\r\nEndif\r\n' > "$seeds/if.qsc"
+echo "== fuzzing setup_script for ${seconds}s"
+"$out/setup_script_fuzz" -max_total_time="$seconds" -rss_limit_mb=1024 -max_len=4096 -artifact_prefix="$out/setup_script-" "$seeds" 2>&1 | tail -3

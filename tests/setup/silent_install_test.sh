@@ -140,7 +140,7 @@ check_uninstall_registration 'C:\Program Files\Vellumor Pro' "$pf" 0
 expect_eq "exit code of the uninstaller" 0 $?
 wineserver -w
 temp="$user_dir/Temp"
-expect_eq "uninstall log" "Uninstall finished successfully!" "$(tr -d '\r' < "$temp/_QvUItmp.log" 2>/dev/null)"
+expect_eq "uninstall log" "Uninstall finished successfully!" "$(tr -d '\r' 2>/dev/null < "$temp/_QvUItmp.log")"
 expect_gone "$pf"
 expect_gone "$data"
 expect_gone "$user_dir/AppData/Roaming/Tarnwick"
