@@ -6,6 +6,7 @@
 #include "setup/script.h"
 #include "setup/setup_run.h"
 #include "setup/setup_state.h"
+#include "framework/startup_test_util.h"
 #include "setup_test_util.h"
 #include "support/test_support.h"
 
@@ -79,23 +80,6 @@ DWORD RegDword(HKEY root, const char* key, const char* name) {
     return *(const DWORD*)data.data();
 }
 
-struct BoxSearch {
-    DWORD pid;
-    HWND box;
-};
-
-static BOOL CALLBACK FindBox(HWND hwnd, LPARAM lp) {
-    BoxSearch* s = (BoxSearch*)lp;
-    DWORD pid = 0;
-    char cls[32];
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == s->pid && GetClassNameA(hwnd, cls, sizeof cls) && strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
-        s->box = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 RunResult RunAndAnswer(const std::string& exe, const std::string& args, const std::string& cwd, DWORD timeoutMs) {
     RunResult r = {false, 0, {}};
     std::string line = "\"" + exe + "\" " + args;
@@ -113,15 +97,12 @@ RunResult RunAndAnswer(const std::string& exe, const std::string& args, const st
             WaitForSingleObject(pi.hProcess, 5000);
             break;
         }
-        BoxSearch s = {pi.dwProcessId, nullptr};
-        EnumWindows(FindBox, (LPARAM)&s);
-        if (s.box && s.box != answered) {
+        HWND box = WaitForDialog(pi.dwProcessId, 0);
+        if (box && box != answered) {
             Sleep(100);  // let the box finish its set-up
-            char text[2048] = "";
-            GetDlgItemTextA(s.box, 0xFFFF, text, sizeof text);
-            r.boxes.push_back(text);
-            PostMessageA(s.box, WM_COMMAND, IDCANCEL, 0);
-            answered = s.box;
+            r.boxes.push_back(ControlText(box, 0xFFFF));
+            PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+            answered = box;
         }
     }
     r.ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0 && GetTickCount() - start <= timeoutMs;

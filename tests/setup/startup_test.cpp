@@ -50,6 +50,11 @@ protected:
         return InitVariables1();
     }
     static std::string V(const char* name) { return GetVarText(name); }
+    // The four choices of the finish page.
+    static void ExpectChoices(const char* value) {
+        for (const char* choice : {"#SELEXECUTE#", "#SELREADME#", "#SELDESKTOP#", "#SELSTARTMENU#"})
+            EXPECT_EQ(value, V(choice)) << choice;
+    }
     static void ExpectShortcutFolders(bool common) {
         EXPECT_EQ(ShellFolder(common ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS), V("#STARTMENUDIR#"));
         EXPECT_EQ(ShellFolder(common ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY), V("#DESKTOPDIR#"));
@@ -141,8 +146,7 @@ TEST_F(Startup, DefaultsWithoutARecordInstallForAllUsers) {
     EXPECT_EQ(data, V("#CUSTOMPATH#"));
     EXPECT_EQ(data, V("#CONFIGPATH#"));
     EXPECT_EQ(ShellFolder(CSIDL_COMMON_APPDATA) + "\\Tarnwick\\VpStartTest", V("#COMMONPATH#"));
-    for (const char* choice : {"#SELEXECUTE#", "#SELREADME#", "#SELDESKTOP#", "#SELSTARTMENU#"})
-        EXPECT_EQ("1", V(choice)) << choice;
+    ExpectChoices("1");
     // The record will say "for all users": the shortcuts go where all
     // users see them, also without "-INSTALL=".
     ExpectShortcutFolders(true);
@@ -156,8 +160,7 @@ TEST_F(Startup, DataSwitchInstallsForTheUser) {
     EXPECT_EQ("0", V("#INDIVIDUAL#"));
     EXPECT_EQ("C:\\Data", V("#CONFIGPATH#"));
     EXPECT_EQ("C:\\Data", V("#COMMONPATH#"));
-    for (const char* choice : {"#SELEXECUTE#", "#SELREADME#", "#SELDESKTOP#", "#SELSTARTMENU#"})
-        EXPECT_EQ("0", V(choice)) << choice;
+    ExpectChoices("0");
     ExpectShortcutFolders(false);
 }
 
