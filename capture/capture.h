@@ -22,7 +22,9 @@ INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
 bool ShowMainDialog(int n);
 // The Actions page (its buttons run the actions), or 0.
 HWND ActionsPage();
-// Redraws the Actions page's preview and its texts after the image changed.
+// Redraws the Actions page's preview and its texts (size, colour mode).
+// Called by everything that changes gImage or the colour mode: the grab,
+// opening a file, clearing, SetColorMode, undo and the editor's end.
 void RefreshImageViews();
 // Rebuilds the tab icons (resources 1, 14, 11, 17, 15, 18, 16, 12, 13, 19,
 // list indices 0..9) at the main dialog's DPI and gives them to the tabs.

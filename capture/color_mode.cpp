@@ -72,5 +72,6 @@ int SetColorMode(int mode) {
         return 2;
     gImage.GetPalette();  // drops the nearest-colour cache of the new pixels
     gColorMode = mode;
+    RefreshImageViews();
     return 0;
 }

@@ -30,8 +30,7 @@ HPALETTE SystemPalette(HDC dc) {
 bool GrabFromPicture(HDC picture, const RECT& sel) {
     int width = sel.right + 1 - sel.left;
     int height = sel.bottom + 1 - sel.top;
-    gImage.Destroy();
-    gImage.DestroyFrames();
+    gImage.Reset(kFormatAny);  // every capture starts from a new image
     if (width > 0 && height > 0) {
         HDC screen = GetDC(nullptr);
         HPALETTE pal = SystemPalette(screen);
@@ -67,6 +66,7 @@ bool GrabFromPicture(HDC picture, const RECT& sel) {
         SetColorMode(gOpt.DefColMode == 6 ? gColorMode : gOpt.DefColMode);
     gSavedSequentially = false;
     StrCopy(gImageName, countof(gImageName), gApp.Text(IDS_UNKNOWN, 1));
+    RefreshImageViews();
     return gImage.IsValid();
 }
 

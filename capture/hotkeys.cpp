@@ -18,15 +18,14 @@ const UINT_PTR kWaitTimerId = 3;
 
 struct HotKeySlot {
     CHotKeyEdit field;
-    int* word;       // its option word
-    int id;          // kHotKeyCapture or kHotKeyShow
-    UINT failText;   // message when the key cannot be registered
-    int reported;    // the word whose failure was last reported, 0 for none
+    int* word;      // its option word
+    int id;         // kHotKeyCapture or kHotKeyShow
+    UINT failText;  // message when the key cannot be registered
 };
 
 HotKeySlot gKeys[2] = {
-    {{}, &gOpt.HotKeyCapture, kHotKeyCapture, IDS_CAPTURE_KEY_FAILED, 0},
-    {{}, &gOpt.HotKeyVellumor, kHotKeyShow, IDS_SHOW_KEY_FAILED, 0},
+    {{}, &gOpt.HotKeyCapture, kHotKeyCapture, IDS_CAPTURE_KEY_FAILED},
+    {{}, &gOpt.HotKeyVellumor, kHotKeyShow, IDS_SHOW_KEY_FAILED},
 };
 
 int gMinuteCount = 0;   // minutes the timer counted towards the next capture
@@ -34,31 +33,28 @@ bool gHiding = false;   // the capture road is hiding the main dialog
 
 // Registers one key. A key that our other key holds is a lasting clash and
 // is cleared. A key that another program holds may be free again at the
-// next start: it is kept, reported once per word, and then accepted as it
-// is so that the Options page can be left.
+// next start, so it is kept; but every attempt with it says so and fails,
+// so that the Options page is not left with a key that does nothing.
 // Returns false after a message.
 bool RegisterSlot(HotKeySlot* k, int otherWord) {
-    if (*k->word == 0 || k->field.Register()) {
-        k->reported = 0;
+    if (*k->word == 0 || k->field.Register())
         return true;
-    }
     if (*k->word == otherWord) {
         *k->word = 0;
         k->field.SetHotKey(0, gMainDialog, k->id);
-    } else if (*k->word == k->reported) {
-        return true;
-    } else {
-        k->reported = *k->word;
     }
     AppMessageBox(gMainDialog, nullptr, gApp.Text((WORD)k->failText, 0), kStyleHotKeyFailed, 0);
     return false;
 }
 
+// A visible dialog (#32770), system menu (#32768) or framework popup menu
+// (MoxAppMenuPopup, modeless: the modal depth does not count it) of this
+// thread other than found[1]; the first one goes to found[0].
 BOOL CALLBACK FindModalWindow(HWND hwnd, LPARAM lp) {
     HWND* found = (HWND*)lp;
-    char cls[16];
+    char cls[32];
     if (hwnd != found[1] && IsWindowVisible(hwnd) && GetClassNameA(hwnd, cls, (int)sizeof cls) &&
-        (strcmp(cls, "#32770") == 0 || strcmp(cls, "#32768") == 0)) {
+        (strcmp(cls, "#32770") == 0 || strcmp(cls, "#32768") == 0 || strcmp(cls, "MoxAppMenuPopup") == 0)) {
         found[0] = hwnd;
         return FALSE;
     }
@@ -68,8 +64,10 @@ BOOL CALLBACK FindModalWindow(HWND hwnd, LPARAM lp) {
 // True when a capture must not start now: the editor is open, the capture
 // road is hiding the dialog, or a capture's action or another modal window
 // is up (a framework dialog or message box, a common dialog such as Save As
-// or Print, a popup menu such as the Send-To targets). An open overlay does
-// not block: the capture hot key closes it.
+// or Print, a popup menu such as the Send-To targets), or one of the
+// program's own menus is open (the tray menu), which the capture would
+// freeze into the picture. An open overlay does not block: the capture hot
+// key closes it.
 bool CaptureBlocked(HWND dlg) {
     if (gOverlay)
         return false;

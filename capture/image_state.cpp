@@ -36,10 +36,12 @@ bool ConfirmDiscard() {
 }
 
 void ClearImage() {
-    gImage.Destroy();
-    gImage.DestroyFrames();
+    // A reset, not only the pixels: an opened file's transparency, palette
+    // alpha, resolution and Exif data must not reach the next capture.
+    gImage.Reset(kFormatAny);
     ClearUndo();
     gEdited = false;
+    RefreshImageViews();
 }
 
 namespace {
@@ -105,5 +107,6 @@ bool OpenImageFile(const char* path) {
     StrCopy(gImageName, countof(gImageName), path);
     gColorMode = ColorModeOfImage(gImage);
     gSavedSequentially = false;  // the numbered file holds the capture, not this picture
+    RefreshImageViews();
     return false;
 }

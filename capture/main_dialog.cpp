@@ -219,8 +219,7 @@ void OnDropFiles(HDROP drop) {
         return;
     if (!ConfirmDiscard())
         return;
-    OpenImageFile(path);
-    RefreshImageViews();
+    OpenImageFile(path);  // which refreshes the Actions page when it read the file
     ShowMainDialog(kTabActions);
 }
 

@@ -271,7 +271,7 @@ void ClampOptions(COptions* o) {
     o->CRBack &= 0x00FFFFFF;
     o->HeadFontColor &= 0x00FFFFFF;
     o->BackFill = Bool(o->BackFill);
-    o->BrushSize = ClampInt(o->BrushSize, 1, 100);
+    o->BrushSize = ClampInt(o->BrushSize, 1, 128);  // the editor offers up to 128
     o->TextFrame = Bool(o->TextFrame);
     o->Header = Bool(o->Header);
     o->Footer = Bool(o->Footer);

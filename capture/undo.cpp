@@ -72,6 +72,7 @@ void UndoTo(int n) {
     if (!CopyImageInto(&restored, *e.image) || !gImage.TakeOver(restored, true))
         return;
     gColorMode = e.colorMode;
+    RefreshImageViews();
     if (gEditorDialog)
         SendDlgItemMessageA(gEditorDialog, kColorModeBox, CB_SETCURSEL, (WPARAM)e.colorMode, 0);
     for (int i = gUndo.count - 1; i >= n; i--)

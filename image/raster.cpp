@@ -30,6 +30,15 @@ int PelsPerMeter(int dpi) {
 
 }  // namespace
 
+uint64_t RasterRowsBytes(uint64_t width, uint64_t height, uint64_t bpp) {
+    if (bpp != 0 && width > (UINT64_MAX - 31) / bpp)
+        return UINT64_MAX;
+    uint64_t stride = ((width * bpp + 31) >> 5) << 2;
+    if (height != 0 && stride > UINT64_MAX / height)
+        return UINT64_MAX;
+    return stride * height;
+}
+
 CRaster::CRaster(uint32_t formatId) {
     Reset(formatId);
 }
@@ -67,6 +76,7 @@ void CRaster::Reset(uint32_t formatId) {
     SetXDpi(96);
     SetYDpi(96);
     info_.littleEndianHost = 1;
+    InvalidateColorCache();
 }
 
 BYTE* CRaster::Create(int width, int height, int bpp, uint32_t formatId) {
@@ -77,10 +87,10 @@ BYTE* CRaster::Create(int width, int height, int bpp, uint32_t formatId) {
         return nullptr;
     }
     bpp = bpp <= 1 ? 1 : bpp <= 4 ? 4 : bpp < 9 ? 8 : 24;
-    // The real block size, in 64 bits: negative sizes read as huge values.
+    // The real block size, in 64 bits.
     uint64_t w = (uint32_t)width, h = (uint32_t)height;
-    uint64_t stride = ((w * (uint64_t)bpp + 31) >> 5) << 2;
-    if (width < 0 || height < 0 || stride * h > kRasterMaxMemory) {
+    uint64_t stride = RasterRowsBytes(w, 1, (uint64_t)bpp);
+    if (width < 0 || height < 0 || RasterRowsBytes(w, h, (uint64_t)bpp) > kRasterMaxMemory) {
         SetLastError("RASTER_MAX_MEMORY exceeded");
         return nullptr;
     }
@@ -99,6 +109,7 @@ BYTE* CRaster::Create(int width, int height, int bpp, uint32_t formatId) {
     head_.biYPelsPerMeter = PelsPerMeter(info_.yDpi);
     head_.biClrUsed = (DWORD)palCount;
     head_.biClrImportant = 0;
+    info_.alphaPalette = 0;  // the palette starts zeroed
     // Zeroed: a short decode must never show an earlier owner's memory.
     dib_ = (BYTE*)calloc(1, 40 + 4 * (size_t)palCount + (size_t)head_.biSizeImage);
     if (!dib_) {
@@ -184,6 +195,7 @@ bool CRaster::Copy(const CRaster& src, bool copyPixels) {
         memcpy(dib_, src.dib_, src.GetDibSize());
     else if (src.GetPaletteCount())
         memcpy(dib_ + 40, src.dib_ + 40, (size_t)src.GetPaletteSize());
+    info_.alphaPalette = src.info_.alphaPalette;  // the palette came with its alpha
     InvalidateColorCache();
     return true;
 }
@@ -527,6 +539,7 @@ void CRaster::SetPalette(int n, const BYTE* red, const BYTE* green, const BYTE* 
         blue = green;
     for (int i = 0; i < n && i < GetPaletteCount(); i++)
         pal[i] = RGBQUAD{blue[i], green[i], red[i], 0};
+    info_.alphaPalette = 0;
 }
 
 void CRaster::SetPaletteRgb(const BYTE* rgb, int n) {
@@ -535,6 +548,7 @@ void CRaster::SetPaletteRgb(const BYTE* rgb, int n) {
         return;
     for (int i = 0; i < n && i < GetPaletteCount(); i++)
         pal[i] = RGBQUAD{rgb[3 * i + 2], rgb[3 * i + 1], rgb[3 * i], 0};
+    info_.alphaPalette = 0;
 }
 
 bool CRaster::IsGrayScale() const {
@@ -556,12 +570,15 @@ void CRaster::SetGrayPalette() {
         BYTE v = (BYTE)(i * (255 / (n - 1)));
         pal[i] = RGBQUAD{v, v, v, 0};
     }
+    info_.alphaPalette = 0;
 }
 
 void CRaster::SetStandardPalette() {
     const RGBQUAD* std = StandardPalette(GetBpp());
-    if (std)
+    if (std) {
         SetPalette(std, GetPaletteCount());
+        info_.alphaPalette = 0;
+    }
 }
 
 void CRaster::SwapIndex(BYTE a, BYTE b) {

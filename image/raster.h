@@ -31,6 +31,11 @@ constexpr int kFormatSlots = 10;
 // about as much as a 32-bit process can still get in one block.
 constexpr uint64_t kRasterMaxMemory = 1u << 29;
 
+// Bytes of the rows of a width x height picture of bpp bits per pixel, each
+// row padded to 4 bytes, in 64 bits (UINT64_MAX when even that overflows).
+// Create and every decoder check sizes with it before they allocate or read.
+uint64_t RasterRowsBytes(uint64_t width, uint64_t height, uint64_t bpp);
+
 // Filled by the JPEG codec from the file's frame header, first comment and
 // Exif block (image/exif.h). Texts are NUL-terminated; zero means "not
 // given". The Exif block itself is kept apart (blockId), so that copying
@@ -96,6 +101,7 @@ struct ImageInfo {
     BYTE gifDisposal;
     BYTE retrieveAllFrames;
     BYTE littleEndianHost;  // always 1
+    BYTE alphaPalette;      // the palette's fourth bytes are alpha (a PNG tRNS list)
     ExifInfo exif;
 };
 
@@ -170,6 +176,12 @@ class CRaster {
     void SetFrameDelay(int d) { info_.frameDelay = d; }
     BYTE GetCodecFlag() const { return info_.codecFlag; }
     void SetCodecFlag(BYTE f) { info_.codecFlag = f; }
+    // The fourth byte of each palette entry is its alpha (255 opaque).
+    // Create and the setters that write whole palettes without alpha clear
+    // it; SetPalette(entries) and SetPaletteColor store the fourth byte as
+    // given.
+    bool HasAlphaPalette() const { return info_.alphaPalette != 0; }
+    void SetAlphaPalette(bool on) { info_.alphaPalette = on ? 1 : 0; }
     int GetColorsImportant() const { return (int)head_.biClrImportant; }
     void SetColorsImportant(int n);
     bool HasPalette() const { return head_.biClrUsed != 0; }

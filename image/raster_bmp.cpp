@@ -13,6 +13,7 @@
 //   Short data is an error.
 #include "image/raster_bmp.h"
 
+#include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -59,10 +60,6 @@ void HeaderFromBytes(const BYTE* b, BITMAPINFOHEADER* h) {
     h->biClrImportant = U32(b + 36);
 }
 
-uint64_t RowBytes(uint64_t bits, uint64_t width) {
-    return ((bits * width + 31) / 32) * 4;
-}
-
 // Reads and normalises one information header; the stream ends up just
 // past it. False when the header is refused.
 bool ReadInfo(CRasterFile* f, BmpInfo* info) {
@@ -89,7 +86,7 @@ bool ReadInfo(CRasterFile* f, BmpInfo* info) {
     } else if (size == 52 || size == 56 || size == 64 || size == 108 || size == 124 || (size > 40 && size <= 4096)) {
         bool known = size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
         if (!known && (h->biPlanes != 1 || h->biClrUsed != 0 || h->biWidth < 0 || h->biHeight < 0 ||
-                       h->biSizeImage < RowBytes(h->biBitCount, (uint32_t)h->biWidth) * (uint32_t)h->biHeight))
+                       h->biSizeImage < RasterRowsBytes((uint32_t)h->biWidth, (uint32_t)h->biHeight, h->biBitCount)))
             return false;
         // The rest of the header; from 52 bytes on it holds the colour masks.
         BYTE rest[4096 - 40];
@@ -109,7 +106,7 @@ bool ReadInfo(CRasterFile* f, BmpInfo* info) {
         return false;
     uint32_t absHeight = h->biHeight < 0 ? (uint32_t)-h->biHeight : (uint32_t)h->biHeight;
     if (h->biSizeImage == 0) {
-        uint64_t s = RowBytes(h->biBitCount, (uint32_t)h->biWidth) * absHeight;
+        uint64_t s = RasterRowsBytes((uint32_t)h->biWidth, absHeight, h->biBitCount);
         h->biSizeImage = s > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)s;
     }
     if (h->biClrUsed == 0 && h->biBitCount <= 8)
@@ -123,7 +120,7 @@ struct RleOut {
     uint64_t size;  // bytes of the pixel block
     int stride;
     int height;
-    int row = 0;
+    int64_t row = 0;
     int64_t col = 0;  // bytes (RLE8) or pixels (RLE4)
 };
 
@@ -262,14 +259,19 @@ bool CRasterBMP::DecodeBmp(CRasterFile* f, bool signatureOnly) {
         SetLastError("compression type not supported");  // RLE has no top-down form
         return false;
     }
-    // Uncompressed data must be there before a block is allocated for it.
+    // Sizes in 64 bits, checked before anything is allocated or read: the
+    // picture as the image holds it (16- and 32-bit data become 24 bits),
+    // then the file's rows for it (4-byte padded at every depth), which
+    // uncompressed data must hold.
+    if (RasterRowsBytes((uint64_t)width, (uint64_t)height, bits <= 8 ? (uint64_t)bits : 24) > kRasterMaxMemory) {
+        SetLastError("RASTER_MAX_MEMORY exceeded");
+        return false;
+    }
+    const uint64_t dataBytes = RasterRowsBytes((uint64_t)width, (uint64_t)height, (uint64_t)bits);
+    const uint64_t dataAt = offset ? (uint64_t)start + offset : (uint64_t)f->Tell();
     if (comp != BI_RLE8 && comp != BI_RLE4) {
         long size = f->Size();
-        uint64_t need = bits == 16   ? (uint64_t)((width + 1) / 2) * 4 * (uint64_t)height
-                        : bits == 32 ? (uint64_t)width * 4 * (uint64_t)height
-                                     : RowBytes((uint64_t)bits, (uint64_t)width) * (uint64_t)height;
-        uint64_t from = offset ? (uint64_t)start + offset : (uint64_t)f->Tell();
-        if (size >= 0 && (uint64_t)size < from + need) {
+        if (size >= 0 && (uint64_t)size < dataAt + dataBytes) {
             SetLastError("truncated BMP data");
             return false;
         }
@@ -315,7 +317,7 @@ bool CRasterBMP::DecodeBmp(CRasterFile* f, bool signatureOnly) {
             pal[i] = RGBQUAD{raw[i * entry], raw[i * entry + 1], raw[i * entry + 2], 0};
     }
     if (offset != 0) {
-        if (!f->Seek(start + (long)offset, 0)) {
+        if (dataAt > (uint64_t)LONG_MAX || !f->Seek((long)dataAt, 0)) {
             SetLastError("truncated BMP data");
             return false;
         }
@@ -356,8 +358,8 @@ bool CRasterBMP::DecodeBmp(CRasterFile* f, bool signatureOnly) {
                 masks[2] = 0x0000FF;
             }
         }
-        size_t srcStride = bits == 16 ? (size_t)((width + 1) / 2) * 4 : (size_t)width * 4;
-        size_t total = srcStride * (size_t)height;
+        // dataBytes is below 4/3 of the memory limit here: it fits a size_t.
+        size_t total = (size_t)dataBytes;
         BYTE* src = (BYTE*)malloc(total ? total : 1);
         if (!src) {
             SetLastError("can't allocate memory");

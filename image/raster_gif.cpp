@@ -5,7 +5,9 @@
 //   3 previous), local or global palettes, interlaced or not. Frames whose
 //   palettes agree give an 8-bit screen; disagreeing ones a 24-bit screen.
 //   A file without a global table whose first frame is smaller than the
-//   screen both ways (the true-colour writer's grid) is read as 24 bits.
+//   screen both ways (the true-colour writer's grid) is read as 24 bits, and
+//   so is our own grid one cell wide or high (known by its screen flags and
+//   its first cell).
 //   Frames that overhang the screen are neither decoded nor counted.
 // Writes: GIF89a, never interlaced; LZW, plain or run-length codes by the
 //   GIF option word; images above 8 bits as 17 x 15 cells with local tables.
@@ -22,6 +24,9 @@ namespace {
 
 constexpr int kCellWidth = 17;
 constexpr int kCellHeight = 15;
+// Screen flags of the true-colour writer: no global table (what follows the
+// table flag is of no use without one and other writers leave it 0).
+constexpr int kTrueColorScreenFlags = 0x11;
 
 int U16(const BYTE* p) {
     return p[0] | (p[1] << 8);
@@ -51,10 +56,6 @@ bool SkipImageData(CRasterFile* f) {
 
 int BppOfCount(int colors) {
     return colors <= 2 ? 1 : colors <= 16 ? 4 : 8;
-}
-
-uint64_t StrideOf(int width, int bpp) {
-    return (((uint64_t)(uint32_t)width * (uint64_t)bpp + 31) >> 5) << 2;
 }
 
 bool SameColor(RGBQUAD a, RGBQUAD b) {
@@ -156,7 +157,8 @@ struct CRasterGIF::DecodeState {
     int screenW = 0, screenH = 0;
     BYTE global[768];
     int globalCount = 0;
-    int indicator = 0;  // >= 2: the grid of a true-colour file
+    int indicator = 0;           // >= 2: the grid of a true-colour file
+    bool ownGridHeader = false;  // the screen flags of our true-colour writer
     int frames = 0;
     int imageNo = 0;
     bool stop = false;
@@ -430,7 +432,12 @@ int CRasterGIF::ReadImage(CRasterFile* f, DecodeState* st) {
         return SkipImageData(f) ? 1 : 0;
     if (st->imageNo == 0 && st->globalCount == 0 && w != st->screenW && h != st->screenH)
         st->indicator++;
-    if (st->imageNo == 0 && st->indicator >= 2 && st->frames > 1) {
+    // Our own grid whose first cell spans the screen one way (one cell wide
+    // or high) is known by its header and its first cell instead.
+    const bool ownGrid = st->ownGridHeader && (flags & 0x80) && left == 0 && top == 0 &&
+                         w == (st->screenW < kCellWidth ? st->screenW : kCellWidth) &&
+                         h == (st->screenH < kCellHeight ? st->screenH : kCellHeight);
+    if (st->imageNo == 0 && (st->indicator >= 2 || ownGrid) && st->frames > 1) {
         st->grid = true;
         info_.currentFrame = st->frames - 1;
     }
@@ -558,6 +565,7 @@ bool CRasterGIF::DecodeGif(CRasterFile* f) {
         return true;
     }
     const int flags = h[10];
+    st.ownGridHeader = flags == kTrueColorScreenFlags;
     if (flags & 0x80) {
         st.globalCount = 2 << (flags & 7);
         if (!ReadBytes(f, st.global, 3 * (size_t)st.globalCount))
@@ -576,7 +584,8 @@ bool CRasterGIF::DecodeGif(CRasterFile* f) {
         st.indicator = 0;
     // Screen, a saved screen and a frame at once, and every frame when all
     // are kept: refused before anything is made when that passes the limit.
-    uint64_t screen = StrideOf(st.screenW, 8) * (uint64_t)st.screenH;
+    // (A true-colour screen is checked when it is created.)
+    uint64_t screen = RasterRowsBytes((uint64_t)st.screenW, (uint64_t)st.screenH, 8);
     uint64_t need = screen * (3 + (info_.retrieveAllFrames ? (uint64_t)st.frames : 0));
     if (need > kRasterMaxMemory)
         return Fail("GIF canvas exceeds the memory limit");

@@ -5,7 +5,8 @@
 //   palette alpha lands in the palette's reserved bytes. pHYs in metres sets
 //   the DPI (unit 0 is only an aspect ratio and leaves it).
 // Writes: 1/4/8-bit palette or grey (only a full evenly spaced grey ramp is
-//   grey), 24-bit RGB; bKGD, pHYs, one transparent entry; optional Adam7.
+//   grey), 24-bit RGB; bKGD, pHYs, one transparent entry or the palette's
+//   alpha (when the image holds palette alpha); optional Adam7.
 // libpng errors come back through longjmp: nothing with a destructor lives
 // between setjmp and the library calls.
 #include "image/raster_png.h"
@@ -219,6 +220,7 @@ bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
             int n = GetPaletteCount();
             for (int k = 0; k < n && transCount > 1; k++)
                 pal[k].rgbReserved = k < transCount ? transAlpha[k] : 255;
+            SetAlphaPalette(transCount > 1);
             if (transCount == 1 && transAlpha[0] != 255)
                 SetTransparentIndex(0);
         } else if (colorType == PNG_COLOR_TYPE_GRAY && transColor) {
@@ -304,7 +306,8 @@ bool CRasterPNG::EncodePng(CRasterFile* f) {
     const int channels = bpp <= 8 ? 1 : 3;
     const int bitDepth = bpp / channels;
     const bool palette = HasPalette();
-    const bool grey = palette && IsGreyRamp(*this);
+    // A grey file has no room for palette alpha.
+    const bool grey = palette && IsGreyRamp(*this) && !HasAlphaPalette();
     const int colorType = !palette ? PNG_COLOR_TYPE_RGB : grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
     const int interlace = (GetFormatOption(kFormatPng) & kPngInterlaced) ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
     switch (GetFormatOption(kFormatPng) & 0xE) {
@@ -353,16 +356,23 @@ bool CRasterPNG::EncodePng(CRasterFile* f) {
         st.plte = (png_color*)calloc((size_t)count, sizeof(png_color));
         if (!st.plte)
             png_error(st.png, "out of memory");
+        png_byte alpha[256];
         for (int i = 0; i < count; i++) {
             int from = i == 0 ? swapWith : i == swapWith ? 0 : i;
             RGBQUAD c = GetPaletteColor(from);
             st.plte[i].red = c.rgbRed;
             st.plte[i].green = c.rgbGreen;
             st.plte[i].blue = c.rgbBlue;
+            alpha[i] = c.rgbReserved;
         }
         png_set_PLTE(st.png, st.info, st.plte, count);
+        if (HasAlphaPalette()) {
+            if (transIndex >= 0)
+                alpha[0] = 0;  // the transparent entry, moved to 0
+            png_set_tRNS(st.png, st.info, alpha, count, nullptr);
+        }
     }
-    if (transIndex >= 0) {
+    if (transIndex >= 0 && !(colorType == PNG_COLOR_TYPE_PALETTE && HasAlphaPalette())) {
         png_byte alpha = 0;
         png_color_16 tc = {};
         RGBQUAD c = GetTransparentColor();
@@ -374,7 +384,7 @@ bool CRasterPNG::EncodePng(CRasterFile* f) {
         png_set_tRNS(st.png, st.info, &alpha, 1, &tc);
     }
 
-    size_t bufferBytes = (size_t)(bitDepth * channels * width + 7) / 8;
+    size_t bufferBytes = (size_t)(((uint64_t)bitDepth * channels * (uint64_t)width + 7) / 8);
     if (bufferBytes < (size_t)GetRowStride())
         bufferBytes = (size_t)GetRowStride();
     st.row = (BYTE*)malloc(bufferBytes);

@@ -363,7 +363,8 @@ void CRaster::BitfieldsToRgb(const BYTE* src, uint32_t redMask, uint32_t greenMa
     if (!dib_ || !src || GetBpp() != 24 || (srcBpp != 16 && srcBpp != 32))
         return;
     int w = Width(), h = Height();
-    size_t srcStride = srcBpp == 16 ? (size_t)((w + 1) / 2) * 4 : (size_t)w * 4;
+    // The caller's rows: 4-byte padded, fitting in memory as they are there.
+    size_t srcStride = (size_t)RasterRowsBytes((uint64_t)w, 1, (uint64_t)srcBpp);
     int rs, rw, gs, gw, bs, bw;
     MaskShape(redMask, &rs, &rw);
     MaskShape(greenMask, &gs, &gw);

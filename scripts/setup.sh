@@ -25,6 +25,12 @@ if [ "$(id -u)" != 0 ]; then
     exit 1
 fi
 
+# One set-up at a time: builds of several checkouts may start it together.
+mkdir -p "$cache"
+exec 9>"$cache/.setup.lock"
+flock 9
+work="$cache/work-$$"
+
 # --- Debian packages -------------------------------------------------------
 # deb-src entries for the same mirrors that the machine's own sources name.
 srcfile=/etc/apt/sources.list.d/vellumor-src.sources
@@ -121,7 +127,7 @@ build_libs() {
 
     if [ ! -f "$png_dir/.done" ]; then
         log "building libpng $ver_png ($arch)"
-        src=$(unpack "$(fetch_orig libpng1.6)" "$cache/work/png")
+        src=$(unpack "$(fetch_orig libpng1.6)" "$work/png")
         (cd "$src" && ./configure --host="$host" --prefix="$png_dir" --disable-shared --enable-static \
             >/dev/null && make -j "$jobs" >/dev/null && make install >/dev/null 2>&1)
         touch "$png_dir/.done"
@@ -132,8 +138,8 @@ build_libs() {
     # only when the static library is really there.
     if [ ! -f "$jpeg_dir/.done" ] || [ ! -f "$jpeg_dir/lib/libjpeg.a" ]; then
         log "building libjpeg-turbo $ver_jpeg ($arch)"
-        src=$(unpack "$(fetch_orig libjpeg-turbo)" "$cache/work/jpeg")
-        cross_cmake "$src" "$cache/work/jpeg/build" "$jpeg_dir" \
+        src=$(unpack "$(fetch_orig libjpeg-turbo)" "$work/jpeg")
+        cross_cmake "$src" "$work/jpeg/build" "$jpeg_dir" \
             -DWITH_JPEG8=ON -DWITH_SIMD=ON -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
             -DCMAKE_ASM_NASM_COMPILER=nasm -DCMAKE_INSTALL_LIBDIR="$jpeg_dir/lib" \
             -DCMAKE_INSTALL_INCLUDEDIR="$jpeg_dir/include"
@@ -143,8 +149,8 @@ build_libs() {
 
     if [ ! -f "$tiff_dir/.done" ]; then
         log "building libtiff $ver_tiff ($arch)"
-        src=$(unpack "$(fetch_orig tiff)" "$cache/work/tiff")
-        cross_cmake "$src" "$cache/work/tiff/build" "$tiff_dir" \
+        src=$(unpack "$(fetch_orig tiff)" "$work/tiff")
+        cross_cmake "$src" "$work/tiff/build" "$tiff_dir" \
             -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF \
             -Dzlib=ON -Djpeg=ON -Dold-jpeg=OFF -Djpeg12=OFF -Djbig=OFF -Dlzma=OFF -Dzstd=OFF \
             -Dwebp=OFF -Dlerc=OFF -Dlibdeflate=OFF -Dpixarlog=ON \
@@ -155,7 +161,7 @@ build_libs() {
 
     if [ ! -f "$ssl_dir/.done" ]; then
         log "building OpenSSL $ver_ssl ($arch)"
-        src=$(unpack "$(fetch_orig openssl)" "$cache/work/openssl")
+        src=$(unpack "$(fetch_orig openssl)" "$work/openssl")
         (cd "$src" && ./Configure "$ssl_target" no-shared no-tests --cross-compile-prefix="$host-" \
             --prefix="$ssl_dir" --libdir=lib >/dev/null && make -j "$jobs" build_libs >/dev/null 2>&1 &&
             make install_dev >/dev/null)
@@ -164,12 +170,12 @@ build_libs() {
 
     if [ ! -f "$gtest_dir/.done" ]; then
         log "building GoogleTest $ver_gtest ($arch)"
-        rm -rf "$cache/work/gtest"
-        cross_cmake /usr/src/googletest "$cache/work/gtest" "$gtest_dir" -DINSTALL_GTEST=ON -DBUILD_GMOCK=OFF \
+        rm -rf "$work/gtest"
+        cross_cmake /usr/src/googletest "$work/gtest" "$gtest_dir" -DINSTALL_GTEST=ON -DBUILD_GMOCK=OFF \
             -DCMAKE_INSTALL_LIBDIR=lib
         touch "$gtest_dir/.done"
     fi
-    rm -rf "$cache/work"
+    rm -rf "$work"
 
     # The build reads the library locations from here.
     {

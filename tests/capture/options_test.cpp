@@ -118,6 +118,25 @@ TEST_F(OptionsTest, ValuesReadAreBroughtIntoRange) {
     EXPECT_EQ(gOpt.Delay, 0);  // absent key keeps the default
 }
 
+// The editor offers brush sizes up to 128; the stored size keeps them and
+// brings anything else into 1..128.
+TEST_F(OptionsTest, BrushSizesOfTheEditorAreKept) {
+    const int32_t cases[][2] = {{128, 128}, {100, 100}, {1, 1}, {129, 128}, {500, 128}, {0, 1}, {-4, 1}};
+    for (const auto& c : cases) {
+        CConfigFile cfg(1, "gOpt.");
+        int32_t size = c[0];
+        cfg.Int(&size, "gOpt.BrushSize");
+        ASSERT_GT(cfg.SaveArchive("Options", -1, 0), 0);
+        gOpt = COptions();
+        ExchangeOptions(0);
+        EXPECT_EQ(gOpt.BrushSize, c[1]) << "stored " << c[0];
+        ExchangeOptions(1);  // and written back as read
+        gOpt = COptions();
+        ExchangeOptions(0);
+        EXPECT_EQ(gOpt.BrushSize, c[1]) << "stored " << c[0];
+    }
+}
+
 TEST_F(OptionsTest, TaggedOlderRecordsAreImported) {
     // Header: no group bytes, one id byte, two length bytes.
     std::string s;

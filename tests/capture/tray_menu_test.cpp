@@ -4,7 +4,6 @@
 #include <windows.h>
 // The headers below need windows.h first.
 #include <gtest/gtest.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <string>
@@ -13,6 +12,7 @@
 #include "capture/resource.h"
 #include "framework/framework_messages.h"
 #include "framework/message_box.h"
+#include "gdi_objects.h"
 #include "support/test_support.h"
 #include "tests/framework/startup_test_util.h"
 
@@ -65,33 +65,6 @@ int WindowCount(DWORD pid) {
     int n = (int)f.windows.size();
     for (HWND w : f.windows)
         EnumChildWindows(w, CountChild, (LPARAM)&n);
-    return n;
-}
-
-// Live GDI objects of another process, read from the GDI handle table that
-// its PEB points to (-1 when it cannot be read). Each entry is 24 bytes in
-// 64-bit processes (16 in 32-bit ones); a non-zero type byte marks an
-// object in use.
-int GdiObjectCount(HANDLE process) {
-    typedef NTSTATUS(WINAPI * QueryFn)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    QueryFn query = (QueryFn)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
-    PROCESS_BASIC_INFORMATION info;
-    if (!query || query(process, ProcessBasicInformation, &info, sizeof info, nullptr) != 0)
-        return -1;
-    const size_t tableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
-    const size_t entrySize = sizeof(void*) == 8 ? 24 : 16;
-    const size_t typeOffset = sizeof(void*) == 8 ? 14 : 10;
-    void* table = nullptr;
-    SIZE_T got = 0;
-    if (!ReadProcessMemory(process, (BYTE*)info.PebBaseAddress + tableOffset, &table, sizeof table, &got) || !table)
-        return -1;
-    std::vector<BYTE> entries(0x10000 * entrySize);
-    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), &got))
-        return -1;
-    int n = 0;
-    for (size_t i = 0; i < 0x10000; i++)
-        if (entries[i * entrySize + typeOffset] != 0)
-            n++;
     return n;
 }
 
@@ -376,4 +349,42 @@ TEST_F(TrayMenuTest, OpeningItAgainAndAgainLeavesNothingBehind) {
         ADD_FAILURE() << "the GDI handle table of the program could not be read";
     }
     CloseHandle(process);
+}
+
+namespace {
+// The Print Screen key as a keyboard sends it (extended, with its scan code).
+void PrintScreen() {
+    INPUT in[2] = {};
+    for (INPUT& i : in) {
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = VK_SNAPSHOT;
+        i.ki.wScan = (WORD)MapVirtualKeyA(VK_SNAPSHOT, MAPVK_VK_TO_VSC);
+        i.ki.dwFlags = KEYEVENTF_EXTENDEDKEY;
+    }
+    in[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+    Sleep(80);
+}
+}  // namespace
+
+// While the program's own menu is open, the capture key starts nothing:
+// the capture would freeze the open menu into the picture. Once the menu
+// is closed the same key opens the capture.
+TEST_F(TrayMenuTest, ItsOwnMenuKeepsTheCaptureKeyFromStartingACapture) {
+    HideDialog();
+    HWND popup = Open({300, 200});
+    ASSERT_NE(popup, nullptr);
+    PrintScreen();
+    SendMessageA(frame_, WM_NULL, 0, 0);  // the key's message has been handled
+    Sleep(1000);
+    EXPECT_EQ(FindOf(pid_, "VellumorProCaptureWnd", true), nullptr) << "a capture started over the open menu";
+    Key(VK_ESCAPE);
+    Key(VK_ESCAPE);
+    ASSERT_TRUE(WaitFor(Hidden, popup, 2000));
+
+    PrintScreen();
+    HWND overlay = FindOf(pid_, "VellumorProCaptureWnd", true, 5000);
+    ASSERT_NE(overlay, nullptr) << "the capture key works once the menu is closed";
+    Key(VK_ESCAPE);
+    EXPECT_TRUE(WaitFor(Hidden, overlay, 3000)) << "Escape ends the capture";
 }

@@ -161,7 +161,7 @@ TEST(BmpHostile, OversizedDimensions) {
     const int32_t dims[][2] = {{0x7FFFFFFF, 1}, {1, 0x7FFFFFFF}, {0x10000, 0x10000}, {-5, 3}, {5, INT32_MIN},
                                {0, 3},          {5, 0},          {0x40000000, 2}};
     for (auto& d : dims)
-        for (uint16_t bpp : {1, 8, 24, 32}) {
+        for (uint16_t bpp : {1, 8, 16, 24, 32}) {
             BmpLayout s;
             s.width = d[0];
             s.height = d[1];
@@ -170,6 +170,15 @@ TEST(BmpHostile, OversizedDimensions) {
             s.data = std::string(64, '\x11');
             std::string err;
             EXPECT_FALSE(Try(Build(s), &err)) << d[0] << "x" << d[1] << " bpp " << bpp;
+            if (d[0] <= 0 || d[1] <= 0)
+                continue;
+            // A picture beyond the memory limit says so, whatever data
+            // follows; one within it is short of data. (The size of 16- and
+            // 32-bit pictures is that of the 24-bit image they become.)
+            uint64_t stride = (((uint64_t)d[0] * (bpp <= 8 ? bpp : 24) + 31) / 32) * 4;
+            bool beyond = stride * (uint64_t)d[1] > kRasterMaxMemory;
+            EXPECT_EQ(err, beyond ? "RASTER_MAX_MEMORY exceeded" : "truncated BMP data")
+                << d[0] << "x" << d[1] << " bpp " << bpp;
         }
     // A huge RLE picture with a short stream: the limit stops it early.
     BmpLayout s;

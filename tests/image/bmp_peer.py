@@ -1,7 +1,7 @@
 """Peer side of the image tests: decodes images with PIL, ImageMagick or
 netpbm into binary PPM, and derives bitmap variants that the peers do not
 write themselves (other header sizes, top-down rows, RLE4, 16-bit without
-masks, headerless) from bitmaps a peer wrote.
+masks, headerless, a 16-bit width of 2^31 - 1) from bitmaps a peer wrote.
 
   bmp_peer.py decode pil|im|netpbm IN OUT.ppm
   bmp_peer.py craft KIND IN OUT
@@ -135,6 +135,14 @@ def craft(kind, src, dst):
         struct.pack_into("<I", info, 20, len(outpx))
         struct.pack_into("<I", info, 32, 0)
         out = build(info, b"", outpx)
+    elif kind == "wide16":
+        # A 16-bit file whose width is the largest a header holds, one row
+        # high, with one row of 16 pixels: its sizes overflow 32 bits.
+        info, table, px = parts(data)
+        info = bytearray(info[:40])
+        struct.pack_into("<IiiHHI", info, 0, 40, 0x7FFFFFFF, 1, 1, 16, 0)
+        struct.pack_into("<I", info, 20, 32)
+        out = build(info, b"", bytes(range(32)))
     elif kind in ("rle4", "rle4nodelta"):
         info, table, px = parts(data)
         w, h = struct.unpack_from("<ii", info, 4)

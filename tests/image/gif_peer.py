@@ -4,6 +4,7 @@ blocks of a GIF file.
 
   gif_peer.py coalesce IN OUTPREFIX      ImageMagick -coalesce, N frames
   gif_peer.py pilframes IN OUTPREFIX     PIL's composed frames
+  gif_peer.py pillast IN OUT.ppm         PIL's last composed frame, RGB
   gif_peer.py pilanim OUT                PIL animation, local palettes
   gif_peer.py blocks IN                  one line per block
 """
@@ -37,6 +38,15 @@ def pilframes(src, prefix):
     for i in range(n):
         im.seek(i)
         save_rgba(im, prefix, i)
+    print(n)
+
+
+def pillast(src, out):
+    from PIL import Image
+    im = Image.open(src)
+    n = getattr(im, "n_frames", 1)
+    im.seek(n - 1)
+    im.convert("RGB").save(out, "PPM")
     print(n)
 
 
@@ -105,6 +115,8 @@ if __name__ == "__main__":
         coalesce(sys.argv[2], sys.argv[3])
     elif cmd == "pilframes":
         pilframes(sys.argv[2], sys.argv[3])
+    elif cmd == "pillast":
+        pillast(sys.argv[2], sys.argv[3])
     elif cmd == "pilanim":
         pilanim(sys.argv[2])
     elif cmd == "blocks":

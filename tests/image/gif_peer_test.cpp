@@ -3,6 +3,7 @@
 // interlace) read in ours as they compose them; ours read in theirs with
 // the same pixels, with every code stream.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include "gif_test_util.h"
 #include "image/raster_file.h"
@@ -214,6 +215,70 @@ TEST(GifPeer, TrueColourGridReadsBackExactlyInPeers) {
     EXPECT_EQ(24, back.GetBpp());
     EXPECT_EQ(15, back.GetFrameCount());
     EXPECT_EQ(0, CountDiff(pic, RgbOf(back), &where)) << where;
+}
+
+// Our true-colour files read back as the picture written whatever the
+// grid's shape: one cell wide, one cell high, and large; PIL rebuilds the
+// same picture from the cells.
+TEST(GifPeer, OurTrueColourGridsReadBackAtEverySize) {
+    std::string dir = MakeTestDir("gif_grid_sizes");
+    const int sizes[][3] = {{1, 17, 2}, {33, 10, 2}, {17, 40, 3}, {50, 15, 3}, {403, 302, 24 * 21}};
+    for (const auto& sz : sizes) {
+        std::string name = std::to_string(sz[0]) + "x" + std::to_string(sz[1]);
+        SCOPED_TRACE(name);
+        Rgb pic = MakePicture(sz[0], sz[1], 13);
+        CRaster img;
+        ASSERT_TRUE(ImageOf(pic, &img));
+        std::string file = PathJoin(dir, name + ".gif");
+        ASSERT_TRUE(GifEncodeFile(&img, file));
+        CRasterGIF back;
+        ASSERT_TRUE(GifDecodeFile(file, &back)) << back.GetLastError();
+        EXPECT_EQ(24, back.GetBpp());
+        EXPECT_EQ(sz[2], back.GetFrameCount());
+        std::string where;
+        EXPECT_EQ(0, CountDiff(pic, RgbOf(back), &where)) << where;
+        std::string out, last = PathJoin(dir, name + ".ppm");
+        ASSERT_TRUE(RunGifPeer(dir, "pillast " + Lx(file) + " " + Lx(last), &out)) << out;
+        EXPECT_EQ(std::to_string(sz[2]), out.substr(0, out.find('\n')));
+        Rgb theirs;
+        ASSERT_TRUE(ReadPnm(last, &theirs));
+        EXPECT_EQ(0, CountDiff(pic, theirs, &where)) << where;
+    }
+}
+
+// The same cells from another writer (a screen without our header flags)
+// keep the general rule: a first frame as wide or as high as the screen is
+// an animation's first frame, so only that frame is shown; cells smaller
+// than the screen both ways are still read as one true-colour picture.
+TEST(GifEdges, OnlyOurOwnGridShapeIsTrueColourByItsFlags) {
+    for (int wide : {0, 1}) {
+        Rgb pic = wide ? MakePicture(70, 33, 3) : MakePicture(33, 10, 3);
+        SCOPED_TRACE(pic.w);
+        CRaster img;
+        ASSERT_TRUE(ImageOf(pic, &img));
+        std::string bytes;
+        ASSERT_TRUE(GifEncodeBytes(&img, &bytes));
+        ASSERT_EQ(0x11, (unsigned char)bytes[10]);
+        bytes[10] = 0x00;  // no global table, other colour resolution
+        CRasterGIF back;
+        ASSERT_TRUE(GifDecodeBytes(bytes, &back)) << back.GetLastError();
+        Rgb got = RgbOf(back);
+        std::string where;
+        if (wide) {
+            EXPECT_EQ(24, back.GetBpp());
+            EXPECT_EQ(0, CountDiff(pic, got, &where)) << where;
+            continue;
+        }
+        EXPECT_EQ(8, back.GetBpp());
+        EXPECT_EQ(2, back.GetFrameCount());
+        int firstCell = 0, elsewhere = 0;
+        for (int y = 0; y < pic.h; y++)
+            for (int x = 0; x < pic.w; x++)
+                if (memcmp(pic.At(x, y), got.At(x, y), 3) != 0)
+                    (x < 17 ? firstCell : elsewhere)++;
+        EXPECT_EQ(0, firstCell);
+        EXPECT_GT(elsewhere, 0) << "the second frame is not drawn";
+    }
 }
 
 }  // namespace

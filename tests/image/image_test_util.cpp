@@ -151,6 +151,11 @@ std::string Lx(const std::string& path) {
     return Quote(UnixPathOf(path));
 }
 
+bool RunPython(const std::string& dir, const std::string& script, std::string* out) {
+    return WriteFileBytes(PathJoin(dir, "script.py"), script) &&
+           RunPeer(dir, "/usr/bin/python3 script.py 2>&1", out) == 0;
+}
+
 bool RunPeerScript(const std::string& dir, const std::string& args, std::string* out) {
     std::string o;
     int rc = RunPeer(dir, "/usr/bin/python3 " + Quote(PeerScript()) + " " + args + " 2>&1", &o);

@@ -31,6 +31,9 @@ std::string Quote(const std::string& s);
 // Runs the peer script (arguments after the script name, Linux paths);
 // true on exit status 0; output in *out when given.
 bool RunPeerScript(const std::string& dir, const std::string& args, std::string* out = nullptr);
+// Runs a Python program (the text of a script, with PIL at hand) in dir;
+// true on exit status 0; its output in *out.
+bool RunPython(const std::string& dir, const std::string& script, std::string* out);
 // Decodes file (a test path) with a peer tool (pil, im, netpbm) into RGB.
 bool PeerDecode(const std::string& dir, const std::string& tool, const std::string& file, Rgb* out);
 // ImageMagick's convert with arguments; file names are test paths that

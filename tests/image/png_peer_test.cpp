@@ -186,8 +186,7 @@ TEST(PngPeer, PaletteGreyAndTransparencyRules) {
         "im.save('three.png', transparency=bytes([0,128,200]))\n"
         "im.save('opaque.png', transparency=bytes([255]))\n"
         "im.save('single.png', transparency=bytes([0]))\n";
-    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "t.py"), py));
-    ASSERT_EQ(0, RunPeer(dir, "/usr/bin/python3 t.py", &out)) << out;
+    ASSERT_TRUE(RunPython(dir, py, &out)) << out;
     CRasterPNG three, opaque, single;
     ASSERT_TRUE(DecodeFile(PathJoin(dir, "three.png"), &three));
     EXPECT_EQ(0, three.GetPaletteColor(0).rgbReserved);
@@ -198,6 +197,66 @@ TEST(PngPeer, PaletteGreyAndTransparencyRules) {
     EXPECT_FALSE(opaque.IsTransparent());
     ASSERT_TRUE(DecodeFile(PathJoin(dir, "single.png"), &single));
     EXPECT_EQ(0, single.GetTransparentIndex());
+}
+
+// Reading and writing through the format dispatch, as the program opens
+// and saves files.
+bool DispatchLoad(const std::string& path, CRaster* img) {
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes))
+        return false;
+    CRasterMemFile mem((unsigned char*)&bytes[0], bytes.size());
+    return img->Decode(&mem, kFormatPng);
+}
+
+bool DispatchSave(CRaster* img, const std::string& path) {
+    CRasterMemFile mem;
+    return mem.Open() && img->Encode(&mem, kFormatPng) &&
+           WriteFileBytes(path, std::string((const char*)mem.GetBuffer(), (size_t)mem.Size()));
+}
+
+// A palette file whose tRNS list gives alpha to several entries keeps that
+// list when it is opened and saved again; PIL sees the same colours and
+// alpha. A new palette without alpha writes none.
+TEST(PngPeer, PaletteAlphaSurvivesASave) {
+    std::string dir = MakeTestDir("png_alpha");
+    std::string out;
+    ASSERT_TRUE(RunPython(dir,
+                          "from PIL import Image\n"
+                          "im=Image.new('P',(6,3)); im.putpalette([200,10,10, 10,200,10, 10,10,200, 90,90,90])\n"
+                          "im.putdata([0,1,2,3,1,0, 3,3,2,2,1,1, 0,0,0,1,2,3])\n"
+                          "im.save('theirs.png', transparency=bytes([0,128]))\n",
+                          &out))
+        << out;
+    CRaster img(0);
+    ASSERT_TRUE(DispatchLoad(PathJoin(dir, "theirs.png"), &img)) << img.GetLastError();
+    EXPECT_EQ(128, img.GetPaletteColor(1).rgbReserved);
+    ASSERT_TRUE(DispatchSave(&img, PathJoin(dir, "ours.png"))) << img.GetLastError();
+    EXPECT_EQ(0, RunPeer(dir, "pngcheck ours.png", &out)) << out;
+    ASSERT_TRUE(RunPython(dir,
+                          "from PIL import Image\n"
+                          "a=Image.open('theirs.png'); b=Image.open('ours.png')\n"
+                          "t=b.info.get('transparency')\n"
+                          "print('trns', list(t[:3]) if isinstance(t, bytes) else t)\n"
+                          "print('same', list(a.convert('RGBA').getdata()) == list(b.convert('RGBA').getdata()))\n",
+                          &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("trns [0, 128, 255]")) << out;
+    EXPECT_NE(std::string::npos, out.find("same True")) << out;
+
+    CRaster back(0);
+    ASSERT_TRUE(DispatchLoad(PathJoin(dir, "ours.png"), &back)) << back.GetLastError();
+    EXPECT_EQ(0, back.GetPaletteColor(0).rgbReserved);
+    EXPECT_EQ(128, back.GetPaletteColor(1).rgbReserved);
+    EXPECT_EQ(255, back.GetPaletteColor(2).rgbReserved);
+    back.SetStandardPalette();
+    ASSERT_TRUE(DispatchSave(&back, PathJoin(dir, "opaque.png")));
+    ASSERT_TRUE(RunPython(dir,
+                          "from PIL import Image\n"
+                          "print('alpha', Image.open('opaque.png').convert('RGBA').getextrema()[3])\n",
+                          &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("alpha (255, 255)")) << out;
 }
 
 TEST(PngPeer, ResolutionFromPhys) {
@@ -214,8 +273,7 @@ TEST(PngPeer, ResolutionFromPhys) {
         "open('none.png','wb').write(png(b''))\n"
         "open('m3780.png','wb').write(png(chunk(b'pHYs', struct.pack('>IIB', 3780, 11811, 1))))\n"
         "open('aspect.png','wb').write(png(chunk(b'pHYs', struct.pack('>IIB', 1, 2, 0))))\n";
-    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "d.py"), py));
-    ASSERT_EQ(0, RunPeer(dir, "/usr/bin/python3 d.py", &out)) << out;
+    ASSERT_TRUE(RunPython(dir, py, &out)) << out;
     CRasterPNG none, metre, aspect;
     ASSERT_TRUE(DecodeFile(PathJoin(dir, "none.png"), &none)) << none.GetLastError();
     EXPECT_EQ(96, none.GetXDpi());
@@ -256,8 +314,7 @@ TEST(PngHostile, BrokenFilesFailCleanly) {
         "ihdr = struct.pack('>IIBBBBB', 100000, 100000, 8, 2, 0, 0, 0)\n"
         "open('huge.png','wb').write(b'\\x89PNG\\r\\n\\x1a\\n' + chunk(b'IHDR', ihdr) + chunk(b'IDAT', "
         "zlib.compress(b'\\0' * 1000)) + chunk(b'IEND', b''))\n";
-    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "h.py"), py));
-    ASSERT_EQ(0, RunPeer(dir, "/usr/bin/python3 h.py", &out)) << out;
+    ASSERT_TRUE(RunPython(dir, py, &out)) << out;
     CRasterPNG huge;
     EXPECT_FALSE(DecodeFile(PathJoin(dir, "huge.png"), &huge));
     EXPECT_FALSE(huge.IsValid());
