@@ -92,7 +92,7 @@ TEST_F(SetupArchive, DamagedOrMissingArchivesServeNothing) {
         EXPECT_EQ(kCodeRecord, CopyFileOrRecord("Setup.qsc", (dir + "\\x").c_str())) << c.what;
         EXPECT_FALSE(FileExists(dir + "\\x")) << c.what;
     }
-    strcpy(gSetup.modulePath, (dir + "\\missing.exe").c_str());
+    StrCopy(gSetup.modulePath, countof(gSetup.modulePath), (dir + "\\missing.exe").c_str());
     CloseSetupArchive();
     EXPECT_EQ(kArchiveUnreadable, OpenSetupArchive());
 }

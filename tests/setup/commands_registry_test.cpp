@@ -163,7 +163,7 @@ TEST_F(RegistryCommands, RecordReadingAndTheDataFolderRule) {
 
     SetRecordWord(record, kRecCustomFolder, 2);
     WriteInstallSettings("VpSetupTest", record);
-    strcpy(path, "unchanged");
+    StrCopy(path, countof(path), "unchanged");
     EXPECT_FALSE(GetConfigPath("VpSetupTest", path));
     EXPECT_STREQ("unchanged", path);
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "setup/script_vars.h"
+#include "setup/setup_base.h"
 #include "setup_test_util.h"
 
 class ScriptVars : public ::testing::Test {
@@ -88,18 +89,18 @@ TEST_F(ScriptVars, SubstitutionIsBoundedInDepthAndLength) {
     SetVar("#D#", "#D##D#yy");
     char buf[64];
     memset(buf, 'G', sizeof buf);
-    strcpy(buf, "<#D#>");
+    StrCopy(buf, countof(buf), "<#D#>");
     EXPECT_FALSE(SubstituteVars(buf, 40));
     EXPECT_EQ(39u, strlen(buf));
     EXPECT_EQ('G', buf[40]);
     // A long value into a short buffer is cut, and the rest of the text too.
     SetVar("#L#", std::string(100, 'L').c_str());
     memset(buf, 'G', sizeof buf);
-    strcpy(buf, "ab#L#cd");
+    StrCopy(buf, countof(buf), "ab#L#cd");
     EXPECT_FALSE(SubstituteVars(buf, 10));
     EXPECT_STREQ("abLLLLLLL", buf);
     EXPECT_EQ('G', buf[10]);
-    strcpy(buf, "#B#");
+    StrCopy(buf, countof(buf), "#B#");
     SetVar("#B#", "b");
     EXPECT_TRUE(SubstituteVars(buf, 10));
     EXPECT_STREQ("b", buf);

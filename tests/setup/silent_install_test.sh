@@ -13,6 +13,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export WINEARCH=${WINEARCH:-win32}
 program_pid=
+own_prefix=  # the prefix this test made last; the caller's prefix is never touched
 
 fail() {
     echo "FAIL: $*"
@@ -25,16 +26,24 @@ expect_file() { [ -f "$1" ] || fail "missing file $1"; }
 expect_dir() { [ -d "$1" ] || fail "missing folder $1"; }
 expect_gone() { [ ! -e "$1" ] || fail "left behind: $1"; }
 
+stop_own_prefix() {
+    if [ -n "$own_prefix" ]; then
+        WINEPREFIX="$own_prefix" wineserver -k >/dev/null 2>&1
+        WINEPREFIX="$own_prefix" wineserver -w >/dev/null 2>&1
+    fi
+}
+
 cleanup() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
-    if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1; fi
+    stop_own_prefix
     rm -rf "$root"
 }
 trap cleanup EXIT
 
 new_prefix() {  # name
-    if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1; fi
-    export WINEPREFIX="$root/$1"
+    stop_own_prefix
+    own_prefix="$root/$1"
+    export WINEPREFIX="$own_prefix"
     wineboot -i >/dev/null 2>&1
     drive="$WINEPREFIX/drive_c"
     user_dir=$(ls -d "$drive/users/"* | grep -v '/Public$' | head -1)
