@@ -74,10 +74,10 @@ def main(argv):
     out, image = argv[1], argv[2]
     try:
         records = []
-        for spec in argv[3:]:
-            name, sep, path = spec.partition("=")
+        for arg in argv[3:]:
+            name, sep, path = arg.partition("=")
             if not sep:
-                raise PackError("%r: expected NAME=FILE" % spec)
+                raise PackError("%r: expected NAME=FILE" % arg)
             records.append((name, record_data(name, path)))
         packed = archive(records)
         with open(image, "rb") as f:
