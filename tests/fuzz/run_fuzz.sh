@@ -80,3 +80,21 @@ for kind in topdown rgb16 headerless wide16; do
 done
 /usr/bin/python3 "$top/tests/image/bmp_peer.py" craft rle4 "$seeds/pal4.bmp" "$seeds/rle4.bmp"
 fuzz bmp "$seeds"
+
+# The setup archive reader and the setup script language, seeded from the
+# packer's output and the shipped scripts.
+setup="$top/setup/setup_state.cpp $top/setup/archive_core.cpp $top/setup/script_lex.cpp $top/setup/script_vars.cpp
+       $top/setup/script_run.cpp"
+seeds="$out/setup_archive_seeds"
+rm -rf "$seeds" && mkdir -p "$seeds"
+printf 'MZ image' > "$seeds/image"
+python3 "$top/setup/pack_setup.py" "$seeds/shipped.exe" "$seeds/image" "Uninstall.qsc=$top/setup/scripts/Uninstall.qsc" \
+    "Setup.qsc=$top/setup/scripts/Setup.qsc" "x.pat=$seeds/image"
+python3 "$top/setup/pack_setup.py" "$seeds/small.exe" "$seeds/image" "Uninstall.qsc=$seeds/image"
+rm -f "$seeds/image"
+img="$setup" fuzz setup_archive "$seeds"
+seeds="$out/setup_script_seeds"
+rm -rf "$seeds" && mkdir -p "$seeds"
+for s in Setup Uninstall; do sed 's/$/\r/' "$top/setup/scripts/$s.qsc" > "$seeds/$s.qsc"; done
+printf 'PhaseBegin 1\r\nIf #A#, <=, 2, !, x\r\nSet #A#, "#SELF#^"\r\nElse\r\nStatus2 "a\\nb"\r\nEndif\r\n' > "$seeds/if.qsc"
+img="$setup" fuzz setup_script "$seeds"

@@ -1,0 +1,5 @@
+// The platform-neutral helpers setup shares with the main program: bounded
+// string helpers for the fixed 8-bit buffers and the four buffer sizes.
+// Setup includes them through this header only.
+#pragma once
+#include "framework/str_util.h"

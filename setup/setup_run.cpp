@@ -1,0 +1,300 @@
+// Start-up and the silent run of setup.
+#include "setup_run.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "archive.h"
+#include "commands.h"
+#include "desktop_user.h"
+#include "file_ops.h"
+#include "messages.h"
+#include "resource.h"
+#include "script.h"
+#include "script_vars.h"
+#include "setup_base.h"
+#include "setup_state.h"
+#include "uninstaller.h"
+
+HINSTANCE gSetupInstance;
+HANDLE gWorkerThread;
+
+static const char kTempUninstaller[] = "_QvUItmp.exe";
+
+static bool StartsWithNoCase(const char* text, const char* prefix) {
+    return _strnicmp(text, prefix, strlen(prefix)) == 0;
+}
+
+void ParseSetupCommandLine(const char* commandLine) {
+    const char* end = commandLine + strlen(commandLine);
+    bool installGiven = false;
+    for (const char* p = commandLine; *p;) {
+        static const char* const kValueSwitches[] = {"-WORKDIR=", "-INSTALL=", "-DATA=", "-USE="};
+        if (StartsWithNoCase(p, "-SILENT")) {
+            gSetup.silent = true;
+            p += 7;
+            continue;
+        }
+        int which = -1;
+        for (int i = 0; i < 4 && which < 0; i++)
+            if (StartsWithNoCase(p, kValueSwitches[i]))
+                which = i;
+        if (which < 0) {
+            p++;
+            continue;
+        }
+        const char* cursor = p + strlen(kValueSwitches[which]);
+        char value[kCchArg];
+        NextArg(&cursor, end, value);
+        p = cursor;
+        switch (which) {
+        case 0: gSetup.workDirGiven = SetCurrentDirectoryA(value) != 0; break;
+        case 1:
+            SetVar("#INSTALLPATH#", value);
+            installGiven = gSetup.silent = true;
+            break;
+        case 2:
+            SetVar("#CUSTOMPATH#", value);
+            gSetup.dataGiven = true;
+            break;
+        case 3: AddUseFile(value); break;
+        }
+    }
+    gSetup.allUsersDefault = installGiven && !gSetup.dataGiven;
+}
+
+static bool IsOsVersionAtLeast(WORD major, WORD minor, WORD servicePack) {
+    OSVERSIONINFOEXA v = {};
+    v.dwOSVersionInfoSize = sizeof v;
+    v.dwMajorVersion = major;
+    v.dwMinorVersion = minor;
+    v.wServicePackMajor = servicePack;
+    DWORDLONG mask = 0;
+    VER_SET_CONDITION(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    VER_SET_CONDITION(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+    VER_SET_CONDITION(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+    return VerifyVersionInfoA(&v, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask) != FALSE;
+}
+
+int DetectOsCode() {
+    if (IsOsVersionAtLeast(10, 0, 0))
+        return 630;
+    if (IsOsVersionAtLeast(6, 2, 0))
+        return 620;
+    if (IsOsVersionAtLeast(6, 1, 0))
+        return 610;
+    if (IsOsVersionAtLeast(6, 0, 0))
+        return 600;
+    return 510;
+}
+
+static bool RunsOn64BitWindows() {
+    typedef BOOL(WINAPI * IsWow64Fn)(HANDLE, PBOOL);
+    IsWow64Fn isWow64 = (IsWow64Fn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+static bool Impersonate(bool on) {
+    return ImpersonateDesktopUser(on);
+}
+
+static const char* FileNameOf(const char* path) {
+    const char* slash = strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+// The uninstaller in the install folder hands over to a copy of itself in
+// the temporary folder, so that the script can delete the original and the
+// folder. The copy also starts there: a working folder inside the
+// installation would keep the folder from being removed. 0 or 23.
+static int HandOverToTemporaryCopy() {
+    char temp[kCchPath], copy[kCchPath2];
+    if (!GetTempFolder(temp, countof(temp)) || !StrFmt(copy, countof(copy), "%s\\%s", temp, kTempUninstaller))
+        return kCodeUninstallCopy;
+    if (!CopyFileA(gSetup.modulePath, copy, FALSE))
+        return kCodeUninstallCopy;  // never start an older copy left there
+    INT_PTR started = (INT_PTR)ShellExecuteA(nullptr, nullptr, copy, gSetup.silent ? "-SILENT" : nullptr, temp,
+                                             SW_SHOWNORMAL);
+    if (started <= 32)
+        return kCodeUninstallCopy;
+    ExitProcess(0);
+}
+
+int InitSetup(HINSTANCE instance) {
+    gSetupInstance = instance;
+    if (!gSetup.modulePath[0] && !GetModuleFileNameA(nullptr, gSetup.modulePath, countof(gSetup.modulePath)))
+        return kCodeRecord;
+    gSetup.mode = ModeFromTag();
+    gSetup.osCode = DetectOsCode();
+    gSetup.on64 = RunsOn64BitWindows();
+    gSetup.impersonate = Impersonate;
+    InstallCommandHandlers();
+    InitVariables0();
+    if (gSetup.mode == kModeUninstall && _stricmp(FileNameOf(gSetup.modulePath), kTempUninstaller) != 0)
+        return HandOverToTemporaryCopy();
+    // An elevated setup takes loose files of the current folder only where
+    // "-WORKDIR=" pointed it: anyone may write to a download folder.
+    gSetup.looseFiles = gSetup.workDirGiven || !IsUserAnAdmin();
+    int archive = OpenSetupArchive();
+    if (archive != kArchiveOk && archive != kArchiveAbsent)
+        return kCodeRecord;
+    DWORD length = 0;
+    gSetup.script = LoadFileOrRecord(gSetup.mode == kModeUninstall ? "Uninstall.qsc" : "Setup.qsc", &length, 1);
+    if (!gSetup.script)
+        return 1;
+    gSetup.scriptLength = length;
+    return InitVariables1();
+}
+
+static DWORD WINAPI PhaseThread(void* phase) {
+    RunPhase((int)(INT_PTR)phase, true);
+    return 0;
+}
+
+int StartPhase(int n, bool threaded) {
+    gSetup.result = 0;
+    if (!threaded) {
+        RunPhase(n, false);
+        return 0;
+    }
+    if (gWorkerThread)
+        CloseHandle(gWorkerThread);
+    gWorkerThread = CreateThread(nullptr, 0, PhaseThread, (void*)(INT_PTR)n, 0, nullptr);
+    return gWorkerThread ? 0 : kCodeThread;
+}
+
+// Copies the "-USE=" files into "#INSTALLPATH#\Init". False when one failed.
+static bool CopyUseFiles() {
+    char init[kCchPath2] = "#INSTALLPATH#\\Init";
+    SubstituteVars(init, countof(init));
+    CreateDirectoryA(init, nullptr);
+    bool ok = true;
+    for (int i = 0; i < gSetup.useCount; i++) {
+        char from[kCchPath + 2] = {}, to[kCchPath2 + 2] = {};  // double-zero-terminated lists
+        StrCopy(from, kCchPath, gSetup.useList[i]);
+        StrCopy(to, kCchPath2, init);
+        SHFILEOPSTRUCTA op = {};
+        op.wFunc = FO_COPY;
+        op.pFrom = from;
+        op.pTo = to;
+        op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI | FOF_FILESONLY |
+                    FOF_NORECURSEREPARSE;
+        if (SHFileOperationA(&op) != 0 || op.fAnyOperationsAborted)
+            ok = false;
+    }
+    return ok;
+}
+
+// Phase 3 cleans up after a failure; the failure stays the outcome.
+static void CleanUpAfterFailure() {
+    int code = gSetup.result, line = gSetup.errorLine;
+    RunPhase(3, false);
+    gSetup.result = code;
+    gSetup.errorLine = line;
+}
+
+void RunSilentSetup() {
+    RunPhase(0, false);
+    if (gSetup.result == 0)
+        RunPhase(1, false);
+    SetVar("#EXECUTE#", "0");
+    SetVar("#README#", "0");
+    if (gSetup.result != 0) {
+        CleanUpAfterFailure();
+    } else {
+        // The uninstall registration's size, as the wizard's finish page sets it.
+        char size[32];
+        StrFmt(size, countof(size), "%llu", FolderSize(GetVarText("#INSTALLPATH#")) / 1024);
+        SetVar("#INSTALLSIZE#", size);
+        RunPhase(2, false);
+        if (gSetup.result != 0)
+            CleanUpAfterFailure();
+    }
+    if (gSetup.result == kCodeRemoveDir)
+        gSetup.result = gSetup.errorLine = 0;
+    if (gSetup.result == 0 && gSetup.useCount > 0 && !CopyUseFiles()) {
+        gSetup.result = kCodeUseFiles;
+        gSetup.errorLine = 0;
+    }
+    WriteSetupLog();
+}
+
+// Appends text with every line ending in CR LF.
+static void AppendLine(char* log, size_t cch, const char* text) {
+    for (const char* p = text; *p; p++) {
+        char pair[3] = {*p, 0, 0};
+        if (*p == '\n' && (p == text || p[-1] != '\r'))
+            StrCopy(pair, countof(pair), "\r\n");
+        StrCat(log, cch, pair);
+    }
+    StrCat(log, cch, "\r\n");
+}
+
+bool WriteSetupLog() {
+    char name[kCchPath];
+    StrCopy(name, countof(name), FileNameOf(gSetup.modulePath));
+    size_t n = strlen(name);
+    if (n < 4 || !StrCopy(name + n - 4, countof(name) - (n - 4), ".log"))
+        return false;
+    char log[kCchText2 * 2] = "", text[kCchText];
+    int code = gSetup.result;
+    if (code != 0) {
+        LoadSetupText(ErrorMessage(kNoMessageBox, code), text, countof(text));
+        AppendLine(log, countof(log), text);
+        if (gSetup.errorLine > 0 && gSetup.script) {
+            // Where the script failed: its line number and statement.
+            const char* line = gSetup.script;
+            for (int i = 1; i < gSetup.errorLine && *line; i++) {
+                const char* cr = strchr(line, '\r');
+                line = cr ? cr + 1 : line + strlen(line);
+            }
+            while (*line == '\n' || *line == ' ' || *line == '\t')
+                line++;
+            char statement[kCchPath];
+            size_t cch = strcspn(line, "\r\n");
+            StrCopy(statement, countof(statement) < cch + 1 ? countof(statement) : cch + 1, line);
+            StrFmt(text, countof(text), "Script line %d: %s", gSetup.errorLine, statement);
+            AppendLine(log, countof(log), text);
+        }
+    }
+    LoadSetupText(code ? IDS_FAILED : IDS_FINISHED, text, countof(text));
+    AppendLine(log, countof(log), text);
+    HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = WriteAll(h, log, (DWORD)strlen(log));
+    CloseHandle(h);
+    return ok;
+}
+
+bool FreeSetupScript() {
+    // A worker that has not stopped yet may still read the script; the
+    // process's end frees it then.
+    if (gWorkerThread && WaitForSingleObject(gWorkerThread, 0) == WAIT_TIMEOUT)
+        return false;
+    free(gSetup.script);
+    gSetup.script = nullptr;
+    gSetup.scriptLength = 0;
+    return true;
+}
+
+void AskRestart() {
+    if (SetupMessageBox(nullptr, IDS_RESTART, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
+        return;
+    if (gSetup.mode == kModeUninstall)
+        Sleep(5);
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return;
+    TOKEN_PRIVILEGES tp = {};
+    tp.PrivilegeCount = 1;
+    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    bool ok = LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &tp.Privileges[0].Luid) &&
+              AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr) && GetLastError() == ERROR_SUCCESS;
+    CloseHandle(token);
+    if (ok)
+        ExitWindowsEx(EWX_REBOOT, SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_FLAG_PLANNED);
+}

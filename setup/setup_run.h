@@ -1,0 +1,44 @@
+// Setup's start-up and its silent run: the command line, the mode, the OS
+// code, loading the script, the predefined variables, the phases without
+// the wizard, the "-USE=" files and the log file.
+#pragma once
+#include <windows.h>
+
+extern HINSTANCE gSetupInstance;  // string table, icons
+extern HANDLE gWorkerThread;      // the wizard's phase-1 worker, or null
+
+// Reads the switches "-SILENT", "-WORKDIR=", "-INSTALL=", "-DATA=" and
+// "-USE=" (anywhere, without case; values by the script's argument rule)
+// into gSetup and the variables; "-WORKDIR=" changes the current folder.
+void ParseSetupCommandLine(const char* commandLine);
+// 630, 620, 610, 600 or 510: the first Windows version that the system is
+// at least.
+int DetectOsCode();
+
+// Everything before the wizard or the silent run: mode, OS code, built-in
+// variables, the uninstaller's hand-over to its temporary copy (the process
+// ends there), the script and phase 0. 0, or the code that failed start-up.
+int InitSetup(HINSTANCE instance);
+// The built-in variables (before the script is loaded).
+void InitVariables0();
+// Phase 0 and the defaults from the install settings record. The result code.
+int InitVariables1();
+
+// Clears the result code and runs phase n: on a new worker thread (0, or 14
+// when it cannot be started) or at once on this thread (0).
+int StartPhase(int n, bool threaded);
+
+// The silent run: phases 0, 1, 2 (or 3 after an error), the "-USE=" files
+// and the log file. The outcome stays in gSetup.result.
+void RunSilentSetup();
+// The log of a silent run in the current folder, named after the program
+// file with ".log" in place of its last four characters. False when it
+// could not be written.
+bool WriteSetupLog();
+
+// Frees the script unless the worker thread may still read it. True when
+// it was freed (or there was none).
+bool FreeSetupScript();
+// Asks whether to restart Windows (needed after a file was in use) and
+// restarts it on OK.
+void AskRestart();

@@ -1,0 +1,59 @@
+// libFuzzer target: the setup script language on arbitrary text: every
+// phase in both modes with the progress-page protocol, the platform
+// commands as stand-ins, and substitution of the text itself.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "setup/script.h"
+#include "setup/script_vars.h"
+#include "setup/setup_state.h"
+
+static unsigned gCalls;
+
+// Every platform command: touches its arguments, fails now and then.
+static int StandIn(int argc) {
+    size_t n = 0;
+    for (int i = 0; i < argc; i++)
+        n += strlen(gArgs[i]);
+    return ++gCalls % 7 == 0 ? (int)(n % 35) : 0;
+}
+
+// The progress page: never Retry (a statement that always fails would
+// repeat forever), sometimes Cancel.
+static intptr_t Page(void*, unsigned msg, uintptr_t wParam, intptr_t) {
+    return msg == kMsgError ? (wParam % 3 == 0 ? 2 : 6) : 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 65536)
+        return 0;
+    for (int mode = 0; mode < 3; mode++) {
+        ResetSetupState();
+        ClearVariables();
+        for (int k = 0; k < kKwCount; k++)
+            SetCommandHandler((Keyword)k, StandIn);
+        gSetup.script = (char*)malloc(size + 1);
+        memcpy(gSetup.script, data, size);
+        gSetup.script[size] = '\0';
+        gSetup.mode = mode == 1 ? kModeUninstall : kModeSetup;
+        if (mode == 2) {
+            static int page;
+            gSetup.progressPage = &page;
+            gSetup.sendToPage = Page;
+        }
+        SetVar("#SELF#", "x#SELF#y");
+        SetVar("#PROGRAM#", "Vellumor Pro");
+        for (int phase = 0; phase < 4; phase++)
+            RunPhase(phase, mode == 2);
+    }
+    char text[520];
+    size_t n = size < sizeof text - 1 ? size : sizeof text - 1;
+    memcpy(text, data, n);
+    text[n] = '\0';
+    SubstituteVars(text, sizeof text);
+    ResetSetupState();
+    ClearVariables();
+    return 0;
+}
