@@ -14,7 +14,7 @@
 
 #include "capture/capture.h"
 #include "capture/options.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "capture/capture_test_util.h"
 #include "support/test_support.h"
 

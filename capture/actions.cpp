@@ -12,7 +12,7 @@
 #include "framework/app.h"
 #include "framework/install_settings.h"
 #include "framework/message_box.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "options.h"
 #include "resource.h"
 

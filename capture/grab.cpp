@@ -6,7 +6,7 @@
 #include "app_texts.h"
 #include "capture.h"
 #include "framework/app.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "options.h"
 #include "resource.h"
 

@@ -7,7 +7,7 @@
 #include "capture.h"
 #include "framework/app.h"
 #include "framework/message_box.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "undo.h"
 
 CImage gImage;

@@ -11,7 +11,7 @@
 #include "capture.h"
 #include "framework/app.h"
 #include "framework/dialog_util.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "main_dialog_pages.h"
 #include "options.h"
 #include "resource.h"

@@ -4,10 +4,10 @@
 #include <string.h>
 
 #include "framework/app.h"
-#include "framework/config_file.h"
-#include "framework/record_file.h"
-#include "framework/record_stream.h"
-#include "framework/str_util.h"
+#include "settings/config_file.h"
+#include "settings/record_file.h"
+#include "settings/record_stream.h"
+#include "base/str_util.h"
 
 COptions gOpt;
 

@@ -9,7 +9,7 @@
 
 #include "capture.h"
 #include "framework/app.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "options.h"
 
 const char kCaptureClassName[] = "VellumorProCaptureWnd";

@@ -12,8 +12,8 @@
 #include <initializer_list>
 
 #include "app_window.h"
-#include "crc32.h"
-#include "data_folders.h"
+#include "base/crc32.h"
+#include "settings/data_folders.h"
 #include "data_path_wait.h"
 #include "dialog_util.h"
 #include "dock_bay.h"
@@ -24,9 +24,9 @@
 #include "menu.h"
 #include "message_box.h"
 #include "monitors.h"
-#include "record_file.h"
+#include "settings/record_file.h"
 #include "shell_util.h"
-#include "str_util.h"
+#include "base/str_util.h"
 #include "ui_item.h"
 
 CApp gApp;

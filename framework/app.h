@@ -8,7 +8,7 @@
 
 #include "command_line.h"
 #include "commands.h"
-#include "dyn_array.h"
+#include "base/dyn_array.h"
 #include "install_settings.h"
 #include "string_table.h"
 #include "visuals.h"

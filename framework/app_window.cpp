@@ -11,8 +11,8 @@
 #include "framework_messages.h"
 #include "message_box.h"
 #include "monitors.h"
-#include "record_file.h"
-#include "str_util.h"
+#include "settings/record_file.h"
+#include "base/str_util.h"
 
 static const char kFrameClass[] = "MoxWindow";
 static const char kBusyClass[] = "MoxBusy";

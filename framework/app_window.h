@@ -9,7 +9,7 @@
 #include <stdint.h>
 #include <windows.h>
 
-#include "dyn_array.h"
+#include "base/dyn_array.h"
 
 class CDockBay;
 

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "framework_messages.h"
-#include "str_util.h"
+#include "base/str_util.h"
 
 // Framework status of the last number read: 0 success, or one of these.
 constexpr int kStatusFieldEmpty = kMoxErrNumberEmpty;

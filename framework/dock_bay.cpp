@@ -7,7 +7,7 @@
 #include "app.h"
 #include "app_window.h"
 #include "framework_messages.h"
-#include "record_file.h"
+#include "settings/record_file.h"
 
 static const char kBayClass[] = "MoxAppDockBay";
 static const char kBarClass[] = "MoxAppBar";

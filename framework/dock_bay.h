@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "bar_layout.h"
-#include "dyn_array.h"
+#include "base/dyn_array.h"
 
 class CAppWindow;
 

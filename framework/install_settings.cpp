@@ -6,7 +6,7 @@
 #include <string.h>
 
 #include "shell_util.h"
-#include "str_util.h"
+#include "base/str_util.h"
 
 int ReadInstallSettings(const char* valueName, BYTE* out) {
     HKEY key;

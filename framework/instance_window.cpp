@@ -13,7 +13,7 @@
 #include "app_window.h"
 #include "framework_messages.h"
 #include "monitors.h"
-#include "str_util.h"
+#include "base/str_util.h"
 
 static int gPhantomTicks;
 

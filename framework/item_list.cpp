@@ -10,7 +10,7 @@
 #include "app.h"
 #include "app_window.h"
 #include "framework_messages.h"
-#include "str_util.h"
+#include "base/str_util.h"
 
 static const int kHeaderId = 1;
 static const int kListBoxId = 2;

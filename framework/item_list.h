@@ -9,7 +9,7 @@
 // windows.h first: commctrl.h needs its types
 #include <commctrl.h>
 
-#include "dyn_array.h"
+#include "base/dyn_array.h"
 #include "ui_item.h"
 
 // List notifications (high word of MoxMSG_COMMAND's wParam).

@@ -14,7 +14,7 @@
 #include "app.h"
 #include "framework_messages.h"
 #include "item_resources.h"
-#include "str_util.h"
+#include "base/str_util.h"
 
 COLORREF ArgbToColorref(uint32_t argb) {
     return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);

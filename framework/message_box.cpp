@@ -10,7 +10,7 @@
 #include "app.h"
 #include "app_window.h"
 #include "monitors.h"
-#include "str_util.h"
+#include "base/str_util.h"
 
 namespace {
 

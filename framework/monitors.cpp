@@ -3,7 +3,7 @@
 
 #include <stdint.h>
 
-#include "str_util.h"
+#include "base/str_util.h"
 
 MonitorTable gMonitors;
 

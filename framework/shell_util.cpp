@@ -6,7 +6,7 @@
 #include <string.h>
 
 #include "monitors.h"
-#include "str_util.h"
+#include "base/str_util.h"
 
 static char gFileDialogPath[kCchPath];
 static char gBrowsePath[kCchPath];

@@ -15,7 +15,7 @@
 #include "app_window.h"
 #include "framework_messages.h"
 #include "menu.h"
-#include "str_util.h"
+#include "base/str_util.h"
 
 ItemInteraction gItemState;
 

@@ -6,7 +6,7 @@
 #include <stdio.h>
 
 #include "framework_messages.h"
-#include "str_util.h"
+#include "base/str_util.h"
 #include "visuals.h"
 
 namespace {

@@ -16,7 +16,7 @@
 
 #include <atomic>
 
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "image/raster_file.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "framework/win_types.h"
+#include "base/win_types.h"
 
 class CRasterFile;
 

@@ -3,7 +3,7 @@
 #include <ctype.h>
 #include <string.h>
 
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "image/raster.h"
 #include "image/raster_codec.h"
 #include "image/raster_file.h"

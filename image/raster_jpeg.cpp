@@ -22,7 +22,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "image/exif.h"
 #include "image/raster_file.h"
 

@@ -14,7 +14,7 @@
 #include "capture/resource.h"
 #include "capture_test_util.h"
 #include "framework/app.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "image/raster_codec.h"
 #include "tests/support/test_support.h"
 

@@ -17,8 +17,8 @@
 #include "capture/resource.h"
 #include "capture_test_util.h"
 #include "framework/app.h"
-#include "framework/data_folders.h"
-#include "framework/str_util.h"
+#include "settings/data_folders.h"
+#include "base/str_util.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "capture/options.h"
 #include "capture/undo.h"
 #include "capture_test_util.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "tests/support/test_support.h"
 
 namespace {

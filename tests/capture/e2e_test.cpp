@@ -12,9 +12,9 @@
 #include <string>
 
 #include "capture/options.h"
-#include "framework/data_folders.h"
+#include "settings/data_folders.h"
 #include "framework/message_box.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "tests/framework/startup_test_util.h"
 #include "tests/support/test_support.h"
 

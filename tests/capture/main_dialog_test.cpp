@@ -16,9 +16,9 @@
 #include "capture/options.h"
 #include "capture/resource.h"
 #include "framework/app.h"
-#include "framework/data_folders.h"
+#include "settings/data_folders.h"
 #include "framework/dialog_util.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "framework/config_file.h"
-#include "framework/data_folders.h"
-#include "framework/str_util.h"
+#include "settings/config_file.h"
+#include "settings/data_folders.h"
+#include "base/str_util.h"
 #include "tests/support/test_support.h"
 
 static const char kPassword[] = "KorTamVu82e41q";

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "framework/app.h"
-#include "framework/data_folders.h"
+#include "settings/data_folders.h"
 #include "framework/framework_messages.h"
 
 static TextRecord gProbeTexts[] = {

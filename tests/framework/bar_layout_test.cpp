@@ -6,10 +6,10 @@
 
 #include "framework/app.h"
 #include "framework/app_window.h"
-#include "framework/data_folders.h"
+#include "settings/data_folders.h"
 #include "framework/dock_bay.h"
 #include "framework/monitors.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "support/test_support.h"
 
 namespace {

@@ -8,15 +8,15 @@
 
 #include "framework/app.h"
 #include "framework/app_window.h"
-#include "framework/crc32.h"
-#include "framework/data_folders.h"
+#include "base/crc32.h"
+#include "settings/data_folders.h"
 #include "framework/dock_bay.h"
 #include "framework/framework_messages.h"
 #include "framework/instance_window.h"
 #include "framework/item_kinds.h"
 #include "framework/item_test_util.h"
 #include "framework/monitors.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "support/test_support.h"
 
 namespace {

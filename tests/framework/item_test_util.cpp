@@ -4,10 +4,10 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include "framework/data_folders.h"
+#include "settings/data_folders.h"
 #include "framework/framework_messages.h"
 #include "framework/monitors.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "support/test_support.h"
 
 std::vector<SentCommand> gItemCommands;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/color_util.h"
+#include "base/color_util.h"
 #include "framework/framework_messages.h"
 
 namespace {

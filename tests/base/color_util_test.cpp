@@ -1,12 +1,12 @@
 // Colour and number helpers; hue-lightness-saturation against Python's colorsys.
-#include "framework/color_util.h"
+#include "base/color_util.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <sstream>
 
-#include "framework/num_util.h"
+#include "base/num_util.h"
 #include "support/test_support.h"
 
 TEST(ColorUtil, ComparisonsAndPacking) {

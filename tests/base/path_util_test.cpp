@@ -1,4 +1,4 @@
-#include "framework/path_util.h"
+#include "base/path_util.h"
 
 #include <gtest/gtest.h>
 

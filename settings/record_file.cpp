@@ -2,9 +2,9 @@
 #include "record_file.h"
 
 #include "data_folders.h"
-#include "file_util.h"
-#include "os_file.h"
-#include "str_util.h"
+#include "base/file_util.h"
+#include "base/os_file.h"
+#include "base/str_util.h"
 
 bool BuildDataPath(const char* folder, const char* baseName, const char* ext, char* path, size_t cch, int flag) {
     if (!path || cch == 0)
