@@ -12,10 +12,12 @@
 #include <functional>
 #include <string>
 
-#include "capture/capture.h"
-#include "capture/options.h"
 #include "base/str_util.h"
 #include "capture/capture_test_util.h"
+#include "capture/grab.h"
+#include "capture/image_state.h"
+#include "capture/options.h"
+#include "capture/overlay.h"
 #include "support/test_support.h"
 
 namespace {
@@ -80,7 +82,7 @@ double ImageReady(int mode, int width, int height) {
     gOpt.DefColMode = mode;
     RECT sel = {0, 0, width - 1, height - 1};
     auto t0 = Clock::now();
-    bool ok = GrabFromPicture(frozen, sel);
+    bool ok = GrabSelection(frozen, sel);
     double t = Since(t0);
     SelectObject(frozen, old);
     DeleteObject(bmp);

@@ -22,8 +22,3 @@ void SetNewButtonLabel(const char* label);
 void SetDlgItemLength(HWND page, int id, float cm);
 // The dialog's DPI (96 when unknown).
 UINT DialogDpi(HWND hwnd);
-
-// The picture rectangle of the preview: an image of w x h pixels fitted
-// into an area of areaW x areaH keeping its aspect ratio, centred. Empty
-// when either size is not positive.
-RECT FitPreview(int w, int h, int areaW, int areaH);

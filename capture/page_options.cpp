@@ -4,18 +4,16 @@
 // The headers below need windows.h first.
 #include <commctrl.h>
 
-#include "capture.h"
 #include "framework/app.h"
 #include "framework/dialog_util.h"
+#include "hotkeys.h"
+#include "main_dialog.h"
 #include "main_dialog_pages.h"
 #include "options.h"
 #include "resource.h"
 
 namespace {
 
-const int kRowIgnore = 0;
-const int kRowCustom = 1;
-const int kMonitorRows = 10;
 const double kCmPerInch = 2.54;
 
 const char* UnitText() {
@@ -27,21 +25,22 @@ const char* UnitText() {
 void ShowMonitorRow(HWND page) {
     int row = gOpt.Monitor;
     if (row < 0 || row >= kMonitorRows)
-        row = kRowIgnore;
+        row = kMonitorIgnore;
+    MonitorSize size = MonitorSizeOfRow(row);
     SetDlgItemTextA(page, IDC_MON_WIDTH_UNIT, UnitText());
     SetDlgItemTextA(page, IDC_MON_HEIGHT_UNIT, UnitText());
-    SetDlgItemLength(page, IDC_MON_WIDTH, gMonitorSizes[row].width);
-    SetDlgItemLength(page, IDC_MON_HEIGHT, gMonitorSizes[row].height);
-    EnableDlgItems(row == kRowCustom, page, IDC_MON_WIDTH_LABEL, IDC_MON_WIDTH, IDC_MON_HEIGHT_LABEL, IDC_MON_HEIGHT,
+    SetDlgItemLength(page, IDC_MON_WIDTH, size.width);
+    SetDlgItemLength(page, IDC_MON_HEIGHT, size.height);
+    EnableDlgItems(row == kMonitorCustom, page, IDC_MON_WIDTH_LABEL, IDC_MON_WIDTH, IDC_MON_HEIGHT_LABEL, IDC_MON_HEIGHT,
                    IDC_MON_WIDTH_UNIT, IDC_MON_HEIGHT_UNIT, 0);
-    EnableDlgItems(row == kRowIgnore, page, IDC_MON_DPI, IDC_MON_DPI_LABEL, 0);
+    EnableDlgItems(row == kMonitorIgnore, page, IDC_MON_DPI, IDC_MON_DPI_LABEL, 0);
 }
 
 void OnInit(HWND page) {
     InitPage(page);
     HWND combo = GetDlgItem(page, IDC_MONITOR);
     for (int i = 0; i < kMonitorRows; i++)
-        SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)gMonitorSizes[i].name);
+        SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)MonitorSizeOfRow(i).name);
     AttachHotKeyFields(GetDlgItem(page, IDC_HOTKEY_CAPTURE), GetDlgItem(page, IDC_HOTKEY_SHOW));
 }
 
@@ -89,12 +88,12 @@ void Store(HWND page) {
     gOpt.AutoStart = GetDlgItemCheck(page, IDC_AUTO_START) == BST_CHECKED;
     gOpt.AutoHide = GetDlgItemCheck(page, IDC_HIDE_ON_ACTION) == BST_CHECKED;
     gOpt.PlaySound = GetDlgItemCheck(page, IDC_PLAY_SOUND) == BST_CHECKED;
-    if (gOpt.Monitor == kRowCustom) {
+    if (gOpt.Monitor == kMonitorCustom) {
         float width, height;
         if (!ReadCustomSide(page, IDC_MON_WIDTH, &width) || !ReadCustomSide(page, IDC_MON_HEIGHT, &height))
             return;
-        gMonitorSizes[kRowCustom].width = width;
-        gMonitorSizes[kRowCustom].height = height;
+        gOpt.MonWidth = width;
+        gOpt.MonHeight = height;
     }
     int dpi = GetDlgItemNumber(page, IDC_MON_DPI, 1, 10000, false);
     if (gFrameworkStatus != 0) {

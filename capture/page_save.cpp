@@ -4,10 +4,11 @@
 // The headers below need windows.h first.
 #include <commctrl.h>
 
-#include "capture.h"
+#include "actions.h"
+#include "base/str_util.h"
 #include "framework/dialog_util.h"
 #include "framework/shell_util.h"
-#include "base/str_util.h"
+#include "main_dialog.h"
 #include "main_dialog_pages.h"
 #include "options.h"
 #include "resource.h"
@@ -15,12 +16,6 @@
 namespace {
 
 const int kDefaultQuality = 75;
-// The Save As dialog's filters; the browse opens on "Optimized", as the
-// Save As dialog does by default.
-const char kSaveFilter[] =
-    "All supported formats\0*.bmp;*.gif;*.jpg;*.png;*.tif\0BMP\0*.bmp\0GIF\0*.gif\0JPG\0*.jpg\0PNG\0*.png\0"
-    "TIF\0*.tif\0Optimized\0*.opt\0";
-const signed char kOptimizedFilter = 6;
 
 void OnInit(HWND page) {
     InitPage(page);
@@ -34,7 +29,8 @@ void OnInit(HWND page) {
 void OnBrowse(HWND page) {
     char folder[kCchPath];
     StrCopy(folder, countof(folder), gOpt.EdtSavePath);
-    const char* chosen = FileDialog(true, kSaveFilter, kOptimizedFilter, nullptr, folder, nullptr);
+    // The Save As dialog's filters, opened on "Optimized" as that dialog is by default.
+    const char* chosen = FileDialog(true, kSaveFilter, kFilterOptimal - 1, nullptr, folder, nullptr);
     if (!chosen)
         return;
     StrCopy(gOpt.EdtSavePath, countof(gOpt.EdtSavePath), chosen);

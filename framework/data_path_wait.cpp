@@ -5,8 +5,8 @@
 #include <string.h>
 
 #include "base/file_util.h"
-#include "framework_messages.h"
 #include "base/str_util.h"
+#include "framework_messages.h"
 #include "visuals.h"
 
 static const char kWaitClass[] = "MoxWaitForDataPath";

@@ -5,8 +5,8 @@
 #include <stdint.h>
 #include <windows.h>
 
-#include "framework_messages.h"
 #include "base/str_util.h"
+#include "framework_messages.h"
 
 // Framework status of the last number read: 0 success, or one of these.
 constexpr int kStatusFieldEmpty = kMoxErrNumberEmpty;

@@ -8,11 +8,14 @@
 
 #include "bar_layout.h"
 #include "base/dyn_array.h"
+#include "commands.h"
 
 class CAppWindow;
 
 // The scheme colour of bays and bars, and of what their items show as background.
 constexpr int kBayColor = 0;
+// The bay id of a floating bar.
+constexpr WORD kBayFloating = 0xFFFF;
 
 // What a bar needs of the items it lays out (the UI items provide it).
 class CBarItem {
@@ -47,14 +50,14 @@ class CBar {
     int Create(CAppWindow* frame, WORD command, int side, int row, int x, DWORD barFlags);
     void Layout(int length, int thickness, bool force);
     int Thickness();
-    // Bay id (side + 256 x frame index) or 0xFFFF for floating.
+    // Bay id (side + 256 x frame index) or kBayFloating.
     void Dock(WORD bayId, int x, int y, int length, int thickness, bool apply);
     void SavePosition();
 
     HWND window = nullptr;
     WORD command = 0;
     WORD frameIndex = 0;
-    WORD bayId = 0xFFFF;
+    WORD bayId = kBayFloating;
     WORD row = 0;
     int x = 0, y = 0, length = 0, thickness = 0;
     int minLength = 0, naturalThickness = 20, naturalLength = 20;
@@ -64,7 +67,7 @@ class CBar {
     int spacing = 2;
     CDynArray<CBarItem*> items;
     CAppWindow* owner = nullptr;
-    WORD overflow[65] = {0xFFFF};
+    WORD overflow[65] = {kIdListEnd};
     HWND busyOverlay = nullptr;
 };
 

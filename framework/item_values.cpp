@@ -12,9 +12,9 @@
 #include <initializer_list>
 
 #include "app.h"
+#include "base/str_util.h"
 #include "framework_messages.h"
 #include "item_resources.h"
-#include "base/str_util.h"
 
 COLORREF ArgbToColorref(uint32_t argb) {
     return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);

@@ -5,8 +5,8 @@
 #include <shlwapi.h>
 #include <string.h>
 
-#include "monitors.h"
 #include "base/str_util.h"
+#include "monitors.h"
 
 static char gFileDialogPath[kCchPath];
 static char gBrowsePath[kCchPath];

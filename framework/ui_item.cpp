@@ -13,9 +13,9 @@
 
 #include "app.h"
 #include "app_window.h"
+#include "base/str_util.h"
 #include "framework_messages.h"
 #include "menu.h"
-#include "base/str_util.h"
 
 ItemInteraction gItemState;
 
@@ -90,7 +90,7 @@ DWORD CUIItem::CurrentFlags() const {
 }
 
 int CUIItem::Create(WORD id, HWND parent, HWND notify, CMenu* ownerMenu) {
-    EnsureWindowClass(kItemClass, UIItemWndProc, 32512, nullptr, nullptr, CS_DBLCLKS);
+    EnsureWindowClass(kItemClass, UIItemWndProc, IDC_ARROW, nullptr, nullptr, CS_DBLCLKS);
     window = CreateWindowExA(0, kItemClass, "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
                              (HMENU)(UINT_PTR)id, gApp.instance, nullptr);
     if (!window)

@@ -58,7 +58,7 @@ class CUIItem : public CBarItem {
 
     HWND window = nullptr;
     HWND notifyWindow = nullptr;
-    WORD commandId = 0xFFFF;
+    WORD commandId = kNoCommand;
     DWORD flags = 0;
     int kind = 0;
     int totalWidth = 0, totalHeight = 0;

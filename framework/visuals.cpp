@@ -7,8 +7,8 @@
 #include <string.h>
 
 #include "base/color_util.h"
-#include "framework_messages.h"
 #include "base/str_util.h"
+#include "framework_messages.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <stdarg.h>
 #include <stdio.h>
 
-#include "framework_messages.h"
 #include "base/str_util.h"
+#include "framework_messages.h"
 #include "visuals.h"
 
 namespace {

@@ -2,6 +2,7 @@
 #include "base/color_util.h"
 
 #include <gtest/gtest.h>
+#include <limits.h>
 
 #include <algorithm>
 #include <sstream>
@@ -20,6 +21,10 @@ TEST(ColorUtil, ComparisonsAndPacking) {
     v = -4;
     ClampValue(&v, 0, 9);
     EXPECT_EQ(v, 0);
+    EXPECT_EQ(ClampInt(5, 9, 1), 5);  // bounds in either order
+    EXPECT_EQ(ClampInt(12, 9, 1), 9);
+    EXPECT_EQ(ClampInt(INT_MIN, -3, 3), -3);
+    EXPECT_EQ(ClampInt(INT_MAX, INT_MIN, INT_MAX), INT_MAX);
     EXPECT_EQ(ReverseBits(0x1, 8), 0x80u);
     EXPECT_EQ(ReverseBits(0x6, 3), 0x3u);
     EXPECT_EQ(ReverseBits(0xFFFFFFFE, 32), 0x7FFFFFFFu);

@@ -12,13 +12,17 @@
 
 #include <string>
 
-#include "capture/capture.h"
+#include "base/str_util.h"
+#include "capture/hotkeys.h"
+#include "capture/image_state.h"
+#include "capture/main_dialog.h"
 #include "capture/options.h"
+#include "capture/overlay.h"
+#include "capture/page_actions.h"
 #include "capture/resource.h"
 #include "capture_test_util.h"
 #include "framework/app.h"
 #include "settings/data_folders.h"
-#include "base/str_util.h"
 #include "tests/support/test_support.h"
 
 namespace {

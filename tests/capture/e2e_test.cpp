@@ -11,10 +11,10 @@
 
 #include <string>
 
-#include "capture/options.h"
-#include "settings/data_folders.h"
-#include "framework/message_box.h"
 #include "base/str_util.h"
+#include "capture/options.h"
+#include "framework/message_box.h"
+#include "settings/data_folders.h"
 #include "tests/framework/startup_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -177,13 +177,13 @@ class E2ETest : public ::testing::Test {
         gOpt = options;
         StrCopy(gUserDataFolder, countof(gUserDataFolder), data.c_str());
         StrCopy(gCommonDataFolder, countof(gCommonDataFolder), data.c_str());
-        ExchangeOptions(1);
+        ExchangeOptions(kWriteOptions);
     }
     COptions ReadOptions() {
         gOpt = COptions();
         StrCopy(gUserDataFolder, countof(gUserDataFolder), data.c_str());
         StrCopy(gCommonDataFolder, countof(gCommonDataFolder), data.c_str());
-        ExchangeOptions(0);
+        ExchangeOptions(kReadOptions);
         return gOpt;
     }
     void Start(const char* args = "") {

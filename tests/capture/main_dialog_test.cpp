@@ -11,14 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "capture/capture.h"
+#include "base/str_util.h"
+#include "capture/hotkeys.h"
+#include "capture/image_state.h"
+#include "capture/main_dialog.h"
 #include "capture/main_dialog_pages.h"
 #include "capture/options.h"
+#include "capture/page_actions.h"
 #include "capture/resource.h"
 #include "framework/app.h"
-#include "settings/data_folders.h"
 #include "framework/dialog_util.h"
-#include "base/str_util.h"
+#include "settings/data_folders.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -298,13 +301,13 @@ TEST_F(MainDialogTest, OptionsPageMonitorRowsUnitsAndCustomSize) {
     EXPECT_EQ(gOpt.Units, 1);
     EXPECT_EQ(Text(page, IDC_MON_WIDTH_UNIT), "inch");
     EXPECT_EQ(Text(page, IDC_MON_HEIGHT_UNIT), "inch");
-    EXPECT_NEAR(GetDlgItemDouble(page, IDC_MON_WIDTH, 0, 1000, true), gMonitorSizes[1].width / 2.54, 0.001);
+    EXPECT_NEAR(GetDlgItemDouble(page, IDC_MON_WIDTH, 0, 1000, true), gOpt.MonWidth / 2.54, 0.001);
     SetDlgItemTextA(page, IDC_MON_WIDTH, "20");
     SetDlgItemTextA(page, IDC_MON_HEIGHT, "12.5");
     SetDlgItemTextA(page, IDC_MON_DPI, "150");
     ASSERT_TRUE(ShowMainDialog(0));
-    EXPECT_NEAR(gMonitorSizes[1].width, 50.8, 0.001);
-    EXPECT_NEAR(gMonitorSizes[1].height, 31.75, 0.001);
+    EXPECT_NEAR(gOpt.MonWidth, 50.8, 0.001);
+    EXPECT_NEAR(gOpt.MonHeight, 31.75, 0.001);
     EXPECT_EQ(gOpt.MonDPI, 150);
     EXPECT_EQ(gOpt.AutoHide, 1);
 
@@ -313,14 +316,14 @@ TEST_F(MainDialogTest, OptionsPageMonitorRowsUnitsAndCustomSize) {
     SetDlgItemTextA(page, IDC_MON_WIDTH, "0");
     EXPECT_FALSE(ShowMainDialog(-2));
     EXPECT_EQ(GetFocus(), GetDlgItem(page, IDC_MON_WIDTH));
-    EXPECT_NEAR(gMonitorSizes[1].width, 50.8, 0.001) << "the row keeps its size";
+    EXPECT_NEAR(gOpt.MonWidth, 50.8, 0.001) << "the row keeps its size";
     SetDlgItemTextA(page, IDC_MON_WIDTH, "30");
     SetDlgItemTextA(page, IDC_MON_HEIGHT, "");
     EXPECT_FALSE(ShowMainDialog(-2));
     EXPECT_TRUE(IsWindowVisible(dlg_));
     SetDlgItemTextA(page, IDC_MON_HEIGHT, "20");
     EXPECT_TRUE(ShowMainDialog(-2));
-    EXPECT_NEAR(gMonitorSizes[1].width, 76.2, 0.001);
+    EXPECT_NEAR(gOpt.MonWidth, 76.2, 0.001);
 }
 
 TEST_F(MainDialogTest, SavePageQualityFieldAndTrackbarFollowEachOther) {

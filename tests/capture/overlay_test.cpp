@@ -7,8 +7,9 @@
 #include <string>
 #include <thread>
 
-#include "capture/capture.h"
+#include "capture/image_state.h"
 #include "capture/options.h"
+#include "capture/overlay.h"
 #include "capture_test_util.h"
 #include "gdi_objects.h"
 

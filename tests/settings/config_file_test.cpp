@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "settings/data_folders.h"
 #include "base/str_util.h"
+#include "settings/data_folders.h"
 #include "support/test_support.h"
 
 #ifdef _WIN32

@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "settings/data_folders.h"
 #include "base/file_util.h"
 #include "base/os_file.h"
 #include "base/str_util.h"
+#include "settings/data_folders.h"
 #include "support/test_support.h"
 
 #ifdef _WIN32

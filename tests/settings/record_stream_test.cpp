@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/data_folders.h"
 #include "base/str_util.h"
+#include "settings/data_folders.h"
 #include "support/test_support.h"
 
 // One record: header byte, group, id and length fields of the given sizes.
