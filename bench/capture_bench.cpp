@@ -18,6 +18,7 @@
 #include "capture/image_state.h"
 #include "capture/options.h"
 #include "capture/overlay.h"
+#include "framework/monitors.h"
 #include "support/test_support.h"
 
 namespace {
@@ -112,7 +113,8 @@ double ToFile(const std::string& dir, int run, long* size) {
 
 int main() {
     InitCaptureApp();
-    int width = GetVirtualScreen(0), height = GetVirtualScreen(1);
+    RECT screen = VirtualScreenRect();
+    int width = screen.right - screen.left, height = screen.bottom - screen.top;
     std::string dir = MakeTestDir("capture_bench");
     printf("virtual screen %d x %d\n", width, height);
 

@@ -15,6 +15,7 @@
 #include "framework/app.h"
 #include "framework/install_settings.h"
 #include "framework/message_box.h"
+#include "framework/monitors.h"
 #include "hotkeys.h"
 #include "image_state.h"
 #include "main_dialog.h"
@@ -222,7 +223,8 @@ int SaveTypeFromExtension(const char* name) {
 void SetImageResolution() {
     MonitorSize monitor = MonitorSizeOfRow(gOpt.Monitor);
     float cmW = monitor.width, cmH = monitor.height;
-    int pxW = GetVirtualScreen(0), pxH = GetVirtualScreen(1);
+    RECT screen = VirtualScreenRect();
+    int pxW = screen.right - screen.left, pxH = screen.bottom - screen.top;
     int ppmW = cmW > 0 ? (int)(pxW * 100 / cmW) : 0;
     int ppmH = cmH > 0 ? (int)(pxH * 100 / cmH) : 0;
     gImage.SetXDpi((int)(ppmW * 2.54 / 100));
@@ -353,6 +355,10 @@ int CopyToClipboard() {
     }
     CloseClipboard();
     return kActionDone;
+}
+
+bool IsActionLetter(int letter) {
+    return letter != 0 && ActionOfLetter(letter) != nullptr;
 }
 
 void RunAction(int letter) {

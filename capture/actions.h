@@ -20,6 +20,8 @@ enum : int {
 extern const char kSaveFilter[];
 constexpr int kFilterOptimal = 7;
 
+// True for the upper-case letter that picks an action in the overlay.
+bool IsActionLetter(int letter);
 // After a capture: the action of the overlay letter, or the default one.
 void RunAction(int letter);
 // The Actions page's buttons (1026, 1025, 1010, 1027, 1021, 1003, 1005).

@@ -57,7 +57,8 @@ struct MainDialogState {
     int tab;  // 0..5
     HIMAGELIST images;
     RECT pageRect;  // dialog client coordinates
-    int badField;   // the field of the last refused store, or 0
+    int inputStatus;  // the last store's status: 0, kStatusFieldEmpty or kStatusNotNumber
+    int badField;     // the field of the last refused store, or 0
     WNDPROC tabProc;
 };
 MainDialogState gMain;
@@ -71,14 +72,15 @@ HWND CurrentPage() {
 }
 
 // Asks the current page to store its controls; false when it refused (the
-// framework status says why), with the offending field focused.
+// input status says why), with the offending field focused.
 bool StoreCurrentPage() {
     HWND page = CurrentPage();
-    gMain.badField = 0;
-    gFrameworkStatus = 0;
+    PageInput input = kPageStored;
     if (page)
-        SendMessageA(page, kMsgPageStore, 0, 0);
-    if (gFrameworkStatus == 0)
+        SendMessageA(page, kMsgPageStore, 0, (LPARAM)&input);
+    gMain.inputStatus = input.status;
+    gMain.badField = input.badField;
+    if (gMain.inputStatus == 0)
         return true;
     HWND field = gMain.badField ? GetDlgItem(page, gMain.badField) : nullptr;
     if (field) {
@@ -105,6 +107,7 @@ void OnInitMainDialog(HWND dlg) {
     gMainDialog = dlg;
     memset(gMain.pages, 0, sizeof gMain.pages);
     gMain.tab = kTabActions;
+    gMain.inputStatus = 0;
     gMain.badField = 0;
     SetTimer(dlg, kMinuteTimer, 60000, nullptr);
 
@@ -239,10 +242,6 @@ void OnDpiChanged(HWND dlg, const RECT* suggested) {
 void InitPage(HWND page) {
     gApp.PrepareDialog(page);
     SetWindowPos(page, HWND_TOP, gMain.pageRect.left, gMain.pageRect.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-}
-
-void SetBadField(int id) {
-    gMain.badField = id;
 }
 
 void SetNewButtonLabel(const char* label) {

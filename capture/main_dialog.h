@@ -8,7 +8,7 @@
 
 // Messages of the main dialog and its pages.
 constexpr UINT kMsgShowTab = 1026;     // to the main dialog: ShowMainDialog(lParam)
-constexpr UINT kMsgPageStore = 32790;  // to a page: read the controls into gOpt (main_dialog_pages.h)
+constexpr UINT kMsgPageStore = 32790;  // to a page: store the controls in gOpt; lParam a PageInput*
 constexpr UINT kMsgPageLoad = 32791;   // to a page: fill the controls from gOpt
 
 // ShowMainDialog's argument: a tab 0..5 (the first two named), or one of the

@@ -229,9 +229,8 @@ void CompletePick(HWND hwnd) {
 }
 
 bool AnyActionKeyDown() {
-    static const char kKeys[] = "PCTSAD";
-    for (const char* k = kKeys; *k; k++)
-        if (GetAsyncKeyState(*k) & 0x8000)
+    for (int key = 'A'; key <= 'Z'; key++)
+        if (IsActionLetter(key) && (GetAsyncKeyState(key) & 0x8000))
             return true;
     return false;
 }
@@ -298,9 +297,10 @@ void OnPaint(HWND hwnd) {
     }
 }
 
+// A lower-case action letter picks that action (an upper-case one does not).
 void OnChar(WPARAM ch) {
     s.letter = 0;
-    if (ch != 0 && ch < 128 && strchr("acdpst", (int)ch))
+    if (ch >= 'a' && ch <= 'z' && IsActionLetter((int)ch - 'a' + 'A'))
         s.letter = (int)ch - 'a' + 'A';
 }
 
@@ -484,11 +484,6 @@ int PlaceSizeLabel(const RECT& drag, const RECT& sel, int screenW, int screenH, 
     }
     *at = POINT{(right - w - left) / 2 + left, (bottom - h - top) / 2 + top};
     return -1;
-}
-
-int GetVirtualScreen(int which) {
-    RECT screen = VirtualScreenRect();
-    return which == 0 ? screen.right - screen.left : screen.bottom - screen.top;
 }
 
 void GetVisibleWindowBounds(HWND window, RECT* bounds) {

@@ -72,7 +72,7 @@ void OnCommand(HWND page, int id) {
     }
 }
 
-void Store(HWND page) {
+PageInput Store(HWND page) {
     int colorMode = (int)SendDlgItemMessageA(page, IDC_COLOR_MODE, CB_GETCURSEL, 0, 0);
     if (colorMode >= 0)
         gOpt.DefColMode = colorMode;
@@ -83,20 +83,18 @@ void Store(HWND page) {
     gOpt.DefAct = action | (Checked(page, IDC_DEFAULT_ACTION) ? kDefaultActionOn : 0);
     gOpt.MouseCursor = Checked(page, IDC_MOUSE_CURSOR);
     gOpt.Timer = Checked(page, IDC_TIMER);
-    int minutes = GetDlgItemNumber(page, IDC_MINUTES, 1, 100000, true);
-    if (gFrameworkStatus == kStatusNotNumber) {
-        SetBadField(IDC_MINUTES);
-        return;
-    }
+    int minutes;
+    int status = GetDlgItemNumber(page, IDC_MINUTES, 1, 100000, true, &minutes);
+    if (status == kStatusNotNumber)
+        return PageInput{status, IDC_MINUTES};
     gOpt.Minutes = minutes;  // 1 when empty
     gOpt.Delay = Checked(page, IDC_DELAY);
-    gOpt.DelayTime = GetDlgItemNumber(page, IDC_DELAY_TIME, 0, 10000, true);
-    if (gFrameworkStatus == kStatusNotNumber) {
+    status = GetDlgItemNumber(page, IDC_DELAY_TIME, 0, 10000, true, &gOpt.DelayTime);
+    if (status == kStatusNotNumber)
         gOpt.DelayTime = 0;
-        gFrameworkStatus = 0;
-    } else if (gFrameworkStatus != 0) {
-        SetBadField(IDC_DELAY_TIME);  // empty: 0 is stored, the page keeps the user
-    }
+    else if (status != 0)
+        return PageInput{status, IDC_DELAY_TIME};  // empty: 0 is stored, the page keeps the user
+    return kPageStored;
 }
 
 void Load(HWND page) {
@@ -121,7 +119,7 @@ void Load(HWND page) {
 
 }  // namespace
 
-INT_PTR CALLBACK CapturePageProc(HWND page, UINT msg, WPARAM wp, LPARAM) {
+INT_PTR CALLBACK CapturePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_INITDIALOG:
             OnInit(page);
@@ -130,7 +128,7 @@ INT_PTR CALLBACK CapturePageProc(HWND page, UINT msg, WPARAM wp, LPARAM) {
             OnCommand(page, LOWORD(wp));
             return TRUE;
         case kMsgPageStore:
-            Store(page);
+            *(PageInput*)lp = Store(page);
             return TRUE;
         case kMsgPageLoad:
             Load(page);

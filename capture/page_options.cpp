@@ -69,41 +69,42 @@ void OnCommand(HWND page, int id, int code) {
     }
 }
 
-// One side of the "Custom" size: false (status set, field remembered) when
-// it is empty or not above 0, since a monitor without size cannot scale a
-// print.
-bool ReadCustomSide(HWND page, int id, float* cm) {
-    double value = GetDlgItemDouble(page, id, 0, 1000, false);
-    if (gFrameworkStatus == 0 && value <= 0)
-        gFrameworkStatus = kStatusNotNumber;
-    if (gFrameworkStatus != 0) {
-        SetBadField(id);
-        return false;
-    }
-    *cm = (float)(gOpt.Units == 1 ? value * kCmPerInch : value);
-    return true;
+// One side of the "Custom" size into *cm; the status, kStatusNotNumber when
+// it is not above 0, since a monitor without size cannot scale a print.
+int ReadCustomSide(HWND page, int id, float* cm) {
+    double value;
+    int status = GetDlgItemDouble(page, id, 0, 1000, false, &value);
+    if (status == 0 && value <= 0)
+        status = kStatusNotNumber;
+    if (status == 0)
+        *cm = (float)(gOpt.Units == 1 ? value * kCmPerInch : value);
+    return status;
 }
 
-void Store(HWND page) {
+PageInput Store(HWND page) {
     gOpt.AutoStart = GetDlgItemCheck(page, IDC_AUTO_START) == BST_CHECKED;
     gOpt.AutoHide = GetDlgItemCheck(page, IDC_HIDE_ON_ACTION) == BST_CHECKED;
     gOpt.PlaySound = GetDlgItemCheck(page, IDC_PLAY_SOUND) == BST_CHECKED;
     if (gOpt.Monitor == kMonitorCustom) {
         float width, height;
-        if (!ReadCustomSide(page, IDC_MON_WIDTH, &width) || !ReadCustomSide(page, IDC_MON_HEIGHT, &height))
-            return;
+        int status = ReadCustomSide(page, IDC_MON_WIDTH, &width);
+        if (status != 0)
+            return PageInput{status, IDC_MON_WIDTH};
+        status = ReadCustomSide(page, IDC_MON_HEIGHT, &height);
+        if (status != 0)
+            return PageInput{status, IDC_MON_HEIGHT};
         gOpt.MonWidth = width;
         gOpt.MonHeight = height;
     }
-    int dpi = GetDlgItemNumber(page, IDC_MON_DPI, 1, 10000, false);
-    if (gFrameworkStatus != 0) {
-        SetBadField(IDC_MON_DPI);
-        return;
-    }
+    int dpi;
+    int status = GetDlgItemNumber(page, IDC_MON_DPI, 1, 10000, false, &dpi);
+    if (status != 0)
+        return PageInput{status, IDC_MON_DPI};
     gOpt.MonDPI = dpi;
     StoreHotKeys();
     if (!RegisterHotKeys(1))
-        gFrameworkStatus = kStatusNotNumber;
+        return PageInput{kStatusNotNumber, 0};
+    return kPageStored;
 }
 
 void Load(HWND page) {
@@ -125,7 +126,7 @@ void SetDlgItemLength(HWND page, int id, float cm) {
     SetDlgItemDouble(page, id, gOpt.Units == 1 ? cm / kCmPerInch : cm);
 }
 
-INT_PTR CALLBACK OptionsPageProc(HWND page, UINT msg, WPARAM wp, LPARAM) {
+INT_PTR CALLBACK OptionsPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_INITDIALOG:
             OnInit(page);
@@ -134,7 +135,7 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT msg, WPARAM wp, LPARAM) {
             OnCommand(page, LOWORD(wp), HIWORD(wp));
             return TRUE;
         case kMsgPageStore:
-            Store(page);
+            *(PageInput*)lp = Store(page);
             return TRUE;
         case kMsgPageLoad:
             Load(page);

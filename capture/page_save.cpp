@@ -41,15 +41,12 @@ void OnBrowse(HWND page) {
 // trackbar follow it; text that is not a number counts as the default.
 // An emptied field changes nothing yet (the user is typing a new value).
 void OnQualityChanged(HWND page) {
-    int quality = GetDlgItemNumber(page, IDC_JPG_QUALITY, 1, 100, true);
-    if (gFrameworkStatus == kStatusFieldEmpty) {
-        gFrameworkStatus = 0;
+    int quality;
+    int status = GetDlgItemNumber(page, IDC_JPG_QUALITY, 1, 100, true, &quality);
+    if (status == kStatusFieldEmpty)
         return;
-    }
-    if (gFrameworkStatus == kStatusNotNumber) {
+    if (status == kStatusNotNumber)
         quality = kDefaultQuality;
-        gFrameworkStatus = 0;
-    }
     gOpt.JPGQuality = quality;
     SendDlgItemMessageA(page, IDC_JPG_SLIDER, TBM_SETPOS, TRUE, quality);
 }
@@ -59,14 +56,14 @@ void OnSlider(HWND page) {
     SetDlgItemNumber(page, IDC_JPG_QUALITY, gOpt.JPGQuality);
 }
 
-void Store(HWND page) {
+PageInput Store(HWND page) {
     GetDlgItemTextA(page, IDC_SEQ_PATH, gOpt.EdtSavePath, countof(gOpt.EdtSavePath));
-    int quality = GetDlgItemNumber(page, IDC_JPG_QUALITY, 1, 100, true);
-    if (gFrameworkStatus != 0) {
-        SetBadField(IDC_JPG_QUALITY);  // the stored quality stays what it was
-        return;
-    }
+    int quality;
+    int status = GetDlgItemNumber(page, IDC_JPG_QUALITY, 1, 100, true, &quality);
+    if (status != 0)
+        return PageInput{status, IDC_JPG_QUALITY};  // the stored quality stays what it was
     gOpt.JPGQuality = quality;
+    return kPageStored;
 }
 
 void Load(HWND page) {
@@ -94,7 +91,7 @@ INT_PTR CALLBACK SavePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
                 OnSlider(page);
             return TRUE;
         case kMsgPageStore:
-            Store(page);
+            *(PageInput*)lp = Store(page);
             return TRUE;
         case kMsgPageLoad:
             Load(page);

@@ -90,7 +90,7 @@ struct CApp {
                    float heightFactor = 0);
     int FindCommandIndex(WORD id) const;
     CommandInfo* Command(WORD id);
-    // 0 or 0xF007 (unknown id; out untouched).
+    // 0 or kMoxErrUnknownCommand (unknown id; out untouched).
     int GetCommand(WORD id, CommandInfo* out) const;
     int SetCommand(WORD id, const CommandInfo* in);
     // 0 when unknown (FindCommandIndex tells whether an id exists).
@@ -116,7 +116,7 @@ struct CApp {
     // 1 next, -1 previous, 2 close. 0, or 1 without an active frame.
     int MoveMenuSelection(int how);
     // The framework's own commands (separators, window menu) and the window
-    // menu's icons. 0, 0xF00A (an icon could not be added) or 0xF00B (a command).
+    // menu's icons. 0, kMoxErrMenuIcon (an icon could not be added) or kMoxErrCommandAdd (a command).
     int AddFrameworkCommands();
     // One message through the framework's pre-dispatch.
     void PreDispatch(MSG* msg);
@@ -128,7 +128,7 @@ struct CApp {
     void SetTrayIconRaw(WORD index, HICON icon, const char* tip);
     // Relaunch after the loop ends: mode 1, 2 elevated, -1 as now.
     void RequestRestart(int mode, const char* params, bool broadcast);
-    // 0 or 0xF013.
+    // 0 or kMoxErrStartupLink.
     int SetAutoStart(bool enable, const char* extraArgs, bool onlyIfMissing, const char* iconPath,
                      const char* linkName);
     // Keeps messages flowing for ms milliseconds; false when WM_QUIT came.

@@ -58,7 +58,7 @@ class CAppWindow {
     CAppWindow& operator=(const CAppWindow&) = delete;
     ~CAppWindow();
 
-    // 0 or 0xF002. appProc (may be null) replaces the framework's procedure.
+    // 0 or kMoxErrWindowCreate. appProc (may be null) replaces the framework's procedure.
     // Zero position or size values take the cascading defaults.
     int Create(WORD index, WNDPROC appProc, const char* title, int iconId, DWORD flags, int x, int y, int width,
                int height);

@@ -78,7 +78,7 @@ class CDockBay {
     CDockBay& operator=(const CDockBay&) = delete;
     ~CDockBay();
 
-    // 0 or 0xF002.
+    // 0 or kMoxErrWindowCreate.
     int Create(int side, CAppWindow* frame);
     // Places the bay on the frame's layout; returns its thickness.
     int Place(int x, int y, int width, int height);

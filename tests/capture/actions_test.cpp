@@ -17,6 +17,7 @@
 #include "capture/resource.h"
 #include "capture_test_util.h"
 #include "framework/app.h"
+#include "framework/monitors.h"
 #include "image/raster_codec.h"
 #include "tests/support/test_support.h"
 
@@ -348,8 +349,9 @@ TEST_F(ActionsTest, ResolutionFromTheMonitorSize) {
     SetImageResolution();
     EXPECT_EQ(gImage.GetXDpi(), 96);
     gOpt.Monitor = 1;
-    gOpt.MonWidth = GetVirtualScreen(0) * 2.54f / 80;  // 80 pixels an inch
-    gOpt.MonHeight = GetVirtualScreen(1) * 2.54f / 50;
+    RECT screen = VirtualScreenRect();
+    gOpt.MonWidth = (screen.right - screen.left) * 2.54f / 80;  // 80 pixels an inch
+    gOpt.MonHeight = (screen.bottom - screen.top) * 2.54f / 50;
     SetImageResolution();
     EXPECT_NEAR(gImage.GetXDpi(), 80, 1);
     EXPECT_NEAR(gImage.GetYDpi(), 50, 1);

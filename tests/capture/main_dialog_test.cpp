@@ -271,7 +271,9 @@ TEST_F(MainDialogTest, OptionsPageMonitorRowsUnitsAndCustomSize) {
     EXPECT_EQ(GetDlgItemCheck(page, IDC_HIDE_ON_ACTION), BST_CHECKED);
     EXPECT_EQ(GetDlgItemCheck(page, IDC_PLAY_SOUND), BST_UNCHECKED);
     EXPECT_EQ(GetDlgItemCheck(page, IDC_UNITS_CM), BST_CHECKED);
-    EXPECT_DOUBLE_EQ(GetDlgItemDouble(page, IDC_MON_WIDTH, 0, 1000, true), 32.0);
+    double shown = 0;
+    EXPECT_EQ(GetDlgItemDouble(page, IDC_MON_WIDTH, 0, 1000, true, &shown), 0);
+    EXPECT_DOUBLE_EQ(shown, 32.0);
     EXPECT_EQ(Text(page, IDC_MON_DPI), "96");
     auto choose = [&](int row) {
         SendDlgItemMessageA(page, IDC_MONITOR, CB_SETCURSEL, row, 0);
@@ -301,7 +303,8 @@ TEST_F(MainDialogTest, OptionsPageMonitorRowsUnitsAndCustomSize) {
     EXPECT_EQ(gOpt.Units, 1);
     EXPECT_EQ(Text(page, IDC_MON_WIDTH_UNIT), "inch");
     EXPECT_EQ(Text(page, IDC_MON_HEIGHT_UNIT), "inch");
-    EXPECT_NEAR(GetDlgItemDouble(page, IDC_MON_WIDTH, 0, 1000, true), gOpt.MonWidth / 2.54, 0.001);
+    EXPECT_EQ(GetDlgItemDouble(page, IDC_MON_WIDTH, 0, 1000, true, &shown), 0);
+    EXPECT_NEAR(shown, gOpt.MonWidth / 2.54, 0.001);
     SetDlgItemTextA(page, IDC_MON_WIDTH, "20");
     SetDlgItemTextA(page, IDC_MON_HEIGHT, "12.5");
     SetDlgItemTextA(page, IDC_MON_DPI, "150");

@@ -107,7 +107,7 @@ TEST(Commands, TableKeepsIdOrderAndState) {
     EXPECT_EQ(app.Command(0xF721)->iconId, 0xF721);
     CommandInfo untouched;
     memset(&untouched, 0x5A, sizeof untouched);
-    EXPECT_EQ(app.GetCommand(0xF7FF, &untouched), 0xF007);
+    EXPECT_EQ(app.GetCommand(0xF7FF, &untouched), kMoxErrUnknownCommand);
     EXPECT_EQ(untouched.id, 0x5A5A);
     EXPECT_EQ(app.CommandFlags(0xF7FF) & (kCmdEnabled | kCmdChecked), 0) << "an unknown id reads as enabled or checked";
     EXPECT_EQ(app.CommandFlags(0xF7FF), 0) << "an unknown id has no flags";
@@ -117,7 +117,7 @@ TEST(Commands, TableKeepsIdOrderAndState) {
     EXPECT_EQ(app.CommandFlags(0xF721) & (kCmdEnabled | kCmdHot | kCmdPressed), 0);
     EXPECT_EQ(app.SetCommandChecked(0xF721, true), 0);
     EXPECT_TRUE(app.CommandFlags(0xF721) & kCmdChecked);
-    EXPECT_EQ(app.EnableCommand(0xF7FF, true), 0xF007);
+    EXPECT_EQ(app.EnableCommand(0xF7FF, true), kMoxErrUnknownCommand);
     app.DeleteCommand(0xF721);
     EXPECT_EQ(app.FindCommandIndex(0xF721), -1);
     EXPECT_EQ(app.CreateUIItem(7, nullptr), nullptr);
@@ -410,7 +410,7 @@ TEST_F(MenuTest, ClickIntoAnotherProgramClosesTheMenus) {
 
 // Start-up registers the window menu's icons (drawn at build time) before
 // their commands, and the colour swatches as painted by the first frame; a
-// module without those icons fails with 0xF00A.
+// module without those icons fails with kMoxErrMenuIcon.
 TEST_F(MenuTest, FrameworkIconsAreRegistered) {
     struct {
         WORD id;
@@ -439,7 +439,7 @@ TEST_F(MenuTest, FrameworkIconsAreRegistered) {
     }
     CApp other;
     other.visuals.Init(GetModuleHandleA("kernel32.dll"));
-    EXPECT_EQ(other.AddFrameworkCommands(), 0xF00A) << "a missing icon ends the start-up";
+    EXPECT_EQ(other.AddFrameworkCommands(), kMoxErrMenuIcon) << "a missing icon ends the start-up";
 }
 
 // The window menu's entries show their icons, and the Custom entry's
