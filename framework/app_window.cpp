@@ -619,76 +619,24 @@ static void PaintSwatch(HDC dc, IconPaintRequest* req) {
 }
 
 LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    CAppWindow* frame = FrameOf(hwnd);
+    // Messages that need no frame record.
     switch (msg) {
         case WM_NCCREATE:
             SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA*)lp)->lpCreateParams);
-            break;
+            return DefWindowProcA(hwnd, msg, wp, lp);
         case WM_CREATE:
             gApp.UiFont(gApp.GetWindowDpi(hwnd), false);
-            break;
-        case WM_DESTROY:
-            if (frame)
-                frame->SavePlacement();
-            break;
-        case WM_CLOSE:
-            if (frame)
-                frame->SavePlacement();
-            return 0;  // the application closes frames
-        case WM_SIZE:
-            if (frame)
-                frame->OnSize(LOWORD(lp), HIWORD(lp));
-            return 0;
-        case WM_MOVE:
-            if (frame)
-                frame->RecordPlacement();
-            break;
-        case WM_EXITSIZEMOVE:
-            if (frame)
-                GetWindowRect(hwnd, &frame->windowRect);
-            break;
-        case WM_ACTIVATE:
-            if (frame)
-                frame->OnActivate(LOWORD(wp) != WA_INACTIVE);
-            break;
+            return DefWindowProcA(hwnd, msg, wp, lp);
         case WM_ACTIVATEAPP:
             if (!wp)
                 OnDeactivateApp();
-            break;
-        case WM_NCACTIVATE:
-            if (frame)
-                return DefWindowProcA(hwnd, msg, frame->index == gApp.activeFrame, lp);
-            break;
-        case WM_SHOWWINDOW:
-            if (frame)
-                for (int i = 0; i < frame->bays.count; i++)
-                    (*frame->bays.At(i))->ShowFloatingBars(frame, wp != 0);
-            break;
-        case WM_SETCURSOR:
-            if (frame && frame->busyOverlay) {
-                SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-                return TRUE;
-            }
-            if (frame && (frame->flags & kFrameLockSize) && LOWORD(lp) >= HTLEFT && LOWORD(lp) <= HTBOTTOMRIGHT) {
-                SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-                return TRUE;
-            }
-            break;
+            return DefWindowProcA(hwnd, msg, wp, lp);
         case WM_ERASEBKGND:
             return 1;
         case WM_GETMINMAXINFO:
             ((MINMAXINFO*)lp)->ptMinTrackSize.x = kMinTrackWidth;
             ((MINMAXINFO*)lp)->ptMinTrackSize.y = kMinTrackHeight;
             return 0;
-        case WM_WINDOWPOSCHANGING:
-            if (frame) {
-                WINDOWPOS* pos = (WINDOWPOS*)lp;
-                if (frame->flags & kFrameLockPosition)
-                    pos->flags |= SWP_NOMOVE;
-                if (frame->flags & kFrameLockSize)
-                    pos->flags |= SWP_NOSIZE;
-            }
-            break;
         case WM_HELP:
             if (GetKeyState(VK_CONTROL) < 0)
                 return TRUE;
@@ -700,34 +648,75 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_RBUTTONUP:
             SendMessageA(hwnd, MoxMSG_CONTEXTMENU, 0, 0);
             return 0;
-        case WM_DPICHANGED:
-            if (frame)
-                frame->OnDpiChanged(HIWORD(wp), (const RECT*)lp);
-            return 0;
-        case MoxMSG_CONTEXTMENU:
-            if (frame)
-                frame->OpenWindowMenu();
-            return 0;
-        case MoxMSG_COMMAND:
-            if (frame)
-                frame->OnFrameCommand(LOWORD(wp));
-            return 0;
-        case MoxMSG_SETPOPUP:
-            if (frame)
-                frame->openPopup = (void*)lp;
-            return 0;
-        case MoxMSG_GETPOPUP:
-            return frame ? (LRESULT)frame->openPopup : 0;
-        case MoxMSG_SHOW:
-            if (frame)
-                frame->Show(SW_SHOWNORMAL, true);
-            return 0;
         case MoxMSG_PAINTSWATCH:
             PaintSwatch((HDC)wp, (IconPaintRequest*)lp);
             return 0;
+    }
+    CAppWindow* frame = FrameOf(hwnd);
+    if (!frame)  // the application closes frames, even one without its record
+        return msg == WM_CLOSE ? 0 : DefWindowProcA(hwnd, msg, wp, lp);
+    switch (msg) {
+        case WM_DESTROY:
+            frame->SavePlacement();
+            break;
+        case WM_CLOSE:
+            frame->SavePlacement();
+            return 0;  // the application closes frames
+        case WM_SIZE:
+            frame->OnSize(LOWORD(lp), HIWORD(lp));
+            return 0;
+        case WM_MOVE:
+            frame->RecordPlacement();
+            break;
+        case WM_EXITSIZEMOVE:
+            GetWindowRect(hwnd, &frame->windowRect);
+            break;
+        case WM_ACTIVATE:
+            frame->OnActivate(LOWORD(wp) != WA_INACTIVE);
+            break;
+        case WM_NCACTIVATE:
+            return DefWindowProcA(hwnd, msg, frame->index == gApp.activeFrame, lp);
+        case WM_SHOWWINDOW:
+            for (int i = 0; i < frame->bays.count; i++)
+                (*frame->bays.At(i))->ShowFloatingBars(frame, wp != 0);
+            break;
+        case WM_SETCURSOR:
+            if (frame->busyOverlay) {
+                SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+                return TRUE;
+            }
+            if ((frame->flags & kFrameLockSize) && LOWORD(lp) >= HTLEFT && LOWORD(lp) <= HTBOTTOMRIGHT) {
+                SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+                return TRUE;
+            }
+            break;
+        case WM_WINDOWPOSCHANGING: {
+            WINDOWPOS* pos = (WINDOWPOS*)lp;
+            if (frame->flags & kFrameLockPosition)
+                pos->flags |= SWP_NOMOVE;
+            if (frame->flags & kFrameLockSize)
+                pos->flags |= SWP_NOSIZE;
+            break;
+        }
+        case WM_DPICHANGED:
+            frame->OnDpiChanged(HIWORD(wp), (const RECT*)lp);
+            return 0;
+        case MoxMSG_CONTEXTMENU:
+            frame->OpenWindowMenu();
+            return 0;
+        case MoxMSG_COMMAND:
+            frame->OnFrameCommand(LOWORD(wp));
+            return 0;
+        case MoxMSG_SETPOPUP:
+            frame->openPopup = (void*)lp;
+            return 0;
+        case MoxMSG_GETPOPUP:
+            return (LRESULT)frame->openPopup;
+        case MoxMSG_SHOW:
+            frame->Show(SW_SHOWNORMAL, true);
+            return 0;
         case MoxMSG_BUSY:
-            if (frame)
-                frame->SetBusy(wp != 0);
+            frame->SetBusy(wp != 0);
             return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);

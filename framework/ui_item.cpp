@@ -484,14 +484,10 @@ LRESULT CALLBACK UIItemWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             RECT rc;
             GetClientRect(hwnd, &rc);
             // Through an off-screen buffer, so that nothing flickers.
-            HDC mem = CreateCompatibleDC(dc);
-            HBITMAP bmp = CreateCompatibleBitmap(dc, rc.right + 1, rc.bottom + 1);
-            HGDIOBJ old = SelectObject(mem, bmp);
-            item->Paint(mem, rc);
-            BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
-            SelectObject(mem, old);
-            DeleteObject(bmp);
-            DeleteDC(mem);
+            PaintBuffer buffer;
+            HDC mem = gApp.visuals.BeginBuffer(dc, rc.right, rc.bottom, &buffer);
+            item->Paint(mem ? mem : dc, rc);
+            gApp.visuals.EndBuffer(&buffer);
             EndPaint(hwnd, &ps);
             return 0;
         }

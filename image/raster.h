@@ -262,6 +262,8 @@ class CRaster {
     bool Encode(FILE* f, uint32_t formatId);
     bool Load(const char* fileName, uint32_t formatId);
     bool Save(const char* fileName, uint32_t formatId);
+    // True when there is a stream and an image to encode; else false and the
+    // last error says which is missing.
     bool CheckBeforeEncode(CRasterFile* stream);
 
     // Transforms (raster_transform.cpp). Coordinates bottom-up except Crop.

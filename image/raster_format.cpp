@@ -148,13 +148,13 @@ bool CRaster::Encode(FILE* file, uint32_t formatId) {
 bool CRaster::CheckBeforeEncode(CRasterFile* f) {
     if (!f) {
         SetLastError("null file handler");
-        return true;
+        return false;
     }
     if (!dib_) {
         SetLastError("null image!!!");
-        return true;
+        return false;
     }
-    return false;
+    return true;
 }
 
 bool CRaster::Load(const char* fileName, uint32_t formatId) {

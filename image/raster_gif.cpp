@@ -791,7 +791,7 @@ bool CRasterGIF::EncodeTrueColor(CRasterFile* f) {
 }
 
 bool CRasterGIF::EncodeGif(CRasterFile* f) {
-    if (CheckBeforeEncode(f))
+    if (!CheckBeforeEncode(f))
         return false;
     if (!codes_)
         return Fail("can't allocate memory");

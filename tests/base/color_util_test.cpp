@@ -15,6 +15,7 @@ TEST(ColorUtil, ComparisonsAndPacking) {
     EXPECT_TRUE(DifferentRgb(0x112233, 0x112234));
     EXPECT_EQ(SwapRedBlue(0xAA112233), 0x00332211u);
     EXPECT_EQ(ColorRefToArgb(RGB(1, 2, 3), 0x80), 0x80010203u);
+    EXPECT_EQ(ArgbToColorRef(0x80010203u), RGB(1, 2, 3));  // the alpha is dropped
     int v = 15;
     ClampValue(&v, 10, 3);
     EXPECT_EQ(v, 10);

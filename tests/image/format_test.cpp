@@ -65,8 +65,8 @@ TEST(FormatDispatch, ErrorsAndStreamPositions) {
     EXPECT_STREQ(full.GetLastError(), "Encode: Unknown format");
     EXPECT_FALSE(full.Encode(&out, kFormatWmf));
     EXPECT_STREQ(full.GetLastError(), "Encode: Unknown format");
-    EXPECT_TRUE(full.CheckBeforeEncode(nullptr));
-    EXPECT_FALSE(full.CheckBeforeEncode(&out));
+    EXPECT_FALSE(full.CheckBeforeEncode(nullptr));
+    EXPECT_TRUE(full.CheckBeforeEncode(&out));
 }
 
 TEST(FormatDispatch, MemoryRoundTripAndDetectionAfterOffset) {
