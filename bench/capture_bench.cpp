@@ -59,7 +59,7 @@ long FileSize(const std::string& path) {
 
 // Capture start to the overlay's first paint done.
 double OverlayPainted() {
-    gOpt.CapMode = 0;
+    gOpt.CapMode = kCapRectangle;
     auto t0 = Clock::now();
     StartCapture();
     if (gOverlay)
@@ -93,9 +93,9 @@ double ImageReady(int mode, int width, int height) {
 
 // Whole-screen capture to the next sequential PNG file, closed on disk.
 double ToFile(const std::string& dir, int run, long* size) {
-    gOpt.CapMode = 2;
+    gOpt.CapMode = kCapScreen;
     gOpt.DefColMode = 6;
-    gOpt.DefAct = 0x105;
+    gOpt.DefAct = kDefaultActionOn | kActSave;
     StrCopy(gOpt.EdtSavePath, countof(gOpt.EdtSavePath), WinPath(PathJoin(dir, "shot.png")).c_str());
     char name[32];
     snprintf(name, sizeof name, "shot%04d.png", run);

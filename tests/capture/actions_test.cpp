@@ -294,7 +294,7 @@ TEST_F(ActionsTest, ActionsAndTheirFlags) {
     gEdited = true;
     RunAction('D');
     EXPECT_TRUE(gEdited);
-    gOpt.DefAct = 0x106;
+    gOpt.DefAct = kDefaultActionOn | kActEdit;
     RunAction(0);
     EXPECT_TRUE(gEdited);
     // A successful action clears it; the sequential save also marks the capture saved.
@@ -306,7 +306,7 @@ TEST_F(ActionsTest, ActionsAndTheirFlags) {
     gOpt.DefAct = 5;
     RunAction(0);
     EXPECT_EQ(ListDir(dir).size(), 1u);
-    gOpt.DefAct = 0x105;
+    gOpt.DefAct = kDefaultActionOn | kActSave;
     RunAction(0);
     EXPECT_EQ(ListDir(dir).size(), 2u);
 

@@ -162,9 +162,9 @@ class E2ETest : public ::testing::Test {
         options.PlaySound = 0;
         options.HotKeyCapture = VK_SNAPSHOT;
         options.HotKeyVellumor = (MOD_CONTROL | MOD_ALT) << 8 | VK_F6;
-        options.DefAct = 0x105;  // the default action on: sequential save
+        options.DefAct = kDefaultActionOn | kActSave;  // the default action on: sequential save
         options.DefColMode = 6;
-        options.CapMode = 0;
+        options.CapMode = kCapRectangle;
         StrFmt(options.EdtSavePath, countof(options.EdtSavePath), "%s\\shot.bmp", Win(dir).c_str());
     }
     void TearDown() override {

@@ -36,7 +36,7 @@ TEST_F(OptionsTest, FirstRunKeepsDefaultsAndWritesNothing) {
 }
 
 TEST_F(OptionsTest, RoundTripReadByZipfile) {
-    gOpt.CapMode = 2;
+    gOpt.CapMode = kCapScreen;
     gOpt.Delay = 1;
     gOpt.DelayTime = 2000;
     gOpt.CRBack = 0x00123456;
@@ -63,7 +63,7 @@ TEST_F(OptionsTest, RoundTripReadByZipfile) {
     gOpt = COptions();
     gOpt.MonWidth = 1.0f;
     ExchangeOptions(kReadOptions);
-    EXPECT_EQ(gOpt.CapMode, 2);
+    EXPECT_EQ(gOpt.CapMode, kCapScreen);
     EXPECT_EQ(gOpt.DelayTime, 2000);
     EXPECT_EQ(gOpt.CRBack, 0x00123456u);
     EXPECT_FLOAT_EQ(gOpt.MonWidth, 40.5f);
@@ -83,7 +83,7 @@ TEST_F(OptionsTest, RawOlderRecordIsImportedAndReplaced) {
     gOpt.NextN = 42;  // after TextFrame: keeps its value
     ExchangeOptions(kReadOptions);
     EXPECT_EQ(gOpt.DefColMode, 3);
-    EXPECT_EQ(gOpt.CapMode, 1);
+    EXPECT_EQ(gOpt.CapMode, kCapWindow);
     EXPECT_EQ(gOpt.Minutes, 15);
     EXPECT_EQ(gOpt.DelayTime, 1500);
     EXPECT_STREQ(gOpt.EdtSavePath, "D:\\old\\pic");
@@ -110,7 +110,7 @@ TEST_F(OptionsTest, ValuesReadAreBroughtIntoRange) {
     ExchangeOptions(kReadOptions);
     EXPECT_EQ(gOpt.DefColMode, 6);
     EXPECT_EQ(gOpt.Monitor, 0);
-    EXPECT_EQ(gOpt.CapMode, 3);
+    EXPECT_EQ(gOpt.CapMode, kCapActiveWindow);
     EXPECT_EQ(gOpt.Minutes, 1);
     EXPECT_EQ(gOpt.MonDPI, 10000);
     EXPECT_EQ(gOpt.DelayTime, 10000);
@@ -156,7 +156,7 @@ TEST_F(OptionsTest, TaggedOlderRecordsAreImported) {
     rec(53, &nextN, 4);
     ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "Options.qcg"), s));
     ExchangeOptions(kReadOptions);
-    EXPECT_EQ(gOpt.CapMode, 3);
+    EXPECT_EQ(gOpt.CapMode, kCapActiveWindow);
     EXPECT_EQ(gOpt.JPGQuality, 90);
     EXPECT_STREQ(gOpt.EdtSavePath, "E:\\tagged\\img");
     EXPECT_EQ(gOpt.NextN, 77);
