@@ -12,10 +12,13 @@
 #include <functional>
 #include <string>
 
-#include "capture/capture.h"
-#include "capture/options.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "capture/capture_test_util.h"
+#include "capture/grab.h"
+#include "capture/image_state.h"
+#include "capture/options.h"
+#include "capture/overlay.h"
+#include "framework/monitors.h"
 #include "support/test_support.h"
 
 namespace {
@@ -56,7 +59,7 @@ long FileSize(const std::string& path) {
 
 // Capture start to the overlay's first paint done.
 double OverlayPainted() {
-    gOpt.CapMode = 0;
+    gOpt.CapMode = kCapRectangle;
     auto t0 = Clock::now();
     StartCapture();
     if (gOverlay)
@@ -80,7 +83,7 @@ double ImageReady(int mode, int width, int height) {
     gOpt.DefColMode = mode;
     RECT sel = {0, 0, width - 1, height - 1};
     auto t0 = Clock::now();
-    bool ok = GrabFromPicture(frozen, sel);
+    bool ok = GrabSelection(frozen, sel);
     double t = Since(t0);
     SelectObject(frozen, old);
     DeleteObject(bmp);
@@ -90,9 +93,9 @@ double ImageReady(int mode, int width, int height) {
 
 // Whole-screen capture to the next sequential PNG file, closed on disk.
 double ToFile(const std::string& dir, int run, long* size) {
-    gOpt.CapMode = 2;
+    gOpt.CapMode = kCapScreen;
     gOpt.DefColMode = 6;
-    gOpt.DefAct = 0x105;
+    gOpt.DefAct = kDefaultActionOn | kActSave;
     StrCopy(gOpt.EdtSavePath, countof(gOpt.EdtSavePath), WinPath(PathJoin(dir, "shot.png")).c_str());
     char name[32];
     snprintf(name, sizeof name, "shot%04d.png", run);
@@ -110,7 +113,8 @@ double ToFile(const std::string& dir, int run, long* size) {
 
 int main() {
     InitCaptureApp();
-    int width = GetVirtualScreen(0), height = GetVirtualScreen(1);
+    RECT screen = VirtualScreenRect();
+    int width = screen.right - screen.left, height = screen.bottom - screen.top;
     std::string dir = MakeTestDir("capture_bench");
     printf("virtual screen %d x %d\n", width, height);
 

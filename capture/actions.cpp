@@ -3,59 +3,83 @@
 // (sequential number, save-as dialog, the smaller of JPEG and PNG). Every
 // file is written under a temporary name next to its target and renamed
 // only when complete, so a failed save leaves no empty or partial file.
+#include "actions.h"
+
 #include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "app_texts.h"
-#include "capture.h"
+#include "base/path_util.h"
+#include "base/str_util.h"
 #include "framework/app.h"
 #include "framework/install_settings.h"
 #include "framework/message_box.h"
-#include "framework/str_util.h"
+#include "framework/monitors.h"
+#include "hotkeys.h"
+#include "image_state.h"
+#include "main_dialog.h"
 #include "options.h"
+#include "overlay.h"
+#include "page_actions.h"
+#include "pending_actions.h"
 #include "resource.h"
-
-namespace {
-
-// The numbers of the actions (the low byte of gOpt.DefAct).
-enum { kActSaveAs = 1, kActCopy = 2, kActPrint = 3, kActSendTo = 4, kActSave = 5, kActEdit = 6 };
 
 const char kSaveFilter[] =
     "All supported formats\0*.bmp;*.gif;*.jpg;*.png;*.tif\0BMP\0*.bmp\0GIF\0*.gif\0JPG\0*.jpg\0PNG\0*.png\0"
     "TIF\0*.tif\0Optimized\0*.opt\0";
-const int kFilterOptimal = 7;
-const int kSaveTypeOptimal = 5;
 
-// The file-name part of a path (after its last '\\', '/' or ':').
-const char* FileNameOf(const char* path) {
-    const char* name = path;
-    for (const char* p = path; *p; p++)
-        if (*p == '\\' || *p == '/' || *p == ':')
-            name = p + 1;
-    return name;
+namespace {
+
+const int kSaveTypeOptimal = 5;
+// The formats of the Save As dialog's types 0..4, in its filter order.
+const uint32_t kSaveFormats[] = {kFormatBmp, kFormatGif, kFormatJpg, kFormatPng, kFormatTif};
+
+// One row per action: its number (the low byte of gOpt.DefAct), the letter
+// that picks it in the overlay, its Actions-page button and what runs it
+// (null: the image editor, which the Actions page opens).
+struct ActionRow {
+    int number;
+    char letter;
+    int button;
+    int (*run)();
+};
+const ActionRow kActionRows[] = {
+    {kActSaveAs, 'A', IDC_SAVE_AS, SaveImageAs}, {kActCopy, 'C', IDC_COPY, CopyToClipboard},
+    {kActPrint, 'P', IDC_PRINT, PrintImage},     {kActSendTo, 'T', IDC_SEND_TO, SendImageTo},
+    {kActSave, 'S', IDC_SAVE, SaveSequential},   {kActEdit, 'D', IDC_EDIT, nullptr},
+};
+
+const ActionRow* ActionOfLetter(int letter) {
+    for (const ActionRow& row : kActionRows)
+        if (row.letter == letter)
+            return &row;
+    return nullptr;
+}
+
+const ActionRow* ActionOfNumber(int number) {
+    for (const ActionRow& row : kActionRows)
+        if (row.number == number)
+            return &row;
+    return nullptr;
+}
+
+const ActionRow* ActionOfButton(int id) {
+    for (const ActionRow& row : kActionRows)
+        if (row.button == id)
+            return &row;
+    return nullptr;
+}
+
+// The default action when it is switched on, else null.
+const ActionRow* DefaultAction() {
+    if (!(gOpt.DefAct & kDefaultActionOn))
+        return nullptr;
+    return ActionOfNumber(gOpt.DefAct & kDefaultActionMask);
 }
 
 void ShowError(unsigned textId) {
-    AppMessageBox(gMainDialog, nullptr, "%s", 0x111, 0, gApp.Text((WORD)textId, 0));
-}
-
-int ActionOfLetter(int letter) {
-    switch (letter) {
-        case 'A':
-            return kActSaveAs;
-        case 'C':
-            return kActCopy;
-        case 'P':
-            return kActPrint;
-        case 'T':
-            return kActSendTo;
-        case 'S':
-            return kActSave;
-        case 'D':
-            return kActEdit;
-    }
-    return 0;
+    AppMessageBox(gMainDialog, nullptr, "%s", kBoxErrorOk, 0, gApp.Text((WORD)textId, 0));
 }
 
 // The image to write in a format: gImage itself, or (for the conversions a
@@ -106,7 +130,7 @@ bool WriteToTemp(const char* target, uint32_t format, char* tmp) {
     if (!img)
         return false;
     char folder[kCchPath];
-    size_t n = (size_t)(FileNameOf(target) - target);
+    size_t n = (size_t)(LastPathComponent(target) - target);
     if (n == 0) {
         StrCopy(folder, countof(folder), ".");
     } else {
@@ -135,7 +159,7 @@ bool CommitTemp(const char* tmp, const char* target) {
 // path with its extension replaced by ext (or ext appended when it has
 // none) into out; false when it does not fit.
 bool WithExtension(const char* path, const char* ext, char* out, size_t cch) {
-    const char* dot = strrchr(FileNameOf(path), '.');
+    const char* dot = strrchr(LastPathComponent(path), '.');
     size_t keep = dot ? (size_t)(dot - path) : strlen(path);
     if (keep >= cch)
         return false;
@@ -187,20 +211,20 @@ long long LastSequenceNumber(const char* folder, const char* base) {
 }  // namespace
 
 int SaveTypeFromExtension(const char* name) {
-    static const char* const kTypes[][2] = {{"bmp", nullptr}, {"gif", nullptr}, {"jpg", "jpeg"},
-                                            {"png", nullptr}, {"tif", "tiff"},  {"opt", nullptr}};
-    const char* ext = FileExtension(name);
-    for (int i = 0; i < 6; i++)
-        for (const char* t : kTypes[i])
-            if (t && StrCmpAsciiNoCase(ext, t) == 0)
-                return i;
+    if (StrCmpAsciiNoCase(FileExtension(name), "opt") == 0)
+        return kSaveTypeOptimal;
+    uint32_t format = CRaster::TypeFromFileName(name, true);
+    for (int i = 0; i < (int)countof(kSaveFormats); i++)
+        if (kSaveFormats[i] == format)
+            return i;
     return -1;
 }
 
 void SetImageResolution() {
-    int row = gOpt.Monitor >= 0 && gOpt.Monitor < 10 ? gOpt.Monitor : 0;
-    float cmW = gMonitorSizes[row].width, cmH = gMonitorSizes[row].height;
-    int pxW = GetVirtualScreen(0), pxH = GetVirtualScreen(1);
+    MonitorSize monitor = MonitorSizeOfRow(gOpt.Monitor);
+    float cmW = monitor.width, cmH = monitor.height;
+    RECT screen = VirtualScreenRect();
+    int pxW = screen.right - screen.left, pxH = screen.bottom - screen.top;
     int ppmW = cmW > 0 ? (int)(pxW * 100 / cmW) : 0;
     int ppmH = cmH > 0 ? (int)(pxH * 100 / cmH) : 0;
     gImage.SetXDpi((int)(ppmW * 2.54 / 100));
@@ -209,47 +233,47 @@ void SetImageResolution() {
 
 int WriteImageFile(const char* path) {
     if (!gImage.IsValid() || !path)
-        return -11;
+        return kActionWriteFailed;
     SetImageResolution();
-    uint32_t format = strlen(path) < 4 ? (uint32_t)kFormatBmp : FormatOfPath(path);
+    uint32_t format = strlen(path) < 4 ? (uint32_t)kFormatBmp : CRaster::TypeFromFileName(path);
     char tmp[kCchPath];
     if (!WriteToTemp(path, format, tmp) || !CommitTemp(tmp, path))
-        return -11;
+        return kActionWriteFailed;
     StrCopy(gImageName, countof(gImageName), path);
-    return 0;
+    return kActionDone;
 }
 
 int SaveOptimal(char* path, size_t cch) {
     if (!gImage.IsValid())
-        return -11;
+        return kActionWriteFailed;
     SetImageResolution();
     char jpg[kCchPath2], png[kCchPath2];
     if (!WithExtension(path, "jpg", jpg, countof(jpg)) || !WithExtension(path, "png", png, countof(png)))
-        return -11;
+        return kActionWriteFailed;
     // Both are written under temporary names, so that the one not kept
     // never replaces a file of the same name.
     char tmpJpg[kCchPath], tmpPng[kCchPath];
     if (!WriteToTemp(jpg, kFormatJpg, tmpJpg))
-        return -11;
+        return kActionWriteFailed;
     if (!WriteToTemp(png, kFormatPng, tmpPng)) {
         DeleteFileA(tmpJpg);
         StrCopy(path, cch, jpg);
-        return -11;
+        return kActionWriteFailed;
     }
     long long cbJpg = FileSizeOf(tmpJpg), cbPng = FileSizeOf(tmpPng);
     bool keepJpg = cbPng * 2 > cbJpg * 3;
     const char* kept = keepJpg ? jpg : png;
     DeleteFileA(keepJpg ? tmpPng : tmpJpg);
     if (!CommitTemp(keepJpg ? tmpJpg : tmpPng, kept))
-        return -11;
+        return kActionWriteFailed;
     StrCopy(path, cch, kept);
     StrCopy(gImageName, countof(gImageName), kept);
-    return 0;
+    return kActionDone;
 }
 
 int SaveSequential() {
     if (!gImage.IsValid())
-        return 1;
+        return kActionNoImage;
     const char* setting = gOpt.EdtSavePath;
     char folder[kCchPath] = "", base[kCchPath] = "", ext[kCchPath] = "opt";
     const char* slash = strrchr(setting, '\\');
@@ -269,21 +293,21 @@ int SaveSequential() {
     }
     if (!base[0]) {
         ShowError(IDS_BAD_SEQUENCE_PATH);
-        return -1;
+        return kActionCancelled;
     }
     long long last = LastSequenceNumber(folder, base);
     char path[kCchPath2];
-    int r = -11;
+    int r = kActionWriteFailed;
     if (last >= 0 && StrFmt(path, countof(path), "%s\\%s%04d.%s", folder, base, (int)(last + 1), ext))
         r = type < 0 || type == kSaveTypeOptimal ? SaveOptimal(path, countof(path)) : WriteImageFile(path);
-    if (r != 0)
+    if (r != kActionDone)
         ShowError(IDS_SAVE_FAILED);
     return r;
 }
 
 int SaveImageAs() {
     if (!gImage.IsValid())
-        return 1;
+        return kActionNoImage;
     char file[kCchPath2] = "";
     OPENFILENAMEA ofn;
     memset(&ofn, 0, sizeof ofn);
@@ -297,7 +321,7 @@ int SaveImageAs() {
     ofn.lpstrDefExt = "opt";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_EXPLORER;
     if (!GetSaveFileNameA(&ofn))
-        return -1;
+        return kActionCancelled;
     if (ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= 7)
         gOpt.SaveAsType = (int)ofn.nFilterIndex;
     if (ofn.nFileOffset > 0 && ofn.nFileOffset < countof(gOpt.EdtSaveAsPath)) {
@@ -307,18 +331,18 @@ int SaveImageAs() {
     // A name typed as ".opt" under another filter still means the optimal choice.
     bool optimal = ofn.nFilterIndex == kFilterOptimal || SaveTypeFromExtension(file) == kSaveTypeOptimal;
     int r = optimal ? SaveOptimal(file, countof(file)) : WriteImageFile(file);
-    if (r != 0)
+    if (r != kActionDone)
         ShowError(IDS_SAVE_FAILED);
     return r;
 }
 
 int CopyToClipboard() {
     if (!gImage.IsValid())
-        return 1;
+        return kActionNoImage;
     SetImageResolution();
     if (!OpenClipboard(gMainDialog)) {
         ShowError(IDS_NO_CLIPBOARD);
-        return -1;
+        return kActionCancelled;
     }
     EmptyClipboard();
     HGLOBAL dib = gImage.CopyToGlobalHandle();
@@ -327,51 +351,39 @@ int CopyToClipboard() {
             GlobalFree(dib);  // a refused block stays ours
         CloseClipboard();
         ShowError(IDS_NO_CLIPBOARD);
-        return -3;
+        return kActionDataRefused;
     }
     CloseClipboard();
-    return 0;
+    return kActionDone;
+}
+
+bool IsActionLetter(int letter) {
+    return letter != 0 && ActionOfLetter(letter) != nullptr;
 }
 
 void RunAction(int letter) {
-    int action = letter ? ActionOfLetter(letter) : gOpt.DefAct - 0x100;
-    int r;
-    switch (action) {
-        case kActSaveAs:
-        case kActCopy:
-        case kActPrint:
-        case kActSendTo:
-            r = action == kActSaveAs  ? SaveImageAs()
-                : action == kActCopy  ? CopyToClipboard()
-                : action == kActPrint ? PrintImage()
-                                      : SendImageTo();
-            if (r != 0)
-                ShowMainDialog(0);
-            else
-                gEdited = false;
-            break;
-        case kActSave:
-            if (SaveSequential() != 0) {
-                ShowMainDialog(0);
-            } else {
-                gSavedSequentially = true;
-                gEdited = false;
-            }
-            break;
-        case kActEdit: {
-            // The editor's OK sets the edited flag; it stays set, so that the
-            // next capture asks before the edited image is lost.
-            HWND page = ActionsPage();
-            if (page)
-                SendMessageA(page, WM_COMMAND, IDC_EDIT, 0);
-            else
-                OnActionButton(IDC_EDIT);
-            break;
-        }
-        default:
-            ShowMainDialog(0);
-            break;
+    const ActionRow* action = letter ? ActionOfLetter(letter) : DefaultAction();
+    if (!action) {
+        ShowMainDialog(kTabActions);
+        return;
     }
+    if (!action->run) {
+        // The editor's OK sets the edited flag; it stays set, so that the
+        // next capture asks before the edited image is lost.
+        HWND page = ActionsPage();
+        if (page)
+            SendMessageA(page, WM_COMMAND, action->button, 0);
+        else
+            OnActionButton(action->button);
+        return;
+    }
+    if (action->run() != kActionDone) {
+        ShowMainDialog(kTabActions);
+        return;
+    }
+    if (action->number == kActSave)
+        gSavedSequentially = true;
+    gEdited = false;
 }
 
 void OnActionButton(int id) {
@@ -379,42 +391,27 @@ void OnActionButton(int id) {
         ShowError(IDS_CAPTURE_FIRST);
         return;
     }
-    int r;
-    switch (id) {
-        case IDC_COPY:
-        case IDC_PRINT:
-        case IDC_SAVE_AS:
-        case IDC_SEND_TO:
-            r = id == IDC_COPY      ? CopyToClipboard()
-                : id == IDC_PRINT   ? PrintImage()
-                : id == IDC_SAVE_AS ? SaveImageAs()
-                                    : SendImageTo();
-            if (r == 0) {
-                if (gOpt.AutoHide == 1)
-                    ShowMainDialog(-2);
-                gEdited = false;
-            }
-            break;
-        case IDC_SAVE:
-            if (gSavedSequentially)
-                return;  // this capture already has its numbered file
-            if (SaveSequential() == 0) {
-                if (gOpt.AutoHide == 1)
-                    ShowMainDialog(-2);
-                gEdited = false;
-                gSavedSequentially = true;
-            }
-            break;
-        case IDC_EDIT:
-        case IDC_AUTOCROP:
-            UnregisterHotKeys();
-            if (RunImageEditor(gMainDialog, id == IDC_AUTOCROP ? 1 : 0) == 1) {
-                gEdited = true;
-                gSavedSequentially = false;
-            }
-            RefreshImageViews();
-            ShowMainDialog(0);
-            RegisterHotKeys(1);
-            break;
+    if (id == IDC_EDIT || id == IDC_AUTOCROP) {
+        UnregisterHotKeys();
+        if (RunImageEditor(gMainDialog, id == IDC_AUTOCROP ? 1 : 0) == IDOK) {
+            gEdited = true;
+            gSavedSequentially = false;
+        }
+        RefreshImageViews();
+        ShowMainDialog(kTabActions);
+        RegisterHotKeys(1);
+        return;
     }
+    const ActionRow* action = ActionOfButton(id);
+    if (!action)
+        return;
+    if (action->number == kActSave && gSavedSequentially)
+        return;  // this capture already has its numbered file
+    if (action->run() != kActionDone)
+        return;
+    if (gOpt.AutoHide == 1)
+        ShowMainDialog(kHideMainDialog);
+    gEdited = false;
+    if (action->number == kActSave)
+        gSavedSequentially = true;
 }

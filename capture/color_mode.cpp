@@ -3,7 +3,10 @@
 // copy, so a failed step leaves gImage as it was.
 #include <stdlib.h>
 
-#include "capture.h"
+#include "color_mode.h"
+#include "image_state.h"
+#include "options.h"
+#include "page_actions.h"
 #include "undo.h"
 
 namespace {
@@ -23,33 +26,34 @@ bool Decrease1(CImage* img) {
     return img->DecreaseBpp(1, true, nullptr, 0);
 }
 
-// The conversion from mode `from` to mode `to` (both 0..5, different).
+// The conversion from mode `from` to mode `to` (both below kColorOriginal,
+// different).
 bool Convert(CImage* img, int from, int to) {
-    if (from <= 1) {  // 1 bit
+    if (from == kColorBlackWhite || from == kColorBlackWhiteInverted) {  // 1 bit
         switch (to) {
-            case 0:
-            case 1:
+            case kColorBlackWhite:
+            case kColorBlackWhiteInverted:
                 return img->Negative();
-            case 3:
+            case kColor16:
                 return img->IncreaseBpp(4);
-            case 2:
-            case 4:
+            case kColorGrey:
+            case kColor256:
                 return img->IncreaseBpp(8);
             default:
                 return img->IncreaseBpp(24);
         }
     }
     switch (to) {
-        case 0:
+        case kColorBlackWhite:
             return Decrease1(img);
-        case 1:
+        case kColorBlackWhiteInverted:
             return Decrease1(img) && img->Negative();
-        case 2:
+        case kColorGrey:
             return img->GrayScale();
-        case 3:
+        case kColor16:
             return Quantize(img, 16);
-        case 4:
-            return from == 3 ? img->IncreaseBpp(8) : from == 2 ? img->GrayScale() : Quantize(img, 256);
+        case kColor256:
+            return from == kColor16 ? img->IncreaseBpp(8) : from == kColorGrey ? img->GrayScale() : Quantize(img, 256);
         default:
             return img->IncreaseBpp(24);
     }
@@ -59,19 +63,19 @@ bool Convert(CImage* img, int from, int to) {
 
 int SetColorMode(int mode) {
     if (mode == gColorMode)
-        return -1;
-    if (mode < 0 || mode > 6)
-        return 2;
+        return kColorModeUnchanged;
+    if (mode < kColorBlackWhite || mode > kColorOriginal)
+        return kColorModeFailed;
     CImage copy;
     if (!CopyImageInto(&copy, gImage))
-        return 2;
-    if (mode != 6 && gColorMode != 6 && !Convert(&copy, gColorMode, mode))
-        return 2;
+        return kColorModeFailed;
+    if (mode != kColorOriginal && gColorMode != kColorOriginal && !Convert(&copy, gColorMode, mode))
+        return kColorModeFailed;
     PushUndoEvicting();
     if (!gImage.TakeOver(copy, true))
-        return 2;
+        return kColorModeFailed;
     gImage.GetPalette();  // drops the nearest-colour cache of the new pixels
     gColorMode = mode;
     RefreshImageViews();
-    return 0;
+    return kColorModeDone;
 }

@@ -1,13 +1,15 @@
 // Taking the capture: the picked rectangle of the frozen picture becomes
 // gImage, the capture sound plays and the image is brought into the
 // default colour mode.
-#include <windows.h>
+#include "grab.h"
 
 #include "app_texts.h"
-#include "capture.h"
+#include "base/str_util.h"
+#include "color_mode.h"
 #include "framework/app.h"
-#include "framework/str_util.h"
+#include "image_state.h"
 #include "options.h"
+#include "page_actions.h"
 #include "resource.h"
 
 namespace {
@@ -27,10 +29,10 @@ HPALETTE SystemPalette(HDC dc) {
 
 }  // namespace
 
-bool GrabFromPicture(HDC picture, const RECT& sel) {
+bool GrabSelection(HDC picture, const RECT& sel) {
+    ClearImage();  // every capture starts from a new image
     int width = sel.right + 1 - sel.left;
     int height = sel.bottom + 1 - sel.top;
-    gImage.Reset(kFormatAny);  // every capture starts from a new image
     if (width > 0 && height > 0) {
         HDC screen = GetDC(nullptr);
         HPALETTE pal = SystemPalette(screen);
@@ -63,21 +65,9 @@ bool GrabFromPicture(HDC picture, const RECT& sel) {
     }
     gColorMode = ScreenColorMode();
     if (gImage.IsValid())
-        SetColorMode(gOpt.DefColMode == 6 ? gColorMode : gOpt.DefColMode);
+        SetColorMode(gOpt.DefColMode == kColorOriginal ? gColorMode : gOpt.DefColMode);
     gSavedSequentially = false;
     StrCopy(gImageName, countof(gImageName), gApp.Text(IDS_UNKNOWN, 1));
     RefreshImageViews();
     return gImage.IsValid();
-}
-
-int GrabSelection() {
-    ClearImage();
-    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    if (gOverlay)
-        SetClassLongPtrA(gOverlay, GCLP_HCURSOR, (LONG_PTR)LoadCursorA(nullptr, IDC_CROSS));
-    RECT sel;
-    HDC picture;
-    if (TakeOverlaySelection(&sel, &picture))
-        GrabFromPicture(picture, sel);
-    return 0;
 }

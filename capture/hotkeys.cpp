@@ -1,19 +1,23 @@
 // The two global hot keys (capture 111, show the main dialog 112), their
 // registration and its failure, the road from the capture hot key to the
 // overlay, and the minute timer of timed captures. GUI thread only.
+#include "hotkeys.h"
+
 #include <string.h>
 #include <windows.h>
 
 #include "app_texts.h"
-#include "capture.h"
 #include "framework/app.h"
 #include "framework/hotkey_edit.h"
 #include "framework/message_box.h"
+#include "image_state.h"
+#include "main_dialog.h"
 #include "options.h"
+#include "overlay.h"
+#include "pending_actions.h"
 
 namespace {
 
-const UINT kStyleHotKeyFailed = 0x112;  // warning, OK
 const UINT_PTR kWaitTimerId = 3;
 
 struct HotKeySlot {
@@ -43,7 +47,7 @@ bool RegisterSlot(HotKeySlot* k, int otherWord) {
         *k->word = 0;
         k->field.SetHotKey(0, gMainDialog, k->id);
     }
-    AppMessageBox(gMainDialog, nullptr, gApp.Text((WORD)k->failText, 0), kStyleHotKeyFailed, 0);
+    AppMessageBox(gMainDialog, nullptr, gApp.Text((WORD)k->failText, 0), kBoxWarningOk, 0);
     return false;
 }
 
@@ -88,7 +92,7 @@ void HideThenCapture(HWND dlg) {
         SystemParametersInfoA(SPI_SETANIMATION, sizeof off, &off, 0);
     }
     gHiding = true;
-    bool hidden = ShowMainDialog(-2);
+    bool hidden = ShowMainDialog(kHideMainDialog);
     if (gotAnim && anim.iMinAnimate)
         SystemParametersInfoA(SPI_SETANIMATION, sizeof anim, &anim, 0);
     if (!hidden) {
@@ -127,7 +131,7 @@ bool RegisterHotKeys(int mode) {
     if (!RegisterSlot(&gKeys[1], gOpt.HotKeyCapture))
         ok = false;
     if (!ok && gMainDialog)
-        PostMessageA(gMainDialog, kMsgShowTab, 0, 1);  // the Options tab
+        PostMessageA(gMainDialog, kMsgShowTab, 0, kTabOptions);
     return ok;
 }
 
@@ -143,7 +147,7 @@ void StoreHotKeys() {
 
 void OnHotKey(HWND dlg, int id) {
     if (id == kHotKeyShow) {
-        ShowMainDialog(-1);
+        ShowMainDialog(kShowCurrentTab);
         return;
     }
     if (id != kHotKeyCapture || CaptureBlocked(dlg))

@@ -9,20 +9,22 @@
 #include <string.h>
 
 #include "app_texts.h"
-#include "capture.h"
 #include "framework/app.h"
 #include "framework/app_window.h"
 #include "framework/commands.h"
 #include "framework/framework_messages.h"
 #include "framework/message_box.h"
+#include "hotkeys.h"
+#include "main_dialog.h"
 #include "options.h"
+#include "overlay.h"
 #include "resource.h"
 
 namespace {
 
-const DWORD kMainFrameFlags = 0x10000400;  // hidden frame, main frame
+const DWORD kMainFrameFlags = kFrameHidden | kFrameMainFrame;
 const int kRecordFormatVersion = 1;
-const WORD kTrayMenuIds[] = {IDS_CMD_CAPTURE, IDS_CMD_SHOW, kCmdSeparatorId, IDS_CMD_HELP, IDS_CMD_QUIT, 0xFFFF};
+const WORD kTrayMenuIds[] = {IDS_CMD_CAPTURE, IDS_CMD_SHOW, kCmdSeparatorId, IDS_CMD_HELP, IDS_CMD_QUIT, kIdListEnd};
 
 void UpdateTrayIcon() {
     gApp.SetTrayIcon(0, gOpt.TrayIcon ? IDI_PROGRAM : -1, nullptr);
@@ -51,7 +53,7 @@ void OnTrayNotify(UINT mouseMsg) {
     switch (mouseMsg) {
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            ShowMainDialog(-1);
+            ShowMainDialog(kShowCurrentTab);
             break;
         case WM_RBUTTONDOWN: {
             POINT at;
@@ -78,7 +80,7 @@ LRESULT CALLBACK MainFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 PostQuitMessage(0);
             return 0;
         case MoxMSG_SAVESTATE:
-            ExchangeOptions(1);
+            ExchangeOptions(kWriteOptions);
             return 0;
         case MoxMSG_COMMAND:
             OnFrameCommand(hwnd, LOWORD(wp));
@@ -90,7 +92,7 @@ LRESULT CALLBACK MainFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             OnHelpRequest((const char*)wp);
             return 0;
         case MoxMSG_SECONDSTART:
-            ShowMainDialog(-1);
+            ShowMainDialog(kShowCurrentTab);
             return 0;
         case MoxMSG_TASKBARCREATED:
             UpdateTrayIcon();
@@ -125,17 +127,18 @@ void ApplyInitN() {
 
 // The tray and its menu; false when a command could not be added.
 bool AddTrayCommands() {
+    const DWORD kIconText = kCmdIcon | kCmdCaption;
     struct {
         WORD id, kind;
         DWORD flags;
         int iconId;
         const void* data;
     } const commands[] = {
-        {IDS_CMD_CAPTURE, kKindButton, 0x180, -1, nullptr},
-        {IDS_CMD_SHOW, kKindButton, 0x1C0, -1, nullptr},
-        {IDS_CMD_HELP, kKindButton, 0x180, -1, nullptr},
-        {IDS_CMD_QUIT, kKindButton, 0x180, -1, nullptr},
-        {IDS_CMD_TRAY, kKindMenu, 0x80, 0, kTrayMenuIds},
+        {IDS_CMD_CAPTURE, kKindButton, kIconText, -1, nullptr},
+        {IDS_CMD_SHOW, kKindButton, kIconText | kCmdBold, -1, nullptr},  // the default entry
+        {IDS_CMD_HELP, kKindButton, kIconText, -1, nullptr},
+        {IDS_CMD_QUIT, kKindButton, kIconText, -1, nullptr},
+        {IDS_CMD_TRAY, kKindMenu, kCmdCaption, 0, kTrayMenuIds},
     };
     for (const auto& c : commands)
         if (gApp.AddCommand(c.id, c.kind, c.flags, c.iconId, -1, (void*)c.data) == -1)
@@ -182,7 +185,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
         return 0;
     }
     InitDefaultFonts();
-    ExchangeOptions(0);
+    ExchangeOptions(kReadOptions);
     ApplyInitN();
 
     int error = 0;
@@ -202,7 +205,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
             gApp.Run();
             gApp.SetTrayIcon(0, -1, nullptr);
             gMainDialog = nullptr;
-            ExchangeOptions(1);
+            ExchangeOptions(kWriteOptions);
         }
     }
 
@@ -213,6 +216,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
         DeleteDC(gScreenDC);
     gScreenDC = nullptr;
     if (error)
-        AppMessageBox(nullptr, gApp.Text(IDS_PRODUCT, 0), gApp.Text(0xF003, 0), 0x111, 0, error);
+        AppMessageBox(nullptr, gApp.Text(IDS_PRODUCT, 0), gApp.Text(IDS_MOX_INIT_ERROR, 0), kBoxErrorOk, 0, error);
     return 0;
 }

@@ -1,6 +1,8 @@
 // The main dialog (resource 104): the tab control with its six pages, the
 // button whose label and command follow the page, About and Hide; it also
 // receives the hot keys, the minute timer, dropped files, help and quit.
+#include "main_dialog.h"
+
 #include <windows.h>
 // The headers below need windows.h first.
 #include <shellapi.h>
@@ -8,12 +10,15 @@
 #include <string.h>
 #include <commctrl.h>
 
-#include "capture.h"
+#include "base/str_util.h"
 #include "framework/app.h"
 #include "framework/dialog_util.h"
-#include "framework/str_util.h"
+#include "hotkeys.h"
+#include "image_state.h"
 #include "main_dialog_pages.h"
 #include "options.h"
+#include "overlay.h"
+#include "pending_actions.h"
 #include "resource.h"
 
 HWND gMainDialog;
@@ -47,14 +52,13 @@ const int kTabIcons[] = {IDI_PROGRAM,     IDI_OPTIONS_TAB,     IDI_CAPTURE_TAB, 
 // Commands that button 1018 sends to the Actions page on tabs 3, 4, 5.
 const int kPageCommands[kTabCount] = {0, 0, 0, IDC_SAVE_AS, IDC_PRINT, IDC_SEND_TO};
 
-enum { kTabActions = 0, kTabSave = 3 };
-
 struct MainDialogState {
     HWND pages[kTabCount];
     int tab;  // 0..5
     HIMAGELIST images;
     RECT pageRect;  // dialog client coordinates
-    int badField;   // the field of the last refused store, or 0
+    int inputStatus;  // the last store's status: 0, kStatusFieldEmpty or kStatusNotNumber
+    int badField;     // the field of the last refused store, or 0
     WNDPROC tabProc;
 };
 MainDialogState gMain;
@@ -68,14 +72,15 @@ HWND CurrentPage() {
 }
 
 // Asks the current page to store its controls; false when it refused (the
-// framework status says why), with the offending field focused.
+// input status says why), with the offending field focused.
 bool StoreCurrentPage() {
     HWND page = CurrentPage();
-    gMain.badField = 0;
-    gFrameworkStatus = 0;
+    PageInput input = kPageStored;
     if (page)
-        SendMessageA(page, kMsgPageStore, 0, 0);
-    if (gFrameworkStatus == 0)
+        SendMessageA(page, kMsgPageStore, 0, (LPARAM)&input);
+    gMain.inputStatus = input.status;
+    gMain.badField = input.badField;
+    if (gMain.inputStatus == 0)
         return true;
     HWND field = gMain.badField ? GetDlgItem(page, gMain.badField) : nullptr;
     if (field) {
@@ -102,6 +107,7 @@ void OnInitMainDialog(HWND dlg) {
     gMainDialog = dlg;
     memset(gMain.pages, 0, sizeof gMain.pages);
     gMain.tab = kTabActions;
+    gMain.inputStatus = 0;
     gMain.badField = 0;
     SetTimer(dlg, kMinuteTimer, 60000, nullptr);
 
@@ -130,7 +136,7 @@ void OnInitMainDialog(HWND dlg) {
     if (gMain.pages[kTabActions])
         ShowWindow(gMain.pages[kTabActions], SW_SHOWNA);
 
-    PostMessageA(dlg, kMsgShowTab, 0, gApp.startMinimised ? -2 : 0);
+    PostMessageA(dlg, kMsgShowTab, 0, gApp.startMinimised ? kHideMainDialog : kTabActions);
     RegisterHotKeys(1);
 }
 
@@ -142,7 +148,7 @@ void ShowHelp() {
 // Ends the program from the main dialog: options written, dialog gone, the
 // loop told to end.
 void QuitFromDialog(HWND dlg) {
-    ExchangeOptions(1);
+    ExchangeOptions(kWriteOptions);
     DestroyWindow(dlg);
     PostQuitMessage(0);
 }
@@ -171,8 +177,8 @@ bool OnMainCommand(HWND dlg, int id) {
     switch (id) {
         case IDCANCEL:
         case IDC_HIDE_CMD:
-            ExchangeOptions(1);
-            ShowMainDialog(-2);
+            ExchangeOptions(kWriteOptions);
+            ShowMainDialog(kHideMainDialog);
             return true;
         case IDC_HELP_CMD:
             ShowHelp();
@@ -187,7 +193,7 @@ bool OnMainCommand(HWND dlg, int id) {
             PostMessageA(dlg, WM_HOTKEY, kHotKeyCapture, 0);
             return true;
         case IDC_SHOW_CMD:
-            ShowMainDialog(-1);
+            ShowMainDialog(kShowCurrentTab);
             return true;
         case IDC_QUIT:
             OnQuitCommand(dlg);
@@ -238,10 +244,6 @@ void InitPage(HWND page) {
     SetWindowPos(page, HWND_TOP, gMain.pageRect.left, gMain.pageRect.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-void SetBadField(int id) {
-    gMain.badField = id;
-}
-
 void SetNewButtonLabel(const char* label) {
     if (gMainDialog)
         SetDlgItemTextA(gMainDialog, IDC_NEW, label);
@@ -281,14 +283,14 @@ void LoadTabIcons() {
 }
 
 bool ShowMainDialog(int n) {
-    if (!gMainDialog || n < -2 || n >= kTabCount)
+    if (!gMainDialog || n < kHideMainDialog || n >= kTabCount)
         return false;
     bool stored = StoreCurrentPage();
     SendMessageA(Tabs(), TCM_SETCURSEL, gMain.tab, 0);
     if (!stored)
         return false;
-    if (n == -2) {
-        ExchangeOptions(1);
+    if (n == kHideMainDialog) {
+        ExchangeOptions(kWriteOptions);
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
         while (gMainDialog && IsWindowVisible(gMainDialog)) {
             ShowWindow(gMainDialog, SW_HIDE);
@@ -300,7 +302,7 @@ bool ShowMainDialog(int n) {
     }
     ShowWindow(gMainDialog, SW_SHOWNORMAL);
     SetForegroundWindow(gMainDialog);
-    if (n == -1)
+    if (n == kShowCurrentTab)
         return true;
     SendMessageA(Tabs(), TCM_SETCURSEL, n, 0);
     SetFocus(Tabs());
@@ -339,7 +341,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DROPFILES:
             OnDropFiles((HDROP)wp);
             return TRUE;
-        case 0x02E0:  // WM_DPICHANGED
+        case WM_DPICHANGED:
             OnDpiChanged(dlg, (const RECT*)lp);
             return TRUE;
         case WM_CLOSE:
@@ -352,7 +354,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             SetWindowLongPtrA(dlg, DWLP_MSGRESULT, 1);
             return TRUE;
         case WM_ENDSESSION:
-            ExchangeOptions(1);
+            ExchangeOptions(kWriteOptions);
             SetWindowLongPtrA(dlg, DWLP_MSGRESULT, 1);
             return TRUE;
         case WM_DESTROY:

@@ -13,17 +13,19 @@ INT_PTR CALLBACK SendPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
 // Every page's WM_INITDIALOG: the framework's dialog preparation, then the
 // page moves onto the main dialog's page rectangle.
 void InitPage(HWND page);
-// A page's "store" found a bad number in this field: when the page keeps
-// the user, the field gets the focus (enabled first if it was greyed).
-void SetBadField(int id);
+// What a page's "store" (kMsgPageStore, lParam a PageInput* to fill) found:
+// status 0 when everything was stored, else kStatusFieldEmpty or
+// kStatusNotNumber (dialog_util.h), and the field that blocks the page (it
+// gets the focus, enabled first if it was greyed), or 0 when no field is to
+// blame (the hot keys could not be registered).
+struct PageInput {
+    int status;
+    int badField;
+};
+constexpr PageInput kPageStored = {0, 0};
 // The label of the main dialog's button 1018 on the shown page.
 void SetNewButtonLabel(const char* label);
 // A length of the options (centimetres) shown in the units of gOpt.Units.
 void SetDlgItemLength(HWND page, int id, float cm);
 // The dialog's DPI (96 when unknown).
 UINT DialogDpi(HWND hwnd);
-
-// The picture rectangle of the preview: an image of w x h pixels fitted
-// into an area of areaW x areaH keeping its aspect ratio, centred. Empty
-// when either size is not positive.
-RECT FitPreview(int w, int h, int areaW, int areaH);

@@ -1,26 +1,57 @@
-// The option set: one pass over the fixed key list serves both directions.
+// The option set: one pass over the option table serves reading, writing,
+// the range checks and the import of the tagged older form.
 #include "options.h"
 
+#include <stddef.h>
 #include <string.h>
 
+#include "base/num_util.h"
+#include "base/str_util.h"
 #include "framework/app.h"
-#include "framework/config_file.h"
-#include "framework/record_file.h"
-#include "framework/record_stream.h"
-#include "framework/str_util.h"
+#include "settings/config_file.h"
+#include "settings/record_file.h"
+#include "settings/record_stream.h"
 
 COptions gOpt;
-
-MonitorRow gMonitorSizes[10] = {
-    {0.0f, 0.0f, "Ignore"},  {32.0f, 24.0f, "Custom"}, {26.4f, 19.8f, "14 \""}, {28.2f, 21.2f, "15 \""},
-    {32.0f, 24.0f, "17 \""}, {35.8f, 26.8f, "19 \""},  {37.6f, 28.2f, "20 \""}, {39.5f, 29.6f, "21 \""},
-    {51.7f, 32.3f, "24 \""}, {64.0f, 40.0f, "30 \""},
-};
 
 namespace {
 
 const int kOptionsVersion = 1;
 const int kLegacyRawSize = 1796;
+
+// One option of the table: its key, kind, place in the record and range.
+struct OptionRow {
+    const char* key;
+    OptionKind kind;
+    size_t offset;  // of the field in COptions
+    size_t size;    // bytes of the field
+    int low, high;
+};
+
+const OptionRow kOptionRows[] = {
+#define VP_OPTION_ROW(kind, type, name, dimension, value, low, high) \
+    {kind == kOptFont ? "&gOpt." #name : "gOpt." #name, kind, offsetof(COptions, name), sizeof(COptions::name), low, high},
+    VP_OPTION_TABLE(VP_OPTION_ROW)
+#undef VP_OPTION_ROW
+};
+static_assert(countof(kOptionRows) == 57, "the option set has 57 options");
+
+const COptions kDefaults;
+
+// The names and sizes of the monitor table; the "Custom" row's size is in gOpt.
+const MonitorSize kMonitorTable[kMonitorRows] = {
+    {0.0f, 0.0f, "Ignore"},  {0.0f, 0.0f, "Custom"}, {26.4f, 19.8f, "14 \""}, {28.2f, 21.2f, "15 \""},
+    {32.0f, 24.0f, "17 \""}, {35.8f, 26.8f, "19 \""}, {37.6f, 28.2f, "20 \""}, {39.5f, 29.6f, "21 \""},
+    {51.7f, 32.3f, "24 \""}, {64.0f, 40.0f, "30 \""},
+};
+
+void* FieldOf(COptions* o, const OptionRow& row) {
+    return (char*)o + row.offset;
+}
+
+const void* FieldOf(const COptions* o, const OptionRow& row) {
+    return (const char*)o + row.offset;
+}
 
 void DefaultFont(LOGFONTA* font, int logPixelsY) {
     memset(font, 0, sizeof(*font));
@@ -29,87 +60,87 @@ void DefaultFont(LOGFONTA* font, int logPixelsY) {
     StrCopy(font->lfFaceName, countof(font->lfFaceName), "Arial");
 }
 
-int ClampInt(int v, int lo, int hi) {
-    return v < lo ? lo : (v > hi ? hi : v);
-}
-
-bool Bool(int v) {
-    return v != 0;
-}
-
 void Terminate(char* text, size_t cch) {
     text[cch - 1] = 0;
-}
-
-void SetCustomRowFromOptions() {
-    gMonitorSizes[1].width = gOpt.MonWidth;
-    gMonitorSizes[1].height = gOpt.MonHeight;
 }
 
 void ApplyAutoStart() {
     gApp.SetAutoStart(gOpt.AutoStart != 0, nullptr, true, nullptr, nullptr);
 }
 
-// The 57 fields in table order; the same list serves reading and writing.
-void ExchangeFields(CConfigFile* c) {
-    COptions& o = gOpt;
-    c->Int((int32_t*)&o.AutoStart, "gOpt.AutoStart");
-    c->Int((int32_t*)&o.DefColMode, "gOpt.DefColMode");
-    c->Int((int32_t*)&o.MouseCursor, "gOpt.MouseCursor");
-    c->Int((int32_t*)&o.AutoHide, "gOpt.AutoHide");
-    c->Int((int32_t*)&o.TrayIcon, "gOpt.TrayIcon");
-    c->Int((int32_t*)&o.PlaySound, "gOpt.PlaySound");
-    c->Int((int32_t*)&o.DefAct, "gOpt.DefAct");
-    c->Int((int32_t*)&o.HotKeyCapture, "gOpt.HotKeyCapture");
-    c->Int((int32_t*)&o.HotKeyVellumor, "gOpt.HotKeyVellumor");
-    c->Int((int32_t*)&o.CapMode, "gOpt.CapMode");
-    c->Int((int32_t*)&o.Monitor, "gOpt.Monitor");
-    c->Float(&o.MonWidth, "gOpt.MonWidth");
-    c->Float(&o.MonHeight, "gOpt.MonHeight");
-    c->Int((int32_t*)&o.Units, "gOpt.Units");
-    c->Int((int32_t*)&o.Timer, "gOpt.Timer");
-    c->Int((int32_t*)&o.Minutes, "gOpt.Minutes");
-    c->Int((int32_t*)&o.JPGQuality, "gOpt.JPGQuality");
-    c->Int((int32_t*)&o.SaveAsType, "gOpt.SaveAsType");
-    c->String(o.EdtProgPath, countof(o.EdtProgPath), "gOpt.EdtProgPath");
-    c->String(o.EdtSavePath, countof(o.EdtSavePath), "gOpt.EdtSavePath");
-    c->String(o.EdtSaveAsPath, countof(o.EdtSaveAsPath), "gOpt.EdtSaveAsPath");
-    c->String(o.SndTarget, countof(o.SndTarget), "gOpt.SndTarget");
-    c->String(o.SndFilename, countof(o.SndFilename), "gOpt.SndFilename");
-    c->String(o.PrtPrinterName, countof(o.PrtPrinterName), "gOpt.PrtPrinterName");
-    c->Int((int32_t*)&o.PrtSize, "gOpt.PrtSize");
-    c->Int((int32_t*)&o.PrtZoom, "gOpt.PrtZoom");
-    c->Int((int32_t*)&o.PrtPos, "gOpt.PrtPos");
-    c->Int((int32_t*)&o.PrtNoClip, "gOpt.PrtNoClip");
-    c->Float(&o.PrtMrgLft, "gOpt.PrtMrgLft");
-    c->Float(&o.PrtMrgTop, "gOpt.PrtMrgTop");
-    c->Float(&o.PrtMrgRgt, "gOpt.PrtMrgRgt");
-    c->Float(&o.PrtMrgBtm, "gOpt.PrtMrgBtm");
-    c->Int((int32_t*)&o.PrtOrientation, "gOpt.PrtOrientation");
-    c->Int((int32_t*)&o.AdjWndMax, "gOpt.AdjWndMax");
-    c->Int((int32_t*)&o.MonDPI, "gOpt.MonDPI");
-    c->Int((int32_t*)&o.Delay, "gOpt.Delay");
-    c->Int((int32_t*)&o.DelayTime, "gOpt.DelayTime");
-    c->Hex((uint32_t*)&o.CRFore, "gOpt.CRFore");
-    c->Hex((uint32_t*)&o.CRBack, "gOpt.CRBack");
-    c->Int((int32_t*)&o.BackFill, "gOpt.BackFill");
-    c->Int((int32_t*)&o.BrushSize, "gOpt.BrushSize");
-    c->Int((int32_t*)&o.Tool, "gOpt.Tool");
-    c->Rect(&o.AdjWndRect, "gOpt.AdjWndRect");
-    c->Bytes(&o.Font, sizeof(o.Font), "&gOpt.Font");
-    c->Int((int32_t*)&o.TextFrame, "gOpt.TextFrame");
-    c->Int((int32_t*)&o.Header, "gOpt.Header");
-    c->String(o.LHead, countof(o.LHead), "gOpt.LHead");
-    c->String(o.CHead, countof(o.CHead), "gOpt.CHead");
-    c->String(o.RHead, countof(o.RHead), "gOpt.RHead");
-    c->Int((int32_t*)&o.Footer, "gOpt.Footer");
-    c->String(o.LFoot, countof(o.LFoot), "gOpt.LFoot");
-    c->String(o.CFoot, countof(o.CFoot), "gOpt.CFoot");
-    c->String(o.RFoot, countof(o.RFoot), "gOpt.RFoot");
-    c->Int((int32_t*)&o.NextN, "gOpt.NextN");
-    c->String(o.InitN, countof(o.InitN), "gOpt.InitN");
-    c->Bytes(&o.HeadFont, sizeof(o.HeadFont), "&gOpt.HeadFont");
-    c->Hex((uint32_t*)&o.HeadFontColor, "gOpt.HeadFontColor");
+// One option in the store's direction.
+void ExchangeRow(CConfigFile* c, const OptionRow& row) {
+    void* field = FieldOf(&gOpt, row);
+    switch (row.kind) {
+        case kOptSize:
+        case kOptFloat:
+            c->Float((float*)field, row.key);
+            break;
+        case kOptColor:
+            c->Hex((uint32_t*)field, row.key);
+            break;
+        case kOptRect:
+            c->Rect((RECT*)field, row.key);
+            break;
+        case kOptText:
+            c->String((char*)field, row.size, row.key);
+            break;
+        case kOptFont:
+            c->Bytes(field, row.size, row.key);
+            break;
+        default:
+            c->Int((int32_t*)field, row.key);
+            break;
+    }
+}
+
+// One field brought into its range.
+void ClampRow(COptions* o, const OptionRow& row) {
+    void* field = FieldOf(o, row);
+    int* value = (int*)field;
+    switch (row.kind) {
+        case kOptBool:
+            *value = *value != 0;
+            break;
+        case kOptInt:
+            *value = ClampInt(*value, row.low, row.high);
+            break;
+        case kOptWord:
+            *value &= row.high;
+            break;
+        case kOptAction: {
+            int action = *value & kDefaultActionMask;
+            if (action < row.low || action > row.high)
+                *value = (*value & kDefaultActionOn) | row.low;
+            *value &= kDefaultActionOn | kDefaultActionMask;
+            break;
+        }
+        case kOptShow:
+            // The editor is never restored minimised.
+            if (*value == SW_SHOWMINIMIZED || *value == SW_MINIMIZE)
+                *value = SW_SHOWNORMAL;
+            *value = ClampInt(*value, row.low, row.high);
+            break;
+        case kOptSize: {
+            float* size = (float*)field;
+            if (!(*size > row.low && *size < row.high))
+                *size = *(const float*)FieldOf(&kDefaults, row);
+            break;
+        }
+        case kOptColor:
+            *(COLORREF*)field &= 0x00FFFFFF;
+            break;
+        case kOptText:
+            Terminate((char*)field, row.size);
+            break;
+        case kOptFont: {
+            LOGFONTA* font = (LOGFONTA*)field;
+            Terminate(font->lfFaceName, countof(font->lfFaceName));
+            break;
+        }
+        default:
+            break;
+    }
 }
 
 void Get32(const uint8_t* p, void* out) {
@@ -162,45 +193,16 @@ void ImportRaw(const uint8_t* b) {
     Get32(b + 1792, &o.TextFrame);
 }
 
-// Field k of the table: its address and stored size.
-struct FieldRef {
-    void* p;
-    int size;
-};
-
+// The tagged record stream: group 0, record k the k-th option of the
+// table, each of its field's size. A record that is absent keeps the value.
 void ImportTagged(CRecordStream* rs) {
-    COptions& o = gOpt;
-    FieldRef f[] = {
-        {&o.AutoStart, 4},      {&o.DefColMode, 4}, {&o.MouseCursor, 4},  {&o.AutoHide, 4},
-        {&o.TrayIcon, 4},       {&o.PlaySound, 4},  {&o.DefAct, 4},       {&o.HotKeyCapture, 4},
-        {&o.HotKeyVellumor, 4}, {&o.CapMode, 4},    {&o.Monitor, 4},      {&o.MonWidth, 4},
-        {&o.MonHeight, 4},      {&o.Units, 4},      {&o.Timer, 4},        {&o.Minutes, 4},
-        {&o.JPGQuality, 4},     {&o.SaveAsType, 4}, {o.EdtProgPath, 260}, {o.EdtSavePath, 260},
-        {o.EdtSaveAsPath, 260}, {o.SndTarget, 260}, {o.SndFilename, 260}, {o.PrtPrinterName, 260},
-        {&o.PrtSize, 4},        {&o.PrtZoom, 4},    {&o.PrtPos, 4},       {&o.PrtNoClip, 4},
-        {&o.PrtMrgLft, 4},      {&o.PrtMrgTop, 4},  {&o.PrtMrgRgt, 4},    {&o.PrtMrgBtm, 4},
-        {&o.PrtOrientation, 4}, {&o.AdjWndMax, 4},  {&o.MonDPI, 4},       {&o.Delay, 4},
-        {&o.DelayTime, 4},      {&o.CRFore, 4},     {&o.CRBack, 4},       {&o.BackFill, 4},
-        {&o.BrushSize, 4},      {&o.Tool, 4},       {&o.AdjWndRect, 16},  {&o.Font, 60},
-        {&o.TextFrame, 4},      {&o.Header, 4},     {o.LHead, 260},       {o.CHead, 260},
-        {o.RHead, 260},         {&o.Footer, 4},     {o.LFoot, 260},       {o.CFoot, 260},
-        {o.RFoot, 260},         {&o.NextN, 4},      {o.InitN, 16},        {&o.HeadFont, 60},
-        {&o.HeadFontColor, 4},
-    };
-    static_assert(sizeof(f) / sizeof(f[0]) == 57, "one entry per option");
     uint8_t buf[260];
-    for (int k = 0; k < 57; k++) {
+    for (int k = 0; k < (int)countof(kOptionRows); k++) {
+        const OptionRow& row = kOptionRows[k];
         // Read into a scratch block so that an absent record keeps the value.
-        if (rs->FindRecord(0, k, buf, f[k].size) > 0) {
-            memcpy(f[k].p, buf, f[k].size);
-            if (f[k].size == 260 || f[k].size == 16) {
-                if (f[k].p != &o.AdjWndRect)
-                    Terminate((char*)f[k].p, f[k].size);
-            }
-        }
+        if (rs->FindRecord(0, k, buf, (int)row.size) > 0)
+            memcpy(FieldOf(&gOpt, row), buf, row.size);
     }
-    Terminate(o.Font.lfFaceName, LF_FACESIZE);
-    Terminate(o.HeadFont.lfFaceName, LF_FACESIZE);
 }
 
 // The older forms; false when there is nothing to import.
@@ -223,6 +225,17 @@ bool ImportOlderForms() {
 
 }  // namespace
 
+MonitorSize MonitorSizeOfRow(int row) {
+    if (row < 0 || row >= kMonitorRows)
+        row = kMonitorIgnore;
+    MonitorSize size = kMonitorTable[row];
+    if (row == kMonitorCustom) {
+        size.width = gOpt.MonWidth;
+        size.height = gOpt.MonHeight;
+    }
+    return size;
+}
+
 void InitDefaultFonts() {
     HDC dc = GetDC(nullptr);
     int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
@@ -233,72 +246,27 @@ void InitDefaultFonts() {
 }
 
 void ClampOptions(COptions* o) {
-    o->AutoStart = Bool(o->AutoStart);
-    o->DefColMode = ClampInt(o->DefColMode, 0, 6);
-    o->MouseCursor = Bool(o->MouseCursor);
-    o->AutoHide = Bool(o->AutoHide);
-    o->TrayIcon = Bool(o->TrayIcon);
-    o->PlaySound = Bool(o->PlaySound);
-    if ((o->DefAct & 0xFF) < 1 || (o->DefAct & 0xFF) > 6)
-        o->DefAct = (o->DefAct & 0x100) | 1;
-    o->DefAct &= 0x1FF;
-    o->HotKeyCapture &= 0xFFFF;
-    o->HotKeyVellumor &= 0xFFFF;
-    o->CapMode = ClampInt(o->CapMode, 0, 3);
-    o->Monitor = ClampInt(o->Monitor, 0, 9);
-    if (!(o->MonWidth > 0.0f && o->MonWidth < 10000.0f))
-        o->MonWidth = 32.0f;
-    if (!(o->MonHeight > 0.0f && o->MonHeight < 10000.0f))
-        o->MonHeight = 24.0f;
-    o->Units = ClampInt(o->Units, 0, 1);
-    o->Timer = Bool(o->Timer);
-    o->Minutes = ClampInt(o->Minutes, 1, 100000);
-    o->JPGQuality = ClampInt(o->JPGQuality, 1, 100);
-    o->SaveAsType = ClampInt(o->SaveAsType, 1, 7);
-    o->PrtSize = ClampInt(o->PrtSize, 0, 2);
-    o->PrtZoom = ClampInt(o->PrtZoom, 1, 1000);
-    o->PrtPos = ClampInt(o->PrtPos, 0, 8);
-    o->PrtNoClip = Bool(o->PrtNoClip);
-    o->PrtOrientation = ClampInt(o->PrtOrientation, 0, 2);
-    // The editor is never restored minimised.
-    if (o->AdjWndMax == SW_SHOWMINIMIZED || o->AdjWndMax == SW_MINIMIZE)
-        o->AdjWndMax = SW_SHOWNORMAL;
-    o->AdjWndMax = ClampInt(o->AdjWndMax, 0, SW_SHOWMAXIMIZED);
-    o->MonDPI = ClampInt(o->MonDPI, 1, 10000);
-    o->Delay = Bool(o->Delay);
-    o->DelayTime = ClampInt(o->DelayTime, 0, 10000);
-    o->CRFore &= 0x00FFFFFF;
-    o->CRBack &= 0x00FFFFFF;
-    o->HeadFontColor &= 0x00FFFFFF;
-    o->BackFill = Bool(o->BackFill);
-    o->BrushSize = ClampInt(o->BrushSize, 1, 128);  // the editor offers up to 128
-    o->TextFrame = Bool(o->TextFrame);
-    o->Header = Bool(o->Header);
-    o->Footer = Bool(o->Footer);
-    Terminate(o->InitN, countof(o->InitN));
+    for (const OptionRow& row : kOptionRows)
+        ClampRow(o, row);
 }
 
 void ExchangeOptions(int mode) {
-    CConfigFile store(mode == 1 ? kOptionsVersion : 0, "gOpt.");
-    if (mode == 1) {
-        gOpt.MonWidth = gMonitorSizes[1].width;
-        gOpt.MonHeight = gMonitorSizes[1].height;
+    CConfigFile store(mode == kWriteOptions ? kOptionsVersion : 0, "gOpt.");
+    if (mode == kWriteOptions) {
         ClampOptions(&gOpt);
     } else if (store.LoadArchive("Options", -1, 0) <= 0) {
         if (!ImportOlderForms())
             return;  // first run: defaults, nothing written
         ClampOptions(&gOpt);
-        SetCustomRowFromOptions();
         ApplyAutoStart();
-        ExchangeOptions(1);
+        ExchangeOptions(kWriteOptions);
         return;
     }
-    ExchangeFields(&store);
-    if (mode == 1) {
+    for (const OptionRow& row : kOptionRows)
+        ExchangeRow(&store, row);
+    if (mode == kWriteOptions)
         store.SaveArchive("Options", -1, 0);
-    } else {
+    else
         ClampOptions(&gOpt);
-        SetCustomRowFromOptions();
-    }
     ApplyAutoStart();
 }

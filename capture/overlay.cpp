@@ -2,14 +2,21 @@
 // window, the four selection modes (rectangle, window under the cursor,
 // whole screen, active window), the size label and the action letters.
 // All drawings are XOR or restored from saved pixels, so the frozen picture
-// is painted only once; the grab reads the frozen bitmap, never the screen.
+// is painted only once. When the pick is complete the overlay removes its
+// drawings and hands the frozen bitmap and the selection to the grab, which
+// never reads the screen.
+#include "overlay.h"
+
 #include <stdio.h>
 #include <string.h>
 #include <windowsx.h>
 
-#include "capture.h"
+#include "actions.h"
+#include "base/num_util.h"
+#include "base/str_util.h"
 #include "framework/app.h"
-#include "framework/str_util.h"
+#include "framework/monitors.h"
+#include "grab.h"
 #include "options.h"
 
 const char kCaptureClassName[] = "VellumorProCaptureWnd";
@@ -18,11 +25,12 @@ HWND gOverlay = nullptr;
 namespace {
 
 const UINT kMsgTakeFocus = 1025;
+// The pick is complete: grab, close, run the action (posted to itself, so
+// that nothing of this runs inside WM_PAINT).
+const UINT kMsgPickComplete = WM_APP + 0x111;
 const RECT kNoRect = {-1, -1, -1, -1};
 const RECT kNoFrame = {-10, -10, -10, -10};
 const int kFrameBar = 5;
-
-enum { kModeRect = 0, kModeWindow = 1, kModeScreen = 2, kModeActive = 3 };
 
 struct OverlayState {
     int originX, originY, width, height;  // the virtual screen
@@ -52,10 +60,6 @@ bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-int Clamp(int v, int lo, int hi) {
-    return v < lo ? lo : v > hi ? hi : v;
-}
-
 // The drag rectangle ordered so that left <= right and top <= bottom.
 RECT Ordered(const RECT& r) {
     RECT o = r;
@@ -68,6 +72,14 @@ RECT Ordered(const RECT& r) {
         o.bottom = r.top;
     }
     return o;
+}
+
+// Left and right into [0, width], top and bottom into [0, height].
+void ClampToScreen(RECT* r) {
+    r->left = ClampInt(r->left, 0, s.width);
+    r->right = ClampInt(r->right, 0, s.width);
+    r->top = ClampInt(r->top, 0, s.height);
+    r->bottom = ClampInt(r->bottom, 0, s.height);
 }
 
 // --- size label ---
@@ -143,10 +155,7 @@ void RemoveHighlight() {
 }
 
 void HighlightRect(RECT r) {
-    r.left = Clamp(r.left, 0, s.width);
-    r.right = Clamp(r.right, 0, s.width);
-    r.top = Clamp(r.top, 0, s.height);
-    r.bottom = Clamp(r.bottom, 0, s.height);
+    ClampToScreen(&r);
     if (SameRect(r, s.frame))
         return;
     RemoveLabel();
@@ -208,10 +217,7 @@ RECT ActiveWindowSelection() {
     RECT r;
     GetVisibleWindowBounds(fg, &r);
     OffsetRect(&r, -s.originX, -s.originY);
-    r.left = Clamp(r.left, 0, s.width);
-    r.right = Clamp(r.right, 0, s.width);
-    r.top = Clamp(r.top, 0, s.height);
-    r.bottom = Clamp(r.bottom, 0, s.height);
+    ClampToScreen(&r);
     if (r.right <= r.left || r.bottom <= r.top)
         return all;
     return r;
@@ -223,18 +229,35 @@ void CompletePick(HWND hwnd) {
 }
 
 bool AnyActionKeyDown() {
-    static const char kKeys[] = "PCTSAD";
-    for (const char* k = kKeys; *k; k++)
-        if (GetAsyncKeyState(*k) & 0x8000)
+    for (int key = 'A'; key <= 'Z'; key++)
+        if (IsActionLetter(key) && (GetAsyncKeyState(key) & 0x8000))
             return true;
     return false;
+}
+
+// Removes the drawings (highlight, rubber band, label), so that the frozen
+// picture is clean, and returns the selection made inclusive in every mode.
+RECT TakeSelection() {
+    if (gOpt.CapMode != kCapRectangle) {
+        InvertFrame(s.frame);
+        s.frame = kNoFrame;
+        s.sel.right--;
+        s.sel.bottom--;
+    } else {
+        ToggleBand();
+    }
+    RemoveLabel();
+    return s.sel;
 }
 
 void OnPickComplete(HWND hwnd) {
     if (!s.completing)
         return;
     int letter = s.letter;
-    GrabSelection();
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    SetClassLongPtrA(hwnd, GCLP_HCURSOR, (LONG_PTR)LoadCursorA(nullptr, IDC_CROSS));
+    RECT sel = TakeSelection();
+    GrabSelection(s.frozenDC, sel);
     // The letter's key must be up before the action's windows take the
     // keyboard, or its repeat would land in them.
     while (AnyActionKeyDown())
@@ -265,27 +288,28 @@ void OnPaint(HWND hwnd) {
     s.painted = true;
     if (s.completing)
         return;
-    if (gOpt.CapMode == kModeScreen) {
+    if (gOpt.CapMode == kCapScreen) {
         s.sel = RECT{0, 0, s.width, s.height};
         CompletePick(hwnd);
-    } else if (gOpt.CapMode == kModeActive) {
+    } else if (gOpt.CapMode == kCapActiveWindow) {
         s.sel = ActiveWindowSelection();
         CompletePick(hwnd);
     }
 }
 
+// A lower-case action letter picks that action (an upper-case one does not).
 void OnChar(WPARAM ch) {
     s.letter = 0;
-    if (ch != 0 && ch < 128 && strchr("acdpst", (int)ch))
+    if (ch >= 'a' && ch <= 'z' && IsActionLetter((int)ch - 'a' + 'A'))
         s.letter = (int)ch - 'a' + 'A';
 }
 
 void OnMouseMove(int x, int y) {
     if (s.completing)
         return;
-    if (gOpt.CapMode == kModeRect && s.dragging)
+    if (gOpt.CapMode == kCapRectangle && s.dragging)
         MoveBand(x, y);
-    else if (gOpt.CapMode == kModeWindow && s.painted)
+    else if (gOpt.CapMode == kCapWindow && s.painted)
         HighlightUnderCursor();
 }
 
@@ -295,7 +319,7 @@ void OnButtonDown(HWND hwnd, int x, int y) {
     if (s.completing)
         return;
     s.buttonDown = true;
-    if (gOpt.CapMode != kModeRect)
+    if (gOpt.CapMode != kCapRectangle)
         return;
     if (s.dragging) {  // the second click of a click-move-click pick
         OnButtonUp(hwnd);
@@ -311,14 +335,14 @@ void OnButtonUp(HWND hwnd) {
         return;  // a release whose press went to another window
     s.buttonDown = false;
     switch (gOpt.CapMode) {
-        case kModeRect:
+        case kCapRectangle:
             if (!s.dragging)
                 return;
             if (s.sel.left == s.sel.right && s.sel.top == s.sel.bottom)
                 return;  // a click: the pick goes on until the second click
             s.dragging = false;
             break;
-        case kModeWindow:
+        case kCapWindow:
             if (SameRect(s.frame, kNoFrame))
                 return;  // nothing under the cursor to pick
             break;
@@ -331,11 +355,11 @@ void OnButtonUp(HWND hwnd) {
 void OnRightButton() {
     if (s.completing)
         return;
-    if (gOpt.CapMode != kModeRect) {
+    if (gOpt.CapMode != kCapRectangle) {
         RemoveHighlight();
-        gOpt.CapMode = kModeRect;
+        gOpt.CapMode = kCapRectangle;
     } else if (!s.dragging) {
-        gOpt.CapMode = kModeWindow;
+        gOpt.CapMode = kCapWindow;
         HighlightUnderCursor();
     }
 }
@@ -462,21 +486,6 @@ int PlaceSizeLabel(const RECT& drag, const RECT& sel, int screenW, int screenH, 
     return -1;
 }
 
-int GetVirtualScreen(int which) {
-    s.originX = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    s.originY = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    s.width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    s.height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    if (s.width == 0) {
-        RECT r;
-        GetWindowRect(GetDesktopWindow(), &r);
-        s.originX = s.originY = 0;
-        s.width = r.right - r.left;
-        s.height = r.bottom - r.top;
-    }
-    return which == 0 ? s.width : s.height;
-}
-
 void GetVisibleWindowBounds(HWND window, RECT* bounds) {
     typedef HRESULT(WINAPI * DwmGetWindowAttributeFn)(HWND, DWORD, void*, DWORD);
     const DWORD kExtendedFrameBounds = 9;
@@ -495,30 +504,17 @@ void GetVisibleWindowBounds(HWND window, RECT* bounds) {
         SetRectEmpty(bounds);
 }
 
-bool TakeOverlaySelection(RECT* sel, HDC* picture) {
-    if (!gOverlay || !s.frozenDC)
-        return false;
-    if (gOpt.CapMode != kModeRect) {
-        InvertFrame(s.frame);
-        s.frame = kNoFrame;
-        s.sel.right--;
-        s.sel.bottom--;
-    } else {
-        ToggleBand();
-    }
-    RemoveLabel();
-    *sel = s.sel;
-    *picture = s.frozenDC;
-    return true;
-}
-
 void StartCapture() {
     if (gOverlay) {
         DestroyWindow(gOverlay);
         return;
     }
     HDC screen = GetDC(nullptr);
-    GetVirtualScreen(0);
+    RECT virtualScreen = VirtualScreenRect();
+    s.originX = virtualScreen.left;
+    s.originY = virtualScreen.top;
+    s.width = virtualScreen.right - virtualScreen.left;
+    s.height = virtualScreen.bottom - virtualScreen.top;
     s.frozenDC = CreateCompatibleDC(screen);
     s.frozenBmp = CreateCompatibleBitmap(screen, s.width, s.height);
     if (!s.frozenDC || !s.frozenBmp) {

@@ -1,13 +1,17 @@
 // The Actions page (106): the action buttons with their icons, the preview
 // of the current image and its size and colour mode.
+#include "page_actions.h"
+
 #include <windows.h>
 // The headers below need windows.h first.
 #include <string.h>
 #include <commctrl.h>
 
-#include "capture.h"
+#include "actions.h"
 #include "framework/app.h"
 #include "framework/dialog_util.h"
+#include "image_state.h"
+#include "main_dialog.h"
 #include "main_dialog_pages.h"
 #include "options.h"
 #include "resource.h"

@@ -4,25 +4,27 @@
 // The headers below need windows.h first.
 #include <commctrl.h>
 
-#include "capture.h"
 #include "framework/dialog_util.h"
+#include "image_state.h"
+#include "main_dialog.h"
 #include "main_dialog_pages.h"
 #include "options.h"
 #include "resource.h"
 
 namespace {
 
-const int kDefaultActionOn = 0x100;
-
 struct IdValue {
     int id;
     int value;
 };
 // Selection-mode radios and gOpt.CapMode.
-const IdValue kModes[] = {{IDC_MODE_RECT, 0}, {IDC_MODE_WINDOW, 1}, {IDC_MODE_SCREEN, 2}, {IDC_MODE_ACTIVE, 3}};
+const IdValue kModes[] = {{IDC_MODE_RECT, kCapRectangle},
+                          {IDC_MODE_WINDOW, kCapWindow},
+                          {IDC_MODE_SCREEN, kCapScreen},
+                          {IDC_MODE_ACTIVE, kCapActiveWindow}};
 // Action radios and the low byte of gOpt.DefAct.
-const IdValue kActions[] = {{IDC_ACT_SAVE_AS, 1}, {IDC_ACT_COPY, 2}, {IDC_ACT_PRINT, 3},
-                            {IDC_ACT_SEND, 4},    {IDC_ACT_SAVE, 5}, {IDC_ACT_ADJUST, 6}};
+const IdValue kActions[] = {{IDC_ACT_SAVE_AS, kActSaveAs}, {IDC_ACT_COPY, kActCopy}, {IDC_ACT_PRINT, kActPrint},
+                            {IDC_ACT_SEND, kActSendTo},    {IDC_ACT_SAVE, kActSave}, {IDC_ACT_ADJUST, kActEdit}};
 
 void EnableActions(HWND page, bool on) {
     for (const IdValue& a : kActions)
@@ -43,7 +45,7 @@ bool Checked(HWND page, int id) {
 
 void OnInit(HWND page) {
     InitPage(page);
-    for (int mode = 0; mode <= 6; mode++)
+    for (int mode = kColorBlackWhite; mode <= kColorOriginal; mode++)
         SendDlgItemMessageA(page, IDC_COLOR_MODE, CB_ADDSTRING, 0, (LPARAM)ColorModeText(mode));
     SendDlgItemMessageA(page, IDC_MINUTES_SPIN, UDM_SETRANGE32, 1, 32767);
 }
@@ -70,7 +72,7 @@ void OnCommand(HWND page, int id) {
     }
 }
 
-void Store(HWND page) {
+PageInput Store(HWND page) {
     int colorMode = (int)SendDlgItemMessageA(page, IDC_COLOR_MODE, CB_GETCURSEL, 0, 0);
     if (colorMode >= 0)
         gOpt.DefColMode = colorMode;
@@ -81,20 +83,18 @@ void Store(HWND page) {
     gOpt.DefAct = action | (Checked(page, IDC_DEFAULT_ACTION) ? kDefaultActionOn : 0);
     gOpt.MouseCursor = Checked(page, IDC_MOUSE_CURSOR);
     gOpt.Timer = Checked(page, IDC_TIMER);
-    int minutes = GetDlgItemNumber(page, IDC_MINUTES, 1, 100000, true);
-    if (gFrameworkStatus == kStatusNotNumber) {
-        SetBadField(IDC_MINUTES);
-        return;
-    }
+    int minutes;
+    int status = GetDlgItemNumber(page, IDC_MINUTES, 1, 100000, true, &minutes);
+    if (status == kStatusNotNumber)
+        return PageInput{status, IDC_MINUTES};
     gOpt.Minutes = minutes;  // 1 when empty
     gOpt.Delay = Checked(page, IDC_DELAY);
-    gOpt.DelayTime = GetDlgItemNumber(page, IDC_DELAY_TIME, 0, 10000, true);
-    if (gFrameworkStatus == kStatusNotNumber) {
+    status = GetDlgItemNumber(page, IDC_DELAY_TIME, 0, 10000, true, &gOpt.DelayTime);
+    if (status == kStatusNotNumber)
         gOpt.DelayTime = 0;
-        gFrameworkStatus = 0;
-    } else if (gFrameworkStatus != 0) {
-        SetBadField(IDC_DELAY_TIME);  // empty: 0 is stored, the page keeps the user
-    }
+    else if (status != 0)
+        return PageInput{status, IDC_DELAY_TIME};  // empty: 0 is stored, the page keeps the user
+    return kPageStored;
 }
 
 void Load(HWND page) {
@@ -105,7 +105,7 @@ void Load(HWND page) {
     bool actionOn = (gOpt.DefAct & kDefaultActionOn) != 0;
     SetDlgItemCheck(page, IDC_DEFAULT_ACTION, actionOn ? BST_CHECKED : BST_UNCHECKED);
     for (const IdValue& a : kActions)
-        SetDlgItemCheck(page, a.id, (gOpt.DefAct & 0xFF) == a.value ? BST_CHECKED : BST_UNCHECKED);
+        SetDlgItemCheck(page, a.id, (gOpt.DefAct & kDefaultActionMask) == a.value ? BST_CHECKED : BST_UNCHECKED);
     EnableActions(page, actionOn);
     SetDlgItemCheck(page, IDC_TIMER, gOpt.Timer ? BST_CHECKED : BST_UNCHECKED);
     SendDlgItemMessageA(page, IDC_MINUTES_SPIN, UDM_SETPOS32, 0, gOpt.Minutes);
@@ -119,7 +119,7 @@ void Load(HWND page) {
 
 }  // namespace
 
-INT_PTR CALLBACK CapturePageProc(HWND page, UINT msg, WPARAM wp, LPARAM) {
+INT_PTR CALLBACK CapturePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_INITDIALOG:
             OnInit(page);
@@ -128,7 +128,7 @@ INT_PTR CALLBACK CapturePageProc(HWND page, UINT msg, WPARAM wp, LPARAM) {
             OnCommand(page, LOWORD(wp));
             return TRUE;
         case kMsgPageStore:
-            Store(page);
+            *(PageInput*)lp = Store(page);
             return TRUE;
         case kMsgPageLoad:
             Load(page);

@@ -4,18 +4,16 @@
 // The headers below need windows.h first.
 #include <commctrl.h>
 
-#include "capture.h"
 #include "framework/app.h"
 #include "framework/dialog_util.h"
+#include "hotkeys.h"
+#include "main_dialog.h"
 #include "main_dialog_pages.h"
 #include "options.h"
 #include "resource.h"
 
 namespace {
 
-const int kRowIgnore = 0;
-const int kRowCustom = 1;
-const int kMonitorRows = 10;
 const double kCmPerInch = 2.54;
 
 const char* UnitText() {
@@ -27,21 +25,22 @@ const char* UnitText() {
 void ShowMonitorRow(HWND page) {
     int row = gOpt.Monitor;
     if (row < 0 || row >= kMonitorRows)
-        row = kRowIgnore;
+        row = kMonitorIgnore;
+    MonitorSize size = MonitorSizeOfRow(row);
     SetDlgItemTextA(page, IDC_MON_WIDTH_UNIT, UnitText());
     SetDlgItemTextA(page, IDC_MON_HEIGHT_UNIT, UnitText());
-    SetDlgItemLength(page, IDC_MON_WIDTH, gMonitorSizes[row].width);
-    SetDlgItemLength(page, IDC_MON_HEIGHT, gMonitorSizes[row].height);
-    EnableDlgItems(row == kRowCustom, page, IDC_MON_WIDTH_LABEL, IDC_MON_WIDTH, IDC_MON_HEIGHT_LABEL, IDC_MON_HEIGHT,
+    SetDlgItemLength(page, IDC_MON_WIDTH, size.width);
+    SetDlgItemLength(page, IDC_MON_HEIGHT, size.height);
+    EnableDlgItems(row == kMonitorCustom, page, IDC_MON_WIDTH_LABEL, IDC_MON_WIDTH, IDC_MON_HEIGHT_LABEL, IDC_MON_HEIGHT,
                    IDC_MON_WIDTH_UNIT, IDC_MON_HEIGHT_UNIT, 0);
-    EnableDlgItems(row == kRowIgnore, page, IDC_MON_DPI, IDC_MON_DPI_LABEL, 0);
+    EnableDlgItems(row == kMonitorIgnore, page, IDC_MON_DPI, IDC_MON_DPI_LABEL, 0);
 }
 
 void OnInit(HWND page) {
     InitPage(page);
     HWND combo = GetDlgItem(page, IDC_MONITOR);
     for (int i = 0; i < kMonitorRows; i++)
-        SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)gMonitorSizes[i].name);
+        SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)MonitorSizeOfRow(i).name);
     AttachHotKeyFields(GetDlgItem(page, IDC_HOTKEY_CAPTURE), GetDlgItem(page, IDC_HOTKEY_SHOW));
 }
 
@@ -70,41 +69,42 @@ void OnCommand(HWND page, int id, int code) {
     }
 }
 
-// One side of the "Custom" size: false (status set, field remembered) when
-// it is empty or not above 0, since a monitor without size cannot scale a
-// print.
-bool ReadCustomSide(HWND page, int id, float* cm) {
-    double value = GetDlgItemDouble(page, id, 0, 1000, false);
-    if (gFrameworkStatus == 0 && value <= 0)
-        gFrameworkStatus = kStatusNotNumber;
-    if (gFrameworkStatus != 0) {
-        SetBadField(id);
-        return false;
-    }
-    *cm = (float)(gOpt.Units == 1 ? value * kCmPerInch : value);
-    return true;
+// One side of the "Custom" size into *cm; the status, kStatusNotNumber when
+// it is not above 0, since a monitor without size cannot scale a print.
+int ReadCustomSide(HWND page, int id, float* cm) {
+    double value;
+    int status = GetDlgItemDouble(page, id, 0, 1000, false, &value);
+    if (status == 0 && value <= 0)
+        status = kStatusNotNumber;
+    if (status == 0)
+        *cm = (float)(gOpt.Units == 1 ? value * kCmPerInch : value);
+    return status;
 }
 
-void Store(HWND page) {
+PageInput Store(HWND page) {
     gOpt.AutoStart = GetDlgItemCheck(page, IDC_AUTO_START) == BST_CHECKED;
     gOpt.AutoHide = GetDlgItemCheck(page, IDC_HIDE_ON_ACTION) == BST_CHECKED;
     gOpt.PlaySound = GetDlgItemCheck(page, IDC_PLAY_SOUND) == BST_CHECKED;
-    if (gOpt.Monitor == kRowCustom) {
+    if (gOpt.Monitor == kMonitorCustom) {
         float width, height;
-        if (!ReadCustomSide(page, IDC_MON_WIDTH, &width) || !ReadCustomSide(page, IDC_MON_HEIGHT, &height))
-            return;
-        gMonitorSizes[kRowCustom].width = width;
-        gMonitorSizes[kRowCustom].height = height;
+        int status = ReadCustomSide(page, IDC_MON_WIDTH, &width);
+        if (status != 0)
+            return PageInput{status, IDC_MON_WIDTH};
+        status = ReadCustomSide(page, IDC_MON_HEIGHT, &height);
+        if (status != 0)
+            return PageInput{status, IDC_MON_HEIGHT};
+        gOpt.MonWidth = width;
+        gOpt.MonHeight = height;
     }
-    int dpi = GetDlgItemNumber(page, IDC_MON_DPI, 1, 10000, false);
-    if (gFrameworkStatus != 0) {
-        SetBadField(IDC_MON_DPI);
-        return;
-    }
+    int dpi;
+    int status = GetDlgItemNumber(page, IDC_MON_DPI, 1, 10000, false, &dpi);
+    if (status != 0)
+        return PageInput{status, IDC_MON_DPI};
     gOpt.MonDPI = dpi;
     StoreHotKeys();
     if (!RegisterHotKeys(1))
-        gFrameworkStatus = kStatusNotNumber;
+        return PageInput{kStatusNotNumber, 0};
+    return kPageStored;
 }
 
 void Load(HWND page) {
@@ -126,7 +126,7 @@ void SetDlgItemLength(HWND page, int id, float cm) {
     SetDlgItemDouble(page, id, gOpt.Units == 1 ? cm / kCmPerInch : cm);
 }
 
-INT_PTR CALLBACK OptionsPageProc(HWND page, UINT msg, WPARAM wp, LPARAM) {
+INT_PTR CALLBACK OptionsPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_INITDIALOG:
             OnInit(page);
@@ -135,7 +135,7 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT msg, WPARAM wp, LPARAM) {
             OnCommand(page, LOWORD(wp), HIWORD(wp));
             return TRUE;
         case kMsgPageStore:
-            Store(page);
+            *(PageInput*)lp = Store(page);
             return TRUE;
         case kMsgPageLoad:
             Load(page);

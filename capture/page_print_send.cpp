@@ -3,7 +3,7 @@
 // they take their place among the tabs and label the main button.
 #include <windows.h>
 
-#include "capture.h"
+#include "main_dialog.h"
 #include "main_dialog_pages.h"
 
 INT_PTR CALLBACK PrintPageProc(HWND page, UINT msg, WPARAM, LPARAM) {

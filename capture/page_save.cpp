@@ -4,10 +4,11 @@
 // The headers below need windows.h first.
 #include <commctrl.h>
 
-#include "capture.h"
+#include "actions.h"
+#include "base/str_util.h"
 #include "framework/dialog_util.h"
 #include "framework/shell_util.h"
-#include "framework/str_util.h"
+#include "main_dialog.h"
 #include "main_dialog_pages.h"
 #include "options.h"
 #include "resource.h"
@@ -15,12 +16,6 @@
 namespace {
 
 const int kDefaultQuality = 75;
-// The Save As dialog's filters; the browse opens on "Optimized", as the
-// Save As dialog does by default.
-const char kSaveFilter[] =
-    "All supported formats\0*.bmp;*.gif;*.jpg;*.png;*.tif\0BMP\0*.bmp\0GIF\0*.gif\0JPG\0*.jpg\0PNG\0*.png\0"
-    "TIF\0*.tif\0Optimized\0*.opt\0";
-const signed char kOptimizedFilter = 6;
 
 void OnInit(HWND page) {
     InitPage(page);
@@ -34,7 +29,8 @@ void OnInit(HWND page) {
 void OnBrowse(HWND page) {
     char folder[kCchPath];
     StrCopy(folder, countof(folder), gOpt.EdtSavePath);
-    const char* chosen = FileDialog(true, kSaveFilter, kOptimizedFilter, nullptr, folder, nullptr);
+    // The Save As dialog's filters, opened on "Optimized" as that dialog is by default.
+    const char* chosen = FileDialog(true, kSaveFilter, kFilterOptimal - 1, nullptr, folder, nullptr);
     if (!chosen)
         return;
     StrCopy(gOpt.EdtSavePath, countof(gOpt.EdtSavePath), chosen);
@@ -45,15 +41,12 @@ void OnBrowse(HWND page) {
 // trackbar follow it; text that is not a number counts as the default.
 // An emptied field changes nothing yet (the user is typing a new value).
 void OnQualityChanged(HWND page) {
-    int quality = GetDlgItemNumber(page, IDC_JPG_QUALITY, 1, 100, true);
-    if (gFrameworkStatus == kStatusFieldEmpty) {
-        gFrameworkStatus = 0;
+    int quality;
+    int status = GetDlgItemNumber(page, IDC_JPG_QUALITY, 1, 100, true, &quality);
+    if (status == kStatusFieldEmpty)
         return;
-    }
-    if (gFrameworkStatus == kStatusNotNumber) {
+    if (status == kStatusNotNumber)
         quality = kDefaultQuality;
-        gFrameworkStatus = 0;
-    }
     gOpt.JPGQuality = quality;
     SendDlgItemMessageA(page, IDC_JPG_SLIDER, TBM_SETPOS, TRUE, quality);
 }
@@ -63,14 +56,14 @@ void OnSlider(HWND page) {
     SetDlgItemNumber(page, IDC_JPG_QUALITY, gOpt.JPGQuality);
 }
 
-void Store(HWND page) {
+PageInput Store(HWND page) {
     GetDlgItemTextA(page, IDC_SEQ_PATH, gOpt.EdtSavePath, countof(gOpt.EdtSavePath));
-    int quality = GetDlgItemNumber(page, IDC_JPG_QUALITY, 1, 100, true);
-    if (gFrameworkStatus != 0) {
-        SetBadField(IDC_JPG_QUALITY);  // the stored quality stays what it was
-        return;
-    }
+    int quality;
+    int status = GetDlgItemNumber(page, IDC_JPG_QUALITY, 1, 100, true, &quality);
+    if (status != 0)
+        return PageInput{status, IDC_JPG_QUALITY};  // the stored quality stays what it was
     gOpt.JPGQuality = quality;
+    return kPageStored;
 }
 
 void Load(HWND page) {
@@ -98,7 +91,7 @@ INT_PTR CALLBACK SavePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
                 OnSlider(page);
             return TRUE;
         case kMsgPageStore:
-            Store(page);
+            *(PageInput*)lp = Store(page);
             return TRUE;
         case kMsgPageLoad:
             Load(page);

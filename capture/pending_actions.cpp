@@ -1,18 +1,20 @@
 // Printing, Send-To, the image editor and the product information dialog
 // are not in this build yet: each action answers "failed", no editor window
 // exists, and About names the product and its version in a message box.
-#include "capture.h"
+#include "pending_actions.h"
+
+#include "actions.h"
 #include "framework/app.h"
 #include "framework/message_box.h"
 
 HWND gEditorDialog = nullptr;
 
 int PrintImage() {
-    return -1;
+    return kActionCancelled;
 }
 
 int SendImageTo() {
-    return -1;
+    return kActionCancelled;
 }
 
 INT_PTR RunImageEditor(HWND, int) {
@@ -20,6 +22,6 @@ INT_PTR RunImageEditor(HWND, int) {
 }
 
 void ShowProductInfo(HWND owner) {
-    AppMessageBox(owner, nullptr, "%s %d.%d.%d", 0x14, 0, gApp.productName, gApp.versionMajor, gApp.versionMinor,
+    AppMessageBox(owner, nullptr, "%s %d.%d.%d", kBoxInformation | kBoxOk, 0, gApp.productName, gApp.versionMajor, gApp.versionMinor,
                   gApp.versionBuild);
 }

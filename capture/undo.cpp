@@ -4,7 +4,9 @@
 
 #include <new>
 
-#include "capture.h"
+#include "image_state.h"
+#include "page_actions.h"
+#include "pending_actions.h"
 
 CDynArray<UndoEntry> gUndo;
 

@@ -1,7 +1,7 @@
 // The image editor's undo stack: full copies of gImage taken before each
 // change, oldest first. Entry 0 is the state before the first change.
 #pragma once
-#include "framework/dyn_array.h"
+#include "base/dyn_array.h"
 #include "image/image.h"
 
 struct UndoEntry {

@@ -12,8 +12,8 @@
 #include <initializer_list>
 
 #include "app_window.h"
-#include "crc32.h"
-#include "data_folders.h"
+#include "base/crc32.h"
+#include "base/str_util.h"
 #include "data_path_wait.h"
 #include "dialog_util.h"
 #include "dock_bay.h"
@@ -24,14 +24,14 @@
 #include "menu.h"
 #include "message_box.h"
 #include "monitors.h"
-#include "record_file.h"
+#include "settings/data_folders.h"
+#include "settings/record_file.h"
 #include "shell_util.h"
-#include "str_util.h"
 #include "ui_item.h"
 
 CApp gApp;
 
-bool EnsureWindowClass(const char* name, WNDPROC proc, int cursorId, HBRUSH background, HICON icon, UINT style) {
+bool EnsureWindowClass(const char* name, WNDPROC proc, LPCSTR cursor, HBRUSH background, HICON icon, UINT style) {
     WNDCLASSA wc;
     if (GetClassInfoA(gApp.instance, name, &wc))
         return true;
@@ -39,7 +39,7 @@ bool EnsureWindowClass(const char* name, WNDPROC proc, int cursorId, HBRUSH back
     wc.style = style;
     wc.lpfnWndProc = proc;
     wc.hInstance = gApp.instance;
-    wc.hCursor = cursorId ? LoadCursorA(nullptr, MAKEINTRESOURCEA(cursorId)) : nullptr;
+    wc.hCursor = cursor ? LoadCursorA(nullptr, cursor) : nullptr;
     wc.hbrBackground = background;
     wc.hIcon = icon;
     wc.lpszClassName = name;
@@ -50,7 +50,7 @@ static const char kAppRecordName[] = "(Mox)App";
 
 static void DefaultRecord(AppRecord* r) {
     memset(r, 0, sizeof *r);
-    r->colorMode = 255;
+    r->colorMode = kSchemeAutomatic;
     r->colors[0] = 0xEE6E18;
     r->colors[2] = 0x55ADFF;
 }
@@ -139,7 +139,7 @@ int CApp::Init(HINSTANCE inst, WORD textId, TextRecord* appTable, bool allowSeve
 }
 
 void CApp::ShowInitError(int code) {
-    AppMessageBox(nullptr, productName, Text(0xF003, 0), 0x111, 0, code);
+    AppMessageBox(nullptr, productName, Text(IDS_MOX_INIT_ERROR, 0), kBoxErrorOk, 0, code);
 }
 
 int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, int showCmd) {
@@ -205,10 +205,11 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     visualsReady = true;
     if (!CommonControlsAbove470())
         return kMoxErrCommonControls;
-    INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFFFF};
+    const DWORD kAllControlClasses = 0xFFFF;
+    INITCOMMONCONTROLSEX icc = {sizeof icc, kAllControlClasses};
     InitCommonControlsEx(&icc);
 
-    EnsureWindowClass("MoxPhantom", PhantomWndProc, 0, nullptr, LoadIconA(instance, MAKEINTRESOURCEA(kIdiProgram)));
+    EnsureWindowClass("MoxPhantom", PhantomWndProc, nullptr, nullptr, LoadIconA(instance, MAKEINTRESOURCEA(kIdiProgram)));
     instanceWindow = CreateWindowExA(WS_EX_TOOLWINDOW, "MoxPhantom", productName, WS_POPUP, 0, 0, 0, 0, nullptr,
                                      nullptr, instance, nullptr);
     toolTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, nullptr, nullptr,
@@ -224,68 +225,76 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
 // submenus, each icon before its command. The icons are drawn for the
 // screen's DPI; the colour swatches are painted by the first frame.
 int CApp::AddFrameworkCommands() {
-    static const WORD kCaption[] = {0xF121, 0xF122, 0xF123, 0xF124, 0xFFFF};
-    static const WORD kColor[] = {0xF131, 0xF132, 0xF133, 0xFFFF};
-    static const WORD kSwatches[] = {0xF134, 0xF135, 0xF136, 0xF137, 0xFFFF};
-    static const WORD kFont[] = {0xF141, 0xF142, 0xFFFF};
-    static const WORD kLock[] = {0xF151, 0xF152, 0xF153, 0xF154, 0xF155, 0xF000, 0xF156, 0xFFFF};
-    static const WORD kTransparency[] = {0xF161, 0xF000, 0xF162, 0xF163, 0xF164, 0xF165, 0xF166,
-                                         0xF167, 0xF168, 0xF169, 0xF16A, 0xF000, 0xF16B, 0xFFFF};
+    static const WORD kCaption[] = {IDM_MOX_CAPTION_NORMAL, IDM_MOX_CAPTION_SMALL, IDM_MOX_CAPTION_NONE,
+                                    IDM_MOX_BORDERLESS, kIdListEnd};
+    static const WORD kColor[] = {IDM_MOX_SCHEME_NONE, IDM_MOX_SCHEME_DEFAULT, IDM_MOX_SCHEME_CUSTOM, kIdListEnd};
+    static const WORD kSwatches[] = {IDM_MOX_COLOR_BACKGROUND, IDM_MOX_COLOR_FOCUS, IDM_MOX_COLOR_TEXT,
+                                     IDM_MOX_COLOR_HIGHLIGHT_TEXT, kIdListEnd};
+    static const WORD kFont[] = {IDM_MOX_FONT_DEFAULT, IDM_MOX_FONT_CUSTOM, kIdListEnd};
+    static const WORD kLock[] = {IDM_MOX_LOCK_BAR_POSITIONS, IDM_MOX_LOCK_BAR_SIZES, IDM_MOX_LOCK_POSITION,
+                                 IDM_MOX_LOCK_SIZE,          IDM_MOX_LOCK_ALL,       kCmdSeparatorId,
+                                 IDM_MOX_LOCK_RESOLUTION,    kIdListEnd};
+    static const WORD kTransparency[] = {
+        TransparencyCommand(0),  kCmdSeparatorId,         TransparencyCommand(10), TransparencyCommand(20),
+        TransparencyCommand(30), TransparencyCommand(40), TransparencyCommand(50), TransparencyCommand(60),
+        TransparencyCommand(70), TransparencyCommand(80), TransparencyCommand(90), kCmdSeparatorId,
+        IDM_MOX_GHOST,           kIdListEnd};
+    const DWORD kText = kCmdCaption, kIconText = kCmdIcon | kCmdCaption;
     int size = MulDiv(16, (int)GetWindowDpi(nullptr), 96);
     auto icon = [&](WORD id, int resourceId, DWORD iconFlags = 0) {
         return visuals.AddIcon(id, resourceId, iconFlags, iconFlags & kIconAppDrawn ? 16 : size) == 0;
     };
     auto command = [&](WORD id, WORD kind, DWORD cmdFlags, const WORD* list = nullptr) {
-        int textId = kind == kKindSeparator ? 0 : id == 0xF100 ? 0xF002 : -1;
+        int textId = kind == kKindSeparator ? 0 : id == IDM_MOX_MORE_ITEMS ? IDS_MOX_MORE_ITEMS : -1;
         return AddCommand(id, kind, cmdFlags, (cmdFlags & kCmdIcon) ? -1 : 0, textId, (void*)list) >= 0;
     };
-    if (!command(0xF000, kKindSeparator, 0x4) || !command(0xF001, kKindSeparator, kCmdSplit) ||
-        !command(0xF100, kKindMenu, 0x80) || !command(0xF105, kKindMenu, 0x80))
+    // Runs of buttons with consecutive ids.
+    auto buttons = [&](WORD first, WORD last, DWORD cmdFlags) {
+        bool ok = true;
+        for (WORD id = first; ok && id <= last; id++)
+            ok = command(id, kKindButton, cmdFlags);
+        return ok;
+    };
+    if (!command(kCmdSeparatorId, kKindSeparator, kCmdFill) ||
+        !command(kCmdSeparatorLineId, kKindSeparator, kCmdSplit) || !command(IDM_MOX_MORE_ITEMS, kKindMenu, kText) ||
+        !command(IDM_MOX_WINDOW_MENU, kKindMenu, kText))
         return kMoxErrCommandAdd;
-    if (!icon(0xF110, IDI_MOX_FRAME_ON_TOP))
+    if (!icon(IDM_MOX_ON_TOP, IDI_MOX_FRAME_ON_TOP))
         return kMoxErrMenuIcon;
-    if (!command(0xF110, kKindButton, 0x180))
+    if (!command(IDM_MOX_ON_TOP, kKindButton, kIconText))
         return kMoxErrCommandAdd;
-    if (!icon(0xF111, IDI_MOX_FRAME_TASKBAR))
+    if (!icon(IDM_MOX_TASKBAR, IDI_MOX_FRAME_TASKBAR))
         return kMoxErrMenuIcon;
-    if (!command(0xF111, kKindButton, 0x180))
+    if (!command(IDM_MOX_TASKBAR, kKindButton, kIconText))
         return kMoxErrCommandAdd;
-    if (!icon(0xF120, IDI_MOX_FRAME_CAPTION))
+    if (!icon(IDM_MOX_CAPTION, IDI_MOX_FRAME_CAPTION))
         return kMoxErrMenuIcon;
-    bool ok = command(0xF120, kKindMenu, 0x180, kCaption);
-    for (WORD id = 0xF121; ok && id <= 0xF124; id++)
-        ok = command(id, kKindButton, 0x80);
-    if (!ok)
+    if (!command(IDM_MOX_CAPTION, kKindMenu, kIconText, kCaption) ||
+        !buttons(IDM_MOX_CAPTION_NORMAL, IDM_MOX_BORDERLESS, kText))
         return kMoxErrCommandAdd;
-    if (!icon(0xF130, IDI_MOX_FRAME_COLOR))
+    if (!icon(IDM_MOX_COLOR, IDI_MOX_FRAME_COLOR))
         return kMoxErrMenuIcon;
-    for (WORD id = 0xF134; id <= 0xF137; id++)
+    for (WORD id = IDM_MOX_COLOR_BACKGROUND; id <= IDM_MOX_COLOR_HIGHLIGHT_TEXT; id++)
         if (!icon(id, 0, kIconAppDrawn))
             return kMoxErrMenuIcon;
-    ok = command(0xF130, kKindMenu, 0x180, kColor) && command(0xF131, kKindButton, 0x80) &&
-         command(0xF132, kKindButton, 0x80) && command(0xF133, kKindMenu, kCmdSplit | 0x80, kSwatches);
-    for (WORD id = 0xF134; ok && id <= 0xF137; id++)
-        ok = command(id, kKindButton, 0x180);
-    if (!ok)
+    if (!command(IDM_MOX_COLOR, kKindMenu, kIconText, kColor) || !command(IDM_MOX_SCHEME_NONE, kKindButton, kText) ||
+        !command(IDM_MOX_SCHEME_DEFAULT, kKindButton, kText) ||
+        !command(IDM_MOX_SCHEME_CUSTOM, kKindMenu, kCmdSplit | kText, kSwatches) ||
+        !buttons(IDM_MOX_COLOR_BACKGROUND, IDM_MOX_COLOR_HIGHLIGHT_TEXT, kIconText))
         return kMoxErrCommandAdd;
-    if (!icon(0xF140, IDI_MOX_FRAME_FONT))
+    if (!icon(IDM_MOX_FONT, IDI_MOX_FRAME_FONT))
         return kMoxErrMenuIcon;
-    if (!command(0xF140, kKindMenu, 0x180, kFont) || !command(0xF141, kKindButton, 0x80) ||
-        !command(0xF142, kKindButton, 0x80))
+    if (!command(IDM_MOX_FONT, kKindMenu, kIconText, kFont) || !buttons(IDM_MOX_FONT_DEFAULT, IDM_MOX_FONT_CUSTOM, kText))
         return kMoxErrCommandAdd;
-    if (!icon(0xF150, IDI_MOX_FRAME_LOCK))
+    if (!icon(IDM_MOX_LOCK, IDI_MOX_FRAME_LOCK))
         return kMoxErrMenuIcon;
-    ok = command(0xF150, kKindMenu, 0x180, kLock);
-    for (WORD id = 0xF151; ok && id <= 0xF156; id++)
-        ok = command(id, kKindButton, 0x80);
-    if (!ok)
+    if (!command(IDM_MOX_LOCK, kKindMenu, kIconText, kLock) ||
+        !buttons(IDM_MOX_LOCK_BAR_POSITIONS, IDM_MOX_LOCK_RESOLUTION, kText))
         return kMoxErrCommandAdd;
-    if (!icon(0xF160, IDI_MOX_FRAME_TRANSPARENCY))
+    if (!icon(IDM_MOX_TRANSPARENCY, IDI_MOX_FRAME_TRANSPARENCY))
         return kMoxErrMenuIcon;
-    ok = command(0xF160, kKindMenu, 0x180, kTransparency);
-    for (WORD id = 0xF161; ok && id <= 0xF16B; id++)
-        ok = command(id, kKindButton, 0x80);
-    if (!ok)
+    if (!command(IDM_MOX_TRANSPARENCY, kKindMenu, kIconText, kTransparency) ||
+        !buttons(IDM_MOX_TRANSPARENCY_OFF, IDM_MOX_GHOST, kText))
         return kMoxErrCommandAdd;
     // The value items draw these two at several sizes: one large image.
     if (visuals.AddIcon(MOX_ICON_VALUE_RING, IDI_MOX_VALUE_RING, 0, 32) != 0 ||
@@ -326,12 +335,12 @@ int CApp::HandOver(int waitMode, bool allowSeveral) {
 
 int CApp::PrepareDataFolders(int waitMode) {
     if (!DeriveDataFolders(installSettings, productName, gUserDataFolder, gCommonDataFolder)) {
-        AppMessageBox(nullptr, productName, Text(0xF008, 0), 0x111, 0, gUserDataFolder);
+        AppMessageBox(nullptr, productName, Text(IDS_MOX_DATA_FOLDER, 0), kBoxErrorOk, 0, gUserDataFolder);
         return kMoxErrDataFolder;
     }
     char tip[260], menuText[260];
-    StrFmt(tip, countof(tip), "%s: %s", productName, Text(0xF008, 1));
-    StrFmt(menuText, countof(menuText), Text(0xF008, 2), productName);
+    StrFmt(tip, countof(tip), "%s: %s", productName, Text(IDS_MOX_DATA_FOLDER, 1));
+    StrFmt(menuText, countof(menuText), Text(IDS_MOX_DATA_FOLDER, 2), productName);
     const char* folders[2] = {gUserDataFolder, gCommonDataFolder};
     int count = _stricmp(gUserDataFolder, gCommonDataFolder) == 0 ? 1 : 2;
     for (int i = 0; i < count; i++) {
@@ -340,7 +349,7 @@ int CApp::PrepareDataFolders(int waitMode) {
         if (r == 1)
             return kMoxErrDataFolder;
         if (r != 0 || TestDataFolderWrite(folders[i]) != 0) {
-            AppMessageBox(nullptr, productName, Text(0xF008, 0), 0x111, 0, folders[i]);
+            AppMessageBox(nullptr, productName, Text(IDS_MOX_DATA_FOLDER, 0), kBoxErrorOk, 0, folders[i]);
             return kMoxErrDataFolder;
         }
     }
@@ -686,8 +695,9 @@ void CApp::SetDragCursor(int edge) {
     // Edges clockwise from the top-left corner: 1 and 5 north-west/south-east,
     // 3 and 7 north-east/south-west, 2 and 6 (left, right) west-east, 4 and
     // 8 (bottom, top) north-south.
-    static const int kCursors[9] = {32512, 32642, 32644, 32643, 32645, 32642, 32644, 32643, 32645};
-    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(kCursors[edge >= 1 && edge <= 8 ? edge : 0])));
+    static const LPCSTR kCursors[9] = {IDC_ARROW,  IDC_SIZENWSE, IDC_SIZEWE,   IDC_SIZENESW, IDC_SIZENS,
+                                       IDC_SIZENWSE, IDC_SIZEWE,   IDC_SIZENESW, IDC_SIZENS};
+    SetCursor(LoadCursorA(nullptr, kCursors[edge >= 1 && edge <= 8 ? edge : 0]));
 }
 
 void CApp::SetTransparency(HWND hwnd, int percent, bool clickThrough) {
@@ -744,18 +754,18 @@ int CApp::ShowManual(const char* path, const char* topic) {
     char exe[MAX_PATH] = "";
     UINT_PTR found = (UINT_PTR)FindExecutableA(full, nullptr, exe);
     if (found == SE_ERR_NOASSOC) {
-        AppMessageBox(nullptr, productName, Text(0xF007, 0), 0x111, 1, full);
+        AppMessageBox(nullptr, productName, Text(IDS_MOX_MANUAL, 0), kBoxErrorOk, 1, full);
         return 2;
     }
     if (GetFileAttributesA(full) == INVALID_FILE_ATTRIBUTES) {
-        AppMessageBox(nullptr, productName, Text(0xF007, 1), 0x111, 1, full);
+        AppMessageBox(nullptr, productName, Text(IDS_MOX_MANUAL, 1), kBoxErrorOk, 1, full);
         return 3;
     }
     char arg[kCchText];
     bool fits = topic && *topic ? StrFmt(arg, countof(arg), "\"%s::/%s\"", full, topic)
                                 : StrFmt(arg, countof(arg), "\"%s\"", full);
     if (!fits || (UINT_PTR)ShellExecuteA(nullptr, nullptr, exe, arg, nullptr, SW_SHOWNORMAL) <= 32) {
-        AppMessageBox(nullptr, productName, Text(0xF007, 0), 0x111, 1, full);
+        AppMessageBox(nullptr, productName, Text(IDS_MOX_MANUAL, 0), kBoxErrorOk, 1, full);
         return 4;
     }
     return 0;

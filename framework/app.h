@@ -6,9 +6,10 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "base/dyn_array.h"
+#include "base/str_util.h"
 #include "command_line.h"
 #include "commands.h"
-#include "dyn_array.h"
 #include "install_settings.h"
 #include "string_table.h"
 #include "visuals.h"
@@ -18,12 +19,15 @@ class CBar;
 class CUIItem;
 class CMenu;
 
+// The colour mode of the (Mox)App record.
+enum : uint8_t { kSchemeNone = 0, kSchemeDefault = 1, kSchemeCustom = 2, kSchemeAutomatic = 255 };
+
 #pragma pack(push, 1)
 // The (Mox)App settings record, 297 bytes.
 struct AppRecord {
     int32_t language;       // 0 English, 1 Deutsch; others read as 0
     int32_t formatVersion;  // the version given to Init
-    uint8_t colorMode;      // 255 automatic, 0 none, 1 default, 2 custom
+    uint8_t colorMode;      // kScheme*
     COLORREF colors[5];     // the custom colour scheme
     uint8_t reserved[4];
     char fontFace[260];  // empty: the default face
@@ -81,12 +85,12 @@ struct CApp {
     // Switches a bar on or off and re-lays out every frame.
     void ShowBar(CBar* bar, bool show);
     // Commands (an icon or text id of -1 means the command id itself).
-    // Position or -1; the flags get 0x1001 added.
+    // Position or -1; the flags get kCmdEnabled and kCmdDroppable added.
     int AddCommand(WORD id, WORD kind, DWORD flags, int iconId, int textId, void* data, float widthFactor = 0,
                    float heightFactor = 0);
     int FindCommandIndex(WORD id) const;
     CommandInfo* Command(WORD id);
-    // 0 or 0xF007 (unknown id; out untouched).
+    // 0 or kMoxErrUnknownCommand (unknown id; out untouched).
     int GetCommand(WORD id, CommandInfo* out) const;
     int SetCommand(WORD id, const CommandInfo* in);
     // 0 when unknown (FindCommandIndex tells whether an id exists).
@@ -112,7 +116,7 @@ struct CApp {
     // 1 next, -1 previous, 2 close. 0, or 1 without an active frame.
     int MoveMenuSelection(int how);
     // The framework's own commands (separators, window menu) and the window
-    // menu's icons. 0, 0xF00A (an icon could not be added) or 0xF00B (a command).
+    // menu's icons. 0, kMoxErrMenuIcon (an icon could not be added) or kMoxErrCommandAdd (a command).
     int AddFrameworkCommands();
     // One message through the framework's pre-dispatch.
     void PreDispatch(MSG* msg);
@@ -120,11 +124,11 @@ struct CApp {
     HFONT UiFont(UINT dpi, bool bold);
 
     // Tray icon of frame `index`: iconId < 0 removes it. tipFormat null: the product name.
-    void SetTrayIcon(WORD index, int iconId, const char* tipFormat, ...);
+    void SetTrayIcon(WORD index, int iconId, const char* tipFormat, ...) __attribute__((format(STR_PRINTF_FORMAT, 4, 5)));
     void SetTrayIconRaw(WORD index, HICON icon, const char* tip);
     // Relaunch after the loop ends: mode 1, 2 elevated, -1 as now.
     void RequestRestart(int mode, const char* params, bool broadcast);
-    // 0 or 0xF013.
+    // 0 or kMoxErrStartupLink.
     int SetAutoStart(bool enable, const char* extraArgs, bool onlyIfMissing, const char* iconPath,
                      const char* linkName);
     // Keeps messages flowing for ms milliseconds; false when WM_QUIT came.
@@ -202,8 +206,8 @@ struct CApp {
 extern CApp gApp;
 
 // Registers a window class of this module once; true when it exists.
-// cursorId: a system cursor (IDC_ARROW's 32512 ...); background may be null.
-bool EnsureWindowClass(const char* name, WNDPROC proc, int cursorId, HBRUSH background, HICON icon, UINT style = 0);
+// cursor: a system cursor (IDC_ARROW ...) or null; background may be null.
+bool EnsureWindowClass(const char* name, WNDPROC proc, LPCSTR cursor, HBRUSH background, HICON icon, UINT style = 0);
 
 // activeFrame when no frame of the program is active.
 constexpr WORD kNoActiveFrame = 0xFFFF;

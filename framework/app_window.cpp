@@ -7,12 +7,12 @@
 #include <string.h>
 
 #include "app.h"
+#include "base/str_util.h"
 #include "dock_bay.h"
 #include "framework_messages.h"
 #include "message_box.h"
 #include "monitors.h"
-#include "record_file.h"
-#include "str_util.h"
+#include "settings/record_file.h"
 
 static const char kFrameClass[] = "MoxWindow";
 static const char kBusyClass[] = "MoxBusy";
@@ -41,9 +41,9 @@ CAppWindow::~CAppWindow() {
 }
 
 static void RegisterClasses(int iconId) {
-    EnsureWindowClass(kFrameClass, AppWindowProc, 32512, nullptr,
+    EnsureWindowClass(kFrameClass, AppWindowProc, IDC_ARROW, nullptr,
                       iconId > 0 ? LoadIconA(gApp.instance, MAKEINTRESOURCEA(iconId)) : nullptr, CS_DBLCLKS);
-    EnsureWindowClass(kBusyClass, DefWindowProcA, 32514, nullptr, nullptr);  // the wait cursor
+    EnsureWindowClass(kBusyClass, DefWindowProcA, IDC_WAIT, nullptr, nullptr);  // the wait cursor
 }
 
 // A record rectangle that no monitor shows, or smaller than a frame can be,
@@ -121,8 +121,8 @@ int CAppWindow::Create(WORD idx, WNDPROC appProc, const char* title, int iconId,
     statusMutex = CreateMutexA(nullptr, FALSE, nullptr);
     if (!statusMutex)
         return kMoxErrWindowCreate;
-    SetStatusText(-3, gApp.Text(0xF004, 0));
-    SetStatusText(-2, gApp.Text(0xF004, 0));
+    SetStatusText(-3, gApp.Text(IDS_MOX_READY, 0));
+    SetStatusText(-2, gApp.Text(IDS_MOX_READY, 0));
     ApplyTransparency(window, true);
     RECT rc;
     GetClientRect(window, &rc);
@@ -291,7 +291,7 @@ DWORD CAppWindow::SetStatusText(int id, const char* text) {
                     break;
                 }
     }
-    if (statusCommand != 0xFFFF)
+    if (statusCommand != kNoCommand)
         gApp.strings.SetText(statusCommand, 0, ShownStatusText());
     ReleaseMutex(statusMutex);
     return 0;
@@ -312,7 +312,7 @@ void CAppWindow::SetBusy(bool on) {
                                       nullptr, gApp.instance, nullptr);
         if (busyOverlay) {
             SetWindowPos(busyOverlay, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOREDRAW);
-            SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));
+            SetCursor(LoadCursorA(nullptr, IDC_WAIT));
         }
     } else if (!on && busyOverlay) {
         DestroyWindow(busyOverlay);
@@ -359,8 +359,8 @@ void CAppWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {
             continue;
         bar->Thickness();
         bar->Layout(bar->length, bar->thickness, true);
-        if (bar->bayId == 0xFFFF)
-            bar->Dock(0xFFFF, bar->x, bar->y, bar->length, bar->thickness, false);
+        if (bar->bayId == kBayFloating)
+            bar->Dock(kBayFloating, bar->x, bar->y, bar->length, bar->thickness, false);
     }
     if (suggested)
         SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
@@ -412,11 +412,12 @@ int CAppWindow::BuildWindowMenu(WORD* ids, int cap) const {
     for (int i = 0; i < bays.count; i++)
         bars += (*bays.At(i))->AppendBarCommands(ids, &n, cap - 1);
     if (bars > 0)
-        put(0xF000);
-    static const WORD kFrameMenus[] = {0xF110, 0xF111, 0xF120, 0xF130, 0xF140, 0xF150, 0xF160};
+        put(kCmdSeparatorId);
+    static const WORD kFrameMenus[] = {IDM_MOX_ON_TOP, IDM_MOX_TASKBAR, IDM_MOX_CAPTION,     IDM_MOX_COLOR,
+                                       IDM_MOX_FONT,   IDM_MOX_LOCK,    IDM_MOX_TRANSPARENCY};
     for (WORD id : kFrameMenus)
         put(id);
-    ids[n] = 0xFFFF;
+    ids[n] = kIdListEnd;
     return n;
 }
 
@@ -426,49 +427,63 @@ void CAppWindow::OpenWindowMenu() {
     bool hasBar = false;
     for (int i = 0; i < gApp.bars.count; i++)
         hasBar = hasBar || (*gApp.bars.At(i))->frameIndex == index;
-    gApp.EnableCommand(0xF151, hasBar);
-    gApp.EnableCommand(0xF152, hasBar);
-    gApp.EnableCommand(0xF16B, transparency > 0);
+    gApp.EnableCommand(IDM_MOX_LOCK_BAR_POSITIONS, hasBar);
+    gApp.EnableCommand(IDM_MOX_LOCK_BAR_SIZES, hasBar);
+    gApp.EnableCommand(IDM_MOX_GHOST, transparency > 0);
     DWORD caption = flags & (kFrameSmallCaption | kFrameNoCaption | kFrameBorderless);
     struct Check {
         WORD id;
         bool on;
     };
     const Check checks[] = {
-        {0xF110, (flags & kFrameAlwaysOnTop) != 0},
-        {0xF111, (flags & kFrameTaskbarButton) != 0},
-        {0xF121, caption == 0},
-        {0xF122, (flags & kFrameSmallCaption) != 0},
-        {0xF123, (flags & kFrameNoCaption) != 0},
-        {0xF124, (flags & kFrameBorderless) != 0},
-        {0xF131, gApp.record.colorMode == 0},
-        {0xF132, gApp.record.colorMode == 1},
-        {0xF133, gApp.record.colorMode == 2},
-        {0xF151, (flags & kFrameLockBarPositions) != 0},
-        {0xF152, (flags & kFrameLockBarSizes) != 0},
-        {0xF153, (flags & kFrameLockPosition) != 0},
-        {0xF154, (flags & kFrameLockSize) != 0},
-        {0xF155, (flags & kFrameAllLocks) == kFrameAllLocks},
-        {0xF156, (flags & kFrameResolutionLock) != 0},
-        {0xF141, gApp.record.fontFace[0] == 0},
-        {0xF142, gApp.record.fontFace[0] != 0},
-        {0xF16B, clickThrough},
+        {IDM_MOX_ON_TOP, (flags & kFrameAlwaysOnTop) != 0},
+        {IDM_MOX_TASKBAR, (flags & kFrameTaskbarButton) != 0},
+        {IDM_MOX_CAPTION_NORMAL, caption == 0},
+        {IDM_MOX_CAPTION_SMALL, (flags & kFrameSmallCaption) != 0},
+        {IDM_MOX_CAPTION_NONE, (flags & kFrameNoCaption) != 0},
+        {IDM_MOX_BORDERLESS, (flags & kFrameBorderless) != 0},
+        {IDM_MOX_SCHEME_NONE, gApp.record.colorMode == kSchemeNone},
+        {IDM_MOX_SCHEME_DEFAULT, gApp.record.colorMode == kSchemeDefault},
+        {IDM_MOX_SCHEME_CUSTOM, gApp.record.colorMode == kSchemeCustom},
+        {IDM_MOX_LOCK_BAR_POSITIONS, (flags & kFrameLockBarPositions) != 0},
+        {IDM_MOX_LOCK_BAR_SIZES, (flags & kFrameLockBarSizes) != 0},
+        {IDM_MOX_LOCK_POSITION, (flags & kFrameLockPosition) != 0},
+        {IDM_MOX_LOCK_SIZE, (flags & kFrameLockSize) != 0},
+        {IDM_MOX_LOCK_ALL, (flags & kFrameAllLocks) == kFrameAllLocks},
+        {IDM_MOX_LOCK_RESOLUTION, (flags & kFrameResolutionLock) != 0},
+        {IDM_MOX_FONT_DEFAULT, gApp.record.fontFace[0] == 0},
+        {IDM_MOX_FONT_CUSTOM, gApp.record.fontFace[0] != 0},
+        {IDM_MOX_GHOST, clickThrough},
     };
     for (const Check& c : checks)
         gApp.SetCommandChecked(c.id, c.on);
     for (int k = 0; k <= 9; k++)
-        gApp.SetCommandChecked((WORD)(0xF161 + k), transparency == 10 * k);
-    if (CommandInfo* menu = gApp.Command(0xF105))
+        gApp.SetCommandChecked(TransparencyCommand(10 * k), transparency == 10 * k);
+    if (CommandInfo* menu = gApp.Command(IDM_MOX_WINDOW_MENU))
         menu->data = windowMenu;
     POINT pt;
     GetCursorPos(&pt);
-    gApp.ShowPopupMenu(0xF105, pt, this);
+    gApp.ShowPopupMenu(IDM_MOX_WINDOW_MENU, pt, this);
 }
 
-// The restart question: OK restarts the program.
-static void AskRestart() {
-    if (AppMessageBox(nullptr, gApp.productName, gApp.Text(0xF00B, 0), 0x328, 0) == IDOK)
-        gApp.RequestRestart(1, nullptr, false);
+// The restart question; true when the user chose OK.
+static bool ConfirmRestart() {
+    const UINT style = kBoxQuestion | kBoxOkCancel | kBoxBoldFirstLine | kBoxDefaultOk;
+    return AppMessageBox(nullptr, gApp.productName, "%s", style, 0, gApp.Text(IDS_MOX_RESTART, 0)) == IDOK;
+}
+
+// The record's custom colour that a swatch command sets (colours 0, 2, 3
+// and 4 of the scheme's custom colours), or -1 for another command.
+static int SwatchSlot(WORD id) {
+    switch (id) {
+        case IDM_MOX_COLOR_BACKGROUND:
+            return 0;
+        case IDM_MOX_COLOR_FOCUS:
+        case IDM_MOX_COLOR_TEXT:
+        case IDM_MOX_COLOR_HIGHLIGHT_TEXT:
+            return id - IDM_MOX_COLOR_FOCUS + 2;
+    }
+    return -1;
 }
 
 void CAppWindow::ChooseCustomColor(int slot) {
@@ -485,7 +500,7 @@ void CAppWindow::ChooseCustomColor(int slot) {
     if (!ChooseColorA(&cc))
         return;
     gApp.record.colors[slot] = cc.rgbResult;
-    gApp.SetSchemeMode(2);
+    gApp.SetSchemeMode(kSchemeCustom);
 }
 
 void CAppWindow::ChooseCustomFont() {
@@ -507,77 +522,75 @@ void CAppWindow::ChooseCustomFont() {
         return;
     StrCopy(gApp.record.fontFace, sizeof gApp.record.fontFace, lf.lfFaceName);
     gApp.record.fontSize = cf.iPointSize / 10;
-    AskRestart();
+    if (ConfirmRestart())
+        gApp.RequestRestart(1, nullptr, false);
 }
 
 bool CAppWindow::OnFrameCommand(WORD id) {
     switch (id) {
-        case 0xF110:
+        case IDM_MOX_ON_TOP:
             flags ^= kFrameAlwaysOnTop;
             SetWindowPos(window, (flags & kFrameAlwaysOnTop) ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                          SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
             return true;
-        case 0xF111:
+        case IDM_MOX_TASKBAR:
             Restyle((flags & kFrameTaskbarButton) ? 0u : (DWORD)kFrameTaskbarButton, kFrameTaskbarButton);
             return true;
-        case 0xF121:
-        case 0xF122:
-        case 0xF123:
-        case 0xF124: {
+        case IDM_MOX_CAPTION_NORMAL:
+        case IDM_MOX_CAPTION_SMALL:
+        case IDM_MOX_CAPTION_NONE:
+        case IDM_MOX_BORDERLESS: {
             static const DWORD kCaption[] = {0, kFrameSmallCaption, kFrameNoCaption, kFrameBorderless};
-            Restyle(kCaption[id - 0xF121], kFrameSmallCaption | kFrameNoCaption | kFrameBorderless);
+            Restyle(kCaption[id - IDM_MOX_CAPTION_NORMAL], kFrameSmallCaption | kFrameNoCaption | kFrameBorderless);
             return true;
         }
-        case 0xF131:
-        case 0xF132:
-        case 0xF133:
-            gApp.SetSchemeMode((BYTE)(id - 0xF131));
+        case IDM_MOX_SCHEME_NONE:
+        case IDM_MOX_SCHEME_DEFAULT:
+        case IDM_MOX_SCHEME_CUSTOM:
+            gApp.SetSchemeMode((BYTE)(id - IDM_MOX_SCHEME_NONE));
             return true;
-        case 0xF134:
-            ChooseCustomColor(0);
+        case IDM_MOX_COLOR_BACKGROUND:
+        case IDM_MOX_COLOR_FOCUS:
+        case IDM_MOX_COLOR_TEXT:
+        case IDM_MOX_COLOR_HIGHLIGHT_TEXT:
+            ChooseCustomColor(SwatchSlot(id));
             return true;
-        case 0xF135:
-        case 0xF136:
-        case 0xF137:
-            ChooseCustomColor(id - 0xF135 + 2);
-            return true;
-        case 0xF141:
-            if (gApp.record.fontFace[0] &&
-                AppMessageBox(nullptr, gApp.productName, gApp.Text(0xF00B, 0), 0x328, 0) == IDOK) {
+        case IDM_MOX_FONT_DEFAULT:
+            if (gApp.record.fontFace[0] && ConfirmRestart()) {
                 gApp.record.fontFace[0] = '\0';
                 gApp.record.fontSize = 0;
                 gApp.RequestRestart(1, nullptr, false);
             }
             return true;
-        case 0xF142:
+        case IDM_MOX_FONT_CUSTOM:
             ChooseCustomFont();
             return true;
-        case 0xF151:
-        case 0xF152:
-        case 0xF153:
-        case 0xF154: {
+        case IDM_MOX_LOCK_BAR_POSITIONS:
+        case IDM_MOX_LOCK_BAR_SIZES:
+        case IDM_MOX_LOCK_POSITION:
+        case IDM_MOX_LOCK_SIZE: {
             static const DWORD kLock[] = {kFrameLockBarPositions, kFrameLockBarSizes, kFrameLockPosition,
                                           kFrameLockSize};
-            flags ^= kLock[id - 0xF151];
+            flags ^= kLock[id - IDM_MOX_LOCK_BAR_POSITIONS];
             Relayout(nullptr);
             return true;
         }
-        case 0xF155:
+        case IDM_MOX_LOCK_ALL:
             if ((flags & kFrameAllLocks) != kFrameAllLocks)
                 flags |= kFrameAllLocks;
             else
                 flags &= ~kFrameAllLocks;
             Relayout(nullptr);
             return true;
-        case 0xF156:
+        case IDM_MOX_LOCK_RESOLUTION:
             flags ^= kFrameResolutionLock;
             return true;
-        case 0xF16B:
+        case IDM_MOX_GHOST:
             SetClickThrough(!clickThrough);
             return true;
     }
-    if (id >= 0xF161 && id <= 0xF16A) {
-        SetTransparency((id - 0xF161) * 10);
+    if (id >= IDM_MOX_TRANSPARENCY_OFF && id <= IDM_MOX_TRANSPARENCY_90) {
+        SetTransparency((id - IDM_MOX_TRANSPARENCY_OFF) * 10);
         return true;
     }
     for (int i = 0; i < bays.count; i++)
@@ -591,19 +604,9 @@ static void PaintSwatch(HDC dc, IconPaintRequest* req) {
         req->rect = {0, 0, 16, 16};  // a size request
         return;
     }
-    int slot;
-    switch (req->id) {
-        case 0xF134:
-            slot = 0;
-            break;
-        case 0xF135:
-        case 0xF136:
-        case 0xF137:
-            slot = req->id - 0xF135 + 2;
-            break;
-        default:
-            return;
-    }
+    int slot = SwatchSlot((WORD)req->id);
+    if (slot < 0)
+        return;
     RECT r = req->rect;
     InflateRect(&r, -4, -4);
     HBRUSH black = CreateSolidBrush(0);
@@ -616,76 +619,24 @@ static void PaintSwatch(HDC dc, IconPaintRequest* req) {
 }
 
 LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    CAppWindow* frame = FrameOf(hwnd);
+    // Messages that need no frame record.
     switch (msg) {
         case WM_NCCREATE:
             SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA*)lp)->lpCreateParams);
-            break;
+            return DefWindowProcA(hwnd, msg, wp, lp);
         case WM_CREATE:
             gApp.UiFont(gApp.GetWindowDpi(hwnd), false);
-            break;
-        case WM_DESTROY:
-            if (frame)
-                frame->SavePlacement();
-            break;
-        case WM_CLOSE:
-            if (frame)
-                frame->SavePlacement();
-            return 0;  // the application closes frames
-        case WM_SIZE:
-            if (frame)
-                frame->OnSize(LOWORD(lp), HIWORD(lp));
-            return 0;
-        case WM_MOVE:
-            if (frame)
-                frame->RecordPlacement();
-            break;
-        case WM_EXITSIZEMOVE:
-            if (frame)
-                GetWindowRect(hwnd, &frame->windowRect);
-            break;
-        case WM_ACTIVATE:
-            if (frame)
-                frame->OnActivate(LOWORD(wp) != WA_INACTIVE);
-            break;
+            return DefWindowProcA(hwnd, msg, wp, lp);
         case WM_ACTIVATEAPP:
             if (!wp)
                 OnDeactivateApp();
-            break;
-        case WM_NCACTIVATE:
-            if (frame)
-                return DefWindowProcA(hwnd, msg, frame->index == gApp.activeFrame, lp);
-            break;
-        case WM_SHOWWINDOW:
-            if (frame)
-                for (int i = 0; i < frame->bays.count; i++)
-                    (*frame->bays.At(i))->ShowFloatingBars(frame, wp != 0);
-            break;
-        case WM_SETCURSOR:
-            if (frame && frame->busyOverlay) {
-                SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));
-                return TRUE;
-            }
-            if (frame && (frame->flags & kFrameLockSize) && LOWORD(lp) >= HTLEFT && LOWORD(lp) <= HTBOTTOMRIGHT) {
-                SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));
-                return TRUE;
-            }
-            break;
+            return DefWindowProcA(hwnd, msg, wp, lp);
         case WM_ERASEBKGND:
             return 1;
         case WM_GETMINMAXINFO:
             ((MINMAXINFO*)lp)->ptMinTrackSize.x = kMinTrackWidth;
             ((MINMAXINFO*)lp)->ptMinTrackSize.y = kMinTrackHeight;
             return 0;
-        case WM_WINDOWPOSCHANGING:
-            if (frame) {
-                WINDOWPOS* pos = (WINDOWPOS*)lp;
-                if (frame->flags & kFrameLockPosition)
-                    pos->flags |= SWP_NOMOVE;
-                if (frame->flags & kFrameLockSize)
-                    pos->flags |= SWP_NOSIZE;
-            }
-            break;
         case WM_HELP:
             if (GetKeyState(VK_CONTROL) < 0)
                 return TRUE;
@@ -697,34 +648,75 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_RBUTTONUP:
             SendMessageA(hwnd, MoxMSG_CONTEXTMENU, 0, 0);
             return 0;
-        case 0x02E0:  // WM_DPICHANGED
-            if (frame)
-                frame->OnDpiChanged(HIWORD(wp), (const RECT*)lp);
-            return 0;
-        case MoxMSG_CONTEXTMENU:
-            if (frame)
-                frame->OpenWindowMenu();
-            return 0;
-        case MoxMSG_COMMAND:
-            if (frame)
-                frame->OnFrameCommand(LOWORD(wp));
-            return 0;
-        case MoxMSG_SETPOPUP:
-            if (frame)
-                frame->openPopup = (void*)lp;
-            return 0;
-        case MoxMSG_GETPOPUP:
-            return frame ? (LRESULT)frame->openPopup : 0;
-        case MoxMSG_SHOW:
-            if (frame)
-                frame->Show(SW_SHOWNORMAL, true);
-            return 0;
         case MoxMSG_PAINTSWATCH:
             PaintSwatch((HDC)wp, (IconPaintRequest*)lp);
             return 0;
+    }
+    CAppWindow* frame = FrameOf(hwnd);
+    if (!frame)  // the application closes frames, even one without its record
+        return msg == WM_CLOSE ? 0 : DefWindowProcA(hwnd, msg, wp, lp);
+    switch (msg) {
+        case WM_DESTROY:
+            frame->SavePlacement();
+            break;
+        case WM_CLOSE:
+            frame->SavePlacement();
+            return 0;  // the application closes frames
+        case WM_SIZE:
+            frame->OnSize(LOWORD(lp), HIWORD(lp));
+            return 0;
+        case WM_MOVE:
+            frame->RecordPlacement();
+            break;
+        case WM_EXITSIZEMOVE:
+            GetWindowRect(hwnd, &frame->windowRect);
+            break;
+        case WM_ACTIVATE:
+            frame->OnActivate(LOWORD(wp) != WA_INACTIVE);
+            break;
+        case WM_NCACTIVATE:
+            return DefWindowProcA(hwnd, msg, frame->index == gApp.activeFrame, lp);
+        case WM_SHOWWINDOW:
+            for (int i = 0; i < frame->bays.count; i++)
+                (*frame->bays.At(i))->ShowFloatingBars(frame, wp != 0);
+            break;
+        case WM_SETCURSOR:
+            if (frame->busyOverlay) {
+                SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+                return TRUE;
+            }
+            if ((frame->flags & kFrameLockSize) && LOWORD(lp) >= HTLEFT && LOWORD(lp) <= HTBOTTOMRIGHT) {
+                SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+                return TRUE;
+            }
+            break;
+        case WM_WINDOWPOSCHANGING: {
+            WINDOWPOS* pos = (WINDOWPOS*)lp;
+            if (frame->flags & kFrameLockPosition)
+                pos->flags |= SWP_NOMOVE;
+            if (frame->flags & kFrameLockSize)
+                pos->flags |= SWP_NOSIZE;
+            break;
+        }
+        case WM_DPICHANGED:
+            frame->OnDpiChanged(HIWORD(wp), (const RECT*)lp);
+            return 0;
+        case MoxMSG_CONTEXTMENU:
+            frame->OpenWindowMenu();
+            return 0;
+        case MoxMSG_COMMAND:
+            frame->OnFrameCommand(LOWORD(wp));
+            return 0;
+        case MoxMSG_SETPOPUP:
+            frame->openPopup = (void*)lp;
+            return 0;
+        case MoxMSG_GETPOPUP:
+            return (LRESULT)frame->openPopup;
+        case MoxMSG_SHOW:
+            frame->Show(SW_SHOWNORMAL, true);
+            return 0;
         case MoxMSG_BUSY:
-            if (frame)
-                frame->SetBusy(wp != 0);
+            frame->SetBusy(wp != 0);
             return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);

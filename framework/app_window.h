@@ -9,7 +9,8 @@
 #include <stdint.h>
 #include <windows.h>
 
-#include "dyn_array.h"
+#include "base/dyn_array.h"
+#include "commands.h"
 
 class CDockBay;
 
@@ -57,7 +58,7 @@ class CAppWindow {
     CAppWindow& operator=(const CAppWindow&) = delete;
     ~CAppWindow();
 
-    // 0 or 0xF002. appProc (may be null) replaces the framework's procedure.
+    // 0 or kMoxErrWindowCreate. appProc (may be null) replaces the framework's procedure.
     // Zero position or size values take the cascading defaults.
     int Create(WORD index, WNDPROC appProc, const char* title, int iconId, DWORD flags, int x, int y, int width,
                int height);
@@ -77,11 +78,11 @@ class CAppWindow {
     void Relayout(const RECT* rect);
     void SetTransparency(int percent);
     void SetClickThrough(bool on);
-    // The id list of the window menu, ended by 0xFFFF; fills at most cap ids.
+    // The id list of the window menu, ended by kIdListEnd; fills at most cap ids.
     int BuildWindowMenu(WORD* ids, int cap) const;
     // The window menu at the cursor, its states refreshed.
     void OpenWindowMenu();
-    WORD windowMenu[64] = {0xFFFF};
+    WORD windowMenu[64] = {kIdListEnd};
 
     HWND window = nullptr;
     HWND busyOverlay = nullptr;
@@ -91,7 +92,7 @@ class CAppWindow {
     RECT clientRect = {};  // inside the four bays
     RECT normalRect = {};  // the restored rectangle the record keeps
     RECT windowRect = {};  // the last window rectangle after a move or size
-    WORD statusCommand = 0xFFFF;
+    WORD statusCommand = kNoCommand;
     bool restyling = false;
     HICON trayIcon = nullptr;
     int transparency = 0;  // percent, 0-90

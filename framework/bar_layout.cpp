@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include "commands.h"
+
 void ComputeBayRows(BayBar* bars, int count, int rows[kBayRows]) {
     for (int r = 0; r < kBayRows; r++)
         rows[r] = 0;
@@ -193,7 +195,7 @@ DockedLayout LayoutDockedItems(BarItemBox* items, int n, bool vertical, int near
         pos += l + spacing;
     }
     if (overflowCap > 0)
-        overflow[nOverflow] = 0xFFFF;
+        overflow[nOverflow] = kIdListEnd;
     return out;
 }
 

@@ -59,7 +59,7 @@ struct BarItemBox {
 };
 
 // Items along a docked bar (the last item is the overflow item). Returns
-// the number of overflow ids written (the list ends with 0xFFFF).
+// the number of overflow ids written (the list ends with kIdListEnd).
 struct DockedLayout {
     int naturalLength, minimumLength;
 };

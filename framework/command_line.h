@@ -1,8 +1,8 @@
 // The program's command line split into switches, each with the arguments
 // that follow it, and the four switches the framework itself acts on.
 #pragma once
-#include "dyn_array.h"
-#include "str_util.h"
+#include "base/dyn_array.h"
+#include "base/str_util.h"
 
 typedef char CmdArg[kCchPath];
 

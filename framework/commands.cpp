@@ -147,8 +147,8 @@ void CApp::UpdateItems(WORD id, bool relayout, int value) {
         }
         if (relayout && it->bar) {
             it->bar->Layout(it->bar->length, it->bar->thickness, true);
-            if (it->bar->bayId == 0xFFFF)
-                it->bar->Dock(0xFFFF, it->bar->x, it->bar->y, it->bar->length, it->bar->thickness, false);
+            if (it->bar->bayId == kBayFloating)
+                it->bar->Dock(kBayFloating, it->bar->x, it->bar->y, it->bar->length, it->bar->thickness, false);
             else if (it->bar->owner)
                 it->bar->owner->Relayout(nullptr);
         }
@@ -159,7 +159,7 @@ void CApp::ShowStatusHelp(CAppWindow* frame, CUIItem* item) {
     gItemState.statusShown = item;
     if (!frame)
         return;
-    frame->SetStatusText(-2, item ? item->GetText(2) : Text(0xF004, 0));
+    frame->SetStatusText(-2, item ? item->GetText(2) : Text(IDS_MOX_READY, 0));
 }
 
 CUIItem* CApp::CreateUIItem(WORD kind, void* object) {

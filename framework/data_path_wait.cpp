@@ -4,9 +4,9 @@
 #include <shellapi.h>
 #include <string.h>
 
-#include "file_util.h"
+#include "base/file_util.h"
+#include "base/str_util.h"
 #include "framework_messages.h"
-#include "str_util.h"
 #include "visuals.h"
 
 static const char kWaitClass[] = "MoxWaitForDataPath";

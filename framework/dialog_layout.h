@@ -6,7 +6,7 @@
 #include <stdint.h>
 #include <windows.h>
 
-#include "dyn_array.h"
+#include "base/dyn_array.h"
 
 // Anchor modes (one per control).
 enum : uint32_t {

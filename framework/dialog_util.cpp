@@ -8,34 +8,27 @@
 #include <stdlib.h>
 #include <string.h>
 
-int gFrameworkStatus = 0;
-
-// Reads up to 31 characters of an item's text; false (status set) when empty.
+// Reads up to 31 characters of an item's text; false when it is empty.
 static bool ReadItemText(HWND dlg, int item, char* text, int cch) {
     text[0] = '\0';
     GetDlgItemTextA(dlg, item, text, cch);
     text[cch - 1] = '\0';
-    if (!text[0]) {
-        gFrameworkStatus = kStatusFieldEmpty;
-        return false;
-    }
-    return true;
+    return text[0] != '\0';
 }
 
-int GetDlgItemNumber(HWND dlg, int item, int minimum, int maximum, bool strict) {
+int GetDlgItemNumber(HWND dlg, int item, int minimum, int maximum, bool strict, int* value) {
+    *value = minimum;
     char text[32];
     if (!ReadItemText(dlg, item, text, countof(text)))
-        return minimum;
+        return kStatusFieldEmpty;
     char* end;
-    long value = strtol(text, &end, 10);
-    if (strict && (end == text || *end)) {
-        gFrameworkStatus = kStatusNotNumber;
-        return minimum;
-    }
+    long read = strtol(text, &end, 10);
+    if (strict && (end == text || *end))
+        return kStatusNotNumber;
     long lo = minimum < maximum ? minimum : maximum;
     long hi = minimum < maximum ? maximum : minimum;
-    gFrameworkStatus = 0;
-    return (int)(value < lo ? lo : value > hi ? hi : value);
+    *value = (int)(read < lo ? lo : read > hi ? hi : read);
+    return 0;
 }
 
 // The decimal separator that strtod of the runtime accepts now: '.' in the
@@ -50,10 +43,11 @@ static char RuntimeDecimalSeparator() {
     return (point && point[0]) ? point[0] : '.';
 }
 
-double GetDlgItemDouble(HWND dlg, int item, double minimum, double maximum, bool strict) {
+int GetDlgItemDouble(HWND dlg, int item, double minimum, double maximum, bool strict, double* value) {
+    *value = minimum;
     char text[32];
     if (!ReadItemText(dlg, item, text, countof(text)))
-        return minimum;
+        return kStatusFieldEmpty;
     char sep = RuntimeDecimalSeparator();
     char* comma = strchr(text, ',');
     char* point = strchr(text, '.');
@@ -62,15 +56,13 @@ double GetDlgItemDouble(HWND dlg, int item, double minimum, double maximum, bool
     if (point)
         *point = sep;
     char* end;
-    double value = strtod(text, &end);
-    if ((strict && (end == text || *end)) || isnan(value)) {
-        gFrameworkStatus = kStatusNotNumber;
-        return minimum;
-    }
+    double read = strtod(text, &end);
+    if ((strict && (end == text || *end)) || isnan(read))
+        return kStatusNotNumber;
     double lo = minimum < maximum ? minimum : maximum;
     double hi = minimum < maximum ? maximum : minimum;
-    gFrameworkStatus = 0;
-    return value < lo ? lo : value > hi ? hi : value;
+    *value = read < lo ? lo : read > hi ? hi : read;
+    return 0;
 }
 
 void SetDlgItemNumber(HWND dlg, int item, int value) {

@@ -1,26 +1,25 @@
 // Dialog-item helpers (numbers in the user's decimal separator, checks,
-// enabling, focus), small window helpers and the framework status that the
-// number readers set.
+// enabling, focus) and small window helpers.
 #pragma once
 #include <stdint.h>
 #include <windows.h>
 
+#include "base/str_util.h"
 #include "framework_messages.h"
-#include "str_util.h"
 
-// Framework status of the last number read: 0 success, or one of these.
+// The status of a number field's read: 0 success, or one of these.
 constexpr int kStatusFieldEmpty = kMoxErrNumberEmpty;
 constexpr int kStatusNotNumber = kMoxErrNotNumber;
-extern int gFrameworkStatus;
 
-// Reads the item's text (up to 31 characters) as a base-10 integer. Empty:
-// status kStatusFieldEmpty and the minimum. With strict, text after the
-// number (or no number) gives kStatusNotNumber and the minimum. Else the
-// value clamped to [minimum, maximum] (bounds in either order), status 0.
-int GetDlgItemNumber(HWND dlg, int item, int minimum, int maximum, bool strict);
+// Reads the item's text (up to 31 characters) as a base-10 integer into
+// *value and returns the status. Empty: kStatusFieldEmpty and the minimum.
+// With strict, text after the number (or no number) gives kStatusNotNumber
+// and the minimum. Else 0 and the value clamped to [minimum, maximum]
+// (bounds in either order).
+int GetDlgItemNumber(HWND dlg, int item, int minimum, int maximum, bool strict, int* value);
 // As GetDlgItemNumber for a decimal number; the first ',' and the first '.'
 // both read as the decimal separator, whatever the user's locale.
-double GetDlgItemDouble(HWND dlg, int item, double minimum, double maximum, bool strict);
+int GetDlgItemDouble(HWND dlg, int item, double minimum, double maximum, bool strict, double* value);
 // Writes the value with "%d".
 void SetDlgItemNumber(HWND dlg, int item, int value);
 // Writes the value with up to three decimals, trailing zeros and a trailing

@@ -7,7 +7,7 @@
 #include "app.h"
 #include "app_window.h"
 #include "framework_messages.h"
-#include "record_file.h"
+#include "settings/record_file.h"
 
 static const char kBayClass[] = "MoxAppDockBay";
 static const char kBarClass[] = "MoxAppBar";
@@ -32,7 +32,7 @@ int CDockBay::Create(int baySide, CAppWindow* owner) {
     bayId = (WORD)(side + 256 * frameIndex);
     vertical = side >= 2;
     grip = ((side == 1 || side == 3) && (owner->flags & kFrameResizable)) ? 0 : -1;
-    EnsureWindowClass(kBayClass, DockBayWndProc, 32512, nullptr, nullptr);
+    EnsureWindowClass(kBayClass, DockBayWndProc, IDC_ARROW, nullptr, nullptr);
     window = CreateWindowExA(0, kBayClass, "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner->window, nullptr, gApp.instance, this);
     return window ? 0 : kMoxErrWindowCreate;
@@ -64,7 +64,7 @@ int CDockBay::Layout(int length) {
         for (int i = 0; i < gApp.bars.count; i++) {
             CBar* bar = *gApp.bars.At(i);
             barInBottom = barInBottom || (bar->frameIndex == frameIndex && (bar->bayId & 0xFF) == 1 &&
-                                          bar->bayId != 0xFFFF && (bar->flags & kBarOn));
+                                          bar->bayId != kBayFloating && (bar->flags & kBarOn));
         }
     int lastRow = -1;
     for (int r = 0; r < kBayRows; r++)
@@ -219,7 +219,7 @@ void CDockBay::ShowFloatingBars(CAppWindow* owner, bool show) {
         return;  // once per frame: the top bay speaks for the frame's floating bars
     for (int i = 0; i < gApp.bars.count; i++) {
         CBar* bar = *gApp.bars.At(i);
-        if (bar->frameIndex == owner->index && bar->bayId == 0xFFFF && bar->window)
+        if (bar->frameIndex == owner->index && bar->bayId == kBayFloating && bar->window)
             ShowWindow(bar->window, show && (bar->flags & kBarOn) ? SW_SHOWNA : SW_HIDE);
     }
 }
@@ -229,7 +229,7 @@ void CDockBay::ApplyToFloatingBars(CAppWindow* owner) {
         return;
     for (int i = 0; i < gApp.bars.count; i++) {
         CBar* bar = *gApp.bars.At(i);
-        if (bar->frameIndex == owner->index && bar->bayId == 0xFFFF && bar->window)
+        if (bar->frameIndex == owner->index && bar->bayId == kBayFloating && bar->window)
             gApp.SetTransparency(bar->window, owner->transparency, owner->clickThrough);
     }
 }
@@ -239,7 +239,7 @@ void CDockBay::SetBusyOnFloatingBars(CAppWindow* owner, bool on) {
         return;
     for (int i = 0; i < gApp.bars.count; i++) {
         CBar* bar = *gApp.bars.At(i);
-        if (bar->frameIndex != owner->index || bar->bayId != 0xFFFF || !bar->window)
+        if (bar->frameIndex != owner->index || bar->bayId != kBayFloating || !bar->window)
             continue;
         if (on && !bar->busyOverlay) {
             RECT rc;
@@ -316,7 +316,7 @@ LRESULT CALLBACK DockBayWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 GetCursorPos(&pt);
                 ScreenToClient(hwnd, &pt);
                 if (bay->SplitterAt(bay->vertical ? pt.x : pt.y) >= 0) {
-                    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(bay->vertical ? 32644 : 32645)));
+                    SetCursor(LoadCursorA(nullptr, bay->vertical ? IDC_SIZEWE : IDC_SIZENS));
                     return TRUE;
                 }
             }
@@ -397,14 +397,14 @@ int CBar::Create(CAppWindow* frame, WORD cmd, int barSide, int barRow, int barX,
     flags = barFlags;
     row = (WORD)(barRow < 0 ? 0 : barRow >= kBayRows ? kBayRows - 1 : barRow);
     x = barX;
-    EnsureWindowClass(kBarClass, BarWndProc, 32512, nullptr, nullptr);
+    EnsureWindowClass(kBarClass, BarWndProc, IDC_ARROW, nullptr, nullptr);
     window = CreateWindowExA(0, kBarClass, "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 20, 20,
                              frame->window, nullptr, gApp.instance, this);
     if (!window)
         return kMoxErrWindowCreate;
     Thickness();
     length = naturalLength;
-    WORD target = barSide < 0 ? 0xFFFF : (WORD)(barSide + 256 * frameIndex);
+    WORD target = barSide < 0 ? kBayFloating : (WORD)(barSide + 256 * frameIndex);
     Dock(target, x, 0, length, thickness, true);
     return 0;
 }
@@ -465,7 +465,7 @@ void CBar::Layout(int len, int thick, bool force) {
 }
 
 void CBar::Dock(WORD target, int px, int py, int len, int thick, bool apply) {
-    bool floating = target == 0xFFFF;
+    bool floating = target == kBayFloating;
     int newSide = floating ? -1 : (target & 0xFF);
     if (apply) {
         bool fromVertical = side >= 2;

@@ -7,12 +7,15 @@
 #include <windows.h>
 
 #include "bar_layout.h"
-#include "dyn_array.h"
+#include "base/dyn_array.h"
+#include "commands.h"
 
 class CAppWindow;
 
 // The scheme colour of bays and bars, and of what their items show as background.
 constexpr int kBayColor = 0;
+// The bay id of a floating bar.
+constexpr WORD kBayFloating = 0xFFFF;
 
 // What a bar needs of the items it lays out (the UI items provide it).
 class CBarItem {
@@ -47,14 +50,14 @@ class CBar {
     int Create(CAppWindow* frame, WORD command, int side, int row, int x, DWORD barFlags);
     void Layout(int length, int thickness, bool force);
     int Thickness();
-    // Bay id (side + 256 x frame index) or 0xFFFF for floating.
+    // Bay id (side + 256 x frame index) or kBayFloating.
     void Dock(WORD bayId, int x, int y, int length, int thickness, bool apply);
     void SavePosition();
 
     HWND window = nullptr;
     WORD command = 0;
     WORD frameIndex = 0;
-    WORD bayId = 0xFFFF;
+    WORD bayId = kBayFloating;
     WORD row = 0;
     int x = 0, y = 0, length = 0, thickness = 0;
     int minLength = 0, naturalThickness = 20, naturalLength = 20;
@@ -64,7 +67,7 @@ class CBar {
     int spacing = 2;
     CDynArray<CBarItem*> items;
     CAppWindow* owner = nullptr;
-    WORD overflow[65] = {0xFFFF};
+    WORD overflow[65] = {kIdListEnd};
     HWND busyOverlay = nullptr;
 };
 
@@ -75,7 +78,7 @@ class CDockBay {
     CDockBay& operator=(const CDockBay&) = delete;
     ~CDockBay();
 
-    // 0 or 0xF002.
+    // 0 or kMoxErrWindowCreate.
     int Create(int side, CAppWindow* frame);
     // Places the bay on the frame's layout; returns its thickness.
     int Place(int x, int y, int width, int height);

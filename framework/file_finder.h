@@ -3,8 +3,8 @@
 #pragma once
 #include <stdarg.h>
 
-#include "dyn_array.h"
-#include "str_util.h"
+#include "base/dyn_array.h"
+#include "base/str_util.h"
 
 typedef char FinderPath[kCchPath];
 

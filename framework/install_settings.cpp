@@ -5,8 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/str_util.h"
 #include "shell_util.h"
-#include "str_util.h"
 
 int ReadInstallSettings(const char* valueName, BYTE* out) {
     HKEY key;

@@ -11,9 +11,9 @@
 
 #include "app.h"
 #include "app_window.h"
+#include "base/str_util.h"
 #include "framework_messages.h"
 #include "monitors.h"
-#include "str_util.h"
 
 static int gPhantomTicks;
 

@@ -9,8 +9,8 @@
 
 #include "app.h"
 #include "app_window.h"
+#include "base/str_util.h"
 #include "framework_messages.h"
-#include "str_util.h"
 
 static const int kHeaderId = 1;
 static const int kListBoxId = 2;
@@ -63,7 +63,7 @@ int CList::Create(WORD id, HWND parent, HWND notify, CMenu* ownerMenu) {
         return kMoxErrWindowCreate;
     cmd->flags &= ~kCmdDroppable;
     flags = cmd->flags;
-    EnsureWindowClass("MoxAppUIItem", UIItemWndProc, 32512, nullptr, nullptr, CS_DBLCLKS);
+    EnsureWindowClass("MoxAppUIItem", UIItemWndProc, IDC_ARROW, nullptr, nullptr, CS_DBLCLKS);
     DWORD style = WS_CHILD | WS_HSCROLL | ((flags & kCmdSplit) ? WS_BORDER : 0);
     window = CreateWindowExA(WS_EX_CONTROLPARENT, "MoxAppUIItem", "", style, 0, 0, 64, 64, parent,
                              (HMENU)(UINT_PTR)id, gApp.instance, nullptr);
@@ -81,7 +81,7 @@ int CList::Create(WORD id, HWND parent, HWND notify, CMenu* ownerMenu) {
     HDC dc = GetDC(window);
     HGDIOBJ oldFont = SelectObject(dc, font);
     RECT ag = {0, 0, 0, 0};
-    DrawTextA(dc, gApp.Text(0xF003, 1), -1, &ag, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextA(dc, gApp.Text(IDS_MOX_INIT_ERROR, 1), -1, &ag, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, oldFont);
     ReleaseDC(window, dc);
     rowHeight = (int)(ag.bottom * 1.4);

@@ -9,7 +9,7 @@
 // windows.h first: commctrl.h needs its types
 #include <commctrl.h>
 
-#include "dyn_array.h"
+#include "base/dyn_array.h"
 #include "ui_item.h"
 
 // List notifications (high word of MoxMSG_COMMAND's wParam).
@@ -34,7 +34,7 @@ class CList : public CUIItem {
     CList() { kind = kKindList; }
     // Runs OnDestroy while this is still a list (~CUIItem's call would reach the base's).
     ~CList() override { Destroy(); }
-    // 0 or 0xF002 (unknown command or a window could not be made).
+    // 0 or kMoxErrWindowCreate (unknown command or a window could not be made).
     int Create(WORD commandId, HWND parent, HWND notify, CMenu* ownerMenu) override;
     void OnDestroy() override;
     void Paint(HDC dc, const RECT& rc) override;

@@ -14,7 +14,7 @@ class CTree : public CUIItem {
     CTree() { kind = kKindTree; }
     // Runs OnDestroy while this is still a tree (~CUIItem's call would reach the base's).
     ~CTree() override { Destroy(); }
-    // 0 or 0xF002 (unknown command or the control could not be made).
+    // 0 or kMoxErrWindowCreate (unknown command or the control could not be made).
     int Create(WORD commandId, HWND parent, HWND notify, CMenu* ownerMenu) override;
     void Measure(const CommandInfo*, int) override {}
     void OnDestroy() override;

@@ -12,17 +12,10 @@
 #include <initializer_list>
 
 #include "app.h"
+#include "base/color_util.h"
+#include "base/str_util.h"
 #include "framework_messages.h"
 #include "item_resources.h"
-#include "str_util.h"
-
-COLORREF ArgbToColorref(uint32_t argb) {
-    return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
-}
-
-uint32_t ColorrefToArgb(COLORREF c) {
-    return 0xFF000000u | ((uint32_t)GetRValue(c) << 16) | ((uint32_t)GetGValue(c) << 8) | GetBValue(c);
-}
 
 int SliderSize(UINT dpi) {
     return MulDiv(14, (int)dpi, 96);
@@ -74,7 +67,7 @@ static uint32_t ScreenPixel(POINT pt) {
     COLORREF c = dc ? GetPixel(dc, pt.x, pt.y) : CLR_INVALID;
     if (dc)
         ReleaseDC(nullptr, dc);
-    return c == CLR_INVALID ? 0xFF000000u : ColorrefToArgb(c);
+    return c == CLR_INVALID ? 0xFF000000u : ColorRefToArgb(c, 0xFF);
 }
 
 static bool CursorOverWindow(HWND hwnd) {
@@ -417,7 +410,7 @@ void CColor::Paint(HDC dc, const RECT& rc) {
     if (iconRect.right <= iconRect.left)
         return;
     bool enabled = (CurrentFlags() & kCmdEnabled) != 0;
-    COLORREF c = enabled && color ? ArgbToColorref(color->color) : SchemeColor(50);
+    COLORREF c = enabled && color ? ArgbToColorRef(color->color) : SchemeColor(50);
     HBRUSH b = CreateSolidBrush(c);
     HGDIOBJ oldBrush = SelectObject(dc, b);
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
@@ -523,7 +516,7 @@ void CPalette::Paint(HDC dc, const RECT& rc) {
         RECT cell = {grid.left + (int)(c * cw), grid.top + (int)(r * ch), grid.left + (int)((c + 1) * cw) + 1,
                      grid.top + (int)((r + 1) * ch) + 1};
         cells[k] = cell;
-        COLORREF color = enabled              ? ArgbToColorref(palette->colors[k])
+        COLORREF color = enabled              ? ArgbToColorRef(palette->colors[k])
                          : ((r + c) & 1) == 0 ? SchemeColor(0)
                                               : SchemeColor(3);
         FillColor(dc, cell, color);

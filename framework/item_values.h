@@ -28,17 +28,13 @@ struct PaletteValue {
     int selected;
 };
 
-// 0x00BBGGRR of an 0xAARRGGBB colour.
-COLORREF ArgbToColorref(uint32_t argb);
-// Opaque 0xFFRRGGBB of a screen pixel.
-uint32_t ColorrefToArgb(COLORREF c);
 // Side of a slider's thumb (and height of its track part) at a DPI.
 int SliderSize(UINT dpi);
 
 class CSlider : public CUIItem {
   public:
     CSlider() { kind = kKindSlider; }
-    // 0xF007 when the command has no value record.
+    // kMoxErrUnknownCommand when the command has no value record.
     int OnCreate(CommandInfo* cmd, HWND parent, HWND notify, CMenu* ownerMenu) override;
     void MeasureExtra(const CommandInfo* cmd, int orientation) override;
     void Paint(HDC dc, const RECT& rc) override;

@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include "str_util.h"
+#include "base/str_util.h"
 
 // Opens an address for a link; owner is the link's dialog.
 typedef void (*LinkOpenFunc)(HWND owner, const char* address);

@@ -21,8 +21,8 @@ CMenu::~CMenu() {
 
 int CMenu::OnCreate(CommandInfo* cmd, HWND parent, HWND, CMenu*) {
     idList = (const WORD*)cmd->data;
-    if (!EnsureWindowClass(kPopupClass, MenuPopupWndProc, 32512, nullptr, nullptr, CS_DROPSHADOW))
-        EnsureWindowClass(kPopupClass, MenuPopupWndProc, 32512, nullptr, nullptr, 0);
+    if (!EnsureWindowClass(kPopupClass, MenuPopupWndProc, IDC_ARROW, nullptr, nullptr, CS_DROPSHADOW))
+        EnsureWindowClass(kPopupClass, MenuPopupWndProc, IDC_ARROW, nullptr, nullptr, 0);
     popup =
         CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kPopupClass, "", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
                         0, 0, 0, 0, parent, nullptr, gApp.instance, this);
@@ -58,7 +58,7 @@ int CMenu::OpenPopup(const RECT& a) {
         SendMessageA(container, MoxMSG_SETPOPUP, 0, (LPARAM)this);
     if (!gApp.rootMenu)
         gApp.rootMenu = this;
-    for (int i = 0; idList[i] != 0xFFFF && i < 256; i++) {
+    for (int i = 0; idList[i] != kIdListEnd && i < 256; i++) {
         CommandInfo* cmd = gApp.Command(idList[i]);
         if (!cmd)
             return kMoxErrUnknownCommand;

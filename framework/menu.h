@@ -14,8 +14,8 @@ class CMenu : public CUIItem {
     void OnDestroy() override;
     void Paint(HDC dc, const RECT& rc) override;
 
-    // 0, 0xF007 (a listed command is missing), 0xF003 (an item could not be
-    // made), 0xF010 (no id list).
+    // 0, kMoxErrUnknownCommand (a listed command is missing), kMoxErrItemCreate (an item could not be
+    // made), kMoxErrNoIdList (no id list).
     int OpenPopup(const RECT& anchor);
     void ClosePopup();
     // Mouse rules that concern menus (from the item window procedure).

@@ -9,8 +9,8 @@
 
 #include "app.h"
 #include "app_window.h"
+#include "base/str_util.h"
 #include "monitors.h"
-#include "str_util.h"
 
 namespace {
 
@@ -26,15 +26,15 @@ const int kButtonIds[4] = {IDOK, IDCANCEL, IDYES, IDNO};
 
 // The buttons the style shows, in order; returns their count.
 int ButtonsOf(UINT style, int* ids) {
-    if (style & 0x80) {
+    if (style & kBoxYesNoCancel) {
         ids[0] = IDYES, ids[1] = IDNO, ids[2] = IDCANCEL;
         return 3;
     }
-    if (style & 0x40) {
+    if (style & kBoxYesNo) {
         ids[0] = IDYES, ids[1] = IDNO;
         return 2;
     }
-    if (style & 0x20) {
+    if (style & kBoxOkCancel) {
         ids[0] = IDOK, ids[1] = IDCANCEL;
         return 2;
     }
@@ -43,37 +43,37 @@ int ButtonsOf(UINT style, int* ids) {
 }
 
 int DefaultButtonOf(UINT style) {
-    if (style & 0x200)
+    if (style & kBoxDefaultOk)
         return IDOK;
-    if (style & 0x400)
+    if (style & kBoxDefaultCancel)
         return IDCANCEL;
-    if (style & 0x800)
+    if (style & kBoxDefaultYes)
         return IDYES;
-    if (style & 0x1000)
+    if (style & kBoxDefaultNo)
         return IDNO;
-    return (style & 0xC0) ? IDYES : IDOK;
+    return (style & (kBoxYesNo | kBoxYesNoCancel)) ? IDYES : IDOK;
 }
 
 LPCSTR SystemIconOf(UINT style) {
-    if (style & 0x1)
+    if (style & kBoxError)
         return IDI_HAND;
-    if (style & 0x2)
+    if (style & kBoxWarning)
         return IDI_EXCLAMATION;
-    if (style & 0x4)
+    if (style & kBoxInformation)
         return IDI_ASTERISK;
-    if (style & 0x8)
+    if (style & kBoxQuestion)
         return IDI_QUESTION;
     return nullptr;
 }
 
 UINT SoundOf(UINT style) {
-    if (style & 0x1)
+    if (style & kBoxError)
         return MB_ICONHAND;
-    if (style & 0x2)
+    if (style & kBoxWarning)
         return MB_ICONEXCLAMATION;
-    if (style & 0x4)
+    if (style & kBoxInformation)
         return MB_ICONASTERISK;
-    if (style & 0x8)
+    if (style & kBoxQuestion)
         return MB_ICONQUESTION;
     return MB_OK;
 }
@@ -118,7 +118,7 @@ void ApplyTextFonts(HWND dialog, const BoxData* box) {
     UINT dpi = gApp.GetWindowDpi(dialog);
     HWND first = GetDlgItem(dialog, IDC_MOX_MSGFIRST), rest = GetDlgItem(dialog, IDC_MOX_MSGREST);
     if (first)
-        SendMessageA(first, WM_SETFONT, (WPARAM)gApp.UiFont(dpi, (box->style & 0x100) != 0), TRUE);
+        SendMessageA(first, WM_SETFONT, (WPARAM)gApp.UiFont(dpi, (box->style & kBoxBoldFirstLine) != 0), TRUE);
     if (rest)
         SendMessageA(rest, WM_SETFONT, (WPARAM)gApp.UiFont(dpi, false), TRUE);
 }
@@ -127,14 +127,14 @@ void OnInit(HWND dialog, BoxData* box) {
     SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
     gApp.PrepareDialog(dialog);
     SetWindowTextA(dialog, box->caption);
-    if (box->style & 0x2000) {
+    if (box->style & kBoxOwnIcon) {
         HICON own = LoadIconA(gApp.instance, MAKEINTRESOURCEA(2));
         if (own)
             SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)own);
     }
     UINT dpi = gApp.GetWindowDpi(dialog);
     HFONT normal = gApp.UiFont(dpi, false);
-    HFONT firstFont = (box->style & 0x100) ? gApp.UiFont(dpi, true) : normal;
+    HFONT firstFont = (box->style & kBoxBoldFirstLine) ? gApp.UiFont(dpi, true) : normal;
 
     // Lines: the first, and the rest joined for the second control.
     const char* text = box->text;
@@ -223,10 +223,10 @@ void OnInit(HWND dialog, BoxData* box) {
     }
     ApplyTextFonts(dialog, box);
     MessageBeep(SoundOf(box->style));
-    SetDlgItemTextA(dialog, IDOK, gApp.Text(0xF200, 0));
-    SetDlgItemTextA(dialog, IDCANCEL, gApp.Text(0xF200, 1));
-    SetDlgItemTextA(dialog, IDYES, gApp.Text(0xF200, 4));
-    SetDlgItemTextA(dialog, IDNO, gApp.Text(0xF200, 5));
+    SetDlgItemTextA(dialog, IDOK, gApp.Text(IDS_MOX_BUTTONS, 0));
+    SetDlgItemTextA(dialog, IDCANCEL, gApp.Text(IDS_MOX_BUTTONS, 1));
+    SetDlgItemTextA(dialog, IDYES, gApp.Text(IDS_MOX_BUTTONS, 4));
+    SetDlgItemTextA(dialog, IDNO, gApp.Text(IDS_MOX_BUTTONS, 5));
     ApplyButtonStyles(dialog, box);
     SetFocus(GetDlgItem(dialog, box->defaultId));
     CenterWindow(dialog, nullptr);  // again, now that the size is known
@@ -257,7 +257,7 @@ INT_PTR CALLBACK MessageBoxProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
                 return TRUE;
             }
             break;
-        case 0x02E0:  // WM_DPICHANGED
+        case WM_DPICHANGED:
             if (box) {
                 ApplyTextFonts(dialog, box);
                 ApplyButtonStyles(dialog, box);

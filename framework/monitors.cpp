@@ -3,7 +3,7 @@
 
 #include <stdint.h>
 
-#include "str_util.h"
+#include "base/str_util.h"
 
 MonitorTable gMonitors;
 
@@ -33,10 +33,23 @@ void RefreshMonitors() {
         set->entries[0].device[0] = '\0';
         set->count = 1;
     }
+    VirtualScreenRect();
+}
+
+RECT VirtualScreenRect() {
     gMonitors.virtualLeft = GetSystemMetrics(SM_XVIRTUALSCREEN);
     gMonitors.virtualTop = GetSystemMetrics(SM_YVIRTUALSCREEN);
     gMonitors.virtualWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     gMonitors.virtualHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (gMonitors.virtualWidth == 0) {
+        RECT desktop;
+        GetWindowRect(GetDesktopWindow(), &desktop);
+        gMonitors.virtualLeft = gMonitors.virtualTop = 0;
+        gMonitors.virtualWidth = desktop.right - desktop.left;
+        gMonitors.virtualHeight = desktop.bottom - desktop.top;
+    }
+    return RECT{gMonitors.virtualLeft, gMonitors.virtualTop, gMonitors.virtualLeft + gMonitors.virtualWidth,
+                gMonitors.virtualTop + gMonitors.virtualHeight};
 }
 
 static int64_t SquaredDistance(int x, int y, LONG cx, LONG cy) {

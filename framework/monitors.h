@@ -27,6 +27,10 @@ extern MonitorTable gMonitors;
 // Rebuilds gMonitors.sets[0] (at most 16 monitors; the desktop window's
 // rectangle when none is found) and the virtual-screen origin and size.
 void RefreshMonitors();
+// Refreshes the virtual-screen origin and size of gMonitors from the system
+// metrics (the desktop window's rectangle at (0, 0) when they give no
+// width) and returns them as a rectangle.
+RECT VirtualScreenRect();
 
 // Refreshes set 0, then looks in set `set` (0 or 1; another value reads 0):
 // the first monitor holding the point, else the one with a corner nearest

@@ -5,8 +5,8 @@
 #include <shlwapi.h>
 #include <string.h>
 
+#include "base/str_util.h"
 #include "monitors.h"
-#include "str_util.h"
 
 static char gFileDialogPath[kCchPath];
 static char gBrowsePath[kCchPath];

@@ -11,6 +11,23 @@ constexpr uint16_t kTextEnd = 0xFFFF;  // id of the record that ends a table
 constexpr uint16_t kFirstFrameworkText = 0xF000;
 constexpr int kErrBadLanguage = kMoxErrLanguage;
 
+// The framework's own texts (the window menu's commands have texts under
+// their command ids, commands.h). Slots as the built-in table lists them.
+enum : uint16_t {
+    IDS_MOX_MORE_ITEMS = 0xF002,    // the " * " menu of the items a bar cannot show
+    IDS_MOX_INIT_ERROR = 0xF003,    // 0 the start-up error; 1 "Ag", measured for a text height
+    IDS_MOX_READY = 0xF004,         // the idle status text
+    IDS_MOX_PRODUCT_INFO = 0xF005,  // 0 "%s v%d.%d.%d", 1 copyright, 2 web address
+    IDS_MOX_MANUAL = 0xF007,        // 0 no viewer, 1 manual missing
+    IDS_MOX_DATA_FOLDER = 0xF008,   // 0 not accessible, 1 waiting, 2 "Quit %s"
+    IDS_MOX_CONFIG = 0xF009,        // configuration backup, restore and reset questions and errors
+    IDS_MOX_CONFIG_DONE = 0xF00A,   // their success messages
+    IDS_MOX_RESTART = 0xF00B,       // the restart question
+    IDS_MOX_UPDATE_CHECK = 0xF00C,
+    IDS_MOX_ARCHIVE = 0xF00F,
+    IDS_MOX_BUTTONS = 0xF200,  // 0 OK, 1 Cancel, 2 Apply, 3 Help, 4 Yes, 5 No
+};
+
 // One id and its slot texts (null = no text). A table is an array of these
 // ended by a record whose id is kTextEnd.
 struct TextRecord {

@@ -13,9 +13,9 @@
 
 #include "app.h"
 #include "app_window.h"
+#include "base/str_util.h"
 #include "framework_messages.h"
 #include "menu.h"
-#include "str_util.h"
 
 ItemInteraction gItemState;
 
@@ -90,7 +90,7 @@ DWORD CUIItem::CurrentFlags() const {
 }
 
 int CUIItem::Create(WORD id, HWND parent, HWND notify, CMenu* ownerMenu) {
-    EnsureWindowClass(kItemClass, UIItemWndProc, 32512, nullptr, nullptr, CS_DBLCLKS);
+    EnsureWindowClass(kItemClass, UIItemWndProc, IDC_ARROW, nullptr, nullptr, CS_DBLCLKS);
     window = CreateWindowExA(0, kItemClass, "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
                              (HMENU)(UINT_PTR)id, gApp.instance, nullptr);
     if (!window)
@@ -484,14 +484,10 @@ LRESULT CALLBACK UIItemWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             RECT rc;
             GetClientRect(hwnd, &rc);
             // Through an off-screen buffer, so that nothing flickers.
-            HDC mem = CreateCompatibleDC(dc);
-            HBITMAP bmp = CreateCompatibleBitmap(dc, rc.right + 1, rc.bottom + 1);
-            HGDIOBJ old = SelectObject(mem, bmp);
-            item->Paint(mem, rc);
-            BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
-            SelectObject(mem, old);
-            DeleteObject(bmp);
-            DeleteDC(mem);
+            PaintBuffer buffer;
+            HDC mem = gApp.visuals.BeginBuffer(dc, rc.right, rc.bottom, &buffer);
+            item->Paint(mem ? mem : dc, rc);
+            gApp.visuals.EndBuffer(&buffer);
             EndPaint(hwnd, &ps);
             return 0;
         }

@@ -22,7 +22,7 @@ class CUIItem : public CBarItem {
     // list and destroys the window.
     virtual ~CUIItem();
 
-    // 0 or 0xF002.
+    // 0 or kMoxErrWindowCreate.
     virtual int Create(WORD commandId, HWND parent, HWND notify, CMenu* ownerMenu);
     virtual int OnCreate(CommandInfo* cmd, HWND parent, HWND notify, CMenu* ownerMenu);
     virtual void Measure(const CommandInfo* cmd, int orientation);
@@ -58,7 +58,7 @@ class CUIItem : public CBarItem {
 
     HWND window = nullptr;
     HWND notifyWindow = nullptr;
-    WORD commandId = 0xFFFF;
+    WORD commandId = kNoCommand;
     DWORD flags = 0;
     int kind = 0;
     int totalWidth = 0, totalHeight = 0;

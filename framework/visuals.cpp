@@ -6,9 +6,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "color_util.h"
+#include "base/color_util.h"
+#include "base/str_util.h"
 #include "framework_messages.h"
-#include "str_util.h"
 
 namespace {
 

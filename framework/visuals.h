@@ -8,7 +8,7 @@
 #pragma once
 #include <windows.h>
 
-#include "dyn_array.h"
+#include "base/dyn_array.h"
 
 // Result codes of this unit (0 = success).
 constexpr int kVisualsErrGdi = 0xF004;          // Init: memory DC or DIB section not made

@@ -5,8 +5,8 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include "base/str_util.h"
 #include "framework_messages.h"
-#include "str_util.h"
 #include "visuals.h"
 
 namespace {

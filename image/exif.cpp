@@ -16,7 +16,7 @@
 
 #include <atomic>
 
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "image/raster_file.h"
 
 namespace {
@@ -448,6 +448,75 @@ static double ConvertValue(const BYTE* v, int format, uint32_t cb, bool mm) {
     return 0;
 }
 
+// The tags whose value goes unchanged into one number field.
+struct FloatTag {
+    int tag;
+    float ExifInfo::*field;
+};
+const FloatTag kFloatTags[] = {
+    {kTagFocalLength, &ExifInfo::focalLength},
+    {kTagExposureTime, &ExifInfo::exposureTime},
+    {kTagFNumber, &ExifInfo::fNumber},
+    {kTagSubjectDistance, &ExifInfo::distance},
+    {kTagExposureBias, &ExifInfo::exposureBias},
+    {kTagFocalPlaneXRes, &ExifInfo::focalPlaneXRes},
+    {kTagFocalPlaneYRes, &ExifInfo::focalPlaneYRes},
+    {kTagXResolution, &ExifInfo::xResolution},
+    {kTagYResolution, &ExifInfo::yResolution},
+    {kTagBrightness, &ExifInfo::brightness},
+};
+struct IntTag {
+    int tag;
+    int32_t ExifInfo::*field;
+};
+const IntTag kIntTags[] = {
+    {kTagLightSource, &ExifInfo::lightSource},
+    {kTagMeteringMode, &ExifInfo::meteringMode},
+    {kTagExposureProgram, &ExifInfo::exposureProgram},
+    {kTagCompressionLevel, &ExifInfo::compressionLevel},
+};
+
+// A plain number tag into its field; false for any other tag.
+static bool StorePlainNumber(ExifInfo* e, int tag, double v) {
+    for (const FloatTag& t : kFloatTags)
+        if (t.tag == tag) {
+            e->*t.field = ToFloat(v);
+            return true;
+        }
+    for (const IntTag& t : kIntTags)
+        if (t.tag == tag) {
+            e->*t.field = ToInt(v);
+            return true;
+        }
+    return false;
+}
+
+// The user comment without trailing spaces and without an "ASCII" code
+// (and the NULs or spaces after it), at most 199 characters.
+static void CopyUserComment(ExifInfo* e, const BYTE* value, uint32_t cb) {
+    uint32_t end = cb;
+    while (end > 0 && value[end - 1] == ' ')
+        end--;
+    uint32_t start = 0;
+    if (end >= 5 && memcmp(value, "ASCII", 5) == 0) {
+        start = end;  // nothing after the code: no comment
+        for (uint32_t i = 5; i < 10 && i < end; i++)
+            if (value[i] != 0 && value[i] != ' ') {
+                start = i;
+                break;
+            }
+    }
+    uint32_t n = end - start < 199 ? end - start : 199;
+    CopyText(e->comment, countof(e->comment), value + start, n);
+}
+
+// A units tag's inches per unit, kept only when the unit is known.
+static void StoreUnit(float* field, double v) {
+    float u = UnitFactor(ToInt(v));
+    if (u != 0)
+        *field = u;
+}
+
 void ExifReader::ProcessTag(Walk* w, int tag, int format, uint32_t components, const BYTE* value, uint32_t cb) {
     (void)components;
     ExifInfo* e = info_;
@@ -455,6 +524,8 @@ void ExifReader::ProcessTag(Walk* w, int tag, int format, uint32_t components, c
     // The directories linked after the first describe the thumbnail; their
     // resolution and the like must not replace the picture's.
     if (w->thumbnailDir && tag != kTagThumbnailOffset && tag != kTagThumbnailLength)
+        return;
+    if (StorePlainNumber(e, tag, v))
         return;
     switch (tag) {
         case kTagMake:
@@ -482,71 +553,23 @@ void ExifReader::ProcessTag(Walk* w, int tag, int format, uint32_t components, c
         case kTagFlash:
             e->flashUsed = (ToInt(v) & 7) ? 1 : 0;
             break;
-        case kTagFocalLength:
-            e->focalLength = ToFloat(v);
-            break;
-        case kTagExposureTime:
-            e->exposureTime = ToFloat(v);
-            break;
         case kTagShutterSpeed:
             if (e->exposureTime == 0)
                 e->exposureTime = ToFloat(1.0 / pow(2.0, v));
-            break;
-        case kTagFNumber:
-            e->fNumber = ToFloat(v);
             break;
         case kTagAperture:
         case kTagMaxAperture:
             if (e->fNumber == 0)
                 e->fNumber = ToFloat(pow(2.0, v / 2));
             break;
-        case kTagSubjectDistance:
-            e->distance = ToFloat(v);
-            break;
-        case kTagExposureBias:
-            e->exposureBias = ToFloat(v);
-            break;
-        case kTagLightSource:
-            e->lightSource = ToInt(v);
-            break;
-        case kTagMeteringMode:
-            e->meteringMode = ToInt(v);
-            break;
-        case kTagExposureProgram:
-            e->exposureProgram = ToInt(v);
-            break;
         case kTagIsoEquivalent:
             e->isoEquivalent = ToInt(v < 50 ? v * 200 : v);
             break;
-        case kTagCompressionLevel:
-            e->compressionLevel = ToInt(v);
+        case kTagFocalPlaneUnits:
+            StoreUnit(&e->focalPlaneUnits, v);
             break;
-        case kTagFocalPlaneXRes:
-            e->focalPlaneXRes = ToFloat(v);
-            break;
-        case kTagFocalPlaneYRes:
-            e->focalPlaneYRes = ToFloat(v);
-            break;
-        case kTagFocalPlaneUnits: {
-            float u = UnitFactor(ToInt(v));
-            if (u != 0)
-                e->focalPlaneUnits = u;
-            break;
-        }
-        case kTagXResolution:
-            e->xResolution = ToFloat(v);
-            break;
-        case kTagYResolution:
-            e->yResolution = ToFloat(v);
-            break;
-        case kTagResolutionUnit: {
-            float u = UnitFactor(ToInt(v));
-            if (u != 0)
-                e->resolutionUnit = u;
-            break;
-        }
-        case kTagBrightness:
-            e->brightness = ToFloat(v);
+        case kTagResolutionUnit:
+            StoreUnit(&e->resolutionUnit, v);
             break;
         case kTagExifImageWidth:
         case kTagExifImageHeight:
@@ -561,23 +584,9 @@ void ExifReader::ProcessTag(Walk* w, int tag, int format, uint32_t components, c
             w->thumbSize = ToUint(v);
             w->haveThumbSize = true;
             break;
-        case kTagUserComment: {
-            uint32_t end = cb;
-            while (end > 0 && value[end - 1] == ' ')
-                end--;
-            uint32_t start = 0;
-            if (end >= 5 && memcmp(value, "ASCII", 5) == 0) {
-                start = end;  // nothing after the code: no comment
-                for (uint32_t i = 5; i < 10 && i < end; i++)
-                    if (value[i] != 0 && value[i] != ' ') {
-                        start = i;
-                        break;
-                    }
-            }
-            uint32_t n = end - start < 199 ? end - start : 199;
-            CopyText(e->comment, countof(e->comment), value + start, n);
+        case kTagUserComment:
+            CopyUserComment(e, value, cb);
             break;
-        }
     }
 }
 

@@ -6,7 +6,7 @@
 #pragma once
 #include <stdint.h>
 
-#include "framework/win_types.h"
+#include "base/win_types.h"
 #include "image/raster_file.h"
 
 // Encoder choice: the GIF option word of an image. Any other value is LZW.

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "framework/dyn_array.h"
+#include "base/dyn_array.h"
 #include "image/quantizer.h"
 
 namespace {

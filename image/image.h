@@ -5,7 +5,7 @@
 // goes through PlotPixel, which clips, records the dirty rectangle and sets
 // the modified flag.
 #pragma once
-#include "framework/dyn_array.h"
+#include "base/dyn_array.h"
 #include "image/raster.h"
 
 // A grey text mask (top-down rows, no padding; 0 = text, 255 = white);

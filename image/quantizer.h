@@ -3,7 +3,7 @@
 #pragma once
 #include <stdint.h>
 
-#include "framework/win_types.h"
+#include "base/win_types.h"
 
 struct QuantizerNode {
     bool leaf;

@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "framework/str_util.h"
+#include "base/str_util.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "framework/win_types.h"
+#include "base/win_types.h"
 
 class CRasterFile;
 
@@ -247,14 +247,23 @@ class CRaster {
     void SwapHeader(BITMAPINFOHEADER* h) const;
     static const RGBQUAD* StandardPalette(int bpp);  // 2, 16 or 256 entries; null for 24
 
-    // Format dispatch (image_format.cpp).
+    // Format dispatch (raster_format.cpp).
+    // The format of an extension (without the dot) by its first three
+    // characters, case ignored ("tiff" and "tif" give TIFF); 0 for another.
     static uint32_t TypeFromExtension(const char* ext);
+    // The format of a file name's extension taken whole (the three-letter
+    // ones of TypeFromExtension, "jpeg" and "tiff"); 0 for none or another.
+    // ownNamesOnly: only the names files of a format are written under (not
+    // "jpe" or "jfi", which are recognised when reading only).
+    static uint32_t TypeFromFileName(const char* path, bool ownNamesOnly = false);
     bool Decode(CRasterFile* stream, uint32_t formatId);
     bool Decode(FILE* f, uint32_t formatId);
     bool Encode(CRasterFile* stream, uint32_t formatId);
     bool Encode(FILE* f, uint32_t formatId);
     bool Load(const char* fileName, uint32_t formatId);
     bool Save(const char* fileName, uint32_t formatId);
+    // True when there is a stream and an image to encode; else false and the
+    // last error says which is missing.
     bool CheckBeforeEncode(CRasterFile* stream);
 
     // Transforms (raster_transform.cpp). Coordinates bottom-up except Crop.

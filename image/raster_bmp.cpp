@@ -200,32 +200,138 @@ bool DecodeRle(CRasterFile* f, RleOut* o, bool rle4) {
     }
 }
 
+// The file header (optional unless signatureOnly: a bare info header is
+// read too, with the pixel-data offset 0) and the info header. The error
+// text, or null.
+const char* ReadBmpHeaders(CRasterFile* f, bool signatureOnly, uint32_t* offset, BmpInfo* bi) {
+    long start = f->Tell();
+    BYTE fh[14];
+    if (f->Read(fh, 1, 14) != 14)
+        return "Not a BMP";
+    *offset = U32(fh + 10);
+    if (U16(fh) != 0x4D42) {
+        if (signatureOnly)
+            return "Not a BMP";
+        *offset = 0;
+        if (!f->Seek(start, 0))
+            return "Not a BMP";
+    }
+    return ReadInfo(f, bi) ? nullptr : "Error reading BMP info";
+}
+
+// The depth and compression checks, before anything is allocated: the
+// error text, or null.
+const char* BmpFormatError(int bits, uint32_t comp, bool topDown) {
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return "unsupported bit depth";
+    if (bits <= 8 && comp != BI_RGB && comp != BI_RLE8 && comp != BI_RLE4)
+        return "compression type not supported";
+    if ((bits == 24 && comp != BI_RGB) || (bits == 32 && comp != BI_RGB && comp != BI_BITFIELDS))
+        return "unknown compression";
+    if (topDown && (comp == BI_RLE8 || comp == BI_RLE4))
+        return "compression type not supported";  // RLE has no top-down form
+    return nullptr;
+}
+
+// The bit-field masks of 16- and 32-bit data (in the header or after it);
+// false when there are none. *truncated when the file ends inside them.
+bool ReadBmpMasks(CRasterFile* f, const BmpInfo& bi, uint32_t masks[3], bool* truncated) {
+    *truncated = false;
+    uint32_t comp = bi.h.biCompression;
+    int bits = bi.h.biBitCount;
+    if (bi.masksInHeader && comp == BI_BITFIELDS) {
+        memcpy(masks, bi.masks, 3 * sizeof(uint32_t));
+        return true;
+    }
+    if (comp != BI_BITFIELDS || (bits != 16 && bits != 32))
+        return false;
+    BYTE m[12];
+    if (f->Read(m, 1, 12) != 12) {
+        *truncated = true;
+        return false;
+    }
+    masks[0] = U32(m);
+    masks[1] = U32(m + 4);
+    masks[2] = U32(m + 8);
+    return true;
+}
+
+// The colour table: at most the image's palette is filled, the rest is
+// skipped, and the file is left at the pixel data (offset from the file
+// header, or 0: right after the table). The error text, or null.
+const char* ReadBmpColorTable(CRasterFile* f, const BmpInfo& bi, CRaster* image, uint32_t offset, uint64_t dataAt) {
+    uint64_t fileColors = bi.h.biClrUsed;
+    int entry = bi.os2 ? 3 : 4;
+    int count = image->GetPaletteCount();
+    int keep = (int)(fileColors < (uint64_t)count ? fileColors : (uint64_t)count);
+    if (keep > 0) {
+        BYTE raw[256 * 4];
+        if (f->Read(raw, (size_t)entry, (size_t)keep) != (size_t)keep)
+            return "truncated BMP data";
+        RGBQUAD* pal = image->GetPalette();
+        for (int i = 0; i < keep; i++)
+            pal[i] = RGBQUAD{raw[i * entry], raw[i * entry + 1], raw[i * entry + 2], 0};
+    }
+    if (offset != 0) {
+        if (dataAt > (uint64_t)LONG_MAX || !f->Seek((long)dataAt, 0))
+            return "truncated BMP data";
+    } else if (fileColors > (uint64_t)keep) {
+        uint64_t skip = (fileColors - (uint64_t)keep) * (uint64_t)entry;
+        if (skip > 0x7FFFFFFF || !f->Seek((long)skip, 1))
+            return "Error reading BMP info";
+    }
+    return nullptr;
+}
+
+// 16- and 32-bit data (dataBytes of it) through the masks (the default
+// 5-5-5 or 8-8-8 ones without) into the image's 24-bit rows. The error
+// text, or null.
+const char* ReadBmpBitfields(CRasterFile* f, CRaster* image, int bits, uint64_t dataBytes, const uint32_t* masks) {
+    static const uint32_t kMasks16[3] = {0x7C00, 0x03E0, 0x001F};
+    static const uint32_t kMasks32[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+    if (!masks)
+        masks = bits == 16 ? kMasks16 : kMasks32;
+    // dataBytes is below 4/3 of the memory limit here: it fits a size_t.
+    size_t total = (size_t)dataBytes;
+    BYTE* src = (BYTE*)malloc(total ? total : 1);
+    if (!src)
+        return "can't allocate memory";
+    bool ok = f->Read(src, 1, total) == total;
+    if (ok)
+        image->BitfieldsToRgb(src, masks[0], masks[1], masks[2], bits);
+    free(src);
+    return ok ? nullptr : "truncated BMP data";
+}
+
+// The pixel data, the file at its start. The error text, or null.
+const char* ReadBmpPixels(CRasterFile* f, CRaster* image, const BmpInfo& bi, int height, uint64_t dataBytes,
+                          const uint32_t* masks) {
+    int bits = bi.h.biBitCount;
+    uint32_t comp = bi.h.biCompression;
+    if (bits <= 8 && comp != BI_RGB) {
+        RleOut o;
+        o.pixels = image->GetPixels();
+        o.size = image->GetImageSize();
+        o.stride = image->GetRowStride();
+        o.height = height;
+        return DecodeRle(f, &o, comp == BI_RLE4) ? nullptr : "truncated BMP data";
+    }
+    if (bits <= 8 || bits == 24)
+        return f->Read(image->GetPixels(), 1, image->GetImageSize()) == image->GetImageSize() ? nullptr
+                                                                                              : "truncated BMP data";
+    return ReadBmpBitfields(f, image, bits, dataBytes, masks);
+}
+
 }  // namespace
 
 bool CRasterBMP::DecodeBmp(CRasterFile* f, bool signatureOnly) {
     if (!f)
         return false;
     long start = f->Tell();
-    BYTE fh[14];
-    if (f->Read(fh, 1, 14) != 14) {
-        SetLastError("Not a BMP");
-        return false;
-    }
-    uint32_t offset = U32(fh + 10);
-    if (U16(fh) != 0x4D42) {
-        if (signatureOnly) {
-            SetLastError("Not a BMP");
-            return false;
-        }
-        offset = 0;
-        if (!f->Seek(start, 0)) {
-            SetLastError("Not a BMP");
-            return false;
-        }
-    }
+    uint32_t offset;
     BmpInfo bi;
-    if (!ReadInfo(f, &bi)) {
-        SetLastError("Error reading BMP info");
+    if (const char* error = ReadBmpHeaders(f, signatureOnly, &offset, &bi)) {
+        SetLastError(error);
         return false;
     }
     BITMAPINFOHEADER& h = bi.h;
@@ -243,20 +349,8 @@ bool CRasterBMP::DecodeBmp(CRasterFile* f, bool signatureOnly) {
         SetLastError("output dimensions returned");
         return true;
     }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-        SetLastError("unsupported bit depth");
-        return false;
-    }
-    if (bits <= 8 && comp != BI_RGB && comp != BI_RLE8 && comp != BI_RLE4) {
-        SetLastError("compression type not supported");
-        return false;
-    }
-    if ((bits == 24 && comp != BI_RGB) || (bits == 32 && comp != BI_RGB && comp != BI_BITFIELDS)) {
-        SetLastError("unknown compression");
-        return false;
-    }
-    if (topDown && (comp == BI_RLE8 || comp == BI_RLE4)) {
-        SetLastError("compression type not supported");  // RLE has no top-down form
+    if (const char* error = BmpFormatError(bits, comp, topDown)) {
+        SetLastError(error);
         return false;
     }
     // Sizes in 64 bits, checked before anything is allocated or read: the
@@ -284,95 +378,15 @@ bool CRasterBMP::DecodeBmp(CRasterFile* f, bool signatureOnly) {
         SetLastError("Cancelled");
         return false;
     }
-
     uint32_t masks[3] = {0, 0, 0};
-    bool haveMasks = false;
-    if (bi.masksInHeader && comp == BI_BITFIELDS) {
-        memcpy(masks, bi.masks, sizeof(masks));
-        haveMasks = true;
-    } else if (comp == BI_BITFIELDS && (bits == 16 || bits == 32)) {
-        BYTE m[12];
-        if (f->Read(m, 1, 12) != 12) {
-            SetLastError("truncated BMP data");
-            return false;
-        }
-        masks[0] = U32(m);
-        masks[1] = U32(m + 4);
-        masks[2] = U32(m + 8);
-        haveMasks = true;
-    }
-
-    // Colour table: at most the image's palette is filled, the rest skipped.
-    uint64_t fileColors = h.biClrUsed;
-    int entry = bi.os2 ? 3 : 4;
-    int keep = (int)(fileColors < (uint64_t)GetPaletteCount() ? fileColors : (uint64_t)GetPaletteCount());
-    if (keep > 0) {
-        BYTE raw[256 * 4];
-        if (f->Read(raw, (size_t)entry, (size_t)keep) != (size_t)keep) {
-            SetLastError("truncated BMP data");
-            return false;
-        }
-        RGBQUAD* pal = GetPalette();
-        for (int i = 0; i < keep; i++)
-            pal[i] = RGBQUAD{raw[i * entry], raw[i * entry + 1], raw[i * entry + 2], 0};
-    }
-    if (offset != 0) {
-        if (dataAt > (uint64_t)LONG_MAX || !f->Seek((long)dataAt, 0)) {
-            SetLastError("truncated BMP data");
-            return false;
-        }
-    } else if (fileColors > (uint64_t)keep) {
-        uint64_t skip = (fileColors - (uint64_t)keep) * (uint64_t)entry;
-        if (skip > 0x7FFFFFFF || !f->Seek((long)skip, 1)) {
-            SetLastError("Error reading BMP info");
-            return false;
-        }
-    }
-
-    BYTE* pixels = GetPixels();
-    if (bits <= 8 && comp != BI_RGB) {
-        RleOut o;
-        o.pixels = pixels;
-        o.size = GetImageSize();
-        o.stride = GetRowStride();
-        o.height = height;
-        bool ok = DecodeRle(f, &o, comp == BI_RLE4);
-        if (!ok) {
-            SetLastError("truncated BMP data");
-            return false;
-        }
-    } else if (bits <= 8 || bits == 24) {
-        if (f->Read(pixels, 1, GetImageSize()) != GetImageSize()) {
-            SetLastError("truncated BMP data");
-            return false;
-        }
-    } else {
-        if (!haveMasks) {
-            if (bits == 16) {
-                masks[0] = 0x7C00;
-                masks[1] = 0x03E0;
-                masks[2] = 0x001F;
-            } else {
-                masks[0] = 0xFF0000;
-                masks[1] = 0x00FF00;
-                masks[2] = 0x0000FF;
-            }
-        }
-        // dataBytes is below 4/3 of the memory limit here: it fits a size_t.
-        size_t total = (size_t)dataBytes;
-        BYTE* src = (BYTE*)malloc(total ? total : 1);
-        if (!src) {
-            SetLastError("can't allocate memory");
-            return false;
-        }
-        bool ok = f->Read(src, 1, total) == total;
-        if (ok)
-            BitfieldsToRgb(src, masks[0], masks[1], masks[2], bits);
-        free(src);
-        if (!ok) {
-            SetLastError("truncated BMP data");
-            return false;
-        }
+    bool truncated;
+    bool haveMasks = ReadBmpMasks(f, bi, masks, &truncated);
+    const char* error = truncated ? "truncated BMP data" : ReadBmpColorTable(f, bi, this, offset, dataAt);
+    if (!error)
+        error = ReadBmpPixels(f, this, bi, height, dataBytes, haveMasks ? masks : nullptr);
+    if (error) {
+        SetLastError(error);
+        return false;
     }
     if (topDown)
         Flip();
@@ -380,7 +394,7 @@ bool CRasterBMP::DecodeBmp(CRasterFile* f, bool signatureOnly) {
 }
 
 bool CRasterBMP::EncodeBmp(CRasterFile* f) {
-    if (CheckBeforeEncode(f))
+    if (!CheckBeforeEncode(f))
         return false;
     // Headers come from our copy: the caller's block is only read.
     BYTE hdr[14 + 40];

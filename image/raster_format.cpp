@@ -3,7 +3,8 @@
 #include <ctype.h>
 #include <string.h>
 
-#include "framework/str_util.h"
+#include "base/path_util.h"
+#include "base/str_util.h"
 #include "image/raster.h"
 #include "image/raster_codec.h"
 #include "image/raster_file.h"
@@ -15,6 +16,22 @@ namespace {
 const uint32_t kSignedOrder[] = {kFormatBmp, kFormatJpg, kFormatIco, kFormatGif, kFormatPng, kFormatTif, kFormatPcx};
 const uint32_t kHeaderlessOrder[] = {kFormatBmp, kFormatTga, kFormatWmf};
 
+// The extensions the formats are known by, lower case: the one map of
+// names to formats. The dispatch matches their first three characters, a
+// file name its whole extension. readOnly: recognised when reading, never
+// a name the program's files are written under.
+struct ExtensionRow {
+    const char* ext;
+    uint32_t id;
+    bool readOnly;
+};
+const ExtensionRow kExtensions[] = {
+    {"bmp", kFormatBmp, false}, {"jpg", kFormatJpg, false}, {"jpeg", kFormatJpg, false}, {"jpe", kFormatJpg, true},
+    {"jfi", kFormatJpg, true},  {"gif", kFormatGif, false}, {"png", kFormatPng, false},  {"ico", kFormatIco, false},
+    {"cur", kFormatIco, false}, {"tif", kFormatTif, false}, {"tiff", kFormatTif, false}, {"tga", kFormatTga, false},
+    {"pcx", kFormatPcx, false}, {"wmf", kFormatWmf, false}, {"emf", kFormatWmf, false},
+};
+
 }  // namespace
 
 uint32_t CRaster::TypeFromExtension(const char* ext) {
@@ -23,15 +40,19 @@ uint32_t CRaster::TypeFromExtension(const char* ext) {
     char e[4] = {0, 0, 0, 0};
     for (int i = 0; i < 3 && ext[i]; i++)
         e[i] = (char)tolower((unsigned char)ext[i]);
-    static const struct {
-        const char* ext;
-        uint32_t id;
-    } kMap[] = {{"bmp", kFormatBmp}, {"jpg", kFormatJpg}, {"jpe", kFormatJpg}, {"jfi", kFormatJpg}, {"gif", kFormatGif},
-                {"png", kFormatPng}, {"ico", kFormatIco}, {"cur", kFormatIco}, {"tif", kFormatTif}, {"tga", kFormatTga},
-                {"pcx", kFormatPcx}, {"wmf", kFormatWmf}, {"emf", kFormatWmf}};
-    for (const auto& m : kMap)
-        if (strcmp(e, m.ext) == 0)
-            return m.id;
+    for (const ExtensionRow& row : kExtensions)
+        if (strncmp(e, row.ext, 3) == 0)
+            return row.id;
+    return 0;
+}
+
+uint32_t CRaster::TypeFromFileName(const char* path, bool ownNamesOnly) {
+    if (!path)
+        return 0;
+    const char* ext = FileExtension(path);
+    for (const ExtensionRow& row : kExtensions)
+        if (StrCmpAsciiNoCase(ext, row.ext) == 0 && !(ownNamesOnly && row.readOnly))
+            return row.id;
     return 0;
 }
 
@@ -127,13 +148,13 @@ bool CRaster::Encode(FILE* file, uint32_t formatId) {
 bool CRaster::CheckBeforeEncode(CRasterFile* f) {
     if (!f) {
         SetLastError("null file handler");
-        return true;
+        return false;
     }
     if (!dib_) {
         SetLastError("null image!!!");
-        return true;
+        return false;
     }
-    return false;
+    return true;
 }
 
 bool CRaster::Load(const char* fileName, uint32_t formatId) {

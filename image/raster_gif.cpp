@@ -18,7 +18,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "framework/str_util.h"
+#include "base/str_util.h"
 
 namespace {
 
@@ -791,7 +791,7 @@ bool CRasterGIF::EncodeTrueColor(CRasterFile* f) {
 }
 
 bool CRasterGIF::EncodeGif(CRasterFile* f) {
-    if (CheckBeforeEncode(f))
+    if (!CheckBeforeEncode(f))
         return false;
     if (!codes_)
         return Fail("can't allocate memory");

@@ -22,7 +22,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "framework/str_util.h"
+#include "base/str_util.h"
 #include "image/exif.h"
 #include "image/raster_file.h"
 
@@ -150,6 +150,75 @@ int ExifDpi(float resolution, float unitFactor) {
     return dpi >= 1 && dpi <= 65535 ? (int)dpi : 0;
 }
 
+// The decompressor reads f through io; scans counts the scans (a file of
+// too many is refused).
+void SetUpSource(jpeg_decompress_struct* cinfo, JpegStreamAdaptor* io, JpegScanLimit* scans, CRasterFile* f) {
+    memset(io, 0, offsetof(JpegStreamAdaptor, buffer));
+    io->file = f;
+    io->src.init_source = JpegInitSource;
+    io->src.fill_input_buffer = JpegFillInputBuffer;
+    io->src.skip_input_data = JpegSkipInputData;
+    io->src.resync_to_restart = jpeg_resync_to_restart;
+    io->src.term_source = JpegTermSource;
+    cinfo->src = &io->src;
+    memset(scans, 0, sizeof(*scans));
+    scans->pub.progress_monitor = JpegCheckScans;
+    cinfo->progress = &scans->pub;
+}
+
+// The decode options of the format's option word: grey output, quantized
+// colours (as many as the quality field says), dithering, one pass, no
+// fancy upsampling, and the scale 1/scale (0 reads as 1).
+void SetDecodeOptions(jpeg_decompress_struct* cinfo, uint32_t option, int colors, int dither, int scale) {
+    if (option & kJpgDecodeGrey)
+        cinfo->out_color_space = JCS_GRAYSCALE;
+    if (option & kJpgQuantize) {
+        cinfo->quantize_colors = TRUE;
+        cinfo->desired_number_of_colors = colors;
+    }
+    if (option & kJpgDither)
+        cinfo->dither_mode = (J_DITHER_MODE)dither;
+    if (option & kJpgOnePass)
+        cinfo->two_pass_quantize = FALSE;
+    if (option & kJpgNoFancy)
+        cinfo->do_fancy_upsampling = FALSE;
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = scale ? scale : 1;
+}
+
+// The image's resolution: from the Exif block when there is one, else the
+// JFIF density (dots per centimetre or per inch, or only an aspect ratio).
+void SetResolution(CRaster* image, const jpeg_decompress_struct& cinfo, bool haveExif) {
+    const ExifInfo& exif = image->Info().exif;
+    if (haveExif) {
+        int x = ExifDpi(exif.xResolution, exif.resolutionUnit);
+        int y = ExifDpi(exif.yResolution, exif.resolutionUnit);
+        if (x)
+            image->SetXDpi(x);
+        if (y)
+            image->SetYDpi(y);
+    } else if (cinfo.density_unit == 2) {
+        image->SetXDpi((int)(cinfo.X_density * 2.54 + 0.5));
+        image->SetYDpi((int)(cinfo.Y_density * 2.54 + 0.5));
+    } else if (cinfo.density_unit != 0) {
+        image->SetXDpi(cinfo.X_density);
+        image->SetYDpi(cinfo.Y_density);
+    } else if (cinfo.X_density && cinfo.Y_density) {
+        image->SetYDpi((int)(image->GetXDpi() * ((double)cinfo.Y_density / cinfo.X_density)));
+    }
+}
+
+// One CMYK scanline into a 24-bit row (of stride bytes). Adobe CMYK is
+// stored inverted: c, m, y are already 255 - ink.
+void CmykToBgrRow(const BYTE* p, int width, BYTE* row, int stride) {
+    for (int x = 0; x < width && 3 * x + 2 < stride; x++, p += 4) {
+        int k = p[3];
+        row[3 * x] = (BYTE)(p[2] * k / 255);
+        row[3 * x + 1] = (BYTE)(p[1] * k / 255);
+        row[3 * x + 2] = (BYTE)(p[0] * k / 255);
+    }
+}
+
 }  // namespace
 
 CRasterJPG::CRasterJPG() : CRaster(kFormatJpg) {
@@ -197,34 +266,10 @@ bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
     jpeg_create_decompress(&cinfo);
     // Progressive files are buffered whole: within the image memory limit.
     cinfo.mem->max_memory_to_use = (long)kRasterMaxMemory;
-    memset(&io, 0, offsetof(JpegStreamAdaptor, buffer));
-    io.file = f;
-    io.src.init_source = JpegInitSource;
-    io.src.fill_input_buffer = JpegFillInputBuffer;
-    io.src.skip_input_data = JpegSkipInputData;
-    io.src.resync_to_restart = jpeg_resync_to_restart;
-    io.src.term_source = JpegTermSource;
-    cinfo.src = &io.src;
-    memset(&scans, 0, sizeof(scans));
-    scans.pub.progress_monitor = JpegCheckScans;
-    cinfo.progress = &scans.pub;
+    SetUpSource(&cinfo, &io, &scans, f);
     jpeg_read_header(&cinfo, TRUE);
 
-    const uint32_t option = GetFormatOption(kFormatJpg);
-    if (option & kJpgDecodeGrey)
-        cinfo.out_color_space = JCS_GRAYSCALE;
-    if (option & kJpgQuantize) {
-        cinfo.quantize_colors = TRUE;
-        cinfo.desired_number_of_colors = GetJpegQuality();
-    }
-    if (option & kJpgDither)
-        cinfo.dither_mode = (J_DITHER_MODE)dither_;
-    if (option & kJpgOnePass)
-        cinfo.two_pass_quantize = FALSE;
-    if (option & kJpgNoFancy)
-        cinfo.do_fancy_upsampling = FALSE;
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = GetJpegScale() ? GetJpegScale() : 1;
+    SetDecodeOptions(&cinfo, GetFormatOption(kFormatJpg), GetJpegQuality(), dither_, GetJpegScale());
     jpeg_calc_output_dimensions(&cinfo);
 
     if (GetEscape() == (uint32_t)-1) {
@@ -248,24 +293,7 @@ bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
     }
     jpeg_start_decompress(&cinfo);
 
-    const ExifInfo& exif = info_.exif;
-    if (haveExif) {
-        int x = ExifDpi(exif.xResolution, exif.resolutionUnit);
-        int y = ExifDpi(exif.yResolution, exif.resolutionUnit);
-        if (x)
-            SetXDpi(x);
-        if (y)
-            SetYDpi(y);
-    } else if (cinfo.density_unit == 2) {
-        SetXDpi((int)(cinfo.X_density * 2.54 + 0.5));
-        SetYDpi((int)(cinfo.Y_density * 2.54 + 0.5));
-    } else if (cinfo.density_unit != 0) {
-        SetXDpi(cinfo.X_density);
-        SetYDpi(cinfo.Y_density);
-    } else if (cinfo.X_density && cinfo.Y_density) {
-        SetYDpi((int)(GetXDpi() * ((double)cinfo.Y_density / cinfo.X_density)));
-    }
-
+    SetResolution(this, cinfo, haveExif);
     if (cinfo.quantize_colors) {
         int n = cinfo.actual_number_of_colors < 256 ? cinfo.actual_number_of_colors : 256;
         int planes = cinfo.out_color_components;
@@ -289,13 +317,8 @@ bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
         SetProgress((int)((uint64_t)cinfo.output_scanline * 100 / cinfo.output_height));
         BYTE* row = it.Pointer();
         const BYTE* p = line[0];
-        if (components == 4) {  // Adobe CMYK is stored inverted: c, m, y are already 255 - ink
-            for (int x = 0; x < width && 3 * x + 2 < stride; x++, p += 4) {
-                int k = p[3];
-                row[3 * x] = (BYTE)(p[2] * k / 255);
-                row[3 * x + 1] = (BYTE)(p[1] * k / 255);
-                row[3 * x + 2] = (BYTE)(p[0] * k / 255);
-            }
+        if (components == 4) {
+            CmykToBgrRow(p, width, row, stride);
         } else {
             it.WriteRow(p, width * components);
             if (components == 3)
@@ -309,7 +332,7 @@ bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
 }
 
 bool CRasterJPG::EncodeJpg(CRasterFile* f) {
-    if (CheckBeforeEncode(f))
+    if (!CheckBeforeEncode(f))
         return false;
     // Grey means one byte per pixel: 1- and 4-bit grey images are refused.
     if (!(GetBpp() == 24 || (GetBpp() == 8 && IsGrayScale()))) {

@@ -15,7 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "framework/str_util.h"
+#include "base/str_util.h"
 
 namespace {
 
@@ -110,6 +110,214 @@ struct EncodeState {
     png_color* plte;
 };
 
+// The reader's stream, error texts and limits, after the signature.
+void PrepareRead(png_structp png, PngIo* io) {
+    png_set_read_fn(png, io, PngReadCallback);
+    png_set_error_fn(png, io->errorText, PngErrorCallback, PngWarningCallback);
+    png_set_sig_bytes(png, 8);
+    // Huge dimensions are refused by the memory check of Create, not by
+    // libpng's default one-million limit.
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    // A chunk's length field alone must not make libpng allocate a gigabyte
+    // (text and profile chunks are read whole); pixel data is not a chunk.
+    png_set_chunk_malloc_max(png, 8u << 20);
+    png_set_chunk_cache_max(png, 1000);
+}
+
+// Every pass into the image's rows, bottom-up; a cancel jumps out.
+void ReadPngRows(png_structp png, CRaster* image, int passes) {
+    // Rows are read in place: later passes fill in the rows earlier ones left.
+    for (int pass = 0; pass < passes; pass++) {
+        for (int y = image->Height() - 1; y >= 0; y--) {
+            if (image->GetEscape())
+                png_longjmp(png, 1);
+            png_read_row(png, image->GetRowPointer(y), nullptr);
+        }
+        image->SetProgress((pass + 1) * 100 / passes);
+    }
+}
+
+// Samples per pixel of a PNG colour type; 0 for an unknown type.
+int PngChannels(int colorType) {
+    switch (colorType) {
+        case PNG_COLOR_TYPE_GRAY:
+        case PNG_COLOR_TYPE_PALETTE:
+            return 1;
+        case PNG_COLOR_TYPE_RGB:
+            return 3;
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            return 2;
+        case PNG_COLOR_TYPE_RGB_ALPHA:
+            return 4;
+    }
+    return 0;
+}
+
+// The image's palette: the file's PLTE, else four greys for 2-bit data or
+// the grey ramp.
+void ReadPngPalette(png_structp png, png_infop info, CRaster* image, int bitDepth) {
+    if (image->GetPaletteCount() <= 0)
+        return;
+    png_colorp plte = nullptr;
+    int plteCount = 0;
+    if (png_get_PLTE(png, info, &plte, &plteCount) && plteCount > 0) {
+        int n = plteCount < image->GetPaletteCount() ? plteCount : image->GetPaletteCount();
+        for (int i = 0; i < n; i++)
+            image->SetPaletteColor(i, plte[i].red, plte[i].green, plte[i].blue);
+        image->SetColorsImportant(n);
+    } else if (bitDepth == 2) {
+        for (int i = 0; i < 4; i++)
+            image->SetPaletteColor(i, (BYTE)(85 * i), (BYTE)(85 * i), (BYTE)(85 * i));
+    } else {
+        image->SetGrayPalette();
+    }
+}
+
+// The tRNS chunk: palette alpha, or the transparent grey or colour.
+void ReadPngTransparency(png_structp png, png_infop info, CRaster* image, int colorType, int bitDepth) {
+    png_bytep transAlpha = nullptr;
+    int transCount = 0;
+    png_color_16p transColor = nullptr;
+    if (!png_get_tRNS(png, info, &transAlpha, &transCount, &transColor))
+        return;
+    int shift = bitDepth > 8 ? 8 : 0;
+    if (colorType == PNG_COLOR_TYPE_PALETTE && transAlpha && transCount > 0) {
+        // Alpha per entry; a single entry of alpha 255 is no transparency.
+        RGBQUAD* pal = image->GetPalette();
+        int n = image->GetPaletteCount();
+        for (int k = 0; k < n && transCount > 1; k++)
+            pal[k].rgbReserved = k < transCount ? transAlpha[k] : 255;
+        image->SetAlphaPalette(transCount > 1);
+        if (transCount == 1 && transAlpha[0] != 255)
+            image->SetTransparentIndex(0);
+    } else if (colorType == PNG_COLOR_TYPE_GRAY && transColor) {
+        image->SetTransparentIndex((transColor->gray >> shift) & 0xFF);
+    } else if (colorType == PNG_COLOR_TYPE_RGB && transColor) {
+        RGBQUAD c = {(BYTE)(transColor->blue >> shift), (BYTE)(transColor->green >> shift),
+                     (BYTE)(transColor->red >> shift), 0};
+        image->SetTransparentColor(c);
+        image->Info().transparentIndex = 0;
+    }
+}
+
+// Spreads rows of 2-bit samples (as libpng wrote them) into the image's
+// 4-bit rows, from the right end so that nothing is overwritten early.
+void ExpandTwoBitRows(CRaster* image, int width, int height) {
+    for (int y = 0; y < height; y++) {
+        BYTE* row = image->GetRowPointer(y);
+        for (int n = width - 1; n >= 0; n--) {
+            int v = (row[n / 4] >> (6 - 2 * (n % 4))) & 3;
+            BYTE* p = row + n / 2;
+            *p = (n % 2) ? (BYTE)((*p & 0xF0) | v) : (BYTE)((*p & 0x0F) | (v << 4));
+        }
+    }
+}
+
+// zlib level from bits 0xE of the option word: 2 gives 0, 4 gives 1, 6
+// gives 9, anything else zlib's default.
+void SetPngCompression(png_structp png, uint32_t option) {
+    switch (option & 0xE) {
+        case 2:
+            png_set_compression_level(png, 0);
+            break;
+        case 4:
+            png_set_compression_level(png, 1);
+            break;
+        case 6:
+            png_set_compression_level(png, 9);
+            break;
+        default:
+            break;  // zlib's default
+    }
+}
+
+// bKGD: the transparent colour (white without one) in an RGB file, index
+// or grey 0 otherwise.
+void SetPngBackground(const EncodeState& st, const CRaster& image, int colorType) {
+    png_color_16 background = {};
+    background.red = background.green = background.blue = 255;
+    if (image.GetTransparentIndex() >= 0) {
+        RGBQUAD tc = image.GetTransparentColor();
+        background.red = tc.rgbRed;
+        background.green = tc.rgbGreen;
+        background.blue = tc.rgbBlue;
+    }
+    if (colorType != PNG_COLOR_TYPE_RGB)
+        background.red = background.green = background.blue = 0;
+    png_set_bKGD(st.png, st.info, &background);
+}
+
+// PLTE (and tRNS of an alpha palette), entry swapWith moved to 0. Every
+// index the pixels use (and the moved transparent entry) is covered.
+void SetPngPalette(EncodeState& st, const CRaster& image, int swapWith) {
+    int count = image.GetColorsImportant() > 0 ? image.GetColorsImportant() : image.GetPaletteCount();
+    int needed = MaxIndexUsed(image) + 1;
+    if (count < needed)
+        count = needed;
+    if (count <= swapWith)
+        count = swapWith + 1;
+    if (count > image.GetPaletteCount())
+        count = image.GetPaletteCount();
+    st.plte = (png_color*)calloc((size_t)count, sizeof(png_color));
+    if (!st.plte)
+        png_error(st.png, "out of memory");
+    png_byte alpha[256];
+    for (int i = 0; i < count; i++) {
+        int from = i == 0 ? swapWith : i == swapWith ? 0 : i;
+        RGBQUAD c = image.GetPaletteColor(from);
+        st.plte[i].red = c.rgbRed;
+        st.plte[i].green = c.rgbGreen;
+        st.plte[i].blue = c.rgbBlue;
+        alpha[i] = c.rgbReserved;
+    }
+    png_set_PLTE(st.png, st.info, st.plte, count);
+    if (image.HasAlphaPalette()) {
+        if (image.GetTransparentIndex() >= 0)
+            alpha[0] = 0;  // the transparent entry, moved to 0
+        png_set_tRNS(st.png, st.info, alpha, count, nullptr);
+    }
+}
+
+// tRNS of the one transparent index, grey or colour.
+void SetPngTransparentColor(const EncodeState& st, const CRaster& image, int colorType) {
+    int transIndex = image.GetTransparentIndex();
+    png_byte alpha = 0;
+    png_color_16 tc = {};
+    RGBQUAD c = image.GetTransparentColor();
+    tc.index = (png_byte)(colorType == PNG_COLOR_TYPE_PALETTE ? 0 : transIndex);
+    tc.gray = (png_uint_16)(transIndex & 0xFF);
+    tc.red = c.rgbRed;
+    tc.green = c.rgbGreen;
+    tc.blue = c.rgbBlue;
+    png_set_tRNS(st.png, st.info, &alpha, 1, &tc);
+}
+
+// The header, then every pass of rows, top-down, in the file's byte order
+// (RGB, the transparent index swapped with 0).
+void WritePngRows(EncodeState* st, const CRaster& image, int swapWith) {
+    const int width = image.Width(), bpp = image.GetBpp();
+    const int channels = bpp <= 8 ? 1 : 3;
+    const int bitDepth = bpp / channels;
+    size_t bufferBytes = (size_t)(((uint64_t)bitDepth * channels * (uint64_t)width + 7) / 8);
+    if (bufferBytes < (size_t)image.GetRowStride())
+        bufferBytes = (size_t)image.GetRowStride();
+    st->row = (BYTE*)malloc(bufferBytes);
+    if (!st->row)
+        png_error(st->png, "out of memory");
+    png_write_info(st->png, st->info);
+    int passes = png_set_interlace_handling(st->png);
+    for (int pass = 0; pass < passes; pass++) {
+        for (int y = image.Height() - 1; y >= 0; y--) {
+            memcpy(st->row, image.GetRowPointer(y), (size_t)image.GetRowStride());
+            if (channels == 3)
+                image.SwapRedBlueRow(st->row, width * 3);
+            else if (swapWith)
+                SwapRowIndex(st->row, width, bpp, 0, swapWith);
+            png_write_row(st->png, st->row);
+        }
+    }
+}
+
 }  // namespace
 
 bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
@@ -140,16 +348,7 @@ bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
         png_destroy_read_struct(&png, &info, nullptr);
         return jumpResult != 0;
     }
-    png_set_read_fn(png, &io, PngReadCallback);
-    png_set_error_fn(png, info_.lastError, PngErrorCallback, PngWarningCallback);
-    png_set_sig_bytes(png, 8);
-    // Huge dimensions are refused by the memory check below, not by libpng's
-    // default one-million limit.
-    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
-    // A chunk's length field alone must not make libpng allocate a gigabyte
-    // (text and profile chunks are read whole); pixel data is not a chunk.
-    png_set_chunk_malloc_max(png, 8u << 20);
-    png_set_chunk_cache_max(png, 1000);
+    PrepareRead(png, &io);
     png_read_info(png, info);
 
     png_uint_32 width = 0, height = 0;
@@ -163,24 +362,10 @@ bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
         jumpResult = 1;
         png_longjmp(png, 1);
     }
-    int channels;
-    switch (colorType) {
-        case PNG_COLOR_TYPE_GRAY:
-        case PNG_COLOR_TYPE_PALETTE:
-            channels = 1;
-            break;
-        case PNG_COLOR_TYPE_RGB:
-            channels = 3;
-            break;
-        case PNG_COLOR_TYPE_GRAY_ALPHA:
-            channels = 2;
-            break;
-        case PNG_COLOR_TYPE_RGB_ALPHA:
-            channels = 4;
-            break;
-        default:
-            SetLastError("unknown PNG color type");
-            png_longjmp(png, 1);
+    int channels = PngChannels(colorType);
+    if (channels == 0) {
+        SetLastError("unknown PNG color type");
+        png_longjmp(png, 1);
     }
     int bpp = channels >= 3 ? 24 : (channels == 2 || bitDepth > 8) ? 8 : bitDepth;
     if (!Create((int)width, (int)height, bpp, kFormatPng))
@@ -192,46 +377,8 @@ bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
         SetXDpi((int)(xPpu * 254.0 / 10000.0 + 0.5));
         SetYDpi((int)(yPpu * 254.0 / 10000.0 + 0.5));
     }
-
-    png_colorp plte = nullptr;
-    int plteCount = 0;
-    if (GetPaletteCount() > 0) {
-        if (png_get_PLTE(png, info, &plte, &plteCount) && plteCount > 0) {
-            int n = plteCount < GetPaletteCount() ? plteCount : GetPaletteCount();
-            for (int i = 0; i < n; i++)
-                SetPaletteColor(i, plte[i].red, plte[i].green, plte[i].blue);
-            SetColorsImportant(n);
-        } else if (bitDepth == 2) {
-            for (int i = 0; i < 4; i++)
-                SetPaletteColor(i, (BYTE)(85 * i), (BYTE)(85 * i), (BYTE)(85 * i));
-        } else {
-            SetGrayPalette();
-        }
-    }
-
-    png_bytep transAlpha = nullptr;
-    int transCount = 0;
-    png_color_16p transColor = nullptr;
-    if (png_get_tRNS(png, info, &transAlpha, &transCount, &transColor)) {
-        int shift = bitDepth > 8 ? 8 : 0;
-        if (colorType == PNG_COLOR_TYPE_PALETTE && transAlpha && transCount > 0) {
-            // Alpha per entry; a single entry of alpha 255 is no transparency.
-            RGBQUAD* pal = GetPalette();
-            int n = GetPaletteCount();
-            for (int k = 0; k < n && transCount > 1; k++)
-                pal[k].rgbReserved = k < transCount ? transAlpha[k] : 255;
-            SetAlphaPalette(transCount > 1);
-            if (transCount == 1 && transAlpha[0] != 255)
-                SetTransparentIndex(0);
-        } else if (colorType == PNG_COLOR_TYPE_GRAY && transColor) {
-            SetTransparentIndex((transColor->gray >> shift) & 0xFF);
-        } else if (colorType == PNG_COLOR_TYPE_RGB && transColor) {
-            RGBQUAD c = {(BYTE)(transColor->blue >> shift), (BYTE)(transColor->green >> shift),
-                         (BYTE)(transColor->red >> shift), 0};
-            SetTransparentColor(c);
-            info_.transparentIndex = 0;
-        }
-    }
+    ReadPngPalette(png, info, this, bitDepth);
+    ReadPngTransparency(png, info, this, colorType, bitDepth);
     if (colorType & PNG_COLOR_MASK_ALPHA)
         png_set_strip_alpha(png);
     if (colorType & PNG_COLOR_MASK_COLOR)
@@ -250,32 +397,16 @@ bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
         SetLastError("PNG row larger than the image row");
         png_longjmp(png, 1);
     }
-    // Rows are read in place: later passes fill in the rows earlier ones left.
-    for (int pass = 0; pass < passes; pass++) {
-        for (int y = (int)height - 1; y >= 0; y--) {
-            if (GetEscape())
-                png_longjmp(png, 1);
-            png_read_row(png, GetRowPointer(y), nullptr);
-        }
-        SetProgress((pass + 1) * 100 / passes);
-    }
-    if (bitDepth == 2) {
-        for (int y = 0; y < (int)height; y++) {
-            BYTE* row = GetRowPointer(y);
-            for (int n = (int)width - 1; n >= 0; n--) {
-                int v = (row[n / 4] >> (6 - 2 * (n % 4))) & 3;
-                BYTE* p = row + n / 2;
-                *p = (n % 2) ? (BYTE)((*p & 0xF0) | v) : (BYTE)((*p & 0x0F) | (v << 4));
-            }
-        }
-    }
+    ReadPngRows(png, this, passes);
+    if (bitDepth == 2)
+        ExpandTwoBitRows(this, (int)width, (int)height);
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
 }
 
 bool CRasterPNG::EncodePng(CRasterFile* f) {
-    if (CheckBeforeEncode(f))
+    if (!CheckBeforeEncode(f))
         return false;
     PngIo io = {f, nullptr};
     EncodeState st = {};
@@ -310,98 +441,23 @@ bool CRasterPNG::EncodePng(CRasterFile* f) {
     const bool grey = palette && IsGreyRamp(*this) && !HasAlphaPalette();
     const int colorType = !palette ? PNG_COLOR_TYPE_RGB : grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
     const int interlace = (GetFormatOption(kFormatPng) & kPngInterlaced) ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
-    switch (GetFormatOption(kFormatPng) & 0xE) {
-        case 2:
-            png_set_compression_level(st.png, 0);
-            break;
-        case 4:
-            png_set_compression_level(st.png, 1);
-            break;
-        case 6:
-            png_set_compression_level(st.png, 9);
-            break;
-        default:
-            break;  // zlib's default
-    }
+    SetPngCompression(st.png, GetFormatOption(kFormatPng));
     png_set_IHDR(st.png, st.info, (png_uint_32)width, (png_uint_32)height, bitDepth, colorType, interlace,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
 
     const int transIndex = GetTransparentIndex();
     // A palette image's transparent entry is moved to 0 in the file only.
     const int swapWith = (colorType == PNG_COLOR_TYPE_PALETTE && transIndex > 0) ? transIndex : 0;
-    png_color_16 background = {};
-    background.red = background.green = background.blue = 255;
-    if (transIndex >= 0) {
-        RGBQUAD tc = GetTransparentColor();
-        background.red = tc.rgbRed;
-        background.green = tc.rgbGreen;
-        background.blue = tc.rgbBlue;
-    }
-    if (colorType != PNG_COLOR_TYPE_RGB)
-        background.red = background.green = background.blue = 0;
-    png_set_bKGD(st.png, st.info, &background);
+    SetPngBackground(st, *this, colorType);
     png_set_pHYs(st.png, st.info, (png_uint_32)head_.biXPelsPerMeter, (png_uint_32)head_.biYPelsPerMeter,
                  PNG_RESOLUTION_METER);
 
-    if (colorType == PNG_COLOR_TYPE_PALETTE) {
-        // Every index the pixels use (and the moved transparent entry) is covered.
-        int count = GetColorsImportant() > 0 ? GetColorsImportant() : GetPaletteCount();
-        int needed = MaxIndexUsed(*this) + 1;
-        if (count < needed)
-            count = needed;
-        if (count <= swapWith)
-            count = swapWith + 1;
-        if (count > GetPaletteCount())
-            count = GetPaletteCount();
-        st.plte = (png_color*)calloc((size_t)count, sizeof(png_color));
-        if (!st.plte)
-            png_error(st.png, "out of memory");
-        png_byte alpha[256];
-        for (int i = 0; i < count; i++) {
-            int from = i == 0 ? swapWith : i == swapWith ? 0 : i;
-            RGBQUAD c = GetPaletteColor(from);
-            st.plte[i].red = c.rgbRed;
-            st.plte[i].green = c.rgbGreen;
-            st.plte[i].blue = c.rgbBlue;
-            alpha[i] = c.rgbReserved;
-        }
-        png_set_PLTE(st.png, st.info, st.plte, count);
-        if (HasAlphaPalette()) {
-            if (transIndex >= 0)
-                alpha[0] = 0;  // the transparent entry, moved to 0
-            png_set_tRNS(st.png, st.info, alpha, count, nullptr);
-        }
-    }
-    if (transIndex >= 0 && !(colorType == PNG_COLOR_TYPE_PALETTE && HasAlphaPalette())) {
-        png_byte alpha = 0;
-        png_color_16 tc = {};
-        RGBQUAD c = GetTransparentColor();
-        tc.index = (png_byte)(colorType == PNG_COLOR_TYPE_PALETTE ? 0 : transIndex);
-        tc.gray = (png_uint_16)(transIndex & 0xFF);
-        tc.red = c.rgbRed;
-        tc.green = c.rgbGreen;
-        tc.blue = c.rgbBlue;
-        png_set_tRNS(st.png, st.info, &alpha, 1, &tc);
-    }
+    if (colorType == PNG_COLOR_TYPE_PALETTE)
+        SetPngPalette(st, *this, swapWith);
+    if (transIndex >= 0 && !(colorType == PNG_COLOR_TYPE_PALETTE && HasAlphaPalette()))
+        SetPngTransparentColor(st, *this, colorType);
 
-    size_t bufferBytes = (size_t)(((uint64_t)bitDepth * channels * (uint64_t)width + 7) / 8);
-    if (bufferBytes < (size_t)GetRowStride())
-        bufferBytes = (size_t)GetRowStride();
-    st.row = (BYTE*)malloc(bufferBytes);
-    if (!st.row)
-        png_error(st.png, "out of memory");
-    png_write_info(st.png, st.info);
-    int passes = png_set_interlace_handling(st.png);
-    for (int pass = 0; pass < passes; pass++) {
-        for (int y = height - 1; y >= 0; y--) {
-            memcpy(st.row, GetRowPointer(y), (size_t)GetRowStride());
-            if (channels == 3)
-                SwapRedBlueRow(st.row, width * 3);
-            else if (swapWith)
-                SwapRowIndex(st.row, width, bpp, 0, swapWith);
-            png_write_row(st.png, st.row);
-        }
-    }
+    WritePngRows(&st, *this, swapWith);
     png_write_end(st.png, st.info);
     free(st.row);
     free(st.plte);

@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "framework/file_util.h"
+#include "base/file_util.h"
 #include "setup_base.h"
 
 bool CreateFolderWithRetries(const char* path) {

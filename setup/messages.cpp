@@ -25,12 +25,12 @@ static void MessageOfCode(int code, int* id, UINT* buttons) {
     case kCodePatch: *id = IDS_COPY_FAILED; *buttons = MB_RETRYCANCEL; return;
     case kCodeCreateLink: *id = IDS_LINK_FAILED; return;
     case kCodeRegSz: *id = IDS_REGISTRY_FAILED; return;
-    case 15: *id = IDS_OLD_VERSION; *buttons = MB_YESNOCANCEL; return;
-    case 16: *id = IDS_NOT_ADMIN; return;
+    case kCodeOldVersion: *id = IDS_OLD_VERSION; *buttons = MB_YESNOCANCEL; return;
+    case kCodeNotAdmin: *id = IDS_NOT_ADMIN; return;
     case kCodeError: *id = IDS_ERROR_COMMAND; return;
     case kCodeUseFiles: *id = IDS_USE_FILES; return;
     case kCodeLogonTask: *id = IDS_TASK_SCHEDULER; return;
-    case 34: *id = IDS_DATA_FOLDER_ACCESS; *buttons = MB_YESNOCANCEL; return;
+    case kCodeDataFolderAccess: *id = IDS_DATA_FOLDER_ACCESS; *buttons = MB_YESNOCANCEL; return;
     default: *id = IDS_CRITICAL; return;
     }
 }

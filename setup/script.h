@@ -65,6 +65,8 @@ enum : int {
     kCodeRegDw = 12,
     kCodeStartup = 13,
     kCodeThread = 14,
+    kCodeOldVersion = 15,  // no command gives it: the wizard's question about an older version
+    kCodeNotAdmin = 16,    // no command gives it: the wizard's note that rights are missing
     kCodeRecord = 17,
     kCodeRemoveDir = 20,
     kCodeDeleteRegKey = 21,
@@ -77,6 +79,7 @@ enum : int {
     kCodeSharing = 31,
     kCodeUseFiles = 32,
     kCodeLogonTask = 33,
+    kCodeDataFolderAccess = 34,  // no command gives it: the wizard's data-folder question
 };
 
 // Argument slots shared by all commands: five of 520 characters. Values

@@ -2,4 +2,4 @@
 // string helpers for the fixed 8-bit buffers and the four buffer sizes.
 // Setup includes them through this header only.
 #pragma once
-#include "framework/str_util.h"
+#include "base/str_util.h"

@@ -6,7 +6,7 @@
 #pragma once
 #include <stdint.h>
 
-#include "../framework/win_types.h"
+#include "base/win_types.h"
 
 // Result codes: exactly one per condition, 0 = success.
 enum : uint32_t {

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <zlib.h>
 
-#include "../framework/os_file.h"
+#include "base/os_file.h"
 
 static uint32_t CrcStep(uint32_t k, uint8_t b) {
     static const z_crc_t* table = get_crc_table();

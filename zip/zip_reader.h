@@ -7,7 +7,7 @@
 #include <stdint.h>
 #include <zlib.h>
 
-#include "../framework/os_file.h"
+#include "base/os_file.h"
 #include "zip.h"
 #include "zip_crypt.h"
 

@@ -7,7 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "../framework/str_util.h"
+#include "base/str_util.h"
 #include "zip.h"
 #include "zip_bytes.h"
 

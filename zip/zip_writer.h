@@ -5,8 +5,8 @@
 #include <stdint.h>
 #include <zlib.h>
 
-#include "../framework/dyn_array.h"
-#include "../framework/os_file.h"
+#include "base/dyn_array.h"
+#include "base/os_file.h"
 #include "zip_crypt.h"
 
 // One finished entry: the fields of its central directory record.

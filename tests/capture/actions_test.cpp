@@ -8,13 +8,16 @@
 #include <string>
 #include <thread>
 
+#include "base/str_util.h"
+#include "capture/actions.h"
 #include "capture/app_texts.h"
-#include "capture/capture.h"
+#include "capture/image_state.h"
 #include "capture/options.h"
+#include "capture/overlay.h"
 #include "capture/resource.h"
 #include "capture_test_util.h"
 #include "framework/app.h"
-#include "framework/str_util.h"
+#include "framework/monitors.h"
 #include "image/raster_codec.h"
 #include "tests/support/test_support.h"
 
@@ -291,7 +294,7 @@ TEST_F(ActionsTest, ActionsAndTheirFlags) {
     gEdited = true;
     RunAction('D');
     EXPECT_TRUE(gEdited);
-    gOpt.DefAct = 0x106;
+    gOpt.DefAct = kDefaultActionOn | kActEdit;
     RunAction(0);
     EXPECT_TRUE(gEdited);
     // A successful action clears it; the sequential save also marks the capture saved.
@@ -303,7 +306,7 @@ TEST_F(ActionsTest, ActionsAndTheirFlags) {
     gOpt.DefAct = 5;
     RunAction(0);
     EXPECT_EQ(ListDir(dir).size(), 1u);
-    gOpt.DefAct = 0x105;
+    gOpt.DefAct = kDefaultActionOn | kActSave;
     RunAction(0);
     EXPECT_EQ(ListDir(dir).size(), 2u);
 
@@ -313,14 +316,14 @@ TEST_F(ActionsTest, ActionsAndTheirFlags) {
     OnActionButton(IDC_SAVE);
     EXPECT_EQ(ListDir(dir).size(), 3u);
     // Opening a file makes it a new picture: Save writes again.
-    EXPECT_FALSE(OpenImageFile((win + "\\shot0001.png").c_str()));
+    EXPECT_TRUE(OpenImageFile((win + "\\shot0001.png").c_str()));
     EXPECT_FALSE(gSavedSequentially);
     EXPECT_EQ(std::string(gImageName), win + "\\shot0001.png");
     EXPECT_EQ(gColorMode, 5);
     OnActionButton(IDC_SAVE);
     EXPECT_EQ(ListDir(dir).size(), 4u);
     // A file that is not there changes nothing.
-    EXPECT_TRUE(OpenImageFile((win + "\\none.png").c_str()));
+    EXPECT_FALSE(OpenImageFile((win + "\\none.png").c_str()));
     EXPECT_EQ(std::string(gImageName), win + "\\shot0004.png");
 
     // Buttons without an image say so.
@@ -346,8 +349,9 @@ TEST_F(ActionsTest, ResolutionFromTheMonitorSize) {
     SetImageResolution();
     EXPECT_EQ(gImage.GetXDpi(), 96);
     gOpt.Monitor = 1;
-    gMonitorSizes[1].width = GetVirtualScreen(0) * 2.54f / 80;  // 80 pixels an inch
-    gMonitorSizes[1].height = GetVirtualScreen(1) * 2.54f / 50;
+    RECT screen = VirtualScreenRect();
+    gOpt.MonWidth = (screen.right - screen.left) * 2.54f / 80;  // 80 pixels an inch
+    gOpt.MonHeight = (screen.bottom - screen.top) * 2.54f / 50;
     SetImageResolution();
     EXPECT_NEAR(gImage.GetXDpi(), 80, 1);
     EXPECT_NEAR(gImage.GetYDpi(), 50, 1);

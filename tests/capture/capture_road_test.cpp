@@ -12,13 +12,17 @@
 
 #include <string>
 
-#include "capture/capture.h"
+#include "base/str_util.h"
+#include "capture/hotkeys.h"
+#include "capture/image_state.h"
+#include "capture/main_dialog.h"
 #include "capture/options.h"
+#include "capture/overlay.h"
+#include "capture/page_actions.h"
 #include "capture/resource.h"
 #include "capture_test_util.h"
 #include "framework/app.h"
-#include "framework/data_folders.h"
-#include "framework/str_util.h"
+#include "settings/data_folders.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -72,7 +76,7 @@ class CaptureRoadTest : public ::testing::Test {
         StrCopy(gUserDataFolder, countof(gUserDataFolder), dir_.c_str());
         StrCopy(gCommonDataFolder, countof(gCommonDataFolder), dir_.c_str());
         InitCaptureApp();
-        gOpt.CapMode = 2;  // whole screen: no mouse needed
+        gOpt.CapMode = kCapScreen;  // whole screen: no mouse needed
         gOpt.HotKeyCapture = gOpt.HotKeyVellumor = 0;
         StrFmt(gOpt.EdtSavePath, countof(gOpt.EdtSavePath), "%s\\shot.png", WinPath(dir_).c_str());
         ClearImage();
@@ -161,7 +165,7 @@ TEST_F(CaptureRoadTest, AnOpenedFileLeavesNothingInTheNextCapture) {
         "p.save('trns.png', transparency=(12, 200, 90), dpi=(300, 300))\n";
     ASSERT_TRUE(WriteFileBytes(PathJoin(dir_, "make.py"), py));
     ASSERT_EQ(0, RunPeer(dir_, "/usr/bin/python3 make.py", &out)) << out;
-    gOpt.DefAct = 0x105;  // the sequential save
+    gOpt.DefAct = kDefaultActionOn | kActSave;  // the sequential save
     const struct {
         const char* file;
         const char* dims;
@@ -195,12 +199,12 @@ TEST_F(CaptureRoadTest, ActionsTextsFollowANewCapture) {
     SetMarker();
     HWND page = ActionsPage();
     ASSERT_EQ(Text(page, IDC_DIMENSIONS), "3 x 3");
-    ASSERT_TRUE(ShowMainDialog(-2));
-    gOpt.DefAct = 0x102;  // a copy: the action shows no dialog
+    ASSERT_TRUE(ShowMainDialog(kHideMainDialog));
+    gOpt.DefAct = kDefaultActionOn | kActCopy;  // a copy: the action shows no dialog
     gOpt.DefColMode = 2;  // grey
     ASSERT_TRUE(CaptureByHotKey());
     ASSERT_FALSE(IsWindowVisible(dlg_));
-    ASSERT_TRUE(ShowMainDialog(-1));
+    ASSERT_TRUE(ShowMainDialog(kShowCurrentTab));
     EXPECT_EQ(Text(page, IDC_DIMENSIONS), std::to_string(gImage.Width()) + " x " + std::to_string(gImage.Height()));
     EXPECT_EQ(gImage.Width(), GetSystemMetrics(SM_CXVIRTUALSCREEN));
     EXPECT_EQ(Text(page, IDC_COLOR_MODE_TEXT), "Grayscale (256 Steps, 8 Bit)");
@@ -263,17 +267,17 @@ TEST_F(CaptureRoadTest, DelayOnlyWhenTheDialogHadToHide) {
 TEST_F(CaptureRoadTest, MinuteTimerRunsAWholeCaptureAndItsDefaultAction) {
     EXPECT_TRUE(KillTimer(dlg_, kMinuteTimer)) << "the main dialog keeps the minute timer";
     SetTimer(dlg_, kMinuteTimer, 60000, nullptr);
-    ASSERT_TRUE(ShowMainDialog(-2));
+    ASSERT_TRUE(ShowMainDialog(kHideMainDialog));
     gOpt.Timer = 1;
     // Whatever an earlier test counted, one minute of one fires and starts over.
     gOpt.Minutes = 1;
-    gOpt.DefAct = 0x102;
+    gOpt.DefAct = kDefaultActionOn | kActCopy;
     SetMarker();
     SendMessageA(dlg_, WM_TIMER, kMinuteTimer, 0);
     ASSERT_TRUE(PumpUntil([this] { return !IsMarker() && !gOverlay; }, 15000));
 
     gOpt.Minutes = 2;
-    gOpt.DefAct = 0x105;
+    gOpt.DefAct = kDefaultActionOn | kActSave;
     StrFmt(gOpt.EdtSavePath, countof(gOpt.EdtSavePath), "%s\\timed.png", WinPath(dir_).c_str());
     SetMarker();
     SendMessageA(dlg_, WM_TIMER, kMinuteTimer, 0);

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "capture/app_texts.h"
-#include "capture/capture.h"
 #include "capture/options.h"
+#include "capture/overlay.h"
 #include "framework/app.h"
 #include "framework/message_box.h"
 
@@ -95,9 +95,9 @@ void InitCaptureApp() {
         gApp.instance = GetModuleHandleA(nullptr);
         strcpy(gApp.productName, "Vellumor Pro");
         gApp.strings.SetAppTable(0, gAppTexts);
-        EnsureWindowClass(kCaptureClassName, CaptureWndProc, 32515, nullptr, nullptr);
-        EnsureWindowClass(kPatternClass, PatternProc, 32512, nullptr, nullptr);
-        EnsureWindowClass(kColorClass, ColorProc, 32512, nullptr, nullptr);
+        EnsureWindowClass(kCaptureClassName, CaptureWndProc, IDC_CROSS, nullptr, nullptr);
+        EnsureWindowClass(kPatternClass, PatternProc, IDC_ARROW, nullptr, nullptr);
+        EnsureWindowClass(kColorClass, ColorProc, IDC_ARROW, nullptr, nullptr);
     }
     gOpt = COptions();
     gOpt.PlaySound = 0;

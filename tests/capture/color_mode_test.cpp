@@ -6,11 +6,13 @@
 
 #include <string>
 
-#include "capture/capture.h"
+#include "base/str_util.h"
+#include "capture/actions.h"
+#include "capture/color_mode.h"
+#include "capture/image_state.h"
 #include "capture/options.h"
 #include "capture/undo.h"
 #include "capture_test_util.h"
-#include "framework/str_util.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -11,10 +11,10 @@
 
 #include <string>
 
+#include "base/str_util.h"
 #include "capture/options.h"
-#include "framework/data_folders.h"
 #include "framework/message_box.h"
-#include "framework/str_util.h"
+#include "settings/data_folders.h"
 #include "tests/framework/startup_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -162,9 +162,9 @@ class E2ETest : public ::testing::Test {
         options.PlaySound = 0;
         options.HotKeyCapture = VK_SNAPSHOT;
         options.HotKeyVellumor = (MOD_CONTROL | MOD_ALT) << 8 | VK_F6;
-        options.DefAct = 0x105;  // the default action on: sequential save
+        options.DefAct = kDefaultActionOn | kActSave;  // the default action on: sequential save
         options.DefColMode = 6;
-        options.CapMode = 0;
+        options.CapMode = kCapRectangle;
         StrFmt(options.EdtSavePath, countof(options.EdtSavePath), "%s\\shot.bmp", Win(dir).c_str());
     }
     void TearDown() override {
@@ -177,13 +177,13 @@ class E2ETest : public ::testing::Test {
         gOpt = options;
         StrCopy(gUserDataFolder, countof(gUserDataFolder), data.c_str());
         StrCopy(gCommonDataFolder, countof(gCommonDataFolder), data.c_str());
-        ExchangeOptions(1);
+        ExchangeOptions(kWriteOptions);
     }
     COptions ReadOptions() {
         gOpt = COptions();
         StrCopy(gUserDataFolder, countof(gUserDataFolder), data.c_str());
         StrCopy(gCommonDataFolder, countof(gCommonDataFolder), data.c_str());
-        ExchangeOptions(0);
+        ExchangeOptions(kReadOptions);
         return gOpt;
     }
     void Start(const char* args = "") {

@@ -9,8 +9,11 @@
 #include <thread>
 
 #include "capture/app_texts.h"
-#include "capture/capture.h"
+#include "capture/hotkeys.h"
+#include "capture/main_dialog.h"
 #include "capture/options.h"
+#include "capture/overlay.h"
+#include "capture/pending_actions.h"
 #include "framework/app.h"
 #include "framework/hotkey_edit.h"
 #include "framework/message_box.h"

@@ -11,14 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "capture/capture.h"
+#include "base/str_util.h"
+#include "capture/hotkeys.h"
+#include "capture/image_state.h"
+#include "capture/main_dialog.h"
 #include "capture/main_dialog_pages.h"
 #include "capture/options.h"
+#include "capture/page_actions.h"
 #include "capture/resource.h"
 #include "framework/app.h"
-#include "framework/data_folders.h"
 #include "framework/dialog_util.h"
-#include "framework/str_util.h"
+#include "settings/data_folders.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -132,9 +135,9 @@ TEST_F(MainDialogTest, ShowsTabsHidesAndLabelsTheMainButton) {
         for (int other = 0; other < 6; other++)
             EXPECT_EQ(IsWindowVisible(Page(other)) != FALSE, other == n) << "tab " << n << " page " << other;
     }
-    ASSERT_TRUE(ShowMainDialog(-2));
+    ASSERT_TRUE(ShowMainDialog(kHideMainDialog));
     EXPECT_FALSE(IsWindowVisible(dlg_));
-    ASSERT_TRUE(ShowMainDialog(-1));
+    ASSERT_TRUE(ShowMainDialog(kShowCurrentTab));
     EXPECT_TRUE(IsWindowVisible(dlg_));
     EXPECT_EQ(CurrentTab(), 0) << "-1 keeps the tab";
     EXPECT_FALSE(ShowMainDialog(6));
@@ -157,8 +160,8 @@ TEST_F(MainDialogTest, ShowsTabsHidesAndLabelsTheMainButton) {
 }
 
 TEST_F(MainDialogTest, CapturePageLoadsStoresAndBlocksOnBadNumbers) {
-    gOpt.CapMode = 3;
-    gOpt.DefAct = 0x104;
+    gOpt.CapMode = kCapActiveWindow;
+    gOpt.DefAct = kDefaultActionOn | kActSendTo;
     gOpt.Timer = 0;
     gOpt.Minutes = 45;
     gOpt.Delay = 1;
@@ -180,12 +183,12 @@ TEST_F(MainDialogTest, CapturePageLoadsStoresAndBlocksOnBadNumbers) {
 
     // Buttons that act at once.
     Click(page, IDC_MODE_WINDOW);
-    EXPECT_EQ(gOpt.CapMode, 1);
+    EXPECT_EQ(gOpt.CapMode, kCapWindow);
     Click(page, IDC_DEFAULT_ACTION);
-    EXPECT_EQ(gOpt.DefAct & 0x100, 0);
+    EXPECT_EQ(gOpt.DefAct & kDefaultActionOn, 0);
     EXPECT_FALSE(Enabled(page, IDC_ACT_COPY));
     Click(page, IDC_DEFAULT_ACTION);
-    EXPECT_EQ(gOpt.DefAct & 0x100, 0x100);
+    EXPECT_EQ(gOpt.DefAct & kDefaultActionOn, kDefaultActionOn);
     EXPECT_TRUE(Enabled(page, IDC_ACT_ADJUST));
     Click(page, IDC_TIMER);
     EXPECT_EQ(gOpt.Timer, 1);
@@ -226,13 +229,13 @@ TEST_F(MainDialogTest, CapturePageLoadsStoresAndBlocksOnBadNumbers) {
     SetDlgItemTextA(page, IDC_MINUTES, "12");
     SetDlgItemTextA(page, IDC_DELAY_TIME, "300ms");
     Click(page, IDC_ACT_PRINT);
-    ASSERT_TRUE(ShowMainDialog(-2));
+    ASSERT_TRUE(ShowMainDialog(kHideMainDialog));
     EXPECT_FALSE(IsWindowVisible(dlg_));
     EXPECT_EQ(gOpt.Minutes, 12);
     EXPECT_EQ(gOpt.DelayTime, 0);
     EXPECT_EQ(gOpt.Delay, 1);
-    EXPECT_EQ(gOpt.DefAct, 0x103);
-    EXPECT_EQ(gOpt.CapMode, 1);
+    EXPECT_EQ(gOpt.DefAct, kDefaultActionOn | kActPrint);
+    EXPECT_EQ(gOpt.CapMode, kCapWindow);
 
     // An empty delay stores 0 and blocks; an empty "every" field stores 1.
     ASSERT_TRUE(ShowMainDialog(2));
@@ -268,7 +271,9 @@ TEST_F(MainDialogTest, OptionsPageMonitorRowsUnitsAndCustomSize) {
     EXPECT_EQ(GetDlgItemCheck(page, IDC_HIDE_ON_ACTION), BST_CHECKED);
     EXPECT_EQ(GetDlgItemCheck(page, IDC_PLAY_SOUND), BST_UNCHECKED);
     EXPECT_EQ(GetDlgItemCheck(page, IDC_UNITS_CM), BST_CHECKED);
-    EXPECT_DOUBLE_EQ(GetDlgItemDouble(page, IDC_MON_WIDTH, 0, 1000, true), 32.0);
+    double shown = 0;
+    EXPECT_EQ(GetDlgItemDouble(page, IDC_MON_WIDTH, 0, 1000, true, &shown), 0);
+    EXPECT_DOUBLE_EQ(shown, 32.0);
     EXPECT_EQ(Text(page, IDC_MON_DPI), "96");
     auto choose = [&](int row) {
         SendDlgItemMessageA(page, IDC_MONITOR, CB_SETCURSEL, row, 0);
@@ -298,29 +303,30 @@ TEST_F(MainDialogTest, OptionsPageMonitorRowsUnitsAndCustomSize) {
     EXPECT_EQ(gOpt.Units, 1);
     EXPECT_EQ(Text(page, IDC_MON_WIDTH_UNIT), "inch");
     EXPECT_EQ(Text(page, IDC_MON_HEIGHT_UNIT), "inch");
-    EXPECT_NEAR(GetDlgItemDouble(page, IDC_MON_WIDTH, 0, 1000, true), gMonitorSizes[1].width / 2.54, 0.001);
+    EXPECT_EQ(GetDlgItemDouble(page, IDC_MON_WIDTH, 0, 1000, true, &shown), 0);
+    EXPECT_NEAR(shown, gOpt.MonWidth / 2.54, 0.001);
     SetDlgItemTextA(page, IDC_MON_WIDTH, "20");
     SetDlgItemTextA(page, IDC_MON_HEIGHT, "12.5");
     SetDlgItemTextA(page, IDC_MON_DPI, "150");
     ASSERT_TRUE(ShowMainDialog(0));
-    EXPECT_NEAR(gMonitorSizes[1].width, 50.8, 0.001);
-    EXPECT_NEAR(gMonitorSizes[1].height, 31.75, 0.001);
+    EXPECT_NEAR(gOpt.MonWidth, 50.8, 0.001);
+    EXPECT_NEAR(gOpt.MonHeight, 31.75, 0.001);
     EXPECT_EQ(gOpt.MonDPI, 150);
     EXPECT_EQ(gOpt.AutoHide, 1);
 
     // A Custom size of 0, or an empty side, keeps the user on the page.
     ASSERT_TRUE(ShowMainDialog(1));
     SetDlgItemTextA(page, IDC_MON_WIDTH, "0");
-    EXPECT_FALSE(ShowMainDialog(-2));
+    EXPECT_FALSE(ShowMainDialog(kHideMainDialog));
     EXPECT_EQ(GetFocus(), GetDlgItem(page, IDC_MON_WIDTH));
-    EXPECT_NEAR(gMonitorSizes[1].width, 50.8, 0.001) << "the row keeps its size";
+    EXPECT_NEAR(gOpt.MonWidth, 50.8, 0.001) << "the row keeps its size";
     SetDlgItemTextA(page, IDC_MON_WIDTH, "30");
     SetDlgItemTextA(page, IDC_MON_HEIGHT, "");
-    EXPECT_FALSE(ShowMainDialog(-2));
+    EXPECT_FALSE(ShowMainDialog(kHideMainDialog));
     EXPECT_TRUE(IsWindowVisible(dlg_));
     SetDlgItemTextA(page, IDC_MON_HEIGHT, "20");
-    EXPECT_TRUE(ShowMainDialog(-2));
-    EXPECT_NEAR(gMonitorSizes[1].width, 76.2, 0.001);
+    EXPECT_TRUE(ShowMainDialog(kHideMainDialog));
+    EXPECT_NEAR(gOpt.MonWidth, 76.2, 0.001);
 }
 
 TEST_F(MainDialogTest, SavePageQualityFieldAndTrackbarFollowEachOther) {
@@ -498,7 +504,7 @@ TEST_F(MainDialogTest, CloseHidesAVisibleDialogAndQuitsAHiddenOne) {
     EXPECT_EQ(gMainDialog, nullptr);
     MSG m;
     EXPECT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the loop is told to end";
-    EXPECT_FALSE(ShowMainDialog(-1)) << "no main dialog: nothing to show";
+    EXPECT_FALSE(ShowMainDialog(kShowCurrentTab)) << "no main dialog: nothing to show";
     EXPECT_FALSE(ShowMainDialog(0));
     EXPECT_EQ(ActionsPage(), nullptr);
     // The frame's WM_QUIT road.

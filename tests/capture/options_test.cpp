@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "framework/config_file.h"
-#include "framework/data_folders.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
+#include "settings/config_file.h"
+#include "settings/data_folders.h"
 #include "tests/support/test_support.h"
 
 static const char kPassword[] = "KorTamVu82e41q";
@@ -27,7 +27,7 @@ class OptionsTest : public ::testing::Test {
 };
 
 TEST_F(OptionsTest, FirstRunKeepsDefaultsAndWritesNothing) {
-    ExchangeOptions(0);
+    ExchangeOptions(kReadOptions);
     EXPECT_EQ(gOpt.DefColMode, 6);
     EXPECT_EQ(gOpt.HotKeyCapture, 44);
     EXPECT_EQ(gOpt.HotKeyVellumor, 300);
@@ -36,13 +36,13 @@ TEST_F(OptionsTest, FirstRunKeepsDefaultsAndWritesNothing) {
 }
 
 TEST_F(OptionsTest, RoundTripReadByZipfile) {
-    gOpt.CapMode = 2;
+    gOpt.CapMode = kCapScreen;
     gOpt.Delay = 1;
     gOpt.DelayTime = 2000;
     gOpt.CRBack = 0x00123456;
-    gMonitorSizes[1].width = 40.5f;
+    gOpt.MonWidth = 40.5f;
     StrCopy(gOpt.EdtSavePath, countof(gOpt.EdtSavePath), "C:\\shots\\shot");
-    ExchangeOptions(1);
+    ExchangeOptions(kWriteOptions);
     std::string out;
     ASSERT_EQ(RunPeer(dir,
                       std::string("/usr/bin/python3 -c \"import zipfile;z=zipfile.ZipFile('Options.qcg');"
@@ -61,12 +61,12 @@ TEST_F(OptionsTest, RoundTripReadByZipfile) {
     EXPECT_EQ(out.find("gOpt."), std::string::npos);
 
     gOpt = COptions();
-    gMonitorSizes[1].width = 1.0f;
-    ExchangeOptions(0);
-    EXPECT_EQ(gOpt.CapMode, 2);
+    gOpt.MonWidth = 1.0f;
+    ExchangeOptions(kReadOptions);
+    EXPECT_EQ(gOpt.CapMode, kCapScreen);
     EXPECT_EQ(gOpt.DelayTime, 2000);
     EXPECT_EQ(gOpt.CRBack, 0x00123456u);
-    EXPECT_FLOAT_EQ(gMonitorSizes[1].width, 40.5f);
+    EXPECT_FLOAT_EQ(gOpt.MonWidth, 40.5f);
     EXPECT_STREQ(gOpt.EdtSavePath, "C:\\shots\\shot");
 }
 
@@ -81,9 +81,9 @@ TEST_F(OptionsTest, RawOlderRecordIsImportedAndReplaced) {
     memcpy(&b[76 + 260], "D:\\old\\pic", 11);
     ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "Options.qcg"), std::string(b.begin(), b.end())));
     gOpt.NextN = 42;  // after TextFrame: keeps its value
-    ExchangeOptions(0);
+    ExchangeOptions(kReadOptions);
     EXPECT_EQ(gOpt.DefColMode, 3);
-    EXPECT_EQ(gOpt.CapMode, 1);
+    EXPECT_EQ(gOpt.CapMode, kCapWindow);
     EXPECT_EQ(gOpt.Minutes, 15);
     EXPECT_EQ(gOpt.DelayTime, 1500);
     EXPECT_STREQ(gOpt.EdtSavePath, "D:\\old\\pic");
@@ -107,10 +107,10 @@ TEST_F(OptionsTest, ValuesReadAreBroughtIntoRange) {
     int32_t minimised = SW_SHOWMINIMIZED;
     cfg.Int(&minimised, "gOpt.AdjWndMax");
     ASSERT_GT(cfg.SaveArchive("Options", -1, 0), 0);
-    ExchangeOptions(0);
+    ExchangeOptions(kReadOptions);
     EXPECT_EQ(gOpt.DefColMode, 6);
     EXPECT_EQ(gOpt.Monitor, 0);
-    EXPECT_EQ(gOpt.CapMode, 3);
+    EXPECT_EQ(gOpt.CapMode, kCapActiveWindow);
     EXPECT_EQ(gOpt.Minutes, 1);
     EXPECT_EQ(gOpt.MonDPI, 10000);
     EXPECT_EQ(gOpt.DelayTime, 10000);
@@ -128,11 +128,11 @@ TEST_F(OptionsTest, BrushSizesOfTheEditorAreKept) {
         cfg.Int(&size, "gOpt.BrushSize");
         ASSERT_GT(cfg.SaveArchive("Options", -1, 0), 0);
         gOpt = COptions();
-        ExchangeOptions(0);
+        ExchangeOptions(kReadOptions);
         EXPECT_EQ(gOpt.BrushSize, c[1]) << "stored " << c[0];
-        ExchangeOptions(1);  // and written back as read
+        ExchangeOptions(kWriteOptions);  // and written back as read
         gOpt = COptions();
-        ExchangeOptions(0);
+        ExchangeOptions(kReadOptions);
         EXPECT_EQ(gOpt.BrushSize, c[1]) << "stored " << c[0];
     }
 }
@@ -155,8 +155,8 @@ TEST_F(OptionsTest, TaggedOlderRecordsAreImported) {
     int32_t nextN = 77;
     rec(53, &nextN, 4);
     ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "Options.qcg"), s));
-    ExchangeOptions(0);
-    EXPECT_EQ(gOpt.CapMode, 3);
+    ExchangeOptions(kReadOptions);
+    EXPECT_EQ(gOpt.CapMode, kCapActiveWindow);
     EXPECT_EQ(gOpt.JPGQuality, 90);
     EXPECT_STREQ(gOpt.EdtSavePath, "E:\\tagged\\img");
     EXPECT_EQ(gOpt.NextN, 77);

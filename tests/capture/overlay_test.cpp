@@ -7,8 +7,9 @@
 #include <string>
 #include <thread>
 
-#include "capture/capture.h"
+#include "capture/image_state.h"
 #include "capture/options.h"
+#include "capture/overlay.h"
 #include "capture_test_util.h"
 #include "gdi_objects.h"
 
@@ -80,7 +81,7 @@ class OverlayTest : public ::testing::Test {
 };
 
 TEST_F(OverlayTest, DragPicksTheRectangleInBothDirections) {
-    gOpt.CapMode = 0;
+    gOpt.CapMode = kCapRectangle;
     ASSERT_TRUE(RunCapture([&] { Drag(10, 5, 50, 30); }));
     ExpectPattern(10, 5, 41, 26);
     EXPECT_EQ(gColorMode, ScreenColorMode());
@@ -93,7 +94,7 @@ TEST_F(OverlayTest, DragPicksTheRectangleInBothDirections) {
 }
 
 TEST_F(OverlayTest, ClickMoveClickPicksBetweenTheClicks) {
-    gOpt.CapMode = 0;
+    gOpt.CapMode = kCapRectangle;
     ASSERT_TRUE(RunCapture([&] {
         Click(kPx + 30, kPy + 20);
         Sleep(200);
@@ -105,7 +106,7 @@ TEST_F(OverlayTest, ClickMoveClickPicksBetweenTheClicks) {
 }
 
 TEST_F(OverlayTest, ReleaseWithoutPressIsIgnored) {
-    gOpt.CapMode = 0;
+    gOpt.CapMode = kCapRectangle;
     ASSERT_TRUE(RunCapture([&] {
         MouseTo(kPx + 5, kPy + 5);
         MouseButton(true, false);  // the release of a click made before the overlay opened
@@ -119,7 +120,7 @@ TEST_F(OverlayTest, ReleaseWithoutPressIsIgnored) {
 }
 
 TEST_F(OverlayTest, EscapeCancelsWithoutGrab) {
-    gOpt.CapMode = 0;
+    gOpt.CapMode = kCapRectangle;
     ASSERT_TRUE(RunCapture([&] { Key(VK_ESCAPE); }));
     EXPECT_TRUE(IsMarker());
     // During a drag as well.
@@ -141,7 +142,7 @@ TEST_F(OverlayTest, EscapeCancelsWithoutGrab) {
 }
 
 TEST_F(OverlayTest, WindowShownAfterTheFreezeIsNotInTheImage) {
-    gOpt.CapMode = 0;
+    gOpt.CapMode = kCapRectangle;
     StartCapture();
     ASSERT_TRUE(gOverlay);
     HWND ov = gOverlay;
@@ -158,7 +159,7 @@ TEST_F(OverlayTest, WindowShownAfterTheFreezeIsNotInTheImage) {
 }
 
 TEST_F(OverlayTest, PickIsCompletedOutsideThePaint) {
-    gOpt.CapMode = 2;
+    gOpt.CapMode = kCapScreen;
     StartCapture();
     HWND ov = gOverlay;
     ASSERT_TRUE(ov);
@@ -170,7 +171,7 @@ TEST_F(OverlayTest, PickIsCompletedOutsideThePaint) {
 }
 
 TEST_F(OverlayTest, WholeScreenAndActiveWindowModes) {
-    gOpt.CapMode = 2;
+    gOpt.CapMode = kCapScreen;
     ASSERT_TRUE(RunCapture([] {}));
     ASSERT_EQ(gImage.Width(), GetSystemMetrics(SM_CXVIRTUALSCREEN));
     ASSERT_EQ(gImage.Height(), GetSystemMetrics(SM_CYVIRTUALSCREEN));
@@ -180,13 +181,13 @@ TEST_F(OverlayTest, WholeScreenAndActiveWindowModes) {
             diff += PixelAt(gImage, kPx - ox + x, kPy - oy + y) != PatternColor(x, y);
     EXPECT_EQ(diff, 0);
 
-    gOpt.CapMode = 3;
+    gOpt.CapMode = kCapActiveWindow;
     SetForegroundWindow(pattern);
     PumpFor(100);
     ASSERT_EQ(GetForegroundWindow(), pattern);
     ASSERT_TRUE(RunCapture([] {}));
     ExpectPattern(0, 0, kPw, kPh);
-    EXPECT_EQ(gOpt.CapMode, 3);
+    EXPECT_EQ(gOpt.CapMode, kCapActiveWindow);
 
     // A foreground window with nothing on the screen gives the whole screen.
     SetWindowPos(pattern, nullptr, -5000, -5000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -209,7 +210,7 @@ TEST_F(OverlayTest, WholeScreenAndActiveWindowModes) {
 }
 
 TEST_F(OverlayTest, WindowModePicksTheWindowUnderTheCursor) {
-    gOpt.CapMode = 1;
+    gOpt.CapMode = kCapWindow;
     ASSERT_TRUE(RunCapture([&] {
         MouseTo(kPx + 50, kPy + 60);
         MouseTo(kPx + 52, kPy + 61);
@@ -234,7 +235,7 @@ TEST_F(OverlayTest, WindowModePicksTheWindowUnderTheCursor) {
 
 TEST_F(OverlayTest, RightButtonSwitchesModes) {
     // Window mode -> rectangle mode, which a drag then uses.
-    gOpt.CapMode = 1;
+    gOpt.CapMode = kCapWindow;
     ASSERT_TRUE(RunCapture([&] {
         MouseTo(kPx + 50, kPy + 60);
         MouseTo(kPx + 51, kPy + 60);
@@ -242,7 +243,7 @@ TEST_F(OverlayTest, RightButtonSwitchesModes) {
         MouseButton(false, false);
         Drag(20, 30, 60, 50);
     }));
-    EXPECT_EQ(gOpt.CapMode, 0);
+    EXPECT_EQ(gOpt.CapMode, kCapRectangle);
     ExpectPattern(20, 30, 41, 21);
 
     // Rectangle mode -> window mode.
@@ -254,7 +255,7 @@ TEST_F(OverlayTest, RightButtonSwitchesModes) {
         MouseTo(kPx + 51, kPy + 61);
         Click(kPx + 51, kPy + 61);
     }));
-    EXPECT_EQ(gOpt.CapMode, 1);
+    EXPECT_EQ(gOpt.CapMode, kCapWindow);
     ExpectPattern(0, 0, kPw, kPh);
 }
 
@@ -285,7 +286,7 @@ void EmptyTheClipboard() {
 }
 
 TEST_F(OverlayTest, LettersPickTheAction) {
-    gOpt.CapMode = 0;
+    gOpt.CapMode = kCapRectangle;
     EmptyTheClipboard();
     ASSERT_TRUE(RunCapture([&] {
         MouseTo(kPx + 10, kPy + 10);
@@ -327,7 +328,7 @@ TEST_F(OverlayTest, LettersPickTheAction) {
 
 TEST_F(OverlayTest, CursorBitmapsAreFreed) {
     gOpt.MouseCursor = 1;
-    gOpt.CapMode = 2;
+    gOpt.CapMode = kCapScreen;
     ASSERT_TRUE(RunCapture([] {}));
     int before = GdiObjectCount(GetCurrentProcess());
     ASSERT_GT(before, 0) << "the GDI handle table of this process could not be read";

@@ -5,8 +5,9 @@
 #include <windows.h>
 
 #include "framework/app.h"
-#include "framework/data_folders.h"
+#include "framework/app_window.h"
 #include "framework/framework_messages.h"
+#include "settings/data_folders.h"
 
 static TextRecord gProbeTexts[] = {
     {0, {"Vellumor Probe"}},
@@ -56,7 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
     Log("user %s", gUserDataFolder);
     Log("common %s", gCommonDataFolder);
     Log("minimised %d autostart %d versionchanged %d", gApp.startMinimised, gApp.autostart, gApp.recordVersionChanged);
-    if (gApp.CreateFrame(0, ProbeFrameProc, gApp.productName, 0, 0x10000400, nullptr) < 0) {
+    if (gApp.CreateFrame(0, ProbeFrameProc, gApp.productName, 0, kFrameHidden | kFrameMainFrame, nullptr) < 0) {
         Log("frame failed");
         return 0;
     }

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "base/str_util.h"
 #include "framework/app.h"
 #include "framework/app_window.h"
-#include "framework/data_folders.h"
 #include "framework/dock_bay.h"
 #include "framework/monitors.h"
-#include "framework/str_util.h"
+#include "settings/data_folders.h"
 #include "support/test_support.h"
 
 namespace {
@@ -87,7 +87,7 @@ TEST(BarLayout, RowLayoutPushesGrowsMovesAndShrinks) {
 
 TEST(BarLayout, DockedItemsOverflowAndStretch) {
     BarItemBox items[5] = {Item(30, 16, 0, 1), Item(30, 16, kItemStretch, 2), Item(20, 16, kItemDroppable, 3, true),
-                           Item(40, 16, kItemDroppable, 4), Item(12, 16, 0, 0xF100)};
+                           Item(40, 16, kItemDroppable, 4), Item(12, 16, 0, IDM_MOX_MORE_ITEMS)};
     WORD overflow[8];
     DockedLayout d = LayoutDockedItems(items, 5, false, 0, 300, 20, 2, overflow, 8);
     EXPECT_EQ(d.naturalLength, 2 + 32 + 32 + 22 + 42);
@@ -103,7 +103,7 @@ TEST(BarLayout, DockedItemsOverflowAndStretch) {
     EXPECT_EQ(overflow[1], 0xFFFF);
     EXPECT_EQ(d.minimumLength, 2 + 30 + 30 + 12);
 
-    BarItemBox plain[2] = {Item(30, 10), Item(12, 16, 0, 0xF100)};
+    BarItemBox plain[2] = {Item(30, 10), Item(12, 16, 0, IDM_MOX_MORE_ITEMS)};
     LayoutDockedItems(plain, 2, true, 0, 100, 20, 2, overflow, 8);
     EXPECT_EQ(plain[0].placed.left, (20 - 30) / 2) << "centred across without a stretch item to share";
 }
@@ -193,7 +193,7 @@ TEST(BarDocking, BarsDockFloatAndResizeByTheirSplitter) {
     WORD ids[64];
     frame->BuildWindowMenu(ids, 64);
     EXPECT_EQ(ids[0], 0x7000);
-    EXPECT_EQ(ids[1], 0xF000);
+    EXPECT_EQ(ids[1], kCmdSeparatorId);
 
     // Drag the splitter down by 15 pixels with the mouse.
     ShowWindow(frame->window, SW_SHOWNORMAL);
@@ -213,7 +213,7 @@ TEST(BarDocking, BarsDockFloatAndResizeByTheirSplitter) {
     MouseTo(sx, sy - 60, MOUSEEVENTF_LEFTUP);
     EXPECT_EQ(bar->thickness, bar->naturalThickness);
     // With bar sizes locked the splitter can't be grabbed.
-    frame->OnFrameCommand(0xF152);
+    frame->OnFrameCommand(IDM_MOX_LOCK_BAR_SIZES);
     int before = bar->thickness;
     GetWindowRect(top->window, &bayRect);
     MouseTo(sx, bayRect.bottom - 2, MOUSEEVENTF_LEFTDOWN);

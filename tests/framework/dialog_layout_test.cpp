@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/str_util.h"
+#include "base/str_util.h"
 
 namespace {
 

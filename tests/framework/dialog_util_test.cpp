@@ -20,6 +20,19 @@ namespace {
 
 constexpr int kEditA = 101, kEditB = 102, kCheck = 103, kButton = 104;
 
+// The value a number field reads as; *status gets the read's status.
+int NumberOf(HWND dlg, int item, int minimum, int maximum, bool strict, int* status) {
+    int value = -12345;
+    *status = GetDlgItemNumber(dlg, item, minimum, maximum, strict, &value);
+    return value;
+}
+
+double DoubleOf(HWND dlg, int item, double minimum, double maximum, bool strict, int* status) {
+    double value = -12345;
+    *status = GetDlgItemDouble(dlg, item, minimum, maximum, strict, &value);
+    return value;
+}
+
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
@@ -89,33 +102,33 @@ void PumpMessages() {
 TEST(DialogUtil, ReadsIntegers) {
     TestDialog d;
     d.Set(kEditA, "42");
-    gFrameworkStatus = -1;
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, 0, 100, true), 42);
-    EXPECT_EQ(gFrameworkStatus, 0);
+    int status = -1;
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, 0, 100, true, &status), 42);
+    EXPECT_EQ(status, 0);
     d.Set(kEditA, "");
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, 5, 100, false), 5);
-    EXPECT_EQ(gFrameworkStatus, kStatusFieldEmpty);
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, 5, 100, false, &status), 5);
+    EXPECT_EQ(status, kStatusFieldEmpty);
     d.Set(kEditA, "12abc");
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, 3, 100, true), 3);
-    EXPECT_EQ(gFrameworkStatus, kStatusNotNumber);
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, 3, 100, false), 12);
-    EXPECT_EQ(gFrameworkStatus, 0);
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, 3, 100, true, &status), 3);
+    EXPECT_EQ(status, kStatusNotNumber);
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, 3, 100, false, &status), 12);
+    EXPECT_EQ(status, 0);
     d.Set(kEditA, "abc");
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, -7, 100, true), -7);
-    EXPECT_EQ(gFrameworkStatus, kStatusNotNumber);
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, -7, 100, true, &status), -7);
+    EXPECT_EQ(status, kStatusNotNumber);
     d.Set(kEditA, "500");
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, 0, 100, true), 100);
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, 100, 0, true), 100);  // bounds in either order
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, 0, 100, true, &status), 100);
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, 100, 0, true, &status), 100);  // bounds in either order
     d.Set(kEditA, "-5");
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, 0, 100, true), 0);
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, 0, 100, true, &status), 0);
     d.Set(kEditA, "99999999999999");
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, 0, 1000, true), 1000);
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, 0, 1000, true, &status), 1000);
     // Only the first 31 characters are read.
     d.Set(kEditA, (std::string(31, '0') + "77").c_str());
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, 0, 1000, true), 0);
-    EXPECT_EQ(gFrameworkStatus, 0);
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, 0, 1000, true, &status), 0);
+    EXPECT_EQ(status, 0);
     d.Set(kEditA, (std::string(29, '0') + "77").c_str());
-    EXPECT_EQ(GetDlgItemNumber(d.hwnd, kEditA, 0, 1000, true), 77);
+    EXPECT_EQ(NumberOf(d.hwnd, kEditA, 0, 1000, true, &status), 77);
     SetDlgItemNumber(d.hwnd, kEditB, -17);
     EXPECT_EQ(d.Text(kEditB), "-17");
     SetDlgItemNumber(d.hwnd, kEditB, INT_MIN);
@@ -124,6 +137,7 @@ TEST(DialogUtil, ReadsIntegers) {
 
 TEST(DialogUtil, DecimalsFollowTheUserSeparator) {
     TestDialog d;
+    int status = -1;
     struct Case {
         const char* sep;
     } cases[] = {{","}, {"."}};
@@ -145,31 +159,31 @@ TEST(DialogUtil, DecimalsFollowTheUserSeparator) {
         EXPECT_EQ(d.Text(kEditA), "0");
         SetDlgItemDouble(d.hwnd, kEditA, 10.5);
         EXPECT_EQ(d.Text(kEditA), "10" + s + "5");
-        EXPECT_DOUBLE_EQ(GetDlgItemDouble(d.hwnd, kEditA, 0, 100, true), 10.5);  // round trip
+        EXPECT_DOUBLE_EQ(DoubleOf(d.hwnd, kEditA, 0, 100, true, &status), 10.5);  // round trip
 
         // Either separator reads as the decimal separator.
         d.Set(kEditA, "2,5");
-        EXPECT_DOUBLE_EQ(GetDlgItemDouble(d.hwnd, kEditA, 0, 100, true), 2.5);
-        EXPECT_EQ(gFrameworkStatus, 0);
+        EXPECT_DOUBLE_EQ(DoubleOf(d.hwnd, kEditA, 0, 100, true, &status), 2.5);
+        EXPECT_EQ(status, 0);
         d.Set(kEditA, "2.5");
-        EXPECT_DOUBLE_EQ(GetDlgItemDouble(d.hwnd, kEditA, 0, 100, true), 2.5);
+        EXPECT_DOUBLE_EQ(DoubleOf(d.hwnd, kEditA, 0, 100, true, &status), 2.5);
         d.Set(kEditA, "abc");
-        EXPECT_DOUBLE_EQ(GetDlgItemDouble(d.hwnd, kEditA, 1.5, 100, true), 1.5);
-        EXPECT_EQ(gFrameworkStatus, kStatusNotNumber);
+        EXPECT_DOUBLE_EQ(DoubleOf(d.hwnd, kEditA, 1.5, 100, true, &status), 1.5);
+        EXPECT_EQ(status, kStatusNotNumber);
         d.Set(kEditA, "");
-        EXPECT_DOUBLE_EQ(GetDlgItemDouble(d.hwnd, kEditA, 1.5, 100, false), 1.5);
-        EXPECT_EQ(gFrameworkStatus, kStatusFieldEmpty);
+        EXPECT_DOUBLE_EQ(DoubleOf(d.hwnd, kEditA, 1.5, 100, false, &status), 1.5);
+        EXPECT_EQ(status, kStatusFieldEmpty);
         d.Set(kEditA, "7,5cm");
-        EXPECT_DOUBLE_EQ(GetDlgItemDouble(d.hwnd, kEditA, 0, 100, true), 0);
-        EXPECT_EQ(gFrameworkStatus, kStatusNotNumber);
-        EXPECT_DOUBLE_EQ(GetDlgItemDouble(d.hwnd, kEditA, 0, 100, false), 7.5);
-        EXPECT_EQ(gFrameworkStatus, 0);
+        EXPECT_DOUBLE_EQ(DoubleOf(d.hwnd, kEditA, 0, 100, true, &status), 0);
+        EXPECT_EQ(status, kStatusNotNumber);
+        EXPECT_DOUBLE_EQ(DoubleOf(d.hwnd, kEditA, 0, 100, false, &status), 7.5);
+        EXPECT_EQ(status, 0);
         d.Set(kEditA, "1e3");
-        EXPECT_DOUBLE_EQ(GetDlgItemDouble(d.hwnd, kEditA, 0, 100, true), 100);  // clamped
-        EXPECT_DOUBLE_EQ(GetDlgItemDouble(d.hwnd, kEditA, 100, -100, true), 100);
+        EXPECT_DOUBLE_EQ(DoubleOf(d.hwnd, kEditA, 0, 100, true, &status), 100);  // clamped
+        EXPECT_DOUBLE_EQ(DoubleOf(d.hwnd, kEditA, 100, -100, true, &status), 100);
         d.Set(kEditA, "nan");
-        EXPECT_DOUBLE_EQ(GetDlgItemDouble(d.hwnd, kEditA, -1, 100, false), -1);
-        EXPECT_EQ(gFrameworkStatus, kStatusNotNumber);
+        EXPECT_DOUBLE_EQ(DoubleOf(d.hwnd, kEditA, -1, 100, false, &status), -1);
+        EXPECT_EQ(status, kStatusNotNumber);
     }
 }
 
@@ -178,9 +192,10 @@ TEST(DialogUtil, DecimalsUnderAGermanRuntimeLocale) {
     if (!setlocale(LC_NUMERIC, "German_Germany.1252"))
         GTEST_SKIP() << "no German runtime locale";
     d.Set(kEditA, "2.5");
-    double a = GetDlgItemDouble(d.hwnd, kEditA, 0, 100, true);
+    int status = -1;
+    double a = DoubleOf(d.hwnd, kEditA, 0, 100, true, &status);
     d.Set(kEditA, "2,5");
-    double b = GetDlgItemDouble(d.hwnd, kEditA, 0, 100, true);
+    double b = DoubleOf(d.hwnd, kEditA, 0, 100, true, &status);
     setlocale(LC_NUMERIC, "C");
     EXPECT_DOUBLE_EQ(a, 2.5);
     EXPECT_DOUBLE_EQ(b, 2.5);

@@ -6,17 +6,17 @@
 
 #include <thread>
 
+#include "base/crc32.h"
+#include "base/str_util.h"
 #include "framework/app.h"
 #include "framework/app_window.h"
-#include "framework/crc32.h"
-#include "framework/data_folders.h"
 #include "framework/dock_bay.h"
 #include "framework/framework_messages.h"
 #include "framework/instance_window.h"
 #include "framework/item_kinds.h"
 #include "framework/item_test_util.h"
 #include "framework/monitors.h"
-#include "framework/str_util.h"
+#include "settings/data_folders.h"
 #include "support/test_support.h"
 
 namespace {
@@ -195,14 +195,14 @@ TEST_F(FrameTest, TransparencyAndClickThrough) {
     EXPECT_EQ(GetAncestor(WindowFromPoint(mid), GA_ROOT), f->window);
     BYTE alpha = 0;
     DWORD lwa = 0;
-    f->OnFrameCommand(0xF16A);  // 90%
+    f->OnFrameCommand(IDM_MOX_TRANSPARENCY_90);  // 90%
     ASSERT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_LAYERED);
     ASSERT_TRUE(GetLayeredWindowAttributes(f->window, nullptr, &alpha, &lwa));
     EXPECT_EQ(alpha, 25);
-    f->OnFrameCommand(0xF16B);  // ghost
+    f->OnFrameCommand(IDM_MOX_GHOST);  // ghost
     EXPECT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
     EXPECT_EQ(GetAncestor(WindowFromPoint(mid), GA_ROOT), below) << "clicks go through";
-    f->OnFrameCommand(0xF161);  // off: click-through ends with it
+    f->OnFrameCommand(IDM_MOX_TRANSPARENCY_OFF);  // off: click-through ends with it
     EXPECT_FALSE(GetWindowLongA(f->window, GWL_EXSTYLE) & (WS_EX_LAYERED | WS_EX_TRANSPARENT));
     EXPECT_EQ(GetAncestor(WindowFromPoint(mid), GA_ROOT), f->window);
     DestroyWindow(below);
@@ -212,22 +212,22 @@ TEST_F(FrameTest, LocksRefuseMovesAndSizes) {
     RECT rect = {50, 60, 450, 360};
     CAppWindow* f = Make(5, kFrameResizable, &rect);
     ASSERT_TRUE(f);
-    f->OnFrameCommand(0xF153);  // position lock
+    f->OnFrameCommand(IDM_MOX_LOCK_POSITION);  // position lock
     SetWindowPos(f->window, nullptr, 200, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     RECT r = WindowRectOf(f->window);
     EXPECT_EQ(r.left, 50);
     EXPECT_EQ(f->normalRect.left, 50);
-    f->OnFrameCommand(0xF154);  // size lock
+    f->OnFrameCommand(IDM_MOX_LOCK_SIZE);  // size lock
     SetWindowPos(f->window, nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     r = WindowRectOf(f->window);
     EXPECT_EQ(r.right - r.left, 400);
     // Lock All sets all four when one is clear, and clears them only when all are set.
-    f->OnFrameCommand(0xF155);
+    f->OnFrameCommand(IDM_MOX_LOCK_ALL);
     EXPECT_EQ(f->flags & kFrameAllLocks, (DWORD)kFrameAllLocks);
-    f->OnFrameCommand(0xF155);
+    f->OnFrameCommand(IDM_MOX_LOCK_ALL);
     EXPECT_EQ(f->flags & kFrameAllLocks, 0u);
-    f->OnFrameCommand(0xF151);
-    f->OnFrameCommand(0xF155);
+    f->OnFrameCommand(IDM_MOX_LOCK_BAR_POSITIONS);
+    f->OnFrameCommand(IDM_MOX_LOCK_ALL);
     EXPECT_EQ(f->flags & kFrameAllLocks, (DWORD)kFrameAllLocks);
     // A relayout with a rectangle lifts the locks for that move only.
     RECT to = {70, 80, 370, 280};
@@ -241,20 +241,20 @@ TEST_F(FrameTest, LocksRefuseMovesAndSizes) {
 TEST_F(FrameTest, CaptionCommandsRestyleAndTheWindowMenuLists) {
     CAppWindow* f = Make(6, kFrameResizable);
     ASSERT_TRUE(f);
-    f->OnFrameCommand(0xF124);
+    f->OnFrameCommand(IDM_MOX_BORDERLESS);
     EXPECT_FALSE(GetWindowLongA(f->window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME));
-    f->OnFrameCommand(0xF122);
+    f->OnFrameCommand(IDM_MOX_CAPTION_SMALL);
     EXPECT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     EXPECT_EQ(f->flags & (kFrameBorderless | kFrameNoCaption), 0u);
-    f->OnFrameCommand(0xF121);
+    f->OnFrameCommand(IDM_MOX_CAPTION_NORMAL);
     EXPECT_EQ((DWORD)GetWindowLongA(f->window, GWL_STYLE) & WS_CAPTION, (DWORD)WS_CAPTION);
-    f->OnFrameCommand(0xF111);
+    f->OnFrameCommand(IDM_MOX_TASKBAR);
     EXPECT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     WORD ids[64];
     int n = f->BuildWindowMenu(ids, 64);
     EXPECT_EQ(n, 7) << "no bars: no bar commands, no separator";
-    EXPECT_EQ(ids[0], 0xF110);
-    EXPECT_EQ(ids[6], 0xF160);
+    EXPECT_EQ(ids[0], IDM_MOX_ON_TOP);
+    EXPECT_EQ(ids[6], IDM_MOX_TRANSPARENCY);
     EXPECT_EQ(ids[7], 0xFFFF);
     EXPECT_FALSE(f->OnFrameCommand(0x1234)) << "another command is not the frame's";
     // Empty bays have no thickness: the client area is the whole frame.
@@ -349,7 +349,7 @@ static UINT WINAPI Dpi96(HWND) {
 TEST_F(FrameTest, DpiChangeLaysTheBarsOutAgain) {
     // A framework text: the application's text table is the first test's.
     if (gApp.FindCommandIndex(0x7B10) < 0)
-        gApp.AddCommand(0x7B10, kKindButton, 0x80, 0, 0xF110, nullptr);
+        gApp.AddCommand(0x7B10, kKindButton, kCmdCaption, 0, IDM_MOX_ON_TOP, nullptr);
     gApp.getDpiForWindow = Dpi96;
     RECT rect = {100, 100, 600, 500};
     CAppWindow* f = Make(43, 0, &rect);
@@ -363,7 +363,7 @@ TEST_F(FrameTest, DpiChangeLaysTheBarsOutAgain) {
 
     gApp.getDpiForWindow = ItemDpi144;
     RECT now = WindowRectOf(f->window);
-    SendMessageA(f->window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), (LPARAM)&now);
+    SendMessageA(f->window, WM_DPICHANGED, MAKEWPARAM(144, 144), (LPARAM)&now);
     EXPECT_GT(bar->thickness, before * 5 / 4) << "the bar kept its 96 DPI thickness";
     EXPECT_EQ(WindowRectOf(top->window).bottom - WindowRectOf(top->window).top, bar->thickness);
     EXPECT_EQ(f->clientRect.top, bar->thickness);
@@ -386,7 +386,7 @@ TEST_F(FrameTest, LookupsAndRemoval) {
     EXPECT_EQ(gApp.FrameAtPoint({500, 700}), nullptr);
 
     gApp.AddCommand(0x7B20, kKindButton, 0, 0, -1, nullptr);  // the bar's show and hide command
-    gApp.AddCommand(0x7B21, kKindButton, 0x80, 0, 0xF111, nullptr);
+    gApp.AddCommand(0x7B21, kKindButton, kCmdCaption, 0, IDM_MOX_TASKBAR, nullptr);
     CBar* bar = AddBarWithButton(b, 0x7B20, 0x7B21);
     ASSERT_NE(bar, nullptr);
     CUIItem* item = (CUIItem*)*bar->items.At(0);
@@ -431,7 +431,7 @@ TEST_F(FrameTest, SecondStartSwitchesClickThroughOff) {
     ASSERT_TRUE(GetWindowLongA(f->window, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
     gApp.instanceMessage = RegisterWindowMessageA("MoxMSG_MoxCONTROL");
     gApp.productCrc = Crc32(gApp.productName, -1);
-    EnsureWindowClass("PhantomUnderTest", PhantomWndProc, 32512, nullptr, nullptr);
+    EnsureWindowClass("PhantomUnderTest", PhantomWndProc, IDC_ARROW, nullptr, nullptr);
     HWND phantom = CreateWindowExA(WS_EX_TOOLWINDOW, "PhantomUnderTest", "Frame Test", WS_POPUP, 0, 0, 0, 0, nullptr,
                                    nullptr, gApp.instance, nullptr);
     ASSERT_NE(phantom, nullptr);

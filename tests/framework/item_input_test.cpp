@@ -18,8 +18,8 @@ class ItemInput : public ::testing::Test {
         if (gApp.FindCommandIndex(kDragId) >= 0)
             return;
         // Framework texts: the application's text table is the first test's.
-        gApp.AddCommand(kDragId, kKindButton, kCmdCaption | kCmdDraggable, 0, 0xF121, nullptr);
-        WORD text = 0xF122;
+        gApp.AddCommand(kDragId, kKindButton, kCmdCaption | kCmdDraggable, 0, IDM_MOX_CAPTION_NORMAL, nullptr);
+        WORD text = IDM_MOX_CAPTION_SMALL;
         for (WORD id : {kLeftId, kRightId, kOffId, kTwinId})
             gApp.AddCommand(id, kKindButton, kCmdCaption, 0, text++, nullptr);
     }

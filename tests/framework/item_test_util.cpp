@@ -4,10 +4,10 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include "framework/data_folders.h"
+#include "base/str_util.h"
 #include "framework/framework_messages.h"
 #include "framework/monitors.h"
-#include "framework/str_util.h"
+#include "settings/data_folders.h"
 #include "support/test_support.h"
 
 std::vector<SentCommand> gItemCommands;
@@ -196,7 +196,7 @@ static LRESULT CALLBACK SwatchProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 HWND MakeSwatchWindow(COLORREF color, int x, int y, int w, int h) {
-    EnsureWindowClass("ItemTestSwatch", SwatchProc, 32512, nullptr, nullptr);
+    EnsureWindowClass("ItemTestSwatch", SwatchProc, IDC_ARROW, nullptr, nullptr);
     HWND hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "ItemTestSwatch", "",
                                 WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr, nullptr, gApp.instance, nullptr);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)color);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <math.h>
 
+#include "base/color_util.h"
 #include "framework/framework_messages.h"
 #include "framework/item_resources.h"
 #include "item_test_util.h"
@@ -84,7 +85,7 @@ class ItemValues : public ::testing::Test {
 TEST_F(ItemValues, ValueKindsNeedAValueRecord) {
     CUIItem* item = gApp.CreateUIItem(kKindSlider, nullptr);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->Create(kBareSliderId, frame_->window, frame_->window, nullptr), 0xF002);
+    EXPECT_EQ(item->Create(kBareSliderId, frame_->window, frame_->window, nullptr), kMoxErrWindowCreate);
     delete item;
     // Brush size, colour and palette mark their command as a value item; the slider does not.
     ASSERT_NE(Make(kBrushId, 10, 10), nullptr);
@@ -311,7 +312,7 @@ TEST_F(ItemValues, PaletteGridCellsAndPicking) {
     EXPECT_EQ(pal->rows, 2);
     for (int k = 0; k < 16; k++) {
         const RECT& r = pal->cells[k];
-        EXPECT_EQ(Pixel(p, (r.left + r.right) / 2, (r.top + r.bottom) / 2), ArgbToColorref(CellColor(k))) << k;
+        EXPECT_EQ(Pixel(p, (r.left + r.right) / 2, (r.top + r.bottom) / 2), ArgbToColorRef(CellColor(k))) << k;
     }
     EXPECT_LT(pal->cells[7].top, pal->cells[8].top) << "row-major";
     FreePainted(&p);
@@ -361,6 +362,6 @@ TEST_F(ItemValues, PaletteInAVerticalBarIsTwoColumnsByEight) {
     EXPECT_GT(pal->cells[2].top, pal->cells[0].top);
     EXPECT_EQ(pal->cells[2].left, pal->cells[0].left);
     const RECT& last = pal->cells[15];
-    EXPECT_EQ(Pixel(p, (last.left + last.right) / 2, (last.top + last.bottom) / 2), ArgbToColorref(CellColor(15)));
+    EXPECT_EQ(Pixel(p, (last.left + last.right) / 2, (last.top + last.bottom) / 2), ArgbToColorRef(CellColor(15)));
     FreePainted(&p);
 }

@@ -9,13 +9,13 @@
 #include <set>
 #include <vector>
 
+#include "base/str_util.h"
 #include "framework/app.h"
 #include "framework/app_window.h"
-#include "framework/data_folders.h"
 #include "framework/framework_messages.h"
 #include "framework/item_test_util.h"
 #include "framework/monitors.h"
-#include "framework/str_util.h"
+#include "settings/data_folders.h"
 #include "support/test_support.h"
 
 namespace {
@@ -65,10 +65,10 @@ class MenuTest : public ::testing::Test {
                                            nullptr, gApp.instance, nullptr);
         PrepareVisuals();
         ASSERT_EQ(gApp.AddFrameworkCommands(), 0);
-        gApp.AddCommand(100, kKindMenu, 0x80, 0, -1, (void*)kRootList);
+        gApp.AddCommand(100, kKindMenu, kCmdCaption, 0, -1, (void*)kRootList);
         for (WORD id : {101, 102, 103, 105})
-            gApp.AddCommand(id, kKindButton, 0x80, 0, -1, nullptr);
-        gApp.AddCommand(104, kKindMenu, 0x80, 0, -1, (void*)kSubList);
+            gApp.AddCommand(id, kKindButton, kCmdCaption, 0, -1, nullptr);
+        gApp.AddCommand(104, kKindMenu, kCmdCaption, 0, -1, (void*)kSubList);
     }
     void SetUp() override {
         RECT r = {100, 100, 500, 400};
@@ -98,7 +98,7 @@ TEST(Commands, TableKeepsIdOrderAndState) {
     CApp& app = gApp;
     int before = app.commands.count;
     app.AddCommand(0xF721, kKindButton, 0, -1, -1, nullptr);
-    app.AddCommand(0xF710, kKindButton, 0x1001, -1, -1, nullptr);
+    app.AddCommand(0xF710, kKindButton, kCmdEnabled | kCmdDroppable, -1, -1, nullptr);
     app.AddCommand(0xF710, kKindButton, 0, -1, -1, nullptr);
     EXPECT_EQ(app.commands.count, before + 3) << "an id added twice keeps both";
     for (int i = 1; i < app.commands.count; i++)
@@ -107,7 +107,7 @@ TEST(Commands, TableKeepsIdOrderAndState) {
     EXPECT_EQ(app.Command(0xF721)->iconId, 0xF721);
     CommandInfo untouched;
     memset(&untouched, 0x5A, sizeof untouched);
-    EXPECT_EQ(app.GetCommand(0xF7FF, &untouched), 0xF007);
+    EXPECT_EQ(app.GetCommand(0xF7FF, &untouched), kMoxErrUnknownCommand);
     EXPECT_EQ(untouched.id, 0x5A5A);
     EXPECT_EQ(app.CommandFlags(0xF7FF) & (kCmdEnabled | kCmdChecked), 0) << "an unknown id reads as enabled or checked";
     EXPECT_EQ(app.CommandFlags(0xF7FF), 0) << "an unknown id has no flags";
@@ -117,7 +117,7 @@ TEST(Commands, TableKeepsIdOrderAndState) {
     EXPECT_EQ(app.CommandFlags(0xF721) & (kCmdEnabled | kCmdHot | kCmdPressed), 0);
     EXPECT_EQ(app.SetCommandChecked(0xF721, true), 0);
     EXPECT_TRUE(app.CommandFlags(0xF721) & kCmdChecked);
-    EXPECT_EQ(app.EnableCommand(0xF7FF, true), 0xF007);
+    EXPECT_EQ(app.EnableCommand(0xF7FF, true), kMoxErrUnknownCommand);
     app.DeleteCommand(0xF721);
     EXPECT_EQ(app.FindCommandIndex(0xF721), -1);
     EXPECT_EQ(app.CreateUIItem(7, nullptr), nullptr);
@@ -286,17 +286,17 @@ TEST_F(MenuTest, WindowMenuOpensWithItsStates) {
     CMenu* menu = gApp.rootMenu;
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(menu->popupItems.count, 7) << "no bars: the seven frame entries";
-    EXPECT_EQ((*menu->popupItems.At(0))->commandId, 0xF110);
-    EXPECT_FALSE(gApp.CommandFlags(0xF16B) & kCmdEnabled) << "Ghost needs transparency";
-    EXPECT_TRUE(gApp.CommandFlags(0xF161) & kCmdChecked);
+    EXPECT_EQ((*menu->popupItems.At(0))->commandId, IDM_MOX_ON_TOP);
+    EXPECT_FALSE(gApp.CommandFlags(IDM_MOX_GHOST) & kCmdEnabled) << "Ghost needs transparency";
+    EXPECT_TRUE(gApp.CommandFlags(IDM_MOX_TRANSPARENCY_OFF) & kCmdChecked);
     // 30% chosen through the submenu's command.
     gApp.CloseMenus(nullptr);
-    SendMessageA(frame_->window, MoxMSG_COMMAND, 0xF164, 0);
+    SendMessageA(frame_->window, MoxMSG_COMMAND, TransparencyCommand(30), 0);
     EXPECT_EQ(frame_->transparency, 30);
     SendMessageA(frame_->window, MoxMSG_CONTEXTMENU, 0, 0);
-    EXPECT_TRUE(gApp.CommandFlags(0xF16B) & kCmdEnabled);
-    EXPECT_TRUE(gApp.CommandFlags(0xF164) & kCmdChecked);
-    EXPECT_FALSE(gApp.CommandFlags(0xF161) & kCmdChecked);
+    EXPECT_TRUE(gApp.CommandFlags(IDM_MOX_GHOST) & kCmdEnabled);
+    EXPECT_TRUE(gApp.CommandFlags(TransparencyCommand(30)) & kCmdChecked);
+    EXPECT_FALSE(gApp.CommandFlags(IDM_MOX_TRANSPARENCY_OFF) & kCmdChecked);
 }
 
 // Alt opens the frame's keyboard menu bar once; its auto-repeat while held
@@ -410,7 +410,7 @@ TEST_F(MenuTest, ClickIntoAnotherProgramClosesTheMenus) {
 
 // Start-up registers the window menu's icons (drawn at build time) before
 // their commands, and the colour swatches as painted by the first frame; a
-// module without those icons fails with 0xF00A.
+// module without those icons fails with kMoxErrMenuIcon.
 TEST_F(MenuTest, FrameworkIconsAreRegistered) {
     struct {
         WORD id;
@@ -432,14 +432,14 @@ TEST_F(MenuTest, FrameworkIconsAreRegistered) {
         EXPECT_NE(icon->tinted, nullptr) << e.resource;
         EXPECT_TRUE(gApp.CommandFlags(e.id) & kCmdIcon || e.id >= 0xF16C) << std::hex << e.id;
     }
-    for (WORD id = 0xF134; id <= 0xF137; id++) {
+    for (WORD id = IDM_MOX_COLOR_BACKGROUND; id <= IDM_MOX_COLOR_HIGHLIGHT_TEXT; id++) {
         const VisualsIcon* swatch = find(id);
         ASSERT_NE(swatch, nullptr) << std::hex << id;
         EXPECT_EQ(swatch->flags & kIconAppDrawn, kIconAppDrawn);
     }
     CApp other;
     other.visuals.Init(GetModuleHandleA("kernel32.dll"));
-    EXPECT_EQ(other.AddFrameworkCommands(), 0xF00A) << "a missing icon ends the start-up";
+    EXPECT_EQ(other.AddFrameworkCommands(), kMoxErrMenuIcon) << "a missing icon ends the start-up";
 }
 
 // The window menu's entries show their icons, and the Custom entry's
@@ -451,7 +451,7 @@ TEST_F(MenuTest, WindowMenuShowsIconsAndColourSwatches) {
     ShowWindow(frame_->window, SW_SHOWNORMAL);
     CMenu* swatches = Open();
     gApp.CloseMenus(nullptr);
-    swatches = gApp.ShowPopupMenu(0xF133, {150, 150}, frame_);
+    swatches = gApp.ShowPopupMenu(IDM_MOX_SCHEME_CUSTOM, {150, 150}, frame_);
     ASSERT_NE(swatches, nullptr);
     ASSERT_EQ(swatches->popupItems.count, 4);
     Pump(200);

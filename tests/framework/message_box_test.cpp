@@ -107,7 +107,7 @@ class MessageBoxTest : public ::testing::Test {
 
 TEST_F(MessageBoxTest, ErrorStyleShowsBoldFirstLineAndOk) {
     Seen seen;
-    EXPECT_EQ(Show("First line\nSecond line\nThird line", 0x111, &seen, PressOk), IDOK);
+    EXPECT_EQ(Show("First line\nSecond line\nThird line", kBoxErrorOk, &seen, PressOk), IDOK);
     EXPECT_EQ(seen.caption, "Box Test");
     EXPECT_EQ(seen.first, "First line");
     EXPECT_EQ(seen.rest, "Second line\r\nThird line");
@@ -121,7 +121,7 @@ TEST_F(MessageBoxTest, ErrorStyleShowsBoldFirstLineAndOk) {
 
 TEST_F(MessageBoxTest, ButtonsDefaultsAndResults) {
     Seen seen;
-    EXPECT_EQ(Show("Continue?", 0x48, &seen, PressNo), IDNO);
+    EXPECT_EQ(Show("Continue?", kBoxQuestion | kBoxYesNo, &seen, PressNo), IDNO);
     EXPECT_TRUE(seen.visible[2] && seen.visible[3]);
     EXPECT_FALSE(seen.visible[0] || seen.visible[1]);
     EXPECT_EQ(seen.focusId, IDYES);
@@ -130,32 +130,32 @@ TEST_F(MessageBoxTest, ButtonsDefaultsAndResults) {
     EXPECT_FALSE(seen.firstBold);
 
     Seen cancelFirst;
-    EXPECT_EQ(Show("Save?", 0x588, &cancelFirst, PressEnter), IDCANCEL);
+    EXPECT_EQ(Show("Save?", kBoxQuestion | kBoxYesNoCancel | kBoxBoldFirstLine | kBoxDefaultCancel, &cancelFirst, PressEnter), IDCANCEL);
     EXPECT_EQ(cancelFirst.focusId, IDCANCEL);
     EXPECT_TRUE(cancelFirst.visible[1] && cancelFirst.visible[2] && cancelFirst.visible[3]);
 
     Seen okDefault;
-    EXPECT_EQ(Show("Go?", 0x328, &okDefault, PressEnter), IDOK);
+    EXPECT_EQ(Show("Go?", kBoxQuestion | kBoxOkCancel | kBoxBoldFirstLine | kBoxDefaultOk, &okDefault, PressEnter), IDOK);
     EXPECT_EQ(okDefault.focusId, IDOK);
     EXPECT_EQ(okDefault.captions[1], "Cancel");
 
     // Escape ends any box with Cancel, also one without a Cancel button.
     Seen esc;
-    EXPECT_EQ(Show("Note", 0x114, &esc, PressEscape), IDCANCEL);
+    EXPECT_EQ(Show("Note", kBoxInformation | kBoxOk | kBoxBoldFirstLine, &esc, PressEscape), IDCANCEL);
     Seen escYesNo;
-    EXPECT_EQ(Show("Sure?", 0x48, &escYesNo, PressEscape), IDCANCEL);
+    EXPECT_EQ(Show("Sure?", kBoxQuestion | kBoxYesNo, &escYesNo, PressEscape), IDCANCEL);
 }
 
 TEST_F(MessageBoxTest, TextLayoutAndFormatting) {
     Seen one;
-    EXPECT_EQ(Show("100%% done with %s", 0x14, &one, PressOk, "it"), IDOK);
+    EXPECT_EQ(Show("100%% done with %s", kBoxInformation | kBoxOk, &one, PressOk, "it"), IDOK);
     EXPECT_EQ(one.first, "100% done with it");
     EXPECT_FALSE(one.restExists) << "a single line needs one control";
     int lineMid = (one.firstRect.top + one.firstRect.bottom) / 2, iconMid = (one.icon.top + one.icon.bottom) / 2;
     EXPECT_LE(abs(lineMid - iconMid), 2) << "a single line stands centred beside the icon";
 
     Seen two;
-    EXPECT_EQ(Show("Top\nBottom", 0x12, &two, PressOk), IDOK);
+    EXPECT_EQ(Show("Top\nBottom", kBoxWarning | kBoxOk, &two, PressOk), IDOK);
     EXPECT_EQ(two.first, "Top");
     EXPECT_EQ(two.rest, "Bottom");
     EXPECT_GT(two.firstRect.top, two.icon.top - 1);

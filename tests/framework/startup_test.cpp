@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include "framework/crc32.h"
+#include "base/crc32.h"
 #include "framework/message_box.h"
 #include "startup_test_util.h"
 #include "support/test_support.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/color_util.h"
+#include "base/color_util.h"
 #include "framework/framework_messages.h"
 
 namespace {
@@ -417,20 +417,23 @@ TEST(Visuals, FontSetsPerDpi) {
     EXPECT_EQ(0, h);
 }
 
-// A scheme with distinct colours for the primitives.
-void PrepareScheme(CVisuals* v) {
-    ASSERT_EQ(0, v->Init(GetModuleHandleA(nullptr)));
-    BYTE mode = 2;
-    COLORREF custom[5] = {RGB(40, 120, 200), 0, RGB(200, 60, 30), RGB(10, 20, 30), RGB(250, 240, 230)};
-    v->UpdateColorScheme(&mode, custom);
-    v->SetupFonts(nullptr, 0, 96);
-}
+// The drawing tests: visuals with a scheme of distinct colours for the
+// primitives and the fonts at 96 DPI.
+class VisualsDrawing : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(0, v.Init(GetModuleHandleA(nullptr)));
+        BYTE mode = 2;
+        COLORREF custom[5] = {RGB(40, 120, 200), 0, RGB(200, 60, 30), RGB(10, 20, 30), RGB(250, 240, 230)};
+        v.UpdateColorScheme(&mode, custom);
+        v.SetupFonts(nullptr, 0, 96);
+    }
+    CVisuals v;
+};
 
 const COLORREF kBg = RGB(1, 2, 3);
 
-TEST(Visuals, FillsFramesAndEdges) {
-    CVisuals v;
-    PrepareScheme(&v);
+TEST_F(VisualsDrawing, FillsFramesAndEdges) {
     Dib d(40, 40, kBg);
     RECT rc = {5, 6, 15, 12};
     v.FillColor(d.dc, &rc, RGB(10, 200, 30));
@@ -501,9 +504,7 @@ TEST(Visuals, FillsFramesAndEdges) {
     EXPECT_EQ(kBg, d.Px(5, 2));
 }
 
-TEST(Visuals, GradientsEndAtTheirColours) {
-    CVisuals v;
-    PrepareScheme(&v);
+TEST_F(VisualsDrawing, GradientsEndAtTheirColours) {
     Dib d(64, 64, kBg);
     const COLORREF from = RGB(0, 100, 250), to = RGB(250, 50, 0);
     RECT rc = {4, 8, 54, 28};
@@ -531,9 +532,7 @@ TEST(Visuals, GradientsEndAtTheirColours) {
     }
 }
 
-TEST(Visuals, ArrowsAndCheckGlyph) {
-    CVisuals v;
-    PrepareScheme(&v);
+TEST_F(VisualsDrawing, ArrowsAndCheckGlyph) {
     Dib d(22, 22, kBg);
     RECT rc = {0, 0, 22, 22};  // s = 3 * 22 / 22 = 3, centre (11, 11)
     const COLORREF ink = v.SelectorColor(1);
@@ -593,9 +592,7 @@ TEST(Visuals, ArrowsAndCheckGlyph) {
     EXPECT_EQ(13, box.bottom);
 }
 
-TEST(Visuals, Grips) {
-    CVisuals v;
-    PrepareScheme(&v);
+TEST_F(VisualsDrawing, Grips) {
     Dib d(24, 24, kBg);
     RECT rc = {0, 0, 20, 20};
     v.DrawSizeGrip(d.dc, &rc);
@@ -645,9 +642,7 @@ TEST(Visuals, Grips) {
     EXPECT_EQ(kBg, d.Px(10, 7));
 }
 
-TEST(Visuals, TextAlignmentAndVerticalText) {
-    CVisuals v;
-    PrepareScheme(&v);
+TEST_F(VisualsDrawing, TextAlignmentAndVerticalText) {
     Dib d(120, 120, kBg);
     EXPECT_EQ(kVisualsErrNullText, v.PaintText(d.dc, nullptr, 1, 0, 96, nullptr));
     RECT rc = {10, 10, 110, 40};
@@ -753,9 +748,7 @@ struct ParentAndChild {
     ~ParentAndChild() { DestroyWindow(parent); }
 };
 
-TEST(Visuals, ItemBackgroundsAndRoundedCorners) {
-    CVisuals v;
-    PrepareScheme(&v);
+TEST_F(VisualsDrawing, ItemBackgroundsAndRoundedCorners) {
     ParentAndChild pc;
     ASSERT_TRUE(pc.child);
     v.SetPaintWindow(pc.child);
@@ -904,9 +897,7 @@ TEST(Visuals, ItemBackgroundsAndRoundedCorners) {
     EXPECT_EQ(RGB(200, 200, 200), d.Px(24, 6));
 }
 
-TEST(Visuals, DoubleBufferCopiesAtTheEnd) {
-    CVisuals v;
-    PrepareScheme(&v);
+TEST_F(VisualsDrawing, DoubleBufferCopiesAtTheEnd) {
     Dib d(30, 30, kBg);
     PaintBuffer buf;
     HDC mem = v.BeginBuffer(d.dc, 20, 10, &buf);
@@ -985,9 +976,7 @@ COLORREF RefTint(COLORREF px, double m, COLORREF light, COLORREF dark) {
                ch(GetBValue(light), GetBValue(dark)));
 }
 
-TEST(Visuals, TintedIconsStayBetweenTheSchemeShades) {
-    CVisuals v;
-    PrepareScheme(&v);
+TEST_F(VisualsDrawing, TintedIconsStayBetweenTheSchemeShades) {
     const COLORREF light = v.Color(1), dark = v.Color(3);
     // One white pixel among black ones: the mean blue is small and the white
     // pixel's factor exceeds 1; it must come out as the light shade exactly.

@@ -8,9 +8,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 out=${1:?build folder}/fuzz
 seconds=${VP_FUZZ_SECONDS:-10}
 mkdir -p "$out"
-fw="$top/framework"
-base="$fw/str_util.cpp $fw/dyn_array.cpp $fw/crc32.cpp $fw/data_folders.cpp $fw/os_file_posix.cpp
-      $fw/file_util.cpp $fw/record_file.cpp $fw/record_stream.cpp $fw/color_util.cpp $fw/num_util.cpp"
+base=$(ls "$top"/base/*.cpp | grep -v os_file_win32.cpp)
 img=$(ls "$top"/image/*.cpp | grep -v -e raster_win.cpp -e image_gdi.cpp)
 flags="-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$top"
 

@@ -21,6 +21,21 @@ TEST(FormatDispatch, Extensions) {
     EXPECT_EQ(CRaster::TypeFromExtension(nullptr), 0u);
 }
 
+// A file name's extension counts whole, not by its first three letters.
+TEST(FormatDispatch, FileNames) {
+    EXPECT_EQ(CRaster::TypeFromFileName("C:\\shots\\a.PNG"), 4u);
+    EXPECT_EQ(CRaster::TypeFromFileName("a.jpeg"), 3u);
+    EXPECT_EQ(CRaster::TypeFromFileName("a.Tiff"), 6u);
+    EXPECT_EQ(CRaster::TypeFromFileName("a.jpe"), 3u);
+    EXPECT_EQ(CRaster::TypeFromFileName("a.jpe", true), 0u);  // read under that name, never written
+    EXPECT_EQ(CRaster::TypeFromFileName("a.jpg", true), 3u);
+    EXPECT_EQ(CRaster::TypeFromFileName("a.jfif"), 0u);
+    EXPECT_EQ(CRaster::TypeFromFileName("a.pngx"), 0u);
+    EXPECT_EQ(CRaster::TypeFromFileName("C:\\my.png\\shot"), 0u);
+    EXPECT_EQ(CRaster::TypeFromFileName("shotpng"), 0u);
+    EXPECT_EQ(CRaster::TypeFromFileName(nullptr), 0u);
+}
+
 TEST(FormatDispatch, ErrorsAndStreamPositions) {
     CRaster img(0);
     EXPECT_FALSE(img.Decode((CRasterFile*)nullptr, 0));
@@ -50,8 +65,8 @@ TEST(FormatDispatch, ErrorsAndStreamPositions) {
     EXPECT_STREQ(full.GetLastError(), "Encode: Unknown format");
     EXPECT_FALSE(full.Encode(&out, kFormatWmf));
     EXPECT_STREQ(full.GetLastError(), "Encode: Unknown format");
-    EXPECT_TRUE(full.CheckBeforeEncode(nullptr));
-    EXPECT_FALSE(full.CheckBeforeEncode(&out));
+    EXPECT_FALSE(full.CheckBeforeEncode(nullptr));
+    EXPECT_TRUE(full.CheckBeforeEncode(&out));
 }
 
 TEST(FormatDispatch, MemoryRoundTripAndDetectionAfterOffset) {

@@ -59,16 +59,27 @@ std::string PathJoin(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
-std::string MakeTestDir(const char* name) {
+// A name below the test root that no earlier program used: Wine hands a
+// later program the process id of an earlier one, so the id and a counter
+// alone may name what that program left behind.
+static std::string UnusedName(const std::string& prefix, const char* probeSuffix) {
     static int counter = 0;
 #ifdef _WIN32
-    std::string unique = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+    std::string pid = std::to_string(GetCurrentProcessId());
 #else
-    std::string unique = std::to_string(getpid()) + "-" + std::to_string(++counter);
+    std::string pid = std::to_string(getpid());
 #endif
-    std::string dir = PathOfUnix(TestRootUnix() + "/" + name + "-" + unique);
+    std::string name;
     std::error_code ec;
-    fs::remove_all(dir, ec);
+    do
+        name = prefix + pid + "-" + std::to_string(++counter);
+    while (fs::exists(PathOfUnix(name + probeSuffix), ec));
+    return name;
+}
+
+std::string MakeTestDir(const char* name) {
+    std::string dir = PathOfUnix(UnusedName(TestRootUnix() + "/" + name + "-", ""));
+    std::error_code ec;
     fs::create_directories(dir, ec);
     return dir;
 }
@@ -95,16 +106,11 @@ bool FileExists(const std::string& path) {
 }
 
 int RunPeer(const std::string& dir, const std::string& command, std::string* output) {
-    static int counter = 0;
     // The script and its output stay out of dir, which may be archived.
     std::string peers = TestRootUnix() + "/.peers";
     std::error_code ec;
     fs::create_directories(PathOfUnix(peers), ec);
-#ifdef _WIN32
-    std::string base = peers + "/" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-#else
-    std::string base = peers + "/" + std::to_string(getpid()) + "-" + std::to_string(++counter);
-#endif
+    std::string base = UnusedName(peers + "/", ".sh");
     std::string script = "cd '" + UnixPathOf(dir) + "' || exit 127\n(\n" + command + "\n) >'" + base +
                          ".out' 2>&1\necho $? >'" + base + ".rc.tmp'\nmv '" + base + ".rc.tmp' '" + base + ".rc'\n";
     if (!WriteFileBytes(PathOfUnix(base + ".sh"), script))

@@ -6,8 +6,8 @@
 #pragma once
 #include <stdint.h>
 
-#include "dyn_array.h"
-#include "str_util.h"
+#include "base/dyn_array.h"
+#include "base/str_util.h"
 
 class CRecordStream {
   public:

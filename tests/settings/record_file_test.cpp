@@ -1,16 +1,16 @@
 // Settings record files: the path rule, byte-exact round trips, short and
 // missing files, folder creation, and replacement through "<file>_tmp".
-#include "framework/record_file.h"
+#include "settings/record_file.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include <string>
 
-#include "framework/data_folders.h"
-#include "framework/file_util.h"
-#include "framework/os_file.h"
-#include "framework/str_util.h"
+#include "base/file_util.h"
+#include "base/os_file.h"
+#include "base/str_util.h"
+#include "settings/data_folders.h"
 #include "support/test_support.h"
 
 #ifdef _WIN32

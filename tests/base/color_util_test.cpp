@@ -1,12 +1,13 @@
 // Colour and number helpers; hue-lightness-saturation against Python's colorsys.
-#include "framework/color_util.h"
+#include "base/color_util.h"
 
 #include <gtest/gtest.h>
+#include <limits.h>
 
 #include <algorithm>
 #include <sstream>
 
-#include "framework/num_util.h"
+#include "base/num_util.h"
 #include "support/test_support.h"
 
 TEST(ColorUtil, ComparisonsAndPacking) {
@@ -14,12 +15,17 @@ TEST(ColorUtil, ComparisonsAndPacking) {
     EXPECT_TRUE(DifferentRgb(0x112233, 0x112234));
     EXPECT_EQ(SwapRedBlue(0xAA112233), 0x00332211u);
     EXPECT_EQ(ColorRefToArgb(RGB(1, 2, 3), 0x80), 0x80010203u);
+    EXPECT_EQ(ArgbToColorRef(0x80010203u), RGB(1, 2, 3));  // the alpha is dropped
     int v = 15;
     ClampValue(&v, 10, 3);
     EXPECT_EQ(v, 10);
     v = -4;
     ClampValue(&v, 0, 9);
     EXPECT_EQ(v, 0);
+    EXPECT_EQ(ClampInt(5, 9, 1), 5);  // bounds in either order
+    EXPECT_EQ(ClampInt(12, 9, 1), 9);
+    EXPECT_EQ(ClampInt(INT_MIN, -3, 3), -3);
+    EXPECT_EQ(ClampInt(INT_MAX, INT_MIN, INT_MAX), INT_MAX);
     EXPECT_EQ(ReverseBits(0x1, 8), 0x80u);
     EXPECT_EQ(ReverseBits(0x6, 3), 0x3u);
     EXPECT_EQ(ReverseBits(0xFFFFFFFE, 32), 0x7FFFFFFFu);

@@ -5,7 +5,7 @@
 #pragma once
 #include <stddef.h>
 
-#include "win_types.h"
+#include "base/win_types.h"
 
 // Folder flag: the common data folder; 0 picks the user data folder.
 constexpr int kRecordCommonFolder = 1;

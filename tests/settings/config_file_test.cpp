@@ -1,15 +1,15 @@
 // The option store: key formatting, every accessor in both directions, the
 // password-protected archive against Python's zipfile and Info-ZIP, whole-
 // key lookups, and replacement of the archive through a temporary file.
-#include "framework/config_file.h"
+#include "settings/config_file.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include <string>
 
-#include "framework/data_folders.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
+#include "settings/data_folders.h"
 #include "support/test_support.h"
 
 #ifdef _WIN32
@@ -32,7 +32,7 @@ struct ReplaceBlock {
 static const char kPassword[] = "KorTamVu82e41q";
 
 static std::string Peer() {
-    return std::string("/usr/bin/python3 ") + VP_SOURCE_DIR + "/tests/framework/options_peer.py";
+    return std::string("/usr/bin/python3 ") + VP_SOURCE_DIR + "/tests/settings/options_peer.py";
 }
 
 static std::string Text(const CConfigFile& cfg) {

@@ -1,4 +1,4 @@
-#include "framework/path_util.h"
+#include "base/path_util.h"
 
 #include <gtest/gtest.h>
 
@@ -89,4 +89,20 @@ TEST(PathUtil, FileNamePartAndFindTextNoCase) {
     EXPECT_EQ(FindTextNoCase(aab, "AAB"), aab + 1);
     // Non-letters are compared as they are.
     EXPECT_EQ(FindTextNoCase("a[b", "A{B"), nullptr);
+}
+
+TEST(PathUtil, LastComponentAndExtensionFollowEverySeparator) {
+    EXPECT_STREQ(LastPathComponent("C:\\dir\\shot.png"), "shot.png");
+    EXPECT_STREQ(LastPathComponent("C:/dir/sub\\a.b/shot"), "shot");
+    EXPECT_STREQ(LastPathComponent("C:shot.png"), "shot.png");  // drive-relative
+    EXPECT_STREQ(LastPathComponent("shot"), "shot");
+    EXPECT_STREQ(LastPathComponent("C:\\dir\\"), "");
+
+    const char* path = "C:\\my.dir\\shot.tar.GZ";
+    EXPECT_EQ(FileExtension(path), path + strlen(path) - 2);  // points into the path
+    EXPECT_STREQ(FileExtension("C:\\my.png\\shot"), "");      // a dot of the folder does not count
+    EXPECT_STREQ(FileExtension("x."), "");
+    EXPECT_STREQ(FileExtension(".ini"), "ini");
+    EXPECT_STREQ(FileExtension("D:x.bmp"), "bmp");
+    EXPECT_STREQ(FileExtension(""), "");
 }

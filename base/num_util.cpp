@@ -1,13 +1,14 @@
 // Small number helpers.
 #include "num_util.h"
 
-void ClampValue(int* value, int a, int b) {
+int ClampInt(int value, int a, int b) {
     int lo = a < b ? a : b;
     int hi = a < b ? b : a;
-    if (*value < lo)
-        *value = lo;
-    else if (*value > hi)
-        *value = hi;
+    return value < lo ? lo : value > hi ? hi : value;
+}
+
+void ClampValue(int* value, int a, int b) {
+    *value = ClampInt(*value, a, b);
 }
 
 uint32_t ReverseBits(uint32_t value, int bitCount) {

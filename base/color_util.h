@@ -11,6 +11,8 @@ bool DifferentRgb(COLORREF a, COLORREF b);
 DWORD SwapRedBlue(DWORD color);
 // 0xAARRGGBB from a COLORREF (red in the low byte) and an alpha byte.
 DWORD ColorRefToArgb(COLORREF color, BYTE alpha);
+// The COLORREF (0x00BBGGRR) of an 0xAARRGGBB colour; the alpha is dropped.
+COLORREF ArgbToColorRef(DWORD argb);
 // Hue (0-360 degrees scaled to 0-255) in byte 0, lightness in byte 1,
 // saturation in byte 2, each 0-255 (truncated).
 DWORD ColorRefToHls(COLORREF color);

@@ -84,6 +84,10 @@ DWORD ColorRefToArgb(COLORREF color, BYTE alpha) {
     return ((DWORD)alpha << 24) | SwapRedBlue(color);
 }
 
+COLORREF ArgbToColorRef(DWORD argb) {
+    return SwapRedBlue(argb);
+}
+
 DWORD ColorRefToHls(COLORREF color) {
     double h, l, s;
     RgbToHls(GetRValue(color) / 255.0, GetGValue(color) / 255.0, GetBValue(color) / 255.0, &h, &l, &s);

@@ -14,6 +14,12 @@ void RemoveTrailingBackslash(char* path);
 bool StripExtension(char* name, size_t cch);
 // The text after the last '\', or the whole path.
 const char* FileNamePart(const char* path);
+// The last component of a path: the text after its last '\', '/' or ':'
+// (a drive), or the whole path.
+const char* LastPathComponent(const char* path);
+// The extension of a path's last component: the text after its last dot,
+// or "" when it has none. Points into path (or at a static "").
+const char* FileExtension(const char* path);
 // The first place in text where pattern occurs, ASCII case ignored; null
 // when none. An empty pattern matches at the start.
 const char* FindTextNoCase(const char* text, const char* pattern);

@@ -7,8 +7,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "file_util.h"
-#include "os_file.h"
+#include "base/file_util.h"
+#include "base/os_file.h"
 #include "record_file.h"
 #include "zip/zip.h"
 

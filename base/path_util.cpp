@@ -36,6 +36,19 @@ const char* FileNamePart(const char* path) {
     return slash ? slash + 1 : path;
 }
 
+const char* LastPathComponent(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; p++)
+        if (*p == '\\' || *p == '/' || *p == ':')
+            name = p + 1;
+    return name;
+}
+
+const char* FileExtension(const char* path) {
+    const char* dot = strrchr(LastPathComponent(path), '.');
+    return dot ? dot + 1 : "";
+}
+
 static unsigned char FoldAscii(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 'a' + 'A') : c;
 }

@@ -1,4 +1,4 @@
-#include "framework/dyn_array.h"
+#include "base/dyn_array.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "dyn_array.h"
-#include "str_util.h"
+#include "base/dyn_array.h"
+#include "base/str_util.h"
 
 class CConfigFile {
   public:

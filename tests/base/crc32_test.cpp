@@ -1,4 +1,4 @@
-#include "framework/crc32.h"
+#include "base/crc32.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

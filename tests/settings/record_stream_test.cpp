@@ -1,7 +1,7 @@
 // The older tagged-record form of option files: streams built here with
 // every field size, searched in order, out of order, after the end, and
 // with cut or overlong records.
-#include "framework/record_stream.h"
+#include "settings/record_stream.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/data_folders.h"
-#include "framework/str_util.h"
+#include "base/str_util.h"
+#include "settings/data_folders.h"
 #include "support/test_support.h"
 
 // One record: header byte, group, id and length fields of the given sizes.

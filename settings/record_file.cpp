@@ -1,10 +1,10 @@
 // Settings record files.
 #include "record_file.h"
 
+#include "base/file_util.h"
+#include "base/os_file.h"
+#include "base/str_util.h"
 #include "data_folders.h"
-#include "file_util.h"
-#include "os_file.h"
-#include "str_util.h"
 
 bool BuildDataPath(const char* folder, const char* baseName, const char* ext, char* path, size_t cch, int flag) {
     if (!path || cch == 0)
