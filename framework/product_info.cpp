@@ -47,7 +47,9 @@ void OnInit(HWND dlg) {
     SetDlgItemTextA(dlg, IDC_MOX_INFO_LEGAL, gApp.Text(IDS_MOX_PRODUCT_INFO, kSlotLegal));
     InstallSettingsText(gApp.installSettings, kInstallFolder, s->installFolder, countof(s->installFolder));
     s->web.Attach(dlg, IDC_MOX_INFO_WEB, gApp.Text(IDS_MOX_PRODUCT_INFO, kSlotWeb));
+    SetDlgItemTextA(dlg, IDC_MOX_INFO_INSTALL, s->installFolder);
     s->install.Attach(dlg, IDC_MOX_INFO_INSTALL, s->installFolder);
+    SetDlgItemTextA(dlg, IDC_MOX_INFO_DATA, gUserDataFolder);
     s->data.Attach(dlg, IDC_MOX_INFO_DATA, gUserDataFolder);
     EnableWindow(GetDlgItem(dlg, IDC_MOX_HELP), gApp.frames.count > 0);
     const ScheduleServices& services = CurrentScheduleServices();

@@ -26,7 +26,7 @@ namespace {
 const char kProduct[] = "Vellumor Test";
 
 struct FindArgs {
-    int marker;
+    int marker, other;  // a child id the dialog has (either one)
     HWND found;
 };
 
@@ -36,17 +36,17 @@ BOOL CALLBACK FindMarked(HWND w, LPARAM lp) {
     GetWindowThreadProcessId(w, &pid);
     char cls[16];
     if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) &&
-        strcmp(cls, "#32770") == 0 && GetDlgItem(w, a->marker)) {
+        strcmp(cls, "#32770") == 0 && (GetDlgItem(w, a->marker) || (a->other && GetDlgItem(w, a->other)))) {
         a->found = w;
         return FALSE;
     }
     return TRUE;
 }
 
-// A visible dialog of this process that has a child with the marker id.
-HWND WaitFor(int marker, DWORD ms = 5000) {
+// A visible dialog of this process that has a child with the marker id (or the other one).
+HWND WaitFor(int marker, DWORD ms = 5000, int other = 0) {
     for (DWORD waited = 0; waited <= ms; waited += 25) {
-        FindArgs a = {marker, nullptr};
+        FindArgs a = {marker, other, nullptr};
         EnumWindows(FindMarked, (LPARAM)&a);
         if (a.found) {
             Sleep(100);  // let it finish its set-up
@@ -73,7 +73,7 @@ std::string Text(HWND dlg, int id) {
 
 // Answers the message box that comes next: its text and the button to press.
 std::string AnswerBox(int button) {
-    HWND box = WaitFor(IDC_MOX_MSGFIRST);
+    HWND box = WaitFor(IDC_MOX_MSGICON);  // the product information dialog has an id 50108 too
     if (!box)
         return "(no box)";
     std::string text = Text(box, IDC_MOX_MSGFIRST) + "|" + Text(box, IDC_MOX_MSGREST);
@@ -83,11 +83,8 @@ std::string AnswerBox(int button) {
 
 // Types a path into the file dialog that comes next and presses OK.
 bool AnswerFileDialog(const std::string& path) {
-    HWND dlg = WaitFor(IDOK);
-    for (int i = 0; i < 200 && dlg && !GetDlgItem(dlg, cmb13) && !GetDlgItem(dlg, edt1); i++) {
-        Sleep(25);
-        dlg = WaitFor(IDOK);
-    }
+    // The explorer-style dialog's name field is a combo box (cmb13), the old one an edit (edt1).
+    HWND dlg = WaitFor(cmb13, 5000, edt1);
     if (!dlg)
         return false;
     SetDlgItemTextA(dlg, cmb13, path.c_str());
@@ -102,6 +99,11 @@ void RunDialog(const std::function<void(HWND info)>& script) {
         HWND info = WaitFor(IDC_MOX_INFO_TITLE);
         if (info) {
             script(info);
+            // Whatever the script left open is closed, so a failure cannot hang the run.
+            while (HWND box = WaitFor(IDC_MOX_MSGICON, 300))
+                Press(box, IDCANCEL);
+            while (HWND file = WaitFor(cmb13, 300, edt1))
+                Press(file, IDCANCEL);
             PostMessageA(info, WM_COMMAND, IDOK, 0);
         }
     });
@@ -166,7 +168,8 @@ TEST_F(ProductInfoTest, ShowsProductVersionAndFolders) {
 }
 
 TEST_F(ProductInfoTest, BackupOpensInPeers) {
-    std::string target = Win(PathJoin(MakeTestDir("info_backup_out"), "saved.TarnwickConfig"));
+    std::string dir = MakeTestDir("info_backup_out");
+    std::string target = Win(PathJoin(dir, "saved.TarnwickConfig"));
     std::string done;
     RunDialog([&](HWND info) {
         Press(info, IDC_MOX_INFO_BACKUP);
@@ -175,7 +178,6 @@ TEST_F(ProductInfoTest, BackupOpensInPeers) {
     });
     EXPECT_EQ("Data backed up successfully!|", done);
     std::string out;
-    std::string dir = MakeTestDir("info_backup_out");
     ASSERT_EQ(0, RunPeer(dir, "unzip -l saved.TarnwickConfig", &out)) << out;
     EXPECT_NE(std::string::npos, out.find("Options.qcg"));
     EXPECT_NE(std::string::npos, out.find("(Mox)App.qcg"));
@@ -207,7 +209,7 @@ TEST_F(ProductInfoTest, RestoreOfAnInfoZipArchiveAppliesAtTheNextStart) {
         }
     });
     EXPECT_EQ("Warning: your current configuration will be overwritten!|Do you want to continue?", question);
-    EXPECT_EQ("Data restored successfully!|The program must be restarted to apply the changes.\nClick OK to "
+    EXPECT_EQ("Data restored successfully!|The program must be restarted to apply the changes.\r\nClick OK to "
               "restart the program now.",
               restart);
     EXPECT_EQ(0, gApp.restartMode);
@@ -314,5 +316,5 @@ TEST(ConfigBackupRestore, ArchiveToAPathShowsNothing) {
     EXPECT_EQ(kConfigFileError, ConfigBackupRestore(nullptr, kConfigArchiveTo, "Q:\\nowhere\\a.zip"));
     EXPECT_EQ(kConfigDone, ConfigBackupRestore(nullptr, kConfigArchiveTo, Win(PathJoin(data, "a.zip")).c_str()));
     EXPECT_EQ(kConfigBadOperation, ConfigBackupRestore(nullptr, 4, nullptr));
-    EXPECT_EQ(nullptr, WaitFor(IDC_MOX_MSGFIRST, 200));
+    EXPECT_EQ(nullptr, WaitFor(IDC_MOX_MSGICON, 200));
 }
