@@ -94,8 +94,7 @@ void OnCommand(HWND dlg, WORD id) {
             EndDialog(dlg, id);
             break;
         case IDC_MOX_HELP:
-            if (gApp.frames.count > 0)
-                SendMessageA((*gApp.frames.At(0))->window, MoxMSG_HELP, (WPARAM) "About", 0);
+            ShowAboutHelp();
             break;
         case IDC_MOX_INFO_BACKUP:
             OnBackup(dlg);
@@ -149,6 +148,11 @@ INT_PTR CALLBACK ProductInfoDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             break;
     }
     return FALSE;
+}
+
+void ShowAboutHelp() {
+    if (gApp.frames.count > 0)
+        SendMessageA((*gApp.frames.At(0))->window, MoxMSG_HELP, (WPARAM) "About", 0);
 }
 
 void ShowProductInfo(HWND owner, LPARAM param) {

@@ -23,3 +23,6 @@
 // dialog modally with the frames disabled. GUI thread only.
 void ShowProductInfo(HWND owner, LPARAM param);
 INT_PTR CALLBACK ProductInfoDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
+// The Help button of the configuration dialogs: the first frame is asked
+// for the manual's "About" topic (nothing without a frame).
+void ShowAboutHelp();

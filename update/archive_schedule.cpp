@@ -8,11 +8,10 @@
 #include "base/str_util.h"
 #include "file_enum.h"
 #include "framework/app.h"
-#include "framework/app_window.h"
 #include "framework/config_backup.h"
 #include "framework/dialog_util.h"
-#include "framework/framework_messages.h"
 #include "framework/message_box.h"
+#include "framework/product_info.h"
 #include "framework/shell_util.h"
 #include "framework/string_table.h"
 #include "schedule_records.h"
@@ -172,8 +171,7 @@ void OnCommand(HWND dlg, WORD id) {
             break;
         }
         case IDC_ARCHIVE_HELP:
-            if (gApp.frames.count > 0)
-                SendMessageA((*gApp.frames.At(0))->window, MoxMSG_HELP, (WPARAM) "About", 0);
+            ShowAboutHelp();
             break;
     }
 }

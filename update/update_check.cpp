@@ -7,10 +7,9 @@
 #include <time.h>
 
 #include "framework/app.h"
-#include "framework/app_window.h"
 #include "framework/dialog_util.h"
-#include "framework/framework_messages.h"
 #include "framework/install_settings.h"
+#include "framework/product_info.h"
 #include "framework/string_table.h"
 #include "http_client.h"
 #include "schedule_records.h"
@@ -170,8 +169,7 @@ void OnCommand(HWND dlg, WORD id) {
             break;
         }
         case IDC_UPDATE_HELP:
-            if (gApp.frames.count > 0)
-                SendMessageA((*gApp.frames.At(0))->window, MoxMSG_HELP, (WPARAM) "About", 0);
+            ShowAboutHelp();
             break;
     }
 }
