@@ -187,6 +187,9 @@ HWND UpdateCheckDialogWindow() {
 int StartUpdateCheck() {
     for (int i = 0; i < 500 && gRunning; i++) {
         gCancel = 1;
+        // The worker may be setting a text of the dialog on this thread: let it through.
+        MSG m;
+        PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         Sleep(10);
     }
     if (InterlockedCompareExchange(&gRunning, 1, 0) != 0)
