@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "base/str_util.h"
 #include "framework/app.h"
+#include "framework/message_box.h"
 #include "settings/data_folders.h"
 #include "support/test_support.h"
 #include "update/archive_schedule.h"
@@ -147,4 +149,73 @@ TEST(ArchiveSchedule, DueStartsOneJobInItsThread) {
     EXPECT_FALSE(ArchiveRunning());
     EXPECT_TRUE(FileExists(PathJoin(f.target, f.TodaysName())));
     EXPECT_EQ(kArchiveNotDue, ArchiveIfDue());  // archived today
+}
+
+namespace {
+
+// A visible dialog of this process with a child of the id, or null after ms.
+HWND FindDialogWith(int id, DWORD ms) {
+    for (DWORD waited = 0; waited <= ms; waited += 25) {
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w;
+             w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetDlgItem(w, id)) {
+                Sleep(100);
+                return w;
+            }
+        }
+        Sleep(25);
+    }
+    return nullptr;
+}
+
+// The text of the framework's message box that comes next, answered with OK.
+std::string AnswerMessage() {
+    HWND box = FindDialogWith(IDC_MOX_MSGICON, 5000);
+    if (!box)
+        return "(no box)";
+    char text[256] = "";
+    GetDlgItemTextA(box, IDC_MOX_MSGFIRST, text, sizeof text);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && IsWindow(box); i++)
+        Sleep(20);
+    return text;
+}
+
+}  // namespace
+
+TEST(ArchiveDialog, AutomaticNeedsAFolderAndArchiveNowWrites) {
+    ArchiveFixture f("archive_dialog");
+    ArchiveSettings s = {};
+    ASSERT_TRUE(WriteArchiveSettings(&s));
+    std::string noPath, done;
+    bool stayed = false;
+    std::thread driver([&] {
+        HWND dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);
+        if (!dlg)
+            return;
+        SendDlgItemMessageA(dlg, IDC_ARCHIVE_AUTOMATIC, BM_SETCHECK, BST_CHECKED, 0);
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "5000");
+        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+        noPath = AnswerMessage();
+        stayed = IsWindow(dlg) && IsWindowVisible(dlg);
+        std::string folder = f.target;
+        for (char& c : folder)
+            if (c == '/')
+                c = '\\';
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, folder.c_str());
+        PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
+        done = AnswerMessage();
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(IDCANCEL, ShowArchiveDialog(nullptr));
+    driver.join();
+    EXPECT_EQ("Please enter a valid path!", noPath);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ("Archiving finished successfully!", done);
+    EXPECT_TRUE(FileExists(PathJoin(f.target, f.TodaysName())));
+    ReadArchiveSettings(&s);
+    EXPECT_EQ(999, s.keep);  // clamped to 1..999
+    EXPECT_EQ(0, s.automatic);  // cancelled: the schedule stays off
 }
