@@ -19,6 +19,7 @@
 #include "options.h"
 #include "overlay.h"
 #include "resource.h"
+#include "update/update_services.h"
 
 namespace {
 
@@ -170,6 +171,7 @@ void UndoStart(bool trayAdded) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
+    InstallUpdateServices();
     if (gApp.Init(instance, IDS_PRODUCT, gAppTexts, false, kRecordFormatVersion, cmdLine, showCmd) != 0)
         return 0;
     if (gApp.autostart)

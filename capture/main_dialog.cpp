@@ -13,6 +13,7 @@
 #include "base/str_util.h"
 #include "framework/app.h"
 #include "framework/dialog_util.h"
+#include "framework/product_info.h"
 #include "hotkeys.h"
 #include "image_state.h"
 #include "main_dialog_pages.h"
@@ -184,7 +185,7 @@ bool OnMainCommand(HWND dlg, int id) {
             ShowHelp();
             return true;
         case IDC_ABOUT:
-            ShowProductInfo(dlg);
+            ShowProductInfo(dlg, 0);
             return true;
         case IDC_NEW:
             OnNewButton(dlg);

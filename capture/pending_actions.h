@@ -1,5 +1,5 @@
-// The actions whose units come with printing, Send-To and the image editor,
-// and the product information dialog (pending_actions.cpp until they land).
+// The actions whose units come with printing, Send-To and the image editor
+// (pending_actions.cpp until they land).
 #pragma once
 #include <windows.h>
 
@@ -8,5 +8,3 @@ int SendImageTo();
 // The image editor (dialog 102): IDOK, IDCANCEL, or -1 not available.
 INT_PTR RunImageEditor(HWND owner, int autoCrop);
 extern HWND gEditorDialog;  // the open editor, or 0
-// The framework's product information dialog over the owner.
-void ShowProductInfo(HWND owner);

@@ -12,6 +12,7 @@
 #include <initializer_list>
 
 #include "app_window.h"
+#include "config_backup.h"
 #include "base/crc32.h"
 #include "base/str_util.h"
 #include "data_path_wait.h"
@@ -24,6 +25,7 @@
 #include "menu.h"
 #include "message_box.h"
 #include "monitors.h"
+#include "schedules.h"
 #include "settings/data_folders.h"
 #include "settings/record_file.h"
 #include "shell_util.h"
@@ -186,6 +188,7 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     if (code)
         return code;
     CopyInitFolder();
+    UnpackPendingRestore();
     ReadAppRecord(formatVersion);
     WriteRecordFile("(Mox)Cmd", -1, commandLine, (int)strlen(commandLine) + 1, 0);
 
@@ -217,7 +220,11 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     if (toolTip)
         SetWindowPos(toolTip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     icon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(kIdiProgram), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
-    return AddFrameworkCommands();
+    code = AddFrameworkCommands();
+    if (code)
+        return code;
+    RunDueSchedules();
+    return 0;
 }
 
 // The framework's own commands and the icons of the window menu, in their

@@ -14,6 +14,7 @@
 #include "base/str_util.h"
 #include "framework_messages.h"
 #include "monitors.h"
+#include "schedules.h"
 
 static int gPhantomTicks;
 
@@ -109,8 +110,10 @@ LRESULT CALLBACK PhantomWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             OnDisplayChange();
             break;
         case WM_TIMER:
-            if (wp == kPhantomTimerId && ++gPhantomTicks > 23)
-                gPhantomTicks = 0;  // the schedules of the update check and archive run here once they exist
+            if (wp == kPhantomTimerId && ++gPhantomTicks > 23) {
+                gPhantomTicks = 0;
+                RunDueSchedules();
+            }
             break;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);

@@ -391,3 +391,21 @@ TEST(Startup, MainProgramsHiddenFrameKeepsItsRecord) {
     fields.size = 0;
     SetInstallRecord("Vellumor Pro", fields);
 }
+
+TEST(Startup, PendingRestoreIsUnpackedBeforeTheRecordsAreRead) {
+    ProbeSetup s("startup-restore");
+    ASSERT_EQ(RunPeer(s.dir,
+                      "mkdir -p data && printf old > data/Options.qcg && printf mine > data/letter.txt && "
+                      "/usr/bin/python3 -c \"import zipfile; z=zipfile.ZipFile('data/Vellumor Probe.TarnwickConfig','w'); "
+                      "z.writestr('Vellumor Probe', b'\\x001.0.0'); z.writestr('Options.qcg', b'new'); z.close()\""),
+              0);
+    Started p = StartProgram(ProbeExe(), "", s.log);
+    ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
+    Kill(&p);
+    std::string got;
+    EXPECT_TRUE(ReadFileBytes(PathJoin(s.dir, "data/Options.qcg"), &got));
+    EXPECT_EQ(got, "new");
+    EXPECT_TRUE(ReadFileBytes(PathJoin(s.dir, "data/letter.txt"), &got));
+    EXPECT_EQ(got, "mine");
+    EXPECT_FALSE(FileExists(PathJoin(s.dir, "data/Vellumor Probe.TarnwickConfig")));
+}

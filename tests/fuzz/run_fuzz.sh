@@ -96,3 +96,21 @@ rm -rf "$seeds" && mkdir -p "$seeds"
 for s in Setup Uninstall; do sed 's/$/\r/' "$top/setup/scripts/$s.qsc" > "$seeds/$s.qsc"; done
 printf 'PhaseBegin 1\r\nIf #A#, <=, 2, !, x\r\nSet #A#, "#SELF#^"\r\nElse\r\nStatus2 "a\\nb"\r\nEndif\r\n' > "$seeds/if.qsc"
 img="$setup" fuzz setup_script "$seeds"
+
+# The update check's reply parser, seeded with replies of every kind.
+seeds="$out/http_reply_seeds"
+rm -rf "$seeds" && mkdir -p "$seeds"
+printf 'HTTP/1.0 200 OK\r\nContent-Length: 5\r\nLast-Modified: Tue, 08 Dec 2026\r\n\r\n' > "$seeds/ok"
+printf 'HTTP/1.1 301 Moved\r\nContent-Location: /x\r\nLocation: /v.txt\r\n\r\n' > "$seeds/redirect"
+printf 'HTTP/1.0 302 Found\r\nlocation:   https://127.0.0.1/a?b=c\r\n\r\n' > "$seeds/absolute"
+img="$top/update/http_reply.cpp" fuzz http_reply "$seeds"
+
+# The restore's reading of configuration archives, seeded by Info-ZIP and Python.
+seeds="$out/config_archive_seeds"
+rm -rf "$seeds" && mkdir -p "$seeds/src"
+(cd "$seeds/src" && printf '*.ini\000 3.2.10' > 'Vellumor Pro' && printf 'gOpt.A=1\r\n' > Options.qcg &&
+    zip -q -X ../info.zip 'Vellumor Pro' Options.qcg && zip -q -0 -X ../stored.zip 'Vellumor Pro' Options.qcg)
+rm -rf "$seeds/src"
+/usr/bin/python3 -c "import zipfile; z=zipfile.ZipFile('$seeds/py.zip','w',zipfile.ZIP_DEFLATED); z.writestr('Vellumor Pro', b'\x003.2.10'); z.writestr('sub/../x.qcg', b'y'); z.close()"
+zipsrc=$(ls "$top"/zip/*.cpp)
+img="$top/settings/config_archive.cpp $zipsrc" fuzz config_archive "$seeds"

@@ -1,0 +1,109 @@
+// The configuration archive's product entry and the checks before a restore.
+#include "config_archive.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "base/str_util.h"
+
+const char kConfigArchiveExt[] = "TarnwickConfig";
+
+uint32_t AddConfigProductEntry(ZipHandle* zip, const char* product, const char* keepList, int major, int minor,
+                               int build) {
+    char data[kCbMaxProductEntry + 1];
+    size_t keep = strlen(keepList ? keepList : "");
+    char version[48];
+    snprintf(version, sizeof version, "%d.%d.%d", major, minor, build);
+    if (keep + 1 + strlen(version) > kCbMaxProductEntry)
+        return kZipErrArgument;
+    memcpy(data, keepList ? keepList : "", keep);
+    data[keep] = '\0';
+    memcpy(data + keep + 1, version, strlen(version));
+    return ZipAddMemory(zip, product, data, (uint32_t)(keep + 1 + strlen(version)));
+}
+
+int ReadConfigProductEntry(ZipHandle* zip, const char* product, ConfigArchiveHeader* out) {
+    memset(out, 0, sizeof *out);
+    ZipItem item;
+    int index = -1;
+    if (UnzipFindItem(zip, product, 0, &index, &item) != kZipOk || index < 0)
+        return kConfigArchiveWrongProduct;
+    out->index = index;
+    if (item.uncompressedSize > kCbMaxProductEntry)
+        return kConfigArchiveUnreadable;
+    char data[kCbMaxProductEntry + 1] = {};
+    if (item.uncompressedSize > 0 && UnzipItemToMemory(zip, index, data, kCbMaxProductEntry) != kZipOk)
+        return kConfigArchiveUnreadable;
+    size_t cb = item.uncompressedSize;
+    data[cb] = '\0';
+    StrCopy(out->keepList, countof(out->keepList), data);
+    size_t keep = strlen(data);
+    if (keep < cb) {
+        // The version runs to the entry's end (its last zero is not stored).
+        memcpy(out->version, data + keep + 1, cb - keep - 1);
+        out->version[cb - keep - 1] = '\0';
+    }
+    return kConfigArchiveOk;
+}
+
+bool IsCleanConfigEntryName(const char* name) {
+    if (!name || !*name || name[0] == '/' || name[0] == '\\')
+        return false;
+    const char* part = name;
+    for (const char* p = name;; p++) {
+        unsigned char c = (unsigned char)*p;
+        if (c == '/' || c == '\\' || c == '\0') {
+            size_t n = (size_t)(p - part);
+            bool last = c == '\0';
+            // An empty component is allowed only as a folder entry's end.
+            if ((n == 0 && !(last && p > name)) || (n == 1 && part[0] == '.') ||
+                (n == 2 && part[0] == '.' && part[1] == '.'))
+                return false;
+            if (last)
+                return true;
+            part = p + 1;
+        } else if (c < 32 || c == ':') {
+            return false;
+        }
+    }
+}
+
+int VerifyConfigArchive(ZipHandle* zip, int productIndex) {
+    ZipItem item;
+    if (UnzipGetItem(zip, -1, &item) != kZipOk)
+        return kConfigArchiveUnreadable;
+    int count = item.index;
+    static const uint32_t kCbBlock = 16384;
+    char* block = new char[kCbBlock];
+    int result = kConfigArchiveOk;
+    for (int i = 0; i < count && result == kConfigArchiveOk; i++) {
+        if (i == productIndex)
+            continue;
+        if (UnzipGetItem(zip, i, &item) != kZipOk || !IsCleanConfigEntryName(item.name)) {
+            result = kConfigArchiveUnreadable;
+            break;
+        }
+        if (item.uncompressedSize == 0)
+            continue;
+        uint32_t r;
+        while ((r = UnzipItemToMemory(zip, i, block, kCbBlock)) == kZipMoreData) {
+        }
+        if (r != kZipOk)
+            result = kConfigArchiveUnreadable;
+    }
+    delete[] block;
+    return result;
+}
+
+int CheckConfigArchive(const char* path, const char* product) {
+    ZipHandle* zip = UnzipOpen(path, nullptr);
+    if (!zip)
+        return kConfigArchiveUnreadable;
+    ConfigArchiveHeader* header = new ConfigArchiveHeader;
+    int r = ReadConfigProductEntry(zip, product, header);
+    if (r == kConfigArchiveOk)
+        r = VerifyConfigArchive(zip, header->index);
+    delete header;
+    UnzipClose(zip);
+    return r;
+}

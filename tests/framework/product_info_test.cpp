@@ -1,0 +1,320 @@
+// The product information dialog driven as a user would, from a second
+// thread: back up into an archive that Info-ZIP, 7-Zip and Python read;
+// restore one made by Info-ZIP's zip; refuse another product's and a
+// damaged archive; reset; and the pending restore of the next start that
+// replaces only the framework's own files.
+#include "framework/product_info.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/str_util.h"
+#include "framework/app.h"
+#include "framework/config_backup.h"
+#include "framework/message_box.h"
+#include "settings/data_folders.h"
+#include "support/test_support.h"
+
+namespace {
+
+const char kProduct[] = "Vellumor Test";
+
+struct FindArgs {
+    int marker, other;  // a child id the dialog has (either one)
+    HWND found;
+};
+
+BOOL CALLBACK FindMarked(HWND w, LPARAM lp) {
+    FindArgs* a = (FindArgs*)lp;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char cls[16];
+    if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) &&
+        strcmp(cls, "#32770") == 0 && (GetDlgItem(w, a->marker) || (a->other && GetDlgItem(w, a->other)))) {
+        a->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible dialog of this process that has a child with the marker id (or the other one).
+HWND WaitFor(int marker, DWORD ms = 5000, int other = 0) {
+    for (DWORD waited = 0; waited <= ms; waited += 25) {
+        FindArgs a = {marker, other, nullptr};
+        EnumWindows(FindMarked, (LPARAM)&a);
+        if (a.found) {
+            Sleep(100);  // let it finish its set-up
+            return a.found;
+        }
+        Sleep(25);
+    }
+    return nullptr;
+}
+
+void Press(HWND dlg, int id) {
+    PostMessageA(dlg, WM_COMMAND, id, 0);
+    for (int i = 0; i < 200 && IsWindow(dlg) && IsWindowVisible(dlg) && id != IDC_MOX_INFO_BACKUP &&
+                    id != IDC_MOX_INFO_RESTORE && id != IDC_MOX_INFO_RESET;
+         i++)
+        Sleep(10);
+}
+
+std::string Text(HWND dlg, int id) {
+    char t[1024] = "";
+    GetDlgItemTextA(dlg, id, t, sizeof t);
+    return t;
+}
+
+// Answers the message box that comes next: its text and the button to press.
+std::string AnswerBox(int button) {
+    HWND box = WaitFor(IDC_MOX_MSGICON);  // the product information dialog has an id 50108 too
+    if (!box)
+        return "(no box)";
+    std::string text = Text(box, IDC_MOX_MSGFIRST) + "|" + Text(box, IDC_MOX_MSGREST);
+    Press(box, button);
+    return text;
+}
+
+// Types a path into the file dialog that comes next and presses OK.
+bool AnswerFileDialog(const std::string& path) {
+    // The explorer-style dialog's name field is a combo box (cmb13), the old one an edit (edt1).
+    HWND dlg = WaitFor(cmb13, 5000, edt1);
+    if (!dlg)
+        return false;
+    SetDlgItemTextA(dlg, cmb13, path.c_str());
+    SetDlgItemTextA(dlg, edt1, path.c_str());
+    PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    return true;
+}
+
+// Runs the dialog on this thread while the script acts on a second one.
+void RunDialog(const std::function<void(HWND info)>& script) {
+    std::thread driver([&] {
+        HWND info = WaitFor(IDC_MOX_INFO_TITLE);
+        if (info) {
+            script(info);
+            // Whatever the script left open is closed, so a failure cannot hang the run.
+            while (HWND box = WaitFor(IDC_MOX_MSGICON, 300))
+                Press(box, IDCANCEL);
+            while (HWND file = WaitFor(cmb13, 300, edt1))
+                Press(file, IDCANCEL);
+            PostMessageA(info, WM_COMMAND, IDOK, 0);
+        }
+    });
+    ShowProductInfo(nullptr, 0);
+    driver.join();
+    MSG m;
+    while (PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+std::string Win(std::string p) {
+    for (char& c : p)
+        if (c == '/')
+            c = '\\';
+    return p;
+}
+
+class ProductInfoTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        gApp.instance = GetModuleHandleA(nullptr);
+        StrCopy(gApp.productName, countof(gApp.productName), kProduct);
+        gApp.versionMajor = 3;
+        gApp.versionMinor = 2;
+        gApp.versionBuild = 10;
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        data_ = MakeTestDir((std::string("info_") + info->name()).c_str());
+        StrCopy(gUserDataFolder, countof(gUserDataFolder), Win(data_).c_str());
+        WriteFileBytes(PathJoin(data_, "(Mox)App.qcg"), "app record");
+        WriteFileBytes(PathJoin(data_, "Options.qcg"), "gOpt.Old=1\r\n");
+        // A custom data folder may hold the user's own files.
+        WriteFileBytes(PathJoin(data_, "letter.doc"), "mine");
+        CreateDirectoryA(Win(PathJoin(data_, "photos")).c_str(), nullptr);
+        WriteFileBytes(PathJoin(data_, "photos/keep.qcg"), "not at the top");
+    }
+    void TearDown() override {
+        gApp.restartMode = 0;
+        gApp.broadcastRestart = false;
+    }
+    std::string Pending() const { return PathJoin(data_, std::string(kProduct) + ".TarnwickConfig"); }
+    std::string Read(const char* name) const {
+        std::string s;
+        ReadFileBytes(PathJoin(data_, name), &s);
+        return s;
+    }
+    std::string data_;
+};
+
+}  // namespace
+
+TEST_F(ProductInfoTest, ShowsProductVersionAndFolders) {
+    std::string title, data;
+    bool helpEnabled = true;
+    RunDialog([&](HWND info) {
+        title = Text(info, IDC_MOX_INFO_TITLE);
+        data = Text(info, IDC_MOX_INFO_DATA);
+        helpEnabled = IsWindowEnabled(GetDlgItem(info, IDC_MOX_HELP)) != FALSE;
+    });
+    EXPECT_EQ("Vellumor Test v3.2.10", title);
+    EXPECT_EQ(Win(data_), data);
+    EXPECT_FALSE(helpEnabled);  // no frame to ask for help
+}
+
+TEST_F(ProductInfoTest, BackupOpensInPeers) {
+    std::string dir = MakeTestDir("info_backup_out");
+    std::string target = Win(PathJoin(dir, "saved.TarnwickConfig"));
+    std::string done;
+    RunDialog([&](HWND info) {
+        Press(info, IDC_MOX_INFO_BACKUP);
+        if (AnswerFileDialog(target))
+            done = AnswerBox(IDOK);
+    });
+    EXPECT_EQ("Data backed up successfully!|", done);
+    std::string out;
+    ASSERT_EQ(0, RunPeer(dir, "unzip -l saved.TarnwickConfig", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("Options.qcg"));
+    EXPECT_NE(std::string::npos, out.find("(Mox)App.qcg"));
+    EXPECT_EQ(std::string::npos, out.find("letter.doc"));
+    ASSERT_EQ(0, RunPeer(dir, "7z t saved.TarnwickConfig", &out)) << out;
+    ASSERT_EQ(0, RunPeer(dir,
+                         "/usr/bin/python3 -c \"import zipfile; z=zipfile.ZipFile('saved.TarnwickConfig'); "
+                         "i=z.infolist()[0]; print(i.filename, repr(z.read(i)))\"",
+                         &out))
+        << out;
+    EXPECT_EQ("Vellumor Test b'\\x003.2.10'\n", out);
+}
+
+TEST_F(ProductInfoTest, RestoreOfAnInfoZipArchiveAppliesAtTheNextStart) {
+    std::string dir = MakeTestDir("info_zip_made");
+    std::string out;
+    ASSERT_EQ(0, RunPeer(dir,
+                         "mkdir src && cd src && printf '\\0001.0.0' > 'Vellumor Test' && "
+                         "printf 'gOpt.New=2\\r\\n' > Options.qcg && zip -q -X ../made.TarnwickConfig "
+                         "'Vellumor Test' Options.qcg",
+                         &out))
+        << out;
+    std::string question, restart;
+    RunDialog([&](HWND info) {
+        Press(info, IDC_MOX_INFO_RESTORE);
+        if (AnswerFileDialog(Win(PathJoin(dir, "made.TarnwickConfig")))) {
+            question = AnswerBox(IDYES);
+            restart = AnswerBox(IDCANCEL);
+        }
+    });
+    EXPECT_EQ("Warning: your current configuration will be overwritten!|Do you want to continue?", question);
+    EXPECT_EQ("Data restored successfully!|The program must be restarted to apply the changes.\r\nClick OK to "
+              "restart the program now.",
+              restart);
+    EXPECT_EQ(0, gApp.restartMode);
+    ASSERT_TRUE(FileExists(Pending()));
+    EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));  // nothing changes before the restart
+
+    UnpackPendingRestore();
+    EXPECT_FALSE(FileExists(Pending()));
+    EXPECT_EQ("gOpt.New=2\r\n", Read("Options.qcg"));
+    EXPECT_FALSE(FileExists(PathJoin(data_, "(Mox)App.qcg")));  // not in the archive: gone
+    EXPECT_EQ("mine", Read("letter.doc"));
+    EXPECT_EQ("not at the top", Read("photos/keep.qcg"));
+}
+
+TEST_F(ProductInfoTest, WrongProductAndDamagedArchivesAreRefused) {
+    std::string dir = MakeTestDir("info_refused");
+    std::string out;
+    ASSERT_EQ(0, RunPeer(dir,
+                         "printf '\\0001.0.0' > 'Other Product' && printf '\\0001.0.0' > 'Vellumor Test' && "
+                         "head -c 3000 /dev/urandom > Options.qcg && zip -q -X other.zip 'Other Product' Options.qcg && "
+                         "zip -q -0 -X damaged.zip 'Vellumor Test' Options.qcg && "
+                         "printf 'not a zip' > junk.zip && "
+                         "/usr/bin/python3 -c \"import sys; b=bytearray(open('damaged.zip','rb').read()); "
+                         "i=b.find(b'Options.qcg')+11+1000; b[i]^=0xFF; open('damaged.zip','wb').write(b)\"",
+                         &out))
+        << out;
+    std::vector<std::string> said;
+    for (const char* name : {"other.zip", "damaged.zip", "junk.zip"}) {
+        RunDialog([&](HWND info) {
+            Press(info, IDC_MOX_INFO_RESTORE);
+            if (AnswerFileDialog(Win(PathJoin(dir, name))))
+                said.push_back(AnswerBox(IDOK));
+        });
+        EXPECT_FALSE(FileExists(Pending())) << name;
+    }
+    ASSERT_EQ(3u, said.size());
+    EXPECT_EQ("Wrong product!|", said[0]);
+    EXPECT_EQ("Configuration file error!|", said[1]);
+    EXPECT_EQ("Configuration file error!|", said[2]);  // it used to say nothing
+
+    // The same damaged archive left as the pending restore: the settings stay.
+    ASSERT_EQ(0, RunPeer(dir, "cp damaged.zip '" + UnixPathOf(Pending()) + "'", &out)) << out;
+    UnpackPendingRestore();
+    EXPECT_FALSE(FileExists(Pending()));
+    EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));
+    EXPECT_EQ("app record", Read("(Mox)App.qcg"));
+}
+
+TEST_F(ProductInfoTest, PendingRestoreExtractsCleanNamesOnly) {
+    std::string out;
+    ASSERT_EQ(0, RunPeer(data_,
+                         "/usr/bin/python3 -c \"import zipfile; z=zipfile.ZipFile('Vellumor Test.TarnwickConfig','w'); "
+                         "z.writestr('Vellumor Test', b'\\x001.0.0'); z.writestr('Options.qcg', b'new'); "
+                         "z.writestr('../escaped.qcg', b'evil'); z.close()\"",
+                         &out))
+        << out;
+    UnpackPendingRestore();
+    EXPECT_FALSE(FileExists(Pending()));
+    EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));  // the whole archive was refused
+    EXPECT_FALSE(FileExists(PathJoin(data_, "../escaped.qcg")));
+    // Not a zip at all: simply deleted.
+    WriteFileBytes(Pending(), "garbage");
+    UnpackPendingRestore();
+    EXPECT_FALSE(FileExists(Pending()));
+    EXPECT_EQ("app record", Read("(Mox)App.qcg"));
+}
+
+TEST_F(ProductInfoTest, ResetKeepsTheUsersFiles) {
+    std::string no;
+    RunDialog([&](HWND info) {
+        Press(info, IDC_MOX_INFO_RESET);
+        no = AnswerBox(IDNO);
+    });
+    EXPECT_NE(std::string::npos, no.find("overwritten"));
+    EXPECT_FALSE(FileExists(Pending()));
+
+    std::string restart;
+    RunDialog([&](HWND info) {
+        Press(info, IDC_MOX_INFO_RESET);
+        AnswerBox(IDYES);
+        restart = AnswerBox(IDOK);
+    });
+    EXPECT_EQ(0u, restart.find("Data reset successfully!|"));
+    EXPECT_NE(0, gApp.restartMode);  // OK asks every instance to restart
+    EXPECT_TRUE(gApp.broadcastRestart);
+    ASSERT_TRUE(FileExists(Pending()));
+    std::string out;
+    ASSERT_EQ(0, RunPeer(data_, "unzip -Z1 'Vellumor Test.TarnwickConfig'", &out)) << out;
+    EXPECT_EQ("Vellumor Test\n", out);  // the product entry alone
+
+    UnpackPendingRestore();
+    EXPECT_FALSE(FileExists(PathJoin(data_, "(Mox)App.qcg")));
+    EXPECT_FALSE(FileExists(PathJoin(data_, "Options.qcg")));
+    EXPECT_EQ("mine", Read("letter.doc"));
+    EXPECT_EQ("not at the top", Read("photos/keep.qcg"));
+    EXPECT_FALSE(FileExists(Pending()));
+}
+
+TEST(ConfigBackupRestore, ArchiveToAPathShowsNothing) {
+    std::string data = MakeTestDir("info_archive_to");
+    StrCopy(gUserDataFolder, countof(gUserDataFolder), Win(data).c_str());
+    StrCopy(gApp.productName, countof(gApp.productName), kProduct);
+    WriteFileBytes(PathJoin(data, "Options.qcg"), "x");
+    EXPECT_EQ(kConfigFileError, ConfigBackupRestore(nullptr, kConfigArchiveTo, "Q:\\nowhere\\a.zip"));
+    EXPECT_EQ(kConfigDone, ConfigBackupRestore(nullptr, kConfigArchiveTo, Win(PathJoin(data, "a.zip")).c_str()));
+    EXPECT_EQ(kConfigBadOperation, ConfigBackupRestore(nullptr, 4, nullptr));
+    EXPECT_EQ(nullptr, WaitFor(IDC_MOX_MSGICON, 200));
+}

@@ -1,0 +1,144 @@
+// The update check end to end: the worker fetches the version address of
+// the install settings from the loopback server (plain and TLS), stores
+// the result, opens its own dialog for a newly published version, and the
+// dialog's buttons neither cancel their own check nor freeze.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+#include "support/test_support.h"
+#include "update/schedule_records.h"
+#include "update/update_check.h"
+#include "update_test_util.h"
+
+namespace {
+
+HttpPeer* gPeer;
+
+class UpdateCheckTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        gPeer = new HttpPeer;
+        started_ = gPeer->Start();
+    }
+    static void TearDownTestSuite() {
+        delete gPeer;
+        gPeer = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(started_); }
+    void Prepare(const char* name, const char* url) {
+        SetUpProgram("Vellumor Test", MakeTestDir(name), url);
+        gPeer->ClearLog();
+    }
+    static bool WaitIdle() {
+        for (int i = 0; i < 400 && UpdateCheckRunning(); i++)
+            Sleep(25);
+        return !UpdateCheckRunning();
+    }
+    static size_t Requests() {
+        size_t n = 0;
+        for (char c : gPeer->Log())
+            n += c == '\n';
+        return n;
+    }
+    static bool started_;
+};
+bool UpdateCheckTest::started_;
+
+// The top-level dialog of this process with the caption, or null after ms.
+HWND FindOwnDialog(const char* caption, DWORD ms) {
+    for (DWORD waited = 0; waited <= ms; waited += 25) {
+        HWND w = FindWindowA("#32770", caption);
+        if (w && IsWindowVisible(w))
+            return w;
+        Sleep(25);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(UpdateCheckTest, CheckStoresTheVersionAndOpensTheDialogOnce) {
+    for (const char* url : {"http://127.0.0.1/old.txt", "https://127.0.0.1/old.txt"}) {
+        Prepare("update_old", url);
+        ASSERT_EQ(kUpdateStarted, StartUpdateCheck());
+        ASSERT_TRUE(WaitIdle());
+        UpdateCheckSettings s;
+        ReadUpdateCheckSettings(&s);
+        EXPECT_STREQ("1.0.0", s.version) << url;
+        EXPECT_EQ(0, s.newer);
+        EXPECT_EQ(UtcDayStart(UnixNow()), s.lastCheck);
+        EXPECT_EQ(nullptr, FindOwnDialog("Vellumor Test Update Check", 200));
+    }
+
+    Prepare("update_newer", "https://127.0.0.1/v.txt");
+    ASSERT_EQ(kUpdateStarted, StartUpdateCheck());
+    HWND dlg = FindOwnDialog("Vellumor Test Update Check", 5000);
+    ASSERT_NE(nullptr, dlg);
+    ASSERT_TRUE(WaitIdle());  // the check ended although its dialog is open
+    char text[64];
+    GetDlgItemTextA(dlg, IDC_UPDATE_AVAILABLE, text, sizeof text);
+    EXPECT_STREQ("9.9.9", text);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_UPDATE_DOWNLOAD)));
+    UpdateCheckSettings s;
+    ReadUpdateCheckSettings(&s);
+    EXPECT_STREQ("9.9.9", s.version);
+    EXPECT_EQ(1, s.newer);
+
+    // "Check now!" in the dialog the worker runs: a new check, no 5-second freeze.
+    DWORD start = GetTickCount();
+    SendMessageA(dlg, WM_COMMAND, IDC_UPDATE_CHECK_NOW, 0);
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(2u, Requests());
+    SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    for (int i = 0; i < 100 && IsWindow(dlg); i++)
+        Sleep(20);
+    EXPECT_FALSE(IsWindow(dlg));
+
+    // The same newer version again: stored already, no dialog.
+    ASSERT_EQ(kUpdateStarted, StartUpdateCheck());
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(nullptr, FindOwnDialog("Vellumor Test Update Check", 300));
+}
+
+TEST_F(UpdateCheckTest, FailuresWriteNothing) {
+    for (const char* url : {"http://127.0.0.1/two.txt", "http://127.0.0.1/404", "http://127.0.0.1/loopA"}) {
+        Prepare("update_fail", url);
+        ASSERT_EQ(kUpdateStarted, StartUpdateCheck());
+        ASSERT_TRUE(WaitIdle());
+        EXPECT_FALSE(FileExists(DataFolderFile("(Mox)UpdateCheck.qcg"))) << url;
+    }
+}
+
+TEST_F(UpdateCheckTest, OkStartsADueCheckThatRunsToItsEnd) {
+    Prepare("update_ok", "http://127.0.0.1/old.txt");
+    // The modal dialog on this thread; a helper presses OK.
+    std::thread helper([] {
+        HWND d = FindOwnDialog("Vellumor Test Update Check", 5000);
+        if (d)
+            PostMessageA(d, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(IDOK, ShowUpdateCheckDialog(nullptr));
+    helper.join();
+    ASSERT_TRUE(WaitIdle());
+    UpdateCheckSettings s;
+    ReadUpdateCheckSettings(&s);
+    EXPECT_EQ(1, s.automatic);
+    EXPECT_EQ(UtcDayStart(UnixNow()), s.lastCheck);  // the started check was not cancelled
+    EXPECT_STREQ("1.0.0", s.version);
+}
+
+TEST_F(UpdateCheckTest, NotDueStartsNothing) {
+    Prepare("update_not_due", "http://127.0.0.1/old.txt");
+    UpdateCheckSettings s;
+    ReadUpdateCheckSettings(&s);
+    s.lastCheck = UtcDayStart(UnixNow());
+    ASSERT_TRUE(WriteUpdateCheckSettings(&s));
+    UpdateCheckIfDue();
+    EXPECT_FALSE(UpdateCheckRunning());
+    Sleep(200);
+    EXPECT_EQ(0u, Requests());
+}

@@ -1,0 +1,295 @@
+// The non-blocking TCP connection with its optional TLS link.
+#include <winsock2.h>
+// winsock2.h before windows.h (through the header below).
+#include "tcp_connection.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <string.h>
+
+namespace {
+
+// Milliseconds since `start`; a tick count that wrapped below it counts the start as 0.
+DWORD Elapsed(DWORD start) {
+    DWORD now = GetTickCount();
+    return now >= start ? now - start : now;
+}
+
+// select on one socket for reading, writing or errors; >0 ready, 0 not, <0 failed.
+int WaitSocket(SOCKET s, int which, int ms) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval tv = {ms / 1000, (ms % 1000) * 1000};
+    return select(0, which == 0 ? &set : nullptr, which == 1 ? &set : nullptr, which == 2 ? &set : nullptr, &tv);
+}
+
+// The error a finished non-blocking connect left on the socket.
+int SocketError(SOCKET s) {
+    int err = 0;
+    int len = sizeof err;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, (char*)&err, &len) != 0)
+        return WSAGetLastError();
+    return err;
+}
+
+}  // namespace
+
+int CTcpConnection::Connect(const char* host, int port, int tlsKind, int factor) {
+    if (socket_ != kNoSocket)
+        return kTcpAlreadyOpen;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET && WSAGetLastError() == WSANOTINITIALISED) {
+        WSADATA wsa;
+        if (WSAStartup(MAKEWORD(1, 1), &wsa) != 0)
+            return kTcpStartupFailed;
+        s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    }
+    if (s == INVALID_SOCKET)
+        return kTcpNoSocket;
+    socket_ = (UINT_PTR)s;
+    u_long nonBlocking = 1;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
+    hostent* he = host && *host ? gethostbyname(host) : nullptr;
+    if (!he || he->h_addrtype != AF_INET || !he->h_addr_list[0]) {
+        Close();
+        return kTcpLookupFailed;
+    }
+    sockaddr_in addr;
+    memset(&addr, 0, sizeof addr);
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons((u_short)port);
+    memcpy(&addr.sin_addr, he->h_addr_list[0], sizeof addr.sin_addr);
+    if (connect(s, (sockaddr*)&addr, sizeof addr) != 0 && WSAGetLastError() != WSAEWOULDBLOCK) {
+        Close();
+        return kTcpRefused;
+    }
+    int tries = factor * 10;
+    for (int i = 0; i < tries; i++) {
+        if (Cancelled())
+            break;
+        int w = WaitSocket(s, 1, 50);
+        if (w > 0 && i < tries - 1) {
+            // A refused connect may also show as writable: its error says.
+            if (SocketError(s) != 0) {
+                Close();
+                return kTcpRefused;
+            }
+            surplusCount_ = 0;
+            if (tlsKind > 0) {
+                int tls = StartTls(tlsKind, host);
+                if (tls != kTcpOk) {
+                    Close();
+                    return tls == kTcpCancelled ? kTcpTimeout : kTcpTlsFailed;
+                }
+            }
+            return kTcpOk;
+        }
+        // A refused connect shows in the exception set: report it at once.
+        int e = WaitSocket(s, 2, 50);
+        if (e != 0) {
+            Close();
+            return kTcpRefused;
+        }
+    }
+    Close();
+    return kTcpTimeout;
+}
+
+void CTcpConnection::FreeTls() {
+    if (ssl_)
+        SSL_free(ssl_);
+    if (ctx_)
+        SSL_CTX_free(ctx_);
+    ssl_ = nullptr;
+    ctx_ = nullptr;
+}
+
+int CTcpConnection::StartTls(int kind, const char* host) {
+    tlsInUse_ = 0;
+    // OpenSSL 3 initialises itself on first use and has no SSL 3.0 at all.
+    if (kind == kTlsSsl3)
+        return kTcpTlsFailed;
+    int version = kind == kTls10 ? TLS1_VERSION : kind == kTls11 ? TLS1_1_VERSION : TLS1_2_VERSION;
+    ctx_ = SSL_CTX_new(TLS_client_method());
+    if (!ctx_ || SSL_CTX_set_min_proto_version(ctx_, version) != 1 ||
+        SSL_CTX_set_max_proto_version(ctx_, version) != 1 || !(ssl_ = SSL_new(ctx_)) ||
+        SSL_set_fd(ssl_, (int)socket_) != 1) {
+        FreeTls();
+        return kTcpTlsFailed;
+    }
+    SSL_set_tlsext_host_name(ssl_, host);
+    for (int i = 0; i < 100; i++) {
+        if (Cancelled()) {
+            FreeTls();
+            return kTcpCancelled;
+        }
+        int r = SSL_connect(ssl_);
+        if (r == 1) {
+            tlsInUse_ = kind;
+            return kTcpOk;
+        }
+        int err = SSL_get_error(ssl_, r);
+        if (err != SSL_ERROR_WANT_READ && err != SSL_ERROR_WANT_WRITE) {
+            ERR_clear_error();
+            FreeTls();
+            return kTcpTlsFailed;
+        }
+        WaitSocket((SOCKET)socket_, err == SSL_ERROR_WANT_READ ? 0 : 1, 100);
+    }
+    FreeTls();
+    return kTcpTlsFailed;
+}
+
+int CTcpConnection::Close() {
+    if (socket_ == kNoSocket)
+        return kTcpNotConnected;
+    if (ssl_)
+        SSL_shutdown(ssl_);
+    FreeTls();
+    tlsInUse_ = 0;
+    SOCKET s = (SOCKET)socket_;
+    shutdown(s, SD_BOTH);
+    bool closed = closesocket(s) == 0;
+    for (int i = 0; !closed && i < 200; i++) {
+        Sleep(50);
+        closed = closesocket(s) == 0;
+    }
+    socket_ = kNoSocket;
+    surplusCount_ = 0;
+    return closed ? 0 : 1;
+}
+
+int CTcpConnection::Send(const void* data, size_t cb) {
+    if (socket_ == kNoSocket)
+        return kTcpNotConnected;
+    const char* p = (const char*)data;
+    if (cb == 0)
+        cb = strlen(p);
+    SOCKET s = (SOCKET)socket_;
+    DWORD progress = GetTickCount();
+    while (cb > 0) {
+        int piece = cb > kTcpPiece ? kTcpPiece : (int)cb;
+        if (Cancelled())
+            return kTcpCancelled;
+        if (Elapsed(progress) > (DWORD)timeoutMs)
+            return kTcpTimeout;
+        int sent;
+        if (ssl_) {
+            sent = SSL_write(ssl_, p, piece);
+            if (sent <= 0) {
+                int err = SSL_get_error(ssl_, sent);
+                if (err == SSL_ERROR_WANT_WRITE || err == SSL_ERROR_WANT_READ) {
+                    Sleep(1);
+                    continue;
+                }
+                return kTcpShortSend;
+            }
+        } else {
+            int w = WaitSocket(s, 1, 10);
+            if (w < 0)
+                return kTcpNoSocket;
+            if (w == 0)
+                continue;
+            sent = send(s, p, piece, 0);
+        }
+        if (sent < piece)
+            return kTcpShortSend;
+        p += sent;
+        cb -= (size_t)sent;
+        progress = GetTickCount();
+    }
+    return kTcpOk;
+}
+
+void CTcpConnection::Unread(const char* data, int cb) {
+    // The surplus held the rest of the last piece, so this always fits.
+    if (cb <= 0 || cb + surplusCount_ > kTcpPiece)
+        return;
+    memmove(surplus_ + cb, surplus_, (size_t)surplusCount_);
+    memcpy(surplus_, data, (size_t)cb);
+    surplusCount_ += cb;
+}
+
+int CTcpConnection::ReadChunk(char* buf, int max) {
+    if (surplusCount_ == 0) {
+        if (socket_ == kNoSocket)
+            return -1;
+        if (ssl_) {
+            DWORD start = GetTickCount();
+            for (;;) {
+                int r = SSL_read(ssl_, surplus_, kTcpPiece);
+                if (r > 0) {
+                    surplusCount_ = r;
+                    break;
+                }
+                int err = SSL_get_error(ssl_, r);
+                if (err != SSL_ERROR_WANT_READ || Cancelled() || Elapsed(start) > (DWORD)timeoutMs)
+                    return -1;
+                if (WaitSocket((SOCKET)socket_, 0, 10) < 0)
+                    return -1;
+            }
+        } else {
+            int w = WaitSocket((SOCKET)socket_, 0, 10);
+            if (w < 0)
+                return -1;
+            if (w == 0)
+                return 0;
+            int r = recv((SOCKET)socket_, surplus_, kTcpPiece, 0);
+            if (r <= 0)
+                return -1;
+            surplusCount_ = r;
+        }
+    }
+    int n = max < surplusCount_ ? max : surplusCount_;
+    memcpy(buf, surplus_, (size_t)n);
+    memmove(surplus_, surplus_ + n, (size_t)(surplusCount_ - n));
+    surplusCount_ -= n;
+    return n;
+}
+
+int CTcpConnection::Receive(CDynArray<char>* response, const char* endSequence, uint32_t expected, uint32_t limit) {
+    if (socket_ == kNoSocket)
+        return kTcpNotConnected;
+    response->Clear();
+    size_t endLen = endSequence ? strlen(endSequence) : 0;
+    uint32_t received = 0;
+    DWORD activity = GetTickCount();
+    char piece[kTcpPiece];
+    for (;;) {
+        if (Elapsed(activity) > (DWORD)timeoutMs)
+            return kTcpTimeout;
+        if (Cancelled())
+            return kTcpCancelled;
+        uint32_t want = kTcpPiece;
+        if (expected != kNoCount && expected - received < want)
+            want = expected - received;
+        int n = ReadChunk(piece, (int)want);
+        if (n < 0)
+            return received > 0 ? kTcpOk : kTcpPeerClosed;
+        if (n == 0)
+            continue;  // ReadChunk waited 10 ms
+        if ((uint64_t)received + (uint32_t)n > limit)
+            return kTcpTooLarge;
+        if (response->Add(piece, n) < 0)
+            return kTcpTooLarge;
+        received += (uint32_t)n;
+        activity = GetTickCount();
+        if (expected != kNoCount && received == expected)
+            return kTcpOk;
+        if (endLen) {
+            // The new bytes and as many before them as the sequence is long.
+            uint32_t from = received - (uint32_t)n;
+            from = from > endLen ? from - (uint32_t)endLen : 0;
+            const char* data = response->Data();
+            for (uint32_t i = from; i + endLen <= received; i++) {
+                if (memcmp(data + i, endSequence, endLen) == 0) {
+                    uint32_t cut = i + (uint32_t)endLen;
+                    Unread(data + cut, (int)(received - cut));
+                    response->count = (int)cut;
+                    return kTcpOk;
+                }
+            }
+        }
+    }
+}

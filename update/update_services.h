@@ -1,0 +1,5 @@
+// Hands the update check and the configuration archive to the framework,
+// which runs them when due and opens their dialogs. Call before gApp.Init.
+#pragma once
+
+void InstallUpdateServices();
