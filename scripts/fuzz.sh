@@ -52,9 +52,12 @@ if [ ${#wanted[@]} = 0 ]; then
     read -r -a wanted <<< "$(echo "$targets_table" | awk 'NF {printf "%s ", $1}')"
 fi
 mkdir -p "$cache/obj" "$cache/bin" "$cache/seeds" "$cache/corpus" "$cache/findings" "$cache/logs"
-# The targets' scratch files (fuzz_files.h).
-export TMPDIR="$cache/tmp"
-rm -rf "$TMPDIR" && mkdir -p "$TMPDIR"
+# The targets' scratch files (fuzz_support.h): in memory where there is a
+# memory file system, as a file write per execution is most of the cost.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then TMPDIR=/dev/shm/vellumor-fuzz.$$; else TMPDIR="$cache/tmp.$$"; fi
+export TMPDIR
+mkdir -p "$TMPDIR"
+trap 'rm -rf "$TMPDIR"' EXIT
 
 cxx=clang++-14
 san="-fsanitize=address,undefined -fno-sanitize-recover=undefined"

@@ -1,5 +1,5 @@
 // Scratch files of the fuzz targets.
-#include "fuzz_files.h"
+#include "fuzz_support.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -22,4 +22,9 @@ bool FuzzWriteFile(const char* path, const uint8_t* data, size_t size) {
         return false;
     bool ok = fwrite(data, 1, size, f) == size;
     return fclose(f) == 0 && ok;
+}
+
+bool FuzzDecodeInFull(int width, int height) {
+    long long w = width < 0 ? -(long long)width : width, h = height < 0 ? -(long long)height : height;
+    return w * h <= kFuzzMaxPixels;
 }

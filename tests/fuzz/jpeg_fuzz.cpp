@@ -13,17 +13,21 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "fuzz_support.h"
 #include "image/exif.h"
 #include "image/raster_file.h"
 #include "image/raster_jpeg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    for (int sizeOnly = 0; sizeOnly < 2; sizeOnly++) {
+    for (int sizeOnly = 1; sizeOnly >= 0; sizeOnly--) {
         CRasterMemFile mem((unsigned char*)data, size);
         CRasterJPG img;
         if (sizeOnly)
             img.SetEscape((uint32_t)-1);
-        if (img.DecodeJpg(&mem) && !sizeOnly && img.IsValid()) {
+        bool decoded = img.DecodeJpg(&mem);
+        if (sizeOnly && !FuzzDecodeInFull(img.Width(), img.Height()))
+            break;
+        if (decoded && !sizeOnly && img.IsValid()) {
             volatile unsigned sum = 0;
             for (int y = 0; y < img.Height(); y++)
                 sum += img.GetRowPointer(y)[img.GetRowStride() - 1];

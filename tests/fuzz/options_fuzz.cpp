@@ -12,7 +12,7 @@
 #include <string.h>
 
 #include "base/str_util.h"
-#include "fuzz_files.h"
+#include "fuzz_support.h"
 #include "settings/config_file.h"
 #include "settings/data_folders.h"
 #include "zip/zip.h"

@@ -11,7 +11,7 @@
 #include <string.h>
 
 #include "base/str_util.h"
-#include "fuzz_files.h"
+#include "fuzz_support.h"
 #include "settings/data_folders.h"
 #include "settings/record_file.h"
 #include "settings/record_stream.h"
