@@ -62,6 +62,7 @@ trap 'rm -rf "$TMPDIR"' EXIT
 cxx=clang++-14
 san="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
 cflags="-std=c++17 -g -O1 -fno-omit-frame-pointer $san -I$top"
+# The libraries the sources call (a codec on a library of its own adds it here).
 libs="-lpng -ljpeg -lz"
 
 # The platform-neutral sources the targets link with: every source of these
@@ -138,8 +139,8 @@ run_target() {
     local execs speed cov ft
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
-    cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
-    ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+    cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)
+    ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)
     local found=$((after - before))
     [ "$rc" != 0 ] && [ "$found" = 0 ] && found="exit $rc"
     printf '%-14s %12s %9s %7s %7s %7s   %s\n' "$name" "${execs:-?}" "${speed:-?}" "${cov:-?}" "${ft:-?}" \
