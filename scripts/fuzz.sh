@@ -61,7 +61,7 @@ trap 'rm -rf "$TMPDIR"' EXIT
 
 cxx=clang++-14
 san="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
-cflags="-std=c++17 -g -O1 -fno-omit-frame-pointer $san -I$top"
+cflags="-std=c++17 -g -O2 -fno-omit-frame-pointer $san -I$top"
 # The libraries the sources call (a codec on a library of its own adds it here).
 libs="-lpng -ljpeg -lz"
 
@@ -75,9 +75,13 @@ sources() {
 }
 
 # Compiles the sources (again when a source or header is newer than its
-# object) into libvp_fuzz.a.
+# object, or the flags changed) into libvp_fuzz.a.
 build_library() {
     local lib="$cache/obj/libvp_fuzz.a" newest_header stale=() src obj
+    if [ "$(cat "$cache/obj/flags" 2>/dev/null)" != "$cxx $cflags" ]; then
+        rm -f "$cache"/obj/*.o "$lib" "$cache"/bin/*
+        echo "$cxx $cflags" > "$cache/obj/flags"
+    fi
     newest_header=$(find "$top"/base "$top"/zip "$top"/settings "$top"/image "$top"/setup -name '*.h' -newer "$lib" 2>/dev/null | head -1 || true)
     for src in $(sources); do
         obj="$cache/obj/$(echo "${src#"$top"/}" | tr / _).o"
