@@ -7,7 +7,8 @@ fields of 16-bit bitmaps to the full range where we shift them (compared
 to 5 bits); not compared are RLE4 bitmaps (PIL moves RLE4 deltas by bytes)
 and GIFs we read as a true-colour grid (no global table, a first frame
 smaller than the screen both ways: we compose every frame, PIL shows the
-first). Prints per format the files, how many each side
+first) or whose first frame overhangs the screen (PIL grows the screen to
+it, we skip it). Prints per format the files, how many each side
 accepted, the agreement and up to five differing files; exits 1 when any
 differ.
 
@@ -79,15 +80,18 @@ def theirs(path, fmt):
 
 
 def bmp_form(path):
-    """(bits per pixel, compression) of a bitmap's header, or (0, 0)."""
+    """(bits per pixel, compression) of a bitmap's header, with or without
+    the file header, or (0, 0)."""
     with open(path, "rb") as f:
         head = f.read(34)
-    if len(head) < 30 or head[:2] != b"BM":
+    info = head[14:] if head[:2] == b"BM" else head
+    if len(info) < 12:
         return 0, 0
-    header_size = int.from_bytes(head[14:18], "little")
-    if header_size == 12:
-        return int.from_bytes(head[24:26], "little"), 0
-    return int.from_bytes(head[28:30], "little"), int.from_bytes(head[30:34], "little")
+    if int.from_bytes(info[0:4], "little") == 12:
+        return int.from_bytes(info[10:12], "little"), 0
+    if len(info) < 20:
+        return 0, 0
+    return int.from_bytes(info[14:16], "little"), int.from_bytes(info[16:20], "little")
 
 
 def not_compared(fmt, path, size, box):
@@ -97,7 +101,12 @@ def not_compared(fmt, path, size, box):
     if fmt == "gif":
         with open(path, "rb") as f:
             head = f.read(11)
-        no_global = len(head) == 11 and not head[10] & 0x80
+        if len(head) < 11:
+            return False
+        screen = (int.from_bytes(head[6:8], "little"), int.from_bytes(head[8:10], "little"))
+        if screen != (0, 0) and (box[2] > screen[0] or box[3] > screen[1]):
+            return True  # PIL grows the screen to the frame; we skip the frame
+        no_global = not head[10] & 0x80
         return no_global and box[2] - box[0] < size[0] and box[3] - box[1] < size[1]
     return False
 
