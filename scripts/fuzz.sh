@@ -157,7 +157,9 @@ if [ "$mode" = diff ]; then
     # shellcheck disable=SC2086
     $cxx $cflags -o "$bin" "$top/tests/fuzz/raster_dump.cpp" "$cache/obj/libvp_fuzz.a" $libs -fsanitize=fuzzer-no-link
     for name in png bmp gif jpeg; do make_seeds "$name"; done
-    exec /usr/bin/python3 "$top/tests/fuzz/differential.py" "$bin" "$cache"
+    status=0
+    /usr/bin/python3 "$top/tests/fuzz/differential.py" "$bin" "$cache" || status=$?
+    exit $status
 fi
 
 build_library
