@@ -24,8 +24,10 @@ int PaletteCountOf(int bpp) {
     return bpp == 1 ? 2 : bpp == 4 ? 16 : bpp == 8 ? 256 : 0;
 }
 
+// Kept within the header field: the largest DPIs round past it.
 int PelsPerMeter(int dpi) {
-    return (int)floor(dpi * 10000.0 / 254.0 + 0.5);
+    double ppm = floor(dpi * 10000.0 / 254.0 + 0.5);
+    return ppm < (double)INT32_MAX ? (int)ppm : INT32_MAX;
 }
 
 }  // namespace

@@ -558,7 +558,10 @@ bool CRasterGIF::DecodeGif(CRasterFile* f) {
     DecodeState st;
     st.screenW = U16(h + 6);
     st.screenH = U16(h + 8);
-    if (GetEscape() == (uint32_t)-1) {
+    // Size-only: the screen's size, but a 0 x 0 screen takes the first
+    // image's size, which the frame count below finds.
+    const bool sizeOnly = GetEscape() == (uint32_t)-1;
+    if (sizeOnly && (st.screenW != 0 || st.screenH != 0)) {
         head_.biWidth = st.screenW;
         head_.biHeight = st.screenH;
         SetFormatId(kFormatGif);
@@ -575,6 +578,12 @@ bool CRasterGIF::DecodeGif(CRasterFile* f) {
     }
     long start = f->Tell();
     st.frames = CountFrames(f, &st);
+    if (sizeOnly) {
+        head_.biWidth = st.screenW;
+        head_.biHeight = st.screenH;
+        SetFormatId(kFormatGif);
+        return true;
+    }
     if (!f->Seek(start, 0))
         return Fail("GIF frame not found");
     info_.frameCount = st.frames;

@@ -42,6 +42,7 @@ struct JpegStreamAdaptor {
     jpeg_source_mgr src;
     CRasterFile* file;
     bool startOfFile;
+    bool atEnd;  // the file is exhausted: the buffer holds an inserted EOI
     JOCTET buffer[kJpegBlock];
 };
 
@@ -102,6 +103,7 @@ boolean JpegFillInputBuffer(j_decompress_ptr cinfo) {
         if (a->startOfFile)
             ERREXIT(cinfo, JERR_INPUT_EMPTY);
         WARNMS(cinfo, JWRN_JPEG_EOF);
+        a->atEnd = true;
         a->buffer[0] = (JOCTET)0xFF;
         a->buffer[1] = (JOCTET)JPEG_EOI;
         n = 2;
@@ -119,6 +121,10 @@ void JpegSkipInputData(j_decompress_ptr cinfo, long n) {
     while ((size_t)n > a->src.bytes_in_buffer) {
         n -= (long)a->src.bytes_in_buffer;
         JpegFillInputBuffer(cinfo);
+        // A skip past the end stops at the inserted EOI rather than
+        // refilling it two bytes at a time.
+        if (a->atEnd)
+            return;
     }
     a->src.next_input_byte += n;
     a->src.bytes_in_buffer -= (size_t)n;

@@ -14,8 +14,8 @@ VP_TEST_ROOT=$(mktemp -d /tmp/vellumor-native.XXXXXX)
 (cd "$build/native" && ctest --output-on-failure -j 2) || status=1
 rm -rf "$VP_TEST_ROOT"
 
-echo "== decoder fuzz targets (bounded)"
-bash "$top/tests/fuzz/run_fuzz.sh" "$build" || status=1
+echo "== fuzz targets (bounded)"
+bash "$top/scripts/fuzz.sh" "${VP_FUZZ_SECONDS:-15}" || status=1
 
 . "$top/scripts/arch.sh"
 . "$top/scripts/wine_env.sh"

@@ -1,22 +1,22 @@
 // libFuzzer target: the restore's reading of a configuration archive on
 // arbitrary file bytes: the zip directory, the product entry (keep list and
 // version), every entry's name check and data with its CRC.
+// Seeds: archives by Info-ZIP and Python's zipfile.
+// seed: printf '*.ini\000 3.2.10' > 'Vellumor Pro' && printf 'gOpt.A=1\r\n' > Options.qcg
+// seed: zip -q -X info.zip 'Vellumor Pro' Options.qcg && zip -q -0 -X stored.zip 'Vellumor Pro' Options.qcg && rm -f 'Vellumor Pro' Options.qcg
+// seed: /usr/bin/python3 -c "import zipfile; z = zipfile.ZipFile('py.zip', 'w', zipfile.ZIP_DEFLATED); z.writestr('Vellumor Pro', b'\x003.2.10'); z.writestr('sub/../x.qcg', b'y'); z.close()"
 #include <stdint.h>
 #include <stdio.h>
-#include <unistd.h>
-
-#include <string>
-
+#include "fuzz_support.h"
 #include "settings/config_archive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/config_archive_fuzz-" + std::to_string(getpid()) + ".zip";
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
+    static char path[300];
+    if (!path[0])
+        snprintf(path, sizeof path, "%s/input.zip", FuzzScratchFolder());
+    if (!FuzzWriteFile(path, data, size))
         return 0;
-    fwrite(data, 1, size, f);
-    fclose(f);
-    ZipHandle* zip = UnzipOpen(path.c_str(), nullptr);
+    ZipHandle* zip = UnzipOpen(path, nullptr);
     if (zip) {
         static ConfigArchiveHeader header;
         if (ReadConfigProductEntry(zip, "Vellumor Pro", &header) == kConfigArchiveOk)
@@ -30,6 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         UnzipClose(zip);
     }
-    CheckConfigArchive(path.c_str(), "Vellumor Pro");
+    CheckConfigArchive(path, "Vellumor Pro");
     return 0;
 }

@@ -1,22 +1,33 @@
 // libFuzzer target: the JPEG decoder (and with it the Exif section reader)
 // on arbitrary bytes, in full and size-only mode; a decoded thumbnail is
 // copied out.
+// Seeds: baseline, progressive, arithmetic grey, CMYK, Exif of both byte orders.
+// seed: cjpeg -quality 80 -outfile base.jpg src.ppm
+// seed: cjpeg -progressive -outfile prog.jpg src.ppm
+// seed: cjpeg -grayscale -arithmetic -outfile grey.jpg src.ppm
+// seed: convert src.ppm -colorspace CMYK cmyk.jpg
+// seed: cp base.jpg exif_ii.jpg && exiftool -q -overwrite_original -ExifByteOrder=Little-endian -Make=A -Model=B -Orientation#=6 -XResolution=72 -ResolutionUnit=inches -UserComment=hi "-ThumbnailImage<=grey.jpg" exif_ii.jpg
+// seed: cp prog.jpg exif_mm.jpg && exiftool -q -overwrite_original -ExifByteOrder=Big-endian -Make=C -ISO=2 -FNumber=2.8 -Comment=note exif_mm.jpg
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "fuzz_support.h"
 #include "image/exif.h"
 #include "image/raster_file.h"
 #include "image/raster_jpeg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    for (int sizeOnly = 0; sizeOnly < 2; sizeOnly++) {
+    for (int sizeOnly = 1; sizeOnly >= 0; sizeOnly--) {
         CRasterMemFile mem((unsigned char*)data, size);
         CRasterJPG img;
         if (sizeOnly)
             img.SetEscape((uint32_t)-1);
-        if (img.DecodeJpg(&mem) && !sizeOnly && img.IsValid()) {
+        bool decoded = img.DecodeJpg(&mem);
+        if (sizeOnly && !FuzzDecodeInFull(img.Width(), img.Height()))
+            break;
+        if (decoded && !sizeOnly && img.IsValid()) {
             volatile unsigned sum = 0;
             for (int y = 0; y < img.Height(); y++)
                 sum += img.GetRowPointer(y)[img.GetRowStride() - 1];
