@@ -3,8 +3,12 @@
 #include "image/raster_bmp.h"
 #include "image/raster_codec.h"
 #include "image/raster_gif.h"
+#include "image/raster_ico.h"
 #include "image/raster_jpeg.h"
+#include "image/raster_pcx.h"
 #include "image/raster_png.h"
+#include "image/raster_tga.h"
+#include "image/raster_tiff.h"
 
 const RasterCodec* FindRasterCodec(uint32_t formatId) {
     switch (formatId) {
@@ -17,9 +21,13 @@ const RasterCodec* FindRasterCodec(uint32_t formatId) {
         case kFormatJpg:
             return &kJpgCodec;
         case kFormatIco:
+            return &kIcoCodec;
         case kFormatTif:
+            return &kTifCodec;
         case kFormatTga:
+            return &kTgaCodec;
         case kFormatPcx:
+            return &kPcxCodec;
         case kFormatWmf:
             return nullptr;  // not built in yet
     }
