@@ -210,7 +210,7 @@ struct RowSource {
     }
 };
 
-enum class RowKind { Indexed, LargePalette, Lab };
+enum class RowKind { Indexed, LargePalette, Lab, Rgb };
 
 }  // namespace
 
@@ -308,11 +308,16 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
         SetLastError("unsupported TIFF sample format");
         return false;
     }
-    bool rgba = photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_SEPARATED ||
+    // Plain RGB of 8 or 16 bits is read row by row like the indexed kinds
+    // (alpha dropped, a damaged strip keeps the rows before it); the other
+    // colour models go through libtiff's RGBA reader.
+    bool rgb = photometric == PHOTOMETRIC_RGB && spp >= 3 && (bits == 8 || bits == 16) &&
+               planar == PLANARCONFIG_CONTIG;
+    bool rgba = !rgb && (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_SEPARATED ||
                 photometric == PHOTOMETRIC_YCBCR || photometric == PHOTOMETRIC_LOGL ||
-                photometric == PHOTOMETRIC_LOGLUV;
+                photometric == PHOTOMETRIC_LOGLUV);
     bool lab = photometric == PHOTOMETRIC_CIELAB && spp >= 3;
-    if (!rgba && !lab && spp >= 3 && photometric != PHOTOMETRIC_MINISBLACK && photometric != PHOTOMETRIC_MINISWHITE) {
+    if (!rgb && !rgba && !lab && spp >= 3 && photometric != PHOTOMETRIC_MINISBLACK && photometric != PHOTOMETRIC_MINISWHITE) {
         SetLastError("unsupported TIFF photometric");
         return false;
     }
@@ -322,7 +327,7 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
         SetLastError("Too big palette to handle");
         return false;
     }
-    int depth = rgba || lab || largePalette ? 24 : bits == 1 ? 1 : bits == 4 ? 4 : 8;
+    int depth = rgb || rgba || lab || largePalette ? 24 : bits == 1 ? 1 : bits == 4 ? 4 : 8;
     if (GetEscape()) {
         SetLastError("Cancelled");
         return false;
@@ -392,7 +397,7 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
             SetLastError("Unable to allocate TIFF palette");
             return false;
         }
-        bool grey = photometric != PHOTOMETRIC_PALETTE && !lab;
+        bool grey = photometric != PHOTOMETRIC_PALETTE && !lab && !rgb;
         bool white = photometric == PHOTOMETRIC_MINISWHITE;
         if (grey) {
             int n = 1 << palDepth, step = 255 / (n - 1);
@@ -459,7 +464,7 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
         }
         src.bandBuf = blocks.p[3];
 
-        RowKind kind = lab ? RowKind::Lab : largePalette ? RowKind::LargePalette : RowKind::Indexed;
+        RowKind kind = rgb ? RowKind::Rgb : lab ? RowKind::Lab : largePalette ? RowKind::LargePalette : RowKind::Indexed;
         // 16-bit grey: each row is scaled by its own brightest sample first,
         // then all rows to the scale of the brightest row.
         bool scale16 = kind == RowKind::Indexed && bits == 16 && spp == 1 && grey;
@@ -484,7 +489,13 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
             if (!row)
                 break;  // a damaged strip: the rows read so far stay
             int y = (int)(height - 1 - fy);
-            if (kind == RowKind::Lab) {
+            if (kind == RowKind::Rgb) {
+                BYTE* p = GetRowPointer(y);
+                for (uint32_t x = 0; x < width; x++, p += 3) {
+                    uint64_t s = (uint64_t)x * planeSamples;
+                    p[2] = Top8(row, s, bits), p[1] = Top8(row, s + 1, bits), p[0] = Top8(row, s + 2, bits);
+                }
+            } else if (kind == RowKind::Lab) {
                 for (uint32_t x = 0; x < width; x++) {
                     uint64_t s = (uint64_t)x * planeSamples;
                     LabToBgr(Top8(row, s, bits), (int8_t)Top8(row, s + 1, bits), (int8_t)Top8(row, s + 2, bits),
