@@ -9,6 +9,9 @@
 #include "image/raster_png.h"
 #include "image/raster_tga.h"
 #include "image/raster_tiff.h"
+#ifdef _WIN32
+#include "image/raster_wmf.h"
+#endif
 
 const RasterCodec* FindRasterCodec(uint32_t formatId) {
     switch (formatId) {
@@ -29,7 +32,11 @@ const RasterCodec* FindRasterCodec(uint32_t formatId) {
         case kFormatPcx:
             return &kPcxCodec;
         case kFormatWmf:
-            return nullptr;  // not built in yet
+#ifdef _WIN32
+            return &kWmfCodec;
+#else
+            return nullptr;  // metafiles are played with GDI
+#endif
     }
     return nullptr;
 }
