@@ -203,20 +203,6 @@ TEST_F(ActionsTest, GifSaveConvertsACopy) {
     EXPECT_EQ(out, "GIF 40 30");
 }
 
-// The first visible Edit below a window, searched depth first.
-HWND FindEdit(HWND parent) {
-    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        char cls[32];
-        GetClassNameA(c, cls, sizeof cls);
-        if (_stricmp(cls, "Edit") == 0 && IsWindowVisible(c))
-            return c;
-        HWND e = FindEdit(c);
-        if (e)
-            return e;
-    }
-    return nullptr;
-}
-
 TEST_F(ActionsTest, SaveAsThroughTheDialog) {
     gOpt.SaveAsType = 5;  // PNG
     StrCopy(gOpt.EdtSaveAsPath, countof(gOpt.EdtSaveAsPath), (win + "\\").c_str());

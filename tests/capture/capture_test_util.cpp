@@ -239,6 +239,19 @@ HWND WaitForProcessDialog(int ms) {
     return nullptr;
 }
 
+HWND FindEdit(HWND parent) {
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char cls[32];
+        GetClassNameA(c, cls, sizeof cls);
+        if (_stricmp(cls, "Edit") == 0 && IsWindowVisible(c))
+            return c;
+        HWND e = FindEdit(c);
+        if (e)
+            return e;
+    }
+    return nullptr;
+}
+
 std::string WithMessageBox(const std::function<void()>& call, int button) {
     std::string text;
     std::thread driver([&] {

@@ -46,6 +46,8 @@ COLORREF PixelAt(const CRaster& img, int x, int yTop);
 HWND FindProcessDialog();
 // Waits (up to ms) for a dialog of this process on a helper thread.
 HWND WaitForProcessDialog(int ms);
+// The first visible Edit below a window, searched depth first.
+HWND FindEdit(HWND parent);
 
 // Runs `call` on this thread while a helper thread waits for a message box,
 // records its text (first line and rest joined by '\n') and presses

@@ -9,7 +9,7 @@ out=${1:?build folder}/fuzz
 seconds=${VP_FUZZ_SECONDS:-10}
 mkdir -p "$out"
 base=$(ls "$top"/base/*.cpp | grep -v os_file_win32.cpp)
-img=$(ls "$top"/image/*.cpp | grep -v -e raster_win.cpp -e image_gdi.cpp)
+img=$(ls "$top"/image/*.cpp | grep -v -e raster_win.cpp -e image_gdi.cpp -e raster_wmf.cpp)
 flags="-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$top"
 
 # Seeds of one target: a fresh folder holding the picture src.ppm, which the
@@ -26,7 +26,7 @@ new_seeds() {
 fuzz() {
     local target=$1 seeds=$2 bin="$out/$1_fuzz"
     # shellcheck disable=SC2086
-    clang++-14 $flags -o "$bin" "$top/tests/fuzz/${target}_fuzz.cpp" $img $base -lpng -ljpeg -lz
+    clang++-14 $flags -o "$bin" "$top/tests/fuzz/${target}_fuzz.cpp" $img $base -ltiff -lpng -ljpeg -lz
     rm -f "$seeds/src.ppm"
     echo "== fuzzing $target for ${seconds}s"
     "$bin" -max_total_time="$seconds" -rss_limit_mb=1024 -malloc_limit_mb=700 -artifact_prefix="$out/$target-" \
@@ -78,6 +78,43 @@ for kind in topdown rgb16 headerless wide16; do
 done
 /usr/bin/python3 "$top/tests/image/bmp_peer.py" craft rle4 "$seeds/pal4.bmp" "$seeds/rle4.bmp"
 fuzz bmp "$seeds"
+
+# TIFF: compressions, tiles, planes, palette, 16-bit grey, bilevel G4, pages.
+seeds=$(new_seeds tiff)
+convert "$seeds/src.ppm" -compress None "$seeds/rgb.tif"
+tiffcp -c lzw:2 -t -w 16 -l 16 "$seeds/rgb.tif" "$seeds/tiled.tif"
+tiffcp -c jpeg -p separate "$seeds/rgb.tif" "$seeds/jpeg.tif"
+convert "$seeds/src.ppm" -colors 30 -type Palette -compress zip "$seeds/pal.tif"
+convert "$seeds/src.ppm" -colorspace gray -depth 16 "$seeds/grey16.tif"
+convert "$seeds/src.ppm" -threshold 50% -depth 1 -compress Group4 "$seeds/g4.tif"
+convert "$seeds/src.ppm" "$seeds/src.ppm" -colorspace Lab "$seeds/pages.tif"
+fuzz tiff "$seeds"
+
+# ICO: bitmap entries of several depths and a PNG entry.
+seeds=$(new_seeds ico)
+convert "$seeds/src.ppm" -alpha set -fill none -draw 'rectangle 0,0 4,4' "$seeds/a.png"
+convert "$seeds/src.ppm" -colors 12 "$seeds/b.png"
+icotool -c -o "$seeds/icons.ico" "$seeds/a.png" "$seeds/b.png" -r "$seeds/a.png"
+icotool -c -b 1 -o "$seeds/mono.ico" "$seeds/b.png"
+rm -f "$seeds/a.png" "$seeds/b.png"
+fuzz ico "$seeds"
+
+# TGA: true colour, colour-mapped and grey, raw and run-length encoded.
+seeds=$(new_seeds tga)
+convert "$seeds/src.ppm" -compress RLE "$seeds/rle.tga"
+convert "$seeds/src.ppm" -colors 40 -type Palette -compress None "$seeds/pal.tga"
+pamtotga -mono "$seeds/src.ppm" > "$seeds/grey.tga" 2>/dev/null || ppmtopgm "$seeds/src.ppm" | pamtotga > "$seeds/grey.tga"
+pnmquant 20 "$seeds/src.ppm" 2>/dev/null | pamtotga -cmap -norle > "$seeds/cmap.tga"
+fuzz tga "$seeds"
+
+# PCX: 1 to 4 planes of 1 bit, 8 bits with the palette at the end, 24 bits.
+seeds=$(new_seeds pcx)
+for planes in 1 2 3 4; do
+    pnmquant $((1 << planes)) "$seeds/src.ppm" 2>/dev/null | ppmtopcx -planes $planes > "$seeds/p$planes.pcx" 2>/dev/null
+done
+pnmquant 100 "$seeds/src.ppm" 2>/dev/null | ppmtopcx -8bit > "$seeds/pal.pcx" 2>/dev/null
+ppmtopcx -24bit "$seeds/src.ppm" > "$seeds/rgb.pcx" 2>/dev/null
+fuzz pcx "$seeds"
 
 # The setup archive reader and the setup script language, seeded from the
 # packer's output and the shipped scripts.
