@@ -81,9 +81,10 @@ fuzz bmp "$seeds"
 
 # TIFF: compressions, tiles, planes, palette, 16-bit grey, bilevel G4, pages.
 seeds=$(new_seeds tiff)
-convert "$seeds/src.ppm" -compress None "$seeds/rgb.tif"
+convert "$seeds/src.ppm" -depth 8 -compress None "$seeds/rgb.tif"
 tiffcp -c lzw:2 -t -w 16 -l 16 "$seeds/rgb.tif" "$seeds/tiled.tif"
-tiffcp -c jpeg -p separate "$seeds/rgb.tif" "$seeds/jpeg.tif"
+tiffcp -c jpeg "$seeds/rgb.tif" "$seeds/jpeg.tif"
+tiffcp -c zip -p separate "$seeds/rgb.tif" "$seeds/planes.tif"
 convert "$seeds/src.ppm" -colors 30 -type Palette -compress zip "$seeds/pal.tif"
 convert "$seeds/src.ppm" -colorspace gray -depth 16 "$seeds/grey16.tif"
 convert "$seeds/src.ppm" -threshold 50% -depth 1 -compress Group4 "$seeds/g4.tif"

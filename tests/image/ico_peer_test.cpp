@@ -255,6 +255,12 @@ TEST(IcoCodec, DamagedAndUnusualEntries) {
             EXPECT_NE(bad.GetLastError()[0], 0);
         }
     }
+    // A damaged PNG entry is a failed decode of the codec itself too.
+    std::string damagedPng =
+        IconHeader(1) + IconEntry(0, 0, 32, 0, 22) + std::string("\x89PNG\r\n\x1A\n", 8) + std::string(40, 'x');
+    CRasterMemFile mem((unsigned char*)&damagedPng[0], damagedPng.size());
+    CRasterICO ico;
+    EXPECT_FALSE(ico.DecodeIco(&mem));
     // Not an icon at all: no text of the codec's own.
     CRaster none(0);
     EXPECT_FALSE(DecodeBytes(Le16(1) + Le16(1) + Le16(1), kFormatIco, &none));

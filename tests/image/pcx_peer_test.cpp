@@ -168,6 +168,13 @@ TEST(PcxCodec, RunLengthCornerCases) {
     ASSERT_TRUE(DecodeBytes(bytes, kFormatPcx, &back)) << back.GetLastError();
     EXPECT_EQ(CountDiff(RgbOf(back), RgbOf(mono)), 0);
 
+    // The 256-colour palette is the file's last 769 bytes, also when
+    // padding follows the picture data.
+    std::string gap = PcxHeader(8, 0, 3, 0, 1, 4) + std::string("\xC4\x02", 2) + std::string(5, '\0') + '\x0C' +
+                      std::string(6, '\0') + std::string(762, '\x70');
+    ASSERT_TRUE(DecodeBytes(gap, kFormatPcx, &back)) << back.GetLastError();
+    EXPECT_EQ(back.GetPixelColor(1, 0).rgbGreen, 0x70);
+
     // Xmin 10, Xmax 19: width 10.
     std::string h = PcxHeader(8, 10, 19, 0, 1, 10) + std::string("\xCA\x01", 2) + '\x0C' + std::string(768, '\x40');
     ASSERT_TRUE(DecodeBytes(h, kFormatPcx, &back)) << back.GetLastError();
