@@ -48,14 +48,8 @@ class ActionsTest : public ::testing::Test {
         InitCaptureApp();
         dir = MakeTestDir("actions");
         win = WinPath(dir);
-        ClearImage();
-        gImage.Create(40, 30, 24, 0);
-        for (int y = 0; y < 30; y++)
-            for (int x = 0; x < 40; x++)
-                gImage.SetPixelColor(x, y, RGBQUAD{(BYTE)(x * 6), (BYTE)(y * 8), (BYTE)(x ^ y), 0});
-        gColorMode = 5;
+        SetTestCapture();
         gSavedSequentially = false;
-        gEdited = false;
         StrCopy(gImageName, countof(gImageName), "(Unnamed)");
     }
     void SetSavePath(const std::string& tail) {

@@ -13,6 +13,9 @@
 // Texts, module handle and the overlay class; options to their defaults
 // with no sound and no default action.
 void InitCaptureApp();
+// Makes gImage a fresh 40 x 30 true-colour capture of a fixed pattern
+// (colour mode 5, not edited).
+void SetTestCapture();
 
 // The pattern's colour at a window pixel: every pixel differs from its
 // neighbours and from its mirror images.

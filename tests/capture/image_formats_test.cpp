@@ -24,13 +24,7 @@ class ImageFormatsTest : public ::testing::Test {
         InitCaptureApp();
         dir = MakeTestDir("image_formats");
         win = WinPath(dir);
-        ClearImage();
-        gImage.Create(40, 30, 24, 0);
-        for (int y = 0; y < 30; y++)
-            for (int x = 0; x < 40; x++)
-                gImage.SetPixelColor(x, y, RGBQUAD{(BYTE)(x * 6), (BYTE)(y * 8), (BYTE)(x ^ y), 0});
-        gColorMode = 5;
-        gEdited = false;
+        SetTestCapture();
     }
     std::string Info(const std::string& name) {
         std::string out;

@@ -1,5 +1,6 @@
 #include "codec_test_util.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 std::string Le16(uint16_t v) {
@@ -21,6 +22,26 @@ bool EncodeBytes(CRaster* img, uint32_t format, std::string* bytes) {
         return false;
     bytes->assign((const char*)mem.GetBuffer(), (size_t)mem.Size());
     return true;
+}
+
+std::string PeerCommand(std::string cmd, const std::string& src, const std::string& out) {
+    for (size_t at; (at = cmd.find("$S")) != std::string::npos;)
+        cmd.replace(at, 2, src);
+    for (size_t at; (at = cmd.find("$O")) != std::string::npos;)
+        cmd.replace(at, 2, out);
+    return cmd;
+}
+
+void ExpectReadsLike(const std::string& file, uint32_t format, int bpp, const Rgb& theirs) {
+    CRaster img(0);
+    ASSERT_TRUE(img.Load(file.c_str(), format)) << img.GetLastError();
+    EXPECT_EQ(img.GetFormatId(), format);
+    EXPECT_EQ(img.GetBpp(), bpp);
+    std::string where;
+    EXPECT_EQ(CountDiff(RgbOf(img), theirs, &where), 0) << where;
+    CRaster det(0);
+    ASSERT_TRUE(det.Load(file.c_str(), kFormatAny)) << det.GetLastError();
+    EXPECT_EQ(det.GetFormatId(), format);
 }
 
 int MaxChannelDiff(const Rgb& a, const Rgb& b) {

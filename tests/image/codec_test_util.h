@@ -16,6 +16,11 @@ std::string Le32(uint32_t v);
 bool DecodeBytes(const std::string& bytes, uint32_t format, CRaster* img);
 // Encodes through the dispatcher into bytes.
 bool EncodeBytes(CRaster* img, uint32_t format, std::string* bytes);
+// A peer's command line: $S becomes src, $O out.
+std::string PeerCommand(std::string cmd, const std::string& src, const std::string& out);
+// Loads file (a peer's) as format and expects: that format, bpp bits, the
+// pixels of `theirs` exactly, and the same format found by detection.
+void ExpectReadsLike(const std::string& file, uint32_t format, int bpp, const Rgb& theirs);
 // Largest difference of one channel of one pixel; -1 when the sizes differ.
 int MaxChannelDiff(const Rgb& a, const Rgb& b);
 // A memory stream that accepts `budget` bytes and then fails every write.
