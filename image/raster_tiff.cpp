@@ -257,7 +257,8 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
     TiffCloser closer{tif};
     tdir_t pages = TIFFNumberOfDirectories(tif);
     SetFrameCount((int)pages);
-    if (GetCurrentFrame() < 0 || (tdir_t)GetCurrentFrame() >= pages || !TIFFSetDirectory(tif, (tdir_t)GetCurrentFrame())) {
+    if (GetCurrentFrame() < 0 || (tdir_t)GetCurrentFrame() >= pages ||
+        !TIFFSetDirectory(tif, (tdir_t)GetCurrentFrame())) {
         SetLastError("Error: page not present in TIFF file");
         return false;
     }
@@ -311,13 +312,13 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
     // Plain RGB of 8 or 16 bits is read row by row like the indexed kinds
     // (alpha dropped, a damaged strip keeps the rows before it); the other
     // colour models go through libtiff's RGBA reader.
-    bool rgb = photometric == PHOTOMETRIC_RGB && spp >= 3 && (bits == 8 || bits == 16) &&
-               planar == PLANARCONFIG_CONTIG;
+    bool rgb = photometric == PHOTOMETRIC_RGB && spp >= 3 && (bits == 8 || bits == 16) && planar == PLANARCONFIG_CONTIG;
     bool rgba = !rgb && (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_SEPARATED ||
-                photometric == PHOTOMETRIC_YCBCR || photometric == PHOTOMETRIC_LOGL ||
-                photometric == PHOTOMETRIC_LOGLUV);
+                         photometric == PHOTOMETRIC_YCBCR || photometric == PHOTOMETRIC_LOGL ||
+                         photometric == PHOTOMETRIC_LOGLUV);
     bool lab = photometric == PHOTOMETRIC_CIELAB && spp >= 3;
-    if (!rgb && !rgba && !lab && spp >= 3 && photometric != PHOTOMETRIC_MINISBLACK && photometric != PHOTOMETRIC_MINISWHITE) {
+    if (!rgb && !rgba && !lab && spp >= 3 && photometric != PHOTOMETRIC_MINISBLACK &&
+        photometric != PHOTOMETRIC_MINISWHITE) {
         SetLastError("unsupported TIFF photometric");
         return false;
     }
@@ -444,8 +445,7 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
             TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
             TIFFGetField(tif, TIFFTAG_TILELENGTH, &tl);
             uint64_t tileRow = (uint64_t)TIFFTileRowSize64(tif), tileBytes = (uint64_t)TIFFTileSize64(tif);
-            if (tw == 0 || tl == 0 || tileRow == 0 || tileBytes > (uint64_t)kTiffMaxAlloc ||
-                tileRow * tl > tileBytes) {
+            if (tw == 0 || tl == 0 || tileRow == 0 || tileBytes > (uint64_t)kTiffMaxAlloc || tileRow * tl > tileBytes) {
                 SetLastError("Corrupted tiled TIFF file!");
                 return false;
             }
@@ -464,7 +464,10 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
         }
         src.bandBuf = blocks.p[3];
 
-        RowKind kind = rgb ? RowKind::Rgb : lab ? RowKind::Lab : largePalette ? RowKind::LargePalette : RowKind::Indexed;
+        RowKind kind = rgb            ? RowKind::Rgb
+                       : lab          ? RowKind::Lab
+                       : largePalette ? RowKind::LargePalette
+                                      : RowKind::Indexed;
         // 16-bit grey: each row is scaled by its own brightest sample first,
         // then all rows to the scale of the brightest row.
         bool scale16 = kind == RowKind::Indexed && bits == 16 && spp == 1 && grey;

@@ -221,8 +221,8 @@ bool CRasterWMF::DecodeWmf(CRasterFile* f, int width, int height) {
     }
     if (!Create((int)w, (int)h, GetDeviceCaps(pb.mem, BITSPIXEL), kFormatWmf))
         return false;
-    bool ok = GetDIBits(pb.mem, pb.bitmap, 0, (UINT)h, GetPixels(), (BITMAPINFO*)GetDibBlock(), DIB_RGB_COLORS) ==
-              (int)h;
+    bool ok =
+        GetDIBits(pb.mem, pb.bitmap, 0, (UINT)h, GetPixels(), (BITMAPINFO*)GetDibBlock(), DIB_RGB_COLORS) == (int)h;
     UpdateDibHeader();
     return ok;
 }

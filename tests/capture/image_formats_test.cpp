@@ -85,10 +85,11 @@ TEST_F(ImageFormatsTest, CapturesAreSavedAsTiff) {
 }
 
 TEST_F(ImageFormatsTest, EveryFormatOpensAsTheCurrentImage) {
-    ASSERT_EQ(RunPeer(dir, "convert -size 33x21 gradient:red-blue src.ppm && "
-                           "convert src.ppm -compress lzw a.tif && pamtotga -rgb src.ppm > b.tga && "
-                           "convert src.ppm c.pcx && convert src.ppm -resize 32x32! d.png && "
-                           "icotool -c -o e.ico d.png"),
+    ASSERT_EQ(RunPeer(dir,
+                      "convert -size 33x21 gradient:red-blue src.ppm && "
+                      "convert src.ppm -compress lzw a.tif && pamtotga -rgb src.ppm > b.tga && "
+                      "convert src.ppm c.pcx && convert src.ppm -resize 32x32! d.png && "
+                      "icotool -c -o e.ico d.png"),
               0);
     // An enhanced metafile drawn here.
     HDC ref = GetDC(nullptr);
@@ -104,8 +105,11 @@ TEST_F(ImageFormatsTest, EveryFormatOpensAsTheCurrentImage) {
         const char* name;
         int width;
         uint32_t format;
-    } files[] = {{"a.tif", 33, kFormatTif}, {"b.tga", 33, kFormatTga}, {"c.pcx", 33, kFormatPcx},
-                 {"e.ico", 32, kFormatIco}, {"f.emf", 59, kFormatWmf}};
+    } files[] = {{"a.tif", 33, kFormatTif},
+                 {"b.tga", 33, kFormatTga},
+                 {"c.pcx", 33, kFormatPcx},
+                 {"e.ico", 32, kFormatIco},
+                 {"f.emf", 59, kFormatWmf}};
     for (const auto& f : files) {
         SCOPED_TRACE(f.name);
         std::string path = win + "\\" + f.name;

@@ -44,8 +44,8 @@ const TiffVariant kTheirs[] = {
     {"bilevel", "convert grey.tif -threshold 50% -depth 1 -compress None bilevel.tif", 1, 0, 1},
     {"g4", "tiffcp -c g4 bilevel.tif g4.tif", 1, 0, 4},
     {"g3", "tiffcp -c g3:2d bilevel.tif g3.tif", 1, 0, 3},
-    {"minblack", "convert grey.tif -threshold 50% -depth 1 -compress None -define quantum:polarity=min-is-black mb.tif", 1, 0,
-     1},
+    {"minblack", "convert grey.tif -threshold 50% -depth 1 -compress None -define quantum:polarity=min-is-black mb.tif",
+     1, 0, 1},
 };
 
 double MeanDiff(const Rgb& a, const Rgb& b) {
@@ -86,9 +86,10 @@ std::string Info(const std::string& dir, const std::string& file) {
 TEST(TiffPeer, TheirFilesReadWithTheSamePixels) {
     std::string dir = MakeTestDir("tiff_theirs");
     ASSERT_TRUE(WritePpm(PathJoin(dir, "src.ppm"), MakePicture(43, 35, 12)));
-    ASSERT_EQ(RunPeer(dir, "convert src.ppm -compress None base.tif && "
-                           "convert src.ppm -colors 200 -type Palette -compress None pal.tif && "
-                           "convert src.ppm -colorspace gray -type Grayscale -compress None grey.tif"),
+    ASSERT_EQ(RunPeer(dir,
+                      "convert src.ppm -compress None base.tif && "
+                      "convert src.ppm -colors 200 -type Palette -compress None pal.tif && "
+                      "convert src.ppm -colorspace gray -type Grayscale -compress None grey.tif"),
               0);
     for (const TiffVariant& v : kTheirs) {
         SCOPED_TRACE(v.name);
@@ -119,8 +120,9 @@ TEST(TiffPeer, TheirFilesReadWithTheSamePixels) {
 TEST(TiffPeer, EveryOrientationIsTurnedUpright) {
     std::string dir = MakeTestDir("tiff_orient");
     ASSERT_TRUE(WritePpm(PathJoin(dir, "src.ppm"), MakePicture(29, 17, 3)));
-    ASSERT_EQ(RunPeer(dir, "convert src.ppm -compress None rgb.tif && "
-                           "convert src.ppm -colors 50 -type Palette -compress None pal.tif"),
+    ASSERT_EQ(RunPeer(dir,
+                      "convert src.ppm -compress None rgb.tif && "
+                      "convert src.ppm -colors 50 -type Palette -compress None pal.tif"),
               0);
     for (const char* kind : {"rgb", "pal"}) {
         for (int n = 1; n <= 8; n++) {
@@ -312,8 +314,9 @@ TEST(TiffCodec, CraftedLayouts) {
 TEST(TiffCodec, DamagedFiles) {
     std::string dir = MakeTestDir("tiff_damaged");
     ASSERT_TRUE(WritePpm(PathJoin(dir, "src.ppm"), MakePicture(40, 32, 2)));
-    ASSERT_EQ(RunPeer(dir, "convert src.ppm -colorspace gray -type Grayscale -compress None g.tif && "
-                           "tiffcp -r 8 -c lzw g.tif strips.tif"),
+    ASSERT_EQ(RunPeer(dir,
+                      "convert src.ppm -colorspace gray -type Grayscale -compress None g.tif && "
+                      "tiffcp -r 8 -c lzw g.tif strips.tif"),
               0);
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(PathJoin(dir, "strips.tif"), &bytes));
