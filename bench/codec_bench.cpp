@@ -2,7 +2,8 @@
 // 3840 x 2160 screenshot-like pictures, beside peers on the same input in
 // the same run: PNG at the application's option (8) and levels 1 and 9
 // beside ImageMagick's default writer; GIF beside ImageMagick; JPEG beside
-// cjpeg/djpeg. A peer's time is its command's wall time less that of
+// cjpeg/djpeg; TIFF beside tiffcp, ICO, TGA and PCX beside ImageMagick
+// (3840 x 2160). A peer's time is its command's wall time less that of
 // reading the input and writing nothing.
 #include <stdio.h>
 #include <stdlib.h>
@@ -172,6 +173,67 @@ void RunGif(const std::string& dir, int w, int h) {
     }
 }
 
+// A format beside its peer: our best encode and decode time and size; the
+// peer's file size and its command's time less that of reading its input.
+void ReportBeside(const std::string& dir, const char* name, CRaster* img, uint32_t formatId, const std::string& peer,
+                  const std::string& peerInput, const std::string& peerOutput) {
+    double readOnly = PeerSeconds(dir, "cat " + UnixPathOf(peerInput));
+    double peerTime = PeerSeconds(dir, peer) - readOnly;
+    std::string peerBytes;
+    ReadFileBytes(peerOutput, &peerBytes);
+    CodecTiming t;
+    if (!TimeCodec(img, formatId, 2, &t))
+        return;
+    printf("%dx%d %s: ours %zu bytes (%.2fx the peer's %zu), encode %.3f s (%.2fx the peer's %.3f s), decode %.3f s\n",
+           img->Width(), img->Height(), name, t.size, peerBytes.empty() ? 0.0 : (double)t.size / peerBytes.size(),
+           peerBytes.size(), t.encode, peerTime > 0 ? t.encode / peerTime : 0.0, peerTime, t.decode);
+}
+
+// TIFF as the application saves it (option 0: JPEG at 24 bits), LZW with
+// predictor and G4 at 1 bit beside tiffcp on the same pixels; ICO at 255
+// and 256 pixels, TGA and PCX beside ImageMagick's writers.
+void RunOtherFormats(const std::string& dir, int w, int h) {
+    CRaster img(w, h, 24);
+    Paint(&img);
+    img.SetJpegQuality(90);
+    std::string src = WritePpm(dir, img);
+    CRaster mono(img, true);
+    mono.DecreaseBpp(1, false);
+    std::string plain = PathJoin(dir, "plain.tif"), plain1 = PathJoin(dir, "plain1.tif");
+    std::string out = PathJoin(dir, "peer.tif");
+    img.SetFormatOption(1, kFormatTif);
+    mono.SetFormatOption(1, kFormatTif);
+    if (!img.Save(plain.c_str(), kFormatTif) || !mono.Save(plain1.c_str(), kFormatTif))
+        return;
+    struct {
+        const char* name;
+        CRaster* image;
+        uint32_t option;
+        const char* tiffcp;
+        const std::string* input;
+    } tiffs[] = {{"TIFF default (JPEG)", &img, 0, "-c jpeg:90", &plain},
+                 {"TIFF LZW predictor", &img, 5, "-c lzw:2", &plain},
+                 {"TIFF G4 1-bit", &mono, 4, "-c g4", &plain1}};
+    for (auto& m : tiffs) {
+        m.image->SetFormatOption(m.option, kFormatTif);
+        ReportBeside(dir, m.name, m.image, kFormatTif,
+                     std::string("tiffcp ") + m.tiffcp + " " + UnixPathOf(*m.input) + " " + UnixPathOf(out), *m.input,
+                     out);
+    }
+    for (int side : {255, 256}) {
+        CRaster icon(0);
+        if (!img.Crop(0, 0, side, side, &icon))
+            return;
+        std::string in = WritePpm(dir, icon), ico = PathJoin(dir, "peer.ico");
+        ReportBeside(dir, side == 255 ? "ICO 255 px" : "ICO 256 px", &icon, kFormatIco,
+                     "convert " + UnixPathOf(in) + " " + UnixPathOf(ico), in, ico);
+    }
+    src = WritePpm(dir, img);  // the whole picture again
+    std::string tga = PathJoin(dir, "peer.tga"), pcx = PathJoin(dir, "peer.pcx");
+    ReportBeside(dir, "TGA", &img, kFormatTga, "convert " + UnixPathOf(src) + " " + UnixPathOf(tga), src, tga);
+    ReportBeside(dir, "PCX", &img, kFormatPcx, "convert " + UnixPathOf(src) + " " + UnixPathOf(pcx), src, pcx);
+}
+
 }  // namespace
 
 // JPEG at quality 90: the application's option (baseline tables), then
@@ -217,5 +279,6 @@ int main() {
     RunGif(dir, 3840, 2160);
     RunJpeg(dir, 1920, 1080);
     RunJpeg(dir, 3840, 2160);
+    RunOtherFormats(dir, 3840, 2160);
     return 0;
 }

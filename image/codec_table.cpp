@@ -3,8 +3,15 @@
 #include "image/raster_bmp.h"
 #include "image/raster_codec.h"
 #include "image/raster_gif.h"
+#include "image/raster_ico.h"
 #include "image/raster_jpeg.h"
+#include "image/raster_pcx.h"
 #include "image/raster_png.h"
+#include "image/raster_tga.h"
+#include "image/raster_tiff.h"
+#ifdef _WIN32
+#include "image/raster_wmf.h"
+#endif
 
 const RasterCodec* FindRasterCodec(uint32_t formatId) {
     switch (formatId) {
@@ -17,11 +24,19 @@ const RasterCodec* FindRasterCodec(uint32_t formatId) {
         case kFormatJpg:
             return &kJpgCodec;
         case kFormatIco:
+            return &kIcoCodec;
         case kFormatTif:
+            return &kTifCodec;
         case kFormatTga:
+            return &kTgaCodec;
         case kFormatPcx:
+            return &kPcxCodec;
         case kFormatWmf:
-            return nullptr;  // not built in yet
+#ifdef _WIN32
+            return &kWmfCodec;
+#else
+            return nullptr;  // metafiles are played with GDI
+#endif
     }
     return nullptr;
 }

@@ -77,8 +77,11 @@ static bool TryCodec(CRaster* self, const RasterCodec* codec, CRasterFile* f, lo
         delete obj;
         return true;
     }
+    // The multi-frame formats tell how many frames the file holds even when
+    // the wanted one failed; a codec that found none (not its format) says
+    // nothing, so a later detection step keeps the count.
     uint32_t id = codec->formatId;
-    if (id == kFormatIco || id == kFormatGif || id == kFormatTif)
+    if ((id == kFormatIco || id == kFormatGif || id == kFormatTif) && obj->GetFrameCount() > 0)
         self->SetFrameCount(obj->GetFrameCount());
     self->SetLastError(obj->GetLastError());
     f->Seek(start, 0);

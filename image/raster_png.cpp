@@ -16,6 +16,7 @@
 #include <string.h>
 
 #include "base/str_util.h"
+#include "image/grey_ramp.h"
 
 namespace {
 
@@ -62,22 +63,6 @@ png_voidp PngMalloc(png_structp, png_alloc_size_t n) {
 
 void PngFree(png_structp, png_voidp p) {
     free(p);
-}
-
-// Grey colour type only for the evenly spaced ramp of the depth; a palette
-// of (i, i, i) at 4 bits is a dark palette, not grey.
-bool IsGreyRamp(const CRaster& image) {
-    int bpp = image.GetBpp();
-    int n = image.GetPaletteCount();
-    if (bpp > 8 || n != (1 << bpp))
-        return false;
-    for (int i = 0; i < n; i++) {
-        RGBQUAD c = image.GetPaletteColor(i);
-        int v = i * 255 / (n - 1);
-        if (c.rgbRed != v || c.rgbGreen != v || c.rgbBlue != v)
-            return false;
-    }
-    return true;
 }
 
 int MaxIndexUsed(const CRaster& image) {

@@ -39,6 +39,10 @@ setup_archive
 setup_script
 http_reply
 config_archive    -max_len=16384
+tiff
+ico
+tga
+pcx
 '
 
 cache=${VP_FUZZ_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vellumor-fuzz}
@@ -65,14 +69,14 @@ cxx=clang++-14
 san="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
 cflags="-std=c++17 -g -O2 -fno-omit-frame-pointer $san -I$top"
 # The libraries the sources call (a codec on a library of its own adds it here).
-libs="-lpng -ljpeg -lz"
+libs="-ltiff -lpng -ljpeg -lz"
 
 # The platform-neutral sources the targets link with: every source of these
 # folders but the Windows-only ones.
 sources() {
     ls "$top"/base/*.cpp "$top"/zip/*.cpp "$top"/settings/*.cpp "$top"/image/*.cpp \
         "$top"/update/http_reply.cpp "$top"/update/base64.cpp "$top"/update/schedule_records.cpp |
-        grep -v -e os_file_win32.cpp -e raster_win.cpp -e image_gdi.cpp
+        grep -v -e os_file_win32.cpp -e raster_win.cpp -e image_gdi.cpp -e raster_wmf.cpp
     local s
     for s in setup_state archive_core script_lex script_vars script_run; do echo "$top/setup/$s.cpp"; done
 }

@@ -49,14 +49,8 @@ class ActionsTest : public ::testing::Test {
         InitCaptureApp();
         dir = MakeTestDir("actions");
         win = WinPath(dir);
-        ClearImage();
-        gImage.Create(40, 30, 24, 0);
-        for (int y = 0; y < 30; y++)
-            for (int x = 0; x < 40; x++)
-                gImage.SetPixelColor(x, y, RGBQUAD{(BYTE)(x * 6), (BYTE)(y * 8), (BYTE)(x ^ y), 0});
-        gColorMode = 5;
+        SetTestCapture();
         gSavedSequentially = false;
-        gEdited = false;
         StrCopy(gImageName, countof(gImageName), "(Unnamed)");
     }
     void SetSavePath(const std::string& tail) {
@@ -202,20 +196,6 @@ TEST_F(ActionsTest, GifSaveConvertsACopy) {
     std::string out;
     ASSERT_EQ(RunPeer(dir, "identify -format '%m %w %h' x.gif", &out), 0);
     EXPECT_EQ(out, "GIF 40 30");
-}
-
-// The first visible Edit below a window, searched depth first.
-HWND FindEdit(HWND parent) {
-    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        char cls[32];
-        GetClassNameA(c, cls, sizeof cls);
-        if (_stricmp(cls, "Edit") == 0 && IsWindowVisible(c))
-            return c;
-        HWND e = FindEdit(c);
-        if (e)
-            return e;
-    }
-    return nullptr;
 }
 
 TEST_F(ActionsTest, SaveAsThroughTheDialog) {

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "capture/app_texts.h"
+#include "capture/image_state.h"
 #include "capture/options.h"
 #include "capture/overlay.h"
 #include "framework/app.h"
@@ -235,6 +236,29 @@ HWND WaitForProcessDialog(int ms) {
         if (d)
             return d;
         Sleep(25);
+    }
+    return nullptr;
+}
+
+void SetTestCapture() {
+    ClearImage();
+    gImage.Create(40, 30, 24, 0);
+    for (int y = 0; y < 30; y++)
+        for (int x = 0; x < 40; x++)
+            gImage.SetPixelColor(x, y, RGBQUAD{(BYTE)(x * 6), (BYTE)(y * 8), (BYTE)(x ^ y), 0});
+    gColorMode = 5;
+    gEdited = false;
+}
+
+HWND FindEdit(HWND parent) {
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char cls[32];
+        GetClassNameA(c, cls, sizeof cls);
+        if (_stricmp(cls, "Edit") == 0 && IsWindowVisible(c))
+            return c;
+        HWND e = FindEdit(c);
+        if (e)
+            return e;
     }
     return nullptr;
 }

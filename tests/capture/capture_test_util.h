@@ -13,6 +13,9 @@
 // Texts, module handle and the overlay class; options to their defaults
 // with no sound and no default action.
 void InitCaptureApp();
+// Makes gImage a fresh 40 x 30 true-colour capture of a fixed pattern
+// (colour mode 5, not edited).
+void SetTestCapture();
 
 // The pattern's colour at a window pixel: every pixel differs from its
 // neighbours and from its mirror images.
@@ -46,6 +49,8 @@ COLORREF PixelAt(const CRaster& img, int x, int yTop);
 HWND FindProcessDialog();
 // Waits (up to ms) for a dialog of this process on a helper thread.
 HWND WaitForProcessDialog(int ms);
+// The first visible Edit below a window, searched depth first.
+HWND FindEdit(HWND parent);
 
 // Runs `call` on this thread while a helper thread waits for a message box,
 // records its text (first line and rest joined by '\n') and presses

@@ -1,0 +1,693 @@
+// TIFF codec over libtiff and the image streams.
+//
+// Reads: one page. RGB, CMYK, YCbCr and LogLuv pages through libtiff's RGBA
+//   reader as 24 bits; bilevel, grey and palette pages (1 to 32 bits per
+//   sample, packed or not, strips or tiles, one plane or the first of
+//   several) as 1, 4 or 8-bit images, palette pages of 9 to 16 bits as
+//   24 bits; CIELab as 24 bits. 16-bit grey is scaled so that the brightest
+//   sample uses the top bit. Every orientation is turned upright.
+//   Floating-point samples are refused.
+// Writes: 1 bit min-is-white, 4 and 8 bits grey or palette, 24 bits RGB,
+//   with the compression the option word names (or one by depth); pages
+//   through the append mode.
+// Sizes are computed in 64 bits and checked before anything is allocated;
+// libtiff's own allocations are bounded too.
+#include "image/raster_tiff.h"
+
+#include <limits.h>
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+#include <tiffio.h>
+
+#include "base/str_util.h"
+#include "image/grey_ramp.h"
+
+namespace {
+
+// Largest single block libtiff may take for one strip or tile.
+constexpr tmsize_t kTiffMaxAlloc = 256 << 20;
+
+tmsize_t TiffReadProc(thandle_t h, void* buffer, tmsize_t n) {
+    return n < 0 ? 0 : (tmsize_t)((CRasterFile*)h)->Read(buffer, 1, (size_t)n);
+}
+
+tmsize_t TiffWriteProc(thandle_t h, void* buffer, tmsize_t n) {
+    return n < 0 ? 0 : (tmsize_t)((CRasterFile*)h)->Write(buffer, 1, (size_t)n);
+}
+
+// Offsets come as 64-bit values; the streams take a long.
+toff_t TiffSeekProc(thandle_t h, toff_t offset, int whence) {
+    CRasterFile* f = (CRasterFile*)h;
+    int64_t o = (int64_t)offset;
+    if (offset == (toff_t)-1 || o > LONG_MAX || o < LONG_MIN || !f->Seek((long)o, whence))
+        return (toff_t)-1;
+    return whence == SEEK_SET ? offset : (toff_t)f->Tell();
+}
+
+int TiffCloseProc(thandle_t) {
+    return 0;
+}
+
+toff_t TiffSizeProc(thandle_t h) {
+    long n = ((CRasterFile*)h)->Size();
+    return n < 0 ? 0 : (toff_t)n;
+}
+
+int TiffMapProc(thandle_t, void**, toff_t*) {
+    return 0;
+}
+
+void TiffUnmapProc(thandle_t, void*, toff_t) {}
+
+// libtiff's messages are not shown.
+int TiffQuiet(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+TIFF* TiffOpenStream(CRasterFile* f, const char* mode) {
+    TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+    if (!opts)
+        return nullptr;
+    TIFFOpenOptionsSetMaxSingleMemAlloc(opts, kTiffMaxAlloc);
+    TIFFOpenOptionsSetErrorHandlerExtR(opts, TiffQuiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(opts, TiffQuiet, nullptr);
+    TIFF* tif = TIFFClientOpenExt("TIFF IMAGE", mode, (thandle_t)f, TiffReadProc, TiffWriteProc, TiffSeekProc,
+                                  TiffCloseProc, TiffSizeProc, TiffMapProc, TiffUnmapProc, opts);
+    TIFFOpenOptionsFree(opts);
+    return tif;
+}
+
+struct TiffCloser {
+    TIFF* tif;
+    ~TiffCloser() { TIFFClose(tif); }
+};
+
+// Frees its blocks on every way out of the decoder.
+struct Blocks {
+    BYTE* p[4] = {nullptr, nullptr, nullptr, nullptr};
+    ~Blocks() {
+        for (BYTE* b : p)
+            free(b);
+    }
+};
+
+// Sample i of a row of samples of `bits` bits: 8, 16, 32 and 64-bit
+// samples in the host's order (libtiff swaps them), others packed most
+// significant bit first. Only the sample's own bytes are read.
+uint64_t Sample(const BYTE* row, uint64_t i, int bits) {
+    switch (bits) {
+        case 8:
+            return row[i];
+        case 16: {
+            uint16_t v;
+            memcpy(&v, row + 2 * i, 2);
+            return v;
+        }
+        case 32: {
+            uint32_t v;
+            memcpy(&v, row + 4 * i, 4);
+            return v;
+        }
+        case 64: {
+            uint64_t v;
+            memcpy(&v, row + 8 * i, 8);
+            return v;
+        }
+    }
+    uint64_t bit = i * (uint64_t)bits;
+    uint64_t first = bit / 8, last = (bit + bits - 1) / 8;
+    uint64_t acc = 0;
+    for (uint64_t b = first; b <= last; b++)
+        acc = (acc << 8) | row[b];
+    int drop = (int)((last + 1) * 8 - (bit + bits));
+    return (acc >> drop) & ((1ull << bits) - 1);
+}
+
+// The top 8 bits of a sample (the value itself up to 8 bits).
+BYTE Top8(const BYTE* row, uint64_t i, int bits) {
+    uint64_t v = Sample(row, i, bits);
+    return (BYTE)(bits <= 8 ? v : v >> (bits - 8));
+}
+
+int LeadingZeros8(BYTE m) {
+    int n = 0;
+    for (int bit = 0x80; bit && !(m & bit); bit >>= 1)
+        n++;
+    return n;
+}
+
+BYTE LabChannel(double c) {
+    c = c > 0.00304 ? 1.055 * pow(c, 0.41667) - 0.055 : 12.92 * c;
+    c *= 255.0;
+    return (BYTE)(c < 0 ? 0 : c > 255 ? 255 : (int)c);
+}
+
+// CIELab (L 0..255, a and b signed) to blue, green, red.
+void LabToBgr(BYTE l, int8_t a, int8_t b, BYTE* out) {
+    double fy = (l / 2.55 + 16) / 116;
+    double x = pow(a * 0.002 + fy, 3) * 0.95047;
+    double y = fy * fy * fy;
+    double z = pow(fy - b * 0.005, 3) * 1.0883;
+    out[2] = LabChannel(3.240479 * x - 1.53715 * y - 0.498535 * z);
+    out[1] = LabChannel(-0.969256 * x + 1.875992 * y + 0.041556 * z);
+    out[0] = LabChannel(0.055648 * x - 0.204043 * y + 1.057311 * z);
+}
+
+// The rows of one page, a band (strip or row of tiles) at a time.
+struct RowSource {
+    TIFF* tif;
+    bool tiled;
+    uint32_t width, height, band;  // band: rows per strip or tile length
+    uint64_t rowBytes;
+    uint32_t tileWidth;
+    int bitsPerPixel;  // of one row's pixels in the plane read
+    BYTE* bandBuf;
+    BYTE* tileBuf;
+    uint64_t tileBytes, tileRow;
+    uint32_t top = UINT32_MAX, rows = 0;  // the band held
+    bool broken = false;                  // a strip failed: no more rows
+
+    // Row y of the page, null when it cannot be had; *error is set for a
+    // failure that ends the decode.
+    const BYTE* Row(uint32_t y, const char** error) {
+        if (broken)
+            return nullptr;
+        if (top == UINT32_MAX || y < top || y >= top + rows) {
+            top = y / band * band;
+            rows = height - top < band ? height - top : band;
+            if (!(tiled ? LoadTiles(error) : LoadStrip())) {
+                broken = true;
+                return nullptr;
+            }
+        }
+        return bandBuf + (uint64_t)(y - top) * rowBytes;
+    }
+
+    bool LoadStrip() {
+        tmsize_t want = (tmsize_t)(rows * rowBytes);
+        tmsize_t got = TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), bandBuf, want);
+        if (got < 0)
+            return false;
+        if (got < want)  // a short strip: keep its whole rows
+            rows = (uint32_t)((uint64_t)got / rowBytes);
+        return rows > 0;
+    }
+
+    bool LoadTiles(const char** error) {
+        for (uint32_t x = 0; x < width; x += tileWidth) {
+            uint64_t bitOffset = (uint64_t)x * bitsPerPixel;
+            if (bitOffset % 8 != 0 || TIFFReadTile(tif, tileBuf, x, top, 0, 0) < 0) {
+                *error = "Corrupted tiled TIFF file!";
+                return false;
+            }
+            uint64_t at = bitOffset / 8;
+            uint64_t n = rowBytes - at < tileRow ? rowBytes - at : tileRow;
+            for (uint32_t r = 0; r < rows; r++)
+                memcpy(bandBuf + r * rowBytes + at, tileBuf + r * tileRow, (size_t)n);
+        }
+        return true;
+    }
+};
+
+enum class RowKind { Indexed, LargePalette, Lab, Rgb };
+
+}  // namespace
+
+bool TiffCompressionFits(uint32_t compression, int bpp) {
+    if (!TIFFIsCODECConfigured((uint16_t)compression))
+        return false;
+    switch (compression) {
+        case COMPRESSION_NONE:
+        case COMPRESSION_LZW:
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE:
+        case COMPRESSION_PACKBITS:
+            return true;
+        case COMPRESSION_CCITTRLE:
+        case COMPRESSION_CCITTFAX3:
+        case COMPRESSION_CCITTFAX4:
+            return bpp == 1;
+        case COMPRESSION_JPEG:
+            return bpp == 24;
+    }
+    return false;
+}
+
+CRasterTIF::~CRasterTIF() {
+    CloseOutput();
+}
+
+void CRasterTIF::CloseOutput() {
+    if (out_)
+        TIFFClose(out_);
+    out_ = nullptr;
+    multiPage_ = 0;
+    pages_ = 0;
+}
+
+bool CRasterTIF::DecodeTif(CRasterFile* f) {
+    if (!f)
+        return false;
+    TIFF* tif = TiffOpenStream(f, "rb");
+    if (!tif) {
+        SetLastError("Error encountered while opening TIFF file");
+        return false;
+    }
+    TiffCloser closer{tif};
+    tdir_t pages = TIFFNumberOfDirectories(tif);
+    SetFrameCount((int)pages);
+    if (GetCurrentFrame() < 0 || (tdir_t)GetCurrentFrame() >= pages ||
+        !TIFFSetDirectory(tif, (tdir_t)GetCurrentFrame())) {
+        SetLastError("Error: page not present in TIFF file");
+        return false;
+    }
+    uint32_t width = 0, height = 0, rowsPerStrip = UINT32_MAX;
+    uint16_t spp = 1, bits = 1, photometric = 0, orientation = 1, sampleFormat = SAMPLEFORMAT_UINT;
+    uint16_t planar = PLANARCONFIG_CONTIG, compression = COMPRESSION_NONE;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetField(tif, TIFFTAG_ORIENTATION, &orientation);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX || spp == 0 || bits == 0 || bits > 64) {
+        SetLastError("Corrupted TIFF file!");
+        return false;
+    }
+    if (GetEscape() == (uint32_t)-1) {
+        head_.biWidth = (LONG)width;
+        head_.biHeight = (LONG)height;
+        SetFormatId(kFormatTif);
+        SetLastError("output dimensions returned");
+        return true;
+    }
+
+    // Resolution in DPI; the position (in resolution units) as pixels.
+    uint16_t unit = RESUNIT_INCH;
+    float xRes = 0, yRes = 0, xPos = 0, yPos = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    bool hasX = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xRes) && xRes > 0 && xRes < 1e6f;
+    bool hasY = TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yRes) && yRes > 0 && yRes < 1e6f;
+    if (hasX)
+        SetXDpi(unit == RESUNIT_CENTIMETER ? (int)(xRes * 2.54 + 0.5) : (int)xRes);
+    if (hasY)
+        SetYDpi(unit == RESUNIT_CENTIMETER ? (int)(yRes * 2.54 + 0.5) : (int)yRes);
+    bool hasXPos = TIFFGetField(tif, TIFFTAG_XPOSITION, &xPos) != 0;
+    bool hasYPos = TIFFGetField(tif, TIFFTAG_YPOSITION, &yPos) != 0;
+    if ((hasXPos && hasX) || (hasYPos && hasY)) {
+        double px = hasXPos && hasX ? (double)xPos * xRes : 0, py = hasYPos && hasY ? (double)yPos * yRes : 0;
+        SetOffset(fabs(px) < INT_MAX ? (int)px : 0, fabs(py) < INT_MAX ? (int)py : 0);
+    }
+
+    if (sampleFormat == SAMPLEFORMAT_IEEEFP || sampleFormat == SAMPLEFORMAT_COMPLEXINT ||
+        sampleFormat == SAMPLEFORMAT_COMPLEXIEEEFP) {
+        SetLastError("unsupported TIFF sample format");
+        return false;
+    }
+    // Plain RGB of 8 or 16 bits is read row by row like the indexed kinds
+    // (alpha dropped, a damaged strip keeps the rows before it); the other
+    // colour models go through libtiff's RGBA reader.
+    bool rgb = photometric == PHOTOMETRIC_RGB && spp >= 3 && (bits == 8 || bits == 16) && planar == PLANARCONFIG_CONTIG;
+    bool rgba = !rgb && (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_SEPARATED ||
+                         photometric == PHOTOMETRIC_YCBCR || photometric == PHOTOMETRIC_LOGL ||
+                         photometric == PHOTOMETRIC_LOGLUV);
+    bool lab = photometric == PHOTOMETRIC_CIELAB && spp >= 3;
+    if (!rgb && !rgba && !lab && spp >= 3 && photometric != PHOTOMETRIC_MINISBLACK &&
+        photometric != PHOTOMETRIC_MINISWHITE) {
+        SetLastError("unsupported TIFF photometric");
+        return false;
+    }
+    bool palettePhoto = photometric == PHOTOMETRIC_PALETTE;
+    bool largePalette = palettePhoto && bits > 8;
+    if (largePalette && bits > 16) {
+        SetLastError("Too big palette to handle");
+        return false;
+    }
+    int depth = rgb || rgba || lab || largePalette ? 24 : bits == 1 ? 1 : bits == 4 ? 4 : 8;
+    if (GetEscape()) {
+        SetLastError("Cancelled");
+        return false;
+    }
+    if (!Create((int)width, (int)height, depth, kFormatTif)) {
+        SetLastError("CRasterTIF can't create image");
+        return false;
+    }
+    SetFormatOption(TiffCompressionFits(compression, depth) ? compression : 0, kFormatTif);
+    Blocks blocks;
+
+    if (rgba) {
+        // libtiff delivers the stored rows; the orientation step below
+        // turns them.
+        char message[1024];
+        TIFFRGBAImage img;
+        if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 1, message)) {
+            SetLastError("Corrupted TIFF file!");
+            return false;
+        }
+        img.req_orientation = ORIENTATION_BOTLEFT;
+        img.orientation = ORIENTATION_TOPLEFT;
+        uint32_t band = rowsPerStrip;
+        uint32_t tileLength = 0;
+        if (TIFFIsTiled(tif) && TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength) && tileLength)
+            band = tileLength;
+        if (band == 0 || band > height)
+            band = height;
+        while (band < 64 && band < height)
+            band += band;
+        if (band > height)
+            band = height;
+        blocks.p[0] = (BYTE*)malloc((size_t)width * band * 4);
+        const char* error = blocks.p[0] ? nullptr : "No space for raster buffer";
+        for (uint32_t y = 0; y < height && !error; y += band) {
+            uint32_t n = height - y < band ? height - y : band;
+            img.row_offset = (int)y;
+            img.col_offset = 0;
+            if (!TIFFRGBAImageGet(&img, (uint32_t*)blocks.p[0], width, n)) {
+                error = "Corrupted TIFF file!";
+                break;
+            }
+            // The band's rows come bottom-up.
+            for (uint32_t r = 0; r < n && !error; r++) {
+                if (GetEscape()) {
+                    error = "Cancelled";
+                    break;
+                }
+                const BYTE* src = blocks.p[0] + (size_t)r * width * 4;
+                BYTE* dst = GetRowPointer((int)(height - 1 - (y + n - 1 - r)));
+                for (uint32_t x = 0; x < width; x++, src += 4, dst += 3)
+                    dst[0] = src[2], dst[1] = src[1], dst[2] = src[0];
+            }
+        }
+        TIFFRGBAImageEnd(&img);
+        if (error) {
+            SetLastError(error);
+            return false;
+        }
+    } else {
+        // Palette.
+        uint32_t entries = largePalette ? 1u << bits : 256;
+        int palDepth = bits < 8 ? bits : 8;
+        RGBQUAD* pal = (RGBQUAD*)calloc(entries, sizeof(RGBQUAD));
+        blocks.p[1] = (BYTE*)pal;
+        if (!pal) {
+            SetLastError("Unable to allocate TIFF palette");
+            return false;
+        }
+        bool grey = photometric != PHOTOMETRIC_PALETTE && !lab && !rgb;
+        bool white = photometric == PHOTOMETRIC_MINISWHITE;
+        if (grey) {
+            int n = 1 << palDepth, step = 255 / (n - 1);
+            for (int i = 0; i < n; i++) {
+                BYTE v = (BYTE)(white ? 255 - i * step : i * step);
+                pal[i] = RGBQUAD{v, v, v, 0};
+            }
+        } else if (palettePhoto) {
+            uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+            if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b)) {
+                SetLastError("Corrupted TIFF file!");
+                return false;
+            }
+            uint32_t n = 1u << bits;
+            bool wide = largePalette;
+            for (uint32_t i = 0; i < n && !wide; i++)
+                wide = r[i] > 255 || g[i] > 255 || b[i] > 255;
+            for (uint32_t i = 0; i < n && i < entries; i++) {
+                pal[i].rgbRed = (BYTE)(wide ? r[i] * 255u / 65535u : r[i]);
+                pal[i].rgbGreen = (BYTE)(wide ? g[i] * 255u / 65535u : g[i]);
+                pal[i].rgbBlue = (BYTE)(wide ? b[i] * 255u / 65535u : b[i]);
+            }
+        }
+        if (HasPalette())
+            SetPalette(pal, GetPaletteCount());
+
+        // One plane is read: all samples of a pixel when they are packed
+        // together, else the first plane's.
+        int planeSamples = planar == PLANARCONFIG_SEPARATE ? 1 : spp;
+        if (lab && planeSamples < 3) {
+            SetLastError("unsupported TIFF photometric");
+            return false;
+        }
+        RowSource src{};
+        src.tif = tif;
+        src.tiled = TIFFIsTiled(tif) != 0;
+        src.width = width;
+        src.height = height;
+        src.bitsPerPixel = planeSamples * bits;
+        src.rowBytes = ((uint64_t)width * src.bitsPerPixel + 7) / 8;
+        src.band = rowsPerStrip == 0 || rowsPerStrip > height ? height : rowsPerStrip;
+        if (src.tiled) {
+            uint32_t tw = 0, tl = 0;
+            TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
+            TIFFGetField(tif, TIFFTAG_TILELENGTH, &tl);
+            uint64_t tileRow = (uint64_t)TIFFTileRowSize64(tif), tileBytes = (uint64_t)TIFFTileSize64(tif);
+            if (tw == 0 || tl == 0 || tileRow == 0 || tileBytes > (uint64_t)kTiffMaxAlloc || tileRow * tl > tileBytes) {
+                SetLastError("Corrupted tiled TIFF file!");
+                return false;
+            }
+            src.tileWidth = tw;
+            src.band = tl;
+            src.tileBytes = tileBytes;
+            src.tileRow = tileRow;
+            blocks.p[2] = (BYTE*)malloc((size_t)src.tileBytes);
+            src.tileBuf = blocks.p[2];
+        }
+        uint64_t bandBytes = src.rowBytes * src.band;
+        if (bandBytes > kRasterMaxMemory || (src.tiled && !src.tileBuf) ||
+            !(blocks.p[3] = (BYTE*)malloc((size_t)bandBytes))) {
+            SetLastError("CRasterTIF can't allocate memory");
+            return false;
+        }
+        src.bandBuf = blocks.p[3];
+
+        RowKind kind = rgb            ? RowKind::Rgb
+                       : lab          ? RowKind::Lab
+                       : largePalette ? RowKind::LargePalette
+                                      : RowKind::Indexed;
+        // 16-bit grey: each row is scaled by its own brightest sample first,
+        // then all rows to the scale of the brightest row.
+        bool scale16 = kind == RowKind::Indexed && bits == 16 && spp == 1 && grey;
+        BYTE* shifts = scale16 ? (BYTE*)malloc(height) : nullptr;
+        blocks.p[0] = shifts;
+        if (scale16 && !shifts) {
+            SetLastError("CRasterTIF can't allocate memory");
+            return false;
+        }
+        uint32_t rowsRead = 0;
+        for (uint32_t fy = 0; fy < height; fy++) {
+            if (fy % src.band == 0 && GetEscape()) {
+                SetLastError("Cancelled");
+                return false;
+            }
+            const char* error = nullptr;
+            const BYTE* row = src.Row(fy, &error);
+            if (error) {
+                SetLastError(error);
+                return false;
+            }
+            if (!row)
+                break;  // a damaged strip: the rows read so far stay
+            int y = (int)(height - 1 - fy);
+            if (kind == RowKind::Rgb) {
+                BYTE* p = GetRowPointer(y);
+                for (uint32_t x = 0; x < width; x++, p += 3) {
+                    uint64_t s = (uint64_t)x * planeSamples;
+                    p[2] = Top8(row, s, bits), p[1] = Top8(row, s + 1, bits), p[0] = Top8(row, s + 2, bits);
+                }
+            } else if (kind == RowKind::Lab) {
+                for (uint32_t x = 0; x < width; x++) {
+                    uint64_t s = (uint64_t)x * planeSamples;
+                    LabToBgr(Top8(row, s, bits), (int8_t)Top8(row, s + 1, bits), (int8_t)Top8(row, s + 2, bits),
+                             GetPixelPointer((int)x, y));
+                }
+            } else if (kind == RowKind::LargePalette) {
+                for (uint32_t x = 0; x < width; x++) {
+                    RGBQUAD c = pal[Sample(row, (uint64_t)x * planeSamples, bits)];
+                    BYTE* p = GetPixelPointer((int)x, y);
+                    p[0] = c.rgbBlue, p[1] = c.rgbGreen, p[2] = c.rgbRed;
+                }
+            } else if (scale16) {
+                uint16_t m = 0;
+                for (uint32_t x = 0; x < width; x++) {
+                    uint16_t v = (uint16_t)Sample(row, x, 16);
+                    m = v > m ? v : m;
+                }
+                int shift = LeadingZeros8((BYTE)(m >> 8));
+                shifts[fy] = (BYTE)shift;
+                BYTE* dst = GetRowPointer(y);
+                for (uint32_t x = 0; x < width; x++)
+                    dst[x] = (BYTE)(Sample(row, x, 16) >> (8 - shift));
+            } else {
+                for (uint32_t x = 0; x < width; x++)
+                    SetPixelIndexRaw((int)x, y, Top8(row, (uint64_t)x * planeSamples, bits));
+            }
+            rowsRead++;
+        }
+        if (scale16 && rowsRead) {
+            int least = 8;
+            for (uint32_t fy = 0; fy < rowsRead; fy++)
+                least = shifts[fy] < least ? shifts[fy] : least;
+            for (uint32_t fy = 0; fy < rowsRead; fy++) {
+                BYTE* dst = GetRowPointer((int)(height - 1 - fy));
+                for (uint32_t x = 0; x < width && shifts[fy] > least; x++)
+                    dst[x] = (BYTE)(dst[x] >> (shifts[fy] - least));
+            }
+        }
+    }
+
+    // Orientation: the stored rows are turned upright (the image is bottom-up).
+    bool ok = true;
+    switch (orientation) {
+        case ORIENTATION_TOPRIGHT:
+            ok = Mirror();
+            break;
+        case ORIENTATION_BOTRIGHT:
+            ok = Flip() && Mirror();
+            break;
+        case ORIENTATION_BOTLEFT:
+            ok = Flip();
+            break;
+        case ORIENTATION_LEFTTOP:
+            ok = RotateRight() && Mirror();
+            break;
+        case ORIENTATION_RIGHTTOP:
+            ok = RotateRight();
+            break;
+        case ORIENTATION_RIGHTBOT:
+            ok = RotateLeft() && Mirror();
+            break;
+        case ORIENTATION_LEFTBOT:
+            ok = RotateLeft();
+            break;
+    }
+    return ok;
+}
+
+namespace {
+
+// Writes the image as the current page of tif.
+bool WritePage(CRaster* img, TIFF* tif, bool multiPage, int page) {
+    int bpp = img->GetBpp();
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24)
+        return false;
+    uint16_t spp = bpp == 24 ? 3 : 1;
+    uint16_t bits = (uint16_t)(bpp / spp);
+    uint32_t width = (uint32_t)img->Width(), height = (uint32_t)img->Height();
+    // 1 bit is written min-is-white: an image whose entry 0 is the darker
+    // has its bits inverted on the way out (the image itself is not changed).
+    BYTE invert = 0;
+    uint16_t photometric = PHOTOMETRIC_RGB;
+    if (bpp == 1) {
+        photometric = PHOTOMETRIC_MINISWHITE;
+        invert = CRaster::Luminance(img->GetPaletteColor(0)) < CRaster::Luminance(img->GetPaletteColor(1)) ? 0xFF : 0;
+    } else if (bpp < 24) {
+        photometric = IsGreyRamp(*img) ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_PALETTE;
+    }
+    uint32_t compression = img->GetFormatOption(kFormatTif);
+    if (compression == 0 || !TiffCompressionFits(compression, bpp))
+        compression = bpp == 1 ? COMPRESSION_CCITTFAX4 : bpp == 24 ? COMPRESSION_JPEG : COMPRESSION_LZW;
+    uint32_t rows = TIFFDefaultStripSize(tif, (uint32_t)-1);
+    if (compression == COMPRESSION_JPEG)
+        rows = (rows + 7) / 8 * 8;
+    bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) && TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) &&
+              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spp) && TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits) &&
+              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric) &&
+              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+              TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+              TIFFSetField(tif, TIFFTAG_COMPRESSION, (uint16_t)compression) &&
+              TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
+              TIFFSetField(tif, TIFFTAG_XRESOLUTION, (float)img->GetXDpi()) &&
+              TIFFSetField(tif, TIFFTAG_YRESOLUTION, (float)img->GetYDpi());
+    if (ok && multiPage) {
+        char name[32];
+        StrFmt(name, countof(name), "Page %d", page);
+        ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE) &&
+             TIFFSetField(tif, TIFFTAG_PAGENUMBER, (uint16_t)(page - 1), (uint16_t)0) &&
+             TIFFSetField(tif, TIFFTAG_PAGENAME, name);
+    } else if (ok) {
+        ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0);
+    }
+    if (ok && compression == COMPRESSION_LZW && bpp > 7)
+        ok = TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    if (ok && compression == COMPRESSION_JPEG)
+        ok = TIFFSetField(tif, TIFFTAG_JPEGQUALITY, (int)img->GetJpegQuality());
+    ok = ok && TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
+    if (ok && photometric == PHOTOMETRIC_PALETTE) {
+        uint16_t map[3][256] = {};
+        for (int i = 0; i < img->GetPaletteCount(); i++) {
+            RGBQUAD c = img->GetPaletteColor(i);
+            map[0][i] = (uint16_t)(c.rgbRed * 257);
+            map[1][i] = (uint16_t)(c.rgbGreen * 257);
+            map[2][i] = (uint16_t)(c.rgbBlue * 257);
+        }
+        ok = TIFFSetField(tif, TIFFTAG_COLORMAP, map[0], map[1], map[2]);
+    }
+    size_t stride = (size_t)img->GetRowStride();
+    BYTE* buf = ok ? (BYTE*)malloc(stride) : nullptr;
+    ok = buf != nullptr;
+    for (uint32_t r = 0; r < height && ok; r++) {
+        memcpy(buf, img->GetRowPointer((int)(height - 1 - r)), stride);
+        if (bpp == 24)
+            img->SwapRedBlueRow(buf, (int)stride);
+        for (size_t i = 0; invert && i < stride; i++)
+            buf[i] ^= invert;
+        ok = TIFFWriteScanline(tif, buf, r, 0) >= 0;
+    }
+    free(buf);
+    return ok;
+}
+
+}  // namespace
+
+bool CRasterTIF::EncodeTif(CRasterFile* f, bool append) {
+    if (!CheckBeforeEncode(f)) {
+        CloseOutput();
+        return false;
+    }
+    if (!out_)
+        out_ = TiffOpenStream(f, "a");
+    if (!out_) {
+        SetLastError("initialization fail");
+        CloseOutput();
+        return false;
+    }
+    if (append)
+        multiPage_ = 1;
+    pages_++;
+    if (!WritePage(this, out_, multiPage_ != 0, pages_)) {
+        SetLastError("Error saving TIFF file");
+        CloseOutput();
+        return false;
+    }
+    if (append) {
+        if (!TIFFWriteDirectory(out_)) {
+            SetLastError("Error saving TIFF directory");
+            CloseOutput();
+            return false;
+        }
+        return true;
+    }
+    bool flushed = TIFFFlush(out_) != 0;
+    CloseOutput();
+    if (!flushed)
+        SetLastError("Error saving TIFF file");
+    return flushed;
+}
+
+static CRaster* NewTif() {
+    return new CRasterTIF();
+}
+
+static bool DecodeThunk(CRaster* codec, CRasterFile* f, bool) {
+    return static_cast<CRasterTIF*>(codec)->DecodeTif(f);
+}
+
+static bool EncodeThunk(CRaster* codec, CRasterFile* f) {
+    return static_cast<CRasterTIF*>(codec)->EncodeTif(f, false);
+}
+
+const RasterCodec kTifCodec = {kFormatTif, NewTif, DecodeThunk, EncodeThunk, false};
