@@ -95,7 +95,7 @@ DWORD WINAPI ScheduledJob(void*) {
 }
 
 void ReadDialog(HWND dlg, ArchiveSettings* s) {
-    s->keep = GetDlgItemNumber(dlg, IDC_ARCHIVE_KEEP, 1, kKeepMax, false);
+    GetDlgItemNumber(dlg, IDC_ARCHIVE_KEEP, 1, kKeepMax, false, &s->keep);
     GetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, s->folder, (int)sizeof s->folder);
 }
 
@@ -116,7 +116,7 @@ void OnOk(HWND dlg) {
     ArchiveSettings s;
     ReadArchiveSettings(&s);
     s.automatic = GetDlgItemCheck(dlg, IDC_ARCHIVE_AUTOMATIC) == BST_CHECKED ? 1 : 0;
-    s.interval = GetDlgItemNumber(dlg, IDC_ARCHIVE_INTERVAL, 1, kArchiveIntervalMax, false);
+    GetDlgItemNumber(dlg, IDC_ARCHIVE_INTERVAL, 1, kArchiveIntervalMax, false, &s.interval);
     ReadDialog(dlg, &s);
     if (s.automatic && !s.folder[0]) {
         AppMessageBox(dlg, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNoPath));

@@ -139,7 +139,7 @@ void OnOk(HWND dlg) {
     UpdateCheckSettings s;
     ReadUpdateCheckSettings(&s);
     s.automatic = GetDlgItemCheck(dlg, IDC_UPDATE_AUTOMATIC) == BST_CHECKED ? 1 : 0;
-    s.interval = GetDlgItemNumber(dlg, IDC_UPDATE_INTERVAL, kUpdateIntervalDefault, kUpdateIntervalMax, false);
+    GetDlgItemNumber(dlg, IDC_UPDATE_INTERVAL, kUpdateIntervalDefault, kUpdateIntervalMax, false, &s.interval);
     WriteUpdateCheckSettings(&s);
     // Close first: closing cancels a running check, and must not cancel the one started now.
     Close(dlg, IDOK);
