@@ -7,18 +7,12 @@
 #include "framework/app.h"
 #include "framework/message_box.h"
 
-HWND gEditorDialog = nullptr;
-
 int PrintImage() {
     return kActionCancelled;
 }
 
 int SendImageTo() {
     return kActionCancelled;
-}
-
-INT_PTR RunImageEditor(HWND, int) {
-    return -1;
 }
 
 void ShowProductInfo(HWND owner) {

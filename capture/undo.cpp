@@ -58,7 +58,7 @@ bool PushUndoEvicting() {
             return false;
         DeleteEntry(1);
     }
-    return gUndo.count > 1;
+    return true;
 }
 
 void UndoTo(int n) {
