@@ -43,6 +43,7 @@ const int kMaxBrushSize = 128;
 
 COLORREF gCustomColors[16];
 CDialogLayout gLayout;
+bool gPlacementDue;  // the stored place is applied at the first showing
 HHOOK gKeyHook;
 
 int ZoomIndex() {
@@ -371,6 +372,24 @@ LRESULT CALLBACK EditorDialogSubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     return CallWindowProcA(original, hwnd, msg, wp, lp);
 }
 
+// The stored place and show state, when the stored place is on a screen.
+void ApplyPlacement(HWND dlg) {
+    RECT stored = gOpt.AdjWndRect;
+    RECT screen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+    screen.right = screen.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    screen.bottom = screen.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    RECT common;
+    if (stored.right <= stored.left || stored.bottom <= stored.top || !IntersectRect(&common, &stored, &screen))
+        return;
+    WINDOWPLACEMENT wp = {};
+    wp.length = sizeof wp;
+    GetWindowPlacement(dlg, &wp);
+    wp.rcNormalPosition = stored;
+    wp.showCmd = gOpt.AdjWndMax == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    SetWindowPlacement(dlg, &wp);
+    InvalidateRect(dlg, nullptr, TRUE);
+}
+
 BOOL OnInitDialog(HWND dlg, LPARAM param) {
     gEd.dialog = dlg;
     gEditorDialog = dlg;
@@ -385,7 +404,6 @@ BOOL OnInitDialog(HWND dlg, LPARAM param) {
         EndDialog(dlg, -1);
         return TRUE;
     }
-    gEd.placement = true;
     RegisterLayout(dlg);
     if (param == 1)
         AutoCropBounds(gImage, &gEd.left, &gEd.top, &gEd.right, &gEd.bottom);
@@ -404,28 +422,10 @@ BOOL OnInitDialog(HWND dlg, LPARAM param) {
     GetClientRect(dlg, &rc);
     gEd.grip = RECT{rc.right - grip, rc.bottom - grip, rc.right, rc.bottom};
     gKeyHook = SetWindowsHookExA(WH_MSGFILTER, DialogKeyHook, nullptr, GetCurrentThreadId());
+    gPlacementDue = true;
     return TRUE;
 }
 
-void OnShowWindow(HWND dlg, bool shown) {
-    if (!shown || !gEd.placement)
-        return;
-    gEd.placement = false;
-    RECT stored = gOpt.AdjWndRect;
-    RECT screen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
-    screen.right = screen.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    screen.bottom = screen.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    RECT common;
-    if (stored.right <= stored.left || stored.bottom <= stored.top || !IntersectRect(&common, &stored, &screen))
-        return;
-    WINDOWPLACEMENT wp = {};
-    wp.length = sizeof wp;
-    GetWindowPlacement(dlg, &wp);
-    wp.rcNormalPosition = stored;
-    wp.showCmd = gOpt.AdjWndMax == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
-    SetWindowPlacement(dlg, &wp);
-    InvalidateRect(dlg, nullptr, TRUE);
-}
 
 void OnEraseBackground(HWND dlg, HDC dc) {
     RECT rc;
@@ -483,7 +483,10 @@ INT_PTR CALLBACK EditImageDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_INITDIALOG:
             return OnInitDialog(dlg, lp);
         case WM_SHOWWINDOW:
-            OnShowWindow(dlg, wp != 0);
+            if (wp && gPlacementDue) {
+                gPlacementDue = false;
+                ApplyPlacement(dlg);
+            }
             return FALSE;
         case WM_GETMINMAXINFO:
             OnMinMaxInfo(dlg, (MINMAXINFO*)lp);

@@ -43,7 +43,6 @@ struct EditorState {
     int offsetX, offsetY;  // client position of pixel (scrollX, scrollY)
     int pointerX, pointerY;
     int drag;
-    bool placement;  // the stored placement is still to be applied
     RECT grip;       // the size grip's square last drawn
 };
 

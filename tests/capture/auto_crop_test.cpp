@@ -41,7 +41,7 @@ Sel Whole(const CRaster& img) {
     return Sel{0, 0, img.Width(), img.Height()};
 }
 
-bool Run(const CRaster& img, Sel* s) {
+bool CropBounds(const CRaster& img, Sel* s) {
     return AutoCropBounds(img, &s->l, &s->t, &s->r, &s->b);
 }
 
@@ -52,7 +52,7 @@ TEST(AutoCrop, FindsTheBlackSquareOnWhite) {
     Fill(&img, 100, 80, Rgb(255, 255, 255));
     Square(&img, 30, 20, 10, 10, Rgb(0, 0, 0));
     Sel s = Whole(img);
-    ASSERT_TRUE(Run(img, &s));
+    ASSERT_TRUE(CropBounds(img, &s));
     // The selection encloses columns 30..39 and rows 20..29: a crop of it
     // is the 10 x 10 square.
     EXPECT_EQ(s.l, 30);
@@ -74,7 +74,7 @@ TEST(AutoCrop, TheMoreFrequentBorderColourWinsAndEdgesTouchingTheRimStay) {
     Square(&img, 0, 0, 60, 1, Rgb(255, 0, 0));
     Square(&img, 20, 10, 5, 6, Rgb(0, 255, 0));
     Sel s = Whole(img);
-    ASSERT_TRUE(Run(img, &s));
+    ASSERT_TRUE(CropBounds(img, &s));
     // Blue is the border: the red row is content touching the top edge.
     EXPECT_EQ(s.t, 0);
     EXPECT_EQ(s.l, 0);
@@ -86,7 +86,7 @@ TEST(AutoCrop, OneColourKeepsTheEdgesAndASubSelectionIsScannedAlone) {
     CRaster img;
     Fill(&img, 30, 20, Rgb(10, 20, 30));
     Sel s = Whole(img);
-    ASSERT_TRUE(Run(img, &s));
+    ASSERT_TRUE(CropBounds(img, &s));
     EXPECT_EQ(s.l, 0);
     EXPECT_EQ(s.t, 0);
     EXPECT_EQ(s.r, 30);
@@ -96,14 +96,14 @@ TEST(AutoCrop, OneColourKeepsTheEdgesAndASubSelectionIsScannedAlone) {
     Square(&img, 0, 0, 3, 3, Rgb(255, 255, 255));
     Square(&img, 12, 8, 2, 3, Rgb(255, 255, 255));
     s = Sel{5, 5, 25, 15};
-    ASSERT_TRUE(Run(img, &s));
+    ASSERT_TRUE(CropBounds(img, &s));
     EXPECT_EQ(s.l, 12);
     EXPECT_EQ(s.t, 8);
     EXPECT_EQ(s.r, 14);
     EXPECT_EQ(s.b, 11);
     // A selection reaching out of the image is brought inside first.
     s = Sel{-50, -50, 500, 500};
-    ASSERT_TRUE(Run(img, &s));
+    ASSERT_TRUE(CropBounds(img, &s));
     EXPECT_EQ(s.l, 0);
     EXPECT_EQ(s.t, 0);
     EXPECT_EQ(s.r, 14);
@@ -113,16 +113,16 @@ TEST(AutoCrop, OneColourKeepsTheEdgesAndASubSelectionIsScannedAlone) {
 TEST(AutoCrop, EmptyImagesAndSelectionsChangeNothing) {
     CRaster empty;
     Sel s = {1, 2, 3, 4};
-    EXPECT_FALSE(Run(empty, &s));
+    EXPECT_FALSE(CropBounds(empty, &s));
     EXPECT_EQ(s.l, 1);
     CRaster img;
     Fill(&img, 8, 8, Rgb(0, 0, 0));
     s = Sel{4, 4, 4, 6};
-    EXPECT_FALSE(Run(img, &s));
+    EXPECT_FALSE(CropBounds(img, &s));
     EXPECT_EQ(s.r, 4);
 }
 
-TEST(AutoCrop, RandomNoisyBordersStayInBoundsAndEncloseAllContent) {
+TEST(AutoCrop, RandomNoisyBordersStayInsideTheSelection) {
     std::mt19937 rng(1234);
     for (int round = 0; round < 40; round++) {
         int w = 1 + (int)(rng() % 70), h = 1 + (int)(rng() % 50);
@@ -140,7 +140,7 @@ TEST(AutoCrop, RandomNoisyBordersStayInBoundsAndEncloseAllContent) {
             s.b = s.t + 1 + (int)(rng() % (h - s.t));
         }
         Sel before = s;
-        ASSERT_TRUE(Run(img, &s));
+        ASSERT_TRUE(CropBounds(img, &s));
         EXPECT_GE(s.l, before.l);
         EXPECT_GE(s.t, before.t);
         EXPECT_LE(s.r, before.r);
