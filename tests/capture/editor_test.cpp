@@ -589,3 +589,44 @@ TEST(EditorSnapshot, RestoreNeverReadsOutsideTheSnapshot) {
     gImageBackup.Destroy();
     gEditorScreen.Destroy();
 }
+
+TEST_F(EditorTest, TheViewShowsTheImageAndTheSelectionFrameOnScreen) {
+    COLORREF red = 0, frame = 0, outside = 0;
+    std::string shot = PathJoin(dir_, "editor.bmp");
+    RunEditor(0, [&] {
+        Drag(EdgePoint(50, 40), EdgePoint(100, 70));
+        Wait(300);
+        POINT r = PixelPoint(70, 55), line = EdgePoint(75, 40), out = PixelPoint(52, 42);
+        line.y -= 1;  // the top line lies just above the first row
+        OnGui([&] {
+            RedrawWindow(gEd.dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            HDC screen = GetDC(nullptr);
+            red = GetPixel(screen, r.x, r.y);
+            outside = GetPixel(screen, out.x, out.y);
+            // The dotted line: one of two neighbouring pixels is blue.
+            frame = GetPixel(screen, line.x, line.y);
+            if (frame != RGB(0, 0, 255))
+                frame = GetPixel(screen, line.x + 1, line.y);
+            // The whole dialog as it is on the screen, for a look.
+            RECT wr;
+            GetWindowRect(gEd.dialog, &wr);
+            CImage img;
+            HDC mem = CreateCompatibleDC(screen);
+            HBITMAP bmp = CreateCompatibleBitmap(screen, wr.right - wr.left, wr.bottom - wr.top);
+            HGDIOBJ old = SelectObject(mem, bmp);
+            BitBlt(mem, 0, 0, wr.right - wr.left, wr.bottom - wr.top, screen, wr.left, wr.top, SRCCOPY);
+            SelectObject(mem, old);
+            if (img.CreateFromBitmapHandle(bmp, nullptr, false))
+                img.Save(shot.c_str(), 1 /* BMP */);
+            DeleteObject(bmp);
+            DeleteDC(mem);
+            ReleaseDC(nullptr, screen);
+        });
+        PostMessageA(gEditorDialog, WM_COMMAND, IDOK, 0);
+        Wait(300);
+    });
+    EXPECT_EQ(red, RGB(255, 0, 0));
+    EXPECT_EQ(outside, RGB(255, 255, 255));
+    EXPECT_EQ(frame, RGB(0, 0, 255)) << "the selection's dotted line";
+    EXPECT_TRUE(FileExists(shot)) << shot;
+}
