@@ -196,46 +196,32 @@ void TrackRubberBand(HWND hwnd, POINT corner) {
     ShowSelectionSize(abs(corner.x - x0), abs(corner.y - y0));
 }
 
-// The dragged edges follow the pointer; an edge dragged across its
-// opposite one swaps with it.
+// One axis of an edge drag: the low or high edge (bit lowBit or highBit of
+// the drag state) follows the client position p; dragged across the
+// opposite edge, the two swap and the drag continues on the other one.
+void MoveEdgeOnAxis(int p, int offset, int scroll, int size, int* low, int* high, int lowBit, int highBit) {
+    if (!(gEd.drag & (lowBit | highBit)))
+        return;
+    bool isLow = (gEd.drag & lowBit) != 0;
+    int v = isLow ? (int)((p - offset + 1) / gEd.zoom + 0.5) : (int)((p - offset) / gEd.zoom + 0.5);
+    v = ClampInt(v + scroll, 0, size);
+    if (isLow && v > *high) {
+        *low = *high;
+        *high = v;
+        gEd.drag = (gEd.drag & ~lowBit) | highBit;
+    } else if (!isLow && v < *low) {
+        *high = *low;
+        *low = v;
+        gEd.drag = (gEd.drag & ~highBit) | lowBit;
+    } else {
+        *(isLow ? low : high) = v;
+    }
+}
+
+// The dragged edges follow the pointer.
 void MoveSelectionEdge(int x, int y) {
-    int w = gImage.Width(), h = gImage.Height();
-    if (gEd.drag & (kEdgeLeft | kEdgeRight)) {
-        bool isLeft = (gEd.drag & kEdgeLeft) != 0;
-        int p = isLeft ? (int)((x - gEd.offsetX + 1) / gEd.zoom + 0.5) : (int)((x - gEd.offsetX) / gEd.zoom + 0.5);
-        p = ClampInt(p + gEd.scrollX, 0, w);
-        if (isLeft && p > gEd.right) {
-            gEd.left = gEd.right;
-            gEd.right = p;
-            gEd.drag = (gEd.drag & ~kEdgeLeft) | kEdgeRight;
-        } else if (!isLeft && p < gEd.left) {
-            gEd.right = gEd.left;
-            gEd.left = p;
-            gEd.drag = (gEd.drag & ~kEdgeRight) | kEdgeLeft;
-        } else if (isLeft) {
-            gEd.left = p;
-        } else {
-            gEd.right = p;
-        }
-    }
-    if (gEd.drag & (kEdgeTop | kEdgeBottom)) {
-        bool isTop = (gEd.drag & kEdgeTop) != 0;
-        int p = isTop ? (int)((y - gEd.offsetY + 1) / gEd.zoom + 0.5) : (int)((y - gEd.offsetY) / gEd.zoom + 0.5);
-        p = ClampInt(p + gEd.scrollY, 0, h);
-        if (isTop && p > gEd.bottom) {
-            gEd.top = gEd.bottom;
-            gEd.bottom = p;
-            gEd.drag = (gEd.drag & ~kEdgeTop) | kEdgeBottom;
-        } else if (!isTop && p < gEd.top) {
-            gEd.bottom = gEd.top;
-            gEd.top = p;
-            gEd.drag = (gEd.drag & ~kEdgeBottom) | kEdgeTop;
-        } else if (isTop) {
-            gEd.top = p;
-        } else {
-            gEd.bottom = p;
-        }
-    }
+    MoveEdgeOnAxis(x, gEd.offsetX, gEd.scrollX, gImage.Width(), &gEd.left, &gEd.right, kEdgeLeft, kEdgeRight);
+    MoveEdgeOnAxis(y, gEd.offsetY, gEd.scrollY, gImage.Height(), &gEd.top, &gEd.bottom, kEdgeTop, kEdgeBottom);
     InvalidateRect(gEd.view, nullptr, FALSE);
     ShowSizeIfChanged(gEd.right - gEd.left, gEd.bottom - gEd.top);
 }
