@@ -74,7 +74,11 @@ int main() {
         l = t = 0, r = kW, b = kH;
         AutoCropBounds(gImage, &l, &t, &r, &b);
     });
-    double highlight = Best(fresh, [&] { gImage.Highlight(kW / 2, kH / 2, kW / 2, kH / 2, 0.8f); });
+    auto freshPainting = [&] {
+        fresh();
+        gImage.BeginPaint(nullptr, 0, 0, kW - 1, kH - 1);
+    };
+    double highlight = Best(freshPainting, [&] { gImage.Highlight(kW / 2, kH / 2, kW / 2, kH / 2, 0.8f); });
     double to256 = Best(fresh, [&] { SetColorMode(kColor256); });
     double to16 = Best(fresh, [&] { SetColorMode(kColor16); });
     double toGrey = Best(fresh, [&] { SetColorMode(kColorGrey); });
