@@ -346,6 +346,7 @@ void FillBoxes(HWND dlg) {
         SendDlgItemMessageA(dlg, IDC_ED_TOOL, CB_ADDSTRING, 0, (LPARAM)name);
     gOpt.Tool = ClampInt(gOpt.Tool, kToolSelect, kToolCount - 1);
     SendDlgItemMessageA(dlg, IDC_ED_TOOL, CB_SETCURSEL, (WPARAM)gOpt.Tool, 0);
+    SendDlgItemMessageA(dlg, IDC_ED_COLOR_MODE, CB_SETDROPPEDWIDTH, (WPARAM)MulDiv(180, (int)gApp.GetWindowDpi(dlg), 96), 0);
     for (const char* size : kBrushSizes)
         SendDlgItemMessageA(dlg, IDC_ED_BRUSH, CB_ADDSTRING, 0, (LPARAM)size);
     gOpt.BrushSize = ClampInt(gOpt.BrushSize, 1, kMaxBrushSize);
@@ -513,6 +514,12 @@ INT_PTR CALLBACK EditImageDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             if (wp == 'A')
                 OnSelectAll();
             return TRUE;
+        case WM_DPICHANGED: {
+            const RECT* r = (const RECT*)lp;
+            SetWindowPos(dlg, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return TRUE;
+        }
         case WM_DESTROY:
             OnDestroy(dlg);
             return FALSE;

@@ -447,12 +447,11 @@ void OnCreate(HWND hwnd) {
     gEd.drag = kDragIdle;
 }
 
-void OnSize(HWND hwnd, int w, int h) {
+void OnSize(int w, int h) {
     gEd.viewW = w - 4;
     gEd.viewH = h - 4;
     if (gEd.draw)
         MoveWindow(gEd.draw, 0, 0, w, h, FALSE);
-    (void)hwnd;
 }
 
 LRESULT CALLBACK DisplayWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -462,7 +461,7 @@ LRESULT CALLBACK DisplayWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             OnCreate(hwnd);
             return 0;
         case WM_SIZE:
-            OnSize(hwnd, LOWORD(lp), HIWORD(lp));
+            OnSize(LOWORD(lp), HIWORD(lp));
             return 0;
         case WM_PAINT:
             OnPaint(hwnd);

@@ -259,7 +259,15 @@ TEST_F(EditorTest, EditButtonSelectCropBoxOkAndTheSavedFileHoldsTheEdit) {
 TEST_F(EditorTest, CancelAfterThreeEditsRestoresPixelsAndColourMode) {
     std::string before = ImageBytes(gImage);
     int undoCount = -1;
+    int brush[4] = {};
     INT_PTR r = RunEditor(0, [&] {
+        // The brush size field: at most 128; 0, negative or no number give 1.
+        const char* entries[] = {"500", "0", "-7", "abc"};
+        for (int i = 0; i < 4; i++) {
+            OnGui([&] { SetDlgItemTextA(gEd.dialog, IDC_ED_BRUSH, entries[i]); });
+            Command(IDC_ED_BRUSH, CBN_EDITCHANGE);
+            brush[i] = gOpt.BrushSize;
+        }
         Drag(EdgePoint(20, 20), EdgePoint(100, 80));
         Command(IDC_ED_HIGHLIGHT);
         PickRow(IDC_ED_COLOR_MODE, kColorGrey);
@@ -270,6 +278,10 @@ TEST_F(EditorTest, CancelAfterThreeEditsRestoresPixelsAndColourMode) {
         Wait(300);
     });
     EXPECT_EQ(r, IDCANCEL);
+    EXPECT_EQ(brush[0], 128);
+    EXPECT_EQ(brush[1], 1);
+    EXPECT_EQ(brush[2], 1);
+    EXPECT_EQ(brush[3], 1);
     EXPECT_EQ(undoCount, 3);
     EXPECT_EQ(gColorMode, kColorTrue);
     EXPECT_EQ(gImage.GetBpp(), 24);
