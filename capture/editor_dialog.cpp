@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "app_texts.h"
@@ -475,6 +476,8 @@ void OnDestroy(HWND dlg) {
     ClearUndo();
     gImageBackup.Destroy();
     gEditorScreen.Destroy();
+    free(gTextMask.mask);
+    gTextMask = TextMask{nullptr, 0, 0};
     gEd.dialog = nullptr;
     gEditorDialog = nullptr;
 }

@@ -176,7 +176,7 @@ void OnButtonDown(HWND hwnd, bool right, int x, int y) {
         RECT filled = InsideImage(gImage.GetDirtyRect());
         CopyImageRect(&gEditorScreen, gImage, &filled);
         InvalidateImageRect(filled);
-        SetEditorCursor(IDC_CROSS);
+        SetEditorCursor(IDC_ARROW);
         return;
     }
     OnMouseMove(hwnd, x, y);
