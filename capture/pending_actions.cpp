@@ -4,17 +4,11 @@
 
 #include "actions.h"
 
-HWND gEditorDialog = nullptr;
-
 int PrintImage() {
     return kActionCancelled;
 }
 
 int SendImageTo() {
     return kActionCancelled;
-}
-
-INT_PTR RunImageEditor(HWND, int) {
-    return -1;
 }
 

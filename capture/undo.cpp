@@ -58,7 +58,7 @@ bool PushUndoEvicting() {
             return false;
         DeleteEntry(1);
     }
-    return gUndo.count > 1;
+    return true;
 }
 
 void UndoTo(int n) {
@@ -69,9 +69,9 @@ void UndoTo(int n) {
     if (n >= gUndo.count)
         return;
     UndoEntry e = *gUndo.At(n);
-    // Through a copy: a failed copy leaves gImage as it is.
-    CImage restored;
-    if (!CopyImageInto(&restored, *e.image) || !gImage.TakeOver(restored, true))
+    // The entry's pixels move into gImage (entries n..last go anyway): no
+    // copy, so that the way back works when memory has run out.
+    if (!e.image->IsValid() || !gImage.TakeOver(*e.image, true))
         return;
     gColorMode = e.colorMode;
     RefreshImageViews();

@@ -18,7 +18,7 @@ bool CopyImageInto(CImage* dest, const CImage& src);
 // copy could not be made.
 bool PushUndo();
 // PushUndo; while it fails and two or more entries remain, entry 1 is
-// dropped and the push tried again. True when more than one entry remains.
+// dropped and the push tried again. True when the entry was pushed.
 bool PushUndoEvicting();
 // Restores entry n (-1: the last) into gImage and drops entries n..last.
 // Nothing happens with an empty stack, an n out of range, or when the copy

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <atomic>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "capture/image_state.h"
 #include "capture/options.h"
 #include "capture/overlay.h"
+#include "capture/pending_actions.h"
 #include "capture/resource.h"
 #include "capture_test_util.h"
 #include "framework/app.h"
@@ -22,6 +25,22 @@
 #include "tests/support/test_support.h"
 
 namespace {
+
+// Runs call while a helper thread cancels every image editor it opens.
+void WithEditorCancelled(const std::function<void()>& call) {
+    std::atomic<bool> done(false);
+    std::thread closer([&] {
+        while (!done) {
+            HWND editor = gEditorDialog;
+            if (editor)
+                PostMessageA(editor, WM_COMMAND, IDCANCEL, 0);
+            Sleep(50);
+        }
+    });
+    call();
+    done = true;
+    closer.join();
+}
 
 std::set<std::string> ListDir(const std::string& dir) {
     std::set<std::string> names;
@@ -272,10 +291,10 @@ TEST_F(ActionsTest, ActionsAndTheirFlags) {
     SetSavePath("\\shot.png");
     // The edited flag survives the editor run by letter and by default action.
     gEdited = true;
-    RunAction('D');
+    WithEditorCancelled([&] { RunAction('D'); });
     EXPECT_TRUE(gEdited);
     gOpt.DefAct = kDefaultActionOn | kActEdit;
-    RunAction(0);
+    WithEditorCancelled([&] { RunAction(0); });
     EXPECT_TRUE(gEdited);
     // A successful action clears it; the sequential save also marks the capture saved.
     RunAction('S');
