@@ -24,6 +24,7 @@ vp_common_packages=(
     googletest libgtest-dev g++ zlib1g-dev clang-14 libclang-rt-14-dev
     imagemagick python3-pil python3-numpy netpbm
     libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libimage-exiftool-perl giflib-tools pngcheck scrot
+    fp-utils
 )
 vp_wine32_packages=(wine32:i386)
 # libwine:i386 needs it; without recommends the pinned resolver does not find it.
