@@ -78,7 +78,7 @@ check_uninstall_registration() {  # install folder (Windows path), folder (Unix 
     for v in HelpLink URLInfoAbout URLUpdateInfo; do
         expect_eq "$v" "REG_SZ    http://www.tarnwick.example/" "$(reg_value "$uninstall_key" $v)"
     done
-    expect_eq "UninstallString" "REG_SZ    $1\\Uninstall.exe" "$(reg_value "$uninstall_key" UninstallString)"
+    expect_eq "UninstallString" "REG_SZ    \"$1\\Uninstall.exe\"" "$(reg_value "$uninstall_key" UninstallString)"
     expect_eq "InstallLocation" "REG_SZ    $1" "$(reg_value "$uninstall_key" InstallLocation)"
     expect_eq "NoModify" "REG_DWORD    0x1" "$(reg_value "$uninstall_key" NoModify)"
     expect_eq "NoRepair" "REG_DWORD    0x1" "$(reg_value "$uninstall_key" NoRepair)"
