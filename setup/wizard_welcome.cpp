@@ -116,17 +116,7 @@ static void OnWelcomeCreated(HWND page) {
     if (gSetup.mode != kModeUninstall) {
         // The description with each "\n" as a line break.
         char text[kCchText];
-        size_t n = 0;
-        for (const char* p = GetVarText("#DESCR#"); *p && n + 2 < countof(text); p++) {
-            if (p[0] == '\\' && p[1] == 'n') {
-                text[n++] = '\r';
-                text[n++] = '\n';
-                p++;
-            } else {
-                text[n++] = *p;
-            }
-        }
-        text[n] = '\0';
+        ExpandLineBreaks(GetVarText("#DESCR#"), text, countof(text));
         SetDlgItemTextA(page, IDC_DESCRIPTION, text);
         return;
     }

@@ -692,3 +692,49 @@ TEST_F(Wizard, PreviousVersionIsRemovedFirst) {
     AnswerBox("Setup", IDYES);
     EXPECT_EQ(0u, p.Wait(10000));
 }
+
+// Errors of phase 1 on the progress page: the logon task that Wine's Task
+// Scheduler cannot register (logon triggers and run levels answer
+// E_NOTIMPL) is reported and the installation goes on; an error that the
+// user answers with OK runs phase 3 and ends the wizard.
+TEST_F(Wizard, ProgressPageErrors) {
+    std::string folder = "C:\\errsetup";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string head = "PhaseBegin 0\r\nSet #PROGRAM#, \"Vellumor Pro\"\r\nSet #VERSION#, \"4.13.0\"\r\nPhaseEnd\r\n";
+    WriteText(folder + "\\Setup.qsc", head + "PhaseBegin 1\r\nLogonTrigger VpWizardTask, \"" + HelperExe() +
+                                          "\", \"exit 0\"\r\nCreateDir C:\\errsetup\\after\r\nPhaseEnd\r\n");
+    {
+        Process p;
+        Start(&p, "\"" + SetupExe() + "\" -WORKDIR=" + folder);
+        HWND welcome = WaitPage(kSetupCaption, "Vellumor Pro v4.13.0 Setup");
+        ASSERT_TRUE(welcome);
+        Click(welcome, IDOK);
+        HWND agreement = WaitPage(kSetupCaption, "License Agreement");
+        ASSERT_TRUE(agreement);
+        Click(agreement, IDOK);
+        std::string text = AnswerBox("Setup", IDOK, 30000);
+        EXPECT_EQ(0u, text.find("An error (code 0000000")) << text;
+        EXPECT_NE(std::string::npos, text.find("while accessing the Task Scheduler!")) << text;
+        HWND finish = WaitPage(kSetupCaption, "Finished", 30000);
+        ASSERT_TRUE(finish);
+        EXPECT_TRUE(Exists(folder + "\\after"));
+        for (int id : {kStartProgram, kShowManual, kDesktopLink, kStartMenuLinks})
+            EXPECT_FALSE(Visible(finish, id)) << id;  // the script offers none
+        Click(finish, IDOK);
+        EXPECT_EQ(0u, p.Wait(10000));
+    }
+    WriteText(folder + "\\Setup.qsc", head + "PhaseBegin 1\r\nError boom\r\nCreateDir C:\\errsetup\\after2\r\nPhaseEnd\r\n"
+                                             "PhaseBegin 3\r\nCreateDir C:\\errsetup\\cleanup\r\nPhaseEnd\r\n");
+    Process p;
+    Start(&p, "\"" + SetupExe() + "\" -WORKDIR=" + folder);
+    HWND welcome = WaitPage(kSetupCaption, "Vellumor Pro v4.13.0 Setup");
+    ASSERT_TRUE(welcome);
+    Click(welcome, IDOK);
+    HWND agreement = WaitPage(kSetupCaption, "License Agreement");
+    ASSERT_TRUE(agreement);
+    Click(agreement, IDOK);
+    EXPECT_EQ(0u, AnswerBox("Setup", IDOK).find("A critical error (code boom) has occurred!"));
+    EXPECT_EQ(0u, p.Wait(10000));
+    EXPECT_TRUE(Exists(folder + "\\cleanup"));
+    EXPECT_FALSE(Exists(folder + "\\after2"));
+}
