@@ -5,8 +5,9 @@
 # every choice and the uninstall from its registration, the removal of a
 # previous version. After the uninstall, wineserver -w waits for the
 # self-deleting batch: the temporary uninstaller and the batch must be gone.
-# The install group runs at 96 and at 144 DPI; the pages are saved as PNG
-# files in SHOT_DIR.
+# The page and install groups run at 96 and at 144 DPI; the pages are saved
+# as PNG files in SHOT_DIR (the uninstall progress page passes too quickly
+# to be taken).
 # Usage: wizard_test.sh SETUP_EXE WIZARD_TESTS_EXE SHOT_DIR
 set -uo pipefail
 setup_exe=$1
@@ -67,10 +68,11 @@ run_group install96 'Wizard.Install*' 96
 left=$(find "$drive" \( -iname '*vellumor*' -o -iname '*tarnwick*' \) -not -path "$drive/windows/*" | sort)
 [ -z "$left" ] || fail "left behind after the uninstall: $left"
 run_group install144 'Wizard.Install*' 144
+run_group pages144 'Wizard.Pages*:Wizard.Cancel*' 144
 run_group previous 'Wizard.Previous*' 96
 
 # The pages at 144 DPI are half as large again as at 96 DPI.
-for page in 111 114 117; do
+for page in 104 105 109 110 111 114 117; do
     a="$shots/96-$page.png"
     b="$shots/144-$page.png"
     if [ -e "$a" ] && [ -e "$b" ]; then
