@@ -100,12 +100,16 @@ static void Shot(HWND frame, const char* name) {
     GetDIBits(mem, bmp, 0, h, &pixels[0], (BITMAPINFO*)&bi, DIB_RGB_COLORS);
     BITMAPFILEHEADER fh = {0x4D42, (DWORD)(sizeof fh + sizeof bi + pixels.size()), 0, 0, sizeof fh + sizeof bi};
     std::string path = std::string(dir) + "\\" + std::to_string(Dpi()) + "-" + name + ".bmp";
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD done;
-    WriteFile(f, &fh, sizeof fh, &done, nullptr);
-    WriteFile(f, &bi, sizeof bi, &done, nullptr);
-    WriteFile(f, pixels.data(), (DWORD)pixels.size(), &done, nullptr);
-    CloseHandle(f);
+    std::string bytes = std::string((const char*)&fh, sizeof fh) + std::string((const char*)&bi, sizeof bi) + pixels;
+    // Written whole under another name first: only a complete file gets the bitmap's name.
+    HANDLE f = CreateFileA((path + ".tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    bool ok = f != INVALID_HANDLE_VALUE && WriteFile(f, bytes.data(), (DWORD)bytes.size(), &done, nullptr) &&
+              done == bytes.size();
+    if (f != INVALID_HANDLE_VALUE)
+        CloseHandle(f);
+    ok = ok && MoveFileExA((path + ".tmp").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    EXPECT_TRUE(ok) << path << ": error " << GetLastError();
     DeleteObject(bmp);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
@@ -737,4 +741,85 @@ TEST_F(Wizard, ProgressPageErrors) {
     EXPECT_EQ(0u, p.Wait(10000));
     EXPECT_TRUE(Exists(folder + "\\cleanup"));
     EXPECT_FALSE(Exists(folder + "\\after2"));
+}
+
+// The right end of the dark pixels of a control as the screen shows it
+// (-1 when there are none), in pixels from the control's left edge.
+static int DarkTextRight(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof bi.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    int right = -1;
+    const uint8_t* p = (const uint8_t*)bits;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            const uint8_t* px = p + ((size_t)y * w + x) * 4;
+            if (px[0] < 96 && px[1] < 96 && px[2] < 96 && x > right)
+                right = x;
+        }
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return right;
+}
+
+// A DPI change reaches the frame (Wine never sends one by itself): the
+// fonts are made again for the new DPI and the page sets its title font.
+TEST_F(Wizard, DpiChangeMakesTheFontsAgain) {
+    Process p;
+    Start(&p, "\"" + SetupExe() + "\"");
+    HWND welcome = WaitPage(kSetupCaption, "Vellumor Pro v4.13.0 Setup");
+    ASSERT_TRUE(welcome);
+    Sleep(300);
+    int before = DarkTextRight(GetDlgItem(welcome, kTitle));
+    // (no suggested rectangle: a pointer of this process means nothing there)
+    PostMessageA(GetParent(welcome), WM_DPICHANGED, MAKEWPARAM(Dpi() * 3 / 2, Dpi() * 3 / 2), 0);
+    Sleep(800);
+    int after = DarkTextRight(GetDlgItem(welcome, kTitle));
+    ASSERT_GT(before, 50);
+    EXPECT_NEAR(150, after * 100 / before, 15) << before << " -> " << after;
+    Click(welcome, IDCANCEL);
+    EXPECT_EQ(0u, p.Wait(10000));
+}
+
+// An installed version up to the one in #UPGMSG1# gets its text first;
+// Cancel there ends the wizard, OK goes on.
+TEST_F(Wizard, UpgradeMessage) {
+    std::string folder = "C:\\upgsetup";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WriteText(folder + "\\Setup.qsc",
+              "PhaseBegin 0\r\nSet #PROGRAM#, \"Vellumor Pro\"\r\nSet #VERSION#, \"4.13.0\"\r\n"
+              "Set #UPGMSG1#, \"4.13 Your settings of #PROGRAM# are taken over.\"\r\nPhaseEnd\r\n"
+              "PhaseBegin 1\r\nPhaseEnd\r\n");
+    std::string record(1328, '\0');
+    record[0] = 1, record[10] = 4, record[12] = 13;
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tarnwick", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
+    RegSetValueExA(key, "Vellumor Pro", 0, REG_BINARY, (const BYTE*)record.data(), (DWORD)record.size());
+    for (int answer : {IDCANCEL, IDOK}) {
+        Process p;
+        Start(&p, "\"" + SetupExe() + "\" -WORKDIR=" + folder);
+        HWND welcome = WaitPage(kSetupCaption, "Vellumor Pro v4.13.0 Setup");
+        ASSERT_TRUE(welcome);
+        Click(welcome, IDOK);
+        EXPECT_EQ("Your settings of Vellumor Pro are taken over.", AnswerBox("Setup", answer));
+        if (answer == IDOK) {
+            HWND agreement = WaitPage(kSetupCaption, "License Agreement");
+            ASSERT_TRUE(agreement);
+            Click(agreement, IDCANCEL);
+            AnswerBox("Setup", IDYES);
+        }
+        EXPECT_EQ(0u, p.Wait(10000));
+    }
+    RegDeleteValueA(key, "Vellumor Pro");
+    RegCloseKey(key);
 }

@@ -63,7 +63,7 @@ run_group() {  # name, gtest filter, dpi
     done
 }
 
-run_group pages 'Wizard.Pages*:Wizard.Cancel*:Wizard.FreeSpace*:Wizard.ProgressPageErrors' 96
+run_group pages 'Wizard.Pages*:Wizard.Cancel*:Wizard.FreeSpace*:Wizard.ProgressPageErrors:Wizard.DpiChange*:Wizard.Upgrade*' 96
 run_group install96 'Wizard.Install*' 96
 left=$(find "$drive" \( -iname '*vellumor*' -o -iname '*tarnwick*' \) -not -path "$drive/windows/*" | sort)
 [ -z "$left" ] || fail "left behind after the uninstall: $left"
