@@ -25,6 +25,7 @@ vp_common_packages=(
     imagemagick python3-pil python3-numpy netpbm
     libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libimage-exiftool-perl giflib-tools pngcheck scrot
     libtiff-dev libtiff-tools icoutils
+    fp-utils
 )
 # The update tests' TLS server makes its certificate at run time.
 vp_common_packages+=(openssl)

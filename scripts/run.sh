@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The run command: builds, installs "Vellumor Pro.exe" into a Wine prefix of
-# its own (kept between runs in $VELLUMOR_PREFIX, default
-# ~/.vellumor-pro/prefix) with the install settings record that setup would
-# write, and starts it on the user's display, or on a private Xvfb display
+# The run command: builds, installs the program silently through the packed
+# setup.exe into a Wine prefix of its own (kept between runs in
+# $VELLUMOR_PREFIX, default ~/.vellumor-pro/prefix), and starts the
+# installed program on the user's display, or on a private Xvfb display
 # when there is none. Extra arguments go to the program.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,13 +13,13 @@ export WINEPREFIX=${VELLUMOR_PREFIX:-$HOME/.vellumor-pro/prefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 . "$top/scripts/arch.sh"
-exe="$build/win/capture/Vellumor Pro.exe"
+setup_exe="$build/win/setup/setup.exe"
 if [ "$(vp_test_arch)" = i686 ]; then
     export WINEARCH=win32
 else
     # No 32-bit Wine here (scripts/arch.sh): the 64-bit build of the same sources.
     export WINEARCH=win64
-    exe="$build/win64/capture/Vellumor Pro.exe"
+    setup_exe="$build/win64/setup/setup.exe"
 fi
 xvfb_pid=
 cleanup() {
@@ -39,11 +39,19 @@ fi
 mkdir -p "$WINEPREFIX"
 [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
 
-install_win='C:\Program Files\Tarnwick\Vellumor Pro'
-install_unix="$WINEPREFIX/drive_c/Program Files/Tarnwick/Vellumor Pro"
-mkdir -p "$install_unix"
-cp "$exe" "$install_unix/"
-wine reg add 'HKLM\Software\Tarnwick' /v "Vellumor Pro" /t REG_BINARY /f \
-    /d "$(python3 "$top/scripts/install_record.py" "$install_win")" >/dev/null 2>&1
-echo "Starting Vellumor Pro (prefix $WINEPREFIX)"
+# Setup quits a running copy, installs over it and writes its log.
+work="$WINEPREFIX/drive_c/vellumor-setup"
+mkdir -p "$work"
+cp "$setup_exe" "$work/setup.exe"
+echo "Installing Vellumor Pro through setup.exe (prefix $WINEPREFIX)"
+(cd "$work" && wine setup.exe -SILENT) || true
+if ! tr -d '\r' < "$work/setup.log" 2>/dev/null | grep -qx 'Setup finished successfully!'; then
+    echo "setup.exe failed:" >&2
+    cat "$work/setup.log" >&2 2>/dev/null || true
+    exit 1
+fi
+install_win=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellumor Pro' \
+    /v InstallLocation 2>/dev/null | tr -d '\r' | sed -n 's/^ *InstallLocation *REG_SZ *//p')
+install_unix=$(winepath -u "$install_win" 2>/dev/null)
+echo "Starting Vellumor Pro from $install_win"
 wine "$install_unix/Vellumor Pro.exe" "$@"

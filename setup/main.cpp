@@ -9,6 +9,7 @@
 #include "setup_base.h"
 #include "setup_run.h"
 #include "setup_state.h"
+#include "uninstaller.h"
 #include "wizard.h"
 
 // Per-monitor awareness (version 2) where user32 offers it.
@@ -49,6 +50,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     FreeSetupScript();
     if (result)
         ErrorMessage(nullptr, result);
+    // Only the temporary copy deletes itself: an uninstaller in the install
+    // folder that could not hand over must stay, or nothing could remove
+    // the installation any more.
+    if (gSetup.mode == kModeUninstall && IsTemporaryUninstaller())
+        SelfDelete();
     if (gSetup.rebootNeeded)
         AskRestart();
     return result;

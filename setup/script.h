@@ -121,5 +121,8 @@ void RunPhase(int n, bool onWorker);
 void SendStatusLine(const char* text);
 void SendStatusFmt(const char* fmt, ...) __attribute__((format(STR_PRINTF_FORMAT, 1, 2)));
 void SendSecondText(const char* text);
+// Copies text into out (cch characters, cut at a whole line break) with
+// each two-character sequence backslash "n" turned into CR LF.
+void ExpandLineBreaks(const char* text, char* out, size_t cch);
 // Sends a message to the progress page; 0 when there is none.
 intptr_t SendToProgressPage(unsigned msg, uintptr_t wParam, intptr_t lParam);

@@ -123,21 +123,25 @@ static int CmdStatus(int) {
     return 0;
 }
 
-static int CmdStatus2(int) {
-    char text[kCchArg];
+void ExpandLineBreaks(const char* text, char* out, size_t cch) {
     size_t n = 0;
-    for (const char* p = gArgs[0]; *p && n < countof(text) - 1; p++) {
+    for (const char* p = text; *p && n < cch - 1; p++) {
         if (p[0] == '\\' && p[1] == 'n') {
-            if (n + 2 > countof(text) - 1)
+            if (n + 2 > cch - 1)
                 break;
-            text[n++] = '\r';
-            text[n++] = '\n';
+            out[n++] = '\r';
+            out[n++] = '\n';
             p++;
         } else {
-            text[n++] = *p;
+            out[n++] = *p;
         }
     }
-    text[n] = '\0';
+    out[n] = '\0';
+}
+
+static int CmdStatus2(int) {
+    char text[kCchArg];
+    ExpandLineBreaks(gArgs[0], text, countof(text));
     SendSecondText(text);
     return 0;
 }

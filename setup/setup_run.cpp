@@ -106,6 +106,10 @@ static const char* FileNameOf(const char* path) {
     return slash ? slash + 1 : path;
 }
 
+bool IsTemporaryUninstaller() {
+    return _stricmp(FileNameOf(gSetup.modulePath), kTempUninstaller) == 0;
+}
+
 // The uninstaller in the install folder hands over to a copy of itself in
 // the temporary folder, so that the script can delete the original and the
 // folder. The copy also starts there: a working folder inside the
@@ -133,7 +137,7 @@ int InitSetup(HINSTANCE instance) {
     gSetup.impersonate = Impersonate;
     InstallCommandHandlers();
     InitVariables0();
-    if (gSetup.mode == kModeUninstall && _stricmp(FileNameOf(gSetup.modulePath), kTempUninstaller) != 0)
+    if (gSetup.mode == kModeUninstall && !IsTemporaryUninstaller())
         return HandOverToTemporaryCopy();
     // An elevated setup takes loose files of the current folder only where
     // "-WORKDIR=" pointed it: anyone may write to a download folder.

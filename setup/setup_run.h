@@ -15,6 +15,10 @@ void ParseSetupCommandLine(const char* commandLine);
 // at least.
 int DetectOsCode();
 
+// True when the running file is the uninstaller's temporary copy
+// ("_QvUItmp.exe", without case).
+bool IsTemporaryUninstaller();
+
 // Everything before the wizard or the silent run: mode, OS code, built-in
 // variables, the uninstaller's hand-over to its temporary copy (the process
 // ends there), the script and phase 0. 0, or the code that failed start-up.

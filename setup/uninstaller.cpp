@@ -7,6 +7,7 @@
 
 #include "archive.h"
 #include "file_ops.h"
+#include "resource.h"
 #include "script.h"
 #include "setup_base.h"
 #include "setup_state.h"
@@ -36,6 +37,37 @@ int ModeFromTag() {
     return kModeSetup;
 }
 
+// Group icon 102 of the setup file (its uninstall icon) becomes group icon
+// 101, the program icon, of the file at path. False when it could not.
+static bool SwapProgramIcon(const char* path) {
+    HMODULE source = LoadLibraryExA(gSetup.modulePath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!source)
+        return false;
+    HRSRC res = FindResourceA(source, MAKEINTRESOURCEA(IDI_UNINSTALL), (LPCSTR)RT_GROUP_ICON);
+    HGLOBAL data = res ? LoadResource(source, res) : nullptr;
+    void* bytes = data ? LockResource(data) : nullptr;
+    bool ok = false;
+    if (bytes) {
+        HANDLE update = BeginUpdateResourceA(path, FALSE);
+        if (update) {
+            ok = UpdateResourceA(update, (LPCSTR)RT_GROUP_ICON, MAKEINTRESOURCEA(IDI_SETUP),
+                                 MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), bytes, SizeofResource(source, res));
+            ok = EndUpdateResourceA(update, !ok) && ok;
+        }
+    }
+    FreeLibrary(source);
+    return ok;
+}
+
+static bool AppendBytes(const char* path, const void* bytes, DWORD cb) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = SetFilePointer(h, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER && WriteAll(h, bytes, cb);
+    CloseHandle(h);
+    return ok;
+}
+
 int BuildUninstaller(const char* path) {
     // The copy ends with the first record, which must be the uninstall script.
     char first[kCchRecordName];
@@ -43,19 +75,29 @@ int BuildUninstaller(const char* path) {
         ReadArchiveRecord(first, path, kRecordProgramPrefix, nullptr, nullptr, 0) != 0)
         return kCodeWriteFile;
     DWORD cb = 0;
-    char trailer[kCbArchiveTrailer + 1];
-    ArchiveTrailerText(trailer);
-    char* bytes = LoadFileOrRecord(path, &cb, (DWORD)kCbArchiveTrailer);
+    char* bytes = LoadFileOrRecord(path, &cb, (DWORD)kCbArchiveTrailer + 1);
     if (!bytes)
         return kCodeWriteFile;
+    // The image ends where the archive begins: the header found from the end.
+    size_t start = 0;
+    if (!ArchiveFindHeader((const uint8_t*)bytes, cb, &start)) {
+        free(bytes);
+        return kCodeWriteFile;
+    }
+    DWORD image = (DWORD)(start - kCbArchiveHeader);
     char setupTag[kCbTag + 1], uninstallTag[kCbTag + 1];
     Unreverse(kSetupTagReversed, setupTag);
     Unreverse(kUninstallTagReversed, uninstallTag);
-    for (DWORD i = 0; i + kCbTag <= cb; i++)
+    for (DWORD i = 0; i + kCbTag <= image; i++)
         if (bytes[i] == 'S' && memcmp(bytes + i, setupTag, kCbTag) == 0)
             memcpy(bytes + i, uninstallTag, kCbTag);
-    memcpy(bytes + cb, trailer, kCbArchiveTrailer);
-    int written = WriteFileCreatingFolders(path, bytes, cb + (DWORD)kCbArchiveTrailer);
+    ArchiveTrailerText(bytes + cb);  // the copy's archive ends like every archive
+    // The image alone first: a resource update may drop data behind the
+    // image or keep it, so the archive is appended only afterwards.
+    bool ok = WriteFileCreatingFolders(path, bytes, image) == 0;
+    if (ok)
+        SwapProgramIcon(path);
+    ok = ok && AppendBytes(path, bytes + image, cb + (DWORD)kCbArchiveTrailer - image);
     free(bytes);
-    return written == 0 ? 0 : kCodeWriteFile;
+    return ok ? 0 : kCodeWriteFile;
 }

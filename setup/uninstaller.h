@@ -1,5 +1,6 @@
 // The uninstaller: a copy of the running setup file switched to uninstall
-// mode, carrying only the uninstall script.
+// mode, carrying only the uninstall script; its self-deletion at the end of
+// an uninstall, and running the uninstaller of a previous installation.
 #pragma once
 
 // The 16-character mode tag, in writable data once: "SetupMode:Setup" in
@@ -8,7 +9,19 @@ extern char gModeTag[16];
 // kModeSetup when the five characters behind "SetupMode:" are "Setup".
 int ModeFromTag();
 
-// Writes the uninstaller to path: the program image, the archive header,
-// the first record ("Uninstall.qsc") and the trailer, with the mode tag
-// switched. 0, or 8 when it cannot be built or written.
+// Writes the uninstaller to path: the program image with the mode tag
+// switched and the uninstall icon as its program icon, then the archive
+// header, the first record ("Uninstall.qsc") and the trailer. 0, or 8 when
+// it cannot be built or written.
 int BuildUninstaller(const char* path);
+
+// Deletes the running program's file once it has ended, through a batch
+// file in the temporary folder that also deletes itself; the batch gives up
+// after about a minute. Fails silently.
+void SelfDelete();
+
+// Runs the command line registered as "UninstallString" of product and
+// waits for it and for its temporary copy ("_QvUItmp.exe") to end, handling
+// window messages meanwhile. Its exit code; -1 without a registration or
+// "UninstallString", -2 when it cannot be started.
+long RunOldUninstaller(const char* product);

@@ -9,6 +9,9 @@
 //   mox TITLE           a main-program stand-in: a "MoxWindow" window titled
 //                       TITLE that ends the program when it receives WM_QUIT;
 //                       signals "VpSetupHelperReady"
+//   progman             the shell's desktop window, absent under Wine: a
+//                       "Progman" window, so that setup finds the desktop
+//                       user's process (this one); runs until ended
 #include <windows.h>
 #include <stdlib.h>
 #include <string.h>
@@ -36,6 +39,20 @@ static LRESULT CALLBACK MoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+static int Progman() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Progman";
+    RegisterClassA(&wc);
+    CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+    SignalReady();
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0)
+        DispatchMessageA(&m);
+    return 0;
 }
 
 static int Mox(const char* title) {
@@ -76,6 +93,8 @@ int main(int argc, char** argv) {
         CloseHandle(h);
         return 0;
     }
+    if (argc >= 2 && strcmp(argv[1], "progman") == 0)
+        return Progman();
     if (argc >= 3 && strcmp(argv[1], "mox") == 0)
         return Mox(argv[2]);
     return 1;

@@ -78,18 +78,19 @@ check_uninstall_registration() {  # install folder (Windows path), folder (Unix 
     for v in HelpLink URLInfoAbout URLUpdateInfo; do
         expect_eq "$v" "REG_SZ    http://www.tarnwick.example/" "$(reg_value "$uninstall_key" $v)"
     done
-    expect_eq "UninstallString" "REG_SZ    $1\\Uninstall.exe" "$(reg_value "$uninstall_key" UninstallString)"
+    expect_eq "UninstallString" "REG_SZ    \"$1\\Uninstall.exe\"" "$(reg_value "$uninstall_key" UninstallString)"
     expect_eq "InstallLocation" "REG_SZ    $1" "$(reg_value "$uninstall_key" InstallLocation)"
     expect_eq "NoModify" "REG_DWORD    0x1" "$(reg_value "$uninstall_key" NoModify)"
     expect_eq "NoRepair" "REG_DWORD    0x1" "$(reg_value "$uninstall_key" NoRepair)"
     local kb
-    kb=$(( ($(stat -c %s "$2/Vellumor Pro.exe") + $(stat -c %s "$2/Uninstall.exe") + $3) / 1024 ))
+    kb=$(( ($(stat -c %s "$2/Vellumor Pro.exe") + $(stat -c %s "$2/Vellumor Pro.chm") + $(stat -c %s "$2/Uninstall.exe") + $3) / 1024 ))
     expect_eq "EstimatedSize" "REG_DWORD    $(printf '0x%x' $kb)" "$(reg_value "$uninstall_key" EstimatedSize)"
 }
 
 check_installed_files() {  # folder (Unix path)
     cmp -s "$main_exe" "$1/Vellumor Pro.exe" || fail "$1/Vellumor Pro.exe differs from the build's program"
     expect_file "$1/Uninstall.exe"
+    expect_file "$1/Vellumor Pro.chm"
     expect_eq "uninstaller mode tag" 1 "$(grep -c -a 'SetupMode:Unins' "$1/Uninstall.exe")"
 }
 

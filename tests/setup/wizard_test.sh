@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The wizard of the packed setup.exe under Wine, each group of
+# setup_wizard_tests.exe in a fresh prefix with a "Progman" helper (the
+# tests start it): pages and cancels, the free-space test, an install with
+# every choice and the uninstall from its registration, the removal of a
+# previous version. After the uninstall, wineserver -w waits for the
+# self-deleting batch: the temporary uninstaller and the batch must be gone.
+# The page and install groups run at 96 and at 144 DPI; the pages are saved
+# as PNG files in SHOT_DIR (the uninstall progress page passes too quickly
+# to be taken).
+# Usage: wizard_test.sh SETUP_EXE WIZARD_TESTS_EXE SHOT_DIR
+set -uo pipefail
+setup_exe=$1
+tests_exe=$2
+shots=$3
+root=$(mktemp -d /tmp/vp-wizard-test.XXXXXX)
+failures=0
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+export WINEARCH=${WINEARCH:-win32}
+own_prefix=
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+stop_own_prefix() {
+    if [ -n "$own_prefix" ]; then
+        WINEPREFIX="$own_prefix" wineserver -k >/dev/null 2>&1
+        WINEPREFIX="$own_prefix" wineserver -w >/dev/null 2>&1
+    fi
+}
+trap 'stop_own_prefix; rm -rf "$root"' EXIT
+rm -rf "$shots"
+mkdir -p "$shots"
+
+WINEPREFIX="$root/template" wineboot -i >/dev/null 2>&1
+WINEPREFIX="$root/template" wineserver -w >/dev/null 2>&1
+
+run_group() {  # name, gtest filter, dpi
+    stop_own_prefix
+    own_prefix="$root/$1"
+    cp -a "$root/template" "$own_prefix"
+    export WINEPREFIX="$own_prefix"
+    drive="$WINEPREFIX/drive_c"
+    if [ "$3" != 96 ]; then
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$3" /f >/dev/null 2>&1
+        wineserver -k >/dev/null 2>&1
+        wineserver -w >/dev/null 2>&1
+    fi
+    ln -sfn /sys "$WINEPREFIX/dosdevices/x:"  # a drive nobody can write to
+    mkdir -p "$drive/vpwork" "$drive/shots"
+    cp "$setup_exe" "$drive/vpwork/setup.exe"
+    echo "== $1 ($3 DPI)"
+    VP_SHOT_DIR='C:\shots' wine "$tests_exe" --gtest_color=no --gtest_filter="$2" || fail "group $1"
+    wineserver -w
+    user_dir=$(ls -d "$drive/users/"* | grep -v '/Public$' | head -1)
+    for f in _QvUItmp.exe QvAutoDel.bat; do
+        [ ! -e "$user_dir/Temp/$f" ] || fail "$1: $f left in the temporary folder"
+    done
+    for f in "$drive"/shots/*.bmp; do
+        [ -e "$f" ] || continue
+        convert "$f" "$shots/$(basename "${f%.bmp}").png" || fail "screenshot $f"
+    done
+}
+
+run_group pages 'Wizard.Pages*:Wizard.Cancel*:Wizard.FreeSpace*:Wizard.ProgressPageErrors:Wizard.DpiChange*:Wizard.Upgrade*' 96
+run_group install96 'Wizard.Install*' 96
+left=$(find "$drive" \( -iname '*vellumor*' -o -iname '*tarnwick*' \) -not -path "$drive/windows/*" | sort)
+[ -z "$left" ] || fail "left behind after the uninstall: $left"
+run_group install144 'Wizard.Install*' 144
+run_group pages144 'Wizard.Pages*:Wizard.Cancel*' 144
+run_group previous 'Wizard.Previous*' 96
+
+# The pages at 144 DPI are half as large again as at 96 DPI.
+for page in 104 105 109 110 111 114 117; do
+    a="$shots/96-$page.png"
+    b="$shots/144-$page.png"
+    if [ -e "$a" ] && [ -e "$b" ]; then
+        wa=$(identify -format %w "$a")
+        wb=$(identify -format %w "$b")
+        [ $((wb * 100 / wa)) -ge 135 ] && [ $((wb * 100 / wa)) -le 165 ] || fail "page $page: $wa px at 96 DPI, $wb px at 144 DPI"
+    else
+        fail "page $page: missing screenshot"
+    fi
+done
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all checks passed"
