@@ -22,6 +22,8 @@
 #include "overlay.h"
 #include "page_actions.h"
 #include "pending_actions.h"
+#include "print.h"
+#include "send_to.h"
 #include "resource.h"
 
 const char kSaveFilter[] =

@@ -1,5 +1,5 @@
-// Printing, Send-To, the image editor and the product information dialog
-// are not in this build yet: each action answers "failed", no editor window
+// The image editor and the product information dialog are not in this
+// build yet: the action answers "failed", no editor window
 // exists, and About names the product and its version in a message box.
 #include "pending_actions.h"
 
@@ -8,14 +8,6 @@
 #include "framework/message_box.h"
 
 HWND gEditorDialog = nullptr;
-
-int PrintImage() {
-    return kActionCancelled;
-}
-
-int SendImageTo() {
-    return kActionCancelled;
-}
 
 INT_PTR RunImageEditor(HWND, int) {
     return -1;

@@ -25,6 +25,8 @@ vp_common_packages=(
     imagemagick python3-pil python3-numpy netpbm
     libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs libimage-exiftool-perl giflib-tools pngcheck scrot
 )
+# Printing tests: a PPD for the PostScript test printer, the page rasterised.
+vp_common_packages+=(ghostscript)
 vp_wine32_packages=(wine32:i386)
 # libwine:i386 needs it; without recommends the pinned resolver does not find it.
 vp_wine32_pinned_extra=(libgstreamer-plugins-base1.0-0:i386)
