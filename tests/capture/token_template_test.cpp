@@ -36,8 +36,8 @@ TEST(TokenTemplate, RunningNumberWidthAndConsumption) {
     EXPECT_EQ(e.next, 8);
     e.next = 7;
     EXPECT_EQ(e.Run("%N0"), "00070") << "0 is no width digit";
-    EXPECT_EQ(e.Run("%N %N9"), "0009 000000010") << "each %N takes its own number";
-    EXPECT_EQ(e.next, 11);
+    EXPECT_EQ(e.Run("%N %N9"), "0008 000000009") << "each %N takes its own number";
+    EXPECT_EQ(e.next, 10);
     e.next = -5;
     EXPECT_EQ(e.Run("%N"), "-005");
     e.next = 2147483647;
