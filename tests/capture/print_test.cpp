@@ -9,11 +9,17 @@
 #include <stdio.h>
 #include <string.h>
 #include <winspool.h>
+#include <commctrl.h>
 
 #include <string>
+#include <thread>
 
 #include "base/str_util.h"
 #include "capture/actions.h"
+#include "capture/main_dialog.h"
+#include "capture/print_dialogs.h"
+#include "capture/resource.h"
+#include "framework/app.h"
 #include "capture/image_state.h"
 #include "capture/options.h"
 #include "capture/print.h"
@@ -308,4 +314,209 @@ TEST_F(PrintTest, WithoutAPrinterTheMessageSaysSoAndThePrintFails) {
     EXPECT_EQ(r, kActionCancelled) << "a failure, so that the caller keeps the image marked as not used";
     gImage.Destroy();
     EXPECT_EQ(PrintImage(), kActionNoImage);
+}
+
+namespace {
+
+// A modal dialog of this process with that caption, waited for up to ms.
+HWND WaitForDialog(const char* caption, int ms) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        HWND w = FindWindowA("#32770", caption);
+        if (w && IsWindowVisible(w))
+            return w;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+std::string ItemText(HWND dlg, int id) {
+    char buf[300] = "";
+    GetDlgItemTextA(dlg, id, buf, sizeof buf);
+    return buf;
+}
+
+void PumpMs(int ms) {
+    DWORD start = GetTickCount();
+    do {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (m.message == WM_HOTKEY)
+                continue;
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < (DWORD)ms);
+}
+
+class PrintPageTest : public PrintTest {
+  protected:
+    void SetUp() override {
+        PrintTest::SetUp();
+        if (IsSkipped())
+            return;
+        INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFFFF};
+        InitCommonControlsEx(&icc);
+        FreePrinterList();
+        dlg_ = CreateDialogParamA(gApp.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+        ASSERT_NE(dlg_, nullptr);
+        for (HWND w = GetWindow(dlg_, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+            if (GetDlgItem(w, IDC_PRINTER))
+                page_ = w;
+        ASSERT_NE(page_, nullptr);
+        combo_ = GetDlgItem(page_, IDC_PRINTER);
+    }
+    void TearDown() override {
+        if (gMainDialog)
+            DestroyWindow(gMainDialog);
+        PumpMs(10);
+        PrintTest::TearDown();
+    }
+    bool WaitForPrinters() {
+        for (int i = 0; i < 200 && SendMessageA(combo_, CB_GETCOUNT, 0, 0) <= 0; i++)
+            PumpMs(20);
+        return SendMessageA(combo_, CB_GETCOUNT, 0, 0) > 0;
+    }
+    std::string ComboText() {
+        LRESULT item = SendMessageA(combo_, CB_GETCURSEL, 0, 0);
+        char buf[300] = "";
+        if (item != CB_ERR)
+            SendMessageA(combo_, CB_GETLBTEXT, (WPARAM)item, (LPARAM)buf);
+        return buf;
+    }
+    void Notify(int id, int code) {
+        SendMessageA(page_, WM_COMMAND, MAKEWPARAM(id, code), (LPARAM)GetDlgItem(page_, id));
+    }
+    HWND dlg_ = nullptr, page_ = nullptr, combo_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(PrintPageTest, PrinterListSelectsTheStoredPrinterAndOnlyAChoiceChangesIt) {
+    ASSERT_TRUE(WaitForPrinters()) << "the worker's list reached the combo";
+    EXPECT_EQ(ComboText(), kPrinter);
+    EXPECT_EQ(std::string(PrinterName(SelectedPrinter())), kPrinter);
+
+    // Focus and other notifications are no choice: they must not overwrite
+    // the stored name (of a printer that may only be offline).
+    StrCopy(gOpt.PrtPrinterName, countof(gOpt.PrtPrinterName), "Offline Printer");
+    Notify(IDC_PRINTER, CBN_SETFOCUS);
+    Notify(IDC_PRINTER, CBN_KILLFOCUS);
+    Notify(IDC_PRINTER, CBN_DROPDOWN);
+    EXPECT_STREQ(gOpt.PrtPrinterName, "Offline Printer");
+    SendMessageA(combo_, CB_SETCURSEL, 0, 0);
+    Notify(IDC_PRINTER, CBN_SELCHANGE);
+    EXPECT_STREQ(gOpt.PrtPrinterName, kPrinter);
+    EXPECT_EQ(std::string(PrinterName(SelectedPrinter())), kPrinter);
+}
+
+TEST_F(PrintPageTest, ZoomSizePositionAndOrientationLoadAndStore) {
+    gOpt.PrtSize = 2;
+    gOpt.PrtZoom = 150;
+    gOpt.PrtPos = 4;
+    gOpt.PrtOrientation = DMORIENT_LANDSCAPE;
+    gOpt.PrtNoClip = 0;
+    ASSERT_TRUE(ShowMainDialog(4));
+    EXPECT_EQ(ItemText(dlg_, IDC_NEW), "&Print");
+    EXPECT_EQ(ItemText(page_, IDC_ZOOM), "150");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page_, IDC_ZOOM)));
+    EXPECT_EQ(IsDlgButtonChecked(page_, IDC_SIZE_ZOOM), BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(page_, IDC_POS_FIRST + 4), BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(page_, IDC_LANDSCAPE), BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(page_, IDC_NO_CLIP), BST_UNCHECKED);
+
+    SetDlgItemTextA(page_, IDC_ZOOM, "0");
+    EXPECT_EQ(gOpt.PrtZoom, 1);
+    EXPECT_EQ(ItemText(page_, IDC_ZOOM), "1");
+    SetDlgItemTextA(page_, IDC_ZOOM, "5000");
+    EXPECT_EQ(gOpt.PrtZoom, 1000);
+    EXPECT_EQ(ItemText(page_, IDC_ZOOM), "1000");
+    SetDlgItemTextA(page_, IDC_ZOOM, "275");
+    EXPECT_EQ(gOpt.PrtZoom, 275);
+    SetDlgItemTextA(page_, IDC_ZOOM, "");
+    EXPECT_EQ(gOpt.PrtZoom, 275) << "an emptied field keeps the value while the user types";
+
+    SendDlgItemMessageA(page_, IDC_SIZE_FIT, BM_CLICK, 0, 0);
+    EXPECT_EQ(gOpt.PrtSize, 1);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page_, IDC_ZOOM)));
+    SendDlgItemMessageA(page_, IDC_ORIENT_AUTO, BM_CLICK, 0, 0);
+    EXPECT_EQ(gOpt.PrtOrientation, 0);
+    SendDlgItemMessageA(page_, IDC_PORTRAIT, BM_CLICK, 0, 0);
+    EXPECT_EQ(gOpt.PrtOrientation, DMORIENT_PORTRAIT);
+    SendDlgItemMessageA(page_, IDC_POS_LAST, BM_CLICK, 0, 0);
+    SendDlgItemMessageA(page_, IDC_NO_CLIP, BM_CLICK, 0, 0);
+    SendMessageA(page_, kMsgPageStore, 0, 0);
+    EXPECT_EQ(gOpt.PrtPos, 8);
+    EXPECT_EQ(gOpt.PrtNoClip, 1);
+}
+
+TEST_F(PrintPageTest, MarginsDialogShowsUnitsAndRefusesAnEmptyField) {
+    gOpt.Units = 1;  // inches
+    gOpt.PrtMrgLft = 2.54f;
+    gOpt.PrtMrgTop = 1.27f;
+    gOpt.PrtMrgRgt = 0;
+    gOpt.PrtMrgBtm = 5.08f;
+    std::string unit, left, top;
+    bool stayedOpen = false;
+    std::thread driver([&] {
+        HWND d = WaitForDialog("Page Margins", 5000);
+        if (!d)
+            return;
+        unit = ItemText(d, IDC_MARGIN_TOP_UNIT);
+        left = ItemText(d, IDC_MARGIN_LEFT);
+        top = ItemText(d, IDC_MARGIN_TOP);
+        SetDlgItemTextA(d, IDC_MARGIN_RIGHT, "");
+        SendMessageA(d, WM_COMMAND, IDOK, 0);
+        stayedOpen = IsWindow(d) && IsWindowVisible(d);
+        SetDlgItemTextA(d, IDC_MARGIN_RIGHT, "1");
+        SetDlgItemTextA(d, IDC_MARGIN_LEFT, "0,5");
+        PostMessageA(d, WM_COMMAND, IDOK, 0);
+    });
+    INT_PTR r = gApp.RunModalDialog(page_, IDD_MARGINS, MarginsDlgProc, 0);
+    driver.join();
+    EXPECT_EQ(r, IDOK);
+    EXPECT_EQ(unit, "inch");
+    EXPECT_EQ(left.substr(0, 1), "1");
+    EXPECT_TRUE(top == "0.5" || top == "0,5") << top;
+    EXPECT_TRUE(stayedOpen) << "an empty field keeps the dialog open";
+    EXPECT_NEAR(gOpt.PrtMrgRgt, 2.54, 1e-4);
+    EXPECT_NEAR(gOpt.PrtMrgLft, 1.27, 1e-4);
+    EXPECT_NEAR(gOpt.PrtMrgTop, 1.27, 1e-4);
+    EXPECT_NEAR(gOpt.PrtMrgBtm, 5.08, 1e-4);
+}
+
+TEST_F(PrintPageTest, HeaderFooterDialogStoresTextsAndRefusesABadNumber) {
+    gOpt.Header = 0;
+    gOpt.Footer = 1;
+    StrCopy(gOpt.CFoot, countof(gOpt.CFoot), "%D");
+    gOpt.NextN = 12;
+    bool headerEditsOff = false, refused = false;
+    std::string next;
+    std::thread driver([&] {
+        HWND d = WaitForDialog("Page Header & Footer", 5000);
+        if (!d)
+            return;
+        headerEditsOff = !IsWindowEnabled(GetDlgItem(d, IDC_HEAD_LEFT));
+        next = ItemText(d, IDC_NEXT_N);
+        SendMessageA(GetDlgItem(d, IDC_HEADER_ON), BM_CLICK, 0, 0);
+        SetDlgItemTextA(d, IDC_HEAD_RIGHT, "Page %N3");
+        SetDlgItemTextA(d, IDC_NEXT_N, "seven");
+        SendMessageA(d, WM_COMMAND, IDOK, 0);
+        refused = IsWindow(d) && IsWindowVisible(d);
+        SetDlgItemTextA(d, IDC_NEXT_N, "-3");
+        SetDlgItemTextA(d, IDC_INIT_N, "100");
+        PostMessageA(d, WM_COMMAND, IDOK, 0);
+    });
+    INT_PTR r = gApp.RunModalDialog(page_, IDD_HEADER_FOOTER, HeaderFooterDlgProc, 0);
+    driver.join();
+    EXPECT_EQ(r, IDOK);
+    EXPECT_TRUE(headerEditsOff);
+    EXPECT_EQ(next, "12");
+    EXPECT_TRUE(refused) << "a next number that is no number keeps the dialog open";
+    EXPECT_EQ(gOpt.Header, 1);
+    EXPECT_EQ(gOpt.Footer, 1);
+    EXPECT_STREQ(gOpt.RHead, "Page %N3");
+    EXPECT_STREQ(gOpt.CFoot, "%D");
+    EXPECT_EQ(gOpt.NextN, -3);
+    EXPECT_STREQ(gOpt.InitN, "100");
 }
