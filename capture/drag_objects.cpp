@@ -26,10 +26,40 @@ bool CopyFormat(FORMATETC* dst, const FORMATETC& src) {
     return true;
 }
 
-class CEnumFormatEtc final : public IEnumFORMATETC {
+// IUnknown of an object with one interface I (identified by iid): the
+// reference count starts at 1, changes interlocked, and the last Release
+// destroys the object.
+template <class I, const IID* iid>
+class CUnknownImpl : public I {
+  public:
+    virtual ~CUnknownImpl() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID wanted, void** out) override {
+        if (!out)
+            return E_POINTER;
+        if (IsEqualIID(wanted, IID_IUnknown) || IsEqualIID(wanted, *iid)) {
+            this->AddRef();
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return (ULONG)InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0)
+            delete this;
+        return (ULONG)n;
+    }
+
+  private:
+    LONG refs_ = 1;
+};
+
+class CEnumFormatEtc final : public CUnknownImpl<IEnumFORMATETC, &IID_IEnumFORMATETC> {
   public:
     CEnumFormatEtc() = default;
-    ~CEnumFormatEtc() {
+    ~CEnumFormatEtc() override {
         for (UINT i = 0; i < count_; i++)
             if (formats_[i].ptd)
                 CoTaskMemFree(formats_[i].ptd);
@@ -44,24 +74,6 @@ class CEnumFormatEtc final : public IEnumFORMATETC {
                 return false;
         index_ = index;
         return true;
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumFORMATETC)) {
-            AddRef();
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return (ULONG)InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0)
-            delete this;
-        return (ULONG)n;
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG n, FORMATETC* out, ULONG* fetched) override {
         if (n == 0 || !out)
@@ -100,32 +112,13 @@ class CEnumFormatEtc final : public IEnumFORMATETC {
     }
 
   private:
-    LONG refs_ = 1;
     ULONG index_ = 0;
     UINT count_ = 0;
     FORMATETC* formats_ = nullptr;
 };
 
-class CDropSource final : public IDropSource {
+class CDropSource final : public CUnknownImpl<IDropSource, &IID_IDropSource> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
-            AddRef();
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return (ULONG)InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0)
-            delete this;
-        return (ULONG)n;
-    }
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
         if (escape)
             return DRAGDROP_S_CANCEL;
@@ -134,14 +127,11 @@ class CDropSource final : public IDropSource {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-
-  private:
-    LONG refs_ = 1;
 };
 
-class CDataObject final : public IDataObject {
+class CDataObject final : public CUnknownImpl<IDataObject, &IID_IDataObject> {
   public:
-    ~CDataObject() {
+    ~CDataObject() override {
         for (int i = 0; i < count_; i++)
             ReleaseStgMedium(&media_[i]);
         free(formats_);
@@ -156,24 +146,6 @@ class CDataObject final : public IDataObject {
         memcpy(media_, media, (size_t)count * sizeof(STGMEDIUM));
         count_ = count;
         return true;
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
-            AddRef();
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return (ULONG)InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0)
-            delete this;
-        return (ULONG)n;
     }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (!format || !medium)
@@ -229,7 +201,6 @@ class CDataObject final : public IDataObject {
         return copy;
     }
 
-    LONG refs_ = 1;
     int count_ = 0;
     FORMATETC* formats_ = nullptr;
     STGMEDIUM* media_ = nullptr;

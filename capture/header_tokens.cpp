@@ -42,7 +42,7 @@ void ExpandTokens(const char* tpl, char* out, size_t cch) {
         StrCopy(computer, countof(computer), gApp.Text(IDS_UNKNOWN, 0));
     n = (DWORD)countof(user);
     if (!GetUserNameA(user, &n))
-        StrCopy(user, countof(user), "(Unknown)");
+        StrCopy(user, countof(user), gApp.Text(IDS_UNKNOWN, 0));
     if (!GetDateFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, date, (int)countof(date)))
         date[0] = 0;
     if (!GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, time, (int)countof(time)))

@@ -288,8 +288,12 @@ DWORD WINAPI PrinterListThread(LPVOID inlineFlag) {
 
 void StartPrinterList(HWND page) {
     gPrinters.page = page;
-    if (gPrinters.thread)
-        return;
+    if (gPrinters.thread) {
+        if (WaitForSingleObject(gPrinters.thread, 0) == WAIT_TIMEOUT)
+            return;  // the running enumeration posts to this page
+        CloseHandle(gPrinters.thread);  // a new page gets a new list
+        gPrinters.thread = nullptr;
+    }
     DWORD id;
     gPrinters.thread = CreateThread(nullptr, 0, PrinterListThread, nullptr, 0, &id);
     if (!gPrinters.thread) {
