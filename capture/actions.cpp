@@ -22,7 +22,9 @@
 #include "options.h"
 #include "overlay.h"
 #include "page_actions.h"
-#include "pending_actions.h"
+#include "editor_dialog.h"
+#include "print.h"
+#include "send_to.h"
 #include "resource.h"
 
 const char kSaveFilter[] =

@@ -32,5 +32,6 @@ TextRecord gAppTexts[] = {
     {IDS_SAVE_FAILED, {"The image could not be saved!\nPlease check filename and disk space."}},
     {IDS_SELECT_AREA_FIRST, {"Please select an image area first!"}},
     {IDS_WRITE_ERROR, {"Unrecoverable write error!"}},
+    {IDS_MARGINS_TOO_LARGE, {"The margins leave no room for the image!\nPlease check the print options."}},
     {kTextEnd, {}},
 };

@@ -29,6 +29,7 @@ enum : unsigned {
     IDS_SAVE_FAILED = 5160,
     IDS_SELECT_AREA_FIRST = 5170,
     IDS_WRITE_ERROR = 5180,
+    IDS_MARGINS_TOO_LARGE = 5190,
 };
 
 extern TextRecord gAppTexts[];

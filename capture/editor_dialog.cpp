@@ -22,7 +22,7 @@
 #include "image_state.h"
 #include "options.h"
 #include "page_actions.h"
-#include "pending_actions.h"
+#include "editor_dialog.h"
 #include "resource.h"
 #include "undo.h"
 

@@ -14,7 +14,7 @@
 #include "main_dialog.h"
 #include "options.h"
 #include "overlay.h"
-#include "pending_actions.h"
+#include "editor_dialog.h"
 
 namespace {
 

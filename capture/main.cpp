@@ -18,7 +18,9 @@
 #include "main_dialog.h"
 #include "options.h"
 #include "overlay.h"
+#include "print.h"
 #include "resource.h"
+#include "send_to.h"
 #include "update/update_services.h"
 
 namespace {
@@ -197,7 +199,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
     } else {
         UpdateTrayIcon();
         trayAdded = gOpt.TrayIcon != 0;
-        // The Send-To list is built here once its unit lands.
+        BuildSendToList();
         CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
         if (!gMainDialog || !AddTrayCommands()) {
             error = 1;
@@ -213,7 +215,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
 
     if (SUCCEEDED(ole))
         OleUninitialize();
-    // The Send-To list and the printer blocks are freed here once their units land.
+    FreeSendToList();
+    FreePrinterList();  // waits for the printer enumeration
     if (gScreenDC)
         DeleteDC(gScreenDC);
     gScreenDC = nullptr;

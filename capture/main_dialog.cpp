@@ -19,8 +19,9 @@
 #include "main_dialog_pages.h"
 #include "options.h"
 #include "overlay.h"
-#include "pending_actions.h"
+#include "editor_dialog.h"
 #include "resource.h"
+#include "send_to.h"
 
 HWND gMainDialog;
 HDC gScreenDC;
@@ -374,6 +375,10 @@ INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         case kMsgShowTab:
             ShowMainDialog((int)lp);
             return TRUE;
+        case WM_MEASUREITEM:  // the Send-To target menu
+            return MeasureSendMenuItem(dlg, (MEASUREITEMSTRUCT*)lp) ? TRUE : FALSE;
+        case WM_DRAWITEM:
+            return DrawSendMenuItem(dlg, (const DRAWITEMSTRUCT*)lp) ? TRUE : FALSE;
     }
     return FALSE;
 }

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include "actions.h"
+#include "drag_out.h"
 #include "framework/app.h"
 #include "framework/dialog_util.h"
 #include "image_state.h"
@@ -15,6 +16,7 @@
 #include "main_dialog_pages.h"
 #include "options.h"
 #include "resource.h"
+#include "send_to.h"
 
 namespace {
 
@@ -102,7 +104,7 @@ int ButtonIcon(int id) {
                 return kIconEditor;
             if (strcmp(gOpt.SndTarget, "MS Word") == 0)
                 return kIconWord;
-            return -1;  // a shell target's icon comes with the Send-To list
+            return -1;  // a shell target: its icon is in the system list
     }
     return -1;
 }
@@ -110,6 +112,11 @@ int ButtonIcon(int id) {
 void DrawButtonIcon(HWND button) {
     HIMAGELIST list = TabImageList();
     int icon = ButtonIcon(GetDlgCtrlID(button));
+    const SendToTarget* target = GetDlgCtrlID(button) == IDC_SEND_TO ? FindSendTarget(gOpt.SndTarget) : nullptr;
+    if (icon < 0 && target && target->kind == kSendShellItem) {  // a shell target's own icon
+        list = gSendToIcons;
+        icon = target->icon;
+    }
     if (!list || icon < 0)
         return;
     UINT dpi = DialogDpi(button);
@@ -122,6 +129,17 @@ void DrawButtonIcon(HWND button) {
     HDC dc = GetDC(button);
     ImageList_DrawEx(list, icon, dc, x, y, size, size, CLR_NONE, CLR_NONE, ILD_TRANSPARENT);
     ReleaseDC(button, dc);
+}
+
+// Save and Save As drag the image out when the pressed button is left.
+bool LeftTheDragButton(HWND button, WPARAM keys, LPARAM lp) {
+    int id = GetDlgCtrlID(button);
+    if ((id != IDC_SAVE && id != IDC_SAVE_AS) || !(keys & MK_LBUTTON) || GetCapture() != button)
+        return false;
+    POINT pt = {(short)LOWORD(lp), (short)HIWORD(lp)};
+    RECT rc;
+    GetClientRect(button, &rc);
+    return !PtInRect(&rc, pt);
 }
 
 LRESULT CALLBACK ActionButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -148,7 +166,12 @@ LRESULT CALLBACK ActionButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 SendMessageA(GetParent(hwnd), WM_COMMAND, GetDlgCtrlID(hwnd), (LPARAM)hwnd);
             break;
         }
-        // Dragging the image out of buttons 1025 and 1026 comes with its own unit.
+        case WM_MOUSEMOVE:
+            if (LeftTheDragButton(hwnd, wp, lp)) {
+                ReleaseCapture();
+                DragImageOut();
+            }
+            break;
         case WM_NCDESTROY:
             return Unsubclass(hwnd, kButtonProcProp, msg, wp, lp);
     }

@@ -155,6 +155,31 @@
 #define IDC_TEXT_FONT 1013
 #define IDC_TEXT_FRAME 1034
 
+// Page margins dialog (105).
+#define IDD_MARGINS 105
+#define IDC_MARGIN_BOTTOM 1054
+#define IDC_MARGIN_LEFT 1060
+#define IDC_MARGIN_RIGHT 1063
+#define IDC_MARGIN_TOP 1067
+#define IDC_MARGIN_TOP_UNIT 1130  // unit labels 1130..1133: top, left, right, bottom
+#define IDC_MARGIN_LEFT_UNIT 1131
+#define IDC_MARGIN_RIGHT_UNIT 1132
+#define IDC_MARGIN_BOTTOM_UNIT 1133
+
+// Header and footer dialog (113).
+#define IDD_HEADER_FOOTER 113
+#define IDC_HEAD_FONT 1013
+#define IDC_HEAD_LEFT 1139
+#define IDC_HEAD_CENTER 1140
+#define IDC_HEAD_RIGHT 1141
+#define IDC_FOOT_LEFT 1142
+#define IDC_FOOT_CENTER 1143
+#define IDC_FOOT_RIGHT 1144
+#define IDC_HEADER_ON 1145
+#define IDC_NEXT_N 1146
+#define IDC_FOOTER_ON 1149
+#define IDC_INIT_N 1150
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif

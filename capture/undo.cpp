@@ -6,7 +6,7 @@
 
 #include "image_state.h"
 #include "page_actions.h"
-#include "pending_actions.h"
+#include "editor_dialog.h"
 
 CDynArray<UndoEntry> gUndo;
 

@@ -29,6 +29,8 @@ vp_common_packages=(
 )
 # The update tests' TLS server makes its certificate at run time.
 vp_common_packages+=(openssl)
+# Printing tests: a PPD for the PostScript test printer, the page rasterised.
+vp_common_packages+=(ghostscript)
 vp_wine32_packages=(wine32:i386)
 # libwine:i386 needs it; without recommends the pinned resolver does not find it.
 vp_wine32_pinned_extra=(libgstreamer-plugins-base1.0-0:i386)

@@ -16,7 +16,7 @@
 #include "capture/image_state.h"
 #include "capture/options.h"
 #include "capture/overlay.h"
-#include "capture/pending_actions.h"
+#include "capture/editor_dialog.h"
 #include "capture/resource.h"
 #include "capture_test_util.h"
 #include "framework/app.h"

@@ -19,7 +19,7 @@
 #include "capture/main_dialog.h"
 #include "capture/main_dialog_pages.h"
 #include "capture/options.h"
-#include "capture/pending_actions.h"
+#include "capture/editor_dialog.h"
 #include "capture/resource.h"
 #include "capture/undo.h"
 #include "capture_test_util.h"

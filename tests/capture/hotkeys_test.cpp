@@ -13,7 +13,7 @@
 #include "capture/main_dialog.h"
 #include "capture/options.h"
 #include "capture/overlay.h"
-#include "capture/pending_actions.h"
+#include "capture/editor_dialog.h"
 #include "framework/app.h"
 #include "framework/hotkey_edit.h"
 #include "framework/message_box.h"

@@ -463,8 +463,12 @@ TEST_F(MainDialogTest, ActionsPageShowsTheImageAndRunsEachClickOnce) {
     Pump(200);
     ASSERT_EQ(gPageCommands.size(), 1u);
     EXPECT_EQ(gPageCommands[0], IDC_SAVE_AS);
-    // Pressed, then released outside the button: nothing.
+    // Pressed, then released outside the button: nothing. (Copy: leaving a
+    // pressed Save or Save As drags the image out instead.)
     gPageCommands.clear();
+    GetWindowRect(GetDlgItem(page, IDC_COPY), &b);
+    SetCursorPos((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+    Pump(50);
     SendInput(1, &in[0], sizeof(INPUT));
     Pump(100);
     SetCursorPos(b.right + 40, b.bottom + 40);
