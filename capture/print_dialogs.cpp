@@ -50,8 +50,7 @@ void OnMarginsInit(HWND dlg) {
 bool OnMarginsOk(HWND dlg) {
     double values[4];
     for (int i = 0; i < 4; i++) {
-        values[i] = GetDlgItemDouble(dlg, kMarginFields[i], 0, 1000, false);
-        if (gFrameworkStatus != 0) {
+        if (GetDlgItemDouble(dlg, kMarginFields[i], 0, 1000, false, &values[i]) != 0) {
             FocusDlgItemSelectAll(dlg, kMarginFields[i]);
             return false;
         }
@@ -114,8 +113,8 @@ void ReadGroup(HWND dlg, const int ids[3], char* a, char* b, char* c, size_t cch
 
 // True when the next number is a number; then everything is stored.
 bool OnHeaderFooterOk(HWND dlg) {
-    int next = GetDlgItemNumber(dlg, IDC_NEXT_N, INT_MIN, INT_MAX, true);
-    if (gFrameworkStatus != 0) {
+    int next = 0;
+    if (GetDlgItemNumber(dlg, IDC_NEXT_N, INT_MIN, INT_MAX, true, &next) != 0) {
         FocusDlgItemSelectAll(dlg, IDC_NEXT_N);
         return false;
     }
