@@ -16,6 +16,7 @@
 #include <string.h>
 
 #include "base/str_util.h"
+#include "image/png_deflate.h"
 
 namespace {
 
@@ -318,6 +319,63 @@ void WritePngRows(EncodeState* st, const CRaster& image, int swapWith) {
     }
 }
 
+// zlib level of the option word as SetPngCompression chooses it; -1 for
+// zlib's default.
+int PngLevel(uint32_t option) {
+    switch (option & 0xE) {
+        case 2:
+            return 0;
+        case 4:
+            return 1;
+        case 6:
+            return 9;
+        default:
+            return -1;
+    }
+}
+
+struct BandRowSource {
+    const CRaster* image;
+    int channels, swapWith;
+    size_t rowBytes;
+};
+
+// Row y from the top in the file's byte order, as WritePngRows makes it.
+void BandRow(const void* context, int y, unsigned char* out) {
+    const BandRowSource* s = (const BandRowSource*)context;
+    const CRaster& image = *s->image;
+    memcpy(out, image.GetRowPointer(image.Height() - 1 - y), s->rowBytes);
+    if (s->channels == 3)
+        image.SwapRedBlueRow(out, image.Width() * 3);
+    else if (s->swapWith)
+        SwapRowIndex(out, image.Width(), image.GetBpp(), 0, s->swapWith);
+}
+
+// A large progressive-less image: the header chunks by libpng, the image
+// data in parallel bands, IEND. False when it is not such an image; a
+// failed write jumps as libpng's own would.
+bool WritePngBands(EncodeState* st, CRasterFile* f, const CRaster& image, int colorType, int swapWith) {
+    const int bpp = image.GetBpp(), channels = bpp <= 8 ? 1 : 3;
+    const size_t rowBytes = (size_t)(((uint64_t)bpp * (uint64_t)image.Width() + 7) / 8);
+    uint32_t option = image.GetFormatOption(kFormatPng);
+    if ((option & kPngInterlaced) || (uint64_t)(rowBytes + 1) * (uint64_t)image.Height() < 2 * kPngBandMinBytes)
+        return false;
+    BandRowSource source = {&image, channels, swapWith, rowBytes};
+    PngRowsSpec spec = {};
+    spec.height = image.Height();
+    spec.rowBytes = rowBytes;
+    spec.bytesPerPixel = bpp < 8 ? 1 : bpp / 8;
+    // As libpng: adaptive filters for 8 bits a sample without a palette.
+    spec.adaptiveFilters = colorType != PNG_COLOR_TYPE_PALETTE && bpp >= 8;
+    spec.level = PngLevel(option);
+    spec.source = BandRow;
+    spec.context = &source;
+    png_write_info(st->png, st->info);
+    if (!WritePngImageData(f, spec))
+        png_error(st->png, "Write Error");
+    return true;
+}
+
 }  // namespace
 
 bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
@@ -457,8 +515,10 @@ bool CRasterPNG::EncodePng(CRasterFile* f) {
     if (transIndex >= 0 && !(colorType == PNG_COLOR_TYPE_PALETTE && HasAlphaPalette()))
         SetPngTransparentColor(st, *this, colorType);
 
-    WritePngRows(&st, *this, swapWith);
-    png_write_end(st.png, st.info);
+    if (!WritePngBands(&st, f, *this, colorType, swapWith)) {
+        WritePngRows(&st, *this, swapWith);
+        png_write_end(st.png, st.info);
+    }
     free(st.row);
     free(st.plte);
     png_destroy_write_struct(&st.png, &st.info);
