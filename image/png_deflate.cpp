@@ -8,35 +8,39 @@
 #include <string.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <thread>
 
 namespace {
 
-constexpr int kMaxBands = 8;
+// Bands outnumber threads: a photo costs deflate many times what text
+// does, and threads that take the next free band even that out.
+constexpr int kMaxThreads = 8;
+constexpr int kMaxBands = 64;
 constexpr size_t kWindow = 32768;
 constexpr size_t kIdatChunk = 256 * 1024;
 
 int ThreadsAvailable() {
     unsigned n = std::thread::hardware_concurrency();
-    return n < 1 ? 1 : n > (unsigned)kMaxBands ? kMaxBands : (int)n;
+    return n < 1 ? 1 : n > (unsigned)kMaxThreads ? kMaxThreads : (int)n;
 }
 
-// Runs work(band) for every band, the last on the calling thread. A thread
-// that cannot start runs its band here.
+// Runs work(band) for every band on up to `threads` threads (the calling
+// one among them), each taking the next band not yet taken.
 template <typename Work>
-void RunBands(int bands, const Work& work) {
-    std::thread threads[kMaxBands];
-    bool started[kMaxBands] = {};
-    for (int b = 0; b + 1 < bands; b++) {
-        threads[b] = std::thread([&work, b] { work(b); });
-        started[b] = threads[b].joinable();
-        if (!started[b])
+void RunBands(int bands, int threads, const Work& work) {
+    std::atomic<int> next(0);
+    auto worker = [&] {
+        for (int b = next++; b < bands; b = next++)
             work(b);
-    }
-    work(bands - 1);
-    for (int b = 0; b + 1 < bands; b++)
-        if (started[b])
-            threads[b].join();
+    };
+    std::thread pool[kMaxThreads];
+    for (int t = 1; t < threads && t < bands; t++)
+        pool[t] = std::thread(worker);
+    worker();
+    for (std::thread& t : pool)
+        if (t.joinable())
+            t.join();
 }
 
 inline unsigned SignedCost(unsigned char v) {
@@ -180,9 +184,11 @@ bool WritePngImageData(CRasterFile* f, const PngRowsSpec& spec) {
     const uint64_t total = (uint64_t)spec.height * stride;
     if (total > 0x7FFFFFFF)
         return false;
-    int bands = ThreadsAvailable();
-    if ((uint64_t)bands * kPngBandMinBytes > total)
-        bands = (int)(total / kPngBandMinBytes);
+    const int threads = ThreadsAvailable();
+    // The bands depend on the data alone: the same file on every machine.
+    int bands = (int)(total / kPngBandMinBytes);
+    if (bands > kMaxBands)
+        bands = kMaxBands;
     if (bands > spec.height)
         bands = spec.height;
     if (bands < 1)
@@ -196,11 +202,11 @@ bool WritePngImageData(CRasterFile* f, const PngRowsSpec& spec) {
         band[b].endRow = (int)((int64_t)spec.height * (b + 1) / bands);
     }
     bool ok = true;
-    RunBands(bands, [&](int b) { FilterBand(spec, &band[b], filtered); });
+    RunBands(bands, threads, [&](int b) { FilterBand(spec, &band[b], filtered); });
     for (int b = 0; b < bands; b++)
         ok = ok && band[b].ok;
     if (ok)
-        RunBands(bands, [&](int b) { DeflateBand(spec, &band[b], filtered, b == bands - 1); });
+        RunBands(bands, threads, [&](int b) { DeflateBand(spec, &band[b], filtered, b == bands - 1); });
     free(filtered);
     // One zlib stream: header, the segments, the combined Adler-32.
     size_t streamBytes = 2 + 4;

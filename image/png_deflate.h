@@ -21,8 +21,8 @@ struct PngRowsSpec {
     const void* context;
 };
 
-// Rows below this many bytes are one band on one thread.
-constexpr size_t kPngBandMinBytes = 256 * 1024;
+// A band holds at least this many bytes of rows (up to 64 bands).
+constexpr size_t kPngBandMinBytes = 128 * 1024;
 
 // Writes the IDAT chunks holding spec's rows, then IEND, to f. Each band
 // ends on a byte boundary (a sync flush) and starts with the previous
