@@ -215,21 +215,24 @@ void ExpandTwoBitRows(CRaster* image, int width, int height) {
 }
 
 // zlib level from bits 0xE of the option word: 2 gives 0, 4 gives 1, 6
-// gives 9, anything else zlib's default.
-void SetPngCompression(png_structp png, uint32_t option) {
+// gives 9, anything else zlib's default (-1).
+int PngLevel(uint32_t option) {
     switch (option & 0xE) {
         case 2:
-            png_set_compression_level(png, 0);
-            break;
+            return 0;
         case 4:
-            png_set_compression_level(png, 1);
-            break;
+            return 1;
         case 6:
-            png_set_compression_level(png, 9);
-            break;
+            return 9;
         default:
-            break;  // zlib's default
+            return -1;
     }
+}
+
+void SetPngCompression(png_structp png, uint32_t option) {
+    int level = PngLevel(option);
+    if (level >= 0)
+        png_set_compression_level(png, level);
 }
 
 // bKGD: the transparent colour (white without one) in an RGB file, index
@@ -316,21 +319,6 @@ void WritePngRows(EncodeState* st, const CRaster& image, int swapWith) {
                 SwapRowIndex(st->row, width, bpp, 0, swapWith);
             png_write_row(st->png, st->row);
         }
-    }
-}
-
-// zlib level of the option word as SetPngCompression chooses it; -1 for
-// zlib's default.
-int PngLevel(uint32_t option) {
-    switch (option & 0xE) {
-        case 2:
-            return 0;
-        case 4:
-            return 1;
-        case 6:
-            return 9;
-        default:
-            return -1;
     }
 }
 

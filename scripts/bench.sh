@@ -7,8 +7,10 @@
 # five, and handed over in a figures file (VP_PEER_FIGURES: lines "key
 # seconds bytes") for the benchmarks to print as ratios. The image
 # benchmark also runs in the native tree (whose figures include the
-# sanitizers' cost).
+# sanitizers' cost). "scripts/bench.sh screen" runs only the two on the
+# realistic screen.
 set -euo pipefail
+only=${1:-}
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/packages.sh"
 # What the realistic screen and the peers need.
@@ -24,13 +26,15 @@ trap 'vp_wine_stop; [ -n "${screen_display:-}" ] && bash "$top/scripts/realistic
 build=${VP_BUILD_DIR:-$top/build}
 wintree=$build/win
 [ "$(vp_test_arch)" = x86_64 ] && wintree=$build/win64  # no 32-bit code on this kernel
-vp_wine_start private
-for b in "$wintree"/bench/*_bench.exe; do
-    case "$(basename "$b")" in capture_bench.exe | codec_bench.exe) continue ;; esac
-    echo "== $(basename "$b")"
-    wine "$b"
-done
-vp_wine_stop
+if [ "$only" != screen ]; then
+    vp_wine_start private
+    for b in "$wintree"/bench/*_bench.exe; do
+        case "$(basename "$b")" in capture_bench.exe | codec_bench.exe) continue ;; esac
+        echo "== $(basename "$b")"
+        wine "$b"
+    done
+    vp_wine_stop
+fi
 
 # Best wall time of five runs of a command, in seconds.
 best_of_five() {
@@ -88,7 +92,7 @@ for geom in 1920x1080 3840x2160; do
     screen_display=
 done
 rm -rf "$work"
-if [ -x "$build/native/bench/image_bench" ]; then
+if [ "$only" != screen ] && [ -x "$build/native/bench/image_bench" ]; then
     echo "== image_bench (native)"
     "$build/native/bench/image_bench"
 fi
