@@ -6,7 +6,8 @@
 //   the DPI (unit 0 is only an aspect ratio and leaves it).
 // Writes: 1/4/8-bit palette or grey (only a full evenly spaced grey ramp is
 //   grey), 24-bit RGB; bKGD, pHYs, one transparent entry or the palette's
-//   alpha (when the image holds palette alpha); optional Adam7.
+//   alpha (when the image holds palette alpha); optional Adam7. A large
+//   image without Adam7 has its data deflated in parallel bands.
 // libpng errors come back through longjmp: nothing with a destructor lives
 // between setjmp and the library calls.
 #include "image/raster_png.h"
@@ -339,7 +340,7 @@ void BandRow(const void* context, int y, unsigned char* out) {
         SwapRowIndex(out, image.Width(), image.GetBpp(), 0, s->swapWith);
 }
 
-// A large progressive-less image: the header chunks by libpng, the image
+// A large image without interlace: the header chunks by libpng, the image
 // data in parallel bands, IEND. False when it is not such an image; a
 // failed write jumps as libpng's own would.
 bool WritePngBands(EncodeState* st, CRasterFile* f, const CRaster& image, int colorType, int swapWith) {
