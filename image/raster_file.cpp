@@ -113,16 +113,27 @@ bool CRasterMemFile::Grow(uint64_t n) {
         return buffer_ != nullptr;
     if (n > kMemFileMax)
         return false;
-    uint64_t cap = (n & ~(uint64_t)0xFFFF) + 0x10000;
-    if (cap > kMemFileMax + 1)
-        cap = kMemFileMax + 1;
-    unsigned char* grown;
-    if (owns_) {
-        grown = (unsigned char*)realloc(buffer_, (size_t)cap);
-    } else {  // a caller's buffer is never reallocated: copy it
-        grown = (unsigned char*)malloc((size_t)cap);
-        if (grown && buffer_)
-            memcpy(grown, buffer_, size_);
+    // Geometric growth keeps a long run of small writes linear; at least
+    // the next 64 KiB step, which is tried alone when the doubled size
+    // cannot be had (a 32-bit address space).
+    uint64_t step = (n & ~(uint64_t)0xFFFF) + 0x10000;
+    if (step > kMemFileMax + 1)
+        step = kMemFileMax + 1;
+    uint64_t cap = (uint64_t)capacity_ * 2;
+    if (cap < step || cap > kMemFileMax + 1)
+        cap = step;
+    unsigned char* grown = nullptr;
+    for (;;) {
+        if (owns_) {
+            grown = (unsigned char*)realloc(buffer_, (size_t)cap);
+        } else {  // a caller's buffer is never reallocated: copy it
+            grown = (unsigned char*)malloc((size_t)cap);
+            if (grown && buffer_)
+                memcpy(grown, buffer_, size_);
+        }
+        if (grown || cap == step)
+            break;
+        cap = step;
     }
     if (!grown)
         return false;

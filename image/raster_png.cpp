@@ -6,7 +6,8 @@
 //   the DPI (unit 0 is only an aspect ratio and leaves it).
 // Writes: 1/4/8-bit palette or grey (only a full evenly spaced grey ramp is
 //   grey), 24-bit RGB; bKGD, pHYs, one transparent entry or the palette's
-//   alpha (when the image holds palette alpha); optional Adam7.
+//   alpha (when the image holds palette alpha); optional Adam7. A large
+//   image without Adam7 has its data deflated in parallel bands.
 // libpng errors come back through longjmp: nothing with a destructor lives
 // between setjmp and the library calls.
 #include "image/raster_png.h"
@@ -17,6 +18,7 @@
 
 #include "base/str_util.h"
 #include "image/grey_ramp.h"
+#include "image/png_deflate.h"
 
 namespace {
 
@@ -199,21 +201,24 @@ void ExpandTwoBitRows(CRaster* image, int width, int height) {
 }
 
 // zlib level from bits 0xE of the option word: 2 gives 0, 4 gives 1, 6
-// gives 9, anything else zlib's default.
-void SetPngCompression(png_structp png, uint32_t option) {
+// gives 9, anything else zlib's default (-1).
+int PngLevel(uint32_t option) {
     switch (option & 0xE) {
         case 2:
-            png_set_compression_level(png, 0);
-            break;
+            return 0;
         case 4:
-            png_set_compression_level(png, 1);
-            break;
+            return 1;
         case 6:
-            png_set_compression_level(png, 9);
-            break;
+            return 9;
         default:
-            break;  // zlib's default
+            return -1;
     }
+}
+
+void SetPngCompression(png_structp png, uint32_t option) {
+    int level = PngLevel(option);
+    if (level >= 0)
+        png_set_compression_level(png, level);
 }
 
 // bKGD: the transparent colour (white without one) in an RGB file, index
@@ -301,6 +306,48 @@ void WritePngRows(EncodeState* st, const CRaster& image, int swapWith) {
             png_write_row(st->png, st->row);
         }
     }
+}
+
+struct BandRowSource {
+    const CRaster* image;
+    int channels, swapWith;
+    size_t rowBytes;
+};
+
+// Row y from the top in the file's byte order, as WritePngRows makes it.
+void BandRow(const void* context, int y, unsigned char* out) {
+    const BandRowSource* s = (const BandRowSource*)context;
+    const CRaster& image = *s->image;
+    memcpy(out, image.GetRowPointer(image.Height() - 1 - y), s->rowBytes);
+    if (s->channels == 3)
+        image.SwapRedBlueRow(out, image.Width() * 3);
+    else if (s->swapWith)
+        SwapRowIndex(out, image.Width(), image.GetBpp(), 0, s->swapWith);
+}
+
+// A large image without interlace: the header chunks by libpng, the image
+// data in parallel bands, IEND. False when it is not such an image; a
+// failed write jumps as libpng's own would.
+bool WritePngBands(EncodeState* st, CRasterFile* f, const CRaster& image, int colorType, int swapWith) {
+    const int bpp = image.GetBpp(), channels = bpp <= 8 ? 1 : 3;
+    const size_t rowBytes = (size_t)(((uint64_t)bpp * (uint64_t)image.Width() + 7) / 8);
+    uint32_t option = image.GetFormatOption(kFormatPng);
+    if ((option & kPngInterlaced) || (uint64_t)(rowBytes + 1) * (uint64_t)image.Height() < 2 * kPngBandMinBytes)
+        return false;
+    BandRowSource source = {&image, channels, swapWith, rowBytes};
+    PngRowsSpec spec = {};
+    spec.height = image.Height();
+    spec.rowBytes = rowBytes;
+    spec.bytesPerPixel = bpp < 8 ? 1 : bpp / 8;
+    // As libpng: adaptive filters for 8 bits a sample without a palette.
+    spec.adaptiveFilters = colorType != PNG_COLOR_TYPE_PALETTE && bpp >= 8;
+    spec.level = PngLevel(option);
+    spec.source = BandRow;
+    spec.context = &source;
+    png_write_info(st->png, st->info);
+    if (!WritePngImageData(f, spec))
+        png_error(st->png, "Write Error");
+    return true;
 }
 
 }  // namespace
@@ -442,8 +489,10 @@ bool CRasterPNG::EncodePng(CRasterFile* f) {
     if (transIndex >= 0 && !(colorType == PNG_COLOR_TYPE_PALETTE && HasAlphaPalette()))
         SetPngTransparentColor(st, *this, colorType);
 
-    WritePngRows(&st, *this, swapWith);
-    png_write_end(st.png, st.info);
+    if (!WritePngBands(&st, f, *this, colorType, swapWith)) {
+        WritePngRows(&st, *this, swapWith);
+        png_write_end(st.png, st.info);
+    }
     free(st.row);
     free(st.plte);
     png_destroy_write_struct(&st.png, &st.info);

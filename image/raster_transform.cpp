@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "base/dyn_array.h"
+#include "image/palette_search.h"
 #include "image/raster.h"
 
 namespace {
@@ -46,6 +47,15 @@ inline BYTE FieldValue(uint32_t v, uint32_t mask, int shift, int width) {
         return 0;
     uint32_t f = (v & mask) >> shift;
     return width >= 8 ? (BYTE)(f >> (width - 8)) : (BYTE)(f << (8 - width));
+}
+
+// DecreaseBpp's escape check and progress for each row of a diffusion.
+bool DiffusionRow(void* context, int y, int height) {
+    CRaster* self = (CRaster*)context;
+    if (self->GetEscape())
+        return false;
+    self->SetProgress(y * 100 / height);
+    return true;
 }
 
 }  // namespace
@@ -117,6 +127,16 @@ bool CRaster::DecreaseBpp(int bpp, bool errorDiffusion, const RGBQUAD* palette, 
         if (!copy.Copy(*this, true))
             return FailFrom(this, copy);
         work = &copy;
+        // A true-colour source diffuses on its rows directly.
+        bool outOfMemory = false;
+        if (GetBpp() == 24 && s.img.HasPalette()) {
+            if (!DiffuseOntoPalette(work, &s.img, DiffusionRow, this, &outOfMemory)) {
+                SetLastError(outOfMemory ? "Out of memory" : "Cancelled");
+                return false;
+            }
+            SetProgress(100);
+            return TakeOver(s.img);
+        }
     }
     for (int y = 0; y < h; y++) {
         if (GetEscape()) {

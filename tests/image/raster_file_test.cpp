@@ -113,3 +113,24 @@ TEST(RasterDiskFile, SizeKeepsPositionAndOwnership) {
     EXPECT_STREQ(buf, "0123456789");
     EXPECT_TRUE(owned.Close());
 }
+
+// Many small writes (a GIF grid's sub-blocks) must not copy the whole buffer
+// every 64 KiB: the capacity at least doubles when it grows.
+TEST(RasterMemFile, GrowsGeometrically) {
+    CRasterMemFile m;
+    ASSERT_TRUE(m.Open());
+    unsigned char block[255] = {};
+    size_t grows = 0, last = 0;
+    for (int i = 0; i < 40000; i++) {  // about 10 MB
+        ASSERT_EQ(m.Write(block, 1, sizeof block), sizeof block);
+        if (m.Capacity() != last) {
+            if (last) {
+                EXPECT_GE(m.Capacity(), 2 * last);
+            }
+            last = m.Capacity();
+            grows++;
+        }
+    }
+    EXPECT_EQ(m.Size(), 40000L * 255);
+    EXPECT_LE(grows, 10u);
+}

@@ -1,0 +1,242 @@
+// PNG image data in parallel row bands. Filtering and deflate of a whole
+// screen dominate a capture to a PNG file; both split by rows: bands are
+// filtered on their threads, then deflated on their threads, each band a
+// raw deflate segment primed with the data before it.
+#include "image/png_deflate.h"
+
+#include <stdlib.h>
+#include <string.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// Bands outnumber threads: a photo costs deflate many times what text
+// does, and threads that take the next free band even that out.
+constexpr int kMaxThreads = 8;
+constexpr int kMaxBands = 64;
+constexpr size_t kWindow = 32768;
+constexpr size_t kIdatChunk = 256 * 1024;
+
+int ThreadsAvailable() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n < 1 ? 1 : n > (unsigned)kMaxThreads ? kMaxThreads : (int)n;
+}
+
+// Runs work(band) for every band on up to `threads` threads (the calling
+// one among them), each taking the next band not yet taken.
+template <typename Work>
+void RunBands(int bands, int threads, const Work& work) {
+    std::atomic<int> next(0);
+    auto worker = [&] {
+        for (int b = next++; b < bands; b = next++)
+            work(b);
+    };
+    std::thread pool[kMaxThreads];
+    for (int t = 1; t < threads && t < bands; t++)
+        pool[t] = std::thread(worker);
+    worker();
+    for (std::thread& t : pool)
+        if (t.joinable())
+            t.join();
+}
+
+inline unsigned SignedCost(unsigned char v) {
+    return v < 128 ? v : 256u - v;
+}
+
+inline unsigned char Paeth(int a, int b, int c) {
+    int p = a + b - c;
+    int pa = abs(p - a), pb = abs(p - b), pc = abs(p - c);
+    return (unsigned char)(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+struct Band {
+    int firstRow, endRow;
+    unsigned char* out;  // its deflate segment
+    size_t outBytes;
+    uLong adler;
+    bool ok;
+};
+
+bool WriteBE32(CRasterFile* f, uint32_t v) {
+    unsigned char b[4] = {(unsigned char)(v >> 24), (unsigned char)(v >> 16), (unsigned char)(v >> 8),
+                          (unsigned char)v};
+    return f->Write(b, 1, 4) == 4;
+}
+
+bool WriteChunk(CRasterFile* f, const char* type, const unsigned char* data, size_t n) {
+    uLong crc = crc32(0L, (const Bytef*)type, 4);
+    if (n)
+        crc = crc32(crc, data, (uInt)n);
+    return WriteBE32(f, (uint32_t)n) && f->Write(type, 1, 4) == 4 && (n == 0 || f->Write(data, 1, n) == n) &&
+           WriteBE32(f, (uint32_t)crc);
+}
+
+// The zlib header for a 32 KiB window, its level hint as zlib writes it.
+void ZlibHeader(int level, unsigned char out[2]) {
+    int hint = level < 0 ? 2 : level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
+    unsigned cmf = 0x78, flg = (unsigned)hint << 6;
+    flg += 31 - (cmf * 256 + flg) % 31;
+    out[0] = (unsigned char)cmf;
+    out[1] = (unsigned char)flg;
+}
+
+void FilterBand(const PngRowsSpec& spec, Band* band, unsigned char* filtered) {
+    const size_t stride = spec.rowBytes + 1;
+    unsigned char* rows = (unsigned char*)malloc(2 * spec.rowBytes);
+    if (!rows) {
+        band->ok = false;
+        return;
+    }
+    unsigned char *cur = rows, *prev = rows + spec.rowBytes;
+    bool havePrev = band->firstRow > 0;
+    if (havePrev)
+        spec.source(spec.context, band->firstRow - 1, prev);
+    for (int y = band->firstRow; y < band->endRow; y++) {
+        spec.source(spec.context, y, cur);
+        unsigned char* out = filtered + (size_t)y * stride;
+        if (spec.adaptiveFilters) {
+            FilterPngRow(cur, havePrev ? prev : nullptr, spec.rowBytes, spec.bytesPerPixel, out);
+        } else {
+            out[0] = 0;
+            memcpy(out + 1, cur, spec.rowBytes);
+        }
+        unsigned char* t = prev;
+        prev = cur;
+        cur = t;
+        havePrev = true;
+    }
+    free(rows);
+    band->ok = true;
+}
+
+void DeflateBand(const PngRowsSpec& spec, Band* band, const unsigned char* filtered, bool last) {
+    const size_t stride = spec.rowBytes + 1;
+    const unsigned char* in = filtered + (size_t)band->firstRow * stride;
+    const size_t inBytes = (size_t)(band->endRow - band->firstRow) * stride;
+    band->ok = false;
+    band->adler = adler32(adler32(0L, Z_NULL, 0), in, (uInt)inBytes);
+    z_stream z = {};
+    // libpng's choice: filtered data suits Z_FILTERED, unfiltered the default.
+    int strategy = spec.adaptiveFilters ? Z_FILTERED : Z_DEFAULT_STRATEGY;
+    if (deflateInit2(&z, spec.level < 0 ? Z_DEFAULT_COMPRESSION : spec.level, Z_DEFLATED, -15, 8, strategy) != Z_OK)
+        return;
+    size_t before = (size_t)band->firstRow * stride;
+    if (before > 0) {
+        size_t dict = before < kWindow ? before : kWindow;
+        deflateSetDictionary(&z, filtered + before - dict, (uInt)dict);
+    }
+    size_t cap = deflateBound(&z, (uLong)inBytes) + 64;  // and the sync marker
+    band->out = (unsigned char*)malloc(cap);
+    if (band->out) {
+        z.next_in = (Bytef*)in;
+        z.avail_in = (uInt)inBytes;
+        z.next_out = band->out;
+        z.avail_out = (uInt)cap;
+        int rc = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+        band->outBytes = cap - z.avail_out;
+        band->ok = z.avail_in == 0 && (last ? rc == Z_STREAM_END : rc == Z_OK);
+    }
+    deflateEnd(&z);
+}
+
+}  // namespace
+
+void FilterPngRow(const unsigned char* row, const unsigned char* prev, size_t rowBytes, int bytesPerPixel,
+                  unsigned char* out) {
+    const size_t bpp = (size_t)bytesPerPixel;
+    // Costs of each filter, from one pass over the row.
+    unsigned cost[5] = {0, 0, 0, 0, 0};
+    for (size_t i = 0; i < rowBytes; i++) {
+        int x = row[i];
+        int a = i >= bpp ? row[i - bpp] : 0;
+        int b = prev ? prev[i] : 0;
+        int c = prev && i >= bpp ? prev[i - bpp] : 0;
+        cost[0] += SignedCost((unsigned char)x);
+        cost[1] += SignedCost((unsigned char)(x - a));
+        cost[2] += SignedCost((unsigned char)(x - b));
+        cost[3] += SignedCost((unsigned char)(x - ((a + b) >> 1)));
+        cost[4] += SignedCost((unsigned char)(x - Paeth(a, b, c)));
+    }
+    int best = 0;
+    for (int k = 1; k < 5; k++)
+        if (cost[k] < cost[best])
+            best = k;
+    out[0] = (unsigned char)best;
+    unsigned char* o = out + 1;
+    for (size_t i = 0; i < rowBytes; i++) {
+        int x = row[i];
+        int a = i >= bpp ? row[i - bpp] : 0;
+        int b = prev ? prev[i] : 0;
+        int c = prev && i >= bpp ? prev[i - bpp] : 0;
+        int p = best == 0 ? 0 : best == 1 ? a : best == 2 ? b : best == 3 ? (a + b) >> 1 : Paeth(a, b, c);
+        o[i] = (unsigned char)(x - p);
+    }
+}
+
+bool WritePngImageData(CRasterFile* f, const PngRowsSpec& spec) {
+    if (!f || spec.height <= 0 || spec.rowBytes == 0 || !spec.source)
+        return false;
+    const size_t stride = spec.rowBytes + 1;
+    const uint64_t total = (uint64_t)spec.height * stride;
+    if (total > 0x7FFFFFFF)
+        return false;
+    const int threads = ThreadsAvailable();
+    // The bands depend on the data alone: the same file on every machine.
+    int bands = (int)(total / kPngBandMinBytes);
+    if (bands > kMaxBands)
+        bands = kMaxBands;
+    if (bands > spec.height)
+        bands = spec.height;
+    if (bands < 1)
+        bands = 1;
+    unsigned char* filtered = (unsigned char*)malloc((size_t)total);
+    if (!filtered)
+        return false;
+    Band band[kMaxBands] = {};
+    for (int b = 0; b < bands; b++) {
+        band[b].firstRow = (int)((int64_t)spec.height * b / bands);
+        band[b].endRow = (int)((int64_t)spec.height * (b + 1) / bands);
+    }
+    bool ok = true;
+    RunBands(bands, threads, [&](int b) { FilterBand(spec, &band[b], filtered); });
+    for (int b = 0; b < bands; b++)
+        ok = ok && band[b].ok;
+    if (ok)
+        RunBands(bands, threads, [&](int b) { DeflateBand(spec, &band[b], filtered, b == bands - 1); });
+    free(filtered);
+    // One zlib stream: header, the segments, the combined Adler-32.
+    size_t streamBytes = 2 + 4;
+    uLong adler = adler32(0L, Z_NULL, 0);
+    for (int b = 0; b < bands && ok; b++) {
+        ok = band[b].ok;
+        streamBytes += band[b].outBytes;
+        z_off_t n = (z_off_t)((size_t)(band[b].endRow - band[b].firstRow) * stride);
+        adler = b == 0 ? band[b].adler : adler32_combine(adler, band[b].adler, n);
+    }
+    unsigned char* stream = ok ? (unsigned char*)malloc(streamBytes) : nullptr;
+    if (stream) {
+        ZlibHeader(spec.level, stream);
+        size_t at = 2;
+        for (int b = 0; b < bands; b++) {
+            memcpy(stream + at, band[b].out, band[b].outBytes);
+            at += band[b].outBytes;
+        }
+        for (int i = 0; i < 4; i++)
+            stream[at + i] = (unsigned char)(adler >> (24 - 8 * i));
+        for (size_t done = 0; ok && done < streamBytes; done += kIdatChunk) {
+            size_t n = streamBytes - done < kIdatChunk ? streamBytes - done : kIdatChunk;
+            ok = WriteChunk(f, "IDAT", stream + done, n);
+        }
+        ok = ok && WriteChunk(f, "IEND", nullptr, 0);
+    } else {
+        ok = false;
+    }
+    free(stream);
+    for (int b = 0; b < bands; b++)
+        free(band[b].out);
+    return ok;
+}
