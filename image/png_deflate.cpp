@@ -84,25 +84,25 @@ void ZlibHeader(int level, unsigned char out[2]) {
     out[1] = (unsigned char)flg;
 }
 
-void FilterBand(const PngRowsSpec& spec, Band* band, unsigned char* filtered) {
-    const size_t stride = spec.rowBytes + 1;
-    unsigned char* rows = (unsigned char*)malloc(2 * spec.rowBytes);
+void FilterBand(const PngRowsPlan& plan, Band* band, unsigned char* filtered) {
+    const size_t stride = plan.rowBytes + 1;
+    unsigned char* rows = (unsigned char*)malloc(2 * plan.rowBytes);
     if (!rows) {
         band->ok = false;
         return;
     }
-    unsigned char *cur = rows, *prev = rows + spec.rowBytes;
+    unsigned char *cur = rows, *prev = rows + plan.rowBytes;
     bool havePrev = band->firstRow > 0;
     if (havePrev)
-        spec.source(spec.context, band->firstRow - 1, prev);
+        plan.source(plan.context, band->firstRow - 1, prev);
     for (int y = band->firstRow; y < band->endRow; y++) {
-        spec.source(spec.context, y, cur);
+        plan.source(plan.context, y, cur);
         unsigned char* out = filtered + (size_t)y * stride;
-        if (spec.adaptiveFilters) {
-            FilterPngRow(cur, havePrev ? prev : nullptr, spec.rowBytes, spec.bytesPerPixel, out);
+        if (plan.adaptiveFilters) {
+            FilterPngRow(cur, havePrev ? prev : nullptr, plan.rowBytes, plan.bytesPerPixel, out);
         } else {
             out[0] = 0;
-            memcpy(out + 1, cur, spec.rowBytes);
+            memcpy(out + 1, cur, plan.rowBytes);
         }
         unsigned char* t = prev;
         prev = cur;
@@ -113,16 +113,16 @@ void FilterBand(const PngRowsSpec& spec, Band* band, unsigned char* filtered) {
     band->ok = true;
 }
 
-void DeflateBand(const PngRowsSpec& spec, Band* band, const unsigned char* filtered, bool last) {
-    const size_t stride = spec.rowBytes + 1;
+void DeflateBand(const PngRowsPlan& plan, Band* band, const unsigned char* filtered, bool last) {
+    const size_t stride = plan.rowBytes + 1;
     const unsigned char* in = filtered + (size_t)band->firstRow * stride;
     const size_t inBytes = (size_t)(band->endRow - band->firstRow) * stride;
     band->ok = false;
     band->adler = adler32(adler32(0L, Z_NULL, 0), in, (uInt)inBytes);
     z_stream z = {};
     // libpng's choice: filtered data suits Z_FILTERED, unfiltered the default.
-    int strategy = spec.adaptiveFilters ? Z_FILTERED : Z_DEFAULT_STRATEGY;
-    if (deflateInit2(&z, spec.level < 0 ? Z_DEFAULT_COMPRESSION : spec.level, Z_DEFLATED, -15, 8, strategy) != Z_OK)
+    int strategy = plan.adaptiveFilters ? Z_FILTERED : Z_DEFAULT_STRATEGY;
+    if (deflateInit2(&z, plan.level < 0 ? Z_DEFAULT_COMPRESSION : plan.level, Z_DEFLATED, -15, 8, strategy) != Z_OK)
         return;
     size_t before = (size_t)band->firstRow * stride;
     if (before > 0) {
@@ -177,11 +177,11 @@ void FilterPngRow(const unsigned char* row, const unsigned char* prev, size_t ro
     }
 }
 
-bool WritePngImageData(CRasterFile* f, const PngRowsSpec& spec) {
-    if (!f || spec.height <= 0 || spec.rowBytes == 0 || !spec.source)
+bool WritePngImageData(CRasterFile* f, const PngRowsPlan& plan) {
+    if (!f || plan.height <= 0 || plan.rowBytes == 0 || !plan.source)
         return false;
-    const size_t stride = spec.rowBytes + 1;
-    const uint64_t total = (uint64_t)spec.height * stride;
+    const size_t stride = plan.rowBytes + 1;
+    const uint64_t total = (uint64_t)plan.height * stride;
     if (total > 0x7FFFFFFF)
         return false;
     const int threads = ThreadsAvailable();
@@ -189,8 +189,8 @@ bool WritePngImageData(CRasterFile* f, const PngRowsSpec& spec) {
     int bands = (int)(total / kPngBandMinBytes);
     if (bands > kMaxBands)
         bands = kMaxBands;
-    if (bands > spec.height)
-        bands = spec.height;
+    if (bands > plan.height)
+        bands = plan.height;
     if (bands < 1)
         bands = 1;
     unsigned char* filtered = (unsigned char*)malloc((size_t)total);
@@ -198,15 +198,15 @@ bool WritePngImageData(CRasterFile* f, const PngRowsSpec& spec) {
         return false;
     Band band[kMaxBands] = {};
     for (int b = 0; b < bands; b++) {
-        band[b].firstRow = (int)((int64_t)spec.height * b / bands);
-        band[b].endRow = (int)((int64_t)spec.height * (b + 1) / bands);
+        band[b].firstRow = (int)((int64_t)plan.height * b / bands);
+        band[b].endRow = (int)((int64_t)plan.height * (b + 1) / bands);
     }
     bool ok = true;
-    RunBands(bands, threads, [&](int b) { FilterBand(spec, &band[b], filtered); });
+    RunBands(bands, threads, [&](int b) { FilterBand(plan, &band[b], filtered); });
     for (int b = 0; b < bands; b++)
         ok = ok && band[b].ok;
     if (ok)
-        RunBands(bands, threads, [&](int b) { DeflateBand(spec, &band[b], filtered, b == bands - 1); });
+        RunBands(bands, threads, [&](int b) { DeflateBand(plan, &band[b], filtered, b == bands - 1); });
     free(filtered);
     // One zlib stream: header, the segments, the combined Adler-32.
     size_t streamBytes = 2 + 4;
@@ -219,7 +219,7 @@ bool WritePngImageData(CRasterFile* f, const PngRowsSpec& spec) {
     }
     unsigned char* stream = ok ? (unsigned char*)malloc(streamBytes) : nullptr;
     if (stream) {
-        ZlibHeader(spec.level, stream);
+        ZlibHeader(plan.level, stream);
         size_t at = 2;
         for (int b = 0; b < bands; b++) {
             memcpy(stream + at, band[b].out, band[b].outBytes);

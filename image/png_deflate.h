@@ -11,7 +11,7 @@
 // the file's byte order.
 typedef void (*PngRowSource)(const void* context, int y, unsigned char* out);
 
-struct PngRowsSpec {
+struct PngRowsPlan {
     int height;
     size_t rowBytes;       // bytes of one row without the filter byte
     int bytesPerPixel;     // the filters' distance: 1 below 8 bits a pixel
@@ -24,12 +24,12 @@ struct PngRowsSpec {
 // A band holds at least this many bytes of rows (up to 64 bands).
 constexpr size_t kPngBandMinBytes = 128 * 1024;
 
-// Writes the IDAT chunks holding spec's rows, then IEND, to f. Each band
+// Writes the IDAT chunks holding plan's rows, then IEND, to f. Each band
 // ends on a byte boundary (a sync flush) and starts with the previous
 // band's last 32 KiB as its dictionary, so the joined stream is the one a
 // single deflate of the same data could have made; Adler-32 is combined.
 // False when memory runs out or f refuses a write.
-bool WritePngImageData(CRasterFile* f, const PngRowsSpec& spec);
+bool WritePngImageData(CRasterFile* f, const PngRowsPlan& plan);
 
 // Chooses the filter of one row as libpng's default heuristic does (least
 // sum of the bytes taken as signed), and writes the filter byte and the

@@ -335,17 +335,17 @@ bool WritePngBands(EncodeState* st, CRasterFile* f, const CRaster& image, int co
     if ((option & kPngInterlaced) || (uint64_t)(rowBytes + 1) * (uint64_t)image.Height() < 2 * kPngBandMinBytes)
         return false;
     BandRowSource source = {&image, channels, swapWith, rowBytes};
-    PngRowsSpec spec = {};
-    spec.height = image.Height();
-    spec.rowBytes = rowBytes;
-    spec.bytesPerPixel = bpp < 8 ? 1 : bpp / 8;
+    PngRowsPlan plan = {};
+    plan.height = image.Height();
+    plan.rowBytes = rowBytes;
+    plan.bytesPerPixel = bpp < 8 ? 1 : bpp / 8;
     // As libpng: adaptive filters for 8 bits a sample without a palette.
-    spec.adaptiveFilters = colorType != PNG_COLOR_TYPE_PALETTE && bpp >= 8;
-    spec.level = PngLevel(option);
-    spec.source = BandRow;
-    spec.context = &source;
+    plan.adaptiveFilters = colorType != PNG_COLOR_TYPE_PALETTE && bpp >= 8;
+    plan.level = PngLevel(option);
+    plan.source = BandRow;
+    plan.context = &source;
     png_write_info(st->png, st->info);
-    if (!WritePngImageData(f, spec))
+    if (!WritePngImageData(f, plan))
         png_error(st->png, "Write Error");
     return true;
 }

@@ -16,14 +16,14 @@ constexpr int IDC_LT_REF = 1100, IDC_LT_SIZE = 1101, IDC_LT_WIDTH = 1102, IDC_LT
               IDC_LT_CORNER = 1105, IDC_LT_CENTREX = 1106, IDC_LT_CENTREY = 1107, IDC_LT_AFTER = 1108,
               IDC_LT_FIXED = 1109;
 
-struct ItemSpec {
+struct ExpectedItem {
     int id;
     short x, y, cx, cy;  // dialog units
 };
 
 // The reference item first, then one control per mode; IDC_LT_AFTER follows
 // IDC_LT_CORNER in Z-order.
-const ItemSpec kItems[] = {
+const ExpectedItem kItems[] = {
     {IDC_LT_REF, 4, 4, 16, 8},         {IDC_LT_SIZE, 10, 20, 120, 60},    {IDC_LT_WIDTH, 10, 90, 120, 14},
     {IDC_LT_BOTTOM, 10, 130, 40, 12},  {IDC_LT_RIGHT, 180, 20, 40, 12},   {IDC_LT_CENTREX, 90, 110, 40, 12},
     {IDC_LT_CENTREY, 180, 60, 40, 12}, {IDC_LT_CORNER, 180, 130, 40, 12}, {IDC_LT_AFTER, 185, 145, 30, 10},
@@ -54,7 +54,7 @@ std::vector<WORD> MakeTemplate(WORD pt, short refCx, short refCy) {
     str("layout");
     t.push_back(pt);
     str("MS Shell Dlg");
-    for (const ItemSpec& it : kItems) {
+    for (const ExpectedItem& it : kItems) {
         if (t.size() % 2)
             t.push_back(0);  // items start on a DWORD boundary
         dword(WS_CHILD | WS_VISIBLE | SS_BLACKFRAME);
