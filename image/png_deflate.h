@@ -21,7 +21,7 @@ struct PngRowsPlan {
     const void* context;
 };
 
-// A band holds at least this many bytes of rows (up to 64 bands).
+// A band holds at least this many bytes of rows (up to 256 bands).
 constexpr size_t kPngBandMinBytes = 128 * 1024;
 
 // Writes the IDAT chunks holding plan's rows, then IEND, to f. Each band
@@ -30,10 +30,3 @@ constexpr size_t kPngBandMinBytes = 128 * 1024;
 // single deflate of the same data could have made; Adler-32 is combined.
 // False when memory runs out or f refuses a write.
 bool WritePngImageData(CRasterFile* f, const PngRowsPlan& plan);
-
-// Chooses the filter of one row as libpng's default heuristic does (least
-// sum of the bytes taken as signed), and writes the filter byte and the
-// filtered bytes to out (rowBytes + 1 bytes). prev is the raw row above
-// (null for the first).
-void FilterPngRow(const unsigned char* row, const unsigned char* prev, size_t rowBytes, int bytesPerPixel,
-                  unsigned char* out);
