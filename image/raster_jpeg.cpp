@@ -216,6 +216,15 @@ void SetResolution(CRaster* image, const jpeg_decompress_struct& cinfo, bool hav
     }
 }
 
+// Pointers to the image's rows from top-down row first on, at most left
+// of them and kJpegRowBand; their number.
+JDIMENSION TopDownRows(const CRaster& image, JDIMENSION first, JDIMENSION left, JSAMPROW* rows) {
+    JDIMENSION n = left < kJpegRowBand ? left : kJpegRowBand;
+    for (JDIMENSION i = 0; i < n; i++)
+        rows[i] = image.GetRowPointer(image.Height() - 1 - (int)(first + i));
+    return n;
+}
+
 // One CMYK scanline into a 24-bit row (of stride bytes). Adobe CMYK is
 // stored inverted: c, m, y are already 255 - ink.
 void CmykToBgrRow(const BYTE* p, int width, BYTE* row, int stride) {
@@ -324,12 +333,8 @@ bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
         line = (*cinfo.mem->alloc_sarray)((j_common_ptr)&cinfo, JPOOL_IMAGE, cinfo.output_width * 4, 1);
     JSAMPROW rows[kJpegRowBand];
     while (cinfo.output_scanline < cinfo.output_height) {
-        const JDIMENSION first = cinfo.output_scanline;
-        JDIMENSION n = line ? 1 : cinfo.output_height - first;
-        if (n > kJpegRowBand)
-            n = kJpegRowBand;
-        for (JDIMENSION i = 0; i < n; i++)
-            rows[i] = GetRowPointer(Height() - 1 - (int)(first + i));
+        JDIMENSION left = cinfo.output_height - cinfo.output_scanline;
+        JDIMENSION n = TopDownRows(*this, cinfo.output_scanline, line ? 1 : left, rows);
         if (GetEscape() || jpeg_read_scanlines(&cinfo, line ? line : rows, n) == 0) {
             jpeg_destroy_decompress(&cinfo);
             return false;
@@ -405,7 +410,8 @@ bool CRasterJPG::Compress(CRasterFile* f) {
     io.dest.term_destination = JpegTermDestination;
     cinfo.dest = &io.dest;
 
-    // libjpeg reads the image's own rows: blue-first for 24 bits.
+    // libjpeg reads the image's own rows: blue-first for 24 bits (a 24-bit
+    // image that carries a palette has always been written as it stands).
     const bool grey = GetBpp() == 8;
     cinfo.image_width = (JDIMENSION)Width();
     cinfo.image_height = (JDIMENSION)Height();
@@ -445,11 +451,7 @@ bool CRasterJPG::Compress(CRasterFile* f) {
     JSAMPROW rows[kJpegRowBand];
     while (cinfo.next_scanline < cinfo.image_height) {
         SetProgress((int)((uint64_t)cinfo.next_scanline * 100 / cinfo.image_height));
-        JDIMENSION n = cinfo.image_height - cinfo.next_scanline;
-        if (n > kJpegRowBand)
-            n = kJpegRowBand;
-        for (JDIMENSION i = 0; i < n; i++)
-            rows[i] = GetRowPointer(Height() - 1 - (int)(cinfo.next_scanline + i));
+        JDIMENSION n = TopDownRows(*this, cinfo.next_scanline, cinfo.image_height - cinfo.next_scanline, rows);
         jpeg_write_scanlines(&cinfo, rows, n);
     }
     jpeg_finish_compress(&cinfo);
