@@ -29,6 +29,8 @@
 namespace {
 
 constexpr size_t kJpegBlock = 4096;
+// Rows handed to libjpeg in one call: two MCU rows at the largest sampling.
+constexpr JDIMENSION kJpegRowBand = 32;
 
 struct JpegErrorManager {
     jpeg_error_mgr pub;
@@ -214,6 +216,15 @@ void SetResolution(CRaster* image, const jpeg_decompress_struct& cinfo, bool hav
     }
 }
 
+// Pointers to the image's rows from top-down row first on, at most left
+// of them and kJpegRowBand; their number.
+JDIMENSION TopDownRows(const CRaster& image, JDIMENSION first, JDIMENSION left, JSAMPROW* rows) {
+    JDIMENSION n = left < kJpegRowBand ? left : kJpegRowBand;
+    for (JDIMENSION i = 0; i < n; i++)
+        rows[i] = image.GetRowPointer(image.Height() - 1 - (int)(first + i));
+    return n;
+}
+
 // One CMYK scanline into a 24-bit row (of stride bytes). Adobe CMYK is
 // stored inverted: c, m, y are already 255 - ink.
 void CmykToBgrRow(const BYTE* p, int width, BYTE* row, int stride) {
@@ -276,6 +287,10 @@ bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
     jpeg_read_header(&cinfo, TRUE);
 
     SetDecodeOptions(&cinfo, GetFormatOption(kFormatJpg), GetJpegQuality(), dither_, GetJpegScale());
+    // Colour comes out blue-first, as the image stores it; a quantized
+    // palette keeps its red-first order.
+    if (cinfo.out_color_space == JCS_RGB && !cinfo.quantize_colors)
+        cinfo.out_color_space = JCS_EXT_BGR;
     jpeg_calc_output_dimensions(&cinfo);
 
     if (GetEscape() == (uint32_t)-1) {
@@ -310,27 +325,23 @@ bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
         SetGrayPalette();
     }
 
+    // Grey, palette and blue-first colour rows come straight into the
+    // image, top-down; CMYK through one line of the library's.
     const int width = Width(), stride = GetRowStride();
-    JSAMPARRAY line = (*cinfo.mem->alloc_sarray)((j_common_ptr)&cinfo, JPOOL_IMAGE,
-                                                  cinfo.output_width * (JDIMENSION)components, 1);
-    RowIterator it(this);
-    it.MoveToTop();
+    JSAMPARRAY line = nullptr;
+    if (components == 4)
+        line = (*cinfo.mem->alloc_sarray)((j_common_ptr)&cinfo, JPOOL_IMAGE, cinfo.output_width * 4, 1);
+    JSAMPROW rows[kJpegRowBand];
     while (cinfo.output_scanline < cinfo.output_height) {
-        if (GetEscape() || jpeg_read_scanlines(&cinfo, line, 1) != 1) {
+        JDIMENSION left = cinfo.output_height - cinfo.output_scanline;
+        JDIMENSION n = TopDownRows(*this, cinfo.output_scanline, line ? 1 : left, rows);
+        if (GetEscape() || jpeg_read_scanlines(&cinfo, line ? line : rows, n) == 0) {
             jpeg_destroy_decompress(&cinfo);
             return false;
         }
+        if (line)
+            CmykToBgrRow(line[0], width, rows[0], stride);
         SetProgress((int)((uint64_t)cinfo.output_scanline * 100 / cinfo.output_height));
-        BYTE* row = it.Pointer();
-        const BYTE* p = line[0];
-        if (components == 4) {
-            CmykToBgrRow(p, width, row, stride);
-        } else {
-            it.WriteRow(p, width * components);
-            if (components == 3)
-                SwapRedBlueRow(row, width * 3);
-        }
-        it.MoveDown();
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -399,11 +410,13 @@ bool CRasterJPG::Compress(CRasterFile* f) {
     io.dest.term_destination = JpegTermDestination;
     cinfo.dest = &io.dest;
 
+    // libjpeg reads the image's own rows: blue-first for 24 bits (a 24-bit
+    // image that carries a palette has always been written as it stands).
     const bool grey = GetBpp() == 8;
     cinfo.image_width = (JDIMENSION)Width();
     cinfo.image_height = (JDIMENSION)Height();
     cinfo.input_components = grey ? 1 : 3;
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : HasPalette() ? JCS_RGB : JCS_EXT_BGR;
     jpeg_set_defaults(&cinfo);
 
     const uint32_t option = GetFormatOption(kFormatJpg);
@@ -434,17 +447,12 @@ bool CRasterJPG::Compress(CRasterFile* f) {
     cinfo.Y_density = (UINT16)(GetYDpi() > 65535 ? 65535 : GetYDpi());
     jpeg_start_compress(&cinfo, TRUE);
 
-    const int stride = GetRowStride();
-    JSAMPARRAY line = (*cinfo.mem->alloc_sarray)((j_common_ptr)&cinfo, JPOOL_IMAGE, (JDIMENSION)stride + 8, 1);
-    RowIterator it(this);
-    it.MoveToTop();
+    // Row pointers top-down, a band at a time (the progress steps).
+    JSAMPROW rows[kJpegRowBand];
     while (cinfo.next_scanline < cinfo.image_height) {
         SetProgress((int)((uint64_t)cinfo.next_scanline * 100 / cinfo.image_height));
-        it.ReadRow(line[0], stride);
-        if (!HasPalette())
-            SwapRedBlueRow(line[0], stride);
-        it.MoveDown();
-        jpeg_write_scanlines(&cinfo, line, 1);
+        JDIMENSION n = TopDownRows(*this, cinfo.next_scanline, cinfo.image_height - cinfo.next_scanline, rows);
+        jpeg_write_scanlines(&cinfo, rows, n);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);

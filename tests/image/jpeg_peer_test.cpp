@@ -2,7 +2,8 @@
 // and PIL: our files match cjpeg's byte for byte after the JFIF segment
 // where the settings match and decode alike everywhere; theirs read in
 // ours as djpeg reads them; options, resolution, whole-block file sizes,
-// the grey rule and the scan limit.
+// the grey rule and the scan limit; rows read and written in place at
+// every padding and band edge.
 #include <gtest/gtest.h>
 
 #include "image/raster_file.h"
@@ -416,4 +417,144 @@ TEST(JpegPeer, DispatchLoadsAndSaves) {
     CRasterJPG none;
     EXPECT_FALSE(DecodeFile(empty, &none));
     EXPECT_STREQ("Empty input file", none.GetLastError());
+}
+
+namespace {
+
+// The bytes from the first quantisation table on: what follows the JFIF or
+// Exif segments at the start.
+std::string FromTables(const std::string& jpg) {
+    size_t pos = 2;
+    while (pos + 4 <= jpg.size() && (uint8_t)jpg[pos] == 0xFF && (uint8_t)jpg[pos + 1] != 0xDB)
+        pos += 2 + (((uint8_t)jpg[pos + 2] << 8) | (uint8_t)jpg[pos + 3]);
+    return pos < jpg.size() ? jpg.substr(pos) : std::string();
+}
+
+}  // namespace
+
+// libjpeg reads the image's rows in place (bottom-up, blue-first, padded to
+// four bytes) and in bands of rows: every padding, heights about the band
+// size, grey images and the options that read rows differently (smoothing
+// reads neighbouring rows, grey output converts) give cjpeg's bytes.
+TEST(JpegPeer, RowsReadInPlaceGiveCjpegBytes) {
+    std::string dir = MakeTestDir("jpeg_rows");
+    struct Size {
+        int w, h;
+    } sizes[] = {{1, 1}, {2, 33}, {3, 31}, {5, 32}, {17, 65}, {130, 97}};
+    struct Mode {
+        const char* name;
+        bool grey;
+        uint32_t option;
+        const char* cjpeg;
+    } modes[] = {
+        {"app", false, kJpgBaseline, "-quality 90 -baseline"},
+        {"s444prog", false, kJpgBaseline | kJpgSubsample444 | kJpgProgressive,
+         "-quality 90 -baseline -sample 1x1 -progressive"},
+        {"smooth", false, kJpgBaseline | kJpgSmoothing, "-quality 90 -baseline -smooth 40"},
+        {"greyout", false, kJpgBaseline | kJpgGreyscale, "-quality 90 -baseline -grayscale"},
+        {"grey8", true, kJpgBaseline, "-quality 90 -baseline"},
+    };
+    for (const Size& s : sizes) {
+        Rgb pic = MakePicture(s.w, s.h, (unsigned)(s.w * 7 + s.h));
+        std::string ppm = PathJoin(dir, "src.ppm"), pgm = PathJoin(dir, "src.pgm");
+        ASSERT_TRUE(WritePpm(ppm, pic));
+        CRaster colour, grey;
+        Rgb greyRgb;
+        ASSERT_TRUE(ImageOf(pic, &colour));
+        GreyOf(pic, &grey, &greyRgb);
+        ASSERT_TRUE(WritePgm(pgm, greyRgb));
+        for (const Mode& m : modes) {
+            SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h) + " " + m.name);
+            CRasterJPG jpg;
+            jpg.MakeAlias(m.grey ? &grey : &colour);
+            jpg.SetFormatOption(m.option, kFormatJpg);
+            jpg.SetJpegQuality(90);
+            jpg.SetSmoothingFactor(40);
+            CRasterMemFile mem;
+            mem.Open();
+            ASSERT_TRUE(jpg.EncodeJpg(&mem)) << jpg.GetLastError();
+            std::string ours((char*)mem.GetBuffer(), (size_t)mem.Size()), theirs;
+            std::string file = PathJoin(dir, "theirs.jpg");
+            ASSERT_EQ(0, RunPeer(dir, std::string("cjpeg ") + m.cjpeg + " -outfile " + Lx(file) + " " +
+                                          Lx(m.grey ? pgm : ppm)));
+            ASSERT_TRUE(ReadFileBytes(file, &theirs));
+            EXPECT_TRUE(AfterJfif(ours) == AfterJfif(theirs)) << ours.size() << " vs " << theirs.size();
+        }
+    }
+}
+
+// An image decoded from a camera file is encoded in memory and put behind
+// its Exif segment: the data there is cjpeg's for the same pixels.
+TEST(JpegPeer, ExifFileEncodesLikeCjpegBehindItsSegment) {
+    std::string dir = MakeTestDir("jpeg_rows_exif");
+    std::string ppm = PathJoin(dir, "src.ppm"), cam = PathJoin(dir, "cam.jpg"), out;
+    ASSERT_TRUE(WritePpm(ppm, MakePicture(45, 37, 11)));
+    ASSERT_EQ(0, RunPeer(dir, "cjpeg -outfile " + Lx(cam) + " " + Lx(ppm)));
+    ASSERT_EQ(0, RunPeer(dir, "exiftool -q -overwrite_original -Make=Canon " + Lx(cam), &out)) << out;
+    CRasterJPG img;
+    ASSERT_TRUE(DecodeFile(cam, &img)) << img.GetLastError();
+    ASSERT_EQ(1, img.Exif().isExif);
+    img.SetFormatOption(kJpgBaseline, kFormatJpg);
+    img.SetJpegQuality(90);
+    CRasterMemFile mem;
+    mem.Open();
+    ASSERT_TRUE(img.EncodeJpg(&mem)) << img.GetLastError();
+    std::string ours((char*)mem.GetBuffer(), (size_t)mem.Size()), theirs;
+    std::string saved = PathJoin(dir, "ours.jpg"), decoded = PathJoin(dir, "decoded.ppm");
+    std::string file = PathJoin(dir, "theirs.jpg");
+    ASSERT_TRUE(WriteFileBytes(saved, ours));
+    ASSERT_TRUE(WritePpm(decoded, RgbOf(img)));
+    ASSERT_EQ(0, RunPeer(dir, "cjpeg -quality 90 -baseline -outfile " + Lx(file) + " " + Lx(decoded)));
+    ASSERT_TRUE(ReadFileBytes(file, &theirs));
+    ASSERT_GT(ours.size(), 4u);
+    EXPECT_EQ(0xE1, (uint8_t)ours[3]);
+    EXPECT_FALSE(FromTables(ours).empty());
+    EXPECT_TRUE(FromTables(ours) == FromTables(theirs)) << ours.size() << " vs " << theirs.size();
+    RunPeer(dir, "exiftool -s3 -Make " + Lx(saved), &out);
+    EXPECT_EQ("Canon", out.substr(0, 5));
+}
+
+// The decoder has libjpeg write rows straight into the image (blue-first
+// colour, grey and palette indices): odd sizes at each sampling, scaled,
+// with merged upsampling and quantized, read as djpeg reads them.
+TEST(JpegPeer, RowsWrittenInPlaceDecodeLikeDjpeg) {
+    std::string dir = MakeTestDir("jpeg_rows_decode");
+    struct Size {
+        int w, h;
+    } sizes[] = {{1, 1}, {5, 33}, {131, 65}};
+    const char* files[] = {"-sample 2x2", "-sample 2x1", "-sample 1x1", "-grayscale"};
+    struct Case {
+        const char* name;
+        uint32_t option;
+        int quality, scale;
+        const char* djpeg;
+    } cases[] = {
+        {"plain", 0, 90, 1, ""},
+        {"nosmooth", kJpgNoFancy, 90, 1, "-nosmooth"},
+        {"half", 0, 90, 2, "-scale 1/2"},
+        {"eighth", 0, 90, 8, "-scale 1/8"},
+        {"colors", kJpgQuantize, 64, 1, "-colors 64"},
+    };
+    for (const Size& s : sizes) {
+        std::string ppm = PathJoin(dir, "src.ppm"), file = PathJoin(dir, "src.jpg");
+        ASSERT_TRUE(WritePpm(ppm, MakePicture(s.w, s.h, (unsigned)(s.w + s.h))));
+        for (const char* sampling : files) {
+            ASSERT_EQ(0, RunPeer(dir, std::string("cjpeg ") + sampling + " -outfile " + Lx(file) + " " + Lx(ppm)));
+            std::string bytes;
+            ASSERT_TRUE(ReadFileBytes(file, &bytes));
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h) + " " + sampling + " " + c.name);
+                CRasterJPG img;
+                img.SetFormatOption(c.option, kFormatJpg);
+                img.SetJpegQuality((BYTE)c.quality);
+                img.SetJpegScale((BYTE)c.scale);
+                CRasterMemFile mem((unsigned char*)&bytes[0], bytes.size());
+                ASSERT_TRUE(img.DecodeJpg(&mem)) << img.GetLastError();
+                Rgb dj;
+                ASSERT_TRUE(Djpeg(dir, file, c.djpeg, &dj));
+                std::string where;
+                EXPECT_EQ(0, CountDiff(dj, RgbOf(img), &where)) << where;
+            }
+        }
+    }
 }
