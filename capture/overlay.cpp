@@ -280,10 +280,14 @@ void OnCreate(HWND hwnd) {
     s.frame = kNoFrame;
 }
 
+// Only the invalid part is copied: the overlay has no border, so client
+// and window coordinates agree, and the class has no background brush, so
+// nothing was erased before.
 void OnPaint(HWND hwnd) {
     PAINTSTRUCT ps;
     BeginPaint(hwnd, &ps);
-    BitBlt(s.dc, 0, 0, s.width, s.height, s.frozenDC, 0, 0, SRCCOPY | CAPTUREBLT);
+    const RECT& r = ps.rcPaint;
+    BitBlt(s.dc, r.left, r.top, r.right - r.left, r.bottom - r.top, s.frozenDC, r.left, r.top, SRCCOPY);
     EndPaint(hwnd, &ps);
     s.painted = true;
     if (s.completing)
@@ -394,6 +398,29 @@ void OnDestroy(HWND hwnd) {
     s.completing = false;
     if (gOverlay == hwnd)
         gOverlay = nullptr;
+}
+
+// The store of the frozen picture. On a 32-bit screen a top-down DIB
+// section in the screen's own format: the copy from the screen needs no
+// conversion and writes straight into memory the process owns. Other
+// screens (palette, 16 bits) get a compatible bitmap, so that the grab
+// reads the screen's own pixel values and palette indices.
+HBITMAP CreateFrozenBitmap(HDC screen, int width, int height) {
+    if (GetDeviceCaps(screen, BITSPIXEL) == 32 && GetDeviceCaps(screen, PLANES) == 1) {
+        BITMAPINFO bi;
+        memset(&bi, 0, sizeof bi);
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = width;
+        bi.bmiHeader.biHeight = -height;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (dib)
+            return dib;
+    }
+    return CreateCompatibleBitmap(screen, width, height);
 }
 
 // Draws the mouse cursor into the frozen picture at its place.
@@ -516,7 +543,7 @@ void StartCapture() {
     s.width = virtualScreen.right - virtualScreen.left;
     s.height = virtualScreen.bottom - virtualScreen.top;
     s.frozenDC = CreateCompatibleDC(screen);
-    s.frozenBmp = CreateCompatibleBitmap(screen, s.width, s.height);
+    s.frozenBmp = CreateFrozenBitmap(screen, s.width, s.height);
     if (!s.frozenDC || !s.frozenBmp) {
         FreeFrozen();
         ReleaseDC(nullptr, screen);
