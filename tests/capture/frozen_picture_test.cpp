@@ -28,10 +28,8 @@ struct Pixels {
     DWORD At(int x, int y) const { return px[(size_t)y * width + x] & 0xFFFFFF; }
 };
 
-Pixels ReadPixels(HDC from, int x, int y, int width, int height) {
-    Pixels p;
-    p.width = width;
-    p.height = height;
+// A top-down 32-bit DIB section; its bits in *bits.
+HBITMAP TopDownDib32(HDC dc, int width, int height, void** bits) {
     BITMAPINFO bi;
     memset(&bi, 0, sizeof bi);
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
@@ -39,8 +37,15 @@ Pixels ReadPixels(HDC from, int x, int y, int width, int height) {
     bi.bmiHeader.biHeight = -height;
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
+    return CreateDIBSection(dc, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+Pixels ReadPixels(HDC from, int x, int y, int width, int height) {
+    Pixels p;
+    p.width = width;
+    p.height = height;
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(from, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP dib = TopDownDib32(from, width, height, &bits);
     HDC mem = CreateCompatibleDC(from);
     if (dib && mem) {
         HGDIOBJ old = SelectObject(mem, dib);
@@ -207,19 +212,8 @@ struct ScreenCopy {
     HGDIOBJ old = nullptr;
     ScreenCopy(bool dibSection, int width, int height) {
         HDC screen = GetDC(nullptr);
-        if (dibSection) {
-            BITMAPINFO bi;
-            memset(&bi, 0, sizeof bi);
-            bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-            bi.bmiHeader.biWidth = width;
-            bi.bmiHeader.biHeight = -height;
-            bi.bmiHeader.biPlanes = 1;
-            bi.bmiHeader.biBitCount = 32;
-            void* bits = nullptr;
-            bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        } else {
-            bmp = CreateCompatibleBitmap(screen, width, height);
-        }
+        void* bits = nullptr;
+        bmp = dibSection ? TopDownDib32(screen, width, height, &bits) : CreateCompatibleBitmap(screen, width, height);
         dc = CreateCompatibleDC(screen);
         old = SelectObject(dc, bmp);
         BitBlt(dc, 0, 0, width, height, screen, GetSystemMetrics(SM_XVIRTUALSCREEN),
