@@ -400,29 +400,6 @@ void OnDestroy(HWND hwnd) {
         gOverlay = nullptr;
 }
 
-// The store of the frozen picture. On a 32-bit screen a top-down DIB
-// section in the screen's own format: the copy from the screen needs no
-// conversion and writes straight into memory the process owns. Other
-// screens (palette, 16 bits) get a compatible bitmap, so that the grab
-// reads the screen's own pixel values and palette indices.
-HBITMAP CreateFrozenBitmap(HDC screen, int width, int height) {
-    if (GetDeviceCaps(screen, BITSPIXEL) == 32 && GetDeviceCaps(screen, PLANES) == 1) {
-        BITMAPINFO bi;
-        memset(&bi, 0, sizeof bi);
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = width;
-        bi.bmiHeader.biHeight = -height;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (dib)
-            return dib;
-    }
-    return CreateCompatibleBitmap(screen, width, height);
-}
-
 // Draws the mouse cursor into the frozen picture at its place.
 void DrawCursor() {
     CURSORINFO ci;
@@ -543,7 +520,7 @@ void StartCapture() {
     s.width = virtualScreen.right - virtualScreen.left;
     s.height = virtualScreen.bottom - virtualScreen.top;
     s.frozenDC = CreateCompatibleDC(screen);
-    s.frozenBmp = CreateFrozenBitmap(screen, s.width, s.height);
+    s.frozenBmp = CreateCompatibleBitmap(screen, s.width, s.height);
     if (!s.frozenDC || !s.frozenBmp) {
         FreeFrozen();
         ReleaseDC(nullptr, screen);
