@@ -58,13 +58,22 @@ long FileSize(const std::string& path) {
     return ReadFileBytes(path, &bytes) ? (long)bytes.size() : -1;
 }
 
-// Capture start to the overlay's first paint done.
+// Capture start to the overlay's first paint on the display. Wine hands a
+// window's painted picture to the X server when the thread goes idle (a
+// peek that finds nothing), and a read of one screen pixel, on the same
+// connection, returns only after the server has drawn what came before.
 double OverlayPainted() {
     gOpt.CapMode = kCapRectangle;
     auto t0 = Clock::now();
     StartCapture();
-    if (gOverlay)
+    if (gOverlay) {
         UpdateWindow(gOverlay);
+        MSG none;
+        PeekMessageA(&none, nullptr, WM_APP + 0x3FFF, WM_APP + 0x3FFF, PM_NOREMOVE);
+        HDC screen = GetDC(nullptr);
+        GetPixel(screen, 0, 0);
+        ReleaseDC(nullptr, screen);
+    }
     double t = Since(t0);
     if (gOverlay)
         StartCapture();  // a second start closes it

@@ -280,10 +280,14 @@ void OnCreate(HWND hwnd) {
     s.frame = kNoFrame;
 }
 
+// Only the invalid part is copied: the overlay has no border, so client
+// and window coordinates agree, and the class has no background brush, so
+// nothing was erased before.
 void OnPaint(HWND hwnd) {
     PAINTSTRUCT ps;
     BeginPaint(hwnd, &ps);
-    BitBlt(s.dc, 0, 0, s.width, s.height, s.frozenDC, 0, 0, SRCCOPY | CAPTUREBLT);
+    const RECT& r = ps.rcPaint;
+    BitBlt(s.dc, r.left, r.top, r.right - r.left, r.bottom - r.top, s.frozenDC, r.left, r.top, SRCCOPY);
     EndPaint(hwnd, &ps);
     s.painted = true;
     if (s.completing)
