@@ -5,7 +5,24 @@
 
 #include <stdint.h>
 
+#include <atomic>
+
 #include "image/raster.h"
+
+// Where a thread's candidate lists live: blocks that never move, freed
+// with the arena. Keep it as long as the search it filled is used.
+class CPaletteArena {
+  public:
+    CPaletteArena() = default;
+    ~CPaletteArena();
+    CPaletteArena(const CPaletteArena&) = delete;
+    CPaletteArena& operator=(const CPaletteArena&) = delete;
+    BYTE* Take(size_t bytes);  // null without memory
+
+  private:
+    BYTE* block_ = nullptr;  // its first pointer-size bytes link the block before
+    size_t used_ = 0, cap_ = 0;
+};
 
 class CPaletteSearch {
   public:
@@ -15,25 +32,35 @@ class CPaletteSearch {
     CPaletteSearch& operator=(const CPaletteSearch&) = delete;
     // The first count entries of pal (1..256); false without memory.
     bool Init(const RGBQUAD* pal, int count);
-    BYTE Nearest(BYTE r, BYTE g, BYTE b);
+    BYTE Nearest(BYTE r, BYTE g, BYTE b) { return Nearest(r, g, b, &arena_); }
+    // Safe on several threads at once, each with an arena of its own: a
+    // cell's list is made once and then shared (when two threads make the
+    // same cell, the lists are equal and one of them is kept).
+    BYTE Nearest(BYTE r, BYTE g, BYTE b, CPaletteArena* arena);
+
+    static constexpr int kCellBits = 5;  // 32 x 32 x 32 cells of 8^3 colours
 
   private:
-    static constexpr int kCellBits = 4;  // 16 x 16 x 16 cells of 16^3 colours
     static constexpr int kCells = 1 << (3 * kCellBits);
-    void FillCell(int cell);
+    const BYTE* FillCell(int cell, CPaletteArena* arena);
     RGBQUAD pal_[256] = {};
     int count_ = 0;
-    // Per cell: offset of its list in lists_ plus one (0: not made yet).
-    uint32_t* cellStart_ = nullptr;
-    BYTE* lists_ = nullptr;  // each list: a length byte less one, then the indices
-    size_t listsUsed_ = 0, listsCap_ = 0;
+    // Per cell: its list (a length byte less one, then the indices), or
+    // null while not made.
+    std::atomic<const BYTE*>* cells_ = nullptr;
+    CPaletteArena arena_;
 };
 
 // Floyd-Steinberg diffusion of the 24-bit image work (changed: it carries
-// the diffused error) onto dest's palette, row by row as
-// CRaster::DecreaseBpp diffuses, with the same arithmetic and so the same
-// pixels. progress (may be null) gets each row's start and is asked to stop:
+// the diffused error) onto dest's palette (dest: 1, 4 or 8 bits, work's
+// size), with the arithmetic and so the pixels of CRaster::DecreaseBpp's
+// row-by-row diffusion. Rows run on up to `threads` threads (0: as many as
+// the machine has, one for a small image), each row as soon as the row
+// before is far enough ahead; the result is the same for any count.
+// progress (may be null) is called from the calling thread with the start
+// of some rows (every row on one thread) and is asked whether to go on:
 // false from it cancels and the function returns false, as it does without
 // memory (then *outOfMemory is set).
 typedef bool (*DiffuseProgress)(void* context, int y, int height);
-bool DiffuseOntoPalette(CRaster* work, CRaster* dest, DiffuseProgress progress, void* context, bool* outOfMemory);
+bool DiffuseOntoPalette(CRaster* work, CRaster* dest, DiffuseProgress progress, void* context, bool* outOfMemory,
+                        int threads = 0);
