@@ -12,6 +12,8 @@
 #include <new>
 #include <thread>
 
+#include "image/work_threads.h"
+
 namespace {
 
 constexpr int kCellShift = 8 - CPaletteSearch::kCellBits;
@@ -134,9 +136,6 @@ BYTE CPaletteSearch::Nearest(BYTE r, BYTE g, BYTE b, CPaletteArena* arena) {
 
 namespace {
 
-constexpr int kMaxThreads = 8;
-// Below this many pixels the threads cost more than they save.
-constexpr int kThreadedPixels = 1 << 16;
 // A row publishes how far it got after this many pixels.
 constexpr int kChunk = 64;
 
@@ -299,12 +298,10 @@ bool DiffuseOntoPalette(CRaster* work, CRaster* dest, DiffuseProgress progress, 
     d.bpp = bpp;
     d.progress = progress;
     d.context = context;
-    if (threads <= 0) {
-        unsigned n = std::thread::hardware_concurrency();
-        threads = (int64_t)d.width * d.height < kThreadedPixels ? 1 : n < 1 ? 1 : (int)n;
-    }
-    if (threads > kMaxThreads)
-        threads = kMaxThreads;
+    if (threads <= 0)
+        threads = WorkThreads((long long)d.width * d.height);
+    if (threads > kMaxWorkThreads)
+        threads = kMaxWorkThreads;
     if (threads > d.height)
         threads = d.height;
     d.threads = threads;
@@ -319,14 +316,8 @@ bool DiffuseOntoPalette(CRaster* work, CRaster* dest, DiffuseProgress progress, 
         }
     }
     // The arenas hold the search's lists: they outlive the threads.
-    CPaletteArena arenas[kMaxThreads];
-    std::thread pool[kMaxThreads];
-    for (int t = 1; t < threads; t++)
-        pool[t] = std::thread(DiffuseRows, &d, &arenas[t], t, threads);
-    DiffuseRows(&d, &arenas[0], 0, threads);
-    for (std::thread& t : pool)
-        if (t.joinable())
-            t.join();
+    CPaletteArena arenas[kMaxWorkThreads];
+    RunOnThreads(threads, [&](int t) { DiffuseRows(&d, &arenas[t], t, threads); });
     delete[] d.done;
     *outOfMemory = d.outOfMemory;
     return !d.stop;
