@@ -106,14 +106,14 @@ const BYTE* CPaletteSearch::FillCell(int cell, CPaletteArena* arena) {
     return list;
 }
 
-BYTE CPaletteSearch::Nearest(BYTE r, BYTE g, BYTE b, CPaletteArena* arena) {
+BYTE CPaletteSearch::Nearest(BYTE r, BYTE g, BYTE b, int lane) {
     int cell = ((r >> kCellShift) << (2 * kCellBits)) | ((g >> kCellShift) << kCellBits) | (b >> kCellShift);
     const BYTE* list = nullptr;
     int n = count_;
     if (cells_) {
         list = cells_[cell].load(std::memory_order_acquire);
         if (!list)
-            list = FillCell(cell, arena);
+            list = FillCell(cell, &arenas_[lane]);
     }
     if (list) {
         n = list[0] + 1;
@@ -168,7 +168,7 @@ struct Diffusion {
     int count;  // palette entries searched
     int width, height, bpp, threads;
     DiffusionTables tables;
-    CPaletteSearch search;  // shared; each thread fills cells in its own arena
+    CPaletteSearch search;  // shared; each thread on a lane of its own
     RowDone* done;  // per row: pixels finished
     std::atomic<bool> stop{false};
     std::atomic<bool> outOfMemory{false};
@@ -202,7 +202,7 @@ void PackIndices(const BYTE* index, int width, int bpp, BYTE* out) {
 // has finished x + 2, so that the sums are the sequential ones. The row
 // before also writes the pixels of this row up to x + 3, which this row
 // reaches only after that.
-bool DiffuseRow(Diffusion* d, CPaletteArena* arena, BYTE* index, int y) {
+bool DiffuseRow(Diffusion* d, int lane, BYTE* index, int y) {
     const int w = d->width;
     BYTE* row = d->work->GetRowPointer(y);
     BYTE* next = y + 1 < d->height ? d->work->GetRowPointer(y + 1) : nullptr;
@@ -223,7 +223,7 @@ bool DiffuseRow(Diffusion* d, CPaletteArena* arena, BYTE* index, int y) {
         }
         for (; x < limit; x++) {
             BYTE* c = row + 3 * x;  // blue, green, red
-            BYTE i = d->search.Nearest(c[2], c[1], c[0], arena);
+            BYTE i = d->search.Nearest(c[2], c[1], c[0], lane);
             index[x] = i;
             const RGBQUAD& p = d->pal[i];
             int e[3] = {(int)c[0] - p.rgbBlue, (int)c[1] - p.rgbGreen, (int)c[2] - p.rgbRed};
@@ -252,7 +252,7 @@ bool DiffuseRow(Diffusion* d, CPaletteArena* arena, BYTE* index, int y) {
 
 // Rows first, first + step, ... of the diffusion; the calling thread (first
 // 0) reports progress and asks whether to go on.
-void DiffuseRows(Diffusion* d, CPaletteArena* arena, int first, int step) {
+void DiffuseRows(Diffusion* d, int first, int step) {
     BYTE* index = (BYTE*)malloc((size_t)d->width);
     if (!index) {
         d->outOfMemory = true;
@@ -263,7 +263,7 @@ void DiffuseRows(Diffusion* d, CPaletteArena* arena, int first, int step) {
             d->stop = true;
             break;
         }
-        if (!DiffuseRow(d, arena, index, y))
+        if (!DiffuseRow(d, first, index, y))
             break;
     }
     free(index);
@@ -315,9 +315,8 @@ bool DiffuseOntoPalette(CRaster* work, CRaster* dest, DiffuseProgress progress, 
                 d.done[y].pixels.store(0, std::memory_order_relaxed);
         }
     }
-    // The arenas hold the search's lists: they outlive the threads.
-    CPaletteArena arenas[kMaxWorkThreads];
-    RunOnThreads(threads, [&](int t) { DiffuseRows(&d, &arenas[t], t, threads); });
+    static_assert(kMaxWorkThreads <= CPaletteSearch::kLanes, "a lane per thread");
+    RunOnThreads(threads, [&](int t) { DiffuseRows(&d, t, threads); });
     delete[] d.done;
     *outOfMemory = d.outOfMemory;
     return !d.stop;

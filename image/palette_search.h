@@ -9,8 +9,8 @@
 
 #include "image/raster.h"
 
-// Where a thread's candidate lists live: blocks that never move, freed
-// with the arena. Keep it as long as the search it filled is used.
+// Where the candidate lists of one thread live: blocks that never move,
+// freed with the arena.
 class CPaletteArena {
   public:
     CPaletteArena() = default;
@@ -32,13 +32,14 @@ class CPaletteSearch {
     CPaletteSearch& operator=(const CPaletteSearch&) = delete;
     // The first count entries of pal (1..256); false without memory.
     bool Init(const RGBQUAD* pal, int count);
-    BYTE Nearest(BYTE r, BYTE g, BYTE b) { return Nearest(r, g, b, &arena_); }
-    // Safe on several threads at once, each with an arena of its own: a
-    // cell's list is made once and then shared (when two threads make the
-    // same cell, the lists are equal and one of them is kept).
-    BYTE Nearest(BYTE r, BYTE g, BYTE b, CPaletteArena* arena);
+    BYTE Nearest(BYTE r, BYTE g, BYTE b) { return Nearest(r, g, b, 0); }
+    // Safe on several threads at once, each with a lane of its own
+    // (0..kLanes - 1): a cell's list is made once and then shared (when two
+    // threads make the same cell, the lists are equal and one is kept).
+    BYTE Nearest(BYTE r, BYTE g, BYTE b, int lane);
 
     static constexpr int kCellBits = 5;  // 32 x 32 x 32 cells of 8^3 colours
+    static constexpr int kLanes = 8;
 
   private:
     static constexpr int kCells = 1 << (3 * kCellBits);
@@ -48,7 +49,7 @@ class CPaletteSearch {
     // Per cell: its list (a length byte less one, then the indices), or
     // null while not made.
     std::atomic<const BYTE*>* cells_ = nullptr;
-    CPaletteArena arena_;
+    CPaletteArena arenas_[kLanes];  // the lists, made by the lanes
 };
 
 // Floyd-Steinberg diffusion of the 24-bit image work (changed: it carries

@@ -222,8 +222,9 @@ TEST(PaletteSearch, DiffusionCancelsOnAnyNumberOfThreads) {
 }
 
 TEST(PaletteSearch, ThreadsShareOneSearch) {
-    // Threads fill cells of one search at once, in arenas of their own and
-    // each in its own order; every answer is still the full scan's.
+    // Threads fill cells of one search at once, each on its own lane and in
+    // its own order, and use each other's lists; every answer is still the
+    // full scan's.
     CRaster img(4, 4, 8);
     for (int i = 0; i < 256; i++)
         img.SetPaletteColor(i, (BYTE)(i * 37), (BYTE)(i * 91 + 7), (BYTE)(i & 0xF0));
@@ -236,11 +237,10 @@ TEST(PaletteSearch, ThreadsShareOneSearch) {
     for (int t = 0; t < kThreads; t++) {
         answers[t].resize(kColors);
         pool[t] = std::thread([&, t] {
-            CPaletteArena arena;
             for (int k = 0; k < kColors; k++) {
                 int n = t % 2 ? kColors - 1 - k : (k + t * 1009) % kColors;
                 uint32_t c = (uint32_t)n * 83;
-                answers[t][n] = search.Nearest((BYTE)(c >> 16), (BYTE)(c >> 8), (BYTE)c, &arena);
+                answers[t][n] = search.Nearest((BYTE)(c >> 16), (BYTE)(c >> 8), (BYTE)c, t);
             }
         });
     }
