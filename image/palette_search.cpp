@@ -106,20 +106,13 @@ const BYTE* CPaletteSearch::FillCell(int cell, CPaletteArena* arena) {
     return list;
 }
 
-BYTE CPaletteSearch::Nearest(BYTE r, BYTE g, BYTE b, int lane) {
-    int cell = ((r >> kCellShift) << (2 * kCellBits)) | ((g >> kCellShift) << kCellBits) | (b >> kCellShift);
-    const BYTE* list = nullptr;
+BYTE CPaletteSearch::Scan(BYTE r, BYTE g, BYTE b, const BYTE* list, int lane) {
     int n = count_;
-    if (cells_) {
-        list = cells_[cell].load(std::memory_order_acquire);
-        if (!list)
-            list = FillCell(cell, &arenas_[lane]);
-    }
+    if (cells_ && !list)
+        list = FillCell(CellOf(r, g, b), &arenas_[lane]);
     if (list) {
         n = list[0] + 1;
         list++;
-        if (n == 1)
-            return list[0];
     }
     int best = 0x7FFFFFFF, found = 0;
     for (int k = 0; k < n; k++) {
@@ -213,6 +206,8 @@ bool DiffuseRow(Diffusion* d, int lane, BYTE* index, int y) {
     const std::atomic<int>* above = y > 0 && d->threads > 1 ? &d->done[y - 1].pixels : nullptr;
     const DiffusionTables& t = d->tables;
     int ready = above ? above->load(std::memory_order_acquire) : w;
+    uint32_t lastColor = 0xFFFFFFFFu;  // runs of one colour search once
+    BYTE lastIndex = 0;
     for (int x = 0; x < w;) {
         // Pixels that may run now: the row before finished x + 2.
         int limit = ready >= w ? w : ready - 2;
@@ -227,7 +222,12 @@ bool DiffuseRow(Diffusion* d, int lane, BYTE* index, int y) {
         }
         for (; x < limit; x++) {
             BYTE* c = row + 3 * x;  // blue, green, red
-            BYTE i = d->search.Nearest(c[2], c[1], c[0], lane);
+            uint32_t color = c[0] | (uint32_t)c[1] << 8 | (uint32_t)c[2] << 16;
+            if (color != lastColor) {
+                lastColor = color;
+                lastIndex = d->search.Nearest(c[2], c[1], c[0], lane);
+            }
+            BYTE i = lastIndex;
             index[x] = i;
             const RGBQUAD& p = d->pal[i];
             int e[3] = {(int)c[0] - p.rgbBlue, (int)c[1] - p.rgbGreen, (int)c[2] - p.rgbRed};

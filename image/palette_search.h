@@ -36,14 +36,24 @@ class CPaletteSearch {
     // Safe on several threads at once, each with a lane of its own
     // (0..kLanes - 1): a cell's list is made once and then shared (when two
     // threads make the same cell, the lists are equal and one is kept).
-    BYTE Nearest(BYTE r, BYTE g, BYTE b, int lane);
+    BYTE Nearest(BYTE r, BYTE g, BYTE b, int lane) {
+        const BYTE* list = cells_ ? cells_[CellOf(r, g, b)].load(std::memory_order_acquire) : nullptr;
+        return list && !list[0] ? list[1] : Scan(r, g, b, list, lane);
+    }
 
     static constexpr int kCellBits = 5;  // 32 x 32 x 32 cells of 8^3 colours
     static constexpr int kLanes = 8;
 
   private:
     static constexpr int kCells = 1 << (3 * kCellBits);
+    static int CellOf(BYTE r, BYTE g, BYTE b) {
+        const int shift = 8 - kCellBits;
+        return ((r >> shift) << (2 * kCellBits)) | ((g >> shift) << kCellBits) | (b >> shift);
+    }
     const BYTE* FillCell(int cell, CPaletteArena* arena);
+    // Nearest past a cell of one candidate: makes the cell's list when
+    // missing (null), then scans it.
+    BYTE Scan(BYTE r, BYTE g, BYTE b, const BYTE* list, int lane);
     RGBQUAD pal_[256] = {};
     int count_ = 0;
     // Per cell: its list (a length byte less one, then the indices), or
