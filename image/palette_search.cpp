@@ -20,7 +20,7 @@ constexpr int kCellShift = 8 - CPaletteSearch::kCellBits;
 constexpr int kCellSize = 1 << kCellShift;
 constexpr int kCellMask = (1 << CPaletteSearch::kCellBits) - 1;
 
-// Least and greatest squared distance from v to the span [lo, lo + 15].
+// Least and greatest squared distance from v to the span [lo, lo + kCellSize - 1].
 inline void AxisSpan(int v, int lo, int* least, int* most) {
     int hi = lo + kCellSize - 1;
     int inside = v < lo ? lo - v : v > hi ? v - hi : 0;

@@ -65,9 +65,9 @@ class CPaletteSearch {
 // Floyd-Steinberg diffusion of the 24-bit image work (changed: it carries
 // the diffused error) onto dest's palette (dest: 1, 4 or 8 bits, work's
 // size), with the arithmetic and so the pixels of CRaster::DecreaseBpp's
-// row-by-row diffusion. Rows run on up to `threads` threads (0: as many as
-// the machine has, one for a small image), each row as soon as the row
-// before is far enough ahead; the result is the same for any count.
+// row-by-row diffusion. Rows run on up to `threads` threads (at most 8; 0:
+// up to four, one for a small image), each row as soon as the row before
+// is far enough ahead; the result is the same for any count.
 // progress (may be null) is called from the calling thread with the start
 // of some rows (every row on one thread) and is asked whether to go on:
 // false from it cancels and the function returns false, as it does without
