@@ -133,6 +133,8 @@ namespace {
 // back holds back all: four threads give nearly what eight do on an idle
 // machine and far more than eight on a busy one.
 constexpr int kWavefrontThreads = 4;
+// Waiting for the row before: polls between yields.
+constexpr unsigned kSpinsPerYield = 256;
 // A row publishes how far it got after this many pixels.
 constexpr int kChunk = 64;
 
@@ -206,6 +208,7 @@ bool DiffuseRow(Diffusion* d, int lane, BYTE* index, int y) {
     const std::atomic<int>* above = y > 0 && d->threads > 1 ? &d->done[y - 1].pixels : nullptr;
     const DiffusionTables& t = d->tables;
     int ready = above ? above->load(std::memory_order_acquire) : w;
+    unsigned spins = 0;
     uint32_t lastColor = 0xFFFFFFFFu;  // runs of one colour search once
     BYTE lastIndex = 0;
     for (int x = 0; x < w;) {
@@ -216,7 +219,10 @@ bool DiffuseRow(Diffusion* d, int lane, BYTE* index, int y) {
         if (limit <= x) {
             if (d->stop.load(std::memory_order_relaxed))
                 return false;
-            std::this_thread::yield();
+            // The row before is usually a few pixels short: spin a while
+            // before giving the core away.
+            if (++spins % kSpinsPerYield == 0)
+                std::this_thread::yield();
             ready = above->load(std::memory_order_acquire);
             continue;
         }
