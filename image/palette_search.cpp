@@ -329,7 +329,7 @@ bool DiffuseOntoPalette(CRaster* work, CRaster* dest, DiffuseProgress progress, 
         }
     }
     static_assert(kMaxWorkThreads <= CPaletteSearch::kLanes, "a lane per thread");
-    RunOnThreads(threads, [&](int t) { DiffuseRows(&d, t, threads); });
+    RunOnThreads(threads, [&](int t, int n) { DiffuseRows(&d, t, n); });
     delete[] d.done;
     *outOfMemory = d.outOfMemory;
     return !d.stop;

@@ -5,45 +5,32 @@
 #include "image/png_deflate.h"
 
 #include "image/png_filter.h"
+#include "image/work_threads.h"
 
 #include <stdlib.h>
 #include <string.h>
 #include <zlib.h>
 
 #include <atomic>
-#include <thread>
 
 namespace {
 
 // Bands outnumber threads: a photo costs deflate many times what text
 // does, and threads that take the next free band even that out: a 4K
 // screen in 64 bands left one thread a tail of a tenth of the work.
-constexpr int kMaxThreads = 8;
 constexpr int kMaxBands = 256;
 constexpr size_t kWindow = 32768;
 constexpr size_t kIdatChunk = 256 * 1024;
-
-int ThreadsAvailable() {
-    unsigned n = std::thread::hardware_concurrency();
-    return n < 1 ? 1 : n > (unsigned)kMaxThreads ? kMaxThreads : (int)n;
-}
 
 // Runs work(band) for every band on up to `threads` threads (the calling
 // one among them), each taking the next band not yet taken.
 template <typename Work>
 void RunBands(int bands, int threads, const Work& work) {
     std::atomic<int> next(0);
-    auto worker = [&] {
+    RunOnThreads(threads < bands ? threads : bands, [&](int, int) {
         for (int b = next++; b < bands; b = next++)
             work(b);
-    };
-    std::thread pool[kMaxThreads];
-    for (int t = 1; t < threads && t < bands; t++)
-        pool[t] = std::thread(worker);
-    worker();
-    for (std::thread& t : pool)
-        if (t.joinable())
-            t.join();
+    });
 }
 
 struct Band {
@@ -145,7 +132,7 @@ bool WritePngImageData(CRasterFile* f, const PngRowsPlan& plan) {
     const uint64_t total = (uint64_t)plan.height * stride;
     if (total > 0x7FFFFFFF)
         return false;
-    const int threads = ThreadsAvailable();
+    const int threads = MachineThreads();
     // The bands depend on the data alone: the same file on every machine.
     int bands = (int)(total / kPngBandMinBytes);
     if (bands > kMaxBands)
