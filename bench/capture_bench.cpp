@@ -39,20 +39,6 @@ double Best(int runs, const std::function<double()>& once) {
     return best;
 }
 
-// A peer's wall time for one shell command, best of three; -1 when it failed.
-double PeerSeconds(const std::string& dir, const std::string& command) {
-    double best = -1;
-    for (int i = 0; i < 3; i++) {
-        std::string out;
-        if (RunPeer(dir, "s=$(date +%s%N); " + command + " >/dev/null 2>&1 || exit 1; e=$(date +%s%N); echo $((e - s))",
-                    &out) != 0)
-            return -1;
-        double t = atof(out.c_str()) / 1e9;
-        best = best < 0 || t < best ? t : best;
-    }
-    return best;
-}
-
 long FileSize(const std::string& path) {
     std::string bytes;
     return ReadFileBytes(path, &bytes) ? (long)bytes.size() : -1;

@@ -26,19 +26,6 @@ double Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double PeerSeconds(const std::string& dir, const std::string& command) {
-    double best = 1e9;
-    for (int i = 0; i < 3; i++) {
-        std::string out;
-        if (RunPeer(dir, "s=$(date +%s%N); " + command + " >/dev/null || exit 1; e=$(date +%s%N); echo $((e - s))",
-                    &out) != 0)
-            return -1;
-        double t = atof(out.c_str()) / 1e9;
-        best = t < best ? t : best;
-    }
-    return best;
-}
-
 // Panels, title bars, a gradient and text-like strokes.
 void Paint(CRaster* img) {
     unsigned seed = 12345;

@@ -13,6 +13,7 @@
 #include "capture/image_state.h"
 #include "capture/options.h"
 #include "capture/undo.h"
+#include "peer_figures.h"
 #include "support/test_support.h"
 
 namespace {
@@ -28,19 +29,6 @@ double Best(const std::function<void()>& before, const std::function<void()>& on
         once();
         double t = std::chrono::duration<double>(Clock::now() - t0).count();
         best = t < best ? t : best;
-    }
-    return best;
-}
-
-double PeerSeconds(const std::string& dir, const std::string& command) {
-    double best = -1;
-    for (int i = 0; i < 3; i++) {
-        std::string out;
-        if (RunPeer(dir, "s=$(date +%s%N); " + command + " >/dev/null 2>&1 || exit 1; e=$(date +%s%N); echo $((e - s))",
-                    &out) != 0)
-            return -1;
-        double t = atof(out.c_str()) / 1e9;
-        best = best < 0 || t < best ? t : best;
     }
     return best;
 }

@@ -13,27 +13,13 @@
 
 #include "image/image.h"
 #include "image/raster_file.h"
+#include "peer_figures.h"
 #include "support/test_support.h"
 
 namespace {
 
 double Seconds(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double PeerSeconds(const std::string& dir, const std::string& command, int runs) {
-    double best = 1e9;
-    for (int i = 0; i < runs; i++) {
-        std::string out;
-        if (RunPeer(dir, "s=$(date +%s%N); " + command + " >/dev/null || exit 1; e=$(date +%s%N); echo $((e - s))",
-                    &out) != 0) {
-            fprintf(stderr, "peer failed: %s\n%s", command.c_str(), out.c_str());
-            return -1;
-        }
-        double t = atof(out.c_str()) / 1e9;
-        best = t < best ? t : best;
-    }
-    return best;
 }
 
 // Best of runs; setup runs before each timed call and is not counted.

@@ -46,3 +46,18 @@ bool BenchScreen(std::string* rgb, int* width, int* height) {
     *height = h;
     return true;
 }
+
+double PeerSeconds(const std::string& dir, const std::string& command, int runs) {
+    double best = -1;
+    for (int i = 0; i < runs; i++) {
+        std::string out;
+        if (RunPeer(dir, "s=$(date +%s%N); " + command + " >/dev/null 2>&1 || exit 1; e=$(date +%s%N); echo $((e - s))",
+                    &out) != 0) {
+            fprintf(stderr, "peer failed: %s\n", command.c_str());
+            return -1;
+        }
+        double t = atof(out.c_str()) / 1e9;
+        best = best < 0 || t < best ? t : best;
+    }
+    return best;
+}
