@@ -336,7 +336,48 @@ bool CRaster::Mirror() {
     return TakeOver(s);
 }
 
-// Quarter turns in 64 x 64 tiles. left: counter-clockwise.
+// Pixel x of a row of kBpp bits (1, 4, 8) or 3 bytes (24).
+template <int kBpp>
+inline void CopyPixel(const BYTE* from, int fx, BYTE* to, int x) {
+    if (kBpp == 24) {
+        memcpy(to + 3 * x, from + 3 * fx, 3);
+    } else if (kBpp == 8) {
+        to[x] = from[fx];
+    } else {
+        const int perByte = 8 / kBpp, mask = (1 << kBpp) - 1;
+        int fromShift = (perByte - 1 - fx % perByte) * kBpp, shift = (perByte - 1 - x % perByte) * kBpp;
+        BYTE v = (BYTE)((from[fx / perByte] >> fromShift) & mask);
+        BYTE* p = to + x / perByte;
+        *p = (BYTE)((*p & ~(mask << shift)) | (v << shift));
+    }
+}
+
+// Quarter turns in 64 x 64 tiles, straight on the rows: a turn of a large
+// picture is tens of millions of pixels. left: counter-clockwise.
+template <int kBpp>
+void RotateRows(CRaster* self, CRaster* s, bool left) {
+    const int ow = self->Width(), oh = self->Height(), nw = oh, nh = ow;
+    const BYTE* from = self->GetRowPointer(0);
+    BYTE* to = s->GetRowPointer(0);
+    const size_t fromStride = (size_t)self->GetRowStride(), toStride = (size_t)s->GetRowStride();
+    const int kTile = 64;
+    for (int tx = 0; tx < nw; tx += kTile) {
+        int ex = tx + kTile < nw ? tx + kTile : nw;
+        for (int ty = 0; ty < nh; ty += kTile) {
+            int ey = ty + kTile < nh ? ty + kTile : nh;
+            for (int y = ty; y < ey; y++) {
+                int sx = left ? y : ow - 1 - y;
+                BYTE* row = to + (size_t)y * toStride;
+                for (int x = tx; x < ex; x++) {
+                    int sy = left ? oh - 1 - x : x;
+                    CopyPixel<kBpp>(from + (size_t)sy * fromStride, sx, row, x);
+                }
+            }
+        }
+        self->SetProgress(ex * 100 / nw);
+    }
+}
+
 static bool Rotate(CRaster* self, CRaster* dest, bool left) {
     if (!self->IsValid())
         return false;
@@ -347,24 +388,19 @@ static bool Rotate(CRaster* self, CRaster* dest, bool left) {
         return FailFrom(self, s);
     if (self->HasPalette())
         s.SetPalette(self->GetPaletteConst(), self->GetPaletteCount());
-    int nw = oh, nh = ow;
-    const int kTile = 64;
-    for (int tx = 0; tx < nw; tx += kTile) {
-        for (int ty = 0; ty < nh; ty += kTile) {
-            int ex = tx + kTile < nw ? tx + kTile : nw;
-            int ey = ty + kTile < nh ? ty + kTile : nh;
-            for (int y = ty; y < ey; y++) {
-                for (int x = tx; x < ex; x++) {
-                    int sx = left ? y : ow - 1 - y;
-                    int sy = left ? oh - 1 - x : x;
-                    if (bpp == 24)
-                        memcpy(s.GetPixelPointer(x, y), self->GetPixelPointer(sx, sy), 3);
-                    else
-                        s.SetPixelIndexRaw(x, y, self->GetPixelIndexRaw(sx, sy));
-                }
-            }
-        }
-        self->SetProgress((tx + kTile < nw ? tx + kTile : nw) * 100 / nw);
+    switch (bpp) {
+        case 1:
+            RotateRows<1>(self, &s, left);
+            break;
+        case 4:
+            RotateRows<4>(self, &s, left);
+            break;
+        case 8:
+            RotateRows<8>(self, &s, left);
+            break;
+        default:
+            RotateRows<24>(self, &s, left);
+            break;
     }
     if (dest)
         return dest->TakeOver(s);

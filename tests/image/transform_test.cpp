@@ -68,6 +68,17 @@ TEST(Transforms, GeometryMatchesImageMagick) {
         CheckAgainstIm(
             dir, base, "-negate", [](CRaster* i) { return i->Negative(); }, tag);
     }
+    // Quarter turns across the 64-pixel tiles and odd bytes, at every depth.
+    Rgb large = MakePicture(133, 70, 13);
+    for (int bpp : {24, 8, 4, 1}) {
+        CRaster base(0);
+        MakeAtDepth(large, bpp, &base);
+        std::string tag = "large" + std::to_string(bpp);
+        CheckAgainstIm(
+            dir, base, "-rotate -90", [](CRaster* i) { return i->RotateLeft(); }, tag);
+        CheckAgainstIm(
+            dir, base, "-rotate 90", [](CRaster* i) { return i->RotateRight(); }, tag);
+    }
 }
 
 TEST(Transforms, GreyMatchesTheLuminanceFormula) {
