@@ -122,6 +122,8 @@ vp_install_packages() {
         if ! dpkg --print-foreign-architectures | grep -qx i386; then
             vp_pkg_log "adding the i386 architecture"
             dpkg --add-architecture i386
+            # Lists fetched before this hold no i386 packages: fetch again.
+            VP_APT_UPDATED=0
         fi
         mapfile -t missing < <(vp_missing_packages "${vp_common_packages[@]}" "${vp_wine32_packages[@]}")
         if [ ${#missing[@]} = 0 ]; then
@@ -162,4 +164,52 @@ vp_install_packages() {
     why64=$(vp_apt_error "$log64")
     vp_pkg_log "the packages could not be installed: $why64 (the whole answer of apt is in $log64)"
     return 1
+}
+
+# deb-src entries for the same mirrors that the machine's own sources name
+# (the libraries are cross-built from Debian's sources), then the packages.
+# VP_APT_SOURCES (default /etc/apt) lets the route test use a folder of its own.
+vp_prepare_packages() {
+    local cache=$1 etc=${VP_APT_SOURCES:-/etc/apt}
+    local srcfile=$etc/sources.list.d/vellumor-src.sources
+    local srclist=$etc/sources.list.d/vellumor-src.list
+    if [ ! -f "$srcfile" ] && [ ! -f "$srclist" ]; then
+        vp_pkg_log "enabling deb-src for the configured mirrors"
+        if [ -f "$etc/sources.list.d/debian.sources" ]; then
+            sed -e 's/^Types:.*/Types: deb-src/' "$etc/sources.list.d/debian.sources" >"$srcfile"
+        elif [ -f "$etc/sources.list" ]; then
+            grep -E '^deb ' "$etc/sources.list" | sed -e 's/^deb /deb-src /' >"$srclist"
+        else
+            echo "no apt sources found to derive deb-src entries from" >&2
+            return 1
+        fi
+        vp_apt_update_once
+    fi
+    vp_install_packages "$cache"
+}
+
+# True when a run of set-up would install nothing: the packages of the route
+# this machine takes, the deb-src entries, and the libraries that each
+# needed deps-ARCH.cmake names, with their stamps. A wine32 install that
+# failed before counts as missing, so that set-up tries it again.
+vp_setup_complete() {
+    local cache=$1 etc=${VP_APT_SOURCES:-/etc/apt} arch roots root
+    [ -f "$etc/sources.list.d/vellumor-src.sources" ] || [ -f "$etc/sources.list.d/vellumor-src.list" ] || return 1
+    if vp_host_runs_i386; then
+        [ -f "$cache/wine32-note" ] && return 1
+        [ -z "$(vp_missing_packages "${vp_common_packages[@]}" "${vp_wine32_packages[@]}")" ] || return 1
+    else
+        [ -z "$(vp_missing_packages "${vp_common_packages[@]}" "${vp_wine64_packages[@]}")" ] || return 1
+    fi
+    local arches=(i686)
+    { [ "$(vp_test_arch)" = x86_64 ] || [ "${VP_WIN64:-0}" = 1 ]; } && arches+=(x86_64)
+    for arch in "${arches[@]}"; do
+        [ -f "$cache/deps-$arch.cmake" ] || return 1
+        roots=$(sed -n 's/^set(VP_[A-Z]*_ROOT "\(.*\)")$/\1/p' "$cache/deps-$arch.cmake")
+        [ "$(echo "$roots" | grep -c .)" = 5 ] || return 1
+        for root in $roots; do
+            [ -f "$root/.done" ] || return 1
+        done
+    done
+    return 0
 }

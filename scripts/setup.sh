@@ -20,6 +20,13 @@ jobs=$(nproc)
 
 log() { printf '[setup] %s\n' "$*"; }
 
+# --check: exits 0 when nothing is missing (the packages of this route, the
+# deb-src entries, each library's stamp), without root and without apt.
+if [ "${1:-}" = --check ]; then
+    vp_setup_complete "$cache"
+    exit $?
+fi
+
 if [ "$(id -u)" != 0 ]; then
     echo "setup.sh must run as root (it installs Debian packages)" >&2
     exit 1
@@ -32,25 +39,7 @@ flock 9
 work="$cache/work-$$"
 
 # --- Debian packages -------------------------------------------------------
-# deb-src entries for the same mirrors that the machine's own sources name.
-srcfile=/etc/apt/sources.list.d/vellumor-src.sources
-srclist=/etc/apt/sources.list.d/vellumor-src.list
-need_update=0
-if [ ! -f "$srcfile" ] && [ ! -f "$srclist" ]; then
-    log "enabling deb-src for the configured mirrors"
-    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-        sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$srcfile"
-    elif [ -f /etc/apt/sources.list ]; then
-        grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' >"$srclist"
-    else
-        echo "no apt sources found to derive deb-src entries from" >&2
-        exit 1
-    fi
-    need_update=1
-fi
-
-[ $need_update = 1 ] && vp_apt_update_once
-vp_install_packages "$cache"
+vp_prepare_packages "$cache"
 
 # --- cross-built libraries -------------------------------------------------
 mkdir -p "$cache"

@@ -3,7 +3,10 @@
 # dpkg and dpkg-query in each state a mirror can be in: healthy lists, the
 # security suite's i386 list unusable (the resolver refuses wine32 until the
 # security suite is pinned down for the install), wine32 refused whatever is
-# tried, and a kernel that runs no 32-bit code.
+# tried, a kernel that runs no 32-bit code, and a fresh machine (no i386
+# architecture, no deb-src entries: i386 packages are found only in lists
+# fetched after the architecture was added). Last, the quick check that lets
+# the builds skip set-up.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/vellumor-route-test.XXXXXX)
@@ -44,11 +47,17 @@ else
 fi
 case "$cmd" in
 update)
+    # The lists fetched now hold the packages of the architectures known now.
+    cp "$FAKE/arches" "$FAKE/list-arches" 2>/dev/null || : >"$FAKE/list-arches"
     [ "$FAKE_MODE" = healthy ] && exit 0
     echo "E: Failed to fetch http://deb.debian.org/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?"
     echo "E: Some index files failed to download. They have been ignored, or old ones used instead."
     exit 100 ;;
 install)
+    if printf '%s\n' "$@" | grep -q ':i386$' && ! grep -qx i386 "$FAKE/list-arches" 2>/dev/null; then
+        echo "E: Unable to locate package $(printf '%s\n' "$@" | grep ':i386$' | head -n 1)"
+        exit 100
+    fi
     if printf '%s\n' "$@" | grep -q ':i386$'; then
         if [ "$FAKE_MODE" = broken ] || { [ "$FAKE_MODE" = stale ] && [ $pinned = 0 ]; }; then
             echo " liblzma5:i386 : Depends: libc6:i386 but it is not going to be installed"
@@ -71,23 +80,31 @@ cat >"$bin/dpkg" <<'FAKE'
 #!/usr/bin/env bash
 case "$1" in
 --print-foreign-architectures) cat "$FAKE/arches" 2>/dev/null ;;
---add-architecture) echo "$2" >>"$FAKE/arches" ;;
+--add-architecture) echo "$2" >>"$FAKE/arches"; echo "add-architecture $2" >>"$FAKE/calls" ;;
 esac
 FAKE
 printf '#!/bin/sh\n' >"$bin/sleep"
 chmod +x "$bin"/*
 
 # Runs the package set-up once in a fresh state (or the current one with
-# "again"), with the kernel answer $1 (1: runs 32-bit code).
+# "again"), with the kernel answer $1 (1: runs 32-bit code). The machine's
+# apt sources (a debian.sources) live in $FAKE/etc.
 run_setup() {
     export FAKE="$work/$scenario"
-    [ "${2:-}" = again ] || { rm -rf "$FAKE"; mkdir -p "$FAKE"; }
+    [ "${2:-}" = again ] || {
+        rm -rf "$FAKE"
+        mkdir -p "$FAKE/etc/sources.list.d"
+        printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: bookworm\n' \
+            >"$FAKE/etc/sources.list.d/debian.sources"
+        # Lists fetched before this test: amd64 only.
+        [ "${FAKE_FRESH:-0}" = 1 ] || printf 'i386\n' >"$FAKE/list-arches"
+    }
     : >"$FAKE/calls"
     (
-        export PATH="$bin:$PATH" VP_I386_OK=$1 VELLUMOR_DEPS="$FAKE/cache"
+        export PATH="$bin:$PATH" VP_I386_OK=$1 VELLUMOR_DEPS="$FAKE/cache" VP_APT_SOURCES="$FAKE/etc"
         . "$top/scripts/arch.sh"
         . "$top/scripts/packages.sh"
-        vp_install_packages "$FAKE/cache"
+        if [ "${FAKE_FRESH:-0}" = 1 ]; then vp_prepare_packages "$FAKE/cache"; else vp_install_packages "$FAKE/cache"; fi
         echo "status $?"
         echo "arch $(vp_test_arch)"
         echo "route $(vp_route_line)"
@@ -143,6 +160,44 @@ expect "$FAKE/out" "this kernel runs no 32-bit code" "the route line says why"
 expect "$FAKE/installed" "^wine64$" "64-bit Wine is installed"
 expect_not "$FAKE/calls" "i386" "nothing of i386 is asked for"
 [ -e "$FAKE/arches" ] && fail "the i386 architecture is added on a kernel that cannot run it"
+
+scenario=fresh
+FAKE_MODE=healthy FAKE_FRESH=1 run_setup 1
+expect "$FAKE/out" "^status 0" "set-up succeeds"
+expect "$FAKE/out" "^arch i686" "a fresh machine reaches the 32-bit build"
+expect "$FAKE/installed" "^wine32:i386$" "wine32 is installed"
+expect_not "$FAKE/out" "Unable to locate" "the i386 packages are found"
+expect "$FAKE/etc/sources.list.d/vellumor-src.sources" "^Types: deb-src" "the deb-src entries are added"
+order=$(grep -n -e '^update' -e '^add-architecture i386' "$FAKE/calls" | cut -d: -f2 | cut -d' ' -f1-2 | tr '\n' ',')
+case "$order" in
+*"add-architecture i386,update"*) ;;
+*) fail "no package lists fetched after the i386 architecture was added (calls: $order)" ;;
+esac
+
+# The quick check: complete only with the route's packages, the deb-src
+# entries and every library stamped.
+scenario=check
+FAKE_MODE=healthy FAKE_FRESH=1 run_setup 1
+check() {
+    (
+        export PATH="$bin:$PATH" VP_I386_OK=1 VP_APT_SOURCES="$FAKE/etc"
+        . "$top/scripts/arch.sh"
+        . "$top/scripts/packages.sh"
+        vp_setup_complete "$FAKE/cache"
+    )
+}
+check && fail "complete without the libraries"
+for lib in PNG JPEG TIFF SSL GTEST; do
+    mkdir -p "$FAKE/cache/$lib"
+    touch "$FAKE/cache/$lib/.done"
+    echo "set(VP_${lib}_ROOT \"$FAKE/cache/$lib\")" >>"$FAKE/cache/deps-i686.cmake"
+done
+check || fail "not complete with every package and library"
+rm "$FAKE/cache/TIFF/.done"
+check && fail "complete with a library unstamped"
+touch "$FAKE/cache/TIFF/.done"
+grep -v '^xvfb$' "$FAKE/installed" >"$FAKE/installed.new" && mv "$FAKE/installed.new" "$FAKE/installed"
+check && fail "complete with a package missing"
 
 if [ $failures = 0 ]; then
     echo "setup route: all scenarios passed"
