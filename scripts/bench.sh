@@ -28,6 +28,11 @@ trap 'vp_wine_stop; [ -n "${screen_display:-}" ] && bash "$screen_script" stop "
 build=${VP_BUILD_DIR:-$top/build}
 wintree=$build/win
 [ "$(vp_test_arch)" = x86_64 ] && wintree=$build/win64  # no 32-bit code on this kernel
+if [ "$wintree" = "$build/win64" ]; then
+    echo "== benchmarks of the 64-bit build ($wintree) under 64-bit Wine: $(vp_route_line)"
+else
+    echo "== benchmarks of the 32-bit build ($wintree) under 32-bit Wine"
+fi
 if [ "$only" != screen ]; then
     vp_wine_start private
     for b in "$wintree"/bench/*_bench.exe; do

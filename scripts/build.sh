@@ -4,10 +4,13 @@
 # host that runs no 32-bit code, build/win64 (the same sources as 64-bit
 # Windows programs, where the tests run; scripts/arch.sh), or below
 # $VP_BUILD_DIR. VP_WIN64=1 builds build/win64 on any host, to check that
-# the sources compile for both. Set-up runs first.
+# the sources compile for both. Set-up runs first, unless its quick check
+# finds nothing missing.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-if [ "$(id -u)" = 0 ]; then
+if bash "$top/scripts/setup.sh" --check; then
+    :
+elif [ "$(id -u)" = 0 ]; then
     bash "$top/scripts/setup.sh"
 elif command -v sudo >/dev/null; then
     sudo bash "$top/scripts/setup.sh"
