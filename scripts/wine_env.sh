@@ -1,17 +1,40 @@
-# Sourced by the scripts that run our programs under Wine: a private Wine
-# prefix and, when asked for or when there is no display, a private Xvfb
+# Sourced by the scripts that run our programs under Wine: the Wine
+# settings of this route, prefixes made for tests, and a private Wine
+# prefix with, when asked for or when there is no display, a private Xvfb
 # display (of VP_SCREEN, default 1280x1024x24). vp_wine_start
 # [private-display]; vp_wine_stop undoes it.
 
 . "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
 
+# Quiet Wine without desktop-menu side effects, in the architecture of the
+# build that runs here (scripts/arch.sh).
+vp_wine_exports() {
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+    if [ "$(vp_test_arch)" = x86_64 ]; then export WINEARCH=win64; else export WINEARCH=win32; fi
+}
+
+# Makes the Wine prefix DIR for a test: a copy of VP_WINE_TEMPLATE when
+# there is one, else a new one. No window manager runs on a test display,
+# and Wine waits up to 2 s for one whenever a managed top-level window is
+# hidden or destroyed: the windows are unmanaged there.
+vp_make_prefix() {
+    local dir=$1
+    if [ -n "${VP_WINE_TEMPLATE:-}" ] && [ -f "$VP_WINE_TEMPLATE/system.reg" ] && [ "$dir" != "$VP_WINE_TEMPLATE" ]; then
+        rm -rf "$dir"
+        cp -a "$VP_WINE_TEMPLATE" "$dir"
+        return
+    fi
+    WINEPREFIX="$dir" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    WINEPREFIX="$dir" wineserver -w >/dev/null 2>&1
+}
+
 vp_wine_start() {
     local want_private=${1:-}
     VP_RUN_DIR=$(mktemp -d /tmp/vellumor-run.XXXXXX)
     export WINEPREFIX="$VP_RUN_DIR/prefix"
-    export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-    if [ "$(vp_test_arch)" = x86_64 ]; then export WINEARCH=win64; else export WINEARCH=win32; fi
+    vp_wine_exports
     export HOME="$VP_RUN_DIR/home"  # the recycle bin of Wine lives below HOME
     export VP_TEST_ROOT="$VP_RUN_DIR/tests"
     mkdir -p "$HOME" "$VP_TEST_ROOT"

@@ -9,9 +9,8 @@ setup_exe=$1
 main_exe=$2
 root=$(mktemp -d /tmp/vp-setup-test.XXXXXX)
 failures=0
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-export WINEARCH=${WINEARCH:-win32}
+. "$(dirname "$0")/../../scripts/wine_env.sh"
+vp_wine_exports
 program_pid=
 own_prefix=  # the prefix this test made last; the caller's prefix is never touched
 
@@ -44,7 +43,7 @@ new_prefix() {  # name
     stop_own_prefix
     own_prefix="$root/$1"
     export WINEPREFIX="$own_prefix"
-    wineboot -i >/dev/null 2>&1
+    vp_make_prefix "$WINEPREFIX"
     drive="$WINEPREFIX/drive_c"
     user_dir=$(ls -d "$drive/users/"* | grep -v '/Public$' | head -1)
 }
@@ -87,9 +86,27 @@ check_uninstall_registration() {  # install folder (Windows path), folder (Unix 
     expect_eq "EstimatedSize" "REG_DWORD    $(printf '0x%x' $kb)" "$(reg_value "$uninstall_key" EstimatedSize)"
 }
 
+# "MACHINE ARCHES": the architecture the program's PE header names, and
+# those its manifests ask for (comctl32 of another architecture does not
+# load where both Wines are installed).
+manifest_arches() {
+    python3 - "$1" <<'PY'
+import re, struct, sys
+data = open(sys.argv[1], "rb").read()
+machine = struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 4)[0]
+wanted = set(a.decode() for a in re.findall(rb'processorArchitecture="([^"]*)"', data))
+print({0x14C: "x86", 0x8664: "amd64"}.get(machine, hex(machine)), " ".join(sorted(wanted)))
+PY
+}
+
 check_installed_files() {  # folder (Unix path)
     cmp -s "$main_exe" "$1/Vellumor Pro.exe" || fail "$1/Vellumor Pro.exe differs from the build's program"
     expect_file "$1/Uninstall.exe"
+    local exe arches
+    for exe in "Vellumor Pro.exe" Uninstall.exe; do
+        arches=$(manifest_arches "$1/$exe")
+        expect_eq "$exe: its architecture and its manifests'" "${arches%% *} ${arches%% *}" "$arches"
+    done
     expect_file "$1/Vellumor Pro.chm"
     expect_eq "uninstaller mode tag" 1 "$(grep -c -a 'SetupMode:Unins' "$1/Uninstall.exe")"
 }

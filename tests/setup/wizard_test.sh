@@ -8,16 +8,21 @@
 # The page and install groups run at 96 and at 144 DPI; the pages are saved
 # as PNG files in SHOT_DIR (the uninstall progress page passes too quickly
 # to be taken).
-# Usage: wizard_test.sh SETUP_EXE WIZARD_TESTS_EXE SHOT_DIR
+# Usage: wizard_test.sh SETUP_EXE WIZARD_TESTS_EXE SHOT_DIR [GROUP...]
+# GROUP: pages, install96, install144, pages144, previous, or shots (the
+# comparison of the pages at the two DPIs); all of them when none is named.
 set -uo pipefail
 setup_exe=$1
 tests_exe=$2
 shots=$3
+shift 3
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(pages install96 install144 pages144 previous shots)
+wanted() { [[ " ${groups[*]} " == *" $1 "* ]]; }
 root=$(mktemp -d /tmp/vp-wizard-test.XXXXXX)
 failures=0
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-export WINEARCH=${WINEARCH:-win32}
+. "$(dirname "$0")/../../scripts/wine_env.sh"
+vp_wine_exports
 own_prefix=
 fail() {
     echo "FAIL: $*"
@@ -30,13 +35,14 @@ stop_own_prefix() {
     fi
 }
 trap 'stop_own_prefix; rm -rf "$root"' EXIT
-rm -rf "$shots"
 mkdir -p "$shots"
-
-WINEPREFIX="$root/template" wineboot -i >/dev/null 2>&1
-WINEPREFIX="$root/template" wineserver -w >/dev/null 2>&1
+# Screenshots of an earlier run must not stand in for missing ones.
+{ wanted pages || wanted install96 || wanted previous; } && rm -f "$shots"/96-*.png
+{ wanted install144 || wanted pages144; } && rm -f "$shots"/144-*.png
+vp_make_prefix "$root/template"
 
 run_group() {  # name, gtest filter, dpi
+    wanted "$1" || return 0
     stop_own_prefix
     own_prefix="$root/$1"
     cp -a "$root/template" "$own_prefix"
@@ -65,14 +71,18 @@ run_group() {  # name, gtest filter, dpi
 
 run_group pages 'Wizard.Pages*:Wizard.Cancel*:Wizard.FreeSpace*:Wizard.ProgressPageErrors:Wizard.DpiChange*:Wizard.Upgrade*' 96
 run_group install96 'Wizard.Install*' 96
-left=$(find "$drive" \( -iname '*vellumor*' -o -iname '*tarnwick*' \) -not -path "$drive/windows/*" | sort)
-[ -z "$left" ] || fail "left behind after the uninstall: $left"
+if wanted install96; then
+    left=$(find "$drive" \( -iname '*vellumor*' -o -iname '*tarnwick*' \) -not -path "$drive/windows/*" | sort)
+    [ -z "$left" ] || fail "left behind after the uninstall: $left"
+fi
 run_group install144 'Wizard.Install*' 144
 run_group pages144 'Wizard.Pages*:Wizard.Cancel*' 144
 run_group previous 'Wizard.Previous*' 96
 
 # The pages at 144 DPI are half as large again as at 96 DPI.
-for page in 104 105 109 110 111 114 117; do
+pages=(104 105 109 110 111 114 117)
+wanted shots || pages=()
+for page in "${pages[@]}"; do
     a="$shots/96-$page.png"
     b="$shots/144-$page.png"
     if [ -e "$a" ] && [ -e "$b" ]; then
