@@ -29,7 +29,8 @@ OsFile* OsFileOpenWrite(const char* path, bool append);
 // Creates a new file with a unique name in the folder of `beside` (the
 // path up to its last separator; the current folder when it has none) and
 // opens it for writing without sharing. *tmp (cchTmp characters) receives
-// its path. Null on failure, with no file left.
+// its path. Null on failure, with no file left. On Windows the folder (with
+// its trailing separator) may have at most MAX_PATH - 14 = 246 characters.
 OsFile* OsFileCreateTemp(const char* beside, char* tmp, DWORD cchTmp);
 void OsFileClose(OsFile* f);
 

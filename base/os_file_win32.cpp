@@ -1,5 +1,8 @@
 // Win32 implementation of the thin file layer.
 #include "os_file.h"
+
+#include <string.h>
+
 #include "str_util.h"
 
 struct OsFile {
@@ -59,6 +62,11 @@ OsFile* OsFileCreateTemp(const char* beside, char* tmp, DWORD cchTmp) {
         *cut = '\0';
     else
         StrCopy(folder, countof(folder), ".");
+    // GetTempFileNameA takes at most MAX_PATH - 14 characters of folder, so
+    // that its name fits MAX_PATH. Wine does not check: for a longer folder
+    // it creates a file under a mangled name that nothing would delete.
+    if (strlen(folder) > MAX_PATH - 14)
+        return nullptr;
     char path[MAX_PATH];
     if (!GetTempFileNameA(folder, "vpz", 0, path))
         return nullptr;

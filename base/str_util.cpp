@@ -14,7 +14,7 @@ bool StrCopy(char* dst, size_t cch, const char* src) {
     bool fits = len < cch;
     if (!fits)
         len = cch - 1;
-    memcpy(dst, src, len);
+    memmove(dst, src, len);  // src may lie inside dst (dropping a prefix in place)
     dst[len] = '\0';
     return fits;
 }

@@ -15,6 +15,10 @@ constexpr size_t kCchPath2 = 520;
 constexpr size_t kCchText = 1024;
 constexpr size_t kCchText2 = 1040;
 
+// A null src counts as "". src may overlap dst (StrCopy(p, cch, p + 3)
+// drops a prefix; StrCat(p, cch, p) doubles the text). A null dst or a cch of
+// 0 writes nothing and returns false. StrCat on a dst not terminated within
+// cch terminates it at dst[cch - 1] and returns false.
 bool StrCopy(char* dst, size_t cch, const char* src);
 bool StrCat(char* dst, size_t cch, const char* src);
 #ifdef __MINGW32__
