@@ -1,5 +1,7 @@
 // POSIX implementation of the thin file layer, for the native sanitizer
 // build only: '\' in paths is taken as '/', attributes map to mode bits.
+#include "os_file.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -11,8 +13,6 @@
 #include <unistd.h>
 
 #include <string>
-
-#include "os_file.h"
 
 struct OsFile {
     int fd;

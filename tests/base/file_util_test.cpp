@@ -52,7 +52,10 @@ static std::string FolderOfLength(const std::string& dir, size_t length, bool cr
 
 TEST(FileUtil, HexDigitsEveryPairAgainstAReference) {
     auto digit = [](int c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                      : -1;
     };
     for (int hi = 0; hi < 256; hi++)
         for (int lo = 0; lo < 256; lo++) {
@@ -183,7 +186,9 @@ TEST(FileUtil, ReadFileRawCapsTheSizeOfAHugeFile) {
         uint64_t bytes;
         DWORD reported;
     };
-    const Size sizes[] = {{0xFFFFFFFEull, 0xFFFFFFFEu}, {0xFFFFFFFFull, 0xFFFFFFFFu}, {0x100000000ull, 0xFFFFFFFFu},
+    const Size sizes[] = {{0xFFFFFFFEull, 0xFFFFFFFEu},
+                          {0xFFFFFFFFull, 0xFFFFFFFFu},
+                          {0x100000000ull, 0xFFFFFFFFu},
                           {0x140000001ull, 0xFFFFFFFFu}};
     for (const Size& s : sizes) {
         OsFile* f = OsFileOpenWrite(path.c_str(), false);

@@ -73,5 +73,5 @@ TEST(NumUtil, ReverseBitsEveryWidthAgainstAReference) {
     EXPECT_EQ(ReverseBits(0xFFFFFFFFu, 0), 0u);
     EXPECT_EQ(ReverseBits(1u, 32), 0x80000000u);
     EXPECT_EQ(ReverseBits(0x00000001u, 33), 0x80000000u);  // past 32 bits: as 32
-    EXPECT_EQ(ReverseBits(0xFFu, -1), 0u);                  // a negative width: no bits
+    EXPECT_EQ(ReverseBits(0xFFu, -1), 0u);                 // a negative width: no bits
 }

@@ -160,11 +160,12 @@ struct FmtCase {
     bool (*ours)(char* dst, size_t cch);
     int (*reference)(char* dst, size_t cch);
 };
-#define FMT_CASE(...)                                                      \
-    FmtCase {                                                              \
-        #__VA_ARGS__, [](char* d, size_t c) { return StrFmt(d, c, __VA_ARGS__); }, \
-            [](char* d, size_t c) { return snprintf(d, c, __VA_ARGS__); }  \
-    }
+static FmtCase MakeFmtCase(const char* name, bool (*ours)(char*, size_t), int (*reference)(char*, size_t)) {
+    return FmtCase{name, ours, reference};
+}
+#define FMT_OURS(...) [](char* d, size_t c) { return StrFmt(d, c, __VA_ARGS__); }
+#define FMT_REFERENCE(...) [](char* d, size_t c) { return snprintf(d, c, __VA_ARGS__); }
+#define FMT_CASE(...) MakeFmtCase(#__VA_ARGS__, FMT_OURS(__VA_ARGS__), FMT_REFERENCE(__VA_ARGS__))
 
 TEST(StrUtil, StrFmtEveryCapacityAgainstSnprintf) {
     const FmtCase cases[] = {
