@@ -31,6 +31,8 @@ vp_common_packages=(
 vp_common_packages+=(openssl)
 # Printing tests: a PPD for the PostScript test printer, the page rasterised.
 vp_common_packages+=(ghostscript)
+# scripts/lint.sh: the formatter and the analyser (clang-14 is above).
+vp_common_packages+=(clang-format-14 clang-tidy-14)
 vp_wine32_packages=(wine32:i386)
 # libwine:i386 needs it; without recommends the pinned resolver does not find it.
 vp_wine32_pinned_extra=(libgstreamer-plugins-base1.0-0:i386)
