@@ -47,7 +47,7 @@ done
 format_bin=clang-format-14
 tidy_bin=clang-tidy-14
 for tool in $format_bin $tidy_bin; do
-    if ! command -v $tool >/dev/null; then
+    if ! command -v "$tool" >/dev/null; then
         echo "lint.sh: $tool is missing (scripts/setup.sh installs it)" >&2
         exit 2
     fi
