@@ -354,8 +354,8 @@ bool WritePngBands(EncodeState* st, CRasterFile* f, const CRaster& image, int co
 // transparency, and libpng's transforms into the image's byte order.
 // Failures and a cancel jump back to the decoder's setjmp: no object with a
 // destructor here.
-void SetUpPngImage(png_structp png, png_infop info, CRaster* image, png_uint_32 width, png_uint_32 height,
-                   int bitDepth, int colorType) {
+void SetUpPngImage(png_structp png, png_infop info, CRaster* image, png_uint_32 width, png_uint_32 height, int bitDepth,
+                   int colorType) {
     int channels = PngChannels(colorType);
     if (channels == 0) {
         image->SetLastError("unknown PNG color type");

@@ -267,8 +267,8 @@ const char* ClassifyPage(TiffPage* p) {
     // Plain RGB of 8 or 16 bits is read row by row like the indexed kinds
     // (alpha dropped, a damaged strip keeps the rows before it); the other
     // colour models go through libtiff's RGBA reader.
-    p->rgb = photometric == PHOTOMETRIC_RGB && spp >= 3 && (bits == 8 || bits == 16) &&
-             p->planar == PLANARCONFIG_CONTIG;
+    p->rgb =
+        photometric == PHOTOMETRIC_RGB && spp >= 3 && (bits == 8 || bits == 16) && p->planar == PLANARCONFIG_CONTIG;
     p->rgba = !p->rgb && (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_SEPARATED ||
                           photometric == PHOTOMETRIC_YCBCR || photometric == PHOTOMETRIC_LOGL ||
                           photometric == PHOTOMETRIC_LOGLUV);
@@ -593,8 +593,7 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
     TiffPage p;
     ReadPageFields(tif, &p);
     const uint32_t width = p.width, height = p.height;
-    if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX || p.spp == 0 || p.bits == 0 ||
-        p.bits > 64) {
+    if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX || p.spp == 0 || p.bits == 0 || p.bits > 64) {
         SetLastError("Corrupted TIFF file!");
         return false;
     }
