@@ -144,17 +144,21 @@ void CApp::ShowInitError(int code) {
     AppMessageBox(nullptr, productName, Text(IDS_MOX_INIT_ERROR, 0), kBoxErrorOk, 0, code);
 }
 
-int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, int showCmd) {
-    // Per-monitor DPI awareness, when the system has it.
+// Per-monitor DPI awareness, when the system has it.
+static void EnableDpiAwareness(CApp* app) {
     HMODULE user32 = GetModuleHandleA("user32");
     typedef BOOL(WINAPI * SetAwarenessFn)(HANDLE);
     SetAwarenessFn setAwareness =
         user32 ? (SetAwarenessFn)(void*)GetProcAddress(user32, "SetProcessDpiAwarenessContext") : nullptr;
     if (setAwareness) {
-        getDpiForWindow = (UINT(WINAPI*)(HWND))(void*)GetProcAddress(user32, "GetDpiForWindow");
+        app->getDpiForWindow = (UINT(WINAPI*)(HWND))(void*)GetProcAddress(user32, "GetDpiForWindow");
         setAwareness((HANDLE)(INT_PTR)-4);
     }
+}
 
+// The product's name, identity and message, the monitors and the visuals'
+// own set-up. 0 or the visuals' code.
+int CApp::InitIdentity(TextRecord* appTable) {
     strings.SetAppTable(0, appTable);
     StrCopy(productName, countof(productName), Text(productTextId, 0));
     processId = GetCurrentProcessId();
@@ -162,10 +166,12 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     productCrc = Crc32(productName, -1);
     RefreshMonitors();
     doubleClickTime = (int)GetDoubleClickTime();
-    int visualsCode = visuals.Init(instance);
-    if (visualsCode)
-        return visualsCode;
+    return visuals.Init(instance);
+}
 
+// The switches of the command line, the start-up flags and the program
+// file's path and version. Returns the wait mode of the command line.
+int CApp::ReadStartArguments(int showCmd) {
     startMinimised = showCmd != SW_SHOWNORMAL && showCmd != SW_SHOW && showCmd != SW_SHOWDEFAULT;
     CmdLineFlags flags = {false, false};
     int waitMode = ParseCommandLine(&switches, commandLine, &flags);
@@ -175,24 +181,12 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     if (!GetModuleFileNameA(nullptr, modulePath, countof(modulePath)))
         modulePath[0] = '\0';
     ReadVersion(modulePath, &versionMajor, &versionMinor, &versionBuild);
+    return waitMode;
+}
 
-    // A second start hands over before it reads or writes any file of the
-    // running instance (the command record, the first-run copy, a restore).
-    int code = HandOver(waitMode, allowSeveral);
-    if (code)
-        return code;
-
-    if (ReadInstallSettings(productName, installSettings) < kCbInstallSettings)
-        return kMoxErrInstallSettings;
-    code = PrepareDataFolders(waitMode);
-    if (code)
-        return code;
-    CopyInitFolder();
-    UnpackPendingRestore();
-    ReadAppRecord(formatVersion);
-    WriteRecordFile("(Mox)Cmd", -1, commandLine, (int)strlen(commandLine) + 1, 0);
-
-    // The colour scheme and the fonts of the record's face and size (points) at the screen's DPI.
+// The colour scheme and the fonts of the record's face and size (points) at
+// the screen's DPI. 0 or the visuals' code.
+int CApp::InitSchemeAndFonts() {
     BYTE mode = record.colorMode;  // the resolved mode is not stored: "automatic" stays the user's choice
     int schemeCode = visuals.UpdateColorScheme(&mode, record.colors);
     if (schemeCode)
@@ -206,6 +200,12 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     if (fontCode)
         return fontCode;
     visualsReady = true;
+    return 0;
+}
+
+// The common controls, the hidden instance window, the shared tooltip and
+// the program icon. 0 or kMoxErrCommonControls.
+int CApp::CreateSharedWindows() {
     if (!CommonControlsAbove470())
         return kMoxErrCommonControls;
     const DWORD kAllControlClasses = 0xFFFF;
@@ -220,6 +220,38 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     if (toolTip)
         SetWindowPos(toolTip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     icon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(kIdiProgram), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
+    return 0;
+}
+
+int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, int showCmd) {
+    EnableDpiAwareness(this);
+    int code = InitIdentity(appTable);
+    if (code)
+        return code;
+    int waitMode = ReadStartArguments(showCmd);
+
+    // A second start hands over before it reads or writes any file of the
+    // running instance (the command record, the first-run copy, a restore).
+    code = HandOver(waitMode, allowSeveral);
+    if (code)
+        return code;
+
+    if (ReadInstallSettings(productName, installSettings) < kCbInstallSettings)
+        return kMoxErrInstallSettings;
+    code = PrepareDataFolders(waitMode);
+    if (code)
+        return code;
+    CopyInitFolder();
+    UnpackPendingRestore();
+    ReadAppRecord(formatVersion);
+    WriteRecordFile("(Mox)Cmd", -1, commandLine, (int)strlen(commandLine) + 1, 0);
+
+    code = InitSchemeAndFonts();
+    if (code)
+        return code;
+    code = CreateSharedWindows();
+    if (code)
+        return code;
     code = AddFrameworkCommands();
     if (code)
         return code;

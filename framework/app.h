@@ -189,6 +189,10 @@ struct CApp {
 
   private:
     int InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, int showCmd);
+    int InitIdentity(TextRecord* appTable);
+    int ReadStartArguments(int showCmd);
+    int InitSchemeAndFonts();
+    int CreateSharedWindows();
     int HandOver(int waitMode, bool allowSeveral);
     int PrepareDataFolders(int waitMode);
     void CopyInitFolder();

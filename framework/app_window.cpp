@@ -618,40 +618,47 @@ static void PaintSwatch(HDC dc, IconPaintRequest* req) {
     DeleteObject(fill);
 }
 
-LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    // Messages that need no frame record.
-    switch (msg) {
-        case WM_NCCREATE:
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA*)lp)->lpCreateParams);
-            return DefWindowProcA(hwnd, msg, wp, lp);
-        case WM_CREATE:
-            gApp.UiFont(gApp.GetWindowDpi(hwnd), false);
-            return DefWindowProcA(hwnd, msg, wp, lp);
-        case WM_ACTIVATEAPP:
-            if (!wp)
-                OnDeactivateApp();
-            return DefWindowProcA(hwnd, msg, wp, lp);
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_GETMINMAXINFO:
-            ((MINMAXINFO*)lp)->ptMinTrackSize.x = kMinTrackWidth;
-            ((MINMAXINFO*)lp)->ptMinTrackSize.y = kMinTrackHeight;
-            return 0;
-        case WM_HELP:
-            if (GetKeyState(VK_CONTROL) < 0)
-                return TRUE;
-            SendMessageA(hwnd, MoxMSG_HELP, wp, lp);
-            return TRUE;
-        case WM_NCRBUTTONDOWN:
-            return 0;
-        case WM_NCRBUTTONUP:
-        case WM_RBUTTONUP:
-            SendMessageA(hwnd, MoxMSG_CONTEXTMENU, 0, 0);
-            return 0;
-        case MoxMSG_PAINTSWATCH:
-            PaintSwatch((HDC)wp, (IconPaintRequest*)lp);
-            return 0;
+static void OnGetMinMaxInfo(MINMAXINFO* info) {
+    info->ptMinTrackSize.x = kMinTrackWidth;
+    info->ptMinTrackSize.y = kMinTrackHeight;
+}
+
+// Help goes to the frame as MoxMSG_HELP, except with Ctrl held.
+static LRESULT OnHelp(HWND hwnd, WPARAM wp, LPARAM lp) {
+    if (GetKeyState(VK_CONTROL) < 0)
+        return TRUE;
+    SendMessageA(hwnd, MoxMSG_HELP, wp, lp);
+    return TRUE;
+}
+
+static void OnShowWindow(CAppWindow* frame, bool show) {
+    for (int i = 0; i < frame->bays.count; i++)
+        (*frame->bays.At(i))->ShowFloatingBars(frame, show);
+}
+
+// The wait cursor while busy, the arrow over the borders of a size-locked
+// frame. True when the cursor was set.
+static bool OnSetCursor(CAppWindow* frame, WORD hitTest) {
+    if (frame->busyOverlay) {
+        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+        return true;
     }
+    if ((frame->flags & kFrameLockSize) && hitTest >= HTLEFT && hitTest <= HTBOTTOMRIGHT) {
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        return true;
+    }
+    return false;
+}
+
+static void OnWindowPosChanging(CAppWindow* frame, WINDOWPOS* pos) {
+    if (frame->flags & kFrameLockPosition)
+        pos->flags |= SWP_NOMOVE;
+    if (frame->flags & kFrameLockSize)
+        pos->flags |= SWP_NOSIZE;
+}
+
+// The messages that need the frame's record.
+static LRESULT OnFrameMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     CAppWindow* frame = FrameOf(hwnd);
     if (!frame)  // the application closes frames, even one without its record
         return msg == WM_CLOSE ? 0 : DefWindowProcA(hwnd, msg, wp, lp);
@@ -677,27 +684,15 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_NCACTIVATE:
             return DefWindowProcA(hwnd, msg, frame->index == gApp.activeFrame, lp);
         case WM_SHOWWINDOW:
-            for (int i = 0; i < frame->bays.count; i++)
-                (*frame->bays.At(i))->ShowFloatingBars(frame, wp != 0);
+            OnShowWindow(frame, wp != 0);
             break;
         case WM_SETCURSOR:
-            if (frame->busyOverlay) {
-                SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+            if (OnSetCursor(frame, LOWORD(lp)))
                 return TRUE;
-            }
-            if ((frame->flags & kFrameLockSize) && LOWORD(lp) >= HTLEFT && LOWORD(lp) <= HTBOTTOMRIGHT) {
-                SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-                return TRUE;
-            }
             break;
-        case WM_WINDOWPOSCHANGING: {
-            WINDOWPOS* pos = (WINDOWPOS*)lp;
-            if (frame->flags & kFrameLockPosition)
-                pos->flags |= SWP_NOMOVE;
-            if (frame->flags & kFrameLockSize)
-                pos->flags |= SWP_NOSIZE;
+        case WM_WINDOWPOSCHANGING:
+            OnWindowPosChanging(frame, (WINDOWPOS*)lp);
             break;
-        }
         case WM_DPICHANGED:
             frame->OnDpiChanged(HIWORD(wp), (const RECT*)lp);
             return 0;
@@ -718,6 +713,42 @@ LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case MoxMSG_BUSY:
             frame->SetBusy(wp != 0);
             return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+// Messages that need no frame record are handled here; the rest go to
+// OnFrameMessage.
+LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_NCCREATE:  // store the record; DefWindowProc still sets the caption
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA*)lp)->lpCreateParams);
+            break;
+        case WM_CREATE:
+            gApp.UiFont(gApp.GetWindowDpi(hwnd), false);
+            break;
+        case WM_ACTIVATEAPP:
+            if (!wp)
+                OnDeactivateApp();
+            break;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_GETMINMAXINFO:
+            OnGetMinMaxInfo((MINMAXINFO*)lp);
+            return 0;
+        case WM_HELP:
+            return OnHelp(hwnd, wp, lp);
+        case WM_NCRBUTTONDOWN:
+            return 0;
+        case WM_NCRBUTTONUP:
+        case WM_RBUTTONUP:
+            SendMessageA(hwnd, MoxMSG_CONTEXTMENU, 0, 0);
+            return 0;
+        case MoxMSG_PAINTSWATCH:
+            PaintSwatch((HDC)wp, (IconPaintRequest*)lp);
+            return 0;
+        default:
+            return OnFrameMessage(hwnd, msg, wp, lp);
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
 }

@@ -45,89 +45,127 @@ void ComputeBayRows(BayBar* bars, int count, int rows[kBayRows]) {
     }
 }
 
-void LayoutBayRow(BayBar** row, int n, int available) {
-    if (n <= 0)
-        return;
-    // Working starts and lengths.
-    int start[kBayRows * 4], len[kBayRows * 4];
-    if (n > kBayRows * 4)
-        n = kBayRows * 4;
-    for (int i = 0; i < n; i++) {
-        start[i] = row[i]->x;
-        len[i] = row[i]->length;
+// Working starts, lengths and gaps of the bars of one row.
+struct RowWork {
+    BayBar** row;
+    int n;
+    int start[kBayRows * 4], len[kBayRows * 4], gap[kBayRows * 4];
+};
+
+// Step 1: no bar starts before the previous bar's minimum ends, and a bar
+// is cut where the next one starts.
+static void ClampRowOverlaps(RowWork* w) {
+    for (int i = 1; i < w->n; i++) {
+        int least = w->start[i - 1] + w->row[i - 1]->minLength;
+        if (w->start[i] < least)
+            w->start[i] = least;
+        if (w->start[i - 1] + w->len[i - 1] > w->start[i])
+            w->len[i - 1] = w->start[i] - w->start[i - 1];
     }
-    for (int i = 1; i < n; i++) {  // 1: no overlap below the previous bar's minimum
-        int least = start[i - 1] + row[i - 1]->minLength;
-        if (start[i] < least)
-            start[i] = least;
-        if (start[i - 1] + len[i - 1] > start[i])
-            len[i - 1] = start[i] - start[i - 1];
-    }
-    for (int i = 0; i < n; i++) {  // 2: bars that follow their predecessor directly
-        if (!(row[i]->flags & kBarFollows))
+}
+
+// Step 2: bars that follow their predecessor directly.
+static void PlaceFollowingBars(RowWork* w) {
+    for (int i = 0; i < w->n; i++) {
+        if (!(w->row[i]->flags & kBarFollows))
             continue;
         if (i == 0) {
-            start[0] = 0;
+            w->start[0] = 0;
         } else {
-            start[i] = start[i - 1] + row[i - 1]->naturalLength;
-            len[i - 1] = row[i - 1]->naturalLength;
+            w->start[i] = w->start[i - 1] + w->row[i - 1]->naturalLength;
+            w->len[i - 1] = w->row[i - 1]->naturalLength;
         }
     }
-    for (int i = n - 1; i >= 0; i--) {  // 3: bars that move to the end
-        if (!(row[i]->flags & kBarToEnd))
+}
+
+// Step 3: bars that move to the end, as far as the previous bar allows.
+static void MoveBarsToEnd(RowWork* w, int available) {
+    for (int i = w->n - 1; i >= 0; i--) {
+        if (!(w->row[i]->flags & kBarToEnd))
             continue;
-        int end = i + 1 < n ? start[i + 1] : available;
-        int s = end - len[i];
-        int prevEnd = i > 0 ? start[i - 1] + len[i - 1] : 0;
+        int end = i + 1 < w->n ? w->start[i + 1] : available;
+        int s = end - w->len[i];
+        int prevEnd = i > 0 ? w->start[i - 1] + w->len[i - 1] : 0;
         if (s < prevEnd)
             s = prevEnd;
         if (s < 0)
             s = 0;
-        start[i] = s;
+        w->start[i] = s;
     }
-    for (int i = 0; i < n; i++) {  // 4: bars that grow up to the next one
-        if (!(row[i]->flags & kBarGrow))
+}
+
+// Step 4: bars that grow up to the next one.
+static void GrowBars(RowWork* w, int available) {
+    for (int i = 0; i < w->n; i++) {
+        if (!(w->row[i]->flags & kBarGrow))
             continue;
-        int end = i + 1 < n ? start[i + 1] : available;
-        if (end - start[i] > len[i])
-            len[i] = end - start[i];
+        int end = i + 1 < w->n ? w->start[i + 1] : available;
+        if (end - w->start[i] > w->len[i])
+            w->len[i] = end - w->start[i];
     }
-    int gap[kBayRows * 4];
-    for (int i = 0; i < n; i++) {  // 5: gaps
-        int prevEnd = i > 0 ? start[i - 1] + len[i - 1] : 0;
-        gap[i] = start[i] - prevEnd;
-        if (gap[i] < 0)
-            gap[i] = 0;
+}
+
+// Steps 5 and 6: the gaps; a row too long gives back gaps, then growers,
+// then everyone, from the end.
+static void ShrinkRowToFit(RowWork* w, int available) {
+    const int n = w->n;
+    for (int i = 0; i < n; i++) {
+        int prevEnd = i > 0 ? w->start[i - 1] + w->len[i - 1] : 0;
+        w->gap[i] = w->start[i] - prevEnd;
+        if (w->gap[i] < 0)
+            w->gap[i] = 0;
     }
     int total = 0;
     for (int i = 0; i < n; i++)
-        total += gap[i] + len[i];
-    int excess = total - available;  // 6: a row too long gives back gaps, then growers, then everyone
+        total += w->gap[i] + w->len[i];
+    int excess = total - available;
     for (int i = n - 1; i >= 0 && excess > 0; i--) {
-        int take = gap[i] < excess ? gap[i] : excess;
-        gap[i] -= take;
+        int take = w->gap[i] < excess ? w->gap[i] : excess;
+        w->gap[i] -= take;
         excess -= take;
     }
     for (int pass = 0; pass < 2 && excess > 0; pass++)
         for (int i = n - 1; i >= 0 && excess > 0; i--) {
-            if (pass == 0 && !(row[i]->flags & kBarGrow))
+            if (pass == 0 && !(w->row[i]->flags & kBarGrow))
                 continue;
-            int spare = len[i] - row[i]->minLength;
+            int spare = w->len[i] - w->row[i]->minLength;
             if (spare <= 0)
                 continue;
             int take = spare < excess ? spare : excess;
-            len[i] -= take;
+            w->len[i] -= take;
             excess -= take;
         }
-    int pos = 0;  // 7: placing
-    for (int i = 0; i < n; i++) {
-        pos += gap[i];
-        row[i]->placedX = pos;
-        row[i]->placedLength = len[i];
-        if (row[i]->flags & kBarFollows)
-            row[i]->x = pos;
-        pos += len[i];
+}
+
+// Step 7: the placed positions; following bars keep theirs.
+static void PlaceRowBars(const RowWork& w) {
+    int pos = 0;
+    for (int i = 0; i < w.n; i++) {
+        pos += w.gap[i];
+        w.row[i]->placedX = pos;
+        w.row[i]->placedLength = w.len[i];
+        if (w.row[i]->flags & kBarFollows)
+            w.row[i]->x = pos;
+        pos += w.len[i];
     }
+}
+
+void LayoutBayRow(BayBar** row, int n, int available) {
+    if (n <= 0)
+        return;
+    RowWork w;
+    w.row = row;
+    w.n = n > kBayRows * 4 ? kBayRows * 4 : n;
+    for (int i = 0; i < w.n; i++) {
+        w.start[i] = row[i]->x;
+        w.len[i] = row[i]->length;
+    }
+    ClampRowOverlaps(&w);
+    PlaceFollowingBars(&w);
+    MoveBarsToEnd(&w, available);
+    GrowBars(&w, available);
+    ShrinkRowToFit(&w, available);
+    PlaceRowBars(w);
 }
 
 DockedLayout LayoutDockedItems(BarItemBox* items, int n, bool vertical, int nearEdge, int length, int thickness,

@@ -7,7 +7,6 @@
 #include <shellapi.h>
 #include <string.h>
 
-static char gLinkFace[LF_FACESIZE] = "";
 // Our subclass id. The control is subclassed through the common controls'
 // subclass chain, which the tooltip's TTF_SUBCLASS uses too: a plain
 // GWLP_WNDPROC swap could not be undone under the tooltip's subclass.
@@ -18,10 +17,6 @@ static void ShellOpen(HWND owner, const char* address) {
 }
 
 static LinkOpenFunc gLinkOpener = ShellOpen;
-
-void CLinkControl::SetFaceName(const char* face) {
-    StrCopy(gLinkFace, countof(gLinkFace), face ? face : "");
-}
 
 LinkOpenFunc CLinkControl::SetOpener(LinkOpenFunc opener) {
     LinkOpenFunc previous = gLinkOpener;
@@ -118,16 +113,13 @@ void CLinkControl::OnPaint() {
     lf.lfHeight = -MulDiv(12, GetDeviceCaps(hdc, LOGPIXELSY), 96);
     lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = DEFAULT_CHARSET;
-    if (gLinkFace[0]) {
-        StrCopy(lf.lfFaceName, countof(lf.lfFaceName), gLinkFace);
-    } else {
-        LOGFONTA dialogFont = {};
-        HFONT hf = (HFONT)SendMessageA(dialog_, WM_GETFONT, 0, 0);
-        if (hf && GetObjectA(hf, sizeof dialogFont, &dialogFont) && dialogFont.lfFaceName[0])
-            StrCopy(lf.lfFaceName, countof(lf.lfFaceName), dialogFont.lfFaceName);
-        else
-            StrCopy(lf.lfFaceName, countof(lf.lfFaceName), "MS Shell Dlg");
-    }
+    // The dialog's font face, else "MS Shell Dlg".
+    LOGFONTA dialogFont = {};
+    HFONT hf = (HFONT)SendMessageA(dialog_, WM_GETFONT, 0, 0);
+    if (hf && GetObjectA(hf, sizeof dialogFont, &dialogFont) && dialogFont.lfFaceName[0])
+        StrCopy(lf.lfFaceName, countof(lf.lfFaceName), dialogFont.lfFaceName);
+    else
+        StrCopy(lf.lfFaceName, countof(lf.lfFaceName), "MS Shell Dlg");
     HFONT font = CreateFontIndirectA(&lf);
     HGDIOBJ oldFont = font ? SelectObject(hdc, font) : nullptr;
     RECT rc;

@@ -32,9 +32,6 @@ class CLinkControl {
     const char* Text() const { return text_; }
     const char* Address() const { return address_; }
 
-    // The face of the link font, one for every link (the framework's UI
-    // face). Empty (the default): the dialog's font face, else "MS Shell Dlg".
-    static void SetFaceName(const char* face);
     // Replaces how addresses are opened (tests observe clicks this way);
     // null restores the shell (ShellExecute, default verb, SW_SHOWNORMAL).
     // Returns the previous opener. GUI thread only.

@@ -123,82 +123,99 @@ void ApplyTextFonts(HWND dialog, const BoxData* box) {
         SendMessageA(rest, WM_SETFONT, (WPARAM)gApp.UiFont(dpi, false), TRUE);
 }
 
-void OnInit(HWND dialog, BoxData* box) {
-    SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
-    gApp.PrepareDialog(dialog);
+// The box's text, measured: the first line, and the rest joined for the
+// second control.
+struct BoxText {
+    char first[kCchText2];
+    char rest[kCchText2];
+    SIZE firstSize;
+    int widest, restHeight, lines;
+    int left, top;  // where the first line was placed
+};
+
+void SetCaptionAndIcon(HWND dialog, const BoxData* box) {
     SetWindowTextA(dialog, box->caption);
     if (box->style & kBoxOwnIcon) {
         HICON own = LoadIconA(gApp.instance, MAKEINTRESOURCEA(2));
         if (own)
             SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)own);
     }
+}
+
+void MeasureBoxText(HWND dialog, const BoxData* box, BoxText* t) {
     UINT dpi = gApp.GetWindowDpi(dialog);
     HFONT normal = gApp.UiFont(dpi, false);
     HFONT firstFont = (box->style & kBoxBoldFirstLine) ? gApp.UiFont(dpi, true) : normal;
-
-    // Lines: the first, and the rest joined for the second control.
     const char* text = box->text;
     const char* nl = strchr(text, '\n');
     int firstLen = nl ? (int)(nl - text) : (int)strlen(text);
     HDC dc = GetDC(dialog);
-    SIZE firstSize = MeasureLine(dc, firstFont, text, firstLen);
-    int widest = firstSize.cx, restHeight = 0, lines = 1;
-    char rest[kCchText2] = "";
-    for (const char* p = nl; p; lines++) {
+    t->firstSize = MeasureLine(dc, firstFont, text, firstLen);
+    t->widest = t->firstSize.cx;
+    t->restHeight = 0;
+    t->lines = 1;
+    t->rest[0] = '\0';
+    for (const char* p = nl; p; t->lines++) {
         const char* line = p + 1;
         const char* next = strchr(line, '\n');
         int len = next ? (int)(next - line) : (int)strlen(line);
         SIZE s = MeasureLine(dc, normal, line, len);
-        widest = s.cx > widest ? s.cx : widest;
-        restHeight += s.cy;
-        if (rest[0])
-            StrCat(rest, countof(rest), "\r\n");
+        t->widest = s.cx > t->widest ? s.cx : t->widest;
+        t->restHeight += s.cy;
+        if (t->rest[0])
+            StrCat(t->rest, countof(t->rest), "\r\n");
         char piece[kCchText2];
         StrCopy(piece, (size_t)len + 1 < countof(piece) ? (size_t)len + 1 : countof(piece), line);
-        StrCat(rest, countof(rest), piece);
+        StrCat(t->rest, countof(t->rest), piece);
         p = next;
     }
     ReleaseDC(dialog, dc);
-    char first[kCchText2];
-    StrCopy(first, (size_t)firstLen + 1 < countof(first) ? (size_t)firstLen + 1 : countof(first), text);
+    StrCopy(t->first, (size_t)firstLen + 1 < countof(t->first) ? (size_t)firstLen + 1 : countof(t->first), text);
+}
 
+// The two text controls beside the icon: one line centred on it, two lines
+// centred as a block, more from its top. The second control goes when
+// there is one line.
+void PlaceBoxText(HWND dialog, BoxText* t) {
     RECT iconArea = ChildRect(dialog, IDC_MOX_MSGICON);
     RECT firstRect = ChildRect(dialog, IDC_MOX_MSGFIRST);
     int iconHeight = iconArea.bottom - iconArea.top;
-    int left = firstRect.left;
-    int top;
+    t->left = firstRect.left;
     HWND firstCtl = GetDlgItem(dialog, IDC_MOX_MSGFIRST), restCtl = GetDlgItem(dialog, IDC_MOX_MSGREST);
-    SetWindowTextA(firstCtl, first);
-    if (lines == 1) {
-        top = iconArea.top + (iconHeight - firstSize.cy) / 2;
+    SetWindowTextA(firstCtl, t->first);
+    if (t->lines == 1) {
+        t->top = iconArea.top + (iconHeight - t->firstSize.cy) / 2;
         DestroyWindow(restCtl);
         restCtl = nullptr;
-    } else if (lines == 2) {
-        top = iconArea.top + (iconHeight - firstSize.cy - restHeight) / 2;
+    } else if (t->lines == 2) {
+        t->top = iconArea.top + (iconHeight - t->firstSize.cy - t->restHeight) / 2;
     } else {
-        top = iconArea.top;
+        t->top = iconArea.top;
     }
-    if (top < iconArea.top && lines > 1)
-        top = iconArea.top;
-    MoveWindow(firstCtl, left, top, widest, firstSize.cy, FALSE);
+    if (t->top < iconArea.top && t->lines > 1)
+        t->top = iconArea.top;
+    MoveWindow(firstCtl, t->left, t->top, t->widest, t->firstSize.cy, FALSE);
     if (restCtl) {
-        SetWindowTextA(restCtl, rest);
-        MoveWindow(restCtl, left, top + firstSize.cy, widest, restHeight, FALSE);
+        SetWindowTextA(restCtl, t->rest);
+        MoveWindow(restCtl, t->left, t->top + t->firstSize.cy, t->widest, t->restHeight, FALSE);
     }
+}
 
-    // Buttons below the text, centred as a group.
+// The dialog sized to the text and the buttons; the buttons of the style
+// below the text, centred as a group, the others hidden.
+void PlaceBoxButtons(HWND dialog, const BoxData* box, const BoxText& t) {
     int ids[3];
     int n = ButtonsOf(box->style, ids);
     RECT okRect = ChildRect(dialog, IDOK);
     int bw = okRect.right - okRect.left, bh = okRect.bottom - okRect.top, gap = bh / 3;
-    int textWidth = left + 2 * firstSize.cy + widest;
+    int textWidth = t.left + 2 * t.firstSize.cy + t.widest;
     int buttonsWidth = bh + n * (bw + gap);
     RECT client, win;
     GetClientRect(dialog, &client);
     GetWindowRect(dialog, &win);
     int clientWidth = textWidth > buttonsWidth ? textWidth : buttonsWidth;
     int buttonTop = okRect.top;
-    int needed = top + firstSize.cy * 3 / 2 + restHeight;
+    int needed = t.top + t.firstSize.cy * 3 / 2 + t.restHeight;
     int grow = needed > buttonTop ? needed - buttonTop : 0;
     buttonTop += grow;
     int frameW = (win.right - win.left) - (client.right - client.left);
@@ -221,12 +238,26 @@ void OnInit(HWND dialog, BoxData* box) {
         MoveWindow(GetDlgItem(dialog, ids[i]), x, buttonTop, bw, bh, FALSE);
         x += bw + gap;
     }
-    ApplyTextFonts(dialog, box);
-    MessageBeep(SoundOf(box->style));
+}
+
+void SetButtonTexts(HWND dialog) {
     SetDlgItemTextA(dialog, IDOK, gApp.Text(IDS_MOX_BUTTONS, 0));
     SetDlgItemTextA(dialog, IDCANCEL, gApp.Text(IDS_MOX_BUTTONS, 1));
     SetDlgItemTextA(dialog, IDYES, gApp.Text(IDS_MOX_BUTTONS, 4));
     SetDlgItemTextA(dialog, IDNO, gApp.Text(IDS_MOX_BUTTONS, 5));
+}
+
+void OnInit(HWND dialog, BoxData* box) {
+    SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
+    gApp.PrepareDialog(dialog);
+    SetCaptionAndIcon(dialog, box);
+    BoxText text;
+    MeasureBoxText(dialog, box, &text);
+    PlaceBoxText(dialog, &text);
+    PlaceBoxButtons(dialog, box, text);
+    ApplyTextFonts(dialog, box);
+    MessageBeep(SoundOf(box->style));
+    SetButtonTexts(dialog);
     ApplyButtonStyles(dialog, box);
     SetFocus(GetDlgItem(dialog, box->defaultId));
     CenterWindow(dialog, nullptr);  // again, now that the size is known

@@ -161,6 +161,103 @@ COLORREF CVisuals::SelectorColor(DWORD selector) const {
     }
 }
 
+namespace {
+
+// The colours the frame faces of a scheme are derived from.
+struct SchemeBase {
+    COLORREF base, highlight, text, highlightText;
+    double d;  // lightness shift that brings the caption colour to the middle (0 for custom colours)
+};
+
+// Mode 2 takes the custom colours; the others derive them from the active
+// caption colour and the system's.
+SchemeBase PickSchemeBase(BYTE mode, const COLORREF* custom, const SchemeSource& src, COLORREF active) {
+    SchemeBase b;
+    if (mode == 2) {
+        b.base = custom[0];
+        b.highlight = custom[2];
+        b.text = custom[3];
+        b.highlightText = custom[4];
+        b.d = 0;
+    } else {
+        b.d = 131.0 / 255.0 - ((ColorRefToHls(active) >> 8) & 0xFF) / 255.0;
+        b.base = Adj(active, b.d + 0.4, -0.25);
+        b.highlight = src.highlight;
+        b.text = src.menuText;
+        b.highlightText = src.highlightText;
+    }
+    return b;
+}
+
+// The caption shades of active and inactive frames, the text colours and
+// the system colours every mode keeps.
+void SetCaptionAndSystemColors(COLORREF* c, COLORREF active, COLORREF inactive, const SchemeBase& b) {
+    static const double kCaptionL[8] = {-0.2, -0.1, 0, -0.1, -0.3, -0.2, -0.1, -0.2};
+    for (int i = 0; i < 8; i++) {
+        c[10 + i] = Adj(active, kCaptionL[i], 0.2);
+        c[18 + i] = Adj(inactive, kCaptionL[i], -0.2);
+    }
+    c[4] = b.text;
+    c[5] = b.highlightText;
+    c[6] = GetSysColor(COLOR_WINDOW);
+    c[46] = GetSysColor(COLOR_HIGHLIGHT);
+    c[47] = GetSysColor(COLOR_WINDOW);
+    c[48] = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    c[49] = GetSysColor(COLOR_MENUTEXT);
+    c[50] = GetSysColor(COLOR_GRAYTEXT);
+    c[57] = GetSysColor(COLOR_BTNFACE);
+}
+
+// Mode 0: the faces in the system's own 3-D colours.
+void SetSystemFaceColors(COLORREF* c) {
+    COLORREF face = GetSysColor(COLOR_BTNFACE), light = GetSysColor(COLOR_BTNHIGHLIGHT);
+    COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), caption = GetSysColor(COLOR_ACTIVECAPTION);
+    c[0] = face;
+    c[1] = GetSysColor(COLOR_3DLIGHT);
+    c[2] = light;
+    c[3] = shadow;
+    c[26] = shadow;
+    c[27] = light;
+    c[28] = c[32] = c[39] = light;
+    c[29] = c[31] = c[40] = shadow;
+    c[30] = c[35] = c[33] = c[36] = c[34] = c[37] = face;
+    COLORREF menu = GetSysColor(COLOR_MENU);
+    c[38] = SameRgb(menu, c[33]) ? light : menu;
+    c[41] = c[42] = Blend(0.75, caption, face);
+    c[43] = c[44] = Blend(0.85, caption, face);
+    c[45] = caption;
+    c[51] = face;
+    c[52] = light;
+    c[53] = shadow;
+}
+
+// Modes 1 and 2: the faces in shades of the base and highlight colours.
+void SetTintedFaceColors(COLORREF* c, const SchemeBase& b) {
+    const COLORREF base = b.base, H = b.highlight;
+    const double d = b.d;
+    c[0] = Adj(base, d + 0.2, -0.3);
+    c[1] = c[2] = Adj(base, d + 0.33, -0.1);
+    c[3] = Adj(base, d - 0.25, -0.8);
+    c[26] = Adj(base, d - 0.6, -0.1);
+    c[27] = Adj(base, d + 0.35, -0.1);
+    c[28] = c[32] = c[39] = c[1];
+    c[29] = c[31] = c[40] = c[3];
+    c[30] = c[35] = c[0];
+    c[33] = c[36] = Adj(base, d + 0.3, 0);
+    c[34] = c[37] = Adj(base, 0, 0);
+    c[38] = Adj(base, d + 0.4, -0.25);
+    c[41] = Adj(H, d + 0.3, 0);
+    c[42] = Adj(H, 0, 0);
+    c[43] = Adj(H, d + 0.4, 0);
+    c[44] = Adj(H, d + 0.2, 0);
+    c[45] = Adj(base, d - 0.5, -0.5);
+    c[51] = Adj(base, d + 0.35, -0.4);
+    c[52] = Adj(c[51], d + 0.4, -0.2);
+    c[53] = Adj(c[51], d - 0.2, -0.6);
+}
+
+}  // namespace
+
 int CVisuals::UpdateColorScheme(BYTE* colorMode, const COLORREF* custom) {
     BYTE mode = colorMode ? *colorMode : 255;
     SchemeSource src;
@@ -176,79 +273,13 @@ int CVisuals::UpdateColorScheme(BYTE* colorMode, const COLORREF* custom) {
             *colorMode = mode;
     }
     static const COLORREF kNoCustom[5] = {};
-    if (!custom)
-        custom = kNoCustom;
-    COLORREF base, H, text, highlightText;
-    double d;
-    if (mode == 2) {
-        base = custom[0];
-        H = custom[2];
-        text = custom[3];
-        highlightText = custom[4];
-        d = 0;
-    } else {
-        d = 131.0 / 255.0 - ((ColorRefToHls(A) >> 8) & 0xFF) / 255.0;
-        base = Adj(A, d + 0.4, -0.25);
-        H = src.highlight;
-        text = src.menuText;
-        highlightText = src.highlightText;
-    }
+    SchemeBase b = PickSchemeBase(mode, custom ? custom : kNoCustom, src, A);
     COLORREF* c = scheme_;
-    static const double kCaptionL[8] = {-0.2, -0.1, 0, -0.1, -0.3, -0.2, -0.1, -0.2};
-    for (int i = 0; i < 8; i++) {
-        c[10 + i] = Adj(A, kCaptionL[i], 0.2);
-        c[18 + i] = Adj(I, kCaptionL[i], -0.2);
-    }
-    c[4] = text;
-    c[5] = highlightText;
-    c[6] = GetSysColor(COLOR_WINDOW);
-    c[46] = GetSysColor(COLOR_HIGHLIGHT);
-    c[47] = GetSysColor(COLOR_WINDOW);
-    c[48] = GetSysColor(COLOR_HIGHLIGHTTEXT);
-    c[49] = GetSysColor(COLOR_MENUTEXT);
-    c[50] = GetSysColor(COLOR_GRAYTEXT);
-    c[57] = GetSysColor(COLOR_BTNFACE);
-    if (mode == 0) {
-        COLORREF face = GetSysColor(COLOR_BTNFACE), light = GetSysColor(COLOR_BTNHIGHLIGHT);
-        COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), caption = GetSysColor(COLOR_ACTIVECAPTION);
-        c[0] = face;
-        c[1] = GetSysColor(COLOR_3DLIGHT);
-        c[2] = light;
-        c[3] = shadow;
-        c[26] = shadow;
-        c[27] = light;
-        c[28] = c[32] = c[39] = light;
-        c[29] = c[31] = c[40] = shadow;
-        c[30] = c[35] = c[33] = c[36] = c[34] = c[37] = face;
-        COLORREF menu = GetSysColor(COLOR_MENU);
-        c[38] = SameRgb(menu, c[33]) ? light : menu;
-        c[41] = c[42] = Blend(0.75, caption, face);
-        c[43] = c[44] = Blend(0.85, caption, face);
-        c[45] = caption;
-        c[51] = face;
-        c[52] = light;
-        c[53] = shadow;
-    } else {
-        c[0] = Adj(base, d + 0.2, -0.3);
-        c[1] = c[2] = Adj(base, d + 0.33, -0.1);
-        c[3] = Adj(base, d - 0.25, -0.8);
-        c[26] = Adj(base, d - 0.6, -0.1);
-        c[27] = Adj(base, d + 0.35, -0.1);
-        c[28] = c[32] = c[39] = c[1];
-        c[29] = c[31] = c[40] = c[3];
-        c[30] = c[35] = c[0];
-        c[33] = c[36] = Adj(base, d + 0.3, 0);
-        c[34] = c[37] = Adj(base, 0, 0);
-        c[38] = Adj(base, d + 0.4, -0.25);
-        c[41] = Adj(H, d + 0.3, 0);
-        c[42] = Adj(H, 0, 0);
-        c[43] = Adj(H, d + 0.4, 0);
-        c[44] = Adj(H, d + 0.2, 0);
-        c[45] = Adj(base, d - 0.5, -0.5);
-        c[51] = Adj(base, d + 0.35, -0.4);
-        c[52] = Adj(c[51], d + 0.4, -0.2);
-        c[53] = Adj(c[51], d - 0.2, -0.6);
-    }
+    SetCaptionAndSystemColors(c, A, I, b);
+    if (mode == 0)
+        SetSystemFaceColors(c);
+    else
+        SetTintedFaceColors(c, b);
     static const double kFaceL[3] = {-0.2, -0.05, 0.05};
     for (int i = 0; i < 3; i++)
         c[54 + i] = Adj(c[0], kFaceL[i], -0.3);

@@ -211,6 +211,117 @@ bool ExifReader::AddSection(BYTE* data, int code, uint32_t size) {
     return true;
 }
 
+// The next marker, after at most six padding bytes. False with a text at
+// the end of the stream, on too much padding and on EOI (no length follows).
+bool ExifReader::ReadMarker(CRasterFile* f, int* marker) {
+    *marker = 0xFF;
+    for (int i = 0; i < 7 && *marker == 0xFF; i++) {
+        long c = f->GetC();
+        if (c < 0) {
+            SetError("Premature end of file?");
+            return false;
+        }
+        *marker = (int)c;
+    }
+    if (*marker == 0xFF) {
+        SetError("too many padding bytes");
+        return false;
+    }
+    if (*marker == kEoi) {
+        SetError("No image in jpeg!");
+        return false;
+    }
+    return true;
+}
+
+// One segment after its marker: the two length bytes, then the contents.
+// Returns the block (the caller's to free), or null with a text.
+BYTE* ExifReader::ReadSegment(CRasterFile* f, uint32_t* length) {
+    long hi = f->GetC(), lo = f->GetC();
+    if (hi < 0 || lo < 0) {
+        SetError("Premature end of file?");
+        return nullptr;
+    }
+    *length = (uint32_t)((hi << 8) | lo);
+    if (*length < 2) {
+        SetError("invalid marker");
+        return nullptr;
+    }
+    BYTE* data = (BYTE*)malloc(*length);
+    if (!data) {
+        SetError("Could not allocate memory");
+        return nullptr;
+    }
+    data[0] = (BYTE)hi;
+    data[1] = (BYTE)lo;
+    if (*length > 2 && f->Read(data + 2, 1, *length - 2) != *length - 2) {
+        free(data);
+        SetError("Premature end of file?");
+        return nullptr;
+    }
+    return data;
+}
+
+// Full mode: the rest of the stream after SOS, as the compressed-data
+// section.
+bool ExifReader::ReadScanData(CRasterFile* f) {
+    long pos = f->Tell(), size = f->Size();
+    if (pos < 0 || size < pos) {
+        SetError("could not read the rest of the image");
+        return false;
+    }
+    uint32_t rest = (uint32_t)(size - pos);
+    BYTE* all = (BYTE*)malloc(rest ? rest : 1);
+    if (!all) {
+        SetError("could not allocate data for entire image");
+        return false;
+    }
+    if (f->Read(all, 1, rest) != rest) {
+        free(all);
+        SetError("could not read the rest of the image");
+        return false;
+    }
+    return AddSection(all, kExifDataSection, rest);
+}
+
+// A segment before the scan: APP0 is dropped; only the first Exif APP1
+// and the first comment are parsed and kept (in Exif mode); a frame
+// header also gives the size. Takes data in every case.
+bool ExifReader::KeepSegment(BYTE* data, int marker, uint32_t length, int mode, SeenSegments* seen) {
+    switch (marker) {
+        case kApp0:
+            free(data);
+            return true;
+        case kApp1:
+            if ((mode & kModeExif) && !seen->exif && length >= 6 && memcmp(data + 2, "Exif", 4) == 0) {
+                seen->exif = true;
+                info_->isExif = ParseExif(data + 2, length - 2) ? 1 : 0;
+                return AddSection(data, marker, length);
+            }
+            free(data);
+            return true;
+        case kCom:
+            if ((mode & kModeExif) && !seen->comment) {
+                seen->comment = true;
+                ParseComment(data + 2, length - 2);
+                return AddSection(data, marker, length);
+            }
+            free(data);
+            return true;
+        case 0xC0: case 0xC1: case 0xC2: case 0xC3: case 0xC5: case 0xC6: case 0xC7:
+        case 0xC9: case 0xCA: case 0xCB: case 0xCD: case 0xCE: case 0xCF:
+            if (length >= 8) {
+                info_->height = (data[3] << 8) | data[4];
+                info_->width = (data[5] << 8) | data[6];
+                info_->isColor = data[7] == 3 ? 1 : 0;
+                info_->process = marker;
+            }
+            return AddSection(data, marker, length);
+        default:
+            return AddSection(data, marker, length);
+    }
+}
+
 bool ExifReader::ReadSections(CRasterFile* f, int mode) {
     if (!f) {
         SetError("null file handler");
@@ -221,115 +332,26 @@ bool ExifReader::ReadSections(CRasterFile* f, int mode) {
         SetError("Not a JPEG file");
         return false;
     }
-    bool sawExif = false, sawComment = false;
+    SeenSegments seen = {false, false};
     for (;;) {
         if (count_ >= kExifMaxSections) {
             SetError("Too many sections in jpg file");
             return false;
         }
-        int marker = 0xFF;
-        for (int i = 0; i < 7 && marker == 0xFF; i++) {
-            long c = f->GetC();
-            if (c < 0) {
-                SetError("Premature end of file?");
+        int marker = 0;
+        if (!ReadMarker(f, &marker))
+            return false;
+        uint32_t length = 0;
+        BYTE* data = ReadSegment(f, &length);
+        if (!data)
+            return false;
+        if (marker == kSos) {
+            if (!AddSection(data, marker, length))
                 return false;
-            }
-            marker = (int)c;
+            return (mode & kModeFull) ? ReadScanData(f) : true;
         }
-        if (marker == 0xFF) {
-            SetError("too many padding bytes");
+        if (!KeepSegment(data, marker, length, mode, &seen))
             return false;
-        }
-        if (marker == kEoi) {  // no length follows
-            SetError("No image in jpeg!");
-            return false;
-        }
-        long hi = f->GetC(), lo = f->GetC();
-        if (hi < 0 || lo < 0) {
-            SetError("Premature end of file?");
-            return false;
-        }
-        uint32_t length = (uint32_t)((hi << 8) | lo);
-        if (length < 2) {
-            SetError("invalid marker");
-            return false;
-        }
-        BYTE* data = (BYTE*)malloc(length);
-        if (!data) {
-            SetError("Could not allocate memory");
-            return false;
-        }
-        data[0] = (BYTE)hi;
-        data[1] = (BYTE)lo;
-        if (length > 2 && f->Read(data + 2, 1, length - 2) != length - 2) {
-            free(data);
-            SetError("Premature end of file?");
-            return false;
-        }
-        switch (marker) {
-            case kSos: {
-                if (!AddSection(data, marker, length))
-                    return false;
-                if (!(mode & kModeFull))
-                    return true;
-                long pos = f->Tell(), size = f->Size();
-                if (pos < 0 || size < pos) {
-                    SetError("could not read the rest of the image");
-                    return false;
-                }
-                uint32_t rest = (uint32_t)(size - pos);
-                BYTE* all = (BYTE*)malloc(rest ? rest : 1);
-                if (!all) {
-                    SetError("could not allocate data for entire image");
-                    return false;
-                }
-                if (f->Read(all, 1, rest) != rest) {
-                    free(all);
-                    SetError("could not read the rest of the image");
-                    return false;
-                }
-                return AddSection(all, kExifDataSection, rest);
-            }
-            case kApp0:
-                free(data);
-                break;
-            case kApp1:
-                // Only the first Exif block counts: it is the one kept.
-                if ((mode & kModeExif) && !sawExif && length >= 6 && memcmp(data + 2, "Exif", 4) == 0) {
-                    sawExif = true;
-                    info_->isExif = ParseExif(data + 2, length - 2) ? 1 : 0;
-                    if (!AddSection(data, marker, length))
-                        return false;
-                } else {
-                    free(data);
-                }
-                break;
-            case kCom:
-                if ((mode & kModeExif) && !sawComment) {
-                    sawComment = true;
-                    ParseComment(data + 2, length - 2);
-                    if (!AddSection(data, marker, length))
-                        return false;
-                } else {
-                    free(data);
-                }
-                break;
-            case 0xC0: case 0xC1: case 0xC2: case 0xC3: case 0xC5: case 0xC6: case 0xC7:
-            case 0xC9: case 0xCA: case 0xCB: case 0xCD: case 0xCE: case 0xCF:
-                if (length >= 8) {
-                    info_->height = (data[3] << 8) | data[4];
-                    info_->width = (data[5] << 8) | data[6];
-                    info_->isColor = data[7] == 3 ? 1 : 0;
-                    info_->process = marker;
-                }
-                if (!AddSection(data, marker, length))
-                    return false;
-                break;
-            default:
-                if (!AddSection(data, marker, length))
-                    return false;
-                break;
-        }
     }
 }
 

@@ -76,6 +76,13 @@ class ExifReader {
         uint32_t size;
     };
     struct Walk;
+    struct SeenSegments {
+        bool exif, comment;  // the first Exif APP1 / comment was kept
+    };
+    bool ReadMarker(CRasterFile* f, int* marker);
+    BYTE* ReadSegment(CRasterFile* f, uint32_t* length);
+    bool ReadScanData(CRasterFile* f);
+    bool KeepSegment(BYTE* data, int marker, uint32_t length, int mode, SeenSegments* seen);
     bool AddSection(BYTE* data, int code, uint32_t size);
     void FreeSections();
     bool ProcessDir(Walk* w, uint32_t dirOffset, int level);

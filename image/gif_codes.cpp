@@ -49,6 +49,93 @@ int ReadCode(GifCodes* c, CRasterFile* f) {
     return code;
 }
 
+// Decoder fields for a new image of initial code size `size` (2 to 9).
+void StartDecode(GifCodes* c, int size) {
+    c->codeWidth = (uint16_t)(size + 1);
+    c->slotLimit = (uint16_t)(1 << (size + 1));
+    c->clearCode = (uint16_t)(1 << size);
+    c->endCode = (uint16_t)(c->clearCode + 1);
+    c->firstFree = c->nextSlot = (uint16_t)(c->clearCode + 2);
+    c->blockLeft = 0;
+    c->inAcc = 0;
+    c->inBits = 0;
+    c->terminatorSeen = false;
+    memset(c->stack, 0, sizeof(c->stack));
+    memset(c->suffix, 0, sizeof(c->suffix));
+    memset(c->prefix, 0, sizeof(c->prefix));
+}
+
+// A clear code: the table back to its first free slot and initial width.
+void ClearTable(GifCodes* c, int size) {
+    c->codeWidth = (uint16_t)(size + 1);
+    c->nextSlot = c->firstFree;
+    c->slotLimit = (uint16_t)(1 << (size + 1));
+}
+
+// Pushes the pixels of a code after the first (last pixel first) onto
+// c->stack, adds the table entry and widens the codes when the table is
+// full; returns the stack depth. A code past the next slot decodes as the
+// previous string and its first pixel; past it by more it also counts as
+// bad.
+int ExpandCode(GifCodes* c, int code, int oldCode, BYTE* firstChar, int* badCodes) {
+    int sp = 0;
+    int cur = code;
+    if (code >= c->nextSlot) {
+        if (code > c->nextSlot && badCodes)
+            (*badCodes)++;
+        c->stack[sp++] = *firstChar;
+        cur = oldCode;
+    }
+    while (cur >= c->firstFree && sp < kStackMax) {
+        c->stack[sp++] = c->suffix[cur];
+        cur = c->prefix[cur];
+    }
+    *firstChar = (BYTE)cur;
+    if (sp < kStackMax)
+        c->stack[sp++] = *firstChar;
+    if (c->nextSlot < c->slotLimit) {
+        c->suffix[c->nextSlot] = *firstChar;
+        c->prefix[c->nextSlot] = (uint16_t)oldCode;
+        c->nextSlot++;
+    }
+    if (c->nextSlot >= c->slotLimit && c->codeWidth < 12) {
+        c->slotLimit = (uint16_t)(c->slotLimit << 1);
+        c->codeWidth++;
+    }
+    return sp;
+}
+
+// Decoded pixels on their way to the sink, one line at a time.
+struct LzwOutput {
+    BYTE* line;  // lineWidth + 1 bytes
+    int lineWidth, fill;
+    int64_t produced, maxPixels;
+    GifRowSink sink;
+    void* context;
+    bool full;  // maxPixels reached
+};
+
+// Moves the stack's pixels into lines; returns the sink's negative code or 0.
+int EmitStack(GifCodes* c, int sp, LzwOutput* o) {
+    while (sp > 0) {
+        o->line[o->fill++] = c->stack[--sp];
+        o->produced++;
+        if (o->fill == o->lineWidth) {
+            int r = o->sink ? o->sink(o->context, o->line, o->fill) : 0;
+            if (r < 0)
+                return r;
+            o->fill = 0;
+        }
+        // Pixels beyond the image are never asked for: a hostile stream
+        // cannot make the decoder run on without end.
+        if (o->maxPixels > 0 && o->produced >= o->maxPixels) {
+            o->full = true;
+            break;
+        }
+    }
+    return 0;
+}
+
 // Output blocks of the LZW and plain encoders: at most 254 data bytes.
 void FlushBlock(GifCodes* c) {
     if (c->blockCount <= 0)
@@ -413,34 +500,20 @@ int GifDecodeLzw(GifCodes* c, CRasterFile* f, int lineWidth, int64_t maxPixels, 
         return size;
     if (size < 2 || size > 9)
         return kGifBadCodeSize;
-    c->codeWidth = (uint16_t)(size + 1);
-    c->slotLimit = (uint16_t)(1 << (size + 1));
-    c->clearCode = (uint16_t)(1 << size);
-    c->endCode = (uint16_t)(c->clearCode + 1);
-    c->firstFree = c->nextSlot = (uint16_t)(c->clearCode + 2);
-    c->blockLeft = 0;
-    c->inAcc = 0;
-    c->inBits = 0;
-    c->terminatorSeen = false;
-    memset(c->stack, 0, sizeof(c->stack));
-    memset(c->suffix, 0, sizeof(c->suffix));
-    memset(c->prefix, 0, sizeof(c->prefix));
+    StartDecode(c, size);
     BYTE* line = (BYTE*)malloc((size_t)lineWidth + 1);
     if (!line)
         return kGifNoMemory;
-    int fill = 0, result = 0;
-    int64_t produced = 0;
+    LzwOutput out = {line, lineWidth, 0, 0, maxPixels, sink, context, false};
+    int result = 0;
     int oldCode = -1;  // none: the first code after a clear adds no entry
     BYTE firstChar = 0;
-    bool full = false;
-    while (!full) {
+    while (!out.full) {
         int code = ReadCode(c, f);
         if (code < 0 || code == c->endCode)
             break;
         if (code == c->clearCode) {
-            c->codeWidth = (uint16_t)(size + 1);
-            c->nextSlot = c->firstFree;
-            c->slotLimit = (uint16_t)(1 << (size + 1));
+            ClearTable(c, size);
             oldCode = -1;
             continue;
         }
@@ -451,54 +524,18 @@ int GifDecodeLzw(GifCodes* c, CRasterFile* f, int lineWidth, int64_t maxPixels, 
             firstChar = (BYTE)code;
             c->stack[sp++] = firstChar;
         } else {
-            int cur = code;
-            if (code >= c->nextSlot) {
-                if (code > c->nextSlot && badCodes)
-                    (*badCodes)++;
-                c->stack[sp++] = firstChar;
-                cur = oldCode;
-            }
-            while (cur >= c->firstFree && sp < kStackMax) {
-                c->stack[sp++] = c->suffix[cur];
-                cur = c->prefix[cur];
-            }
-            firstChar = (BYTE)cur;
-            if (sp < kStackMax)
-                c->stack[sp++] = firstChar;
-            if (c->nextSlot < c->slotLimit) {
-                c->suffix[c->nextSlot] = firstChar;
-                c->prefix[c->nextSlot] = (uint16_t)oldCode;
-                c->nextSlot++;
-            }
-            if (c->nextSlot >= c->slotLimit && c->codeWidth < 12) {
-                c->slotLimit = (uint16_t)(c->slotLimit << 1);
-                c->codeWidth++;
-            }
+            sp = ExpandCode(c, code, oldCode, &firstChar, badCodes);
         }
         oldCode = code;
-        while (sp > 0) {
-            line[fill++] = c->stack[--sp];
-            produced++;
-            if (fill == lineWidth) {
-                if (sink && (result = sink(context, line, fill)) < 0)
-                    goto done;
-                fill = 0;
-            }
-            // Pixels beyond the image are never asked for: a hostile stream
-            // cannot make the decoder run on without end.
-            if (maxPixels > 0 && produced >= maxPixels) {
-                full = true;
-                break;
-            }
-        }
+        result = EmitStack(c, sp, &out);
+        if (result < 0)
+            break;
     }
-    result = 0;
-    if (fill > 0 && sink) {
-        int r = sink(context, line, fill);
+    if (result == 0 && out.fill > 0 && sink) {
+        int r = sink(context, line, out.fill);
         if (r < 0)
             result = r;
     }
-done:
     free(line);
     return result;
 }

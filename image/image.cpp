@@ -99,7 +99,7 @@ void CImage::DrawPen(int x, int y) {
         PlotPixel(x - 1, y + 1);
         PlotPixel(x, y + 1);
     } else {
-        FillCircle(x, y, penWidth_ / 2, false);
+        DrawBrushDot(x, y, false);
     }
 }
 

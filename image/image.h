@@ -28,8 +28,6 @@ class CImage : public CRaster {
     void SetPenColor(int drawMode, int penWidth, DWORD color);
     DWORD GetPenColor() const { return penColor_; }
     int GetPenIndex() const { return penIndex_; }
-    int GetPenWidth() const { return penWidth_; }
-    int GetDrawMode() const { return drawMode_; }
     void MoveTo(int x, int y);
     void LineTo(int x, int y, bool restart);
     void DrawRect(int left, int top, int right, int bottom);
@@ -47,7 +45,6 @@ class CImage : public CRaster {
     void PlotPixel(int x, int y);
     RECT GetDirtyRect() const { return dirty_; }
     bool IsModified() const { return modified_ != 0; }
-    void SetModified(bool on) { modified_ = on ? 1 : 0; }
     // 256 entries (unused ones zero), malloc'd: the caller frees it.
     RGBQUAD* MakeQuantizedPalette(int n);
 #ifdef _WIN32

@@ -499,17 +499,6 @@ RGBQUAD CRaster::GetPaletteColor(int index) const {
     return pal[index];
 }
 
-bool CRaster::GetPaletteColor(int index, BYTE* r, BYTE* g, BYTE* b) const {
-    const RGBQUAD* pal = GetPaletteConst();
-    if (!pal)
-        return false;
-    RGBQUAD c = GetPaletteColor(index);
-    *r = c.rgbRed;
-    *g = c.rgbGreen;
-    *b = c.rgbBlue;
-    return true;
-}
-
 void CRaster::SetPaletteColor(int index, BYTE r, BYTE g, BYTE b, BYTE reserved) {
     SetPaletteColor(index, RGBQUAD{b, g, r, reserved});
 }
@@ -682,20 +671,6 @@ uint16_t CRaster::Swap16(uint16_t v) const {
     return (uint16_t)((v >> 8) | (v << 8));
 }
 
-void CRaster::SwapHeader(BITMAPINFOHEADER* h) const {
-    h->biSize = Swap32(h->biSize);
-    h->biWidth = (LONG)Swap32((uint32_t)h->biWidth);
-    h->biHeight = (LONG)Swap32((uint32_t)h->biHeight);
-    h->biPlanes = Swap16(h->biPlanes);
-    h->biBitCount = Swap16(h->biBitCount);
-    h->biCompression = Swap32(h->biCompression);
-    h->biSizeImage = Swap32(h->biSizeImage);
-    h->biXPelsPerMeter = (LONG)Swap32((uint32_t)h->biXPelsPerMeter);
-    h->biYPelsPerMeter = (LONG)Swap32((uint32_t)h->biYPelsPerMeter);
-    h->biClrUsed = Swap32(h->biClrUsed);
-    h->biClrImportant = Swap32(h->biClrImportant);
-}
-
 void CRaster::UpdateDibHeader() {
     if (dib_)
         memcpy(dib_, &head_, 40);
@@ -726,15 +701,6 @@ bool RowIterator::WriteRow(const BYTE* buffer, int count) {
     if (count > image_->GetRowStride())
         count = image_->GetRowStride();
     memcpy(ptr_, buffer, (size_t)count);
-    return true;
-}
-
-bool RowIterator::ReadRow(BYTE* buffer, int count) const {
-    if (!ptr_ || !buffer || count <= 0 || row_ >= image_->Height())
-        return false;
-    if (count > image_->GetRowStride())
-        count = image_->GetRowStride();
-    memcpy(buffer, ptr_, (size_t)count);
     return true;
 }
 

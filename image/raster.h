@@ -160,7 +160,6 @@ class CRaster {
     void SetYDpi(int dpi);
     uint32_t GetEscape() const { return info_.escape; }
     void SetEscape(uint32_t e) { info_.escape = e; }
-    int GetProgress() const { return info_.progress; }
     void SetProgress(int p) { info_.progress = p; }
     int GetXOffset() const { return info_.xOffset; }
     int GetYOffset() const { return info_.yOffset; }
@@ -170,12 +169,9 @@ class CRaster {
     }
     BYTE GetGifDisposal() const { return info_.gifDisposal; }
     void SetGifDisposal(BYTE d) { info_.gifDisposal = d; }
-    bool GetRetrieveAllFrames() const { return info_.retrieveAllFrames != 0; }
     void SetRetrieveAllFrames(bool on) { info_.retrieveAllFrames = on ? 1 : 0; }
     int GetFrameDelay() const { return info_.frameDelay; }
     void SetFrameDelay(int d) { info_.frameDelay = d; }
-    BYTE GetCodecFlag() const { return info_.codecFlag; }
-    void SetCodecFlag(BYTE f) { info_.codecFlag = f; }
     // The fourth byte of each palette entry is its alpha (255 opaque).
     // Create and the setters that write whole palettes without alpha clear
     // it; SetPalette(entries) and SetPaletteColor store the fourth byte as
@@ -225,7 +221,6 @@ class CRaster {
     RGBQUAD* GetPalette();
     const RGBQUAD* GetPaletteConst() const;
     RGBQUAD GetPaletteColor(int index) const;
-    bool GetPaletteColor(int index, BYTE* r, BYTE* g, BYTE* b) const;
     void SetPaletteColor(int index, BYTE r, BYTE g, BYTE b, BYTE reserved = 0);
     void SetPaletteColor(int index, RGBQUAD c);
     void SetPalette(const RGBQUAD* entries, int n);
@@ -244,7 +239,6 @@ class CRaster {
     void SwapRedBlueRow(BYTE* buffer, int length) const;
     uint32_t Swap32(uint32_t v) const;
     uint16_t Swap16(uint16_t v) const;
-    void SwapHeader(BITMAPINFOHEADER* h) const;
     static const RGBQUAD* StandardPalette(int bpp);  // 2, 16 or 256 entries; null for 24
 
     // Format dispatch (raster_format.cpp).
@@ -314,7 +308,6 @@ class RowIterator {
     void MoveToTop();
     // Copies at most one row stride; false without a row or buffer.
     bool WriteRow(const BYTE* buffer, int count);
-    bool ReadRow(BYTE* buffer, int count) const;
     // The row moves down only while it stays at 0 or above.
     bool MoveDown();
 

@@ -320,63 +320,127 @@ bool CRasterGIF::DecodeFrame(CRasterFile* f, DecodeState* st, CRaster* frame, bo
     return true;
 }
 
+namespace {
+
+// Palette images whose palettes agree keep being drawn by index: the
+// screen takes a frame's longer palette that starts with its own; any other
+// palette turns the screen into 24 bits. False when the screen could not
+// be converted.
+bool MatchCanvasPalette(CRaster* canvas, const CRaster& frame) {
+    if (canvas->GetBpp() > 8)
+        return true;
+    int nc = canvas->GetPaletteCount(), nf = frame.GetPaletteCount();
+    if (nf <= nc && SamePalette(*canvas, frame, nf))
+        return true;  // drawn by index
+    if (nc < nf && SamePalette(*canvas, frame, nc)) {
+        if (!canvas->IncreaseBpp(frame.GetBpp()))
+            return false;
+        canvas->SetPalette(frame.GetPaletteConst(), nf);
+        return true;
+    }
+    return canvas->IncreaseBpp(24);
+}
+
+// The frame's pixels onto the screen, by index or by colour; transparent
+// pixels keep what is under them.
+void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int screenW, int screenH) {
+    const int trans = frame.GetTransparentIndex();
+    const int fw = frame.Width(), fh = frame.Height();
+    const bool byIndex = canvas->GetBpp() <= 8;
+    for (int y = 0; y < fh; y++) {
+        int cy = screenH - 1 - (top + y), fy = fh - 1 - y;
+        if (cy < 0 || cy >= screenH)
+            continue;
+        if (byIndex && canvas->GetBpp() == 8 && frame.GetBpp() == 8) {
+            const BYTE* src = frame.GetRowPointer(fy);
+            BYTE* dst = canvas->GetRowPointer(cy) + left;
+            for (int x = 0; x < fw && left + x < screenW; x++)
+                if (src[x] != trans)
+                    dst[x] = src[x];
+            continue;
+        }
+        for (int x = 0; x < fw && left + x < screenW; x++) {
+            int idx = frame.GetPixelIndexRaw(x, fy);
+            if (idx == trans)
+                continue;
+            if (byIndex)
+                canvas->SetPixelIndexRaw(left + x, cy, (BYTE)idx);
+            else
+                canvas->SetPixelColorRaw(left + x, cy, frame.GetPaletteColor(idx));
+        }
+    }
+}
+
+}  // namespace
+
+// True-colour grid: every cell copied in 24 bits onto a 24-bit screen.
+bool CRasterGIF::ComposeGridCell(DecodeState* st, CRaster* frame, int left, int top) {
+    const int fw = frame->Width(), fh = frame->Height();
+    if (!st->canvas) {
+        st->canvas = new CRaster(kFormatGif);
+        st->canvas->CopySettings(*this);
+        if (!st->canvas->Create(st->screenW, st->screenH, 24, kFormatGif))
+            return Fail(st->canvas->GetLastError());
+    }
+    for (int y = 0; y < fh; y++)
+        for (int x = 0; x < fw; x++)
+            st->canvas->SetPixelColor(left + x, st->screenH - 1 - (top + y), frame->GetPixelColorRaw(x, fh - 1 - y));
+    return true;
+}
+
+// The screen at the first frame: its depth and palette, cleared to the
+// background (the first frame's transparent index, else the control
+// block's).
+bool CRasterGIF::StartCanvas(DecodeState* st, CRaster* frame) {
+    const int trans = frame->GetTransparentIndex();
+    CRaster* canvas = st->canvas = new CRaster(kFormatGif);
+    canvas->CopySettings(*this);
+    if (!canvas->Create(st->screenW, st->screenH, frame->GetBpp(), kFormatGif))
+        return Fail(canvas->GetLastError());
+    canvas->SetPalette(frame->GetPaletteConst(), frame->GetPaletteCount());
+    st->firstTransparent = trans;
+    st->backIndex = trans >= 0 ? trans : control_[3];
+    canvas->Clear((BYTE)st->backIndex);
+    st->backColor = canvas->GetPaletteColor(st->backIndex);
+    return true;
+}
+
+// The previous frame's disposal: 2 clears its area to the background, 3
+// restores the screen from before it.
+bool CRasterGIF::DisposePrevious(DecodeState* st) {
+    CRaster* canvas = st->canvas;
+    if (st->prevDisposal == 2) {
+        for (int y = 0; y < st->prevH; y++)
+            for (int x = 0; x < st->prevW; x++) {
+                int cx = st->prevLeft + x, cy = st->screenH - 1 - (st->prevTop + y);
+                if (canvas->GetBpp() == 24)
+                    canvas->SetPixelColor(cx, cy, st->backColor);
+                else
+                    canvas->SetPixelIndex(cx, cy, (BYTE)st->backIndex);
+            }
+    } else if (st->prevDisposal == 3 && st->beforeDraw) {
+        if (!canvas->Copy(*st->beforeDraw, true))
+            return Fail(canvas->GetLastError());
+    }
+    return true;
+}
+
 // Draws a decoded frame onto the screen image: transparent pixels keep
 // what is under them; a palette that disagrees with the screen's turns the
 // screen into 24 bits so that earlier frames keep their colours.
 bool CRasterGIF::Compose(DecodeState* st, CRaster* frame, int left, int top) {
-    const int trans = frame->GetTransparentIndex();
-    const int fw = frame->Width(), fh = frame->Height();
-    if (st->grid) {
-        if (!st->canvas) {
-            st->canvas = new CRaster(kFormatGif);
-            st->canvas->CopySettings(*this);
-            if (!st->canvas->Create(st->screenW, st->screenH, 24, kFormatGif))
-                return Fail(st->canvas->GetLastError());
-        }
-        for (int y = 0; y < fh; y++)
-            for (int x = 0; x < fw; x++)
-                st->canvas->SetPixelColor(left + x, st->screenH - 1 - (top + y), frame->GetPixelColorRaw(x, fh - 1 - y));
-        return true;
+    if (st->grid)
+        return ComposeGridCell(st, frame, left, top);
+    if (!st->canvas) {
+        if (!StartCanvas(st, frame))
+            return false;
+    } else {
+        if (!DisposePrevious(st))
+            return false;
+        if (!MatchCanvasPalette(st->canvas, *frame))
+            return Fail(st->canvas->GetLastError());
     }
     CRaster* canvas = st->canvas;
-    if (!canvas) {
-        canvas = st->canvas = new CRaster(kFormatGif);
-        canvas->CopySettings(*this);
-        if (!canvas->Create(st->screenW, st->screenH, frame->GetBpp(), kFormatGif))
-            return Fail(canvas->GetLastError());
-        canvas->SetPalette(frame->GetPaletteConst(), frame->GetPaletteCount());
-        st->firstTransparent = trans;
-        st->backIndex = trans >= 0 ? trans : control_[3];
-        canvas->Clear((BYTE)st->backIndex);
-        st->backColor = canvas->GetPaletteColor(st->backIndex);
-    } else {
-        // The previous frame's disposal.
-        if (st->prevDisposal == 2) {
-            for (int y = 0; y < st->prevH; y++)
-                for (int x = 0; x < st->prevW; x++) {
-                    int cx = st->prevLeft + x, cy = st->screenH - 1 - (st->prevTop + y);
-                    if (canvas->GetBpp() == 24)
-                        canvas->SetPixelColor(cx, cy, st->backColor);
-                    else
-                        canvas->SetPixelIndex(cx, cy, (BYTE)st->backIndex);
-                }
-        } else if (st->prevDisposal == 3 && st->beforeDraw) {
-            if (!canvas->Copy(*st->beforeDraw, true))
-                return Fail(canvas->GetLastError());
-        }
-        if (canvas->GetBpp() <= 8) {
-            int nc = canvas->GetPaletteCount(), nf = frame->GetPaletteCount();
-            if (nf <= nc && SamePalette(*canvas, *frame, nf)) {
-                // drawn by index
-            } else if (nc < nf && SamePalette(*canvas, *frame, nc)) {
-                if (!canvas->IncreaseBpp(frame->GetBpp()))
-                    return Fail(canvas->GetLastError());
-                canvas->SetPalette(frame->GetPaletteConst(), nf);
-            } else if (!canvas->IncreaseBpp(24)) {
-                return Fail(canvas->GetLastError());
-            }
-        }
-    }
     delete st->beforeDraw;
     st->beforeDraw = nullptr;
     if (frame->GetGifDisposal() == 3) {
@@ -384,132 +448,159 @@ bool CRasterGIF::Compose(DecodeState* st, CRaster* frame, int left, int top) {
         if (!st->beforeDraw->IsValid())
             return Fail("GIF canvas exceeds the memory limit");
     }
-    const bool byIndex = canvas->GetBpp() <= 8;
-    for (int y = 0; y < fh; y++) {
-        int cy = st->screenH - 1 - (top + y), fy = fh - 1 - y;
-        if (cy < 0 || cy >= st->screenH)
-            continue;
-        if (byIndex && canvas->GetBpp() == 8 && frame->GetBpp() == 8) {
-            const BYTE* src = frame->GetRowPointer(fy);
-            BYTE* dst = canvas->GetRowPointer(cy) + left;
-            for (int x = 0; x < fw && left + x < st->screenW; x++)
-                if (src[x] != trans)
-                    dst[x] = src[x];
-            continue;
-        }
-        for (int x = 0; x < fw && left + x < st->screenW; x++) {
-            int idx = frame->GetPixelIndexRaw(x, fy);
-            if (idx == trans)
-                continue;
-            if (byIndex)
-                canvas->SetPixelIndexRaw(left + x, cy, (BYTE)idx);
+    DrawOnCanvas(canvas, *frame, left, top, st->screenW, st->screenH);
+    return true;
+}
+
+// An image descriptor, its local table and the graphic control that
+// applies to it.
+struct CRasterGIF::ImageDesc {
+    int left, top, w, h, flags;
+    BYTE local[768];
+    int localCount;
+    int transparent, delay, disposal;
+};
+
+// The descriptor and local table after the ','; takes the pending graphic
+// control. False when they are cut short.
+bool CRasterGIF::ReadImageDesc(CRasterFile* f, DecodeState* st, ImageDesc* d) {
+    BYTE b[9];
+    if (!ReadBytes(f, b, 9))
+        return false;
+    d->left = U16(b);
+    d->top = U16(b + 2);
+    d->w = U16(b + 4);
+    d->h = U16(b + 6);
+    d->flags = b[8];
+    d->localCount = 0;
+    if (d->flags & 0x80) {
+        d->localCount = 2 << (d->flags & 7);
+        if (!ReadBytes(f, d->local, 3 * (size_t)d->localCount))
+            return false;
+    }
+    d->transparent = st->pendingTransparent;
+    d->delay = st->pendingDelay;
+    d->disposal = st->pendingDisposal;
+    st->pendingTransparent = -1;
+    st->pendingDelay = 0;
+    st->pendingDisposal = 0;
+    return true;
+}
+
+// At the first image: a file of the true-colour writer's grid is read as
+// one 24-bit screen of every frame.
+void CRasterGIF::DetectGrid(DecodeState* st, const ImageDesc& d) {
+    if (st->imageNo == 0 && st->globalCount == 0 && d.w != st->screenW && d.h != st->screenH)
+        st->indicator++;
+    // Our own grid whose first cell spans the screen one way (one cell wide
+    // or high) is known by its header and its first cell instead.
+    const bool ownGrid = st->ownGridHeader && (d.flags & 0x80) && d.left == 0 && d.top == 0 &&
+                         d.w == (st->screenW < kCellWidth ? st->screenW : kCellWidth) &&
+                         d.h == (st->screenH < kCellHeight ? st->screenH : kCellHeight);
+    if (st->imageNo == 0 && (st->indicator >= 2 || ownGrid) && st->frames > 1) {
+        st->grid = true;
+        info_.currentFrame = st->frames - 1;
+    }
+}
+
+// The frame at its size and the depth of its table, with the local or
+// global palette (entries past the table white when a transparent index
+// may point there), its transparent index and disposal.
+bool CRasterGIF::MakeFrame(const DecodeState& st, const ImageDesc& d, CRaster* frame) {
+    const BYTE* table = d.localCount ? d.local : st.globalCount ? st.global : nullptr;
+    const int colors = d.localCount ? d.localCount : st.globalCount;
+    if (!frame->Create(d.w, d.h, BppOfCount(colors), kFormatGif)) {
+        SetLastError(frame->GetLastError());
+        return false;
+    }
+    if (table) {
+        int n = d.transparent >= 0 ? 256 : colors;
+        if (n > frame->GetPaletteCount())
+            n = frame->GetPaletteCount();
+        for (int i = 0; i < n; i++) {
+            if (i < colors)
+                frame->SetPaletteColor(i, table[3 * i], table[3 * i + 1], table[3 * i + 2]);
             else
-                canvas->SetPixelColorRaw(left + x, cy, frame->GetPaletteColor(idx));
+                frame->SetPaletteColor(i, 255, 255, 255);
         }
     }
+    frame->SetTransparentIndex(d.transparent);
+    frame->SetGifDisposal((BYTE)d.disposal);
+    return true;
+}
+
+// The values of the frame just drawn: the result's, and the next frame's
+// disposal area.
+void CRasterGIF::RememberFrame(DecodeState* st, const CRaster& frame, const ImageDesc& d) {
+    st->lastTransparent = frame.GetTransparentIndex();
+    st->lastTransparentColor = frame.GetTransparentColor();
+    st->lastDelay = d.delay;
+    st->lastDisposal = d.disposal;
+    st->lastLeft = d.left;
+    st->lastTop = d.top;
+    st->prevDisposal = d.disposal;
+    st->prevLeft = d.left;
+    st->prevTop = d.top;
+    st->prevW = d.w;
+    st->prevH = d.h;
+}
+
+// All frames kept: a copy of the screen as it is now, within the memory
+// limit. False with a text.
+bool CRasterGIF::KeepScreenCopy(DecodeState* st, const ImageDesc& d) {
+    uint64_t bytes = st->canvas->GetDibSize();
+    if (st->heldBytes + bytes > kRasterMaxMemory) {
+        SetLastError("GIF canvas exceeds the memory limit");
+        return false;
+    }
+    CRaster* copy = new CRaster(*st->canvas, true);
+    if (!copy->IsValid()) {
+        SetLastError(copy->GetLastError());
+        delete copy;
+        return false;
+    }
+    copy->SetRetrieveAllFrames(false);
+    copy->SetOffset(d.left, d.top);
+    copy->SetFrameDelay(d.delay);
+    copy->SetGifDisposal((BYTE)d.disposal);
+    if (copy->GetBpp() <= 8) {
+        copy->SetTransparentIndex(st->firstTransparent);
+    } else if (st->firstTransparent >= 0) {
+        copy->SetTransparentColor(st->backColor);
+        copy->Info().transparentIndex = 0;
+    }
+    if (!AddFrame(copy)) {
+        delete copy;
+        SetLastError("can't allocate memory");
+        return false;
+    }
+    st->heldBytes += bytes;
     return true;
 }
 
 // One image after its ','. Returns 1 to go on, 0 at the end of the data,
 // -1 on failure (text set).
 int CRasterGIF::ReadImage(CRasterFile* f, DecodeState* st) {
-    BYTE d[9];
-    if (!ReadBytes(f, d, 9))
+    ImageDesc d;
+    if (!ReadImageDesc(f, st, &d))
         return 0;
-    const int left = U16(d), top = U16(d + 2), w = U16(d + 4), h = U16(d + 6), flags = d[8];
-    BYTE local[768];
-    int localCount = 0;
-    if (flags & 0x80) {
-        localCount = 2 << (flags & 7);
-        if (!ReadBytes(f, local, 3 * (size_t)localCount))
-            return 0;
-    }
-    const int transparent = st->pendingTransparent, delay = st->pendingDelay, disposal = st->pendingDisposal;
-    st->pendingTransparent = -1;
-    st->pendingDelay = 0;
-    st->pendingDisposal = 0;
-    if (w == 0 || h == 0 || left + w > st->screenW || top + h > st->screenH)
+    if (d.w == 0 || d.h == 0 || d.left + d.w > st->screenW || d.top + d.h > st->screenH)
         return SkipImageData(f) ? 1 : 0;
-    if (st->imageNo == 0 && st->globalCount == 0 && w != st->screenW && h != st->screenH)
-        st->indicator++;
-    // Our own grid whose first cell spans the screen one way (one cell wide
-    // or high) is known by its header and its first cell instead.
-    const bool ownGrid = st->ownGridHeader && (flags & 0x80) && left == 0 && top == 0 &&
-                         w == (st->screenW < kCellWidth ? st->screenW : kCellWidth) &&
-                         h == (st->screenH < kCellHeight ? st->screenH : kCellHeight);
-    if (st->imageNo == 0 && (st->indicator >= 2 || ownGrid) && st->frames > 1) {
-        st->grid = true;
-        info_.currentFrame = st->frames - 1;
-    }
-    const BYTE* table = localCount ? local : st->globalCount ? st->global : nullptr;
-    const int colors = localCount ? localCount : st->globalCount;
-
+    DetectGrid(st, d);
     CRaster frame(kFormatGif);
-    if (!frame.Create(w, h, BppOfCount(colors), kFormatGif)) {
-        SetLastError(frame.GetLastError());
+    if (!MakeFrame(*st, d, &frame))
         return -1;
-    }
-    if (table) {
-        int n = transparent >= 0 ? 256 : colors;
-        if (n > frame.GetPaletteCount())
-            n = frame.GetPaletteCount();
-        for (int i = 0; i < n; i++) {
-            if (i < colors)
-                frame.SetPaletteColor(i, table[3 * i], table[3 * i + 1], table[3 * i + 2]);
-            else
-                frame.SetPaletteColor(i, 255, 255, 255);
-        }
-    }
-    frame.SetTransparentIndex(transparent);
-    frame.SetGifDisposal((BYTE)disposal);
-    if (!DecodeFrame(f, st, &frame, (flags & 0x40) != 0))
+    if (!DecodeFrame(f, st, &frame, (d.flags & 0x40) != 0))
         return 0;
     if (GetEscape()) {
         SetLastError("Cancelled");
         return -1;
     }
-    if (!Compose(st, &frame, left, top))
+    if (!Compose(st, &frame, d.left, d.top))
         return -1;
-    st->lastTransparent = frame.GetTransparentIndex();
-    st->lastTransparentColor = frame.GetTransparentColor();
-    st->lastDelay = delay;
-    st->lastDisposal = disposal;
-    st->lastLeft = left;
-    st->lastTop = top;
-    st->prevDisposal = disposal;
-    st->prevLeft = left;
-    st->prevTop = top;
-    st->prevW = w;
-    st->prevH = h;
-    if (info_.retrieveAllFrames && !st->grid) {
-        uint64_t bytes = st->canvas->GetDibSize();
-        if (st->heldBytes + bytes > kRasterMaxMemory) {
-            SetLastError("GIF canvas exceeds the memory limit");
-            return -1;
-        }
-        CRaster* copy = new CRaster(*st->canvas, true);
-        if (!copy->IsValid()) {
-            SetLastError(copy->GetLastError());
-            delete copy;
-            return -1;
-        }
-        copy->SetRetrieveAllFrames(false);
-        copy->SetOffset(left, top);
-        copy->SetFrameDelay(delay);
-        copy->SetGifDisposal((BYTE)disposal);
-        if (copy->GetBpp() <= 8) {
-            copy->SetTransparentIndex(st->firstTransparent);
-        } else if (st->firstTransparent >= 0) {
-            copy->SetTransparentColor(st->backColor);
-            copy->Info().transparentIndex = 0;
-        }
-        if (!AddFrame(copy)) {
-            delete copy;
-            SetLastError("can't allocate memory");
-            return -1;
-        }
-        st->heldBytes += bytes;
-    }
+    RememberFrame(st, frame, d);
+    if (info_.retrieveAllFrames && !st->grid && !KeepScreenCopy(st, d))
+        return -1;
     if (st->imageNo == info_.currentFrame && !info_.retrieveAllFrames)
         st->stop = true;
     else
@@ -547,6 +638,80 @@ bool CRasterGIF::Finish(DecodeState* st) {
     return true;
 }
 
+// Size-only mode: the screen's size. Always true.
+bool CRasterGIF::ReportScreenSize(const DecodeState& st) {
+    head_.biWidth = st.screenW;
+    head_.biHeight = st.screenH;
+    SetFormatId(kFormatGif);
+    return true;
+}
+
+// The global table after the screen's flags; without one the file may be
+// the true-colour writer's. False when the table is cut short.
+bool CRasterGIF::ReadGlobalTable(CRasterFile* f, DecodeState* st, int flags) {
+    st->ownGridHeader = flags == kTrueColorScreenFlags;
+    if (flags & 0x80) {
+        st->globalCount = 2 << (flags & 7);
+        return ReadBytes(f, st->global, 3 * (size_t)st->globalCount);
+    }
+    st->indicator++;
+    return true;
+}
+
+// The frame asked for exists, and the screen, a saved screen and a frame
+// at once, and every frame when all are kept, stay within the limit; they
+// are refused before anything is made. (A true-colour screen is checked
+// when it is created.) False with a text.
+bool CRasterGIF::PlanFrames(DecodeState* st) {
+    info_.frameCount = st->frames;
+    if (info_.currentFrame < 0 || info_.currentFrame >= st->frames)
+        return Fail("GIF frame not found");
+    if (st->frames == 1)
+        st->indicator = 0;
+    uint64_t screen = RasterRowsBytes((uint64_t)st->screenW, (uint64_t)st->screenH, 8);
+    uint64_t need = screen * (3 + (info_.retrieveAllFrames ? (uint64_t)st->frames : 0));
+    if (need > kRasterMaxMemory)
+        return Fail("GIF canvas exceeds the memory limit");
+    DestroyFrames();
+    info_.frameCount = st->frames;
+    return true;
+}
+
+// Extensions and images up to the trailer, the end of the data or the
+// frame asked for. False with a text on a cancel, a malformed extension or
+// a failed image.
+bool CRasterGIF::ReadBlocks(CRasterFile* f, DecodeState* st) {
+    bool prevZero = true;
+    while (!st->stop) {
+        long b = f->GetC();
+        if (b < 0)
+            break;
+        if (GetEscape())
+            return Fail("Cancelled");
+        if (!prevZero) {
+            prevZero = b == 0;
+            continue;
+        }
+        if (b == '!') {
+            if (!ReadExtension(f, st))
+                return Fail("bad GIF extension");
+            continue;
+        }
+        if (b == ',') {
+            int r = ReadImage(f, st);
+            if (r < 0)
+                return false;
+            if (r == 0)
+                break;
+            continue;
+        }
+        if (b == ';')
+            break;
+        prevZero = b == 0;
+    }
+    return true;
+}
+
 bool CRasterGIF::DecodeGif(CRasterFile* f) {
     if (!f)
         return false;
@@ -561,74 +726,18 @@ bool CRasterGIF::DecodeGif(CRasterFile* f) {
     // Size-only: the screen's size, but a 0 x 0 screen takes the first
     // image's size, which the frame count below finds.
     const bool sizeOnly = GetEscape() == (uint32_t)-1;
-    if (sizeOnly && (st.screenW != 0 || st.screenH != 0)) {
-        head_.biWidth = st.screenW;
-        head_.biHeight = st.screenH;
-        SetFormatId(kFormatGif);
-        return true;
-    }
-    const int flags = h[10];
-    st.ownGridHeader = flags == kTrueColorScreenFlags;
-    if (flags & 0x80) {
-        st.globalCount = 2 << (flags & 7);
-        if (!ReadBytes(f, st.global, 3 * (size_t)st.globalCount))
-            return Fail("GIF frame not found");
-    } else {
-        st.indicator++;
-    }
+    if (sizeOnly && (st.screenW != 0 || st.screenH != 0))
+        return ReportScreenSize(st);
+    if (!ReadGlobalTable(f, &st, h[10]))
+        return Fail("GIF frame not found");
     long start = f->Tell();
     st.frames = CountFrames(f, &st);
-    if (sizeOnly) {
-        head_.biWidth = st.screenW;
-        head_.biHeight = st.screenH;
-        SetFormatId(kFormatGif);
-        return true;
-    }
+    if (sizeOnly)
+        return ReportScreenSize(st);
     if (!f->Seek(start, 0))
         return Fail("GIF frame not found");
-    info_.frameCount = st.frames;
-    if (info_.currentFrame < 0 || info_.currentFrame >= st.frames)
-        return Fail("GIF frame not found");
-    if (st.frames == 1)
-        st.indicator = 0;
-    // Screen, a saved screen and a frame at once, and every frame when all
-    // are kept: refused before anything is made when that passes the limit.
-    // (A true-colour screen is checked when it is created.)
-    uint64_t screen = RasterRowsBytes((uint64_t)st.screenW, (uint64_t)st.screenH, 8);
-    uint64_t need = screen * (3 + (info_.retrieveAllFrames ? (uint64_t)st.frames : 0));
-    if (need > kRasterMaxMemory)
-        return Fail("GIF canvas exceeds the memory limit");
-    DestroyFrames();
-    info_.frameCount = st.frames;
-
-    bool prevZero = true;
-    while (!st.stop) {
-        long b = f->GetC();
-        if (b < 0)
-            break;
-        if (GetEscape())
-            return Fail("Cancelled");
-        if (!prevZero) {
-            prevZero = b == 0;
-            continue;
-        }
-        if (b == '!') {
-            if (!ReadExtension(f, &st))
-                return Fail("bad GIF extension");
-            continue;
-        }
-        if (b == ',') {
-            int r = ReadImage(f, &st);
-            if (r < 0)
-                return false;
-            if (r == 0)
-                break;
-            continue;
-        }
-        if (b == ';')
-            break;
-        prevZero = b == 0;
-    }
+    if (!PlanFrames(&st) || !ReadBlocks(f, &st))
+        return false;
     return Finish(&st);
 }
 

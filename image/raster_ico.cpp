@@ -81,74 +81,31 @@ bool IsMasked(const CRaster& img, int x, int y) {
 
 }  // namespace
 
-bool CRasterICO::DecodeIco(CRasterFile* f) {
-    if (!f)
+// A PNG entry at offset from start, read by the PNG codec and taken over
+// with the entry count as the frame count.
+bool CRasterICO::DecodePngEntry(CRasterFile* f, long at, uint16_t count) {
+    CRaster png(0);
+    png.SetEscape(GetEscape());
+    if (!f->Seek(at, 0) || !png.Decode(f, kFormatPng)) {
+        SetLastError(png.GetLastError()[0] ? png.GetLastError() : "truncated icon data");
         return false;
-    long start = f->Tell();
-    BYTE head[kIconHeaderSize];
-    if (f->Read(head, 1, sizeof(head)) != sizeof(head))
+    }
+    uint32_t escape = GetEscape();
+    if (png.IsValid() && !TakeOver(png, true))
         return false;
-    uint16_t type = LoadLe16(head + 2), count = LoadLe16(head + 4);
-    if (LoadLe16(head) != 0 || (type != 1 && type != 2) || count == 0)
-        return false;
+    if (!IsValid()) {  // size only: the PNG reader gave the size alone
+        head_.biWidth = png.Width();
+        head_.biHeight = png.Height();
+    }
+    SetEscape(escape);
     SetFrameCount(count);
-    int frame = GetCurrentFrame();
-    BYTE entry[kEntrySize];
-    if (frame < 0 || frame >= count || !f->Seek(start + kIconHeaderSize + (long)frame * kEntrySize, 0) ||
-        f->Read(entry, 1, sizeof(entry)) != sizeof(entry))
-        return false;
-    uint32_t offset = LoadLe32(entry + 12);
-    long size = f->Size();
-    BYTE info[kInfoSize];
-    if (size < 0 || (uint64_t)start + offset > (uint64_t)size || !f->Seek(start + (long)offset, 0) ||
-        f->Read(info, 1, sizeof(info)) != sizeof(info)) {
-        SetLastError("truncated icon data");
-        return false;
-    }
+    SetFormatId(kFormatIco);
+    return true;
+}
 
-    if (memcmp(info, kPngSignature, sizeof(kPngSignature)) == 0) {
-        CRaster png(0);
-        png.SetEscape(GetEscape());
-        if (!f->Seek(start + (long)offset, 0) || !png.Decode(f, kFormatPng)) {
-            SetLastError(png.GetLastError()[0] ? png.GetLastError() : "truncated icon data");
-            return false;
-        }
-        uint32_t escape = GetEscape();
-        if (png.IsValid() && !TakeOver(png, true))
-            return false;
-        if (!IsValid()) {  // size only: the PNG reader gave the size alone
-            head_.biWidth = png.Width();
-            head_.biHeight = png.Height();
-        }
-        SetEscape(escape);
-        SetFrameCount(count);
-        SetFormatId(kFormatIco);
-        return true;
-    }
-
-    int32_t width = (int32_t)LoadLe32(info + 4), height2 = (int32_t)LoadLe32(info + 8);
-    int bpp = LoadLe16(info + 14);
-    uint32_t colors = LoadLe32(info + 32);
-    int height = height2 / 2;
-    if (LoadLe32(info) != kInfoSize || width <= 0 || height <= 0 || LoadLe32(info + 16) != 0 || colors > 256 ||
-        (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)) {
-        SetLastError("bad icon entry");
-        return false;
-    }
-    if (GetEscape() == (uint32_t)-1) {
-        head_.biWidth = width;
-        head_.biHeight = height;
-        SetFormatId(kFormatIco);
-        return true;
-    }
-    // The colour bitmap must be there before its block is made.
-    uint64_t pixelBytes = RasterRowsBytes((uint32_t)width, (uint32_t)height, (uint32_t)bpp);
-    if (pixelBytes > (uint64_t)(size - f->Tell())) {
-        SetLastError("truncated icon data");
-        return false;
-    }
-    if (!Create(width, height, bpp, kFormatIco))
-        return false;
+// The colour table after the entry's header: colors entries, or the full
+// table of the depth; entries past the image's palette are skipped.
+bool CRasterICO::ReadIconPalette(CRasterFile* f, uint32_t colors, int bpp) {
     uint32_t tableSize = colors ? colors : bpp <= 8 ? 1u << bpp : 0;
     uint32_t keep = tableSize < (uint32_t)GetPaletteCount() ? tableSize : (uint32_t)GetPaletteCount();
     RGBQUAD table[256];
@@ -158,9 +115,16 @@ bool CRasterICO::DecodeIco(CRasterFile* f) {
     }
     for (uint32_t i = 0; i < keep; i++)
         SetPaletteColor((int)i, table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue);
+    return true;
+}
 
-    uint32_t maskRow = MaskRowBytes(width);
-    size_t maskSize = (size_t)maskRow * height;
+// The colour bitmap (16 and 32 bits converted to 24) and the AND mask: a
+// mask with every bit set gives a negative image with transparent index 0,
+// another one the transparency of a palette image. Short colour or mask
+// data leaves the picture as far as it was read.
+bool CRasterICO::ReadIconPixels(CRasterFile* f, int bpp, uint64_t pixelBytes) {
+    uint32_t maskRow = MaskRowBytes(Width());
+    size_t maskSize = (size_t)maskRow * Height();
     BYTE* data = bpp == 16 || bpp == 32 ? (BYTE*)malloc((size_t)pixelBytes) : nullptr;
     BYTE* mask = (BYTE*)malloc(maskSize);
     if (!mask || ((bpp == 16 || bpp == 32) && !data)) {
@@ -169,7 +133,6 @@ bool CRasterICO::DecodeIco(CRasterFile* f) {
         SetLastError("can't allocate memory");
         return false;
     }
-    // Short colour or mask data leaves the picture as far as it was read.
     bool whole;
     if (data) {
         whole = f->Read(data, 1, (size_t)pixelBytes) == pixelBytes;
@@ -194,6 +157,64 @@ bool CRasterICO::DecodeIco(CRasterFile* f) {
     free(data);
     free(mask);
     return true;
+}
+
+// A bitmap entry from its 40-byte header on (the stream is just past it);
+// size is the stream's size.
+bool CRasterICO::DecodeBitmapEntry(CRasterFile* f, const BYTE* info, long size) {
+    int32_t width = (int32_t)LoadLe32(info + 4), height2 = (int32_t)LoadLe32(info + 8);
+    int bpp = LoadLe16(info + 14);
+    uint32_t colors = LoadLe32(info + 32);
+    int height = height2 / 2;
+    if (LoadLe32(info) != kInfoSize || width <= 0 || height <= 0 || LoadLe32(info + 16) != 0 || colors > 256 ||
+        (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)) {
+        SetLastError("bad icon entry");
+        return false;
+    }
+    if (GetEscape() == (uint32_t)-1) {
+        head_.biWidth = width;
+        head_.biHeight = height;
+        SetFormatId(kFormatIco);
+        return true;
+    }
+    // The colour bitmap must be there before its block is made.
+    uint64_t pixelBytes = RasterRowsBytes((uint32_t)width, (uint32_t)height, (uint32_t)bpp);
+    if (pixelBytes > (uint64_t)(size - f->Tell())) {
+        SetLastError("truncated icon data");
+        return false;
+    }
+    if (!Create(width, height, bpp, kFormatIco))
+        return false;
+    return ReadIconPalette(f, colors, bpp) && ReadIconPixels(f, bpp, pixelBytes);
+}
+
+bool CRasterICO::DecodeIco(CRasterFile* f) {
+    if (!f)
+        return false;
+    long start = f->Tell();
+    BYTE head[kIconHeaderSize];
+    if (f->Read(head, 1, sizeof(head)) != sizeof(head))
+        return false;
+    uint16_t type = LoadLe16(head + 2), count = LoadLe16(head + 4);
+    if (LoadLe16(head) != 0 || (type != 1 && type != 2) || count == 0)
+        return false;
+    SetFrameCount(count);
+    int frame = GetCurrentFrame();
+    BYTE entry[kEntrySize];
+    if (frame < 0 || frame >= count || !f->Seek(start + kIconHeaderSize + (long)frame * kEntrySize, 0) ||
+        f->Read(entry, 1, sizeof(entry)) != sizeof(entry))
+        return false;
+    uint32_t offset = LoadLe32(entry + 12);
+    long size = f->Size();
+    BYTE info[kInfoSize];
+    if (size < 0 || (uint64_t)start + offset > (uint64_t)size || !f->Seek(start + (long)offset, 0) ||
+        f->Read(info, 1, sizeof(info)) != sizeof(info)) {
+        SetLastError("truncated icon data");
+        return false;
+    }
+    if (memcmp(info, kPngSignature, sizeof(kPngSignature)) == 0)
+        return DecodePngEntry(f, start + (long)offset, count);
+    return DecodeBitmapEntry(f, info, size);
 }
 
 bool CRasterICO::EncodeIco(CRasterFile* f) {

@@ -18,6 +18,12 @@ class CRasterICO : public CRaster {
     // missing", "can't allocate memory", "cannot write icon file", the PNG
     // codec's or CheckBeforeEncode's.
     bool EncodeIco(CRasterFile* f);
+
+  private:
+    bool DecodePngEntry(CRasterFile* f, long at, uint16_t count);
+    bool DecodeBitmapEntry(CRasterFile* f, const BYTE* info, long size);
+    bool ReadIconPalette(CRasterFile* f, uint32_t colors, int bpp);
+    bool ReadIconPixels(CRasterFile* f, int bpp, uint64_t pixelBytes);
 };
 
 extern const RasterCodec kIcoCodec;

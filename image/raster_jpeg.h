@@ -42,8 +42,6 @@ class CRasterJPG : public CRaster {
     // GreyScale images"); else libjpeg's message, "write error".
     bool EncodeJpg(CRasterFile* f);
 
-    // The reader of the last decode (null before one); owned by the codec.
-    ExifReader* GetExifReader() const { return exif_; }
     // libjpeg's input smoothing 0-100 (option 0x40) and dither mode
     // (option 0x200); both 0 at construction.
     void SetSmoothingFactor(int f) { smoothing_ = f; }

@@ -108,6 +108,69 @@ bool EncodeLine(CRasterMemFile* out, const BYTE* line, int n) {
     return true;
 }
 
+// The depth, plane and line-length checks: null, or the text.
+const char* CheckPcxLayout(const PcxHeader& h, int width) {
+    int bits = h.bits, planes = h.planes;
+    if (planes >= 5)
+        return "Can't handle image with more than 4 planes";
+    if (bits != 1 && bits != 2 && bits != 4 && bits != 8)
+        return "PCX file has an unsupported depth";
+    bool rgb = bits == 8 && planes >= 3;
+    if (planes == 0 || (planes > 1 && bits != 1 && !rgb))
+        return "PCX_PlanesToPixels: more than 4 planes or more than 1 bit per pixel";
+    int bpl = h.bytesPerLine;
+    if (bpl == 0 || (uint64_t)bpl * 8 < (uint64_t)width * bits)
+        return "bad PCX line length";
+    return nullptr;
+}
+
+// Fills palette (kPaletteTail bytes: the signature byte, then 256 RGB
+// entries): the header's 16 colours, the table at the end of the file for
+// 8 bits in one plane, black and white for 1 bit in one plane. Null, or
+// the text.
+const char* ReadPcxPalette(CRasterFile* f, const PcxHeader& h, BYTE* palette) {
+    memset(palette, 0, kPaletteTail);
+    memcpy(palette + 1, h.palette, 48);
+    if (h.bits == 8 && h.planes == 1) {
+        if (!f->Seek(-kPaletteTail, 2) || f->Read(palette, 1, kPaletteTail) != kPaletteTail ||
+            palette[0] != kPaletteSignature)
+            return "bad color map signature";
+    } else if (h.bits == 1 && h.planes == 1) {
+        static const BYTE kBlackWhite[6] = {0, 0, 0, 255, 255, 255};
+        memcpy(palette + 1, kBlackWhite, sizeof(kBlackWhite));
+    }
+    return nullptr;
+}
+
+// The expanded lines (lineBytes each, planes side by side) into the
+// image's rows, bottom-up; pixels holds one line of indices. Null, or
+// "Cancelled".
+const char* StorePcxLines(CRaster* img, const BYTE* data, BYTE* pixels, const PcxHeader& h, uint64_t lineBytes) {
+    const int width = img->Width(), height = img->Height();
+    const int bits = h.bits, planes = h.planes, bpl = h.bytesPerLine;
+    const bool rgb = bits == 8 && planes >= 3;
+    for (int k = 0; k < height; k++) {
+        if (img->GetEscape())
+            return "Cancelled";
+        const BYTE* line = data + (uint64_t)k * lineBytes;
+        int y = height - 1 - k;
+        if (rgb) {
+            for (int x = 0; x < width; x++) {
+                BYTE* p = img->GetPixelPointer(x, y);
+                p[2] = line[x], p[1] = line[bpl + x], p[0] = line[2 * bpl + x];
+            }
+            continue;
+        }
+        if (planes > 1)
+            PCX_PlanesToPixels(pixels, line, bpl, planes, bits);
+        else
+            PCX_UnpackPixels(pixels, line, bpl, planes, bits);
+        for (int x = 0; x < width; x++)
+            img->SetPixelIndexRaw(x, y, pixels[x]);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool PCX_PlanesToPixels(BYTE* pixels, const BYTE* planes, int bytesPerLine, int planeCount, int bitsPerPixel) {
@@ -169,25 +232,13 @@ bool CRasterPCX::DecodePcx(CRasterFile* f) {
         SetLastError("output dimensions returned");
         return true;
     }
-    int bits = h.bits, planes = h.planes;
-    if (planes >= 5) {
-        SetLastError("Can't handle image with more than 4 planes");
+    const char* layoutError = CheckPcxLayout(h, width);
+    if (layoutError) {
+        SetLastError(layoutError);
         return false;
     }
-    if (bits != 1 && bits != 2 && bits != 4 && bits != 8) {
-        SetLastError("PCX file has an unsupported depth");
-        return false;
-    }
-    bool rgb = bits == 8 && planes >= 3;
-    if (planes == 0 || (planes > 1 && bits != 1 && !rgb)) {
-        SetLastError("PCX_PlanesToPixels: more than 4 planes or more than 1 bit per pixel");
-        return false;
-    }
-    int bpl = h.bytesPerLine;
-    if (bpl == 0 || (uint64_t)bpl * 8 < (uint64_t)width * bits) {
-        SetLastError("bad PCX line length");
-        return false;
-    }
+    const int bits = h.bits, planes = h.planes, bpl = h.bytesPerLine;
+    const bool rgb = bits == 8 && planes >= 3;
     // A count byte stands for at most 63 bytes.
     uint64_t lineBytes = (uint64_t)bpl * planes;
     uint64_t total = lineBytes * (uint64_t)height;
@@ -206,56 +257,23 @@ bool CRasterPCX::DecodePcx(CRasterFile* f) {
     BYTE* data = (BYTE*)malloc((size_t)total);
     BYTE* pixels = (BYTE*)malloc((size_t)bpl * 8);
     BYTE* palette = (BYTE*)malloc(kPaletteTail);
-    bool ok = false;
     const char* error = "can't allocate memory";
     if (data && pixels && palette) {
         error = Expand(f, data, total);
-        ok = !error;
-    }
-    if (ok) {
-        memset(palette, 0, kPaletteTail);
-        memcpy(palette + 1, h.palette, 48);
-        if (bits == 8 && planes == 1) {
-            if (!f->Seek(-kPaletteTail, 2) || f->Read(palette, 1, kPaletteTail) != kPaletteTail ||
-                palette[0] != kPaletteSignature) {
-                error = "bad color map signature";
-                ok = false;
-            }
-        } else if (bits == 1 && planes == 1) {
-            static const BYTE kBlackWhite[6] = {0, 0, 0, 255, 255, 255};
-            memcpy(palette + 1, kBlackWhite, sizeof(kBlackWhite));
+        if (!error)
+            error = ReadPcxPalette(f, h, palette);
+        if (!error) {
+            if (HasPalette())
+                SetPaletteRgb(palette + 1, GetPaletteCount());
+            error = StorePcxLines(this, data, pixels, h, lineBytes);
         }
-    }
-    if (ok && HasPalette())
-        SetPaletteRgb(palette + 1, GetPaletteCount());
-    for (int k = 0; k < height && ok; k++) {
-        if (GetEscape()) {
-            error = "Cancelled";
-            ok = false;
-            break;
-        }
-        const BYTE* line = data + (uint64_t)k * lineBytes;
-        int y = height - 1 - k;
-        if (rgb) {
-            for (int x = 0; x < width; x++) {
-                BYTE* p = GetPixelPointer(x, y);
-                p[2] = line[x], p[1] = line[bpl + x], p[0] = line[2 * bpl + x];
-            }
-            continue;
-        }
-        if (planes > 1)
-            PCX_PlanesToPixels(pixels, line, bpl, planes, bits);
-        else
-            PCX_UnpackPixels(pixels, line, bpl, planes, bits);
-        for (int x = 0; x < width; x++)
-            SetPixelIndexRaw(x, y, pixels[x]);
     }
     free(data);
     free(pixels);
     free(palette);
-    if (!ok)
+    if (error)
         SetLastError(error);
-    return ok;
+    return !error;
 }
 
 bool CRasterPCX::EncodePcx(CRasterFile* f) {

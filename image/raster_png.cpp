@@ -350,6 +350,57 @@ bool WritePngBands(EncodeState* st, CRasterFile* f, const CRaster& image, int co
     return true;
 }
 
+// The image at the file's size and depth, with its DPI, palette and
+// transparency, and libpng's transforms into the image's byte order.
+// Failures and a cancel jump back to the decoder's setjmp: no object with a
+// destructor here.
+void SetUpPngImage(png_structp png, png_infop info, CRaster* image, png_uint_32 width, png_uint_32 height, int bitDepth,
+                   int colorType) {
+    int channels = PngChannels(colorType);
+    if (channels == 0) {
+        image->SetLastError("unknown PNG color type");
+        png_longjmp(png, 1);
+    }
+    int bpp = channels >= 3 ? 24 : (channels == 2 || bitDepth > 8) ? 8 : bitDepth;
+    if (!image->Create((int)width, (int)height, bpp, kFormatPng))
+        png_longjmp(png, 1);
+
+    png_uint_32 xPpu = 0, yPpu = 0;
+    int unit = 0;
+    if (png_get_pHYs(png, info, &xPpu, &yPpu, &unit) && unit == PNG_RESOLUTION_METER) {
+        image->SetXDpi((int)(xPpu * 254.0 / 10000.0 + 0.5));
+        image->SetYDpi((int)(yPpu * 254.0 / 10000.0 + 0.5));
+    }
+    ReadPngPalette(png, info, image, bitDepth);
+    ReadPngTransparency(png, info, image, colorType, bitDepth);
+    if (colorType & PNG_COLOR_MASK_ALPHA)
+        png_set_strip_alpha(png);
+    if (colorType & PNG_COLOR_MASK_COLOR)
+        png_set_bgr(png);
+    if (bitDepth == 16)
+        png_set_strip_16(png);
+    if (image->GetEscape())
+        png_longjmp(png, 1);
+}
+
+// Every pass of rows into the image (the option word records interlace),
+// 2-bit data widened to 4 bits. Failures jump back to the decoder's setjmp.
+void ReadPngPixels(png_structp png, png_infop info, CRaster* image, png_uint_32 width, png_uint_32 height,
+                   int bitDepth) {
+    int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    uint32_t option = image->GetFormatOption(kFormatPng);
+    image->SetFormatOption(passes > 1 ? (option | kPngInterlaced) : (option & ~kPngInterlaced), kFormatPng);
+    size_t rowBytes = png_get_rowbytes(png, info);
+    if (rowBytes > (size_t)image->GetRowStride()) {
+        image->SetLastError("PNG row larger than the image row");
+        png_longjmp(png, 1);
+    }
+    ReadPngRows(png, image, passes);
+    if (bitDepth == 2)
+        ExpandTwoBitRows(image, (int)width, (int)height);
+}
+
 }  // namespace
 
 bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
@@ -394,44 +445,8 @@ bool CRasterPNG::DecodePng(CRasterFile* f, bool signatureOnly) {
         jumpResult = 1;
         png_longjmp(png, 1);
     }
-    int channels = PngChannels(colorType);
-    if (channels == 0) {
-        SetLastError("unknown PNG color type");
-        png_longjmp(png, 1);
-    }
-    int bpp = channels >= 3 ? 24 : (channels == 2 || bitDepth > 8) ? 8 : bitDepth;
-    if (!Create((int)width, (int)height, bpp, kFormatPng))
-        png_longjmp(png, 1);
-
-    png_uint_32 xPpu = 0, yPpu = 0;
-    int unit = 0;
-    if (png_get_pHYs(png, info, &xPpu, &yPpu, &unit) && unit == PNG_RESOLUTION_METER) {
-        SetXDpi((int)(xPpu * 254.0 / 10000.0 + 0.5));
-        SetYDpi((int)(yPpu * 254.0 / 10000.0 + 0.5));
-    }
-    ReadPngPalette(png, info, this, bitDepth);
-    ReadPngTransparency(png, info, this, colorType, bitDepth);
-    if (colorType & PNG_COLOR_MASK_ALPHA)
-        png_set_strip_alpha(png);
-    if (colorType & PNG_COLOR_MASK_COLOR)
-        png_set_bgr(png);
-    if (bitDepth == 16)
-        png_set_strip_16(png);
-    if (GetEscape())
-        png_longjmp(png, 1);
-
-    int passes = png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    uint32_t option = GetFormatOption(kFormatPng);
-    SetFormatOption(passes > 1 ? (option | kPngInterlaced) : (option & ~kPngInterlaced), kFormatPng);
-    size_t rowBytes = png_get_rowbytes(png, info);
-    if (rowBytes > (size_t)GetRowStride()) {
-        SetLastError("PNG row larger than the image row");
-        png_longjmp(png, 1);
-    }
-    ReadPngRows(png, this, passes);
-    if (bitDepth == 2)
-        ExpandTwoBitRows(this, (int)width, (int)height);
+    SetUpPngImage(png, info, this, width, height, bitDepth, colorType);
+    ReadPngPixels(png, info, this, width, height, bitDepth);
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;

@@ -123,6 +123,83 @@ bool ReadRleRow(CRasterFile* f, RleState* s, BYTE* scratch, int width, int bytes
     return true;
 }
 
+// Whether an image type is run-length encoded: 0 raw, 1 encoded, -1 an
+// unknown type.
+int RleOfType(int imageType) {
+    switch (imageType) {
+        case 1:
+        case 2:
+        case 3:
+            return 0;
+        case 9:
+        case 10:
+        case 11:
+            return 1;
+        default:
+            return -1;
+    }
+}
+
+// Whether the data after the stream's position (past the image id) can
+// hold the picture: one byte per packet of 128 pixels plus its value, or
+// every pixel raw, after the colour map.
+bool DataCanHold(CRasterFile* f, const TgaHeader& h, bool rle) {
+    int mapBytes = h.mapType ? BytesOfBits(h.mapEntryBits) : 0;
+    int bytes = BytesOfBits(h.depth);
+    uint64_t pixels = (uint64_t)h.width * h.height;
+    uint64_t least = (uint64_t)h.mapLength * mapBytes +
+                     (rle ? (pixels + 127) / 128 * (uint64_t)(1 + bytes) : pixels * (uint64_t)bytes);
+    long size = f->Size(), at = f->Tell();
+    return !(size < 0 || at < 0 || (uint64_t)(size - at) < least);
+}
+
+// The colour map into the palette from its first index on; grey images
+// get the grey ramp. False when the map is cut short.
+bool ReadColorMap(CRasterFile* f, const TgaHeader& h, CRaster* img) {
+    int mapBytes = h.mapType ? BytesOfBits(h.mapEntryBits) : 0;
+    BYTE entry[4];
+    for (int i = 0; i < h.mapLength; i++) {
+        if (f->Read(entry, 1, (size_t)mapBytes) != (size_t)mapBytes)
+            return false;
+        BYTE bgr[3] = {0, 0, 0};
+        ConvertPixel(entry, mapBytes, bgr);
+        img->SetPaletteColor(h.mapFirst + i, bgr[2], bgr[1], bgr[0]);
+    }
+    if ((h.imageType & 7) == 3)
+        img->SetGrayPalette();
+    return true;
+}
+
+// Every row, raw or run-length encoded, in the file's row order, then
+// mirrored for right-to-left pixels. False with a text.
+bool ReadTgaPixels(CRasterFile* f, const TgaHeader& h, bool rle, CRaster* img) {
+    int bytes = BytesOfBits(h.depth);
+    int outBytes = img->GetBpp() / 8;
+    BYTE* scratch = (BYTE*)malloc((size_t)h.width * bytes);
+    if (!scratch) {
+        img->SetLastError("can't allocate memory");
+        return false;
+    }
+    RleState state;
+    bool ok = true;
+    for (int i = 0; i < h.height && ok; i++) {
+        if (img->GetEscape()) {
+            img->SetLastError("Cancelled");
+            ok = false;
+            break;
+        }
+        BYTE* row = img->GetRowPointer((h.descriptor & kTopToBottom) ? h.height - 1 - i : i);
+        ok = rle ? ReadRleRow(f, &state, scratch, h.width, bytes, row, outBytes)
+                 : ReadRawPixels(f, scratch, h.width, bytes, row, outBytes);
+        if (!ok)
+            img->SetLastError("corrupted TGA");
+    }
+    free(scratch);
+    if (ok && (h.descriptor & kRightToLeft))
+        ok = img->Mirror();
+    return ok;
+}
+
 }  // namespace
 
 bool CRasterTGA::DecodeTga(CRasterFile* f) {
@@ -135,21 +212,10 @@ bool CRasterTGA::DecodeTga(CRasterFile* f) {
     }
     TgaHeader h;
     ParseHeader(b, &h);
-    bool rle;
-    switch (h.imageType) {
-        case 1:
-        case 2:
-        case 3:
-            rle = false;
-            break;
-        case 9:
-        case 10:
-        case 11:
-            rle = true;
-            break;
-        default:
-            SetLastError("Unknown TGA image type");
-            return false;
+    const int rle = RleOfType(h.imageType);
+    if (rle < 0) {
+        SetLastError("Unknown TGA image type");
+        return false;
     }
     if (!HeaderIsSound(h)) {
         SetLastError("bad TGA header");
@@ -162,19 +228,7 @@ bool CRasterTGA::DecodeTga(CRasterFile* f) {
         SetLastError("output dimensions returned");
         return true;
     }
-    int mapBytes = h.mapType ? BytesOfBits(h.mapEntryBits) : 0;
-    int bytes = BytesOfBits(h.depth);
-    if (!f->Seek(h.idLength, 1)) {
-        SetLastError("corrupted TGA");
-        return false;
-    }
-    // The shortest data that can hold the picture: one byte per packet of
-    // 128 pixels plus its value, or every pixel raw.
-    uint64_t pixels = (uint64_t)h.width * h.height;
-    uint64_t least = (uint64_t)h.mapLength * mapBytes +
-                     (rle ? (pixels + 127) / 128 * (uint64_t)(1 + bytes) : pixels * (uint64_t)bytes);
-    long size = f->Size(), at = f->Tell();
-    if (size < 0 || at < 0 || (uint64_t)(size - at) < least) {
+    if (!f->Seek(h.idLength, 1) || !DataCanHold(f, h, rle != 0)) {
         SetLastError("corrupted TGA");
         return false;
     }
@@ -186,43 +240,11 @@ bool CRasterTGA::DecodeTga(CRasterFile* f) {
         SetLastError("Cancelled");
         return false;
     }
-    BYTE entry[4];
-    for (int i = 0; i < h.mapLength; i++) {
-        if (f->Read(entry, 1, (size_t)mapBytes) != (size_t)mapBytes) {
-            SetLastError("corrupted TGA");
-            return false;
-        }
-        BYTE bgr[3] = {0, 0, 0};
-        ConvertPixel(entry, mapBytes, bgr);
-        SetPaletteColor(h.mapFirst + i, bgr[2], bgr[1], bgr[0]);
-    }
-    if ((h.imageType & 7) == 3)
-        SetGrayPalette();
-
-    int outBytes = GetBpp() / 8;
-    BYTE* scratch = (BYTE*)malloc((size_t)h.width * bytes);
-    if (!scratch) {
-        SetLastError("can't allocate memory");
+    if (!ReadColorMap(f, h, this)) {
+        SetLastError("corrupted TGA");
         return false;
     }
-    RleState state;
-    bool ok = true;
-    for (int i = 0; i < h.height && ok; i++) {
-        if (GetEscape()) {
-            SetLastError("Cancelled");
-            ok = false;
-            break;
-        }
-        BYTE* row = GetRowPointer((h.descriptor & kTopToBottom) ? h.height - 1 - i : i);
-        ok = rle ? ReadRleRow(f, &state, scratch, h.width, bytes, row, outBytes)
-                 : ReadRawPixels(f, scratch, h.width, bytes, row, outBytes);
-        if (!ok)
-            SetLastError("corrupted TGA");
-    }
-    free(scratch);
-    if (ok && (h.descriptor & kRightToLeft))
-        ok = Mirror();
-    return ok;
+    return ReadTgaPixels(f, h, rle != 0, this);
 }
 
 bool CRasterTGA::EncodeTga(CRasterFile* f) {

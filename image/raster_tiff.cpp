@@ -212,6 +212,334 @@ struct RowSource {
 
 enum class RowKind { Indexed, LargePalette, Lab, Rgb };
 
+// The fields of the page being read, and how its pixels are read.
+struct TiffPage {
+    uint32_t width = 0, height = 0, rowsPerStrip = UINT32_MAX;
+    uint16_t spp = 1, bits = 1, photometric = 0, orientation = 1, sampleFormat = SAMPLEFORMAT_UINT;
+    uint16_t planar = PLANARCONFIG_CONTIG, compression = COMPRESSION_NONE;
+    bool rgb = false;           // plain RGB, read row by row
+    bool rgba = false;          // through libtiff's RGBA reader
+    bool lab = false;           // CIELab
+    bool palettePhoto = false;  // a colour map
+    bool largePalette = false;  // a colour map of 9 to 16 bits: read as 24 bits
+    bool grey = false;          // min-is-black or min-is-white
+};
+
+void ReadPageFields(TIFF* tif, TiffPage* p) {
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &p->width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &p->height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &p->spp);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &p->bits);
+    TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &p->rowsPerStrip);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &p->photometric);
+    TIFFGetField(tif, TIFFTAG_ORIENTATION, &p->orientation);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &p->sampleFormat);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &p->planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &p->compression);
+}
+
+// Resolution in DPI; the position (in resolution units) as pixels.
+void ReadPlacement(TIFF* tif, CRaster* img) {
+    uint16_t unit = RESUNIT_INCH;
+    float xRes = 0, yRes = 0, xPos = 0, yPos = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    bool hasX = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xRes) && xRes > 0 && xRes < 1e6f;
+    bool hasY = TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yRes) && yRes > 0 && yRes < 1e6f;
+    if (hasX)
+        img->SetXDpi(unit == RESUNIT_CENTIMETER ? (int)(xRes * 2.54 + 0.5) : (int)xRes);
+    if (hasY)
+        img->SetYDpi(unit == RESUNIT_CENTIMETER ? (int)(yRes * 2.54 + 0.5) : (int)yRes);
+    bool hasXPos = TIFFGetField(tif, TIFFTAG_XPOSITION, &xPos) != 0;
+    bool hasYPos = TIFFGetField(tif, TIFFTAG_YPOSITION, &yPos) != 0;
+    if ((hasXPos && hasX) || (hasYPos && hasY)) {
+        double px = hasXPos && hasX ? (double)xPos * xRes : 0, py = hasYPos && hasY ? (double)yPos * yRes : 0;
+        img->SetOffset(fabs(px) < INT_MAX ? (int)px : 0, fabs(py) < INT_MAX ? (int)py : 0);
+    }
+}
+
+// Sets how the page's pixels are read. Null, or the text for a page that
+// cannot be read.
+const char* ClassifyPage(TiffPage* p) {
+    if (p->sampleFormat == SAMPLEFORMAT_IEEEFP || p->sampleFormat == SAMPLEFORMAT_COMPLEXINT ||
+        p->sampleFormat == SAMPLEFORMAT_COMPLEXIEEEFP)
+        return "unsupported TIFF sample format";
+    const uint16_t photometric = p->photometric, spp = p->spp, bits = p->bits;
+    // Plain RGB of 8 or 16 bits is read row by row like the indexed kinds
+    // (alpha dropped, a damaged strip keeps the rows before it); the other
+    // colour models go through libtiff's RGBA reader.
+    p->rgb =
+        photometric == PHOTOMETRIC_RGB && spp >= 3 && (bits == 8 || bits == 16) && p->planar == PLANARCONFIG_CONTIG;
+    p->rgba = !p->rgb && (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_SEPARATED ||
+                          photometric == PHOTOMETRIC_YCBCR || photometric == PHOTOMETRIC_LOGL ||
+                          photometric == PHOTOMETRIC_LOGLUV);
+    p->lab = photometric == PHOTOMETRIC_CIELAB && spp >= 3;
+    if (!p->rgb && !p->rgba && !p->lab && spp >= 3 && photometric != PHOTOMETRIC_MINISBLACK &&
+        photometric != PHOTOMETRIC_MINISWHITE)
+        return "unsupported TIFF photometric";
+    p->palettePhoto = photometric == PHOTOMETRIC_PALETTE;
+    p->largePalette = p->palettePhoto && bits > 8;
+    if (p->largePalette && bits > 16)
+        return "Too big palette to handle";
+    p->grey = photometric != PHOTOMETRIC_PALETTE && !p->lab && !p->rgb;
+    return nullptr;
+}
+
+// Rows per call of the RGBA reader: a strip or tile's, at least 64 (or
+// the page).
+uint32_t RgbaBand(TIFF* tif, const TiffPage& p) {
+    uint32_t band = p.rowsPerStrip;
+    uint32_t tileLength = 0;
+    if (TIFFIsTiled(tif) && TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength) && tileLength)
+        band = tileLength;
+    if (band == 0 || band > p.height)
+        band = p.height;
+    while (band < 64 && band < p.height)
+        band += band;
+    if (band > p.height)
+        band = p.height;
+    return band;
+}
+
+// A page through libtiff's RGBA reader into the 24-bit image. libtiff
+// delivers the stored rows; the orientation step turns them. Null, or the
+// text.
+const char* ReadRgbaPage(TIFF* tif, const TiffPage& p, CRaster* img) {
+    const uint32_t width = p.width, height = p.height;
+    char message[1024];
+    TIFFRGBAImage rgba;
+    if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&rgba, tif, 1, message))
+        return "Corrupted TIFF file!";
+    rgba.req_orientation = ORIENTATION_BOTLEFT;
+    rgba.orientation = ORIENTATION_TOPLEFT;
+    uint32_t band = RgbaBand(tif, p);
+    Blocks blocks;
+    blocks.p[0] = (BYTE*)malloc((size_t)width * band * 4);
+    const char* error = blocks.p[0] ? nullptr : "No space for raster buffer";
+    for (uint32_t y = 0; y < height && !error; y += band) {
+        uint32_t n = height - y < band ? height - y : band;
+        rgba.row_offset = (int)y;
+        rgba.col_offset = 0;
+        if (!TIFFRGBAImageGet(&rgba, (uint32_t*)blocks.p[0], width, n)) {
+            error = "Corrupted TIFF file!";
+            break;
+        }
+        // The band's rows come bottom-up.
+        for (uint32_t r = 0; r < n && !error; r++) {
+            if (img->GetEscape()) {
+                error = "Cancelled";
+                break;
+            }
+            const BYTE* src = blocks.p[0] + (size_t)r * width * 4;
+            BYTE* dst = img->GetRowPointer((int)(height - 1 - (y + n - 1 - r)));
+            for (uint32_t x = 0; x < width; x++, src += 4, dst += 3)
+                dst[0] = src[2], dst[1] = src[1], dst[2] = src[0];
+        }
+    }
+    TIFFRGBAImageEnd(&rgba);
+    return error;
+}
+
+// The palette (entries long, zeroed): a grey ramp for grey pages, the
+// colour map (16-bit values scaled when any needs it) for palette pages.
+// False when a palette page has no colour map.
+bool ReadTiffPalette(TIFF* tif, const TiffPage& p, RGBQUAD* pal, uint32_t entries) {
+    int palDepth = p.bits < 8 ? p.bits : 8;
+    bool white = p.photometric == PHOTOMETRIC_MINISWHITE;
+    if (p.grey) {
+        int n = 1 << palDepth, step = 255 / (n - 1);
+        for (int i = 0; i < n; i++) {
+            BYTE v = (BYTE)(white ? 255 - i * step : i * step);
+            pal[i] = RGBQUAD{v, v, v, 0};
+        }
+    } else if (p.palettePhoto) {
+        uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+        if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b))
+            return false;
+        uint32_t n = 1u << p.bits;
+        bool wide = p.largePalette;
+        for (uint32_t i = 0; i < n && !wide; i++)
+            wide = r[i] > 255 || g[i] > 255 || b[i] > 255;
+        for (uint32_t i = 0; i < n && i < entries; i++) {
+            pal[i].rgbRed = (BYTE)(wide ? r[i] * 255u / 65535u : r[i]);
+            pal[i].rgbGreen = (BYTE)(wide ? g[i] * 255u / 65535u : g[i]);
+            pal[i].rgbBlue = (BYTE)(wide ? b[i] * 255u / 65535u : b[i]);
+        }
+    }
+    return true;
+}
+
+// The row source of the plane read: band and tile sizes, its blocks in
+// blocks (2: tile, 3: band). Null, or the text.
+const char* StartRowSource(TIFF* tif, const TiffPage& p, int planeSamples, RowSource* src, Blocks* blocks) {
+    src->tif = tif;
+    src->tiled = TIFFIsTiled(tif) != 0;
+    src->width = p.width;
+    src->height = p.height;
+    src->bitsPerPixel = planeSamples * p.bits;
+    src->rowBytes = ((uint64_t)p.width * src->bitsPerPixel + 7) / 8;
+    src->band = p.rowsPerStrip == 0 || p.rowsPerStrip > p.height ? p.height : p.rowsPerStrip;
+    if (src->tiled) {
+        uint32_t tw = 0, tl = 0;
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &tl);
+        uint64_t tileRow = (uint64_t)TIFFTileRowSize64(tif), tileBytes = (uint64_t)TIFFTileSize64(tif);
+        if (tw == 0 || tl == 0 || tileRow == 0 || tileBytes > (uint64_t)kTiffMaxAlloc || tileRow * tl > tileBytes)
+            return "Corrupted tiled TIFF file!";
+        src->tileWidth = tw;
+        src->band = tl;
+        src->tileBytes = tileBytes;
+        src->tileRow = tileRow;
+        blocks->p[2] = (BYTE*)malloc((size_t)src->tileBytes);
+        src->tileBuf = blocks->p[2];
+    }
+    uint64_t bandBytes = src->rowBytes * src->band;
+    if (bandBytes > kRasterMaxMemory || (src->tiled && !src->tileBuf) ||
+        !(blocks->p[3] = (BYTE*)malloc((size_t)bandBytes)))
+        return "CRasterTIF can't allocate memory";
+    src->bandBuf = blocks->p[3];
+    return nullptr;
+}
+
+// One row of samples into image row y, as its kind wants it (16-bit grey
+// aside).
+void StoreRow(CRaster* img, const BYTE* row, int y, RowKind kind, int bits, int planeSamples, const RGBQUAD* pal) {
+    const uint32_t width = (uint32_t)img->Width();
+    if (kind == RowKind::Rgb) {
+        BYTE* p = img->GetRowPointer(y);
+        for (uint32_t x = 0; x < width; x++, p += 3) {
+            uint64_t s = (uint64_t)x * planeSamples;
+            p[2] = Top8(row, s, bits), p[1] = Top8(row, s + 1, bits), p[0] = Top8(row, s + 2, bits);
+        }
+    } else if (kind == RowKind::Lab) {
+        for (uint32_t x = 0; x < width; x++) {
+            uint64_t s = (uint64_t)x * planeSamples;
+            LabToBgr(Top8(row, s, bits), (int8_t)Top8(row, s + 1, bits), (int8_t)Top8(row, s + 2, bits),
+                     img->GetPixelPointer((int)x, y));
+        }
+    } else if (kind == RowKind::LargePalette) {
+        for (uint32_t x = 0; x < width; x++) {
+            RGBQUAD c = pal[Sample(row, (uint64_t)x * planeSamples, bits)];
+            BYTE* p = img->GetPixelPointer((int)x, y);
+            p[0] = c.rgbBlue, p[1] = c.rgbGreen, p[2] = c.rgbRed;
+        }
+    } else {
+        for (uint32_t x = 0; x < width; x++)
+            img->SetPixelIndexRaw((int)x, y, Top8(row, (uint64_t)x * planeSamples, bits));
+    }
+}
+
+// A row of 16-bit grey scaled by its own brightest sample; returns the
+// shift used.
+BYTE StoreGrey16Row(CRaster* img, const BYTE* row, int y) {
+    const uint32_t width = (uint32_t)img->Width();
+    uint16_t m = 0;
+    for (uint32_t x = 0; x < width; x++) {
+        uint16_t v = (uint16_t)Sample(row, x, 16);
+        m = v > m ? v : m;
+    }
+    int shift = LeadingZeros8((BYTE)(m >> 8));
+    BYTE* dst = img->GetRowPointer(y);
+    for (uint32_t x = 0; x < width; x++)
+        dst[x] = (BYTE)(Sample(row, x, 16) >> (8 - shift));
+    return (BYTE)shift;
+}
+
+// All rows read of 16-bit grey to the scale of the brightest row.
+void EvenOutGrey16(CRaster* img, const BYTE* shifts, uint32_t rowsRead) {
+    const uint32_t width = (uint32_t)img->Width(), height = (uint32_t)img->Height();
+    int least = 8;
+    for (uint32_t fy = 0; fy < rowsRead; fy++)
+        least = shifts[fy] < least ? shifts[fy] : least;
+    for (uint32_t fy = 0; fy < rowsRead; fy++) {
+        BYTE* dst = img->GetRowPointer((int)(height - 1 - fy));
+        for (uint32_t x = 0; x < width && shifts[fy] > least; x++)
+            dst[x] = (BYTE)(dst[x] >> (shifts[fy] - least));
+    }
+}
+
+// Every row of the page from src into the image, bottom-up; a damaged
+// strip ends the rows with those read so far. Null, or the text.
+const char* ReadRows(CRaster* img, const TiffPage& p, int planeSamples, const RGBQUAD* pal, RowSource* src,
+                     Blocks* blocks) {
+    const uint32_t height = p.height;
+    RowKind kind = p.rgb            ? RowKind::Rgb
+                   : p.lab          ? RowKind::Lab
+                   : p.largePalette ? RowKind::LargePalette
+                                    : RowKind::Indexed;
+    // 16-bit grey: each row is scaled by its own brightest sample first,
+    // then all rows to the scale of the brightest row.
+    bool scale16 = kind == RowKind::Indexed && p.bits == 16 && p.spp == 1 && p.grey;
+    BYTE* shifts = scale16 ? (BYTE*)malloc(height) : nullptr;
+    blocks->p[0] = shifts;
+    if (scale16 && !shifts)
+        return "CRasterTIF can't allocate memory";
+    uint32_t rowsRead = 0;
+    for (uint32_t fy = 0; fy < height; fy++) {
+        if (fy % src->band == 0 && img->GetEscape())
+            return "Cancelled";
+        const char* error = nullptr;
+        const BYTE* row = src->Row(fy, &error);
+        if (error)
+            return error;
+        if (!row)
+            break;  // a damaged strip: the rows read so far stay
+        int y = (int)(height - 1 - fy);
+        if (scale16)
+            shifts[fy] = StoreGrey16Row(img, row, y);
+        else
+            StoreRow(img, row, y, kind, p.bits, planeSamples, pal);
+        rowsRead++;
+    }
+    if (scale16 && rowsRead)
+        EvenOutGrey16(img, shifts, rowsRead);
+    return nullptr;
+}
+
+// Bilevel, grey, palette, CIELab and plain RGB pages, row by row from one
+// plane: all samples of a pixel when they are packed together, else the
+// first plane's. Null, or the text.
+const char* ReadPlanePage(TIFF* tif, const TiffPage& p, CRaster* img) {
+    Blocks blocks;
+    uint32_t entries = p.largePalette ? 1u << p.bits : 256;
+    RGBQUAD* pal = (RGBQUAD*)calloc(entries, sizeof(RGBQUAD));
+    blocks.p[1] = (BYTE*)pal;
+    if (!pal)
+        return "Unable to allocate TIFF palette";
+    if (!ReadTiffPalette(tif, p, pal, entries))
+        return "Corrupted TIFF file!";
+    if (img->HasPalette())
+        img->SetPalette(pal, img->GetPaletteCount());
+    int planeSamples = p.planar == PLANARCONFIG_SEPARATE ? 1 : p.spp;
+    if (p.lab && planeSamples < 3)
+        return "unsupported TIFF photometric";
+    RowSource src{};
+    const char* error = StartRowSource(tif, p, planeSamples, &src, &blocks);
+    if (error)
+        return error;
+    return ReadRows(img, p, planeSamples, pal, &src, &blocks);
+}
+
+// Orientation: the stored rows are turned upright (the image is bottom-up).
+bool TurnUpright(CRaster* img, uint16_t orientation) {
+    switch (orientation) {
+        case ORIENTATION_TOPRIGHT:
+            return img->Mirror();
+        case ORIENTATION_BOTRIGHT:
+            return img->Flip() && img->Mirror();
+        case ORIENTATION_BOTLEFT:
+            return img->Flip();
+        case ORIENTATION_LEFTTOP:
+            return img->RotateRight() && img->Mirror();
+        case ORIENTATION_RIGHTTOP:
+            return img->RotateRight();
+        case ORIENTATION_RIGHTBOT:
+            return img->RotateLeft() && img->Mirror();
+        case ORIENTATION_LEFTBOT:
+            return img->RotateLeft();
+    }
+    return true;
+}
+
 }  // namespace
 
 bool TiffCompressionFits(uint32_t compression, int bpp) {
@@ -262,20 +590,10 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
         SetLastError("Error: page not present in TIFF file");
         return false;
     }
-    uint32_t width = 0, height = 0, rowsPerStrip = UINT32_MAX;
-    uint16_t spp = 1, bits = 1, photometric = 0, orientation = 1, sampleFormat = SAMPLEFORMAT_UINT;
-    uint16_t planar = PLANARCONFIG_CONTIG, compression = COMPRESSION_NONE;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    TIFFGetField(tif, TIFFTAG_ORIENTATION, &orientation);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
-    if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX || spp == 0 || bits == 0 || bits > 64) {
+    TiffPage p;
+    ReadPageFields(tif, &p);
+    const uint32_t width = p.width, height = p.height;
+    if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX || p.spp == 0 || p.bits == 0 || p.bits > 64) {
         SetLastError("Corrupted TIFF file!");
         return false;
     }
@@ -286,285 +604,26 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
         SetLastError("output dimensions returned");
         return true;
     }
-
-    // Resolution in DPI; the position (in resolution units) as pixels.
-    uint16_t unit = RESUNIT_INCH;
-    float xRes = 0, yRes = 0, xPos = 0, yPos = 0;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    bool hasX = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xRes) && xRes > 0 && xRes < 1e6f;
-    bool hasY = TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yRes) && yRes > 0 && yRes < 1e6f;
-    if (hasX)
-        SetXDpi(unit == RESUNIT_CENTIMETER ? (int)(xRes * 2.54 + 0.5) : (int)xRes);
-    if (hasY)
-        SetYDpi(unit == RESUNIT_CENTIMETER ? (int)(yRes * 2.54 + 0.5) : (int)yRes);
-    bool hasXPos = TIFFGetField(tif, TIFFTAG_XPOSITION, &xPos) != 0;
-    bool hasYPos = TIFFGetField(tif, TIFFTAG_YPOSITION, &yPos) != 0;
-    if ((hasXPos && hasX) || (hasYPos && hasY)) {
-        double px = hasXPos && hasX ? (double)xPos * xRes : 0, py = hasYPos && hasY ? (double)yPos * yRes : 0;
-        SetOffset(fabs(px) < INT_MAX ? (int)px : 0, fabs(py) < INT_MAX ? (int)py : 0);
-    }
-
-    if (sampleFormat == SAMPLEFORMAT_IEEEFP || sampleFormat == SAMPLEFORMAT_COMPLEXINT ||
-        sampleFormat == SAMPLEFORMAT_COMPLEXIEEEFP) {
-        SetLastError("unsupported TIFF sample format");
+    ReadPlacement(tif, this);
+    const char* error = ClassifyPage(&p);
+    if (!error && GetEscape())
+        error = "Cancelled";
+    if (error) {
+        SetLastError(error);
         return false;
     }
-    // Plain RGB of 8 or 16 bits is read row by row like the indexed kinds
-    // (alpha dropped, a damaged strip keeps the rows before it); the other
-    // colour models go through libtiff's RGBA reader.
-    bool rgb = photometric == PHOTOMETRIC_RGB && spp >= 3 && (bits == 8 || bits == 16) && planar == PLANARCONFIG_CONTIG;
-    bool rgba = !rgb && (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_SEPARATED ||
-                         photometric == PHOTOMETRIC_YCBCR || photometric == PHOTOMETRIC_LOGL ||
-                         photometric == PHOTOMETRIC_LOGLUV);
-    bool lab = photometric == PHOTOMETRIC_CIELAB && spp >= 3;
-    if (!rgb && !rgba && !lab && spp >= 3 && photometric != PHOTOMETRIC_MINISBLACK &&
-        photometric != PHOTOMETRIC_MINISWHITE) {
-        SetLastError("unsupported TIFF photometric");
-        return false;
-    }
-    bool palettePhoto = photometric == PHOTOMETRIC_PALETTE;
-    bool largePalette = palettePhoto && bits > 8;
-    if (largePalette && bits > 16) {
-        SetLastError("Too big palette to handle");
-        return false;
-    }
-    int depth = rgb || rgba || lab || largePalette ? 24 : bits == 1 ? 1 : bits == 4 ? 4 : 8;
-    if (GetEscape()) {
-        SetLastError("Cancelled");
-        return false;
-    }
+    int depth = p.rgb || p.rgba || p.lab || p.largePalette ? 24 : p.bits == 1 ? 1 : p.bits == 4 ? 4 : 8;
     if (!Create((int)width, (int)height, depth, kFormatTif)) {
         SetLastError("CRasterTIF can't create image");
         return false;
     }
-    SetFormatOption(TiffCompressionFits(compression, depth) ? compression : 0, kFormatTif);
-    Blocks blocks;
-
-    if (rgba) {
-        // libtiff delivers the stored rows; the orientation step below
-        // turns them.
-        char message[1024];
-        TIFFRGBAImage img;
-        if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 1, message)) {
-            SetLastError("Corrupted TIFF file!");
-            return false;
-        }
-        img.req_orientation = ORIENTATION_BOTLEFT;
-        img.orientation = ORIENTATION_TOPLEFT;
-        uint32_t band = rowsPerStrip;
-        uint32_t tileLength = 0;
-        if (TIFFIsTiled(tif) && TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength) && tileLength)
-            band = tileLength;
-        if (band == 0 || band > height)
-            band = height;
-        while (band < 64 && band < height)
-            band += band;
-        if (band > height)
-            band = height;
-        blocks.p[0] = (BYTE*)malloc((size_t)width * band * 4);
-        const char* error = blocks.p[0] ? nullptr : "No space for raster buffer";
-        for (uint32_t y = 0; y < height && !error; y += band) {
-            uint32_t n = height - y < band ? height - y : band;
-            img.row_offset = (int)y;
-            img.col_offset = 0;
-            if (!TIFFRGBAImageGet(&img, (uint32_t*)blocks.p[0], width, n)) {
-                error = "Corrupted TIFF file!";
-                break;
-            }
-            // The band's rows come bottom-up.
-            for (uint32_t r = 0; r < n && !error; r++) {
-                if (GetEscape()) {
-                    error = "Cancelled";
-                    break;
-                }
-                const BYTE* src = blocks.p[0] + (size_t)r * width * 4;
-                BYTE* dst = GetRowPointer((int)(height - 1 - (y + n - 1 - r)));
-                for (uint32_t x = 0; x < width; x++, src += 4, dst += 3)
-                    dst[0] = src[2], dst[1] = src[1], dst[2] = src[0];
-            }
-        }
-        TIFFRGBAImageEnd(&img);
-        if (error) {
-            SetLastError(error);
-            return false;
-        }
-    } else {
-        // Palette.
-        uint32_t entries = largePalette ? 1u << bits : 256;
-        int palDepth = bits < 8 ? bits : 8;
-        RGBQUAD* pal = (RGBQUAD*)calloc(entries, sizeof(RGBQUAD));
-        blocks.p[1] = (BYTE*)pal;
-        if (!pal) {
-            SetLastError("Unable to allocate TIFF palette");
-            return false;
-        }
-        bool grey = photometric != PHOTOMETRIC_PALETTE && !lab && !rgb;
-        bool white = photometric == PHOTOMETRIC_MINISWHITE;
-        if (grey) {
-            int n = 1 << palDepth, step = 255 / (n - 1);
-            for (int i = 0; i < n; i++) {
-                BYTE v = (BYTE)(white ? 255 - i * step : i * step);
-                pal[i] = RGBQUAD{v, v, v, 0};
-            }
-        } else if (palettePhoto) {
-            uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
-            if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b)) {
-                SetLastError("Corrupted TIFF file!");
-                return false;
-            }
-            uint32_t n = 1u << bits;
-            bool wide = largePalette;
-            for (uint32_t i = 0; i < n && !wide; i++)
-                wide = r[i] > 255 || g[i] > 255 || b[i] > 255;
-            for (uint32_t i = 0; i < n && i < entries; i++) {
-                pal[i].rgbRed = (BYTE)(wide ? r[i] * 255u / 65535u : r[i]);
-                pal[i].rgbGreen = (BYTE)(wide ? g[i] * 255u / 65535u : g[i]);
-                pal[i].rgbBlue = (BYTE)(wide ? b[i] * 255u / 65535u : b[i]);
-            }
-        }
-        if (HasPalette())
-            SetPalette(pal, GetPaletteCount());
-
-        // One plane is read: all samples of a pixel when they are packed
-        // together, else the first plane's.
-        int planeSamples = planar == PLANARCONFIG_SEPARATE ? 1 : spp;
-        if (lab && planeSamples < 3) {
-            SetLastError("unsupported TIFF photometric");
-            return false;
-        }
-        RowSource src{};
-        src.tif = tif;
-        src.tiled = TIFFIsTiled(tif) != 0;
-        src.width = width;
-        src.height = height;
-        src.bitsPerPixel = planeSamples * bits;
-        src.rowBytes = ((uint64_t)width * src.bitsPerPixel + 7) / 8;
-        src.band = rowsPerStrip == 0 || rowsPerStrip > height ? height : rowsPerStrip;
-        if (src.tiled) {
-            uint32_t tw = 0, tl = 0;
-            TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
-            TIFFGetField(tif, TIFFTAG_TILELENGTH, &tl);
-            uint64_t tileRow = (uint64_t)TIFFTileRowSize64(tif), tileBytes = (uint64_t)TIFFTileSize64(tif);
-            if (tw == 0 || tl == 0 || tileRow == 0 || tileBytes > (uint64_t)kTiffMaxAlloc || tileRow * tl > tileBytes) {
-                SetLastError("Corrupted tiled TIFF file!");
-                return false;
-            }
-            src.tileWidth = tw;
-            src.band = tl;
-            src.tileBytes = tileBytes;
-            src.tileRow = tileRow;
-            blocks.p[2] = (BYTE*)malloc((size_t)src.tileBytes);
-            src.tileBuf = blocks.p[2];
-        }
-        uint64_t bandBytes = src.rowBytes * src.band;
-        if (bandBytes > kRasterMaxMemory || (src.tiled && !src.tileBuf) ||
-            !(blocks.p[3] = (BYTE*)malloc((size_t)bandBytes))) {
-            SetLastError("CRasterTIF can't allocate memory");
-            return false;
-        }
-        src.bandBuf = blocks.p[3];
-
-        RowKind kind = rgb            ? RowKind::Rgb
-                       : lab          ? RowKind::Lab
-                       : largePalette ? RowKind::LargePalette
-                                      : RowKind::Indexed;
-        // 16-bit grey: each row is scaled by its own brightest sample first,
-        // then all rows to the scale of the brightest row.
-        bool scale16 = kind == RowKind::Indexed && bits == 16 && spp == 1 && grey;
-        BYTE* shifts = scale16 ? (BYTE*)malloc(height) : nullptr;
-        blocks.p[0] = shifts;
-        if (scale16 && !shifts) {
-            SetLastError("CRasterTIF can't allocate memory");
-            return false;
-        }
-        uint32_t rowsRead = 0;
-        for (uint32_t fy = 0; fy < height; fy++) {
-            if (fy % src.band == 0 && GetEscape()) {
-                SetLastError("Cancelled");
-                return false;
-            }
-            const char* error = nullptr;
-            const BYTE* row = src.Row(fy, &error);
-            if (error) {
-                SetLastError(error);
-                return false;
-            }
-            if (!row)
-                break;  // a damaged strip: the rows read so far stay
-            int y = (int)(height - 1 - fy);
-            if (kind == RowKind::Rgb) {
-                BYTE* p = GetRowPointer(y);
-                for (uint32_t x = 0; x < width; x++, p += 3) {
-                    uint64_t s = (uint64_t)x * planeSamples;
-                    p[2] = Top8(row, s, bits), p[1] = Top8(row, s + 1, bits), p[0] = Top8(row, s + 2, bits);
-                }
-            } else if (kind == RowKind::Lab) {
-                for (uint32_t x = 0; x < width; x++) {
-                    uint64_t s = (uint64_t)x * planeSamples;
-                    LabToBgr(Top8(row, s, bits), (int8_t)Top8(row, s + 1, bits), (int8_t)Top8(row, s + 2, bits),
-                             GetPixelPointer((int)x, y));
-                }
-            } else if (kind == RowKind::LargePalette) {
-                for (uint32_t x = 0; x < width; x++) {
-                    RGBQUAD c = pal[Sample(row, (uint64_t)x * planeSamples, bits)];
-                    BYTE* p = GetPixelPointer((int)x, y);
-                    p[0] = c.rgbBlue, p[1] = c.rgbGreen, p[2] = c.rgbRed;
-                }
-            } else if (scale16) {
-                uint16_t m = 0;
-                for (uint32_t x = 0; x < width; x++) {
-                    uint16_t v = (uint16_t)Sample(row, x, 16);
-                    m = v > m ? v : m;
-                }
-                int shift = LeadingZeros8((BYTE)(m >> 8));
-                shifts[fy] = (BYTE)shift;
-                BYTE* dst = GetRowPointer(y);
-                for (uint32_t x = 0; x < width; x++)
-                    dst[x] = (BYTE)(Sample(row, x, 16) >> (8 - shift));
-            } else {
-                for (uint32_t x = 0; x < width; x++)
-                    SetPixelIndexRaw((int)x, y, Top8(row, (uint64_t)x * planeSamples, bits));
-            }
-            rowsRead++;
-        }
-        if (scale16 && rowsRead) {
-            int least = 8;
-            for (uint32_t fy = 0; fy < rowsRead; fy++)
-                least = shifts[fy] < least ? shifts[fy] : least;
-            for (uint32_t fy = 0; fy < rowsRead; fy++) {
-                BYTE* dst = GetRowPointer((int)(height - 1 - fy));
-                for (uint32_t x = 0; x < width && shifts[fy] > least; x++)
-                    dst[x] = (BYTE)(dst[x] >> (shifts[fy] - least));
-            }
-        }
+    SetFormatOption(TiffCompressionFits(p.compression, depth) ? p.compression : 0, kFormatTif);
+    error = p.rgba ? ReadRgbaPage(tif, p, this) : ReadPlanePage(tif, p, this);
+    if (error) {
+        SetLastError(error);
+        return false;
     }
-
-    // Orientation: the stored rows are turned upright (the image is bottom-up).
-    bool ok = true;
-    switch (orientation) {
-        case ORIENTATION_TOPRIGHT:
-            ok = Mirror();
-            break;
-        case ORIENTATION_BOTRIGHT:
-            ok = Flip() && Mirror();
-            break;
-        case ORIENTATION_BOTLEFT:
-            ok = Flip();
-            break;
-        case ORIENTATION_LEFTTOP:
-            ok = RotateRight() && Mirror();
-            break;
-        case ORIENTATION_RIGHTTOP:
-            ok = RotateRight();
-            break;
-        case ORIENTATION_RIGHTBOT:
-            ok = RotateLeft() && Mirror();
-            break;
-        case ORIENTATION_LEFTBOT:
-            ok = RotateLeft();
-            break;
-    }
-    return ok;
+    return TurnUpright(this, p.orientation);
 }
 
 namespace {

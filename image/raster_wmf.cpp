@@ -134,6 +134,59 @@ struct Playback {
     }
 };
 
+// The bitmap size: the asked size (0: the metafile's own), scaled down
+// to at most kMetafileMaxSide on a side. False when nothing is left.
+bool FitOutputSize(int width, int height, const Metafile& m, int64_t* outW, int64_t* outH) {
+    int64_t w = width > 0 ? width : m.width, h = height > 0 ? height : m.height;
+    if (w > kMetafileMaxSide) {
+        h = h * kMetafileMaxSide / w;
+        w = kMetafileMaxSide;
+    }
+    if (h > kMetafileMaxSide) {
+        w = w * kMetafileMaxSide / h;
+        h = kMetafileMaxSide;
+    }
+    *outW = w;
+    *outH = h;
+    return w >= 1 && h >= 1;
+}
+
+// A screen-compatible bitmap of w x h selected into a memory DC, filled
+// with the window colour. False when GDI cannot make it.
+bool CreatePlaybackBitmap(Playback* pb, int w, int h) {
+    pb->mem = CreateCompatibleDC(pb->screen);
+    pb->bitmap = pb->mem ? CreateCompatibleBitmap(pb->screen, w, h) : nullptr;
+    if (!pb->bitmap)
+        return false;
+    pb->oldBitmap = (HBITMAP)SelectObject(pb->mem, pb->bitmap);
+    RECT rc = {0, 0, (LONG)w, (LONG)h};
+    COLORREF back = SetBkColor(pb->mem, GetSysColor(COLOR_WINDOW));
+    ExtTextOutA(pb->mem, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+    SetBkColor(pb->mem, back);
+    return true;
+}
+
+// The metafile's own palette, when it has one, realised in the memory DC.
+// False when there is no memory for it.
+bool SelectMetafilePalette(Playback* pb, HENHMETAFILE emf) {
+    UINT entries = GetEnhMetaFilePaletteEntries(emf, 0, nullptr);
+    if (entries == 0 || entries == GDI_ERROR)
+        return true;
+    LOGPALETTE* lp = (LOGPALETTE*)malloc(sizeof(LOGPALETTE) + entries * sizeof(PALETTEENTRY));
+    if (!lp)
+        return false;
+    lp->palVersion = 0x300;
+    lp->palNumEntries = (WORD)entries;
+    GetEnhMetaFilePaletteEntries(emf, entries, lp->palPalEntry);
+    pb->palette = CreatePalette(lp);
+    free(lp);
+    if (pb->palette) {
+        pb->oldPalette = SelectPalette(pb->mem, pb->palette, FALSE);
+        RealizePalette(pb->mem);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool CRasterWMF::DecodeWmf(CRasterFile* f, int width, int height) {
@@ -173,45 +226,18 @@ bool CRasterWMF::DecodeWmf(CRasterFile* f, int width, int height) {
         SetLastError("empty WMF");
         return false;
     }
-    int64_t w = width > 0 ? width : m.width, h = height > 0 ? height : m.height;
-    if (w > kMetafileMaxSide) {
-        h = h * kMetafileMaxSide / w;
-        w = kMetafileMaxSide;
-    }
-    if (h > kMetafileMaxSide) {
-        w = w * kMetafileMaxSide / h;
-        h = kMetafileMaxSide;
-    }
-    if (w < 1 || h < 1) {
+    int64_t w = 0, h = 0;
+    if (!FitOutputSize(width, height, m, &w, &h)) {
         SetLastError("empty WMF");
         return false;
     }
-    pb.mem = CreateCompatibleDC(pb.screen);
-    pb.bitmap = pb.mem ? CreateCompatibleBitmap(pb.screen, (int)w, (int)h) : nullptr;
-    if (!pb.bitmap)
+    if (!CreatePlaybackBitmap(&pb, (int)w, (int)h))
         return false;
-    pb.oldBitmap = (HBITMAP)SelectObject(pb.mem, pb.bitmap);
-    RECT rc = {0, 0, (LONG)w, (LONG)h};
-    COLORREF back = SetBkColor(pb.mem, GetSysColor(COLOR_WINDOW));
-    ExtTextOutA(pb.mem, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
-    SetBkColor(pb.mem, back);
-    UINT entries = GetEnhMetaFilePaletteEntries(m.emf, 0, nullptr);
-    if (entries > 0 && entries != GDI_ERROR) {
-        LOGPALETTE* lp = (LOGPALETTE*)malloc(sizeof(LOGPALETTE) + entries * sizeof(PALETTEENTRY));
-        if (!lp) {
-            SetLastError("can't allocate memory");
-            return false;
-        }
-        lp->palVersion = 0x300;
-        lp->palNumEntries = (WORD)entries;
-        GetEnhMetaFilePaletteEntries(m.emf, entries, lp->palPalEntry);
-        pb.palette = CreatePalette(lp);
-        free(lp);
-        if (pb.palette) {
-            pb.oldPalette = SelectPalette(pb.mem, pb.palette, FALSE);
-            RealizePalette(pb.mem);
-        }
+    if (!SelectMetafilePalette(&pb, m.emf)) {
+        SetLastError("can't allocate memory");
+        return false;
     }
+    RECT rc = {0, 0, (LONG)w, (LONG)h};
     PlayEnhMetaFile(pb.mem, m.emf, &rc);
     SelectObject(pb.mem, pb.oldBitmap);
     pb.oldBitmap = nullptr;

@@ -66,11 +66,10 @@ class CConfigFile {
     // Appends key=value (key as stored). False when memory ran out.
     bool Write(const char* key, const char* value);
     // Finds the entry of this key (as stored) from where the previous
-    // lookup ended, then from the start; 0 with the value in Value(), -1
-    // when it is absent.
+    // lookup ended, then from the start; 0 when found (the value is kept for
+    // the typed loads), -1 when it is absent.
     int Read(const char* key);
 
-    const char* Value() const { return value_; }
     int Version() const { return version_; }
     bool SaveMode() const { return saveMode_; }
     const char* TextData() const { return text_.Data(); }

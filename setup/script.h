@@ -108,8 +108,6 @@ int ParseArgs(int n);
 // argsNeeded) in gArgs, substituted, and returns a result code.
 typedef int (*CommandHandler)(int argc);
 void SetCommandHandler(Keyword keyword, CommandHandler handler);
-// The arguments of the running statement: start and end.
-void CurrentArgs(const char** args, const char** end);
 
 // Runs phase n of gSetup.script; the outcome is left in gSetup.result.
 // onWorker: the wizard's worker thread, which stops at once when the wizard

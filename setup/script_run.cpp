@@ -29,11 +29,6 @@ void SetCommandHandler(Keyword keyword, CommandHandler handler) {
         gHandlers[keyword] = handler;
 }
 
-void CurrentArgs(const char** args, const char** end) {
-    *args = gStatementArgs;
-    *end = gStatementEnd;
-}
-
 int ParseArgs(int n) {
     memset(gArgs, 0, sizeof gArgs);
     const char* cursor = gStatementArgs;

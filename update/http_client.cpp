@@ -49,28 +49,30 @@ int CHttpClient::Get(const char* url, const char* user, const char* password, ch
     return r;
 }
 
-int CHttpClient::GetOnce(const char* url, const char* user, const char* password, char* ifModifiedSince,
-                         size_t cchIfModified, bool forceConnect, int redirects) {
-    if (!url || !StrCopy(url_, countof(url_), url)) {
-        connection_.Close();
-        return kHttpNoScheme;  // an address that does not fit is not fetched cut
-    }
-    char auth[kCchText] = "";
+// The Authorization and If-Modified-Since lines of a request, each empty
+// when not asked for. 0, or kHttpSendFailed when one does not fit.
+static int FormatExtraHeaders(const char* user, const char* password, const char* ifModifiedSince, char* auth,
+                              size_t cchAuth, char* modified, size_t cchModified) {
     if (user && *user) {
         char pair[kCchPath2];
         if (!StrFmt(pair, countof(pair), "%s:%s", user, password ? password : ""))
             return kHttpSendFailed;
         size_t len = 0;
         char* encoded = Base64Encode(pair, -1, &len);
-        bool fits = encoded && StrFmt(auth, countof(auth), "Authorization: Basic %s\r\n", encoded);
+        bool fits = encoded && StrFmt(auth, cchAuth, "Authorization: Basic %s\r\n", encoded);
         free(encoded);
         if (!fits)
             return kHttpSendFailed;
     }
-    char modified[kCchPath2] = "";
     if (ifModifiedSince && *ifModifiedSince &&
-        !StrFmt(modified, countof(modified), "If-Modified-Since: %s\r\n", ifModifiedSince))
+        !StrFmt(modified, cchModified, "If-Modified-Since: %s\r\n", ifModifiedSince))
         return kHttpSendFailed;
+    return 0;
+}
+
+// A new connection to url_'s host when asked or when none is open. 0,
+// kHttpNoScheme or kHttpConnectFailed.
+int CHttpClient::ConnectIfNeeded(bool forceConnect) {
     if (forceConnect || !connection_.IsConnected()) {
         connection_.Close();
         if (!strstr(url_, "//"))
@@ -80,22 +82,77 @@ int CHttpClient::GetOnce(const char* url, const char* user, const char* password
             return kHttpConnectFailed;
         }
     }
+    return 0;
+}
+
+// The reply's header block into response_, NUL-terminated; *cb is its
+// length. 0, or the code of the failure.
+int CHttpClient::ReceiveHeaderBlock(size_t* cb) {
+    int code = connection_.Receive(&response_, "\r\n\r\n", CTcpConnection::kNoCount, kCbMaxHeaderBlock);
+    if (code != kTcpOk)
+        return ReceiveFailure(code);
+    *cb = (size_t)response_.count;
+    // A peer that closed inside the header block sent no complete reply.
+    if (*cb < 4 || memcmp(response_.Data() + *cb - 4, "\r\n\r\n", 4) != 0)
+        return kHttpReceiveFailed;
+    char nul = '\0';
+    if (response_.Add(&nul) < 0)
+        return kHttpTooLarge;
+    return 0;
+}
+
+// A success reply: its Last-Modified date kept, then the body (of the
+// announced length, or up to the close) into response_ in place of the
+// header block. kHttpOk, or the code of the failure.
+int CHttpClient::ReceiveBody(const char* block, size_t cb, char* ifModifiedSince, size_t cchIfModified) {
+    if (ifModifiedSince && cchIfModified) {
+        char value[kCchPath];
+        if (HttpHeaderValue(block, cb, "Last-Modified", value, countof(value)))
+            StrCopy(ifModifiedSince, cchIfModified, value);
+    }
+    int64_t length = HttpContentLength(block, cb);
+    if (length == kHttpLengthBad)
+        return kHttpTooLarge;
+    uint32_t expected = length == kHttpLengthNone ? CTcpConnection::kNoCount : (uint32_t)length;
+    if (expected == 0) {
+        response_.Clear();
+        return kHttpOk;
+    }
+    if (expected != CTcpConnection::kNoCount)
+        response_.SetCapacity((int)expected);
+    int code = connection_.Receive(&response_, nullptr, expected, kCbMaxBody);
+    if (code != kTcpOk)
+        return ReceiveFailure(code);
+    // A peer that closed early leaves a short body: not the announced one.
+    if (expected != CTcpConnection::kNoCount && (uint32_t)response_.count != expected)
+        return kHttpReceiveFailed;
+    return kHttpOk;
+}
+
+int CHttpClient::GetOnce(const char* url, const char* user, const char* password, char* ifModifiedSince,
+                         size_t cchIfModified, bool forceConnect, int redirects) {
+    if (!url || !StrCopy(url_, countof(url_), url)) {
+        connection_.Close();
+        return kHttpNoScheme;  // an address that does not fit is not fetched cut
+    }
+    char auth[kCchText] = "";
+    char modified[kCchPath2] = "";
+    int code = FormatExtraHeaders(user, password, ifModifiedSince, auth, countof(auth), modified, countof(modified));
+    if (code)
+        return code;
+    code = ConnectIfNeeded(forceConnect);
+    if (code)
+        return code;
     char request[kCchText2 + kCchText + kCchPath2 + kCchPath * 2];
     if (!StrFmt(request, countof(request), "GET %s HTTP/1.0\r\n%sHost: %s\r\n%s\r\n", url_, auth, host_, modified))
         return kHttpSendFailed;
     if (connection_.Send(request, 0) != kTcpOk)
         return kHttpSendFailed;
 
-    int code = connection_.Receive(&response_, "\r\n\r\n", CTcpConnection::kNoCount, kCbMaxHeaderBlock);
-    if (code != kTcpOk)
-        return ReceiveFailure(code);
-    size_t cb = (size_t)response_.count;
-    // A peer that closed inside the header block sent no complete reply.
-    if (cb < 4 || memcmp(response_.Data() + cb - 4, "\r\n\r\n", 4) != 0)
-        return kHttpReceiveFailed;
-    char nul = '\0';
-    if (response_.Add(&nul) < 0)
-        return kHttpTooLarge;
+    size_t cb = 0;
+    code = ReceiveHeaderBlock(&cb);
+    if (code)
+        return code;
     const char* block = response_.Data();
     int status = HttpReplyStatus(block, cb);
     if (status < 0)
@@ -110,30 +167,8 @@ int CHttpClient::GetOnce(const char* url, const char* user, const char* password
     }
     if (status >= 500)
         return kHttpServerError;
-    if (status < 300) {
-        if (ifModifiedSince && cchIfModified) {
-            char value[kCchPath];
-            if (HttpHeaderValue(block, cb, "Last-Modified", value, countof(value)))
-                StrCopy(ifModifiedSince, cchIfModified, value);
-        }
-        int64_t length = HttpContentLength(block, cb);
-        if (length == kHttpLengthBad)
-            return kHttpTooLarge;
-        uint32_t expected = length == kHttpLengthNone ? CTcpConnection::kNoCount : (uint32_t)length;
-        if (expected == 0) {
-            response_.Clear();
-            return kHttpOk;
-        }
-        if (expected != CTcpConnection::kNoCount)
-            response_.SetCapacity((int)expected);
-        code = connection_.Receive(&response_, nullptr, expected, kCbMaxBody);
-        if (code != kTcpOk)
-            return ReceiveFailure(code);
-        // A peer that closed early leaves a short body: not the announced one.
-        if (expected != CTcpConnection::kNoCount && (uint32_t)response_.count != expected)
-            return kHttpReceiveFailed;
-        return kHttpOk;
-    }
+    if (status < 300)
+        return ReceiveBody(block, cb, ifModifiedSince, cchIfModified);
     // 300..499 other than the ones above: a redirect.
     char location[kCchText2], next[kCchText2];
     if (!HttpHeaderValue(block, cb, "Location", location, countof(location)) ||

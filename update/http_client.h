@@ -52,6 +52,9 @@ class CHttpClient {
     int GetOnce(const char* url, const char* user, const char* password, char* ifModifiedSince,
                 size_t cchIfModified, bool forceConnect, int redirects);
     int ReceiveFailure(int tcpCode) const;
+    int ConnectIfNeeded(bool forceConnect);
+    int ReceiveHeaderBlock(size_t* cb);
+    int ReceiveBody(const char* block, size_t cb, char* ifModifiedSince, size_t cchIfModified);
 
     CDynArray<char> response_;
     char host_[260] = "";

@@ -180,10 +180,6 @@ bool UpdateCheckRunning() {
     return gRunning != 0;
 }
 
-HWND UpdateCheckDialogWindow() {
-    return gDialog;
-}
-
 int StartUpdateCheck() {
     for (int i = 0; i < 500 && gRunning; i++) {
         gCancel = 1;

@@ -29,5 +29,3 @@ bool UpdateCheckRunning();
 // The dialog, modal (the product information dialog's way in).
 INT_PTR ShowUpdateCheckDialog(HWND owner);
 INT_PTR CALLBACK UpdateCheckDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
-// The dialog window while one is open, else null.
-HWND UpdateCheckDialogWindow();

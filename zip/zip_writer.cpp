@@ -300,104 +300,124 @@ void CZipWriter::Rewind(uint32_t pos) {
         pos_ = pos;
 }
 
-uint32_t CZipWriter::AddEntry(const char* name, Source* src) {
-    Entry e;
-    memset(&e, 0, sizeof e);
-    // Names are at most 259 characters; a cut name could collide with another.
-    if (!StrCopy(e.name, countof(e.name), name))
-        return kZipErrArgument;
-    for (char* c = e.name; *c; c++)
+// The entry's name with '/' separators, a folder's ending in '/'. Names
+// are at most 259 characters; a cut name could collide with another.
+// False when it does not fit.
+static bool SetEntryName(ZipEntryRecord* e, const char* name, bool folder) {
+    if (!StrCopy(e->name, countof(e->name), name))
+        return false;
+    for (char* c = e->name; *c; c++)
         if (*c == '\\')
             *c = '/';
-    size_t nameLen = strlen(e.name);
-    if (src->isFolder && e.name[nameLen - 1] != '/') {
-        if (!StrCat(e.name, countof(e.name), "/"))
-            return kZipErrArgument;
+    size_t nameLen = strlen(e->name);
+    if (folder && e->name[nameLen - 1] != '/') {
+        if (!StrCat(e->name, countof(e->name), "/"))
+            return false;
         nameLen++;
     }
+    e->nameLen = (uint16_t)nameLen;
+    return true;
+}
+
+// The record of a new entry at pos_, before its data: method, times,
+// announced sizes and both timestamp extras. kZipOk, kZipErrArgument (the
+// name) or kZipErrWrite (no room for another entry).
+uint32_t CZipWriter::PrepareEntry(const char* name, Source* src, Entry* e, uint8_t* localExtra) {
+    memset(e, 0, sizeof *e);
+    if (!SetEntryName(e, name, src->isFolder))
+        return kZipErrArgument;
     if (entries_.count >= 0xFFFF)  // the entry counts are 16-bit
         return kZipErrWrite;
     // Folders carry no data: stored, and not encrypted, as other tools write them.
     bool encrypt = password_ && !src->isFolder;
     uint32_t headerLen = encrypt ? kZipCryptHeaderLen : 0;
-
-    e.versionMadeBy = kVersionMadeBy;
-    e.versionNeeded = kVersionNeeded;
-    e.flags = e.localFlags = encrypt ? 9 : 8;
+    e->versionMadeBy = kVersionMadeBy;
+    e->versionNeeded = kVersionNeeded;
+    e->flags = e->localFlags = encrypt ? 9 : 8;
     // Empty entries are stored, as other tools write them.
-    e.method = (src->isFolder || src->declaredSize == 0 || IsStoredExtension(e.name)) ? 0 : 8;
-    e.dosTime = src->dosTime;
-    e.dosDate = src->dosDate;
-    e.compressedSize = e.method == 0 ? src->declaredSize + headerLen : 0;
-    e.uncompressedSize = src->declaredSize;
-    e.nameLen = (uint16_t)nameLen;
-    e.localExtraLen = kLocalExtraLen;
-    e.centralExtraLen = kCentralExtraLen;
-    e.externalAttr = src->externalAttr;
-    e.localHeaderOffset = pos_;
-    PutTimestampExtra(e.centralExtra, false, src->unixTimes);
-    uint8_t localExtra[kLocalExtraLen];
+    e->method = (src->isFolder || src->declaredSize == 0 || IsStoredExtension(e->name)) ? 0 : 8;
+    e->dosTime = src->dosTime;
+    e->dosDate = src->dosDate;
+    e->compressedSize = e->method == 0 ? src->declaredSize + headerLen : 0;
+    e->uncompressedSize = src->declaredSize;
+    e->localExtraLen = kLocalExtraLen;
+    e->centralExtraLen = kCentralExtraLen;
+    e->externalAttr = src->externalAttr;
+    e->localHeaderOffset = pos_;
+    PutTimestampExtra(e->centralExtra, false, src->unixTimes);
     PutTimestampExtra(localExtra, true, src->unixTimes);
-    uint32_t announcedSize = e.compressedSize;
-    uint32_t start = pos_;
+    return kZipOk;
+}
 
-    if (!WriteLocalHeader(&e, localExtra)) {
-        Rewind(start);
+// The local header and, for an encrypted entry, the encryption header; the
+// keys start from the password. kZipOk or kZipErrWrite.
+uint32_t CZipWriter::WriteEntryStart(const Entry* e, const uint8_t* localExtra, bool encrypt) {
+    if (!WriteLocalHeader(e, localExtra))
         return kZipErrWrite;
-    }
     ZipKeysInit(&keys_, password_);
     if (encrypt) {
         uint8_t header[kZipCryptHeaderLen];
-        ZipKeysMakeHeader(&keys_, header, (uint8_t)(e.dosTime >> 8));
-        if (!WriteRaw(header, sizeof header)) {
-            Rewind(start);
+        ZipKeysMakeHeader(&keys_, header, (uint8_t)(e->dosTime >> 8));
+        if (!WriteRaw(header, sizeof header))
             return kZipErrWrite;
-        }
-    }
-    dataWritten_ = 0;
-    uint32_t rc = e.method == 8 ? WriteDeflated(src, &e) : WriteStored(src);
-    if (rc != kZipOk) {
-        Rewind(start);
-        return rc;
-    }
-    e.uncompressedSize = src->bytesRead;
-    e.compressedSize = dataWritten_ + headerLen;
-    e.crc = src->crc;
-
-    if (encrypt) {
-        // The encrypted local header can't be corrected afterwards.
-        if (e.method == 0 && e.compressedSize != announcedSize) {
-            Rewind(start);
-            return kZipErrStoredLength;
-        }
-        uint8_t d[16];
-        uint8_t* p = ZipPut32(d, kZipSigDescriptor);
-        p = ZipPut32(p, e.crc);
-        p = ZipPut32(p, e.compressedSize);
-        ZipPut32(p, e.uncompressedSize);
-        if (!WriteRaw(d, sizeof d)) {
-            Rewind(start);
-            return kZipErrWrite;
-        }
-    } else {
-        e.flags = e.localFlags = e.method == 8 ? 2 : 0;  // bit 1: level 8
-        uint32_t end = pos_;
-        bool ok = OsFileSeek(file_, start);
-        if (ok) {
-            pos_ = start;
-            ok = WriteLocalHeader(&e, nullptr) && OsFileSeek(file_, end);
-            pos_ = end;
-        }
-        if (!ok) {
-            Rewind(start);
-            return kZipErrWrite;
-        }
-    }
-    if (entries_.Add(&e) < 0) {
-        Rewind(start);
-        return kZipErrWrite;
     }
     return kZipOk;
+}
+
+// An encrypted entry's data descriptor. Its local header can't be
+// corrected afterwards: a stored entry must have the announced size.
+// kZipOk, kZipErrStoredLength or kZipErrWrite.
+uint32_t CZipWriter::WriteDescriptor(const Entry& e, uint32_t announcedSize) {
+    if (e.method == 0 && e.compressedSize != announcedSize)
+        return kZipErrStoredLength;
+    uint8_t d[16];
+    uint8_t* p = ZipPut32(d, kZipSigDescriptor);
+    p = ZipPut32(p, e.crc);
+    p = ZipPut32(p, e.compressedSize);
+    ZipPut32(p, e.uncompressedSize);
+    return WriteRaw(d, sizeof d) ? kZipOk : kZipErrWrite;
+}
+
+// A plain entry's local header written again at start with the final
+// sizes and CRC, without a descriptor flag. kZipOk or kZipErrWrite.
+uint32_t CZipWriter::PatchLocalHeader(Entry* e, uint32_t start) {
+    e->flags = e->localFlags = e->method == 8 ? 2 : 0;  // bit 1: level 8
+    uint32_t end = pos_;
+    bool ok = OsFileSeek(file_, start);
+    if (ok) {
+        pos_ = start;
+        ok = WriteLocalHeader(e, nullptr) && OsFileSeek(file_, end);
+        pos_ = end;
+    }
+    return ok ? kZipOk : kZipErrWrite;
+}
+
+uint32_t CZipWriter::AddEntry(const char* name, Source* src) {
+    Entry e;
+    uint8_t localExtra[kLocalExtraLen];
+    uint32_t rc = PrepareEntry(name, src, &e, localExtra);
+    if (rc != kZipOk)
+        return rc;
+    const bool encrypt = password_ && !src->isFolder;
+    const uint32_t headerLen = encrypt ? kZipCryptHeaderLen : 0;
+    const uint32_t announcedSize = e.compressedSize;
+    const uint32_t start = pos_;
+    rc = WriteEntryStart(&e, localExtra, encrypt);
+    if (rc == kZipOk) {
+        dataWritten_ = 0;
+        rc = e.method == 8 ? WriteDeflated(src, &e) : WriteStored(src);
+    }
+    if (rc == kZipOk) {
+        e.uncompressedSize = src->bytesRead;
+        e.compressedSize = dataWritten_ + headerLen;
+        e.crc = src->crc;
+        rc = encrypt ? WriteDescriptor(e, announcedSize) : PatchLocalHeader(&e, start);
+    }
+    if (rc == kZipOk && entries_.Add(&e) < 0)
+        rc = kZipErrWrite;
+    if (rc != kZipOk)
+        Rewind(start);  // later entries stand where the directory says
+    return rc;
 }
 
 uint32_t CZipWriter::Close() {

@@ -39,6 +39,10 @@ class CZipWriter {
     typedef ZipEntryRecord Entry;
 
     uint32_t AddEntry(const char* name, Source* src);
+    uint32_t PrepareEntry(const char* name, Source* src, Entry* e, uint8_t* localExtra);
+    uint32_t WriteEntryStart(const Entry* e, const uint8_t* localExtra, bool encrypt);
+    uint32_t WriteDescriptor(const Entry& e, uint32_t announcedSize);
+    uint32_t PatchLocalHeader(Entry* e, uint32_t start);
     uint32_t WriteDeflated(Source* src, Entry* e);
     uint32_t WriteStored(Source* src);
     bool ReadSource(Source* src, uint8_t* buf, uint32_t cb, uint32_t* got);
