@@ -28,6 +28,14 @@ vp_make_prefix() {
     WINEPREFIX="$dir" wineboot -i >/dev/null 2>&1
     WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     WINEPREFIX="$dir" wineserver -w >/dev/null 2>&1
+    # Wine links the user's Desktop, Documents, ... to $HOME: shared by every
+    # copy of this prefix (and the user's own home). Folders of its own.
+    local link
+    for link in "$dir"/drive_c/users/*/*; do
+        [ -L "$link" ] || continue
+        rm -f "$link"
+        mkdir -p "$link"
+    done
 }
 
 vp_wine_start() {
