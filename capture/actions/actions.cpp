@@ -1,8 +1,8 @@
-// The actions on the current image: the dispatch after a capture and from
-// the Actions tab, the clipboard copy, and the three ways of writing a file
-// (sequential number, save-as dialog, the smaller of JPEG and PNG). Every
-// file is written under a temporary name next to its target and renamed
-// only when complete, so a failed save leaves no empty or partial file.
+// The actions on the current image: the clipboard copy and the three ways
+// of writing a file (sequential number, save-as dialog, the smaller of JPEG
+// and PNG). Every file is written under a temporary name next to its target
+// and renamed only when complete, so a failed save leaves no empty or
+// partial file.
 #include "capture/actions/actions.h"
 
 #include <ctype.h>
@@ -11,15 +11,7 @@
 
 #include "base/path_util.h"
 #include "base/str_util.h"
-#include "capture/actions/send_to.h"
 #include "capture/app_texts.h"
-#include "capture/editor/editor_dialog.h"
-#include "capture/grab/hotkeys.h"
-#include "capture/grab/overlay.h"
-#include "capture/main_dialog/main_dialog.h"
-#include "capture/main_dialog/page_actions.h"
-#include "capture/print/print.h"
-#include "capture/resource.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
 #include "framework/app.h"
@@ -37,51 +29,8 @@ const int kSaveTypeOptimal = 5;
 // The formats of the Save As dialog's types 0..4, in its filter order.
 const uint32_t kSaveFormats[] = {kFormatBmp, kFormatGif, kFormatJpg, kFormatPng, kFormatTif};
 
-// One row per action: its number (the low byte of gOpt.DefAct), the letter
-// that picks it in the overlay, its Actions-page button and what runs it
-// (null: the image editor, which the Actions page opens).
-struct ActionRow {
-    int number;
-    char letter;
-    int button;
-    int (*run)();
-};
-const ActionRow kActionRows[] = {
-    {kActSaveAs, 'A', IDC_SAVE_AS, SaveImageAs}, {kActCopy, 'C', IDC_COPY, CopyToClipboard},
-    {kActPrint, 'P', IDC_PRINT, PrintImage},     {kActSendTo, 'T', IDC_SEND_TO, SendImageTo},
-    {kActSave, 'S', IDC_SAVE, SaveSequential},   {kActEdit, 'D', IDC_EDIT, nullptr},
-};
-
-const ActionRow* ActionOfLetter(int letter) {
-    for (const ActionRow& row : kActionRows)
-        if (row.letter == letter)
-            return &row;
-    return nullptr;
-}
-
-const ActionRow* ActionOfNumber(int number) {
-    for (const ActionRow& row : kActionRows)
-        if (row.number == number)
-            return &row;
-    return nullptr;
-}
-
-const ActionRow* ActionOfButton(int id) {
-    for (const ActionRow& row : kActionRows)
-        if (row.button == id)
-            return &row;
-    return nullptr;
-}
-
-// The default action when it is switched on, else null.
-const ActionRow* DefaultAction() {
-    if (!(gOpt.DefAct & kDefaultActionOn))
-        return nullptr;
-    return ActionOfNumber(gOpt.DefAct & kDefaultActionMask);
-}
-
-void ShowError(unsigned textId) {
-    AppMessageBox(gMainDialog, nullptr, "%s", kBoxErrorOk, 0, gApp.Text((WORD)textId, 0));
+void ShowError(HWND owner, unsigned textId) {
+    AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text((WORD)textId, 0));
 }
 
 // The image to write in a format: gImage itself, or (for the conversions a
@@ -273,7 +222,7 @@ int SaveOptimal(char* path, size_t cch) {
     return kActionDone;
 }
 
-int SaveSequential() {
+int SaveSequential(HWND owner) {
     if (!gImage.IsValid())
         return kActionNoImage;
     const char* setting = gOpt.EdtSavePath;
@@ -294,7 +243,7 @@ int SaveSequential() {
         base[strlen(base) - strlen(ext) - 1] = 0;
     }
     if (!base[0]) {
-        ShowError(IDS_BAD_SEQUENCE_PATH);
+        ShowError(owner, IDS_BAD_SEQUENCE_PATH);
         return kActionCancelled;
     }
     long long last = LastSequenceNumber(folder, base);
@@ -303,18 +252,18 @@ int SaveSequential() {
     if (last >= 0 && StrFmt(path, countof(path), "%s\\%s%04d.%s", folder, base, (int)(last + 1), ext))
         r = type < 0 || type == kSaveTypeOptimal ? SaveOptimal(path, countof(path)) : WriteImageFile(path);
     if (r != kActionDone)
-        ShowError(IDS_SAVE_FAILED);
+        ShowError(owner, IDS_SAVE_FAILED);
     return r;
 }
 
-int SaveImageAs() {
+int SaveImageAs(HWND owner) {
     if (!gImage.IsValid())
         return kActionNoImage;
     char file[kCchPath2] = "";
     OPENFILENAMEA ofn;
     memset(&ofn, 0, sizeof ofn);
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = gMainDialog;
+    ofn.hwndOwner = owner;
     ofn.lpstrFilter = kSaveFilter;
     ofn.nFilterIndex = (DWORD)gOpt.SaveAsType;
     ofn.lpstrFile = file;
@@ -334,16 +283,16 @@ int SaveImageAs() {
     bool optimal = ofn.nFilterIndex == kFilterOptimal || SaveTypeFromExtension(file) == kSaveTypeOptimal;
     int r = optimal ? SaveOptimal(file, countof(file)) : WriteImageFile(file);
     if (r != kActionDone)
-        ShowError(IDS_SAVE_FAILED);
+        ShowError(owner, IDS_SAVE_FAILED);
     return r;
 }
 
-int CopyToClipboard() {
+int CopyToClipboard(HWND owner) {
     if (!gImage.IsValid())
         return kActionNoImage;
     SetImageResolution();
-    if (!OpenClipboard(gMainDialog)) {
-        ShowError(IDS_NO_CLIPBOARD);
+    if (!OpenClipboard(owner)) {
+        ShowError(owner, IDS_NO_CLIPBOARD);
         return kActionCancelled;
     }
     EmptyClipboard();
@@ -352,68 +301,9 @@ int CopyToClipboard() {
         if (dib)
             GlobalFree(dib);  // a refused block stays ours
         CloseClipboard();
-        ShowError(IDS_NO_CLIPBOARD);
+        ShowError(owner, IDS_NO_CLIPBOARD);
         return kActionDataRefused;
     }
     CloseClipboard();
     return kActionDone;
-}
-
-bool IsActionLetter(int letter) {
-    return letter != 0 && ActionOfLetter(letter) != nullptr;
-}
-
-void RunAction(int letter) {
-    const ActionRow* action = letter ? ActionOfLetter(letter) : DefaultAction();
-    if (!action) {
-        ShowMainDialog(kTabActions);
-        return;
-    }
-    if (!action->run) {
-        // The editor's OK sets the edited flag; it stays set, so that the
-        // next capture asks before the edited image is lost.
-        HWND page = ActionsPage();
-        if (page)
-            SendMessageA(page, WM_COMMAND, action->button, 0);
-        else
-            OnActionButton(action->button);
-        return;
-    }
-    if (action->run() != kActionDone) {
-        ShowMainDialog(kTabActions);
-        return;
-    }
-    if (action->number == kActSave)
-        gSavedSequentially = true;
-    gEdited = false;
-}
-
-void OnActionButton(int id) {
-    if (!gImage.IsValid()) {
-        ShowError(IDS_CAPTURE_FIRST);
-        return;
-    }
-    if (id == IDC_EDIT || id == IDC_AUTOCROP) {
-        UnregisterHotKeys();
-        if (RunImageEditor(gMainDialog, id == IDC_AUTOCROP ? 1 : 0) == IDOK) {
-            gEdited = true;
-            gSavedSequentially = false;
-        }
-        RefreshImageViews();
-        ShowMainDialog(kTabActions);
-        RegisterHotKeys(1);
-        return;
-    }
-    const ActionRow* action = ActionOfButton(id);
-    if (!action)
-        return;
-    if (action->number == kActSave && gSavedSequentially)
-        return;  // this capture already has its numbered file
-    if (action->run() != kActionDone)
-        return;
-    if (gOpt.AutoHide == 1)
-        ShowMainDialog(kHideMainDialog);
-    gEdited = false;
-    if (action->number == kActSave)
-        gSavedSequentially = true;
 }

@@ -1,9 +1,10 @@
-// The actions on the current image: the dispatch after a capture and from
-// the Actions page, the clipboard copy, and the three ways of writing a
-// file (sequential number, save-as dialog, the smaller of JPEG and PNG).
-// GUI thread only.
+// The actions on the current image: the clipboard copy and the three ways
+// of writing a file (sequential number, save-as dialog, the smaller of
+// JPEG and PNG). owner owns an action's dialogs and messages (null: the
+// foreground window of the program). GUI thread only.
 #pragma once
 #include <stddef.h>
+#include <windows.h>
 
 // What an action returns.
 enum : int {
@@ -20,15 +21,9 @@ enum : int {
 extern const char kSaveFilter[];
 constexpr int kFilterOptimal = 7;
 
-// True for the upper-case letter that picks an action in the overlay.
-bool IsActionLetter(int letter);
-// After a capture: the action of the overlay letter, or the default one.
-void RunAction(int letter);
-// The Actions page's buttons (1026, 1025, 1010, 1027, 1021, 1003, 1005).
-void OnActionButton(int id);
-int CopyToClipboard();
-int SaveSequential();
-int SaveImageAs();
+int CopyToClipboard(HWND owner);
+int SaveSequential(HWND owner);
+int SaveImageAs(HWND owner);
 // kActionDone or kActionWriteFailed.
 int WriteImageFile(const char* path);
 // kActionDone or kActionWriteFailed; rewrites path (cch characters).

@@ -8,7 +8,6 @@
 #include "base/str_util.h"
 #include "capture/actions/actions.h"
 #include "capture/app_texts.h"
-#include "capture/main_dialog/main_dialog.h"
 #include "capture/state/image_state.h"
 #include "framework/app.h"
 #include "framework/message_box.h"
@@ -36,12 +35,12 @@ bool WriteDragFile(char* path, size_t cch) {
 
 }  // namespace
 
-int DragImageOut() {
+int DragImageOut(HWND owner) {
     if (!gImage.IsValid())
         return 0;
     char path[kCchPath2];
     if (!WriteDragFile(path, countof(path))) {
-        AppMessageBox(gMainDialog, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_SAVE_FAILED, 0));
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_SAVE_FAILED, 0));
         return 0;
     }
     FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};

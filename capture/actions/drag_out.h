@@ -7,9 +7,9 @@
 #include <ole2.h>
 
 // 0 when there was nothing to drag or the temporary file could not be
-// written (after a message); 1 after the drag ended. The temporary file is
-// kept only when a target took a copy of it.
-int DragImageOut();
+// written (after a message owned by owner); 1 after the drag ended. The
+// temporary file is kept only when a target took a copy of it.
+int DragImageOut(HWND owner);
 
 // The objects; each starts with one reference. E_INVALIDARG for a null out
 // pointer (or, for the enumerator, count 0 or null formats), E_OUTOFMEMORY.

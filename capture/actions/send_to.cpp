@@ -11,8 +11,6 @@
 #include "base/str_util.h"
 #include "capture/actions/actions.h"
 #include "capture/app_texts.h"
-#include "capture/main_dialog/main_dialog.h"
-#include "capture/main_dialog/main_dialog_pages.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
 #include "framework/app.h"
@@ -189,12 +187,12 @@ int DropOnTarget(HWND owner, const SendToTarget& target, IDataObject* data) {
     return r;
 }
 
-void ShowSendError(UINT textId, const char* value) {
-    AppMessageBox(gMainDialog, nullptr, gApp.Text((WORD)textId, 0), kBoxErrorOk, 0, value);
+void ShowSendError(HWND owner, UINT textId, const char* value) {
+    AppMessageBox(owner, nullptr, gApp.Text((WORD)textId, 0), kBoxErrorOk, 0, value);
 }
 
 // The target the user picks from the menu at the cursor, or null.
-const SendToTarget* AskForTarget() {
+const SendToTarget* AskForTarget(HWND owner) {
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return nullptr;
@@ -203,8 +201,8 @@ const SendToTarget* AskForTarget() {
     POINT at;
     GetCursorPos(&at);
     // Without the foreground the menu would not close on a click elsewhere.
-    SetForegroundWindow(gMainDialog);
-    UINT chosen = (UINT)TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, gMainDialog, nullptr);
+    SetForegroundWindow(owner);
+    UINT chosen = (UINT)TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
     DestroyMenu(menu);
     if (chosen < kFirstMenuId || chosen >= kFirstMenuId + (UINT)gSendToCount)
         return nullptr;
@@ -250,16 +248,16 @@ bool SendToWord(const char* path) {
     return code == 0;
 }
 
-bool RunEditor(const char* path) {
+bool RunEditor(HWND owner, const char* path) {
     if (!gOpt.EdtProgPath[0]) {
-        AppMessageBox(gMainDialog, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_EDITOR, 0));
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_EDITOR, 0));
         return false;
     }
     // Quoted, so that a path with blanks reaches the editor as one argument.
     char args[kCchPath2];
     if (!StrFmt(args, countof(args), "\"%s\"", path) ||
-        (INT_PTR)ShellExecuteA(gMainDialog, nullptr, gOpt.EdtProgPath, args, nullptr, SW_SHOW) <= 32) {
-        ShowSendError(IDS_CANT_EXECUTE, gOpt.EdtProgPath);
+        (INT_PTR)ShellExecuteA(owner, nullptr, gOpt.EdtProgPath, args, nullptr, SW_SHOW) <= 32) {
+        ShowSendError(owner, IDS_CANT_EXECUTE, gOpt.EdtProgPath);
         return false;
     }
     return true;
@@ -319,13 +317,13 @@ int DropOnSendToTarget(HWND owner, const char* path, const char* name) {
     return r;
 }
 
-int SendImageTo() {
+int SendImageTo(HWND owner) {
     if (!gImage.IsValid())
         return kActionNoImage;
     const int kFailed = 3;
     char path[kCchPath2];
     if (!SendFilePath(path, countof(path)) || WriteImageFile(path) != kActionDone) {
-        AppMessageBox(gMainDialog, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_SAVE_FAILED, 0));
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_SAVE_FAILED, 0));
         return kFailed;
     }
     const SendToTarget* target;
@@ -334,54 +332,54 @@ int SendImageTo() {
         if (!target)
             return kFailed;  // the stored target is gone: the main dialog shows
     } else {
-        target = AskForTarget();
+        target = AskForTarget(owner);
         if (!target)
             return kActionCancelled;
     }
     switch (target->kind) {
         case kSendShellItem:
-            if (DropOnSendToTarget(gMainDialog, path, target->name) != kDropDone) {
-                AppMessageBox(gMainDialog, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_CANT_SEND, 0));
+            if (DropOnSendToTarget(owner, path, target->name) != kDropDone) {
+                AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_CANT_SEND, 0));
                 return kFailed;
             }
             return kActionDone;
         case kSendEditor:
-            return RunEditor(path) ? kActionDone : kFailed;
+            return RunEditor(owner, path) ? kActionDone : kFailed;
     }
     if (!SendToWord(path)) {
-        AppMessageBox(gMainDialog, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_WORD, 0));
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_WORD, 0));
         return kFailed;
     }
     return kActionDone;
 }
 
-bool MeasureSendMenuItem(HWND dlg, MEASUREITEMSTRUCT* item) {
+bool MeasureSendMenuItem(HWND owner, UINT dpi, MEASUREITEMSTRUCT* item) {
     if (item->CtlType != ODT_MENU || item->itemID < kFirstMenuId || item->itemID >= kFirstMenuId + (UINT)gSendToCount)
         return false;
     const SendToTarget* target = (const SendToTarget*)item->itemData;
-    double s = DialogDpi(dlg) / 96.0;
-    HDC dc = GetDC(dlg);
-    HGDIOBJ old = SelectObject(dc, gApp.UiFont(DialogDpi(dlg), false));
+    double s = dpi / 96.0;
+    HDC dc = GetDC(owner);
+    HGDIOBJ old = SelectObject(dc, gApp.UiFont(dpi, false));
     SIZE size = {0, 0};
     GetTextExtentPoint32A(dc, target->name, (int)strlen(target->name), &size);
     SelectObject(dc, old);
-    ReleaseDC(dlg, dc);
+    ReleaseDC(owner, dc);
     item->itemWidth = (UINT)((int)(16 * s) + size.cx + (int)(10 * s));
     item->itemHeight = (UINT)(size.cy + (int)(8 * s));
     return true;
 }
 
-bool DrawSendMenuItem(HWND dlg, const DRAWITEMSTRUCT* item) {
+bool DrawSendMenuItem(UINT dpi, HIMAGELIST tabIcons, const DRAWITEMSTRUCT* item) {
     if (item->CtlType != ODT_MENU || item->itemID < kFirstMenuId || item->itemID >= kFirstMenuId + (UINT)gSendToCount)
         return false;
     const SendToTarget* target = (const SendToTarget*)item->itemData;
-    double s = DialogDpi(dlg) / 96.0;
+    double s = dpi / 96.0;
     bool selected = (item->itemState & ODS_SELECTED) != 0;
     HDC dc = item->hDC;
     RECT rc = item->rcItem;
     FillRect(dc, &rc, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
     int iconSize = (int)(16 * s);
-    HGDIOBJ oldFont = SelectObject(dc, gApp.UiFont(DialogDpi(dlg), false));
+    HGDIOBJ oldFont = SelectObject(dc, gApp.UiFont(dpi, false));
     int oldMode = SetBkMode(dc, TRANSPARENT);
     COLORREF oldColor = SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
     RECT text = rc;
@@ -390,7 +388,7 @@ bool DrawSendMenuItem(HWND dlg, const DRAWITEMSTRUCT* item) {
     SetTextColor(dc, oldColor);
     SetBkMode(dc, oldMode);
     SelectObject(dc, oldFont);
-    HIMAGELIST list = target->kind == kSendShellItem ? gSendToIcons : TabImageList();
+    HIMAGELIST list = target->kind == kSendShellItem ? gSendToIcons : tabIcons;
     if (list)
         ImageList_DrawEx(list, target->icon, dc, rc.left + (int)(4 * s), rc.top + (rc.bottom - rc.top - iconSize) / 2,
                          iconSize, iconSize, CLR_NONE, CLR_NONE, ILD_TRANSPARENT);

@@ -35,7 +35,9 @@ const SendToTarget* FindSendTarget(const char* name);
 
 // The action: 0 done, 1 no image, -1 the target menu was dismissed, 3
 // failed (after a message, or silently when the stored target is gone).
-int SendImageTo();
+// owner owns the messages and the target menu: it receives the menu's
+// WM_MEASUREITEM and WM_DRAWITEM.
+int SendImageTo(HWND owner);
 
 // DropOnSendToTarget's results.
 enum : int { kDropDone = 0, kDropNoTarget = 1, kDropNoData = 2, kDropFailed = 3 };
@@ -47,7 +49,8 @@ int DropOnSendToTarget(HWND owner, const char* path, const char* name);
 // Exit code 0 done, 1 failed.
 DWORD WINAPI InsertPictureThread(LPVOID path);
 
-// The main dialog's WM_MEASUREITEM and WM_DRAWITEM for the target menu;
-// false when the item is not one of its entries.
-bool MeasureSendMenuItem(HWND dlg, MEASUREITEMSTRUCT* item);
-bool DrawSendMenuItem(HWND dlg, const DRAWITEMSTRUCT* item);
+// The owner's WM_MEASUREITEM and WM_DRAWITEM for the target menu, at the
+// owner's dpi; the fixed targets' icons come from tabIcons (indices 8, 9).
+// False when the item is not one of its entries.
+bool MeasureSendMenuItem(HWND owner, UINT dpi, MEASUREITEMSTRUCT* item);
+bool DrawSendMenuItem(UINT dpi, HIMAGELIST tabIcons, const DRAWITEMSTRUCT* item);

@@ -10,12 +10,12 @@
 #include <string.h>
 
 #include "base/color_util.h"
+#include "base/num_util.h"
 #include "base/str_util.h"
 #include "capture/app_texts.h"
 #include "capture/editor/auto_crop.h"
 #include "capture/editor/editor_dialog.h"
 #include "capture/editor/editor_state.h"
-#include "capture/main_dialog/page_actions.h"
 #include "capture/resource.h"
 #include "capture/state/color_mode.h"
 #include "capture/state/image_state.h"
@@ -81,8 +81,8 @@ void OnZoom(LPARAM how) {
         gEd.scrollX = (gEd.right - gEd.left) / 2 + gEd.left - (int)(gEd.viewW / gEd.zoom * 0.5);
         gEd.scrollY = (gEd.bottom - gEd.top) / 2 + gEd.top - (int)(gEd.viewH / gEd.zoom * 0.5);
     }
-    gEd.scrollX = ClampInt(gEd.scrollX, 0, (int)(w - gEd.viewW / gEd.zoom + 1));
-    gEd.scrollY = ClampInt(gEd.scrollY, 0, (int)(h - gEd.viewH / gEd.zoom + 1));
+    gEd.scrollX = ClampInt(gEd.scrollX, 0, MaxScrollX());
+    gEd.scrollY = ClampInt(gEd.scrollY, 0, MaxScrollY());
     SetViewScrollPos(SB_HORZ, gEd.scrollX);
     SetViewScrollPos(SB_VERT, gEd.scrollY);
     UpdateViewOffsets();
@@ -93,6 +93,10 @@ void SelectWholeImage() {
     gEd.left = gEd.top = 0;
     gEd.right = gImage.Width();
     gEd.bottom = gImage.Height();
+}
+
+bool WholeImageSelected() {
+    return gEd.left == 0 && gEd.top == 0 && gEd.right == gImage.Width() && gEd.bottom == gImage.Height();
 }
 
 void OnCrop() {
@@ -106,7 +110,7 @@ void OnCrop() {
     SelectWholeImage();
     SnapshotImage();
     SetPaintClip();
-    RefreshImageViews();
+    AnnounceImageChange();
     FitZoomToSelection();
     SetEditorCursor(IDC_ARROW);
 }
@@ -130,6 +134,16 @@ void OnHighlight() {
     SetEditorCursor(IDC_ARROW);
     SnapshotImage();
     Invalidate();
+}
+
+// The undo stack's state reaches the Undo button.
+void OnUndoChanged(int count) {
+    EnableWindow(GetDlgItem(gEd.dialog, IDC_ED_UNDO), count > 0);
+}
+
+// A changed image (an undo step, a colour mode): the box shows its mode.
+void OnImageChanged() {
+    SendDlgItemMessageA(gEd.dialog, IDC_ED_COLOR_MODE, CB_SETCURSEL, (WPARAM)gColorMode, 0);
 }
 
 void OnUndo() {
@@ -396,6 +410,8 @@ void ApplyPlacement(HWND dlg) {
 BOOL OnInitDialog(HWND dlg, LPARAM param) {
     gEd.dialog = dlg;
     gEditorDialog = dlg;
+    SetUndoListener(OnUndoChanged);
+    AddImageListener(OnImageChanged);
     gApp.PrepareDialog(dlg);
     SetPropA(dlg, kDialogProcProp, (HANDLE)SetWindowLongPtrA(dlg, GWLP_WNDPROC, (LONG_PTR)EditorDialogSubclassProc));
     AttachColorSwatch(GetDlgItem(dlg, IDC_ED_FORE), &gOpt.CRFore);
@@ -479,6 +495,8 @@ void OnDestroy(HWND dlg) {
     gEditorScreen.Destroy();
     free(gTextMask.mask);
     gTextMask = TextMask{nullptr, 0, 0};
+    SetUndoListener(nullptr);
+    RemoveImageListener(OnImageChanged);
     gEd.dialog = nullptr;
     gEditorDialog = nullptr;
 }
@@ -533,10 +551,6 @@ INT_PTR CALLBACK EditImageDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-bool WholeImageSelected() {
-    return gEd.left == 0 && gEd.top == 0 && gEd.right == gImage.Width() && gEd.bottom == gImage.Height();
-}
-
 void SetEditorPen() {
     DWORD color = ColorRefToArgb(gOpt.CRFore, 255);
     gImage.SetPenColor(0, gOpt.BrushSize, color);
@@ -573,5 +587,7 @@ INT_PTR RunImageEditor(HWND owner, int autoCrop) {
     if (!gImage.IsValid() || gEditorDialog)
         return -1;
     gEd = EditorState{};
-    return gApp.RunModalDialog(owner, IDD_EDIT_IMAGE, EditImageDlgProc, autoCrop);
+    INT_PTR r = gApp.RunModalDialog(owner, IDD_EDIT_IMAGE, EditImageDlgProc, autoCrop);
+    AnnounceImageChange();  // the strokes changed gImage without a word
+    return r;
 }

@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "base/color_util.h"
+#include "base/num_util.h"
 #include "capture/editor/editor_state.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
@@ -64,6 +65,34 @@ void InvalidateImageRect(const RECT& r) {
         return;
     RECT v = ImageRectToView(r);
     InvalidateRect(gEd.view, &v, FALSE);
+}
+
+// Copies the rows of rect (inclusive corners; null: the whole image) from
+// src into dest; nothing when the two differ in size or depth, or the
+// rectangle reaches outside them.
+void CopyImageRect(CImage* dest, const CImage& src, const RECT* rect) {
+    if (!dest->IsValid() || !src.IsValid())
+        return;
+    int w = src.Width(), h = src.Height(), bpp = src.GetBpp();
+    if (dest->Width() != w || dest->Height() != h || dest->GetBpp() != bpp)
+        return;
+    RECT r = rect ? *rect : RECT{0, 0, w - 1, h - 1};
+    if (r.left > r.right)
+        r.left ^= r.right, r.right ^= r.left, r.left ^= r.right;
+    if (r.top > r.bottom)
+        r.top ^= r.bottom, r.bottom ^= r.top, r.top ^= r.bottom;
+    if (r.left < 0 || r.top < 0 || r.right >= w || r.bottom >= h)
+        return;
+    // Whole bytes holding columns left..right, never past the row.
+    size_t first = (size_t)r.left * bpp / 8;
+    size_t last = ((size_t)r.right * bpp + bpp - 1) / 8;
+    size_t stride = (size_t)src.GetRowStride();
+    if (last >= stride)
+        last = stride - 1;
+    for (int y = r.top; y <= r.bottom; y++) {
+        int row = h - 1 - y;
+        memcpy(dest->GetRowPointer(row) + first, src.GetRowPointer(row) + first, last - first + 1);
+    }
 }
 
 DWORD Opaque(COLORREF c) {
@@ -250,31 +279,6 @@ void SnapshotImage() {
     CopyImageInto(&gEditorScreen, gImage);
     gDraw.preview = kNoArea;
     SetPaintClip();
-}
-
-void CopyImageRect(CImage* dest, const CImage& src, const RECT* rect) {
-    if (!dest->IsValid() || !src.IsValid())
-        return;
-    int w = src.Width(), h = src.Height(), bpp = src.GetBpp();
-    if (dest->Width() != w || dest->Height() != h || dest->GetBpp() != bpp)
-        return;
-    RECT r = rect ? *rect : RECT{0, 0, w - 1, h - 1};
-    if (r.left > r.right)
-        r.left ^= r.right, r.right ^= r.left, r.left ^= r.right;
-    if (r.top > r.bottom)
-        r.top ^= r.bottom, r.bottom ^= r.top, r.top ^= r.bottom;
-    if (r.left < 0 || r.top < 0 || r.right >= w || r.bottom >= h)
-        return;
-    // Whole bytes holding columns left..right, never past the row.
-    size_t first = (size_t)r.left * bpp / 8;
-    size_t last = ((size_t)r.right * bpp + bpp - 1) / 8;
-    size_t stride = (size_t)src.GetRowStride();
-    if (last >= stride)
-        last = stride - 1;
-    for (int y = r.top; y <= r.bottom; y++) {
-        int row = h - 1 - y;
-        memcpy(dest->GetRowPointer(row) + first, src.GetRowPointer(row) + first, last - first + 1);
-    }
 }
 
 void RestoreFromSnapshot(const RECT* rect) {

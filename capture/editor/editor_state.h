@@ -62,7 +62,6 @@ void SetEditorCursor(LPCSTR cursor);
 // the foreground colour with the brush size.
 void SetPaintClip();
 void SetEditorPen();
-bool WholeImageSelected();
 
 // Display window (editor_view.cpp).
 bool CreateEditorView(HWND placeholder);
@@ -71,15 +70,14 @@ void UpdateViewOffsets();
 RECT ImageRectToView(RECT r);
 void SetViewScrollRange(int bar, int max, int page);
 void SetViewScrollPos(int bar, int pos);
-int ClampInt(int value, int lo, int hi);
+// The largest scroll position that still fills the view (0 when the image
+// fits) at the current zoom.
+int MaxScrollX();
+int MaxScrollY();
 
 // Drawing (editor_draw.cpp).
 // gImageBackup and gEditorScreen become copies of gImage.
 void SnapshotImage();
-// Copies the rows of rect (inclusive corners; null: the whole image) from
-// src into dest; nothing when the two differ in size or depth, or the
-// rectangle reaches outside them.
-void CopyImageRect(CImage* dest, const CImage& src, const RECT* rect);
 // gImage's rectangle back from the snapshot, the view invalidated there.
 void RestoreFromSnapshot(const RECT* rect);
 // Wipes the pointer's preview from the screen copy.

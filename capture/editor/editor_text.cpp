@@ -5,7 +5,6 @@
 #include <commdlg.h>
 #include <string.h>
 
-#include "base/str_util.h"
 #include "capture/editor/editor_state.h"
 #include "capture/resource.h"
 #include "capture/state/image_state.h"

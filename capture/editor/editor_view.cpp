@@ -5,7 +5,7 @@
 // The headers below need windows.h first.
 #include <math.h>
 
-#include "base/str_util.h"
+#include "base/num_util.h"
 #include "capture/editor/editor_state.h"
 #include "capture/resource.h"
 #include "capture/state/image_state.h"
@@ -38,16 +38,6 @@ struct ViewState {
     double carryX, carryY;
 };
 ViewState gView;
-
-int MaxScrollX() {
-    int m = (int)(gImage.Width() - gEd.viewW / gEd.zoom + 1);
-    return m < 0 ? 0 : m;
-}
-
-int MaxScrollY() {
-    int m = (int)(gImage.Height() - gEd.viewH / gEd.zoom + 1);
-    return m < 0 ? 0 : m;
-}
 
 // Moves the view; true when it moved (then it is redrawn at once).
 bool ScrollTo(int x, int y) {
@@ -505,10 +495,14 @@ LRESULT CALLBACK DisplayWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-int ClampInt(int value, int lo, int hi) {
-    if (value < lo || hi < lo)
-        return lo;
-    return value > hi ? hi : value;
+int MaxScrollX() {
+    int m = (int)(gImage.Width() - gEd.viewW / gEd.zoom + 1);
+    return m < 0 ? 0 : m;
+}
+
+int MaxScrollY() {
+    int m = (int)(gImage.Height() - gEd.viewH / gEd.zoom + 1);
+    return m < 0 ? 0 : m;
 }
 
 void UpdateViewOffsets() {

@@ -5,11 +5,11 @@
 
 #include "base/str_util.h"
 #include "capture/app_texts.h"
-#include "capture/main_dialog/page_actions.h"
 #include "capture/resource.h"
 #include "capture/state/color_mode.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
+#include "capture/state/undo.h"
 #include "framework/app.h"
 
 namespace {
@@ -30,7 +30,8 @@ HPALETTE SystemPalette(HDC dc) {
 }  // namespace
 
 bool GrabSelection(HDC picture, const RECT& sel) {
-    ClearImage();  // every capture starts from a new image
+    BeginImageChange();  // clearing, grabbing and converting: one change for the listeners
+    ClearImage();        // every capture starts from a new image
     int width = sel.right + 1 - sel.left;
     int height = sel.bottom + 1 - sel.top;
     if (width > 0 && height > 0) {
@@ -68,6 +69,7 @@ bool GrabSelection(HDC picture, const RECT& sel) {
         SetColorMode(gOpt.DefColMode == kColorOriginal ? gColorMode : gOpt.DefColMode);
     gSavedSequentially = false;
     StrCopy(gImageName, countof(gImageName), gApp.Text(IDS_UNKNOWN, 1));
-    RefreshImageViews();
+    AnnounceImageChange();
+    EndImageChange();
     return gImage.IsValid();
 }

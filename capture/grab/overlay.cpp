@@ -13,7 +13,7 @@
 
 #include "base/num_util.h"
 #include "base/str_util.h"
-#include "capture/actions/actions.h"
+#include "capture/actions/action_dispatch.h"
 #include "capture/grab/grab.h"
 #include "capture/state/options.h"
 #include "framework/app.h"

@@ -1,6 +1,7 @@
 // The main dialog (resource 104): the tab control with its six pages, the
 // button whose label and command follow the page, About and Hide; it also
-// receives the hot keys, the minute timer, dropped files, help and quit.
+// receives the hot keys (the road from the capture key to the overlay),
+// the minute timer, dropped files, help and quit, and hosts the actions.
 #include "capture/main_dialog/main_dialog.h"
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <commctrl.h>
 
 #include "base/str_util.h"
+#include "capture/actions/action_dispatch.h"
 #include "capture/actions/send_to.h"
 #include "capture/editor/editor_dialog.h"
 #include "capture/grab/hotkeys.h"
@@ -19,6 +21,7 @@
 #include "capture/resource.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
+#include "capture/state/undo.h"
 #include "framework/app.h"
 #include "framework/dialog_util.h"
 #include "framework/product_info.h"
@@ -30,6 +33,7 @@ namespace {
 
 const int kTabCount = 6;
 const UINT_PTR kHideWaitTimer = 2;
+const UINT_PTR kCaptureWaitTimer = 3;
 
 struct TabInfo {
     const char* text;  // ends in one blank
@@ -64,6 +68,9 @@ struct MainDialogState {
     WNDPROC tabProc;
 };
 MainDialogState gMain;
+
+int gMinuteCount = 0;  // minutes the timer counted towards the next capture
+bool gHiding = false;  // the capture road is hiding the main dialog
 
 HWND Tabs() {
     return GetDlgItem(gMainDialog, IDC_TABS);
@@ -104,6 +111,83 @@ LRESULT CALLBACK TabSubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return CallWindowProcA(gMain.tabProc, hwnd, msg, wp, lp);
 }
 
+// A visible dialog (#32770), system menu (#32768) or framework popup menu
+// (MoxAppMenuPopup, modeless: the modal depth does not count it) of this
+// thread other than found[1]; the first one goes to found[0].
+BOOL CALLBACK FindModalWindow(HWND hwnd, LPARAM lp) {
+    HWND* found = (HWND*)lp;
+    char cls[32];
+    if (hwnd != found[1] && IsWindowVisible(hwnd) && GetClassNameA(hwnd, cls, (int)sizeof cls) &&
+        (strcmp(cls, "#32770") == 0 || strcmp(cls, "#32768") == 0 || strcmp(cls, "MoxAppMenuPopup") == 0)) {
+        found[0] = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// True when a capture must not start now: the editor is open, the capture
+// road is hiding the dialog, or a capture's action or another modal window
+// is up (a framework dialog or message box, a common dialog such as Save As
+// or Print, a popup menu such as the Send-To targets), or one of the
+// program's own menus is open (the tray menu), which the capture would
+// freeze into the picture. An open overlay does not block: the capture hot
+// key closes it.
+bool CaptureBlocked(HWND dlg) {
+    if (gOverlay)
+        return false;
+    if (gEditorDialog || gHiding || gApp.modalDepth > 0)
+        return true;
+    HWND found[2] = {nullptr, dlg};
+    EnumThreadWindows(GetCurrentThreadId(), FindModalWindow, (LPARAM)found);
+    return found[0] != nullptr;
+}
+
+// Hides the visible main dialog with the window animation off, waits the
+// optional delay and posts the capture hot key again.
+void HideThenCapture(HWND dlg) {
+    ANIMATIONINFO anim = {sizeof anim, 0};
+    bool gotAnim = SystemParametersInfoA(SPI_GETANIMATION, sizeof anim, &anim, 0) != FALSE;
+    if (gotAnim && anim.iMinAnimate) {
+        ANIMATIONINFO off = {sizeof off, 0};
+        SystemParametersInfoA(SPI_SETANIMATION, sizeof off, &off, 0);
+    }
+    gHiding = true;
+    bool hidden = ShowMainDialog(kHideMainDialog);
+    if (gotAnim && anim.iMinAnimate)
+        SystemParametersInfoA(SPI_SETANIMATION, sizeof anim, &anim, 0);
+    if (!hidden) {
+        gHiding = false;
+        return;
+    }
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
+    bool running = gApp.Wait(1, kCaptureWaitTimer);
+    if (running && gOpt.Delay)
+        Sleep((DWORD)gOpt.DelayTime);
+    gHiding = false;
+    if (running)
+        PostMessageA(dlg, WM_HOTKEY, kHotKeyCapture, 0);
+    else
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+}
+
+// The action dispatch's requests (SetActionHost).
+void OnActionRequest(int what) {
+    switch (what) {
+        case kHostShowActions:
+            ShowMainDialog(kTabActions);
+            break;
+        case kHostHide:
+            ShowMainDialog(kHideMainDialog);
+            break;
+        case kHostEditorOpens:
+            UnregisterHotKeys();
+            break;
+        case kHostEditorClosed:
+            RegisterHotKeys(gMainDialog, 1);
+            break;
+    }
+}
+
 void OnInitMainDialog(HWND dlg) {
     gApp.PrepareDialog(dlg);
     gMainDialog = dlg;
@@ -139,7 +223,8 @@ void OnInitMainDialog(HWND dlg) {
         ShowWindow(gMain.pages[kTabActions], SW_SHOWNA);
 
     PostMessageA(dlg, kMsgShowTab, 0, gApp.startMinimised ? kHideMainDialog : kTabActions);
-    RegisterHotKeys(1);
+    SetActionHost(dlg, OnActionRequest);
+    RegisterHotKeys(dlg, 1);
 }
 
 void ShowHelp() {
@@ -157,7 +242,7 @@ void QuitFromDialog(HWND dlg) {
 
 void OnQuitCommand(HWND dlg) {
     StoreCurrentPage();
-    if (!ConfirmDiscard())
+    if (!ConfirmDiscard(dlg))
         return;
     StoreHotKeys();
     ClearImage();
@@ -225,7 +310,7 @@ void OnDropFiles(HDROP drop) {
     DragFinish(drop);
     if (!fits)  // a cut path would name another file
         return;
-    if (!ConfirmDiscard())
+    if (!ConfirmDiscard(gMainDialog))
         return;
     OpenImageFile(path);  // which refreshes the Actions page when it read the file
     ShowMainDialog(kTabActions);
@@ -315,6 +400,33 @@ bool ShowMainDialog(int n) {
     return true;
 }
 
+void OnHotKey(HWND dlg, int id) {
+    if (id == kHotKeyShow) {
+        ShowMainDialog(kShowCurrentTab);
+        return;
+    }
+    if (id != kHotKeyCapture || CaptureBlocked(dlg))
+        return;
+    if (!ConfirmDiscard(dlg))
+        return;
+    if (IsWindowVisible(dlg)) {
+        HideThenCapture(dlg);
+        return;
+    }
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+    StartCapture();
+}
+
+void OnMinuteTimer(HWND dlg) {
+    // Paused, not reset, while the dialog, an overlay or a modal window is up.
+    if (!gOpt.Timer || IsWindowVisible(dlg) || (gOverlay && IsWindowVisible(gOverlay)) || CaptureBlocked(dlg))
+        return;
+    if (++gMinuteCount >= gOpt.Minutes) {
+        gMinuteCount = 0;
+        SendMessageA(dlg, WM_HOTKEY, kHotKeyCapture, 0);
+    }
+}
+
 INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_INITDIALOG:
@@ -369,16 +481,20 @@ INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             if (gMain.images)
                 ImageList_Destroy(gMain.images);
             memset(&gMain, 0, sizeof gMain);
+            SetActionHost(nullptr, nullptr);
             if (gMainDialog == dlg)
                 gMainDialog = nullptr;
             return FALSE;
         case kMsgShowTab:
             ShowMainDialog((int)lp);
             return TRUE;
+        case kMsgHotKeyFailed:
+            ShowMainDialog(kTabOptions);
+            return TRUE;
         case WM_MEASUREITEM:  // the Send-To target menu
-            return MeasureSendMenuItem(dlg, (MEASUREITEMSTRUCT*)lp) ? TRUE : FALSE;
+            return MeasureSendMenuItem(dlg, DialogDpi(dlg), (MEASUREITEMSTRUCT*)lp) ? TRUE : FALSE;
         case WM_DRAWITEM:
-            return DrawSendMenuItem(dlg, (const DRAWITEMSTRUCT*)lp) ? TRUE : FALSE;
+            return DrawSendMenuItem(DialogDpi(dlg), TabImageList(), (const DRAWITEMSTRUCT*)lp) ? TRUE : FALSE;
     }
     return FALSE;
 }

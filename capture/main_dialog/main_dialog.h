@@ -6,10 +6,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-// Messages of the main dialog and its pages.
+// Messages and timers of the main dialog and its pages.
 constexpr UINT kMsgShowTab = 1026;     // to the main dialog: ShowMainDialog(lParam)
 constexpr UINT kMsgPageStore = 32790;  // to a page: store the controls in gOpt; lParam a PageInput*
 constexpr UINT kMsgPageLoad = 32791;   // to a page: fill the controls from gOpt
+constexpr UINT kMinuteTimer = 4096;    // the main dialog's timer of timed captures
 
 // ShowMainDialog's argument: a tab 0..5 (the first two named), or one of the
 // two after them.
@@ -29,3 +30,8 @@ HWND ActionsPage();
 void LoadTabIcons();
 // The image list of LoadTabIcons (owned by the main dialog), or 0.
 HIMAGELIST TabImageList();
+// The main dialog's WM_HOTKEY (the show key shows it; the capture key,
+// unless something blocks a capture, hides it and opens the overlay) and
+// its minute timer (every gOpt.Minutes minutes a capture while hidden).
+void OnHotKey(HWND dlg, int id);
+void OnMinuteTimer(HWND dlg);

@@ -25,7 +25,5 @@ struct PageInput {
 constexpr PageInput kPageStored = {0, 0};
 // The label of the main dialog's button 1018 on the shown page.
 void SetNewButtonLabel(const char* label);
-// A length of the options (centimetres) shown in the units of gOpt.Units.
-void SetDlgItemLength(HWND page, int id, float cm);
 // The dialog's DPI (96 when unknown).
 UINT DialogDpi(HWND hwnd);

@@ -7,7 +7,7 @@
 #include <string.h>
 #include <commctrl.h>
 
-#include "capture/actions/actions.h"
+#include "capture/actions/action_dispatch.h"
 #include "capture/actions/drag_out.h"
 #include "capture/actions/send_to.h"
 #include "capture/main_dialog/main_dialog.h"
@@ -169,7 +169,7 @@ LRESULT CALLBACK ActionButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_MOUSEMOVE:
             if (LeftTheDragButton(hwnd, wp, lp)) {
                 ReleaseCapture();
-                DragImageOut();
+                DragImageOut(gMainDialog);
             }
             break;
         case WM_NCDESTROY:
@@ -196,6 +196,7 @@ void OnInit(HWND page) {
     for (int id : kIconButtons)
         Subclass(GetDlgItem(page, id), ActionButtonProc, kButtonProcProp);
     ShowImageTexts(page);
+    AddImageListener(RefreshImageViews);
 }
 
 }  // namespace
@@ -252,6 +253,9 @@ INT_PTR CALLBACK ActionsPageProc(HWND page, UINT msg, WPARAM wp, LPARAM) {
             return TRUE;
         case kMsgPageStore:
             return TRUE;
+        case WM_DESTROY:
+            RemoveImageListener(RefreshImageViews);
+            return FALSE;
     }
     return FALSE;
 }

@@ -4,8 +4,8 @@
 #include <windows.h>
 
 // Redraws the Actions page's preview and its texts (size, colour mode).
-// Called by everything that changes gImage or the colour mode: the grab,
-// opening a file, clearing, SetColorMode, undo and the editor's end.
+// The page listens with it for every change of gImage or the colour mode
+// (AddImageListener) while it exists.
 void RefreshImageViews();
 // The picture rectangle of the preview: an image of w x h pixels fitted
 // into an area of areaW x areaH keeping its aspect ratio, centred. Empty

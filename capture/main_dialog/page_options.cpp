@@ -20,6 +20,11 @@ const char* UnitText() {
     return gOpt.Units == 1 ? "inch" : "cm";
 }
 
+// A length of the options (centimetres) shown in the units of gOpt.Units.
+void SetDlgItemLength(HWND page, int id, float cm) {
+    SetDlgItemDouble(page, id, gOpt.Units == 1 ? cm / kCmPerInch : cm);
+}
+
 // Width and height of the selected row, the unit labels, and which fields
 // may be edited: the size only for "Custom", the dpi only for "Ignore".
 void ShowMonitorRow(HWND page) {
@@ -41,7 +46,7 @@ void OnInit(HWND page) {
     HWND combo = GetDlgItem(page, IDC_MONITOR);
     for (int i = 0; i < kMonitorRows; i++)
         SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)MonitorSizeOfRow(i).name);
-    AttachHotKeyFields(GetDlgItem(page, IDC_HOTKEY_CAPTURE), GetDlgItem(page, IDC_HOTKEY_SHOW));
+    AttachHotKeyFields(gMainDialog, GetDlgItem(page, IDC_HOTKEY_CAPTURE), GetDlgItem(page, IDC_HOTKEY_SHOW));
 }
 
 void OnCommand(HWND page, int id, int code) {
@@ -102,14 +107,14 @@ PageInput Store(HWND page) {
         return PageInput{status, IDC_MON_DPI};
     gOpt.MonDPI = dpi;
     StoreHotKeys();
-    if (!RegisterHotKeys(1))
+    if (!RegisterHotKeys(gMainDialog, 1))
         return PageInput{kStatusNotNumber, 0};
     return kPageStored;
 }
 
 void Load(HWND page) {
     SetNewButtonLabel("&New");
-    RegisterHotKeys(0);
+    RegisterHotKeys(gMainDialog, 0);
     SetDlgItemCheck(page, IDC_AUTO_START, gOpt.AutoStart ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemCheck(page, IDC_HIDE_ON_ACTION, gOpt.AutoHide ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemCheck(page, IDC_TRAY_ICON, gOpt.TrayIcon ? BST_CHECKED : BST_UNCHECKED);
@@ -121,10 +126,6 @@ void Load(HWND page) {
 }
 
 }  // namespace
-
-void SetDlgItemLength(HWND page, int id, float cm) {
-    SetDlgItemDouble(page, id, gOpt.Units == 1 ? cm / kCmPerInch : cm);
-}
 
 INT_PTR CALLBACK OptionsPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {

@@ -47,7 +47,7 @@ void OnProperties(HWND page) {
     SelectPrinter(row);
     if (row < 0)
         return;
-    DEVMODEA* settings = PrinterSettings(row);
+    DEVMODEA* settings = PrinterSettings(gMainDialog, row);
     HANDLE printer = nullptr;
     PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ACCESS_USE};
     if (!settings || !OpenPrinterA((char*)PrinterName(row), &printer, &access) || !printer) {

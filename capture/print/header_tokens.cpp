@@ -6,17 +6,16 @@
 
 #include "base/str_util.h"
 #include "capture/app_texts.h"
-#include "capture/main_dialog/main_dialog.h"
 #include "capture/print/token_template.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
 #include "framework/app.h"
 
-void GetClipboardText(char* out, size_t cch) {
+void GetClipboardText(HWND owner, char* out, size_t cch) {
     if (!out || cch == 0)
         return;
     out[0] = 0;
-    if (!OpenClipboard(gMainDialog))
+    if (!OpenClipboard(owner))
         return;
     HANDLE data = GetClipboardData(CF_TEXT);
     const char* text = data ? (const char*)GlobalLock(data) : nullptr;
@@ -33,10 +32,10 @@ void GetClipboardText(char* out, size_t cch) {
     CloseClipboard();
 }
 
-void ExpandTokens(const char* tpl, char* out, size_t cch) {
+void ExpandTokens(HWND owner, const char* tpl, char* out, size_t cch) {
     char clipboard[kCchText2], computer[MAX_COMPUTERNAME_LENGTH + 1], user[kCchPath], date[kCchPath],
         time[kCchPath];
-    GetClipboardText(clipboard, countof(clipboard));
+    GetClipboardText(owner, clipboard, countof(clipboard));
     DWORD n = (DWORD)countof(computer);
     if (!GetComputerNameA(computer, &n))
         StrCopy(computer, countof(computer), gApp.Text(IDS_UNKNOWN, 0));

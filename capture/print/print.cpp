@@ -8,9 +8,7 @@
 #include <winspool.h>
 
 #include "base/str_util.h"
-#include "capture/actions/actions.h"
 #include "capture/app_texts.h"
-#include "capture/main_dialog/main_dialog.h"
 #include "capture/print/header_tokens.h"
 #include "capture/print/print_layout.h"
 #include "capture/resource.h"
@@ -44,8 +42,8 @@ PrinterList* volatile gReadyList = nullptr;
 
 const UINT kDrawFlags = DT_EXPANDTABS | DT_NOCLIP | DT_NOPREFIX;
 
-void ShowPrintError(UINT textId, DWORD error) {
-    AppMessageBox(gMainDialog, nullptr, gApp.Text((WORD)textId, 0), kBoxErrorOk, 0, (int)error);
+void ShowPrintError(HWND owner, UINT textId, DWORD error) {
+    AppMessageBox(owner, nullptr, gApp.Text((WORD)textId, 0), kBoxErrorOk, 0, (int)error);
 }
 
 void FreeList(PrinterList* list) {
@@ -101,11 +99,11 @@ RECT ToRect(double left, double top, double width, double height) {
 }
 
 // Draws the three fields (left, centre, right) in the line rectangle.
-void DrawLine(HDC dc, const RECT& line, const char* const fields[3]) {
+void DrawLine(HDC dc, HWND owner, const RECT& line, const char* const fields[3]) {
     static const UINT kAlign[3] = {DT_LEFT, DT_CENTER, DT_RIGHT};
     for (int i = 0; i < 3; i++) {
         char text[kCchText2];
-        ExpandTokens(fields[i], text, countof(text));
+        ExpandTokens(owner, fields[i], text, countof(text));
         RECT r = line;
         DrawTextA(dc, text, -1, &r, kDrawFlags | kAlign[i]);
     }
@@ -116,7 +114,7 @@ bool AnyText(const char* const fields[3]) {
 }
 
 // The header and footer lines; the area loses their room.
-void DrawHeaderFooter(HDC dc, PrintRect* area) {
+void DrawHeaderFooter(HDC dc, HWND owner, PrintRect* area) {
     if (!gOpt.Header && !gOpt.Footer)
         return;
     LOGFONTA font = gOpt.HeadFont;
@@ -135,12 +133,12 @@ void DrawHeaderFooter(HDC dc, PrintRect* area) {
     const char* const head[3] = {gOpt.LHead, gOpt.CHead, gOpt.RHead};
     const char* const foot[3] = {gOpt.LFoot, gOpt.CFoot, gOpt.RFoot};
     if (gOpt.Header && AnyText(head)) {
-        DrawLine(dc, ToRect(area->left, area->top, area->width, lineH), head);
+        DrawLine(dc, owner, ToRect(area->left, area->top, area->width, lineH), head);
         area->top += 2 * lineH;
         area->height -= 2 * lineH;
     }
     if (gOpt.Footer && AnyText(foot)) {
-        DrawLine(dc, ToRect(area->left, area->top + area->height - lineH, area->width, lineH), foot);
+        DrawLine(dc, owner, ToRect(area->left, area->top + area->height - lineH, area->width, lineH), foot);
         area->height -= 2 * lineH;
     }
     if (old)
@@ -183,7 +181,7 @@ void ScreenSizePixels(const PrintDevice& dev, double* pw, double* ph) {
 enum DrawResult { kPageDrawn, kPageNoRoom, kPageNotDrawn };
 
 // Lays out and draws the page; other than kPageDrawn after a message.
-DrawResult DrawPage(HDC dc) {
+DrawResult DrawPage(HDC dc, HWND owner) {
     PrintDevice dev = DeviceOf(dc);
     PrintMargins m = {gOpt.PrtMrgLft, gOpt.PrtMrgTop, gOpt.PrtMrgRgt, gOpt.PrtMrgBtm};
     PrintRect area;
@@ -193,9 +191,9 @@ DrawResult DrawPage(HDC dc) {
     gOpt.PrtMrgRgt = m.right;
     gOpt.PrtMrgBtm = m.bottom;
     if (roomy)
-        DrawHeaderFooter(dc, &area);
+        DrawHeaderFooter(dc, owner, &area);
     if (!roomy || area.height < 1) {
-        AppMessageBox(gMainDialog, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MARGINS_TOO_LARGE, 0));
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MARGINS_TOO_LARGE, 0));
         return kPageNoRoom;
     }
     double pw, ph, x, y;
@@ -223,7 +221,7 @@ DrawResult DrawPage(HDC dc) {
     if (region)
         DeleteObject(region);
     if (lines == 0) {
-        ShowPrintError(IDS_PRINTER_ERROR, error);
+        ShowPrintError(owner, IDS_PRINTER_ERROR, error);
         return kPageNotDrawn;
     }
     return kPageDrawn;
@@ -243,7 +241,7 @@ const char* PrinterName(int row) {
     return row >= 0 && row < gPrinters.count ? gPrinters.names[row] : "";
 }
 
-DEVMODEA* PrinterSettings(int row) {
+DEVMODEA* PrinterSettings(HWND owner, int row) {
     if (row < 0 || row >= gPrinters.count)
         return nullptr;
     DEVMODEA*& settings = gPrinters.settings[row];
@@ -251,12 +249,12 @@ DEVMODEA* PrinterSettings(int row) {
         HANDLE printer = nullptr;
         PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ACCESS_USE};
         if (OpenPrinterA(gPrinters.names[row], &printer, &access) && printer) {
-            LONG size = DocumentPropertiesA(gMainDialog, printer, gPrinters.names[row], nullptr, nullptr, 0);
+            LONG size = DocumentPropertiesA(owner, printer, gPrinters.names[row], nullptr, nullptr, 0);
             if (size > 0) {
                 // Never smaller than the public part, whose fields are set below.
                 settings = (DEVMODEA*)calloc(1, (size_t)size > sizeof(DEVMODEA) ? (size_t)size : sizeof(DEVMODEA));
                 if (settings &&
-                    DocumentPropertiesA(gMainDialog, printer, gPrinters.names[row], settings, nullptr, DM_OUT_BUFFER) <
+                    DocumentPropertiesA(owner, printer, gPrinters.names[row], settings, nullptr, DM_OUT_BUFFER) <
                         0) {
                     free(settings);
                     settings = nullptr;
@@ -346,24 +344,24 @@ void FreePrinterList() {
     gPrinters.page = nullptr;
 }
 
-int PrintImage() {
+int PrintImage(HWND owner) {
     if (!gImage.IsValid())
-        return kActionNoImage;
+        return kPrintNoImage;
     int row = gPrinters.selected;
     if (row < 0 || !PrinterName(row)[0]) {
-        AppMessageBox(gMainDialog, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_PRINTER, 0));
-        return kActionCancelled;
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_PRINTER, 0));
+        return kPrintFailed;
     }
-    DEVMODEA* settings = PrinterSettings(row);
+    DEVMODEA* settings = PrinterSettings(owner, row);
     HDC dc = CreateDCA("WINSPOOL", gPrinters.names[row], nullptr, settings);
     if (!dc) {
-        ShowPrintError(IDS_PRINTER_ERROR, GetLastError());
-        return kActionCancelled;
+        ShowPrintError(owner, IDS_PRINTER_ERROR, GetLastError());
+        return kPrintFailed;
     }
     if (!(GetDeviceCaps(dc, RASTERCAPS) & RC_STRETCHDIB)) {
-        ShowPrintError(IDS_PRINTER_ERROR, GetLastError());
+        ShowPrintError(owner, IDS_PRINTER_ERROR, GetLastError());
         DeleteDC(dc);
-        return kActionCancelled;
+        return kPrintFailed;
     }
     HWND foreground = GetForegroundWindow();
     DOCINFOA doc;
@@ -377,13 +375,13 @@ int PrintImage() {
             AbortDoc(dc);
         DeleteDC(dc);
         if (error == ERROR_CANCELLED)
-            return kActionDone;  // the user cancelled the job, e.g. a print-to-file prompt
-        ShowPrintError(IDS_PRINTER_ERROR, error);
+            return kPrintDone;  // the user cancelled the job, e.g. a print-to-file prompt
+        ShowPrintError(owner, IDS_PRINTER_ERROR, error);
         if (foreground)
             SetForegroundWindow(foreground);
-        return kActionCancelled;
+        return kPrintFailed;
     }
-    DrawResult drawn = DrawPage(dc);
+    DrawResult drawn = DrawPage(dc, owner);
     if (drawn == kPageNoRoom) {  // nothing to print: no empty sheet either
         AbortDoc(dc);
     } else {
@@ -393,5 +391,5 @@ int PrintImage() {
     DeleteDC(dc);
     if (foreground)
         SetForegroundWindow(foreground);
-    return drawn == kPageDrawn ? kActionDone : kActionCancelled;
+    return drawn == kPageDrawn ? kPrintDone : kPrintFailed;
 }

@@ -9,15 +9,20 @@ constexpr int kMaxPrinters = 64;
 // To the Print page: the worker's printer list is ready to be shown.
 constexpr UINT kMsgPrintersListed = WM_APP + 40;
 
-// The action: kActionNoImage; kActionDone printed (or the user cancelled
-// the job); kActionCancelled after a message (no printer, printer error,
-// margins leaving no room).
-int PrintImage();
+// What PrintImage returns (the actions' codes of the same meaning).
+enum : int { kPrintDone = 0, kPrintNoImage = 1, kPrintFailed = -1 };
+
+// The action: kPrintNoImage; kPrintDone printed (or the user cancelled
+// the job); kPrintFailed after a message (no printer, printer error,
+// margins leaving no room). owner owns the messages and the clipboard
+// read for the header and footer.
+int PrintImage(HWND owner);
 
 // Makes sure the row's device settings exist (copied from the driver on
-// first use) and sets their orientation from gOpt.PrtOrientation and the
-// image. The settings (owned here until FreePrinterList), or null.
-DEVMODEA* PrinterSettings(int row);
+// first use, owner being the driver's parent window) and sets their
+// orientation from gOpt.PrtOrientation and the image. The settings (owned
+// here until FreePrinterList), or null.
+DEVMODEA* PrinterSettings(HWND owner, int row);
 
 // Enumerates the printers. With a non-null parameter it runs inline and
 // hands the list over at once; as a thread it leaves the list for the GUI

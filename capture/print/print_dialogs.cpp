@@ -7,7 +7,6 @@
 #include <string.h>
 
 #include "base/str_util.h"
-#include "capture/main_dialog/main_dialog.h"
 #include "capture/resource.h"
 #include "capture/state/options.h"
 #include "framework/app.h"

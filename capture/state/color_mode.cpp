@@ -3,7 +3,6 @@
 // copy, so a failed step leaves gImage as it was.
 #include <stdlib.h>
 
-#include "capture/main_dialog/page_actions.h"
 #include "capture/state/color_mode.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
@@ -76,6 +75,6 @@ int SetColorMode(int mode) {
         return kColorModeFailed;
     gImage.GetPalette();  // drops the nearest-colour cache of the new pixels
     gColorMode = mode;
-    RefreshImageViews();
+    AnnounceImageChange();
     return kColorModeDone;
 }

@@ -1,14 +1,12 @@
 // The current image and its bookkeeping: name, colour mode, the saved and
-// edited flags with the question that protects an edited image, and the
-// opening of an image file dropped on the main dialog.
+// edited flags with the question that protects an edited image, the
+// opening of an image file dropped on the main dialog and the listeners
+// that hear of a change.
 #include "capture/state/image_state.h"
 
 #include "base/str_util.h"
 #include "capture/app_texts.h"
-#include "capture/main_dialog/main_dialog.h"
-#include "capture/main_dialog/page_actions.h"
 #include "capture/state/options.h"
-#include "capture/state/undo.h"
 #include "framework/app.h"
 #include "framework/message_box.h"
 
@@ -28,25 +26,20 @@ const char* ColorModeText(int mode) {
     return mode >= kColorBlackWhite && mode <= kColorOriginal ? kTexts[mode] : "";
 }
 
-bool ConfirmDiscard() {
+bool ConfirmDiscard(HWND owner) {
     if (gEdited && gImage.IsValid()) {
-        if (AppMessageBox(gMainDialog, nullptr, "%s", kBoxQuestion | kBoxYesNoCancel | kBoxBoldFirstLine, 0, gApp.Text(IDS_IMAGE_WILL_BE_LOST, 0)) != IDYES)
+        if (AppMessageBox(owner, nullptr, "%s", kBoxQuestion | kBoxYesNoCancel | kBoxBoldFirstLine, 0, gApp.Text(IDS_IMAGE_WILL_BE_LOST, 0)) != IDYES)
             return false;
     }
     gEdited = false;
     return true;
 }
 
-void ClearImage() {
-    // A reset, not only the pixels: an opened file's transparency, palette
-    // alpha, resolution and Exif data must not reach the next capture.
-    gImage.Reset(kFormatAny);
-    ClearUndo();
-    gEdited = false;
-    RefreshImageViews();
-}
-
 namespace {
+
+ImageListener gListeners[kMaxImageListeners];
+int gChangeDepth = 0;         // open BeginImageChange calls
+bool gChangePending = false;  // a change announced inside them
 
 // The colour mode of a depth: 1 bit black and white, 4 bits 16 colours,
 // 8 bits 256 colours, anything else true colour.
@@ -90,6 +83,46 @@ bool OpenImageFile(const char* path) {
     StrCopy(gImageName, countof(gImageName), path);
     gColorMode = ColorModeOfImage(gImage);
     gSavedSequentially = false;  // the numbered file holds the capture, not this picture
-    RefreshImageViews();
+    AnnounceImageChange();
     return true;
+}
+
+bool AddImageListener(ImageListener listener) {
+    for (ImageListener l : gListeners)
+        if (l == listener)
+            return true;
+    for (ImageListener& l : gListeners) {
+        if (!l) {
+            l = listener;
+            return true;
+        }
+    }
+    return false;
+}
+
+void RemoveImageListener(ImageListener listener) {
+    for (ImageListener& l : gListeners)
+        if (l == listener)
+            l = nullptr;
+}
+
+void AnnounceImageChange() {
+    if (gChangeDepth > 0) {
+        gChangePending = true;
+        return;
+    }
+    for (ImageListener l : gListeners)
+        if (l)
+            l();
+}
+
+void BeginImageChange() {
+    gChangeDepth++;
+}
+
+void EndImageChange() {
+    if (gChangeDepth > 0 && --gChangeDepth == 0 && gChangePending) {
+        gChangePending = false;
+        AnnounceImageChange();
+    }
 }

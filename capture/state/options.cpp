@@ -223,6 +223,12 @@ bool ImportOlderForms() {
     return true;
 }
 
+// Brings every field into its range (also used after the import).
+void ClampOptions(COptions* o) {
+    for (const OptionRow& row : kOptionRows)
+        ClampRow(o, row);
+}
+
 }  // namespace
 
 MonitorSize MonitorSizeOfRow(int row) {
@@ -243,11 +249,6 @@ void InitDefaultFonts() {
         ReleaseDC(nullptr, dc);
     DefaultFont(&gOpt.Font, dpi);
     DefaultFont(&gOpt.HeadFont, dpi);
-}
-
-void ClampOptions(COptions* o) {
-    for (const OptionRow& row : kOptionRows)
-        ClampRow(o, row);
 }
 
 void ExchangeOptions(int mode) {

@@ -127,8 +127,6 @@ enum : int { kReadOptions = 0, kWriteOptions = 1 };
 void InitDefaultFonts();
 // Reads or writes the whole set. Every value read is brought into its range.
 void ExchangeOptions(int mode);
-// Brings every field into its range (also used after the import).
-void ClampOptions(COptions* o);
 
 // A row of the monitor table: its name and size in centimetres. The
 // "Custom" row's size is gOpt.MonWidth x gOpt.MonHeight; a row outside

@@ -1,23 +1,20 @@
-// The editor's undo stack over gImage; the Undo button (1029) and the
-// colour-mode box (1045) of the editor dialog follow it while it is open.
+// The editor's undo stack over gImage; the open editor hears of every
+// change of the stack through its listener.
 #include "capture/state/undo.h"
 
 #include <new>
 
-#include "capture/editor/editor_dialog.h"
-#include "capture/main_dialog/page_actions.h"
 #include "capture/state/image_state.h"
 
 CDynArray<UndoEntry> gUndo;
 
 namespace {
 
-const int kUndoButton = 1029;
-const int kColorModeBox = 1045;
+void (*gUndoListener)(int count) = nullptr;
 
-void UpdateUndoButton() {
-    if (gEditorDialog)
-        EnableWindow(GetDlgItem(gEditorDialog, kUndoButton), gUndo.count > 0);
+void ReportUndoState() {
+    if (gUndoListener)
+        gUndoListener(gUndo.count);
 }
 
 void DeleteEntry(int i) {
@@ -48,7 +45,7 @@ bool PushUndo() {
         delete copy;
         return false;
     }
-    UpdateUndoButton();
+    ReportUndoState();
     return true;
 }
 
@@ -74,17 +71,28 @@ void UndoTo(int n) {
     if (!e.image->IsValid() || !gImage.TakeOver(*e.image, true))
         return;
     gColorMode = e.colorMode;
-    RefreshImageViews();
-    if (gEditorDialog)
-        SendDlgItemMessageA(gEditorDialog, kColorModeBox, CB_SETCURSEL, (WPARAM)e.colorMode, 0);
     for (int i = gUndo.count - 1; i >= n; i--)
         DeleteEntry(i);
-    UpdateUndoButton();
+    AnnounceImageChange();
+    ReportUndoState();
 }
 
 void ClearUndo() {
     for (int i = 0; i < gUndo.count; i++)
         delete gUndo.At(i)->image;
     gUndo.Clear();
-    UpdateUndoButton();
+    ReportUndoState();
+}
+
+void ClearImage() {
+    // A reset, not only the pixels: an opened file's transparency, palette
+    // alpha, resolution and Exif data must not reach the next capture.
+    gImage.Reset(kFormatAny);
+    ClearUndo();
+    gEdited = false;
+    AnnounceImageChange();
+}
+
+void SetUndoListener(void (*listener)(int count)) {
+    gUndoListener = listener;
 }

@@ -1,5 +1,7 @@
 // The image editor's undo stack: full copies of gImage taken before each
 // change, oldest first. Entry 0 is the state before the first change.
+// Also ClearImage, which starts the image and its stack anew. GUI thread
+// only.
 #pragma once
 #include "base/dyn_array.h"
 #include "image/image.h"
@@ -20,9 +22,14 @@ bool PushUndo();
 // PushUndo; while it fails and two or more entries remain, entry 1 is
 // dropped and the push tried again. True when the entry was pushed.
 bool PushUndoEvicting();
-// Restores entry n (-1: the last) into gImage and drops entries n..last.
-// Nothing happens with an empty stack, an n out of range, or when the copy
-// fails (the stack is kept).
+// Restores entry n (-1: the last) into gImage and drops entries n..last,
+// and announces the change. Nothing happens with an empty stack, an n out
+// of range, or when the copy fails (the stack is kept).
 void UndoTo(int n);
 // Deletes every entry's image and empties the stack.
 void ClearUndo();
+// Empties gImage, the undo stack and the edited flag, and announces it.
+void ClearImage();
+// The open editor follows the stack: listener(count of entries) after
+// every push, undo and clearing; null while no editor is open.
+void SetUndoListener(void (*listener)(int count));

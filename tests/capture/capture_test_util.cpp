@@ -10,6 +10,7 @@
 #include "capture/grab/overlay.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
+#include "capture/state/undo.h"
 #include "framework/app.h"
 #include "framework/message_box.h"
 

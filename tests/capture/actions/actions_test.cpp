@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/str_util.h"
+#include "capture/actions/action_dispatch.h"
 #include "capture/actions/actions.h"
 #include "capture/app_texts.h"
 #include "capture/capture_test_util.h"
@@ -19,6 +20,7 @@
 #include "capture/resource.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
+#include "capture/state/undo.h"
 #include "framework/app.h"
 #include "framework/monitors.h"
 #include "image/raster_codec.h"
@@ -81,28 +83,28 @@ class ActionsTest : public ::testing::Test {
 
 TEST_F(ActionsTest, SequentialSaveNumbersWithoutOverwriting) {
     SetSavePath("\\shot.png");
-    ASSERT_EQ(SaveSequential(), 0);
+    ASSERT_EQ(SaveSequential(nullptr), 0);
     EXPECT_TRUE(PngOk("shot0001.png"));
     EXPECT_EQ(std::string(gImageName), win + "\\shot0001.png");
 
     // Every extension counts for the number.
     ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "shot0007.jpg"), "not a picture"));
-    ASSERT_EQ(SaveSequential(), 0);
+    ASSERT_EQ(SaveSequential(nullptr), 0);
     EXPECT_TRUE(PngOk("shot0008.png"));
 
     // Past 9999 the numbers go on and nothing is overwritten.
     ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "shot9999.bmp"), "x"));
-    ASSERT_EQ(SaveSequential(), 0);
+    ASSERT_EQ(SaveSequential(nullptr), 0);
     ASSERT_TRUE(PngOk("shot10000.png"));
     std::string first = Bytes(PathJoin(dir, "shot10000.png"));
     gImage.SetPixelColor(0, 0, RGBQUAD{1, 2, 3, 0});
-    ASSERT_EQ(SaveSequential(), 0);
+    ASSERT_EQ(SaveSequential(nullptr), 0);
     EXPECT_TRUE(PngOk("shot10001.png"));
     EXPECT_EQ(Bytes(PathJoin(dir, "shot10000.png")), first);
 
     // A base name that others only begin with is not theirs.
     ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "shotgun12345.png"), "x"));
-    ASSERT_EQ(SaveSequential(), 0);
+    ASSERT_EQ(SaveSequential(nullptr), 0);
     EXPECT_TRUE(FileExists(PathJoin(dir, "shot10002.png")));
 
     std::set<std::string> want = {"shot0001.png",  "shot0007.jpg",  "shot0008.png",     "shot9999.bmp",
@@ -128,9 +130,9 @@ TEST_F(ActionsTest, OptimalSaveWritesJpegOrPngNeverOpt) {
     if (!FindRasterCodec(kFormatJpg))
         GTEST_SKIP() << "no JPEG codec in this build";
     SetSavePath("\\shot");
-    ASSERT_EQ(SaveSequential(), 0);
+    ASSERT_EQ(SaveSequential(nullptr), 0);
     SetSavePath("\\shotpng");  // keeps its letters
-    ASSERT_EQ(SaveSequential(), 0);
+    ASSERT_EQ(SaveSequential(nullptr), 0);
     std::set<std::string> names = ListDir(dir);
     ASSERT_EQ(names.size(), 2u);
     for (const std::string& n : names) {
@@ -146,19 +148,19 @@ TEST_F(ActionsTest, BadSequencePathsAreReported) {
     for (const char* tail : {"\\", "\\.png"}) {
         SetSavePath(tail);
         int r = 0;
-        EXPECT_EQ(WithMessageBox([&] { r = SaveSequential(); }, IDOK), expected) << tail;
+        EXPECT_EQ(WithMessageBox([&] { r = SaveSequential(nullptr); }, IDOK), expected) << tail;
         EXPECT_EQ(r, -1);
     }
     gOpt.EdtSavePath[0] = 0;
     int r = 0;
-    EXPECT_EQ(WithMessageBox([&] { r = SaveSequential(); }, IDOK), expected);
+    EXPECT_EQ(WithMessageBox([&] { r = SaveSequential(nullptr); }, IDOK), expected);
     EXPECT_EQ(r, -1);
     EXPECT_TRUE(ListDir(dir).empty());
     // No image: 1, and nothing is asked.
     ClearImage();
-    EXPECT_EQ(SaveSequential(), 1);
-    EXPECT_EQ(CopyToClipboard(), 1);
-    EXPECT_EQ(SaveImageAs(), 1);
+    EXPECT_EQ(SaveSequential(nullptr), 1);
+    EXPECT_EQ(CopyToClipboard(nullptr), 1);
+    EXPECT_EQ(SaveImageAs(nullptr), 1);
 }
 
 TEST_F(ActionsTest, WriteImageFileLeavesNoEmptyOrPartialFile) {
@@ -231,7 +233,7 @@ TEST_F(ActionsTest, SaveAsThroughTheDialog) {
             SendMessageA(edit, WM_SETTEXT, 0, (LPARAM) "saved.png");
         PostMessageA(dlg, WM_COMMAND, IDOK, 0);
     });
-    r = SaveImageAs();
+    r = SaveImageAs(nullptr);
     driver.join();
     EXPECT_EQ(r, 0);
     EXPECT_TRUE(PngOk("saved.png"));
@@ -247,14 +249,14 @@ TEST_F(ActionsTest, SaveAsThroughTheDialog) {
             PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
         }
     });
-    r = SaveImageAs();
+    r = SaveImageAs(nullptr);
     canceller.join();
     EXPECT_EQ(r, -1);
     EXPECT_EQ(ListDir(dir).size(), 1u);
 }
 
 TEST_F(ActionsTest, ClipboardCopyAndABusyClipboard) {
-    ASSERT_EQ(CopyToClipboard(), 0);
+    ASSERT_EQ(CopyToClipboard(nullptr), 0);
     ASSERT_TRUE(OpenClipboard(nullptr));
     HGLOBAL g = GetClipboardData(CF_DIB);
     ASSERT_TRUE(g);
@@ -279,7 +281,7 @@ TEST_F(ActionsTest, ClipboardCopyAndABusyClipboard) {
     WaitForSingleObject(opened, 5000);
     EXPECT_TRUE(held);
     int r = 0;
-    EXPECT_EQ(WithMessageBox([&] { r = CopyToClipboard(); }, IDOK), gApp.Text(IDS_NO_CLIPBOARD, 0));
+    EXPECT_EQ(WithMessageBox([&] { r = CopyToClipboard(nullptr); }, IDOK), gApp.Text(IDS_NO_CLIPBOARD, 0));
     EXPECT_EQ(r, -1);
     SetEvent(release);
     holder.join();
@@ -331,14 +333,14 @@ TEST_F(ActionsTest, ActionsAndTheirFlags) {
 }
 
 TEST_F(ActionsTest, ConfirmDiscardAsksOnlyForAnEditedImage) {
-    EXPECT_TRUE(ConfirmDiscard());
+    EXPECT_TRUE(ConfirmDiscard(nullptr));
     gEdited = true;
     bool r = true;
     std::string expected = gApp.Text(IDS_IMAGE_WILL_BE_LOST, 0);
-    EXPECT_EQ(WithMessageBox([&] { r = ConfirmDiscard(); }, IDNO), expected);
+    EXPECT_EQ(WithMessageBox([&] { r = ConfirmDiscard(nullptr); }, IDNO), expected);
     EXPECT_FALSE(r);
     EXPECT_TRUE(gEdited);
-    EXPECT_EQ(WithMessageBox([&] { r = ConfirmDiscard(); }, IDYES), expected);
+    EXPECT_EQ(WithMessageBox([&] { r = ConfirmDiscard(nullptr); }, IDYES), expected);
     EXPECT_TRUE(r);
     EXPECT_FALSE(gEdited);
 }

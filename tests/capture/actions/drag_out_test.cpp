@@ -254,7 +254,7 @@ TEST_F(DragOutTest, EscapeCancelsAndRemovesTheTemporaryFile) {
 
 TEST_F(DragOutTest, NoImageNoDrag) {
     gImage.Destroy();
-    EXPECT_EQ(DragImageOut(), 0);
+    EXPECT_EQ(DragImageOut(gMainDialog), 0);
     Drag(false);
     EXPECT_FALSE(recorder_.dropped);
     EXPECT_TRUE(recorder_.enteredPath.empty());
@@ -268,7 +268,7 @@ TEST_F(DragOutTest, AFailedTemporarySaveSaysSoAndStartsNoDrag) {
     SetEnvironmentVariableA("TMP", gone.c_str());
     DestroyWindow(dlg_);  // the message box is the only dialog shown
     int r = -1;
-    std::string text = WithMessageBox([&] { r = DragImageOut(); }, IDOK);
+    std::string text = WithMessageBox([&] { r = DragImageOut(gMainDialog); }, IDOK);
     SetEnvironmentVariableA("TMP", tmp[0] ? tmp : nullptr);
     EXPECT_EQ(r, 0);
     EXPECT_EQ(text.substr(0, 28), "The image could not be saved") << text;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "base/str_util.h"
+#include "capture/actions/action_dispatch.h"
 #include "capture/actions/actions.h"
 #include "capture/capture_test_util.h"
 #include "capture/state/image_state.h"
@@ -54,7 +55,7 @@ TEST_F(ImageFormatsTest, CapturesAreSavedAsTiff) {
     gOpt.SaveAsType = 6;  // TIF
     StrCopy(gOpt.EdtSaveAsPath, countof(gOpt.EdtSaveAsPath), (win + "\\").c_str());
     std::thread driver = SaveDialogDriver("saved.tif");
-    int r = SaveImageAs();
+    int r = SaveImageAs(nullptr);
     driver.join();
     ASSERT_EQ(r, 0);
     // 24 bits: JPEG compression by depth, as the codec chooses it.
@@ -72,7 +73,7 @@ TEST_F(ImageFormatsTest, CapturesAreSavedAsTiff) {
 
     // The sequential save under a .tif base name.
     StrCopy(gOpt.EdtSavePath, countof(gOpt.EdtSavePath), (win + "\\shot.tif").c_str());
-    ASSERT_EQ(SaveSequential(), 0);
+    ASSERT_EQ(SaveSequential(nullptr), 0);
     EXPECT_NE(Info("shot0001.tif").find("Image Width: 40 Image Length: 30"), std::string::npos);
     CRaster back(0);
     ASSERT_TRUE(back.Load(PathJoin(dir, "shot0001.tif").c_str(), kFormatTif)) << back.GetLastError();

@@ -155,7 +155,7 @@ class SendToTest : public ::testing::Test {
     std::string TempFile(const char* name) { return temp_ + "\\" + name; }
     int SendExpectingBox(std::string* text) {
         int r = 0;
-        *text = WithMessageBox([&] { r = SendImageTo(); }, IDOK);
+        *text = WithMessageBox([&] { r = SendImageTo(nullptr); }, IDOK);
         return r;
     }
     std::string dir_, temp_, record_;
@@ -189,7 +189,7 @@ TEST_F(SendToTest, ListsThirtyTwoShellItemsAndTheTwoFixedTargetsSorted) {
 
 TEST_F(SendToTest, EditorGetsTheQuotedPathOfTheFileInTheTemporaryFolder) {
     StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "Image Editor");
-    ASSERT_EQ(SendImageTo(), 0);
+    ASSERT_EQ(SendImageTo(nullptr), 0);
     EXPECT_STREQ(gOpt.SndFilename, "shot.png") << "the option keeps the name with its extension";
     EXPECT_TRUE(FileExists(TempFile("shot.png"))) << "the file stays for the editor";
     std::string line;
@@ -200,7 +200,7 @@ TEST_F(SendToTest, EditorGetsTheQuotedPathOfTheFileInTheTemporaryFolder) {
     // A name with a drive is written where it says.
     std::string there = WinPath(dir_) + "\\out.bmp";
     StrCopy(gOpt.SndFilename, countof(gOpt.SndFilename), there.c_str());
-    ASSERT_EQ(SendImageTo(), 0);
+    ASSERT_EQ(SendImageTo(nullptr), 0);
     EXPECT_TRUE(FileExists(there));
     EXPECT_STREQ(gOpt.SndFilename, there.c_str());
 }
@@ -233,7 +233,7 @@ TEST_F(SendToTest, WordProcessorGetsANewDocumentAndThePicture) {
     {
         WordServer word("System");  // no document open: fewer than two tabs
         ASSERT_TRUE(word.registered);
-        ASSERT_EQ(SendImageTo(), 0);
+        ASSERT_EQ(SendImageTo(nullptr), 0);
         ASSERT_EQ(word.executes.size(), 2u);
         EXPECT_EQ(word.executes[0], "[FileNew]");
         EXPECT_EQ(word.executes[1], "[InsertPicture (\"" + TempFile("shot.png") + "\")]");
@@ -241,7 +241,7 @@ TEST_F(SendToTest, WordProcessorGetsANewDocumentAndThePicture) {
     EXPECT_FALSE(FileExists(TempFile("shot.png"))) << "deleted once the word processor has it";
     {
         WordServer word("System\tDoc1\tDoc2");
-        ASSERT_EQ(SendImageTo(), 0);
+        ASSERT_EQ(SendImageTo(nullptr), 0);
         ASSERT_EQ(word.executes.size(), 1u);
         EXPECT_EQ(word.executes[0].substr(0, 15), "[InsertPicture ");
     }
@@ -258,7 +258,7 @@ TEST_F(SendToTest, NoWordProcessorSaysSoAndDeletesTheFile) {
 TEST_F(SendToTest, ShellItemGetsACopyDropAndAGoneTargetFailsSilently) {
     StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), TargetName(2).c_str());
     ASSERT_NE(FindSendTarget(gOpt.SndTarget), nullptr);
-    EXPECT_EQ(SendImageTo(), 0);
+    EXPECT_EQ(SendImageTo(nullptr), 0);
     EXPECT_TRUE(FileExists(TempFile("shot.png"))) << "offered as a copy: the file stays";
     EXPECT_EQ(DropOnSendToTarget(nullptr, TempFile("shot.png").c_str(), "Image Editor"), kDropNoTarget);
     EXPECT_EQ(DropOnSendToTarget(nullptr, TempFile("shot.png").c_str(), "nothing of that name"), kDropNoTarget);
@@ -269,7 +269,7 @@ TEST_F(SendToTest, ShellItemGetsACopyDropAndAGoneTargetFailsSilently) {
     EXPECT_EQ(SendExpectingBox(&text), 3);
     EXPECT_EQ(text, "") << "no message for a target that is gone";
     gImage.Destroy();
-    EXPECT_EQ(SendImageTo(), 1);
+    EXPECT_EQ(SendImageTo(nullptr), 1);
 }
 
 TEST_F(SendToTest, TheMenuAsksForTheTarget) {
@@ -281,7 +281,7 @@ TEST_F(SendToTest, TheMenuAsksForTheTarget) {
         Sleep(700);
         Key(VK_ESCAPE);
     });
-    EXPECT_EQ(SendImageTo(), -1);
+    EXPECT_EQ(SendImageTo(gMainDialog), -1);
     escape.join();
     EXPECT_TRUE(FileExists(TempFile("shot.png")));
     // The first entry, "Image Editor", chosen by the keyboard.
@@ -290,7 +290,7 @@ TEST_F(SendToTest, TheMenuAsksForTheTarget) {
         Key(VK_DOWN);
         Key(VK_RETURN);
     });
-    EXPECT_EQ(SendImageTo(), 0);
+    EXPECT_EQ(SendImageTo(gMainDialog), 0);
     choose.join();
     std::string line;
     for (int i = 0; i < 100 && !ReadFileBytes(record_, &line); i++)

@@ -233,6 +233,9 @@ TEST_F(EditorTest, EditButtonSelectCropBoxOkAndTheSavedFileHoldsTheEdit) {
     SendDlgItemMessageA(page, IDC_EDIT, BM_CLICK, 0, 0);
     driver.join();
     EXPECT_TRUE(gEdited) << "OK marks the image edited";
+    char dims[32] = "";
+    GetDlgItemTextA(page, IDC_DIMENSIONS, dims, (int)sizeof dims);
+    EXPECT_STREQ(dims, "80 x 60") << "the Actions page shows the edited image";
     EXPECT_EQ(sel.left, 40);
     EXPECT_EQ(sel.top, 30);
     EXPECT_EQ(sel.right, 120);
@@ -287,6 +290,22 @@ TEST_F(EditorTest, CancelAfterThreeEditsRestoresPixelsAndColourMode) {
     EXPECT_EQ(gImage.GetBpp(), 24);
     EXPECT_TRUE(ImageBytes(gImage) == before) << "the pixels are as before the first edit";
     EXPECT_EQ(gUndo.count, 0);
+}
+
+TEST_F(EditorTest, TheColourModeBoxShowsTheModeAnUndoRestores) {
+    int shownAfterPick = -1, shownAfterUndo = -1, modeAfterUndo = -1;
+    RunEditor(0, [&] {
+        PickRow(IDC_ED_COLOR_MODE, kColorGrey);
+        OnGui([&] { shownAfterPick = (int)SendDlgItemMessageA(gEd.dialog, IDC_ED_COLOR_MODE, CB_GETCURSEL, 0, 0); });
+        Command(IDC_ED_UNDO);
+        OnGui([&] {
+            shownAfterUndo = (int)SendDlgItemMessageA(gEd.dialog, IDC_ED_COLOR_MODE, CB_GETCURSEL, 0, 0);
+            modeAfterUndo = gColorMode;
+        });
+    });
+    EXPECT_EQ(shownAfterPick, kColorGrey);
+    EXPECT_EQ(modeAfterUndo, kColorTrue);
+    EXPECT_EQ(shownAfterUndo, kColorTrue) << "the box follows the undone conversion";
 }
 
 TEST_F(EditorTest, StrokesUndoOneByOneAndTheUndoButtonFollowsTheStack) {

@@ -120,20 +120,19 @@ class HotKeysTest : public ::testing::Test {
         DestroyWindow(dlg);
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
     }
-    // RegisterHotKeys(1) with the message boxes it shows closed as they
-    // come: their number and texts.
+    // RegisterHotKeys(dlg, 1) with the message boxes it shows closed as
+    // they come: their number and texts.
     bool RegisterClosingBoxes(int* boxes, std::string* texts) {
         BoxCloser closer(5000);
-        bool ok = RegisterHotKeys(1);
+        bool ok = RegisterHotKeys(dlg, 1);
         *texts = closer.Finish(boxes);
         return ok;
     }
-    // lParam of the first message 1026 waiting for the dialog, or -100.
-    LPARAM ShowTabPosted() {
+    // Takes the first kMsgHotKeyFailed waiting for the dialog (which then
+    // opens the Options tab); false when none was posted.
+    bool FailurePosted() {
         MSG m;
-        if (PeekMessageA(&m, dlg, kMsgShowTab, kMsgShowTab, PM_REMOVE))
-            return m.lParam;
-        return -100;
+        return PeekMessageA(&m, dlg, kMsgHotKeyFailed, kMsgHotKeyFailed, PM_REMOVE) != FALSE;
     }
     HWND dlg = nullptr;
 };
@@ -146,8 +145,8 @@ TEST_F(HotKeysTest, BothKeysRegisterAndModeZeroOnlyShowsThem) {
     HWND page = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     HWND e1 = CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 100, 20, page, nullptr, nullptr, nullptr);
     HWND e2 = CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 30, 100, 20, page, nullptr, nullptr, nullptr);
-    AttachHotKeyFields(e1, e2);
-    EXPECT_TRUE(RegisterHotKeys(0));
+    AttachHotKeyFields(dlg, e1, e2);
+    EXPECT_TRUE(RegisterHotKeys(dlg, 0));
     EXPECT_TRUE(KeyIsFree(gOpt.HotKeyCapture)) << "mode 0 registers nothing";
     EXPECT_TRUE(KeyIsFree(gOpt.HotKeyVellumor));
     char text[200];
@@ -157,13 +156,13 @@ TEST_F(HotKeysTest, BothKeysRegisterAndModeZeroOnlyShowsThem) {
     EXPECT_STREQ(text, CHotKeyEdit::KeyName((WORD)gOpt.HotKeyVellumor));
 
     BoxCloser closer(300);
-    EXPECT_TRUE(RegisterHotKeys(1));
+    EXPECT_TRUE(RegisterHotKeys(dlg, 1));
     int boxes = 0;
     closer.Finish(&boxes);
     EXPECT_EQ(boxes, 0);
     EXPECT_FALSE(KeyIsFree(gOpt.HotKeyCapture));
     EXPECT_FALSE(KeyIsFree(gOpt.HotKeyVellumor));
-    EXPECT_EQ(ShowTabPosted(), -100);
+    EXPECT_FALSE(FailurePosted());
 
     // A key typed into a field reaches gOpt through StoreHotKeys, and the
     // registration moves to it when the page applies it.
@@ -188,7 +187,7 @@ TEST_F(HotKeysTest, BothKeysRegisterAndModeZeroOnlyShowsThem) {
     StoreHotKeys();
     EXPECT_EQ(gOpt.HotKeyCapture, VK_F3);
     EXPECT_EQ(gOpt.HotKeyVellumor, kCtrlAlt | VK_F6);
-    EXPECT_TRUE(RegisterHotKeys(1));
+    EXPECT_TRUE(RegisterHotKeys(dlg, 1));
     EXPECT_TRUE(KeyIsFree(old));
     EXPECT_FALSE(KeyIsFree(VK_F3));
     UnregisterHotKeys();
@@ -215,15 +214,15 @@ TEST_F(HotKeysTest, KeyHeldElsewhereIsReportedAtEveryAttemptAndKept) {
         EXPECT_EQ(boxes, 1);
         EXPECT_NE(texts.find("The specified Capture Hot-Key could not be set!"), std::string::npos) << texts;
         EXPECT_NE(texts.find("Please select a different key combination."), std::string::npos) << texts;
-        EXPECT_EQ(ShowTabPosted(), 1) << "the Options tab opens";
-        EXPECT_EQ(ShowTabPosted(), -100) << "once";
+        EXPECT_TRUE(FailurePosted()) << "the Options tab opens";
+        EXPECT_FALSE(FailurePosted()) << "once";
         EXPECT_FALSE(KeyIsFree(gOpt.HotKeyVellumor)) << "the show key is registered all the same";
         EXPECT_EQ(gOpt.HotKeyCapture, kCtrlAlt | VK_F9) << "the stored key is kept for the next start";
     }
 
     // Once the other program lets go, the key is ours.
     UnregisterHotKey(other, 1);
-    EXPECT_TRUE(RegisterHotKeys(1));
+    EXPECT_TRUE(RegisterHotKeys(dlg, 1));
     EXPECT_FALSE(KeyIsFree(gOpt.HotKeyCapture));
 
     // Taken again while ours: reported again.
@@ -247,10 +246,10 @@ TEST_F(HotKeysTest, BothKeysAlikeClearTheShowKey) {
     EXPECT_NE(texts.find("The specified Vellumor Hot-Key could not be set!"), std::string::npos) << texts;
     EXPECT_EQ(gOpt.HotKeyVellumor, 0);
     EXPECT_EQ(gOpt.HotKeyCapture, kCtrlAlt | VK_F11);
-    EXPECT_EQ(ShowTabPosted(), 1);
+    EXPECT_TRUE(FailurePosted());
     StoreHotKeys();
     EXPECT_EQ(gOpt.HotKeyVellumor, 0) << "the field was cleared too";
-    EXPECT_TRUE(RegisterHotKeys(1)) << "no key, nothing to fail";
+    EXPECT_TRUE(RegisterHotKeys(dlg, 1)) << "no key, nothing to fail";
 }
 
 TEST_F(HotKeysTest, MinuteCounter) {

@@ -21,6 +21,7 @@
 #include "capture/resource.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
+#include "capture/state/undo.h"
 #include "framework/app.h"
 #include "settings/data_folders.h"
 #include "tests/support/test_support.h"

@@ -9,9 +9,11 @@
 #include <commctrl.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/str_util.h"
+#include "capture/app_texts.h"
 #include "capture/grab/hotkeys.h"
 #include "capture/main_dialog/main_dialog.h"
 #include "capture/main_dialog/main_dialog_pages.h"
@@ -21,6 +23,7 @@
 #include "capture/state/options.h"
 #include "framework/app.h"
 #include "framework/dialog_util.h"
+#include "framework/message_box.h"
 #include "settings/data_folders.h"
 #include "tests/support/test_support.h"
 
@@ -157,6 +160,59 @@ TEST_F(MainDialogTest, ShowsTabsHidesAndLabelsTheMainButton) {
         EXPECT_LE(page.right, tabs.right + 1) << n;
         EXPECT_LE(page.bottom, tabs.bottom + 1) << n;
     }
+}
+
+namespace {
+
+// The framework's message box of this process (a dialog with its first
+// text line) into *(HWND*)lp.
+BOOL CALLBACK FindMessageBox(HWND hwnd, LPARAM lp) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[16];
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && GetClassNameA(hwnd, cls, sizeof cls) &&
+        strcmp(cls, "#32770") == 0 && GetDlgItem(hwnd, IDC_MOX_MSGFIRST)) {
+        *(HWND*)lp = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+// A hot key that another program holds: the message says so and the
+// Options tab, where the keys are chosen, opens.
+TEST_F(MainDialogTest, AHotKeyThatCannotBeRegisteredOpensTheOptionsTab) {
+    const int kCtrlAlt = (MOD_CONTROL | MOD_ALT) << 8;
+    gApp.strings.SetAppTable(0, gAppTexts);
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT, VK_F9));
+    gOpt.HotKeyCapture = kCtrlAlt | VK_F9;
+    gOpt.HotKeyVellumor = 0;
+    ASSERT_TRUE(ShowMainDialog(3));
+    std::string text;
+    std::thread closer([&] {
+        HWND box = nullptr;
+        for (int i = 0; i < 200 && !box; i++) {
+            Sleep(25);
+            EnumWindows(FindMessageBox, (LPARAM)&box);
+        }
+        if (!box)
+            return;
+        Sleep(100);
+        text = Text(box, IDC_MOX_MSGFIRST);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    bool ok = RegisterHotKeys(dlg_, 1);
+    closer.join();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(text, "The specified Capture Hot-Key could not be set!");
+    Pump(100);
+    EXPECT_EQ(CurrentTab(), kTabOptions);
+    EXPECT_TRUE(IsWindowVisible(Page(kTabOptions)));
+    UnregisterHotKeys();
+    UnregisterHotKey(other, 1);
+    DestroyWindow(other);
 }
 
 TEST_F(MainDialogTest, CapturePageLoadsStoresAndBlocksOnBadNumbers) {

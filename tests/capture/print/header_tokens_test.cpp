@@ -34,7 +34,7 @@ HGLOBAL TextBlock(const std::string& text) {
 
 std::string Expand(const char* tpl) {
     char out[1040];
-    ExpandTokens(tpl, out, sizeof out);
+    ExpandTokens(nullptr, tpl, out, sizeof out);
     return out;
 }
 
@@ -57,7 +57,7 @@ TEST(HeaderTokens, ClipboardTextABitmapOnlyAndLongText) {
 
     ASSERT_TRUE(PutOnClipboard(CF_TEXT, TextBlock(std::string(3000, 'x'))));
     char small[10];
-    GetClipboardText(small, sizeof small);
+    GetClipboardText(nullptr, small, sizeof small);
     EXPECT_STREQ(small, "xxxxxxxxx") << "cut, not refused";
     EXPECT_EQ(Expand("%B").size(), 1039u);
 }

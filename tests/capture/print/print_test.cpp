@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "base/str_util.h"
-#include "capture/actions/actions.h"
 #include "capture/capture_test_util.h"
 #include "capture/main_dialog/main_dialog.h"
 #include "capture/print/print.h"
@@ -165,7 +164,7 @@ class PrintTest : public PrintSetupTest {
     // Prints and returns the spooled PostScript ("" when none came).
     std::string Print(int* result) {
         DeleteFileA(gSpool.c_str());
-        *result = PrintImage();
+        *result = PrintImage(nullptr);
         std::string ps;
         for (int i = 0; i < 100; i++) {
             if (ReadFileBytes(gSpool, &ps) && ps.find("%%EOF") != std::string::npos)
@@ -184,7 +183,7 @@ TEST_F(PrintTest, MarginsAreRaisedToEachSidesBorderAndPositionEightIsBottomRight
     gOpt.PrtPos = 8;
     int r;
     std::string ps = Print(&r);
-    ASSERT_EQ(r, kActionDone);
+    ASSERT_EQ(r, kPrintDone);
     EXPECT_NE(ps.find("%%Title: Vellumor Pro"), std::string::npos);
     EXPECT_NE(ps.find("%%Orientation: Portrait"), std::string::npos);
     EXPECT_NEAR(gOpt.PrtMrgLft, 0.4233, 0.001);
@@ -233,7 +232,7 @@ TEST_F(PrintTest, WiderMarginsAreKeptAndEveryPositionFollowsThem) {
         gOpt.PrtPos = pos;
         int r;
         Placement p = FindPlacement(Print(&r));
-        ASSERT_EQ(r, kActionDone);
+        ASSERT_EQ(r, kPrintDone);
         EXPECT_NEAR(p.x, 300 - kOff + (areaW - 360) * (pos % 3) / 2, 1) << pos;
         EXPECT_NEAR(p.y, 600 - kOff + (areaH - 180) * (pos / 3) / 2, 1) << pos;
     }
@@ -271,7 +270,7 @@ TEST_F(PrintTest, FitPageZoomAndNoClipping) {
     gOpt.PrtNoClip = 0;
     p = FindPlacement(Print(&r));
     EXPECT_EQ(p.h, 1800) << "clipped at the area, not shrunk (" << p.w << " x " << p.h << ")";
-    EXPECT_EQ(r, kActionDone);
+    EXPECT_EQ(r, kPrintDone);
 }
 
 TEST_F(PrintTest, AutomaticOrientationFollowsTheImage) {
@@ -299,7 +298,7 @@ TEST_F(PrintTest, HeaderAndFooterTakeTwoLinesEachAndConsumeNumbers) {
     gOpt.PrtPos = 0;
     int r;
     Placement top = FindPlacement(Print(&r));
-    ASSERT_EQ(r, kActionDone);
+    ASSERT_EQ(r, kPrintDone);
     EXPECT_EQ(gOpt.NextN, 9) << "one number in the header, one in the footer";
     gOpt.PrtPos = 6;
     Placement bottom = FindPlacement(Print(&r));
@@ -317,18 +316,18 @@ TEST_F(PrintTest, MarginsLeavingNoRoomAreAnErrorNotAnEmptyPage) {
     gOpt.PrtMrgLft = 12;
     gOpt.PrtMrgRgt = 12;
     int r = 0;
-    std::string text = WithMessageBox([&] { r = PrintImage(); }, IDOK);
-    EXPECT_EQ(r, kActionCancelled);
+    std::string text = WithMessageBox([&] { r = PrintImage(nullptr); }, IDOK);
+    EXPECT_EQ(r, kPrintFailed);
     EXPECT_NE(text.find("The margins leave no room"), std::string::npos) << text;
 }
 
 TEST_F(PrintSetupTest, WithoutAPrinterTheMessageSaysSoAndThePrintFails) {
     int r = 0;
-    std::string text = WithMessageBox([&] { r = PrintImage(); }, IDOK);
+    std::string text = WithMessageBox([&] { r = PrintImage(nullptr); }, IDOK);
     EXPECT_EQ(text, "No printer specified!\nPlease check the print options.");
-    EXPECT_EQ(r, kActionCancelled) << "a failure, so that the caller keeps the image marked as not used";
+    EXPECT_EQ(r, kPrintFailed) << "a failure, so that the caller keeps the image marked as not used";
     gImage.Destroy();
-    EXPECT_EQ(PrintImage(), kActionNoImage);
+    EXPECT_EQ(PrintImage(nullptr), kPrintNoImage);
 }
 
 namespace {
