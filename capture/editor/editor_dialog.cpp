@@ -31,10 +31,11 @@ EditorState gEd;
 CImage gImageBackup;
 CImage gEditorScreen;
 TextMask gTextMask = {nullptr, 0, 0};
-const double kZoomStep[kZoomSteps] = {0.25, 0.5, 1, 2, 4, 8, 16};
 
 namespace {
 
+const int kZoomSteps = 7;
+const double kZoomStep[kZoomSteps] = {0.25, 0.5, 1, 2, 4, 8, 16};
 const char kDialogProcProp[] = "VpEditorProc";
 const int kGripSize = 15;  // at 96 DPI
 const float kHighlightFactor = 0.8f;

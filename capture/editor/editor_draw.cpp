@@ -118,6 +118,22 @@ void DrawPreview(POINT p) {
     InvalidateImageRect(gDraw.preview);
 }
 
+// The two wing ends of an arrow head at tip, sized by the brush.
+void ComputeArrowHead(POINT start, POINT tip, POINT* wing1, POINT* wing2) {
+    double dx = tip.x - start.x, dy = tip.y - start.y;
+    double len = sqrt(dx * dx + dy * dy);
+    if (len == 0) {
+        *wing1 = *wing2 = tip;
+        return;
+    }
+    int r = (int)(sqrt((double)gOpt.BrushSize) * sqrt(len) * 0.5);
+    double ux = dx / len, uy = dy / len;
+    wing1->x = (int)(tip.x - r * uy - 2 * r * ux);
+    wing1->y = (int)(tip.y + r * ux - 2 * r * uy);
+    wing2->x = (int)(tip.x + r * uy - 2 * r * ux);
+    wing2->y = (int)(tip.y - r * ux - 2 * r * uy);
+}
+
 // One move of a stroke, drawn on gImage; returns the area drawn.
 RECT DrawStrokeMove(POINT p) {
     POINT s = gDraw.start;
@@ -298,19 +314,4 @@ void WipePreview() {
     CopyImageRect(&gEditorScreen, gImage, &r);
     InvalidateImageRect(r);
     gDraw.preview = kNoArea;
-}
-
-void ComputeArrowHead(POINT start, POINT tip, POINT* wing1, POINT* wing2) {
-    double dx = tip.x - start.x, dy = tip.y - start.y;
-    double len = sqrt(dx * dx + dy * dy);
-    if (len == 0) {
-        *wing1 = *wing2 = tip;
-        return;
-    }
-    int r = (int)(sqrt((double)gOpt.BrushSize) * sqrt(len) * 0.5);
-    double ux = dx / len, uy = dy / len;
-    wing1->x = (int)(tip.x - r * uy - 2 * r * ux);
-    wing1->y = (int)(tip.y + r * ux - 2 * r * uy);
-    wing2->x = (int)(tip.x + r * uy - 2 * r * ux);
-    wing2->y = (int)(tip.y - r * ux - 2 * r * uy);
 }

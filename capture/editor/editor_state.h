@@ -27,8 +27,6 @@ enum : int {
 constexpr LPARAM kZoomAtPointer = 1234;
 // To the display window: scroll by (signed low word, signed high word) of wParam.
 constexpr UINT kMsgScrollBy = WM_USER + 3;
-constexpr int kZoomSteps = 7;
-extern const double kZoomStep[kZoomSteps];
 
 struct EditorState {
     HWND dialog;
@@ -82,7 +80,6 @@ void SnapshotImage();
 void RestoreFromSnapshot(const RECT* rect);
 // Wipes the pointer's preview from the screen copy.
 void WipePreview();
-void ComputeArrowHead(POINT start, POINT tip, POINT* wing1, POINT* wing2);
 bool RegisterDrawClass();
 
 // Swatches and the text tool (editor_text.cpp).

@@ -168,6 +168,26 @@ void HighlightRect(RECT r) {
     DrawLabel(inclusive, noDrag);
 }
 
+// A window's frame as seen on the screen (without the invisible resize
+// borders when the window manager reports them), else its window rectangle.
+void GetVisibleWindowBounds(HWND window, RECT* bounds) {
+    typedef HRESULT(WINAPI * DwmGetWindowAttributeFn)(HWND, DWORD, void*, DWORD);
+    const DWORD kExtendedFrameBounds = 9;
+    bool done = false;
+    HMODULE dwm = LoadLibraryA("Dwmapi.dll");
+    if (dwm) {
+        DwmGetWindowAttributeFn get = (DwmGetWindowAttributeFn)(void*)GetProcAddress(dwm, "DwmGetWindowAttribute");
+        RECT r;
+        if (get && get(window, kExtendedFrameBounds, &r, sizeof r) == S_OK) {
+            *bounds = r;
+            done = true;
+        }
+        FreeLibrary(dwm);
+    }
+    if (!done && !GetWindowRect(window, bounds))
+        SetRectEmpty(bounds);
+}
+
 // The top-level window under the cursor (not the overlay), then the
 // deepest visible child holding the point.
 HWND WindowUnderCursor(POINT pt) {
@@ -488,24 +508,6 @@ int PlaceSizeLabel(const RECT& drag, const RECT& sel, int screenW, int screenH, 
     }
     *at = POINT{(right - w - left) / 2 + left, (bottom - h - top) / 2 + top};
     return -1;
-}
-
-void GetVisibleWindowBounds(HWND window, RECT* bounds) {
-    typedef HRESULT(WINAPI * DwmGetWindowAttributeFn)(HWND, DWORD, void*, DWORD);
-    const DWORD kExtendedFrameBounds = 9;
-    bool done = false;
-    HMODULE dwm = LoadLibraryA("Dwmapi.dll");
-    if (dwm) {
-        DwmGetWindowAttributeFn get = (DwmGetWindowAttributeFn)(void*)GetProcAddress(dwm, "DwmGetWindowAttribute");
-        RECT r;
-        if (get && get(window, kExtendedFrameBounds, &r, sizeof r) == S_OK) {
-            *bounds = r;
-            done = true;
-        }
-        FreeLibrary(dwm);
-    }
-    if (!done && !GetWindowRect(window, bounds))
-        SetRectEmpty(bounds);
 }
 
 void StartCapture() {

@@ -10,7 +10,6 @@ extern HWND gOverlay;                   // 0 when no capture is open
 // Opens the overlay, or closes it when one is open.
 void StartCapture();
 LRESULT CALLBACK CaptureWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-void GetVisibleWindowBounds(HWND window, RECT* bounds);
 // Where the size label of a selection goes. drag: the unordered drag
 // rectangle (its direction picks the first corner); sel: the ordered
 // inclusive selection; screenW/H the virtual-screen size; w/h the label's.

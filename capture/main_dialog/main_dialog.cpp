@@ -188,6 +188,28 @@ void OnActionRequest(int what) {
     }
 }
 
+// Rebuilds the tab icons (resources 1, 14, 11, 17, 15, 18, 16, 12, 13, 19,
+// list indices 0..9) at the main dialog's DPI and gives them to the tabs.
+void LoadTabIcons() {
+    if (!gMainDialog)
+        return;
+    if (gMain.images) {
+        SendMessageA(Tabs(), TCM_SETIMAGELIST, 0, 0);
+        ImageList_Destroy(gMain.images);
+        gMain.images = nullptr;
+    }
+    int size = (int)DialogDpi(gMainDialog) / 6;
+    gMain.images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, countof(kTabIcons), 0);
+    if (!gMain.images)
+        return;
+    for (int id : kTabIcons) {
+        HICON icon = (HICON)LoadImageA(gApp.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_SHARED);
+        if (!icon || ImageList_AddIcon(gMain.images, icon) < 0)
+            break;
+    }
+    SendMessageA(Tabs(), TCM_SETIMAGELIST, 0, (LPARAM)gMain.images);
+}
+
 void OnInitMainDialog(HWND dlg) {
     gApp.PrepareDialog(dlg);
     gMainDialog = dlg;
@@ -347,26 +369,6 @@ HWND ActionsPage() {
 
 HIMAGELIST TabImageList() {
     return gMain.images;
-}
-
-void LoadTabIcons() {
-    if (!gMainDialog)
-        return;
-    if (gMain.images) {
-        SendMessageA(Tabs(), TCM_SETIMAGELIST, 0, 0);
-        ImageList_Destroy(gMain.images);
-        gMain.images = nullptr;
-    }
-    int size = (int)DialogDpi(gMainDialog) / 6;
-    gMain.images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, countof(kTabIcons), 0);
-    if (!gMain.images)
-        return;
-    for (int id : kTabIcons) {
-        HICON icon = (HICON)LoadImageA(gApp.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_SHARED);
-        if (!icon || ImageList_AddIcon(gMain.images, icon) < 0)
-            break;
-    }
-    SendMessageA(Tabs(), TCM_SETIMAGELIST, 0, (LPARAM)gMain.images);
 }
 
 bool ShowMainDialog(int n) {

@@ -25,10 +25,8 @@ INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
 bool ShowMainDialog(int n);
 // The Actions page (its buttons run the actions), or 0.
 HWND ActionsPage();
-// Rebuilds the tab icons (resources 1, 14, 11, 17, 15, 18, 16, 12, 13, 19,
-// list indices 0..9) at the main dialog's DPI and gives them to the tabs.
-void LoadTabIcons();
-// The image list of LoadTabIcons (owned by the main dialog), or 0.
+// The image list of the tab icons (resources 1, 14, 11, 17, 15, 18, 16,
+// 12, 13, 19 at the main dialog's DPI; owned by the main dialog), or 0.
 HIMAGELIST TabImageList();
 // The main dialog's WM_HOTKEY (the show key shows it; the capture key,
 // unless something blocks a capture, hides it and opens the overlay) and
