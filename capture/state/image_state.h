@@ -21,7 +21,8 @@ bool ConfirmDiscard(HWND owner);
 // The colour mode matching the screen depth.
 int ScreenColorMode();
 int ColorModeOfImage(const CRaster& image);
-// Reads the file into gImage; false (gImage unchanged) when it cannot.
+// Reads the file into gImage and announces it; false (gImage unchanged)
+// when it cannot.
 bool OpenImageFile(const char* path);
 
 // Those who show the image (the Actions page, the open editor) listen for
