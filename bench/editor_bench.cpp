@@ -8,11 +8,11 @@
 #include <functional>
 #include <string>
 
-#include "capture/auto_crop.h"
-#include "capture/color_mode.h"
-#include "capture/image_state.h"
-#include "capture/options.h"
-#include "capture/undo.h"
+#include "capture/editor/auto_crop.h"
+#include "capture/state/color_mode.h"
+#include "capture/state/image_state.h"
+#include "capture/state/options.h"
+#include "capture/state/undo.h"
 #include "peer_figures.h"
 #include "support/test_support.h"
 

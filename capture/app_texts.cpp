@@ -1,6 +1,6 @@
 // The capture application's texts: slot 0 the text; for commands slot 2
 // the status help and slot 3 the short caption.
-#include "app_texts.h"
+#include "capture/app_texts.h"
 
 TextRecord gAppTexts[] = {
     {IDS_PRODUCT, {"Vellumor Pro"}},

@@ -8,19 +8,19 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app_texts.h"
+#include "capture/actions/send_to.h"
+#include "capture/app_texts.h"
+#include "capture/grab/hotkeys.h"
+#include "capture/grab/overlay.h"
+#include "capture/main_dialog/main_dialog.h"
+#include "capture/print/print.h"
+#include "capture/resource.h"
+#include "capture/state/options.h"
 #include "framework/app.h"
 #include "framework/app_window.h"
 #include "framework/commands.h"
 #include "framework/framework_messages.h"
 #include "framework/message_box.h"
-#include "hotkeys.h"
-#include "main_dialog.h"
-#include "options.h"
-#include "overlay.h"
-#include "print.h"
-#include "resource.h"
-#include "send_to.h"
 #include "update/update_services.h"
 
 namespace {

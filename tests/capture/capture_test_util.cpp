@@ -7,9 +7,10 @@
 #include <thread>
 
 #include "capture/app_texts.h"
-#include "capture/image_state.h"
-#include "capture/options.h"
-#include "capture/overlay.h"
+#include "capture/grab/overlay.h"
+#include "capture/state/image_state.h"
+#include "capture/state/options.h"
+#include "capture/state/undo.h"
 #include "framework/app.h"
 #include "framework/message_box.h"
 

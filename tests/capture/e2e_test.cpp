@@ -12,7 +12,7 @@
 #include <string>
 
 #include "base/str_util.h"
-#include "capture/options.h"
+#include "capture/state/options.h"
 #include "framework/message_box.h"
 #include "settings/data_folders.h"
 #include "tests/framework/startup_test_util.h"

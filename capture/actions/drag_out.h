@@ -1,0 +1,23 @@
+// Dragging the current image out of the main dialog as a file: the image
+// is written to a temporary file (the smaller of JPEG and PNG) and offered
+// as CF_HDROP through the program's own OLE data object, drop source and
+// format enumerator. GUI thread only.
+#pragma once
+#include <windows.h>
+#include <ole2.h>
+
+// 0 when there was nothing to drag or the temporary file could not be
+// written (after a message owned by owner); 1 after the drag ended. The
+// temporary file is kept only when a target took a copy of it.
+int DragImageOut(HWND owner);
+
+// The objects; each starts with one reference. E_INVALIDARG for a null out
+// pointer (or, for the enumerator, count 0 or null formats), E_OUTOFMEMORY.
+// The data object takes over the media's global blocks.
+HRESULT CreateDataObject(const FORMATETC* formats, const STGMEDIUM* media, int count, IDataObject** out);
+HRESULT CreateDropSource(IDropSource** out);
+HRESULT CreateEnumFormatEtc(UINT count, const FORMATETC* formats, IEnumFORMATETC** out);
+
+// The DROPFILES block offering one ANSI path (GMEM_MOVEABLE, zeroed,
+// shareable), or null.
+HGLOBAL MakeDropFiles(const char* path);

@@ -1,0 +1,396 @@
+// Send To: the list of targets, the action, the drop on a shell Send-To
+// item and the owner-drawn target menu.
+#include "capture/actions/send_to.h"
+
+#include <ole2.h>
+#include <shellapi.h>
+#include <stdlib.h>
+#include <string.h>
+#include <commctrl.h>
+
+#include "base/str_util.h"
+#include "capture/actions/actions.h"
+#include "capture/app_texts.h"
+#include "capture/state/image_state.h"
+#include "capture/state/options.h"
+#include "framework/app.h"
+#include "framework/message_box.h"
+#include "framework/shell_util.h"
+
+const char kAskForDestination[] = "<Ask for destination>";
+
+SendToTarget gSendTo[kMaxSendTargets];
+int gSendToCount = 0;
+HIMAGELIST gSendToIcons = nullptr;
+
+namespace {
+
+// Tab image list indices of the fixed targets.
+const int kIconEditor = 8, kIconWord = 9;
+// The target menu's first command id (ids 1..count).
+const UINT kFirstMenuId = 1;
+const UINT_PTR kWordWaitTimer = 1;
+
+IMalloc* gShellMalloc = nullptr;
+IShellFolder* gDesktop = nullptr;
+bool gOleUp = false;
+
+int CompareTargets(const void* a, const void* b) {
+    return _stricmp(((const SendToTarget*)a)->name, ((const SendToTarget*)b)->name);
+}
+
+void AddFixedTarget(const char* name, int kind, int icon) {
+    SendToTarget& t = gSendTo[gSendToCount++];
+    t.item = nullptr;
+    t.kind = kind;
+    t.icon = icon;
+    StrCopy(t.name, countof(t.name), name);
+}
+
+// The item-ID list of parent followed by child (shell allocator), or null.
+LPITEMIDLIST JoinIdLists(LPCITEMIDLIST parent, LPCITEMIDLIST child) {
+    size_t cbParent = 0, cbChild = 0;
+    for (LPCITEMIDLIST p = parent; p && p->mkid.cb; p = NextItemId(p))
+        cbParent += p->mkid.cb;
+    for (LPCITEMIDLIST p = child; p && p->mkid.cb; p = NextItemId(p))
+        cbChild += p->mkid.cb;
+    LPITEMIDLIST joined = (LPITEMIDLIST)gShellMalloc->Alloc(cbParent + cbChild + 2);
+    if (!joined)
+        return nullptr;
+    memcpy(joined, parent, cbParent);
+    memcpy((BYTE*)joined + cbParent, child, cbChild);
+    memset((BYTE*)joined + cbParent + cbChild, 0, 2);
+    return joined;
+}
+
+// The item's index in the system small-icon list; the icon handle the call
+// also hands out is not kept.
+int SystemIconIndex(LPCITEMIDLIST folder, LPCITEMIDLIST child) {
+    LPITEMIDLIST full = JoinIdLists(folder, child);
+    if (!full)
+        return 0;
+    SHFILEINFOA info;
+    memset(&info, 0, sizeof info);
+    HIMAGELIST list = (HIMAGELIST)SHGetFileInfoA((const char*)full, 0, &info, sizeof info,
+                                                 SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_SMALLICON);
+    if (list)
+        gSendToIcons = list;
+    if (info.hIcon)
+        DestroyIcon(info.hIcon);
+    gShellMalloc->Free(full);
+    return info.iIcon;
+}
+
+// The Send-To folder bound as a shell folder (caller releases) and its
+// item-ID list (caller frees), or false.
+bool BindSendToFolder(IShellFolder** folder, LPITEMIDLIST* pidl) {
+    *folder = nullptr;
+    *pidl = nullptr;
+    if (!gDesktop || FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_SENDTO, pidl)) || !*pidl)
+        return false;
+    if (FAILED(gDesktop->BindToObject(*pidl, nullptr, IID_IShellFolder, (void**)folder)) || !*folder) {
+        gShellMalloc->Free(*pidl);
+        *pidl = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void ListShellTargets() {
+    IShellFolder* folder;
+    LPITEMIDLIST folderPidl;
+    if (!BindSendToFolder(&folder, &folderPidl))
+        return;
+    IEnumIDList* items = nullptr;
+    if (SUCCEEDED(folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &items)) && items) {
+        LPITEMIDLIST child = nullptr;
+        ULONG fetched = 0;
+        while (gSendToCount < kMaxShellTargets && items->Next(1, &child, &fetched) == S_OK && child) {
+            SendToTarget& t = gSendTo[gSendToCount];
+            STRRET name;
+            memset(&name, 0, sizeof name);
+            if (SUCCEEDED(folder->GetDisplayNameOf(child, SHGDN_NORMAL, &name)) &&
+                StrRetToAnsi(&name, child, t.name, countof(t.name))) {
+                t.item = child;
+                t.kind = kSendShellItem;
+                t.icon = SystemIconIndex(folderPidl, child);
+                gSendToCount++;
+            } else {
+                gShellMalloc->Free(child);
+            }
+            child = nullptr;
+        }
+        items->Release();
+    }
+    folder->Release();
+    gShellMalloc->Free(folderPidl);
+}
+
+// The data object of a file, as the shell hands it to drop targets
+// (caller releases), or null.
+IDataObject* FileDataObject(HWND owner, const char* path) {
+    WCHAR wide[kCchPath];
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, (int)countof(wide)))
+        return nullptr;
+    LPITEMIDLIST pidl = nullptr;
+    if (FAILED(gDesktop->ParseDisplayName(owner, nullptr, wide, nullptr, &pidl, nullptr)) || !pidl)
+        return nullptr;
+    // Split into the parent and the last item.
+    LPITEMIDLIST last = pidl;
+    for (LPITEMIDLIST p = pidl; p->mkid.cb; p = (LPITEMIDLIST)NextItemId(p))
+        last = p;
+    IShellFolder* parent = gDesktop;
+    gDesktop->AddRef();
+    if (last != pidl) {
+        USHORT saved = last->mkid.cb;
+        last->mkid.cb = 0;  // pidl now ends before its last item
+        IShellFolder* bound = nullptr;
+        HRESULT hr = gDesktop->BindToObject(pidl, nullptr, IID_IShellFolder, (void**)&bound);
+        last->mkid.cb = saved;
+        parent->Release();
+        parent = SUCCEEDED(hr) ? bound : nullptr;
+    }
+    IDataObject* data = nullptr;
+    if (parent) {
+        LPCITEMIDLIST child = last;
+        if (FAILED(parent->GetUIObjectOf(owner, 1, &child, IID_IDataObject, nullptr, (void**)&data)))
+            data = nullptr;
+        parent->Release();
+    }
+    gShellMalloc->Free(pidl);
+    return data;
+}
+
+int DropOnTarget(HWND owner, const SendToTarget& target, IDataObject* data) {
+    IShellFolder* folder;
+    LPITEMIDLIST folderPidl;
+    if (!BindSendToFolder(&folder, &folderPidl))
+        return kDropFailed;
+    gShellMalloc->Free(folderPidl);
+    IDropTarget* drop = nullptr;
+    LPCITEMIDLIST child = target.item;
+    int r = kDropFailed;
+    if (SUCCEEDED(folder->GetUIObjectOf(owner, 1, &child, IID_IDropTarget, nullptr, (void**)&drop)) && drop) {
+        // A copy only: a folder target must never move the user's file.
+        DWORD effect = DROPEFFECT_COPY;
+        POINTL at = {0, 0};
+        if (SUCCEEDED(drop->DragEnter(data, MK_LBUTTON, at, &effect)) && effect != DROPEFFECT_NONE) {
+            effect &= DROPEFFECT_COPY;
+            r = SUCCEEDED(drop->Drop(data, MK_LBUTTON, at, &effect)) ? kDropDone : kDropFailed;
+        } else {
+            drop->DragLeave();
+            r = kDropNoTarget;
+        }
+        drop->Release();
+    }
+    folder->Release();
+    return r;
+}
+
+void ShowSendError(HWND owner, UINT textId, const char* value) {
+    AppMessageBox(owner, nullptr, gApp.Text((WORD)textId, 0), kBoxErrorOk, 0, value);
+}
+
+// The target the user picks from the menu at the cursor, or null.
+const SendToTarget* AskForTarget(HWND owner) {
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return nullptr;
+    for (int i = 0; i < gSendToCount; i++)
+        AppendMenuA(menu, MF_OWNERDRAW, kFirstMenuId + i, (const char*)&gSendTo[i]);
+    POINT at;
+    GetCursorPos(&at);
+    // Without the foreground the menu would not close on a click elsewhere.
+    SetForegroundWindow(owner);
+    UINT chosen = (UINT)TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
+    DestroyMenu(menu);
+    if (chosen < kFirstMenuId || chosen >= kFirstMenuId + (UINT)gSendToCount)
+        return nullptr;
+    return &gSendTo[chosen - kFirstMenuId];
+}
+
+// The file to send: gOpt.SndFilename (".png" added when its extension is
+// not one of ours, and kept so) in the temporary folder unless it names a
+// drive. False when it does not fit.
+bool SendFilePath(char* path, size_t cch) {
+    char name[kCchPath];
+    if (!StrCopy(name, countof(name), gOpt.SndFilename))
+        return false;
+    if (SaveTypeFromExtension(name) < 0) {
+        if (!StrCat(name, countof(name), ".png"))
+            return false;
+        StrCopy(gOpt.SndFilename, countof(gOpt.SndFilename), name);
+    }
+    if (name[0] && name[1] == ':')
+        return StrCopy(path, cch, name);
+    char temp[kCchPath];
+    DWORD n = GetTempPathA((DWORD)countof(temp), temp);
+    if (n == 0 || n >= countof(temp))
+        return false;
+    return StrCopy(path, cch, temp) && StrCat(path, cch, name);
+}
+
+// Runs the word processor's conversation on its thread while the GUI
+// keeps pumping; true when it inserted the picture.
+bool SendToWord(const char* path) {
+    char* copy = _strdup(path);
+    DWORD id;
+    HANDLE thread = copy ? CreateThread(nullptr, 0, InsertPictureThread, copy, 0, &id) : nullptr;
+    DWORD code = 1;
+    if (thread) {
+        while (GetExitCodeThread(thread, &code) && code == STILL_ACTIVE)
+            gApp.Wait(20, kWordWaitTimer);
+        CloseHandle(thread);
+    } else {
+        free(copy);
+    }
+    DeleteFileA(path);
+    return code == 0;
+}
+
+bool RunEditor(HWND owner, const char* path) {
+    if (!gOpt.EdtProgPath[0]) {
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_EDITOR, 0));
+        return false;
+    }
+    // Quoted, so that a path with blanks reaches the editor as one argument.
+    char args[kCchPath2];
+    if (!StrFmt(args, countof(args), "\"%s\"", path) ||
+        (INT_PTR)ShellExecuteA(owner, nullptr, gOpt.EdtProgPath, args, nullptr, SW_SHOW) <= 32) {
+        ShowSendError(owner, IDS_CANT_EXECUTE, gOpt.EdtProgPath);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void BuildSendToList() {
+    gOleUp = SUCCEEDED(OleInitialize(nullptr));
+    gSendToCount = 0;
+    if (SUCCEEDED(SHGetMalloc(&gShellMalloc)) && gShellMalloc && SUCCEEDED(SHGetDesktopFolder(&gDesktop)) && gDesktop)
+        ListShellTargets();
+    AddFixedTarget("Image Editor", kSendEditor, kIconEditor);
+    AddFixedTarget("MS Word", kSendWord, kIconWord);
+    qsort(gSendTo, (size_t)gSendToCount, sizeof gSendTo[0], CompareTargets);
+}
+
+void FreeSendToList() {
+    for (int i = 0; i < gSendToCount; i++) {
+        if (gSendTo[i].item && gShellMalloc)
+            gShellMalloc->Free(gSendTo[i].item);
+        gSendTo[i].item = nullptr;
+    }
+    gSendToCount = 0;
+    if (gDesktop)
+        gDesktop->Release();
+    if (gShellMalloc)
+        gShellMalloc->Release();
+    gDesktop = nullptr;
+    gShellMalloc = nullptr;
+    gSendToIcons = nullptr;
+    if (gOleUp)
+        OleUninitialize();
+    gOleUp = false;
+}
+
+const SendToTarget* FindSendTarget(const char* name) {
+    for (int i = 0; i < gSendToCount; i++)
+        if (_stricmp(gSendTo[i].name, name) == 0)
+            return &gSendTo[i];
+    return nullptr;
+}
+
+int DropOnSendToTarget(HWND owner, const char* path, const char* name) {
+    const SendToTarget* target = FindSendTarget(name);
+    if (!target || target->kind != kSendShellItem || !gDesktop)
+        return kDropNoTarget;
+    HRESULT ole = OleInitialize(nullptr);
+    int r = kDropNoData;
+    IDataObject* data = FileDataObject(owner, path);
+    if (data) {
+        r = DropOnTarget(owner, *target, data);
+        data->Release();
+    }
+    if (SUCCEEDED(ole))
+        OleUninitialize();
+    return r;
+}
+
+int SendImageTo(HWND owner) {
+    if (!gImage.IsValid())
+        return kActionNoImage;
+    const int kFailed = 3;
+    char path[kCchPath2];
+    if (!SendFilePath(path, countof(path)) || WriteImageFile(path) != kActionDone) {
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_SAVE_FAILED, 0));
+        return kFailed;
+    }
+    const SendToTarget* target;
+    if (strcmp(gOpt.SndTarget, kAskForDestination) != 0) {
+        target = FindSendTarget(gOpt.SndTarget);
+        if (!target)
+            return kFailed;  // the stored target is gone: the main dialog shows
+    } else {
+        target = AskForTarget(owner);
+        if (!target)
+            return kActionCancelled;
+    }
+    switch (target->kind) {
+        case kSendShellItem:
+            if (DropOnSendToTarget(owner, path, target->name) != kDropDone) {
+                AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_CANT_SEND, 0));
+                return kFailed;
+            }
+            return kActionDone;
+        case kSendEditor:
+            return RunEditor(owner, path) ? kActionDone : kFailed;
+    }
+    if (!SendToWord(path)) {
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_WORD, 0));
+        return kFailed;
+    }
+    return kActionDone;
+}
+
+bool MeasureSendMenuItem(HWND owner, UINT dpi, MEASUREITEMSTRUCT* item) {
+    if (item->CtlType != ODT_MENU || item->itemID < kFirstMenuId || item->itemID >= kFirstMenuId + (UINT)gSendToCount)
+        return false;
+    const SendToTarget* target = (const SendToTarget*)item->itemData;
+    double s = dpi / 96.0;
+    HDC dc = GetDC(owner);
+    HGDIOBJ old = SelectObject(dc, gApp.UiFont(dpi, false));
+    SIZE size = {0, 0};
+    GetTextExtentPoint32A(dc, target->name, (int)strlen(target->name), &size);
+    SelectObject(dc, old);
+    ReleaseDC(owner, dc);
+    item->itemWidth = (UINT)((int)(16 * s) + size.cx + (int)(10 * s));
+    item->itemHeight = (UINT)(size.cy + (int)(8 * s));
+    return true;
+}
+
+bool DrawSendMenuItem(UINT dpi, HIMAGELIST tabIcons, const DRAWITEMSTRUCT* item) {
+    if (item->CtlType != ODT_MENU || item->itemID < kFirstMenuId || item->itemID >= kFirstMenuId + (UINT)gSendToCount)
+        return false;
+    const SendToTarget* target = (const SendToTarget*)item->itemData;
+    double s = dpi / 96.0;
+    bool selected = (item->itemState & ODS_SELECTED) != 0;
+    HDC dc = item->hDC;
+    RECT rc = item->rcItem;
+    FillRect(dc, &rc, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
+    int iconSize = (int)(16 * s);
+    HGDIOBJ oldFont = SelectObject(dc, gApp.UiFont(dpi, false));
+    int oldMode = SetBkMode(dc, TRANSPARENT);
+    COLORREF oldColor = SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+    RECT text = rc;
+    text.left += (int)(10 * s + iconSize);
+    DrawTextA(dc, target->name, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    SetTextColor(dc, oldColor);
+    SetBkMode(dc, oldMode);
+    SelectObject(dc, oldFont);
+    HIMAGELIST list = target->kind == kSendShellItem ? gSendToIcons : tabIcons;
+    if (list)
+        ImageList_DrawEx(list, target->icon, dc, rc.left + (int)(4 * s), rc.top + (rc.bottom - rc.top - iconSize) / 2,
+                         iconSize, iconSize, CLR_NONE, CLR_NONE, ILD_TRANSPARENT);
+    return true;
+}

@@ -1,0 +1,56 @@
+// Send To: the targets (the shell's Send-To folder, an external image
+// editor, the word processor over DDE), the Send To action and the
+// owner-drawn menu that asks for a target. GUI thread only, but for
+// InsertPictureThread.
+#pragma once
+#include <windows.h>
+#include <shlobj.h>
+
+// A target's kind.
+enum : int { kSendShellItem = 0, kSendEditor = 1, kSendWord = 2 };
+
+struct SendToTarget {
+    LPITEMIDLIST item;  // child of the Send-To folder (kind 0 only), freed with the shell allocator
+    int kind;
+    int icon;  // kind 0: system small-icon list index; else tab image list index (8, 9)
+    char name[260];
+};
+
+constexpr int kMaxShellTargets = 32;
+constexpr int kMaxSendTargets = kMaxShellTargets + 2;
+// The target text that asks at every send.
+extern const char kAskForDestination[];
+
+extern SendToTarget gSendTo[kMaxSendTargets];
+extern int gSendToCount;
+extern HIMAGELIST gSendToIcons;  // the system small-icon list (not ours to destroy), or 0
+
+// Lists up to 32 items of the Send-To folder plus "Image Editor" and
+// "MS Word", sorted by name without case. Initialises OLE for the program;
+// FreeSendToList undoes both.
+void BuildSendToList();
+void FreeSendToList();
+// The target of that name (case ignored), or null.
+const SendToTarget* FindSendTarget(const char* name);
+
+// The action: 0 done, 1 no image, -1 the target menu was dismissed, 3
+// failed (after a message, or silently when the stored target is gone).
+// owner owns the messages and the target menu: it receives the menu's
+// WM_MEASUREITEM and WM_DRAWITEM.
+int SendImageTo(HWND owner);
+
+// DropOnSendToTarget's results.
+enum : int { kDropDone = 0, kDropNoTarget = 1, kDropNoData = 2, kDropFailed = 3 };
+// Drops the file on the Send-To item of that name, offering a copy only.
+int DropOnSendToTarget(HWND owner, const char* path, const char* name);
+
+// Thread routine: asks the word processor (DDE service "WINWORD", topic
+// "System") to insert the picture at path (a heap copy the thread frees).
+// Exit code 0 done, 1 failed.
+DWORD WINAPI InsertPictureThread(LPVOID path);
+
+// The owner's WM_MEASUREITEM and WM_DRAWITEM for the target menu, at the
+// owner's dpi; the fixed targets' icons come from tabIcons (indices 8, 9).
+// False when the item is not one of its entries.
+bool MeasureSendMenuItem(HWND owner, UINT dpi, MEASUREITEMSTRUCT* item);
+bool DrawSendMenuItem(UINT dpi, HIMAGELIST tabIcons, const DRAWITEMSTRUCT* item);

@@ -1,0 +1,276 @@
+// Dragging the image out: the OLE objects' answers (formats, enumerator,
+// drop source), and a real drag from the Save button, driven by SendInput,
+// onto a drop target of this process: the CF_HDROP path reads back as the
+// image, Escape cancels, and no temporary file outlives the drag.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <gtest/gtest.h>
+#include <ole2.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <string.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "base/str_util.h"
+#include "capture/actions/drag_out.h"
+#include "capture/capture_test_util.h"
+#include "capture/main_dialog/main_dialog.h"
+#include "capture/resource.h"
+#include "capture/state/image_state.h"
+#include "capture/state/options.h"
+#include "framework/app.h"
+#include "image/image.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+FORMATETC HdropFormat() {
+    FORMATETC f = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return f;
+}
+
+IDataObject* MakeObject(const char* path) {
+    FORMATETC f = HdropFormat();
+    STGMEDIUM m = {};
+    m.tymed = TYMED_HGLOBAL;
+    m.hGlobal = MakeDropFiles(path);
+    IDataObject* data = nullptr;
+    EXPECT_EQ(CreateDataObject(&f, &m, 1, &data), S_OK);
+    return data;
+}
+
+// The first path of an HDROP data object, or "".
+std::string DroppedPath(IDataObject* data) {
+    FORMATETC f = HdropFormat();
+    STGMEDIUM m = {};
+    if (FAILED(data->GetData(&f, &m)))
+        return "";
+    char path[MAX_PATH] = "";
+    DragQueryFileA((HDROP)m.hGlobal, 0, path, sizeof path);
+    ReleaseStgMedium(&m);
+    return path;
+}
+
+// A drop target that records what reaches it; a drop takes a copy and
+// reads the file while it exists.
+class RecordingTarget : public IDropTarget {
+  public:
+    std::string enteredPath, droppedPath;
+    int droppedW = 0, droppedH = 0;
+    std::atomic<bool> dropped{false}, left{false};
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        enteredPath = DroppedPath(data);
+        *effect = DROPEFFECT_COPY;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
+        *effect = DROPEFFECT_COPY;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override {
+        left = true;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        droppedPath = DroppedPath(data);
+        CImage img;
+        if (img.Load(droppedPath.c_str(), 0)) {
+            droppedW = img.Width();
+            droppedH = img.Height();
+        }
+        *effect = DROPEFFECT_COPY;
+        dropped = true;
+        return S_OK;
+    }
+};
+
+bool Exists(const std::string& path) {
+    return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+TEST(DragObjects, DataObjectOffersOneHdropCopyAndNothingElse) {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    IDataObject* data = MakeObject("C:\\shots\\Vellumor Pro (1).png");
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(DroppedPath(data), "C:\\shots\\Vellumor Pro (1).png");
+    EXPECT_EQ(DroppedPath(data), "C:\\shots\\Vellumor Pro (1).png") << "each GetData hands out its own copy";
+
+    FORMATETC text = {CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM m = {};
+    EXPECT_EQ(data->GetData(&text, &m), DV_E_FORMATETC);
+    EXPECT_EQ(data->QueryGetData(&text), DV_E_FORMATETC);
+    FORMATETC f = HdropFormat();
+    EXPECT_EQ(data->QueryGetData(&f), S_OK);
+    f.tymed = TYMED_ISTREAM;
+    EXPECT_EQ(data->QueryGetData(&f), DV_E_FORMATETC) << "no tymed in common";
+    f = HdropFormat();
+    EXPECT_EQ(data->GetDataHere(&f, &m), DV_E_FORMATETC);
+    EXPECT_EQ(data->SetData(&f, &m, FALSE), E_NOTIMPL);
+    FORMATETC canon = {};
+    canon.ptd = (DVTARGETDEVICE*)1;
+    EXPECT_EQ(data->GetCanonicalFormatEtc(&f, &canon), E_NOTIMPL);
+    EXPECT_EQ(canon.ptd, nullptr);
+    DWORD conn;
+    EXPECT_EQ(data->DAdvise(&f, 0, nullptr, &conn), OLE_E_ADVISENOTSUPPORTED);
+    EXPECT_EQ(data->DUnadvise(0), OLE_E_ADVISENOTSUPPORTED);
+    void* other = (void*)1;
+    EXPECT_EQ(data->QueryInterface(IID_IDropTarget, &other), E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+
+    IEnumFORMATETC* e = nullptr;
+    EXPECT_EQ(data->EnumFormatEtc(DATADIR_SET, &e), E_NOTIMPL);
+    ASSERT_EQ(data->EnumFormatEtc(DATADIR_GET, &e), S_OK);
+    FORMATETC got[2];
+    ULONG fetched = 9;
+    EXPECT_EQ(e->Next(0, got, &fetched), E_INVALIDARG);
+    EXPECT_EQ(e->Next(2, got, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(got[0].cfFormat, CF_HDROP);
+    EXPECT_EQ(e->Next(1, got, nullptr), S_FALSE);
+    EXPECT_EQ(e->Reset(), S_OK);
+    EXPECT_EQ(e->Skip(1), S_OK);
+    IEnumFORMATETC* clone = nullptr;
+    ASSERT_EQ(e->Clone(&clone), S_OK);
+    EXPECT_EQ(clone->Next(1, got, &fetched), S_FALSE) << "the clone keeps the index";
+    EXPECT_EQ(clone->Reset(), S_OK);
+    EXPECT_EQ(clone->Next(1, got, &fetched), S_OK);
+    EXPECT_EQ(e->Reset(), S_OK);
+    EXPECT_EQ(e->Skip(5), S_FALSE) << "past the end";
+    clone->Release();
+    e->Release();
+    EXPECT_EQ(data->Release(), 0u);
+
+    EXPECT_EQ(CreateEnumFormatEtc(0, &f, &e), E_INVALIDARG);
+    EXPECT_EQ(CreateEnumFormatEtc(1, nullptr, &e), E_INVALIDARG);
+    EXPECT_EQ(CreateDataObject(&f, &m, 1, nullptr), E_INVALIDARG);
+
+    IDropSource* source = nullptr;
+    ASSERT_EQ(CreateDropSource(&source), S_OK);
+    EXPECT_EQ(source->QueryContinueDrag(TRUE, MK_LBUTTON), DRAGDROP_S_CANCEL);
+    EXPECT_EQ(source->QueryContinueDrag(FALSE, 0), DRAGDROP_S_DROP);
+    EXPECT_EQ(source->QueryContinueDrag(FALSE, MK_LBUTTON), S_OK);
+    EXPECT_EQ(source->GiveFeedback(DROPEFFECT_COPY), DRAGDROP_S_USEDEFAULTCURSORS);
+    EXPECT_EQ(source->Release(), 0u);
+    OleUninitialize();
+}
+
+class DragOutTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        InitCaptureApp();
+        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+        INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFFFF};
+        InitCommonControlsEx(&icc);
+        gImage.Create(64, 40, 24, 0);
+        for (int y = 0; y < 40; y++)
+            for (int x = 0; x < 64; x++)
+                gImage.SetPixelColor(x, y, RGBQUAD{(BYTE)(x * 4), (BYTE)(y * 6), 200, 0});
+        StrCopy(gImageName, countof(gImageName), "(Unnamed)");
+        dlg_ = CreateDialogParamA(gApp.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+        ASSERT_NE(dlg_, nullptr);
+        PumpFor(100);
+        HWND save = GetDlgItem(ActionsPage(), IDC_SAVE);
+        ASSERT_NE(save, nullptr);
+        GetWindowRect(save, &button_);
+        target_ = ShowColorWindow(1000, 80, 200, 200, RGB(0, 128, 0), true);
+        ASSERT_EQ(RegisterDragDrop(target_, &recorder_), S_OK);
+    }
+    void TearDown() override {
+        if (target_) {
+            RevokeDragDrop(target_);
+            DestroyWindow(target_);
+        }
+        if (gMainDialog)
+            DestroyWindow(gMainDialog);
+        PumpFor(20);
+        OleUninitialize();
+    }
+    // Presses the Save button, leaves it and goes to the target; then
+    // either releases there or presses Escape.
+    void Drag(bool escape) {
+        std::atomic<bool> done{false};
+        int x = (button_.left + button_.right) / 2, y = (button_.top + button_.bottom) / 2;
+        std::thread driver([&] {
+            MouseTo(x, y);
+            MouseButton(true, true);
+            MouseTo(x, button_.bottom + 15);
+            MouseTo(x + 40, button_.bottom + 30);
+            for (int i = 1; i <= 5; i++)
+                MouseTo(x + (1100 - x) * i / 5, y + (180 - y) * i / 5);
+            MouseTo(1102, 182);
+            Sleep(200);
+            if (escape) {
+                Key(VK_ESCAPE);
+                Sleep(200);
+            }
+            MouseButton(true, false);
+            Sleep(300);
+            done = true;
+        });
+        PumpUntil([&] { return done.load(); }, 20000);
+        driver.join();
+        PumpFor(100);
+    }
+    HWND dlg_ = nullptr, target_ = nullptr;
+    RECT button_ = {};
+    RecordingTarget recorder_;
+};
+
+TEST_F(DragOutTest, DropGivesTheImageFileWhichIsRemovedAfterwards) {
+    Drag(false);
+    ASSERT_TRUE(recorder_.dropped) << "no drop reached the target";
+    EXPECT_NE(recorder_.droppedPath.find("Vellumor Pro ("), std::string::npos) << recorder_.droppedPath;
+    std::string ext = recorder_.droppedPath.substr(recorder_.droppedPath.size() - 4);
+    EXPECT_TRUE(ext == ".png" || ext == ".jpg") << recorder_.droppedPath;
+    EXPECT_EQ(recorder_.droppedW, 64) << "the dropped file reads as the image";
+    EXPECT_EQ(recorder_.droppedH, 40);
+    EXPECT_FALSE(Exists(recorder_.droppedPath)) << "the temporary file does not outlive the drag";
+    EXPECT_STREQ(gImageName, "(Unnamed)") << "the temporary file is not the image's name";
+    EXPECT_EQ(gImage.GetBpp(), 24);
+}
+
+TEST_F(DragOutTest, EscapeCancelsAndRemovesTheTemporaryFile) {
+    Drag(true);
+    EXPECT_FALSE(recorder_.dropped);
+    ASSERT_FALSE(recorder_.enteredPath.empty()) << "the drag reached the target before Escape";
+    EXPECT_FALSE(Exists(recorder_.enteredPath));
+}
+
+TEST_F(DragOutTest, NoImageNoDrag) {
+    gImage.Destroy();
+    EXPECT_EQ(DragImageOut(gMainDialog), 0);
+    Drag(false);
+    EXPECT_FALSE(recorder_.dropped);
+    EXPECT_TRUE(recorder_.enteredPath.empty());
+}
+
+TEST_F(DragOutTest, AFailedTemporarySaveSaysSoAndStartsNoDrag) {
+    char tmp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", tmp, sizeof tmp);
+    std::string dir = MakeTestDir("drag_tmp");
+    std::string gone = WinPath(dir) + "\\missing";
+    SetEnvironmentVariableA("TMP", gone.c_str());
+    DestroyWindow(dlg_);  // the message box is the only dialog shown
+    int r = -1;
+    std::string text = WithMessageBox([&] { r = DragImageOut(gMainDialog); }, IDOK);
+    SetEnvironmentVariableA("TMP", tmp[0] ? tmp : nullptr);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(text.substr(0, 28), "The image could not be saved") << text;
+    EXPECT_STREQ(gImageName, "(Unnamed)");
+}

@@ -1,0 +1,333 @@
+// Send To: the target list from a populated Send-To folder, the file name
+// and temporary folder, the external editor started with the quoted path
+// (a temporary folder with a blank in it), the word processor against a
+// DDE server of the test, no server, the target menu, a shell Send-To item
+// (Wine's drop targets accept and do nothing: the handover is verified only
+// up to the drop, and that the user's file stays), and the Send page.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <ddeml.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <string.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/str_util.h"
+#include "capture/actions/send_to.h"
+#include "capture/capture_test_util.h"
+#include "capture/main_dialog/main_dialog.h"
+#include "capture/main_dialog/main_dialog_pages.h"
+#include "capture/resource.h"
+#include "capture/state/image_state.h"
+#include "capture/state/options.h"
+#include "framework/app.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+const int kShellItems = 40;
+
+std::string SendToFolder() {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_SENDTO | CSIDL_FLAG_CREATE, nullptr, 0, path);
+    return path;
+}
+
+std::string TargetName(int i) {
+    char name[32];
+    snprintf(name, sizeof name, "%s %02d", i % 2 ? "target" : "Target", i);
+    return name;
+}
+
+// The test's word processor: a DDE server "WINWORD" with topic "System"
+// on its own thread, recording the execute strings.
+class WordServer {
+  public:
+    explicit WordServer(const char* topics) : topics_(topics) {
+        gServer = this;
+        thread_ = std::thread([this] { Run(); });
+        while (!ready_)
+            Sleep(10);
+    }
+    ~WordServer() {
+        stop_ = true;
+        PostThreadMessageA(threadId_, WM_NULL, 0, 0);
+        thread_.join();
+        gServer = nullptr;
+    }
+    std::vector<std::string> executes;
+    bool registered = false;
+
+  private:
+    static HDDEDATA CALLBACK Callback(UINT type, UINT fmt, HCONV, HSZ topic, HSZ item, HDDEDATA data, ULONG_PTR,
+                                      ULONG_PTR) {
+        WordServer* s = gServer;
+        char name[64] = "";
+        switch (type) {
+            case XTYP_CONNECT:
+                DdeQueryStringA(s->instance_, topic, name, sizeof name, CP_WINANSI);
+                return (HDDEDATA)(UINT_PTR)(_stricmp(name, "System") == 0);
+            case XTYP_REQUEST:
+                DdeQueryStringA(s->instance_, item, name, sizeof name, CP_WINANSI);
+                if (fmt != CF_TEXT || _stricmp(name, "Topics") != 0)
+                    return nullptr;
+                return DdeCreateDataHandle(s->instance_, (BYTE*)s->topics_, (DWORD)strlen(s->topics_) + 1, 0, item,
+                                           CF_TEXT, 0);
+            case XTYP_EXECUTE: {
+                char text[1100] = "";
+                DdeGetData(data, (BYTE*)text, sizeof text - 1, 0);
+                s->executes.push_back(text);
+                return (HDDEDATA)DDE_FACK;
+            }
+        }
+        return nullptr;
+    }
+    void Run() {
+        threadId_ = GetCurrentThreadId();
+        MSG m;
+        PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE);
+        if (DdeInitializeA(&instance_, Callback, APPCLASS_STANDARD, 0) == DMLERR_NO_ERROR) {
+            HSZ service = DdeCreateStringHandleA(instance_, "WINWORD", CP_WINANSI);
+            registered = DdeNameService(instance_, service, nullptr, DNS_REGISTER) != nullptr;
+            ready_ = true;
+            while (!stop_ && GetMessageA(&m, nullptr, 0, 0) > 0)
+                DispatchMessageA(&m);
+            DdeNameService(instance_, service, nullptr, DNS_UNREGISTER);
+            DdeFreeStringHandle(instance_, service);
+            DdeUninitialize(instance_);
+        }
+        ready_ = true;
+    }
+    static WordServer* gServer;
+    const char* topics_;
+    DWORD instance_ = 0;
+    DWORD threadId_ = 0;
+    std::atomic<bool> ready_{false}, stop_{false};
+    std::thread thread_;
+};
+WordServer* WordServer::gServer = nullptr;
+
+class SendToTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::string folder = SendToFolder();
+        for (int i = 1; i <= kShellItems; i++)
+            CreateDirectoryA((folder + "\\" + TargetName(i)).c_str(), nullptr);
+    }
+    static void TearDownTestSuite() {
+        std::string folder = SendToFolder();
+        for (int i = 1; i <= kShellItems; i++)
+            RemoveDirectoryA((folder + "\\" + TargetName(i)).c_str());
+    }
+    void SetUp() override {
+        InitCaptureApp();
+        INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFFFF};
+        InitCommonControlsEx(&icc);
+        gImage.Create(50, 30, 24, 0);
+        StrCopy(gImageName, countof(gImageName), "(Unnamed)");
+        // A temporary folder with a blank in its name.
+        dir_ = MakeTestDir("send_to");
+        temp_ = WinPath(dir_) + "\\temp folder";
+        CreateDirectoryA(temp_.c_str(), nullptr);
+        GetEnvironmentVariableA("TMP", savedTmp_, sizeof savedTmp_);
+        GetEnvironmentVariableA("TEMP", savedTemp_, sizeof savedTemp_);
+        SetEnvironmentVariableA("TMP", temp_.c_str());
+        SetEnvironmentVariableA("TEMP", temp_.c_str());
+        record_ = WinPath(dir_) + "\\args.txt";
+        SetEnvironmentVariableA("VP_RECORD_FILE", record_.c_str());
+        BuildSendToList();
+        StrCopy(gOpt.SndFilename, countof(gOpt.SndFilename), "shot");
+        StrCopy(gOpt.EdtProgPath, countof(gOpt.EdtProgPath), WinPath(PathOfUnix(VP_RECORDER_EXE)).c_str());
+    }
+    void TearDown() override {
+        if (gMainDialog)
+            DestroyWindow(gMainDialog);
+        PumpFor(10);
+        FreeSendToList();
+        SetEnvironmentVariableA("TMP", savedTmp_[0] ? savedTmp_ : nullptr);
+        SetEnvironmentVariableA("TEMP", savedTemp_[0] ? savedTemp_ : nullptr);
+    }
+    std::string TempFile(const char* name) { return temp_ + "\\" + name; }
+    int SendExpectingBox(std::string* text) {
+        int r = 0;
+        *text = WithMessageBox([&] { r = SendImageTo(nullptr); }, IDOK);
+        return r;
+    }
+    std::string dir_, temp_, record_;
+    char savedTmp_[MAX_PATH] = "", savedTemp_[MAX_PATH] = "";
+};
+
+}  // namespace
+
+TEST_F(SendToTest, ListsThirtyTwoShellItemsAndTheTwoFixedTargetsSorted) {
+    ASSERT_EQ(gSendToCount, 34);
+    int shell = 0;
+    for (int i = 0; i < gSendToCount; i++) {
+        if (i > 0) {
+            EXPECT_LE(_stricmp(gSendTo[i - 1].name, gSendTo[i].name), 0) << "sorted without case at " << i;
+        }
+        if (gSendTo[i].kind == kSendShellItem) {
+            shell++;
+            EXPECT_NE(gSendTo[i].item, nullptr);
+            EXPECT_EQ(std::string(gSendTo[i].name).substr(1, 6), "arget ");
+        }
+    }
+    EXPECT_EQ(shell, 32);
+    const SendToTarget* editor = FindSendTarget("image editor");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->kind, kSendEditor);
+    EXPECT_EQ(editor->icon, 8);
+    ASSERT_NE(FindSendTarget("MS Word"), nullptr);
+    EXPECT_EQ(FindSendTarget("MS Word")->kind, kSendWord);
+    EXPECT_EQ(FindSendTarget("MS Word")->icon, 9);
+}
+
+TEST_F(SendToTest, EditorGetsTheQuotedPathOfTheFileInTheTemporaryFolder) {
+    StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "Image Editor");
+    ASSERT_EQ(SendImageTo(nullptr), 0);
+    EXPECT_STREQ(gOpt.SndFilename, "shot.png") << "the option keeps the name with its extension";
+    EXPECT_TRUE(FileExists(TempFile("shot.png"))) << "the file stays for the editor";
+    std::string line;
+    for (int i = 0; i < 100 && !ReadFileBytes(record_, &line); i++)
+        Sleep(50);
+    EXPECT_NE(line.find("\"" + TempFile("shot.png") + "\""), std::string::npos) << line;
+
+    // A name with a drive is written where it says.
+    std::string there = WinPath(dir_) + "\\out.bmp";
+    StrCopy(gOpt.SndFilename, countof(gOpt.SndFilename), there.c_str());
+    ASSERT_EQ(SendImageTo(nullptr), 0);
+    EXPECT_TRUE(FileExists(there));
+    EXPECT_STREQ(gOpt.SndFilename, there.c_str());
+}
+
+TEST_F(SendToTest, ANameWithoutRoomForTheExtensionIsRefusedUntouched) {
+    std::string name(258, 'n');  // ".png" does not fit the 260-character field
+    StrCopy(gOpt.SndFilename, countof(gOpt.SndFilename), name.c_str());
+    StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "Image Editor");
+    std::string text;
+    EXPECT_EQ(SendExpectingBox(&text), 3);
+    EXPECT_EQ(text.substr(0, 28), "The image could not be saved") << text;
+    EXPECT_EQ(std::string(gOpt.SndFilename), name);
+    EXPECT_STREQ(gOpt.SndTarget, "Image Editor") << "the next field is untouched";
+}
+
+TEST_F(SendToTest, EditorMissingOrNotStartable) {
+    StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "Image Editor");
+    gOpt.EdtProgPath[0] = 0;
+    std::string text;
+    EXPECT_EQ(SendExpectingBox(&text), 3);
+    EXPECT_EQ(text, "No image editing program specified!\nPlease check the edit options.");
+    StrCopy(gOpt.EdtProgPath, countof(gOpt.EdtProgPath), "C:\\no\\such\\editor.exe");
+    EXPECT_EQ(SendExpectingBox(&text), 3);
+    EXPECT_EQ(text.substr(0, 36), "Can't execute:\nC:\\no\\such\\editor.exe") << text;
+    EXPECT_NE(text.find("\nPlease check the edit options!"), std::string::npos) << text;
+}
+
+TEST_F(SendToTest, WordProcessorGetsANewDocumentAndThePicture) {
+    StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "MS Word");
+    {
+        WordServer word("System");  // no document open: fewer than two tabs
+        ASSERT_TRUE(word.registered);
+        ASSERT_EQ(SendImageTo(nullptr), 0);
+        ASSERT_EQ(word.executes.size(), 2u);
+        EXPECT_EQ(word.executes[0], "[FileNew]");
+        EXPECT_EQ(word.executes[1], "[InsertPicture (\"" + TempFile("shot.png") + "\")]");
+    }
+    EXPECT_FALSE(FileExists(TempFile("shot.png"))) << "deleted once the word processor has it";
+    {
+        WordServer word("System\tDoc1\tDoc2");
+        ASSERT_EQ(SendImageTo(nullptr), 0);
+        ASSERT_EQ(word.executes.size(), 1u);
+        EXPECT_EQ(word.executes[0].substr(0, 15), "[InsertPicture ");
+    }
+}
+
+TEST_F(SendToTest, NoWordProcessorSaysSoAndDeletesTheFile) {
+    StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "MS Word");
+    std::string text;
+    EXPECT_EQ(SendExpectingBox(&text), 3);
+    EXPECT_EQ(text.substr(0, 35), "Unable to communicate with MS Word.") << text;
+    EXPECT_FALSE(FileExists(TempFile("shot.png")));
+}
+
+TEST_F(SendToTest, ShellItemGetsACopyDropAndAGoneTargetFailsSilently) {
+    StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), TargetName(2).c_str());
+    ASSERT_NE(FindSendTarget(gOpt.SndTarget), nullptr);
+    EXPECT_EQ(SendImageTo(nullptr), 0);
+    EXPECT_TRUE(FileExists(TempFile("shot.png"))) << "offered as a copy: the file stays";
+    EXPECT_EQ(DropOnSendToTarget(nullptr, TempFile("shot.png").c_str(), "Image Editor"), kDropNoTarget);
+    EXPECT_EQ(DropOnSendToTarget(nullptr, TempFile("shot.png").c_str(), "nothing of that name"), kDropNoTarget);
+    EXPECT_EQ(DropOnSendToTarget(nullptr, TempFile("no such file.png").c_str(), TargetName(2).c_str()), kDropNoData);
+
+    StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "Removed Target");
+    std::string text;
+    EXPECT_EQ(SendExpectingBox(&text), 3);
+    EXPECT_EQ(text, "") << "no message for a target that is gone";
+    gImage.Destroy();
+    EXPECT_EQ(SendImageTo(nullptr), 1);
+}
+
+TEST_F(SendToTest, TheMenuAsksForTheTarget) {
+    ASSERT_NE(CreateDialogParamA(gApp.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0), nullptr);
+    PumpFor(100);
+    StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), kAskForDestination);
+    // Dismissed: nothing sent, the written file stays.
+    std::thread escape([] {
+        Sleep(700);
+        Key(VK_ESCAPE);
+    });
+    EXPECT_EQ(SendImageTo(gMainDialog), -1);
+    escape.join();
+    EXPECT_TRUE(FileExists(TempFile("shot.png")));
+    // The first entry, "Image Editor", chosen by the keyboard.
+    std::thread choose([] {
+        Sleep(700);
+        Key(VK_DOWN);
+        Key(VK_RETURN);
+    });
+    EXPECT_EQ(SendImageTo(gMainDialog), 0);
+    choose.join();
+    std::string line;
+    for (int i = 0; i < 100 && !ReadFileBytes(record_, &line); i++)
+        Sleep(50);
+    EXPECT_NE(line.find("shot.png\""), std::string::npos) << line;
+}
+
+TEST_F(SendToTest, SendPageListsTargetsAndStoresItsFields) {
+    gOpt.SndTarget[0] = 0;
+    gOpt.SndFilename[0] = 0;
+    ASSERT_NE(CreateDialogParamA(gApp.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0), nullptr);
+    PumpFor(50);
+    HWND page = nullptr;
+    for (HWND w = GetWindow(gMainDialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (GetDlgItem(w, IDC_SEND_TARGET))
+            page = w;
+    ASSERT_NE(page, nullptr);
+    EXPECT_STREQ(gOpt.SndTarget, kAskForDestination);
+    EXPECT_STREQ(gOpt.SndFilename, "Vellumor.png");
+    HWND combo = GetDlgItem(page, IDC_SEND_TARGET);
+    ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 35);
+    char first[300];
+    SendMessageA(combo, CB_GETLBTEXT, 0, (LPARAM)first);
+    EXPECT_STREQ(first, kAskForDestination);
+    StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "MS Word");
+    ASSERT_TRUE(ShowMainDialog(5));
+    char text[300] = "";
+    GetDlgItemTextA(gMainDialog, IDC_NEW, text, sizeof text);
+    EXPECT_STREQ(text, "Send &To");
+    GetWindowTextA(combo, text, sizeof text);
+    EXPECT_STREQ(text, "MS Word");
+    SendMessageA(combo, CB_SETCURSEL, 1, 0);
+    SetDlgItemTextA(page, IDC_SEND_FILENAME, "clip.jpg");
+    SetDlgItemTextA(page, IDC_EDITOR_PATH, "C:\\Tools\\paint.exe");
+    SendMessageA(page, kMsgPageStore, 0, 0);
+    SendMessageA(combo, CB_GETLBTEXT, 1, (LPARAM)first);
+    EXPECT_STREQ(gOpt.SndTarget, first);
+    EXPECT_STREQ(gOpt.SndFilename, "clip.jpg");
+    EXPECT_STREQ(gOpt.EdtProgPath, "C:\\Tools\\paint.exe");
+}
