@@ -80,7 +80,7 @@ unsigned long long FolderSize(const char* folder) {
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             char sub[kCchPath2];
             // Reparse points (junctions) are not followed: they may lead back up.
-            if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, "..") &&
+            if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0 &&
                 !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
                 StrFmt(sub, countof(sub), "%s\\%s", folder, fd.cFileName))
                 total += FolderSize(sub);

@@ -33,9 +33,16 @@ double LeadingNumber(const char* text) {
     while (*p >= '0' && *p <= '9')
         value = value * 10 + (*p++ - '0');
     if (*p == '.') {
-        double scale = 0.1;
-        for (p++; *p >= '0' && *p <= '9'; p++, scale /= 10)
-            value += (*p - '0') * scale;
+        // The digits as one number over a power of ten: no scale that drifts.
+        // Past 17 digits a double holds no more; the rest are read and dropped.
+        double digits = 0, divisor = 1;
+        for (p++; *p >= '0' && *p <= '9'; p++) {
+            if (divisor < 1e17) {
+                digits = digits * 10 + (*p - '0');
+                divisor *= 10;
+            }
+        }
+        value += digits / divisor;
     }
     return sign * value;
 }

@@ -30,9 +30,23 @@ static bool AtMost(Version installed, Version limit) {
     return installed.major < limit.major || (installed.major == limit.major && installed.minor <= limit.minor);
 }
 
-// "%d.%d" of a variable's value; false when undefined or not a version.
+// "major.minor" at the start of a variable's value; false when undefined or
+// not a version.
 static bool ReadVersionVar(const char* name, Version* v) {
-    return GetVar(name, nullptr, 0) >= 0 && sscanf(GetVarText(name), "%d.%d", &v->major, &v->minor) == 2;
+    if (GetVar(name, nullptr, 0) < 0)
+        return false;
+    const char* text = GetVarText(name);
+    char* end;
+    long major = strtol(text, &end, 10);
+    if (end == text || *end != '.')
+        return false;
+    const char* minorText = end + 1;
+    long minor = strtol(minorText, &end, 10);
+    if (end == minorText)
+        return false;
+    v->major = (int)major;
+    v->minor = (int)minor;
+    return true;
 }
 
 static PreviousVersion CheckPreviousVersion() {

@@ -37,7 +37,7 @@ bool RegisterSlot(HotKeySlot* k, int otherWord, HWND window) {
         *k->word = 0;
         k->field.SetHotKey(0, window, k->id);
     }
-    AppMessageBox(window, nullptr, gApp.Text((WORD)k->failText, 0), kBoxWarningOk, 0);
+    AppMessageBox(window, nullptr, "%s", kBoxWarningOk, 0, gApp.Text((WORD)k->failText, 0));
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 // The headers below need windows.h first.
 #include <stdio.h>
+#include <stdlib.h>
 #include <winspool.h>
 
 #include "base/str_util.h"
@@ -65,8 +66,9 @@ void OnProperties(HWND page) {
 void OnZoomChanged(HWND page) {
     char text[11] = "";
     GetDlgItemTextA(page, IDC_ZOOM, text, (int)countof(text));
-    int zoom;
-    if (sscanf(text, "%d", &zoom) != 1)
+    char* end;
+    long zoom = strtol(text, &end, 10);  // saturates: ten digits never overflow
+    if (end == text)
         return;
     if (zoom <= 0) {
         gOpt.PrtZoom = 1;
@@ -75,7 +77,7 @@ void OnZoomChanged(HWND page) {
         gOpt.PrtZoom = kMaxZoom;
         SetDlgItemNumber(page, IDC_ZOOM, kMaxZoom);
     } else {
-        gOpt.PrtZoom = zoom;
+        gOpt.PrtZoom = (int)zoom;
     }
 }
 

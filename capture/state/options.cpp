@@ -30,7 +30,7 @@ struct OptionRow {
 
 const OptionRow kOptionRows[] = {
 #define VP_OPTION_ROW(kind, type, name, dimension, value, low, high) \
-    {kind == kOptFont ? "&gOpt." #name : "gOpt." #name, kind, offsetof(COptions, name), sizeof(COptions::name), low, high},
+    {(kind) == kOptFont ? "&gOpt." #name : "gOpt." #name, kind, offsetof(COptions, name), sizeof(COptions::name), low, high},
     VP_OPTION_TABLE(VP_OPTION_ROW)
 #undef VP_OPTION_ROW
 };

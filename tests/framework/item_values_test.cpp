@@ -213,7 +213,7 @@ TEST_F(ItemValues, SliderOverAWideRangeDragsWithoutAZeroUnit) {
     ItemMouse(At(item, e.right + 50, y));
     EXPECT_EQ(gWide.value, 1000000);
     ItemMouse(At(item, e.left + s->extraHeight / 2 + (e.right - e.left - s->extraHeight) / 4, y));
-    EXPECT_NEAR(gWide.value, 250000, 1000000 / (e.right - e.left - s->extraHeight) + 1);
+    EXPECT_NEAR(gWide.value, 250000, 1000000.0 / (e.right - e.left - s->extraHeight) + 1);
     ItemMouse(At(item, e.left - 50, y));
     EXPECT_EQ(gWide.value, 0);
     ItemMouse(At(item, e.left - 50, y), MOUSEEVENTF_LEFTUP);

@@ -347,7 +347,7 @@ TEST(TiffCodec, DamagedFiles) {
     }
     // Not a TIFF.
     CRaster none(0);
-    EXPECT_FALSE(DecodeBytes("II*\0garbage", kFormatTif, &none));
+    EXPECT_FALSE(DecodeBytes(std::string("II*\0garbage", 11), kFormatTif, &none));
     EXPECT_STREQ(none.GetLastError(), "Error encountered while opening TIFF file");
     // Huge dimensions from a few bytes.
     ASSERT_TRUE(Craft(dir, "huge.tif", "1 1 1 8 1 80 256=2000000000 257=2000000000"));

@@ -13,7 +13,7 @@
 class SetupArchive : public ::testing::Test {
 protected:
     std::string dir;
-    std::string image = "MZ\x90 a program image\0with zeros", archiveBytes;
+    std::string image, archiveBytes;
     void SetUp() override {
         dir = TestFolder("archive");
         LoadCommands("");

@@ -14,7 +14,7 @@ protected:
         WriteFileBytes(PathJoin(dir, "image.exe"), std::string("MZ image\0bytes", 14));
         WriteFileBytes(PathJoin(dir, "Uninstall.qsc"), "; u\nPhaseBegin 0\r\nSet #A#, 1\n");
         WriteFileBytes(PathJoin(dir, "Setup.qsc"), "; s\rPhaseBegin 0\n");
-        WriteFileBytes(PathJoin(dir, "program.exe"), std::string("\0\1\2\n\r program", 14));
+        WriteFileBytes(PathJoin(dir, "program.exe"), std::string("\0\1\2\n\r program", 13));
     }
     // Runs the packer with these NAME=FILE arguments; its exit code.
     int Pack(const std::string& records, std::string* output = nullptr) {
@@ -42,7 +42,7 @@ TEST_F(Packer, PacksInOrderWithCrLfScripts) {
     ASSERT_TRUE(ArchiveFindRecord(bytes, file.size(), start, "Setup.qsc", &at, &cb));
     EXPECT_EQ("; s\r\nPhaseBegin 0\r\n", file.substr(at, cb));
     ASSERT_TRUE(ArchiveFindRecord(bytes, file.size(), start, "Vellumor Pro.exe", &at, &cb));
-    EXPECT_EQ(std::string("\0\1\2\n\r program", 14), file.substr(at, cb));  // other records as they are
+    EXPECT_EQ(std::string("\0\1\2\n\r program", 13), file.substr(at, cb));  // other records as they are
 }
 
 TEST_F(Packer, RefusesWhatSetupCouldNotRead) {

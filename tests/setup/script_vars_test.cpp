@@ -116,3 +116,14 @@ TEST_F(ScriptVars, ManyVariablesGrowTheTable) {
     EXPECT_EQ(297, GetVarInt("#V99#"));
     EXPECT_EQ("0-21-297", Sub("#V0#-#V7#-#V99#"));
 }
+
+TEST_F(ScriptVars, LeadingNumberReadsDecimalsExactly) {
+    // A step of 0.1 per digit drifted: "0.3" read 0.30000000000000004.
+    EXPECT_EQ(0.3, LeadingNumber("0.3"));
+    EXPECT_EQ(2.675, LeadingNumber("2.675abc"));
+    EXPECT_EQ(-1.5, LeadingNumber("-1.5"));
+    EXPECT_EQ(7.0, LeadingNumber("7."));
+    // A fraction longer than a double holds stays a number, not NaN.
+    double longFraction = LeadingNumber(("1." + std::string(400, '5')).c_str());
+    EXPECT_NEAR(1.5555555555555556, longFraction, 1e-15);
+}

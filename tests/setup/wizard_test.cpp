@@ -785,7 +785,7 @@ TEST_F(Wizard, DpiChangeMakesTheFontsAgain) {
     Sleep(800);
     int after = DarkTextRight(GetDlgItem(welcome, kTitle));
     ASSERT_GT(before, 50);
-    EXPECT_NEAR(150, after * 100 / before, 15) << before << " -> " << after;
+    EXPECT_NEAR(150, after * 100.0 / before, 15) << before << " -> " << after;
     Click(welcome, IDCANCEL);
     EXPECT_EQ(0u, p.Wait(10000));
 }

@@ -51,7 +51,7 @@ std::set<std::string> ListDir(const std::string& dir) {
     if (h == INVALID_HANDLE_VALUE)
         return names;
     do {
-        if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, ".."))
+        if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)
             names.insert(fd.cFileName);
     } while (FindNextFileA(h, &fd));
     FindClose(h);

@@ -233,8 +233,9 @@ TEST_F(PrintTest, WiderMarginsAreKeptAndEveryPositionFollowsThem) {
         int r;
         Placement p = FindPlacement(Print(&r));
         ASSERT_EQ(r, kPrintDone);
-        EXPECT_NEAR(p.x, 300 - kOff + (areaW - 360) * (pos % 3) / 2, 1) << pos;
-        EXPECT_NEAR(p.y, 600 - kOff + (areaH - 180) * (pos / 3) / 2, 1) << pos;
+        const int column = pos % 3, row = pos / 3;
+        EXPECT_NEAR(p.x, 300 - kOff + (areaW - 360) * column / 2, 1) << pos;
+        EXPECT_NEAR(p.y, 600 - kOff + (areaH - 180) * row / 2, 1) << pos;
     }
     EXPECT_FLOAT_EQ(gOpt.PrtMrgLft, 2.54f);
     EXPECT_FLOAT_EQ(gOpt.PrtMrgTop, 5.08f);
