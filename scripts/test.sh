@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds the trees and runs
-# every test: natively under AddressSanitizer and UBSan, the bounded fuzz,
-# then the Windows tree under Wine, each test program (or shard of one) in
+# every test: natively under AddressSanitizer and UBSan, the bounded fuzz
+# and the lint (formatter and analyser), then the Windows tree under Wine, each test program (or shard of one) in
 # a prefix, display and loopback of its own, many at once. Ends with the
 # skipped tests of both trees and the time of each step.
 set -euo pipefail
@@ -22,9 +22,12 @@ build=${VP_BUILD_DIR:-$top/build}
 jobs=$(nproc)
 
 status=0
-# The native tests and the fuzz targets at once, each on half the cores;
-# their outputs follow one after the other.
+# The native tests and the fuzz targets at once, each on half the cores,
+# and the lint beside them at a lower priority; their outputs follow one
+# after the other.
 logs=$(mktemp -d /tmp/vellumor-logs.XXXXXX)
+VP_BUILD_DIR=$build nice -n 10 bash "$top/scripts/lint.sh" --in-test -j "$jobs" >"$logs/lint" 2>&1 &
+lint_pid=$!
 native_root=$(mktemp -d /tmp/vellumor-native.XXXXXX)
 half=$(( jobs > 1 ? jobs / 2 : 1 ))
 (cd "$build/native" && VP_TEST_ROOT=$native_root ctest --output-on-failure -j "$half") >"$logs/native" 2>&1 &
@@ -34,12 +37,15 @@ VP_FUZZ_JOBS=${VP_FUZZ_JOBS:-$half} VP_FUZZ_BUILD_JOBS=$half bash "$top/scripts/
 fuzz_pid=$!
 wait $native_pid || status=1
 wait $fuzz_pid || status=1
+wait $lint_pid || status=1
 echo "== native tests (sanitizers)"
 cat "$logs/native"
 echo "== fuzz targets (bounded)"
 cat "$logs/fuzz"
+echo "== lint (scripts/lint.sh)"
+cat "$logs/lint"
 rm -rf "$logs" "$native_root"
-step_done "native tests and fuzz"
+step_done "native tests, fuzz and lint"
 
 . "$top/scripts/wine_env.sh"
 wintree=$build/win
