@@ -274,7 +274,8 @@ void RunJpeg(const std::string& dir, int w, int h) {
             cjBytes.assign((size_t)cjSize, '\0');
         } else {
             cjTime = PeerSeconds(dir, std::string("cjpeg ") + m.cjpeg + " -outfile " + UnixPathOf(theirs) + " " +
-                                          UnixPathOf(src)) - readOnly;
+                                          UnixPathOf(src)) -
+                     readOnly;
             djTime = PeerSeconds(dir, "djpeg -ppm " + UnixPathOf(theirs));
             ReadFileBytes(theirs, &cjBytes);
         }
@@ -300,11 +301,12 @@ void RunJpeg(const std::string& dir, int w, int h) {
         ReadFileBytes(file, &written);
         size_t size = t.size;
         double dec = t.decode;
-        printf("%dx%d JPEG %s: ours %zu bytes (%.2fx cjpeg's %zu), encode to a file %.3f s (%.2fx cjpeg's %.3f s; "
-               "to memory %.3f s), decode %.3f s (%.2fx djpeg's %.3f s)%s\n",
-               w, h, m.name, size, cjBytes.empty() ? 0.0 : (double)size / cjBytes.size(), cjBytes.size(), toFile,
-               cjTime > 0 ? toFile / cjTime : 0.0, cjTime, t.encode, dec, djTime > 0 ? dec / djTime : 0.0, djTime,
-               written.size() == size ? "" : " (the file differs in size)");
+        printf(
+            "%dx%d JPEG %s: ours %zu bytes (%.2fx cjpeg's %zu), encode to a file %.3f s (%.2fx cjpeg's %.3f s; "
+            "to memory %.3f s), decode %.3f s (%.2fx djpeg's %.3f s)%s\n",
+            w, h, m.name, size, cjBytes.empty() ? 0.0 : (double)size / cjBytes.size(), cjBytes.size(), toFile,
+            cjTime > 0 ? toFile / cjTime : 0.0, cjTime, t.encode, dec, djTime > 0 ? dec / djTime : 0.0, djTime,
+            written.size() == size ? "" : " (the file differs in size)");
     }
 }
 

@@ -12,9 +12,9 @@
 #include <initializer_list>
 
 #include "app_window.h"
-#include "config_backup.h"
 #include "base/crc32.h"
 #include "base/str_util.h"
+#include "config_backup.h"
 #include "data_path_wait.h"
 #include "dialog_util.h"
 #include "dock_bay.h"
@@ -212,7 +212,8 @@ int CApp::CreateSharedWindows() {
     INITCOMMONCONTROLSEX icc = {sizeof icc, kAllControlClasses};
     InitCommonControlsEx(&icc);
 
-    EnsureWindowClass("MoxPhantom", PhantomWndProc, nullptr, nullptr, LoadIconA(instance, MAKEINTRESOURCEA(kIdiProgram)));
+    EnsureWindowClass("MoxPhantom", PhantomWndProc, nullptr, nullptr,
+                      LoadIconA(instance, MAKEINTRESOURCEA(kIdiProgram)));
     instanceWindow = CreateWindowExA(WS_EX_TOOLWINDOW, "MoxPhantom", productName, WS_POPUP, 0, 0, 0, 0, nullptr,
                                      nullptr, instance, nullptr);
     toolTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, nullptr, nullptr,
@@ -270,14 +271,16 @@ int CApp::AddFrameworkCommands() {
     static const WORD kSwatches[] = {IDM_MOX_COLOR_BACKGROUND, IDM_MOX_COLOR_FOCUS, IDM_MOX_COLOR_TEXT,
                                      IDM_MOX_COLOR_HIGHLIGHT_TEXT, kIdListEnd};
     static const WORD kFont[] = {IDM_MOX_FONT_DEFAULT, IDM_MOX_FONT_CUSTOM, kIdListEnd};
-    static const WORD kLock[] = {IDM_MOX_LOCK_BAR_POSITIONS, IDM_MOX_LOCK_BAR_SIZES, IDM_MOX_LOCK_POSITION,
-                                 IDM_MOX_LOCK_SIZE,          IDM_MOX_LOCK_ALL,       kCmdSeparatorId,
-                                 IDM_MOX_LOCK_RESOLUTION,    kIdListEnd};
-    static const WORD kTransparency[] = {
-        TransparencyCommand(0),  kCmdSeparatorId,         TransparencyCommand(10), TransparencyCommand(20),
-        TransparencyCommand(30), TransparencyCommand(40), TransparencyCommand(50), TransparencyCommand(60),
-        TransparencyCommand(70), TransparencyCommand(80), TransparencyCommand(90), kCmdSeparatorId,
-        IDM_MOX_GHOST,           kIdListEnd};
+    static const WORD kLock[] = {
+        IDM_MOX_LOCK_BAR_POSITIONS, IDM_MOX_LOCK_BAR_SIZES, IDM_MOX_LOCK_POSITION,   IDM_MOX_LOCK_SIZE,
+        IDM_MOX_LOCK_ALL,           kCmdSeparatorId,        IDM_MOX_LOCK_RESOLUTION, kIdListEnd};
+    static const WORD kTransparency[] = {TransparencyCommand(0),  kCmdSeparatorId,
+                                         TransparencyCommand(10), TransparencyCommand(20),
+                                         TransparencyCommand(30), TransparencyCommand(40),
+                                         TransparencyCommand(50), TransparencyCommand(60),
+                                         TransparencyCommand(70), TransparencyCommand(80),
+                                         TransparencyCommand(90), kCmdSeparatorId,
+                                         IDM_MOX_GHOST,           kIdListEnd};
     const DWORD kText = kCmdCaption, kIconText = kCmdIcon | kCmdCaption;
     int size = MulDiv(16, (int)GetWindowDpi(nullptr), 96);
     auto icon = [&](WORD id, int resourceId, DWORD iconFlags = 0) {
@@ -323,7 +326,8 @@ int CApp::AddFrameworkCommands() {
         return kMoxErrCommandAdd;
     if (!icon(IDM_MOX_FONT, IDI_MOX_FRAME_FONT))
         return kMoxErrMenuIcon;
-    if (!command(IDM_MOX_FONT, kKindMenu, kIconText, kFont) || !buttons(IDM_MOX_FONT_DEFAULT, IDM_MOX_FONT_CUSTOM, kText))
+    if (!command(IDM_MOX_FONT, kKindMenu, kIconText, kFont) ||
+        !buttons(IDM_MOX_FONT_DEFAULT, IDM_MOX_FONT_CUSTOM, kText))
         return kMoxErrCommandAdd;
     if (!icon(IDM_MOX_LOCK, IDI_MOX_FRAME_LOCK))
         return kMoxErrMenuIcon;
@@ -734,7 +738,7 @@ void CApp::SetDragCursor(int edge) {
     // Edges clockwise from the top-left corner: 1 and 5 north-west/south-east,
     // 3 and 7 north-east/south-west, 2 and 6 (left, right) west-east, 4 and
     // 8 (bottom, top) north-south.
-    static const LPCSTR kCursors[9] = {IDC_ARROW,  IDC_SIZENWSE, IDC_SIZEWE,   IDC_SIZENESW, IDC_SIZENS,
+    static const LPCSTR kCursors[9] = {IDC_ARROW,    IDC_SIZENWSE, IDC_SIZEWE,   IDC_SIZENESW, IDC_SIZENS,
                                        IDC_SIZENWSE, IDC_SIZEWE,   IDC_SIZENESW, IDC_SIZENS};
     SetCursor(LoadCursorA(nullptr, kCursors[edge >= 1 && edge <= 8 ? edge : 0]));
 }

@@ -3,8 +3,8 @@
 // destructor the shutdown, saving the (Mox)App record and relaunching when
 // a restart was requested. Only the GUI thread touches it.
 #pragma once
-#include <stdint.h>
 #include <windows.h>
+#include <stdint.h>
 
 #include "base/dyn_array.h"
 #include "base/str_util.h"
@@ -58,7 +58,7 @@ struct CApp {
 
     CAppWindow* FrameByWindow(HWND hwnd) const;
     CAppWindow* FrameByIndex(WORD index) const;
-    CAppWindow* FrameOfWindow(HWND hwnd) const;  // the frame among hwnd and its ancestors
+    CAppWindow* FrameOfWindow(HWND hwnd) const;    // the frame among hwnd and its ancestors
     CAppWindow* FrameAtPoint(POINT screen) const;  // the frame of the window at a screen point
     CBar* BarById(WORD id) const;                  // by its show and hide command
     CUIItem* ItemByCommand(WORD id) const;         // the first item of the command in any bar
@@ -124,7 +124,8 @@ struct CApp {
     HFONT UiFont(UINT dpi, bool bold);
 
     // Tray icon of frame `index`: iconId < 0 removes it. tipFormat null: the product name.
-    void SetTrayIcon(WORD index, int iconId, const char* tipFormat, ...) __attribute__((format(STR_PRINTF_FORMAT, 4, 5)));
+    void SetTrayIcon(WORD index, int iconId, const char* tipFormat, ...)
+        __attribute__((format(STR_PRINTF_FORMAT, 4, 5)));
     void SetTrayIconRaw(WORD index, HICON icon, const char* tip);
     // Relaunch after the loop ends: mode 1, 2 elevated, -1 as now.
     void RequestRestart(int mode, const char* params, bool broadcast);

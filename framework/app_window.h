@@ -6,8 +6,8 @@
 // application replaces its window procedure and passes what it does not
 // handle to the framework's AppWindowProc.
 #pragma once
-#include <stdint.h>
 #include <windows.h>
+#include <stdint.h>
 
 #include "base/dyn_array.h"
 #include "commands.h"

@@ -2,8 +2,8 @@
 // UI item that shows it, so that all its items show the same state. Kept in
 // the application object sorted by id (CApp::AddCommand and friends).
 #pragma once
-#include <stdint.h>
 #include <windows.h>
+#include <stdint.h>
 
 // Command flags (also the live state).
 constexpr uint32_t kCmdEnabled = 0x1;

@@ -130,8 +130,7 @@ void ShowResult(HWND owner, int operation, int result) {
 }  // namespace
 
 bool PendingRestorePath(char* path, size_t cch) {
-    return gUserDataFolder[0] &&
-           StrFmt(path, cch, "%s\\%s.%s", gUserDataFolder, gApp.productName, kConfigArchiveExt);
+    return gUserDataFolder[0] && StrFmt(path, cch, "%s\\%s.%s", gUserDataFolder, gApp.productName, kConfigArchiveExt);
 }
 
 int ConfigBackupRestore(HWND owner, int operation, const char* path) {
@@ -155,8 +154,7 @@ int ConfigBackupRestore(HWND owner, int operation, const char* path) {
     } else if (!path || !StrCopy(target, countof(target), path)) {
         return kConfigFileError;
     }
-    int result = operation == kConfigRestore ? Restore(owner, target)
-                                             : WriteArchive(target, operation != kConfigReset);
+    int result = operation == kConfigRestore ? Restore(owner, target) : WriteArchive(target, operation != kConfigReset);
     ShowResult(owner, operation, result);
     return result;
 }

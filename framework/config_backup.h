@@ -5,8 +5,8 @@
 // it leaves "<product>.TarnwickConfig" in the data folder, which the next
 // start unpacks before it reads any setting.
 #pragma once
-#include <stddef.h>
 #include <windows.h>
+#include <stddef.h>
 
 enum : int {
     kConfigRestore = 0,    // from an archive the user picks

@@ -3,8 +3,8 @@
 // a layout follows the dialog's font; an anchor mode per control says which
 // edges follow the dialog.
 #pragma once
-#include <stdint.h>
 #include <windows.h>
+#include <stdint.h>
 
 #include "base/dyn_array.h"
 

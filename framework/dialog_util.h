@@ -1,8 +1,8 @@
 // Dialog-item helpers (numbers in the user's decimal separator, checks,
 // enabling, focus) and small window helpers.
 #pragma once
-#include <stdint.h>
 #include <windows.h>
+#include <stdint.h>
 
 #include "base/str_util.h"
 #include "framework_messages.h"

@@ -3,8 +3,8 @@
 // a size grip in the bottom or right bay of a resizable frame; and CBar, a
 // strip of items docked in a bay or floating as a tool window.
 #pragma once
-#include <stdint.h>
 #include <windows.h>
+#include <stdint.h>
 
 #include "bar_layout.h"
 #include "base/dyn_array.h"

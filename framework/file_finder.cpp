@@ -4,9 +4,9 @@
 // not entered and the walk stops at kMaxDepth, so a loop can't run away.
 #include "file_finder.h"
 
+#include <windows.h>
 #include <stdio.h>
 #include <string.h>
-#include <windows.h>
 
 static bool SamePathNoCase(const char* a, const char* b) {
     return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;

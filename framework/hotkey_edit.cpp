@@ -176,10 +176,18 @@ void CHotKeyEdit::ShowName() {
 void CHotKeyEdit::OnKey(WPARAM vk, LPARAM data) {
     bool down = (data & 0x80000000) == 0;
     switch (vk) {
-        case VK_CONTROL: ctrlDown_ = down; return;
-        case VK_SHIFT: shiftDown_ = down; return;
-        case VK_MENU: altDown_ = down; return;
-        case VK_LWIN: winDown_ = down; return;
+        case VK_CONTROL:
+            ctrlDown_ = down;
+            return;
+        case VK_SHIFT:
+            shiftDown_ = down;
+            return;
+        case VK_MENU:
+            altDown_ = down;
+            return;
+        case VK_LWIN:
+            winDown_ = down;
+            return;
     }
     WORD mods = (WORD)((winDown_ ? kModWin : 0) | (shiftDown_ ? kModShift : 0) | (ctrlDown_ ? kModCtrl : 0) |
                        (altDown_ ? kModAlt : 0));

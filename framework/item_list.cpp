@@ -65,8 +65,8 @@ int CList::Create(WORD id, HWND parent, HWND notify, CMenu* ownerMenu) {
     flags = cmd->flags;
     EnsureWindowClass("MoxAppUIItem", UIItemWndProc, IDC_ARROW, nullptr, nullptr, CS_DBLCLKS);
     DWORD style = WS_CHILD | WS_HSCROLL | ((flags & kCmdSplit) ? WS_BORDER : 0);
-    window = CreateWindowExA(WS_EX_CONTROLPARENT, "MoxAppUIItem", "", style, 0, 0, 64, 64, parent,
-                             (HMENU)(UINT_PTR)id, gApp.instance, nullptr);
+    window = CreateWindowExA(WS_EX_CONTROLPARENT, "MoxAppUIItem", "", style, 0, 0, 64, 64, parent, (HMENU)(UINT_PTR)id,
+                             gApp.instance, nullptr);
     if (!window)
         return kMoxErrWindowCreate;
     SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)this);

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 struct ScheduleServices {
-    void (*runDue)();                       // start the update check and the archive when they are due
+    void (*runDue)();                        // start the update check and the archive when they are due
     INT_PTR (*showUpdateCheck)(HWND owner);  // the "Update Check" dialog, modal
     INT_PTR (*showArchive)(HWND owner);      // the "Archive Configuration" dialog, modal
 };

@@ -1,8 +1,8 @@
 // Common file dialog, folder browser and shell helpers.
 #pragma once
+#include <windows.h>
 #include <shlobj.h>
 #include <stddef.h>
-#include <windows.h>
 
 // The open (save false) or save dialog, owned by the active window.
 // filter: pairs of description and pattern, each NUL-terminated, ended by

@@ -308,8 +308,19 @@ bool ExifReader::KeepSegment(BYTE* data, int marker, uint32_t length, int mode, 
             }
             free(data);
             return true;
-        case 0xC0: case 0xC1: case 0xC2: case 0xC3: case 0xC5: case 0xC6: case 0xC7:
-        case 0xC9: case 0xCA: case 0xCB: case 0xCD: case 0xCE: case 0xCF:
+        case 0xC0:
+        case 0xC1:
+        case 0xC2:
+        case 0xC3:
+        case 0xC5:
+        case 0xC6:
+        case 0xC7:
+        case 0xC9:
+        case 0xCA:
+        case 0xCB:
+        case 0xCD:
+        case 0xCE:
+        case 0xCF:
             if (length >= 8) {
                 info_->height = (data[3] << 8) | data[4];
                 info_->width = (data[5] << 8) | data[6];

@@ -540,8 +540,7 @@ int GifDecodeLzw(GifCodes* c, CRasterFile* f, int lineWidth, int64_t maxPixels, 
     return result;
 }
 
-bool GifEncodeCodes(GifCodes* c, CRasterFile* f, uint32_t method, int initWidth, GifPixelSource source,
-                    void* context) {
+bool GifEncodeCodes(GifCodes* c, CRasterFile* f, uint32_t method, int initWidth, GifPixelSource source, void* context) {
     c->out = f;
     c->writeFailed = false;
     c->initWidth = c->width = initWidth;

@@ -42,8 +42,8 @@ struct GifCodes {
     int readCount;  // bytes held
     // Decoder state.
     uint16_t codeWidth, clearCode, endCode, firstFree, nextSlot, slotLimit;
-    int blockLeft;        // bytes left in the current sub-block
-    uint32_t inAcc;       // bits read but not yet taken as codes
+    int blockLeft;   // bytes left in the current sub-block
+    uint32_t inAcc;  // bits read but not yet taken as codes
     int inBits;
     bool terminatorSeen;  // the zero-length sub-block was read
     BYTE stack[kGifMaxCodes];
@@ -86,5 +86,4 @@ int GifDecodeLzw(GifCodes* c, CRasterFile* f, int lineWidth, int64_t maxPixels, 
 // Writes the sub-blocks of one code stream for the pixels of the source;
 // initWidth = minimum code size + 1 (3..9). False when a write to the
 // stream failed (the stream is flushed at the end).
-bool GifEncodeCodes(GifCodes* c, CRasterFile* f, uint32_t method, int initWidth, GifPixelSource source,
-                    void* context);
+bool GifEncodeCodes(GifCodes* c, CRasterFile* f, uint32_t method, int initWidth, GifPixelSource source, void* context);

@@ -168,7 +168,7 @@ struct Diffusion {
     int width, height, bpp, threads;
     DiffusionTables tables;
     CPaletteSearch search;  // shared; each thread on a lane of its own
-    RowDone* done;  // per row: pixels finished
+    RowDone* done;          // per row: pixels finished
     std::atomic<bool> stop{false};
     std::atomic<bool> outOfMemory{false};
     DiffuseProgress progress;
@@ -289,8 +289,8 @@ bool DiffuseOntoPalette(CRaster* work, CRaster* dest, DiffuseProgress progress, 
     if (k > dest->GetPaletteCount())
         k = dest->GetPaletteCount();
     int bpp = dest->GetBpp();
-    if (!pal || k < 1 || (bpp != 1 && bpp != 4 && bpp != 8) || work->GetBpp() != 24 ||
-        work->Width() != dest->Width() || work->Height() != dest->Height()) {
+    if (!pal || k < 1 || (bpp != 1 && bpp != 4 && bpp != 8) || work->GetBpp() != 24 || work->Width() != dest->Width() ||
+        work->Height() != dest->Height()) {
         *outOfMemory = true;
         return false;
     }

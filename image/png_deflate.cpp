@@ -4,14 +4,14 @@
 // raw deflate segment primed with the data before it.
 #include "image/png_deflate.h"
 
-#include "image/png_filter.h"
-#include "image/work_threads.h"
-
 #include <stdlib.h>
 #include <string.h>
 #include <zlib.h>
 
 #include <atomic>
+
+#include "image/png_filter.h"
+#include "image/work_threads.h"
 
 namespace {
 

@@ -923,8 +923,9 @@ bool CRasterGIF::EncodeGif(CRasterFile* f) {
         bool local = false;
         for (int i = 1; i < frames && !local; i++) {
             const CRaster* fr = frames_[i];
-            local = fr && frames_[0] && (fr->GetPaletteCount() != frames_[0]->GetPaletteCount() ||
-                                         !SamePalette(*fr, *frames_[0], fr->GetPaletteCount()));
+            local = fr && frames_[0] &&
+                    (fr->GetPaletteCount() != frames_[0]->GetPaletteCount() ||
+                     !SamePalette(*fr, *frames_[0], fr->GetPaletteCount()));
         }
         return EncodeFrames(f, frames_, frames, local, false);
     }

@@ -9,17 +9,17 @@ class ExifReader;
 
 // Option word of format id 3; one word serves both directions.
 enum : uint32_t {
-    kJpgBaseline = 0x1,       // encode: force baseline quantisation tables
-    kJpgArithmetic = 0x2,     // encode: arithmetic coding
-    kJpgGreyscale = 0x4,      // encode: store one grey component
-    kJpgOptimize = 0x8,       // encode: optimised Huffman tables
-    kJpgProgressive = 0x10,   // encode: simple progression
-    kJpgSmoothing = 0x40,     // encode: the codec's smoothing factor
-    kJpgDecodeGrey = 0x80,    // decode: grey output
-    kJpgQuantize = 0x100,     // decode: palette of the quality byte's number of colours
-    kJpgDither = 0x200,       // decode: the codec's dither mode
-    kJpgOnePass = 0x400,      // decode: one-pass quantisation
-    kJpgNoFancy = 0x800,      // decode: no fancy upsampling
+    kJpgBaseline = 0x1,         // encode: force baseline quantisation tables
+    kJpgArithmetic = 0x2,       // encode: arithmetic coding
+    kJpgGreyscale = 0x4,        // encode: store one grey component
+    kJpgOptimize = 0x8,         // encode: optimised Huffman tables
+    kJpgProgressive = 0x10,     // encode: simple progression
+    kJpgSmoothing = 0x40,       // encode: the codec's smoothing factor
+    kJpgDecodeGrey = 0x80,      // decode: grey output
+    kJpgQuantize = 0x100,       // decode: palette of the quality byte's number of colours
+    kJpgDither = 0x200,         // decode: the codec's dither mode
+    kJpgOnePass = 0x400,        // decode: one-pass quantisation
+    kJpgNoFancy = 0x800,        // decode: no fancy upsampling
     kJpgSubsample422 = 0x1000,  // encode: luma sampled 2x1
     kJpgSubsample444 = 0x2000,  // encode: no chroma subsampling; wins over 0x1000
 };

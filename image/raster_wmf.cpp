@@ -4,9 +4,9 @@
 // The metafile is read whole, so its size is bounded first.
 #include "image/raster_wmf.h"
 
+#include <windows.h>
 #include <stdlib.h>
 #include <string.h>
-#include <windows.h>
 
 #include "image/byte_order.h"
 #include "image/raster_file.h"

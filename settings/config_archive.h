@@ -23,9 +23,9 @@ enum : int {
 };
 
 struct ConfigArchiveHeader {
-    int index;                                  // the product entry's position
-    char keepList[kCbMaxProductEntry + 1];      // ';'-separated patterns of files a restore keeps
-    char version[kCbMaxProductEntry + 1];       // "major.minor.build" of the writer
+    int index;                              // the product entry's position
+    char keepList[kCbMaxProductEntry + 1];  // ';'-separated patterns of files a restore keeps
+    char version[kCbMaxProductEntry + 1];   // "major.minor.build" of the writer
 };
 
 // Adds the product entry; a zip result code.

@@ -57,7 +57,8 @@ void CloseSetupArchive() {
 }
 
 bool FirstArchiveRecordName(char* name) {
-    return OpenSetupArchive() == kArchiveOk && ArchiveFirstRecordName(gArchive.base, gArchive.size, gArchive.start, name);
+    return OpenSetupArchive() == kArchiveOk &&
+           ArchiveFirstRecordName(gArchive.base, gArchive.size, gArchive.start, name);
 }
 
 // A failed CreateFile or WriteFile: 31 for a sharing violation, else 8.
@@ -82,23 +83,26 @@ int ReadArchiveRecord(const char* name, const char* target, int mode, char** buf
         *buffer = nullptr;
     size_t at;
     uint32_t cb;
-    if (OpenSetupArchive() != kArchiveOk || !ArchiveFindRecord(gArchive.base, gArchive.size, gArchive.start, name, &at, &cb))
+    if (OpenSetupArchive() != kArchiveOk ||
+        !ArchiveFindRecord(gArchive.base, gArchive.size, gArchive.start, name, &at, &cb))
         return kCodeRecord;
     switch (mode) {
-    case kRecordToMemory: {
-        if (!buffer || (size_t)cb + extra < cb)
-            return kCodeRecord;
-        char* copy = (char*)calloc((size_t)cb + extra ? (size_t)cb + extra : 1, 1);
-        if (!copy)
-            return kCodeRecord;
-        memcpy(copy, gArchive.base + at, cb);
-        *buffer = copy;
-        if (length)
-            *length = cb;
-        return 0;
-    }
-    case kRecordToFile: return WriteBytesTo(target, gArchive.base + at, cb);
-    case kRecordProgramPrefix: return WriteBytesTo(target, gArchive.base, at + cb);
+        case kRecordToMemory: {
+            if (!buffer || (size_t)cb + extra < cb)
+                return kCodeRecord;
+            char* copy = (char*)calloc((size_t)cb + extra ? (size_t)cb + extra : 1, 1);
+            if (!copy)
+                return kCodeRecord;
+            memcpy(copy, gArchive.base + at, cb);
+            *buffer = copy;
+            if (length)
+                *length = cb;
+            return 0;
+        }
+        case kRecordToFile:
+            return WriteBytesTo(target, gArchive.base + at, cb);
+        case kRecordProgramPrefix:
+            return WriteBytesTo(target, gArchive.base, at + cb);
     }
     return kCodeRecord;
 }
@@ -133,7 +137,8 @@ char* LoadFileOrRecord(const char* name, DWORD* length, DWORD extra) {
         ReadArchiveRecord(name, nullptr, kRecordToMemory, &buffer, length, extra);
         return buffer;
     }
-    HANDLE h = CreateFileA(loose, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileA(loose, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;
     char* buffer = nullptr;

@@ -25,14 +25,22 @@ void ArchiveTrailerText(char* out) {
 
 const char* ArchiveStateText(int state) {
     switch (state) {
-    case kArchiveOk: return "the archive is whole";
-    case kArchiveAbsent: return "no archive is appended";
-    case kArchiveTruncated: return "the archive is cut short";
-    case kArchiveRecordPastEnd: return "a record runs past the end of the file";
-    case kArchiveNoTrailer: return "the archive has no end marker";
-    case kArchiveBadName: return "a record has an invalid name";
-    case kArchiveDuplicate: return "two records have the same name";
-    case kArchiveUnreadable: return "the program file cannot be read";
+        case kArchiveOk:
+            return "the archive is whole";
+        case kArchiveAbsent:
+            return "no archive is appended";
+        case kArchiveTruncated:
+            return "the archive is cut short";
+        case kArchiveRecordPastEnd:
+            return "a record runs past the end of the file";
+        case kArchiveNoTrailer:
+            return "the archive has no end marker";
+        case kArchiveBadName:
+            return "a record has an invalid name";
+        case kArchiveDuplicate:
+            return "two records have the same name";
+        case kArchiveUnreadable:
+            return "the program file cannot be read";
     }
     return "unknown archive state";
 }

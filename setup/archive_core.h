@@ -20,13 +20,13 @@ void ArchiveTrailerText(char* out);
 // What is wrong with an archive (kArchiveOk when nothing is).
 enum ArchiveState : int {
     kArchiveOk = 0,
-    kArchiveAbsent,       // no header anywhere in the file
-    kArchiveTruncated,    // a name or a length runs past the end of the file
+    kArchiveAbsent,         // no header anywhere in the file
+    kArchiveTruncated,      // a name or a length runs past the end of the file
     kArchiveRecordPastEnd,  // a record's data runs past the end of the file
-    kArchiveNoTrailer,    // the records end without "<Setup Data End>"
-    kArchiveBadName,      // an empty name, a name of 260 or more characters or one with a folder
-    kArchiveDuplicate,    // two records share a name (compared without case)
-    kArchiveUnreadable,   // the program file cannot be opened or mapped
+    kArchiveNoTrailer,      // the records end without "<Setup Data End>"
+    kArchiveBadName,        // an empty name, a name of 260 or more characters or one with a folder
+    kArchiveDuplicate,      // two records share a name (compared without case)
+    kArchiveUnreadable,     // the program file cannot be opened or mapped
 };
 
 // A short English text for a state, for logs and test messages.

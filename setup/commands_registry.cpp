@@ -35,8 +35,7 @@ static REGSAM View(int argc, int viewArg) {
 // Creates or opens the key and writes one value. False when either fails.
 static bool WriteValue(HKEY root, REGSAM view, DWORD type, const void* data, DWORD cb) {
     HKEY key;
-    if (RegCreateKeyExA(root, gArgs[1], 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, gArgs[1], 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;
     bool ok = RegSetValueExA(key, gArgs[2], 0, type, (const BYTE*)data, cb) == ERROR_SUCCESS;
     RegCloseKey(key);

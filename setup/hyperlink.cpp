@@ -41,24 +41,33 @@ static LRESULT CALLBACK HyperlinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return DefWindowProcA(hwnd, msg, wp, lp);
     WNDPROC previous = link->previous;
     switch (msg) {
-    case WM_PAINT: PaintLink(hwnd); return 0;
-    case WM_SETCURSOR: SetCursor(LoadCursorA(nullptr, IDC_HAND)); return TRUE;
-    case WM_LBUTTONDOWN: SetFocus(hwnd); break;
-    case WM_LBUTTONUP:
-        if (GetFocus() == hwnd)
-            OpenTarget(link, hwnd);
-        break;
-    case WM_KEYUP:
-        if (wp == VK_SPACE && GetFocus() == hwnd)
-            OpenTarget(link, hwnd);
-        break;
-    case WM_GETDLGCODE: return DLGC_WANTCHARS;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS: InvalidateRect(hwnd, nullptr, TRUE); break;
-    case WM_NCDESTROY:
-        RemovePropA(hwnd, kLinkProp);
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)previous);
-        break;
+        case WM_PAINT:
+            PaintLink(hwnd);
+            return 0;
+        case WM_SETCURSOR:
+            SetCursor(LoadCursorA(nullptr, IDC_HAND));
+            return TRUE;
+        case WM_LBUTTONDOWN:
+            SetFocus(hwnd);
+            break;
+        case WM_LBUTTONUP:
+            if (GetFocus() == hwnd)
+                OpenTarget(link, hwnd);
+            break;
+        case WM_KEYUP:
+            if (wp == VK_SPACE && GetFocus() == hwnd)
+                OpenTarget(link, hwnd);
+            break;
+        case WM_GETDLGCODE:
+            return DLGC_WANTCHARS;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            InvalidateRect(hwnd, nullptr, TRUE);
+            break;
+        case WM_NCDESTROY:
+            RemovePropA(hwnd, kLinkProp);
+            SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)previous);
+            break;
     }
     return CallWindowProcA(previous, hwnd, msg, wp, lp);
 }

@@ -9,16 +9,16 @@
 constexpr int kCbInstallRecord = 1328;
 
 enum : int {
-    kRecValidity = 0,     // u16, 1 when valid
-    kRecMajor = 10,       // s16
-    kRecMinor = 12,       // s16
-    kRecForAllUsers = 14,  // s16
-    kRecCustomFolder = 16,  // s16: 1 the data folder is kRecCustomPath
-    kRecPerUser = 18,      // s16: with the custom folder, a sub-folder per user
-    kRecInstallPath = 20,  // text
-    kRecCustomPath = 280,  // text
-    kRecVersionUrl = 800,  // text
-    kRecDownloadUrl = 1060,  // text
+    kRecValidity = 0,          // u16, 1 when valid
+    kRecMajor = 10,            // s16
+    kRecMinor = 12,            // s16
+    kRecForAllUsers = 14,      // s16
+    kRecCustomFolder = 16,     // s16: 1 the data folder is kRecCustomPath
+    kRecPerUser = 18,          // s16: with the custom folder, a sub-folder per user
+    kRecInstallPath = 20,      // text
+    kRecCustomPath = 280,      // text
+    kRecVersionUrl = 800,      // text
+    kRecDownloadUrl = 1060,    // text
     kRecChoiceExecute = 1320,  // s16 each: the finish page's four choices
     kRecChoiceReadme = 1322,
     kRecChoiceDesktop = 1324,

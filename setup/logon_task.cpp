@@ -94,7 +94,8 @@ static int DefineAndRegister(ITaskService* service, ITaskFolder* root, BSTR name
         stage = 9;
     else if (FAILED(settings->put_StartWhenAvailable(VARIANT_TRUE)) ||
              FAILED(settings->put_DisallowStartIfOnBatteries(VARIANT_FALSE)) ||
-             FAILED(settings->put_StopIfGoingOnBatteries(VARIANT_FALSE)) || FAILED(settings->put_ExecutionTimeLimit(limit)))
+             FAILED(settings->put_StopIfGoingOnBatteries(VARIANT_FALSE)) ||
+             FAILED(settings->put_ExecutionTimeLimit(limit)))
         stage = 10;
     else if (FAILED(task->get_Principal(&principal)))
         stage = 11;

@@ -15,8 +15,8 @@
 // Per-monitor awareness (version 2) where user32 offers it.
 static void BecomeDpiAware() {
     typedef BOOL(WINAPI * SetContextFn)(HANDLE);
-    SetContextFn set = (SetContextFn)(void*)GetProcAddress(GetModuleHandleA("user32.dll"),
-                                                           "SetProcessDpiAwarenessContext");
+    SetContextFn set =
+        (SetContextFn)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDpiAwarenessContext");
     if (set)
         set((HANDLE)(INT_PTR)-4);
 }

@@ -19,19 +19,48 @@ bool LoadSetupText(int id, char* out, size_t cch) {
 static void MessageOfCode(int code, int* id, UINT* buttons) {
     *buttons = MB_OK;
     switch (code) {
-    case kCodeProgramRunning: *id = IDS_PROGRAM_RUNNING; *buttons = MB_RETRYCANCEL; return;
-    case kCodeCreateDir: *id = IDS_CREATE_DIR_FAILED; *buttons = MB_RETRYCANCEL; return;
-    case kCodeWriteFile:
-    case kCodePatch: *id = IDS_COPY_FAILED; *buttons = MB_RETRYCANCEL; return;
-    case kCodeCreateLink: *id = IDS_LINK_FAILED; return;
-    case kCodeRegSz: *id = IDS_REGISTRY_FAILED; return;
-    case kCodeOldVersion: *id = IDS_OLD_VERSION; *buttons = MB_YESNOCANCEL; return;
-    case kCodeNotAdmin: *id = IDS_NOT_ADMIN; return;
-    case kCodeError: *id = IDS_ERROR_COMMAND; return;
-    case kCodeUseFiles: *id = IDS_USE_FILES; return;
-    case kCodeLogonTask: *id = IDS_TASK_SCHEDULER; return;
-    case kCodeDataFolderAccess: *id = IDS_DATA_FOLDER_ACCESS; *buttons = MB_YESNOCANCEL; return;
-    default: *id = IDS_CRITICAL; return;
+        case kCodeProgramRunning:
+            *id = IDS_PROGRAM_RUNNING;
+            *buttons = MB_RETRYCANCEL;
+            return;
+        case kCodeCreateDir:
+            *id = IDS_CREATE_DIR_FAILED;
+            *buttons = MB_RETRYCANCEL;
+            return;
+        case kCodeWriteFile:
+        case kCodePatch:
+            *id = IDS_COPY_FAILED;
+            *buttons = MB_RETRYCANCEL;
+            return;
+        case kCodeCreateLink:
+            *id = IDS_LINK_FAILED;
+            return;
+        case kCodeRegSz:
+            *id = IDS_REGISTRY_FAILED;
+            return;
+        case kCodeOldVersion:
+            *id = IDS_OLD_VERSION;
+            *buttons = MB_YESNOCANCEL;
+            return;
+        case kCodeNotAdmin:
+            *id = IDS_NOT_ADMIN;
+            return;
+        case kCodeError:
+            *id = IDS_ERROR_COMMAND;
+            return;
+        case kCodeUseFiles:
+            *id = IDS_USE_FILES;
+            return;
+        case kCodeLogonTask:
+            *id = IDS_TASK_SCHEDULER;
+            return;
+        case kCodeDataFolderAccess:
+            *id = IDS_DATA_FOLDER_ACCESS;
+            *buttons = MB_YESNOCANCEL;
+            return;
+        default:
+            *id = IDS_CRITICAL;
+            return;
     }
 }
 

@@ -78,10 +78,14 @@ static int CmdSet() {
 // character is none of = ! < >.
 static bool Compare(const char* a, const char* op, const char* b, bool unknown) {
     switch (op[0]) {
-    case '=': return StrCmpAsciiNoCase(a, b) == 0;
-    case '!': return StrCmpAsciiNoCase(a, b) != 0;
-    case '<': return op[1] == '=' ? LeadingNumber(a) <= LeadingNumber(b) : LeadingNumber(a) < LeadingNumber(b);
-    case '>': return op[1] == '=' ? LeadingNumber(a) >= LeadingNumber(b) : LeadingNumber(a) > LeadingNumber(b);
+        case '=':
+            return StrCmpAsciiNoCase(a, b) == 0;
+        case '!':
+            return StrCmpAsciiNoCase(a, b) != 0;
+        case '<':
+            return op[1] == '=' ? LeadingNumber(a) <= LeadingNumber(b) : LeadingNumber(a) < LeadingNumber(b);
+        case '>':
+            return op[1] == '=' ? LeadingNumber(a) >= LeadingNumber(b) : LeadingNumber(a) > LeadingNumber(b);
     }
     return unknown;
 }
@@ -143,13 +147,20 @@ static int CmdStatus2(int) {
 
 static CommandHandler CoreHandler(Keyword k) {
     switch (k) {
-    case kKwIf: return CmdIf;
-    case kKwElse: return CmdElse;
-    case kKwEndif: return CmdEndif;
-    case kKwError: return CmdError;
-    case kKwStatus: return CmdStatus;
-    case kKwStatus2: return CmdStatus2;
-    default: return gHandlers[k];
+        case kKwIf:
+            return CmdIf;
+        case kKwElse:
+            return CmdElse;
+        case kKwEndif:
+            return CmdEndif;
+        case kKwError:
+            return CmdError;
+        case kKwStatus:
+            return CmdStatus;
+        case kKwStatus2:
+            return CmdStatus2;
+        default:
+            return gHandlers[k];
     }
 }
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <stddef.h>
 
-constexpr size_t kCchVarName = 32;   // names hold at most 31 characters
+constexpr size_t kCchVarName = 32;    // names hold at most 31 characters
 constexpr size_t kCchVarValue = 520;  // values hold at most 519 characters
 // Substitution stops expanding inside text that was itself inserted this
 // many levels deep (a value holding its own name would expand forever).

@@ -50,16 +50,20 @@ void ParseSetupCommandLine(const char* commandLine) {
         NextArg(&cursor, end, value);
         p = cursor;
         switch (which) {
-        case 0: gSetup.workDirGiven = SetCurrentDirectoryA(value) != 0; break;
-        case 1:
-            SetVar("#INSTALLPATH#", value);
-            installGiven = gSetup.silent = true;
-            break;
-        case 2:
-            SetVar("#CUSTOMPATH#", value);
-            gSetup.dataGiven = true;
-            break;
-        case 3: AddUseFile(value); break;
+            case 0:
+                gSetup.workDirGiven = SetCurrentDirectoryA(value) != 0;
+                break;
+            case 1:
+                SetVar("#INSTALLPATH#", value);
+                installGiven = gSetup.silent = true;
+                break;
+            case 2:
+                SetVar("#CUSTOMPATH#", value);
+                gSetup.dataGiven = true;
+                break;
+            case 3:
+                AddUseFile(value);
+                break;
         }
     }
     gSetup.allUsersDefault = installGiven && !gSetup.dataGiven;
@@ -120,8 +124,8 @@ static int HandOverToTemporaryCopy() {
         return kCodeUninstallCopy;
     if (!CopyFileA(gSetup.modulePath, copy, FALSE))
         return kCodeUninstallCopy;  // never start an older copy left there
-    INT_PTR started = (INT_PTR)ShellExecuteA(nullptr, nullptr, copy, gSetup.silent ? "-SILENT" : nullptr, temp,
-                                             SW_SHOWNORMAL);
+    INT_PTR started =
+        (INT_PTR)ShellExecuteA(nullptr, nullptr, copy, gSetup.silent ? "-SILENT" : nullptr, temp, SW_SHOWNORMAL);
     if (started <= 32)
         return kCodeUninstallCopy;
     ExitProcess(0);
@@ -184,8 +188,8 @@ static bool CopyUseFiles() {
         op.wFunc = FO_COPY;
         op.pFrom = from;
         op.pTo = to;
-        op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI | FOF_FILESONLY |
-                    FOF_NORECURSEREPARSE;
+        op.fFlags =
+            FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI | FOF_FILESONLY | FOF_NORECURSEREPARSE;
         if (SHFileOperationA(&op) != 0 || op.fAnyOperationsAborted)
             ok = false;
     }

@@ -143,9 +143,8 @@ int InitVariables1() {
     SetShortcutFolders(GetVarInt("#FORWHO#") == 1);
 
     char folder[kCchPath];
-    if (GetConfigPath(product, folder) ||
-        DataFolderByRule(product, GetVarInt("#CUSTOMLOC#"), GetVarInt("#INDIVIDUAL#"), GetVarText("#CUSTOMPATH#"),
-                         false, folder))
+    if (GetConfigPath(product, folder) || DataFolderByRule(product, GetVarInt("#CUSTOMLOC#"), GetVarInt("#INDIVIDUAL#"),
+                                                           GetVarText("#CUSTOMPATH#"), false, folder))
         SetVar("#CONFIGPATH#", folder);
     if (GetCommonDataPath(product, folder) ||
         DataFolderByRule(product, GetVarInt("#CUSTOMLOC#"), 0, GetVarText("#CUSTOMPATH#"), true, folder))

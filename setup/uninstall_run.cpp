@@ -69,8 +69,8 @@ void SelfDelete() {
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION pi;
-    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS | CREATE_NO_WINDOW,
-                        nullptr, temp, &si, &pi))
+    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | IDLE_PRIORITY_CLASS | CREATE_NO_WINDOW, nullptr, temp, &si, &pi))
         return;
     // The program ends before the batch gets the processor; the batch's
     // retries cover the rest of the time until the file is free.

@@ -1,9 +1,9 @@
 // Building the uninstaller copy and reading the mode tag.
 #include "uninstaller.h"
 
+#include <windows.h>
 #include <stdlib.h>
 #include <string.h>
-#include <windows.h>
 
 #include "archive.h"
 #include "file_ops.h"

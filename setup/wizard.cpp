@@ -35,7 +35,8 @@ void CreateUiFonts(int dpi) {
     double scale = gWizard.startDpi > 0 ? (double)dpi / gWizard.startDpi : 1.0;
     NONCLIENTMETRICSA metrics = {};
     metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) && metrics.lfMessageFont.lfFaceName[0]) {
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) &&
+        metrics.lfMessageFont.lfFaceName[0]) {
         LOGFONTA bold = metrics.lfMessageFont;
         bold.lfWeight = FW_BOLD;
         bold.lfHeight = (LONG)(bold.lfHeight * scale);
@@ -50,9 +51,12 @@ void CreateUiFonts(int dpi) {
         gWizard.titleFont = CreateFontIndirectA(&title);
         return;
     }
-    gWizard.titleFont = CreateFontA((int)(-16 * scale), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
-    gWizard.boldFont = CreateFontA((int)(-14 * scale), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
-    gWizard.linkFont = CreateFontA((int)(-14 * scale), 0, 0, 0, FW_NORMAL, 0, TRUE, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
+    gWizard.titleFont =
+        CreateFontA((int)(-16 * scale), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    gWizard.boldFont =
+        CreateFontA((int)(-14 * scale), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
+    gWizard.linkFont =
+        CreateFontA((int)(-14 * scale), 0, 0, 0, FW_NORMAL, 0, TRUE, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
 }
 
 static void SubstituteText(HWND window) {
@@ -79,13 +83,18 @@ void SubstituteDialogTexts(HWND window) {
 
 static DLGPROC PageProcOf(int id) {
     switch (id) {
-    case IDD_WELCOME:
-    case IDD_UNINSTALL_WELCOME: return WelcomePageProc;
-    case IDD_AGREEMENT: return AgreementPageProc;
-    case IDD_FOLDERS: return FolderPageProc;
-    case IDD_PROGRESS:
-    case IDD_UNINSTALL_PROGRESS: return ProgressPageProc;
-    default: return FinishedPageProc;
+        case IDD_WELCOME:
+        case IDD_UNINSTALL_WELCOME:
+            return WelcomePageProc;
+        case IDD_AGREEMENT:
+            return AgreementPageProc;
+        case IDD_FOLDERS:
+            return FolderPageProc;
+        case IDD_PROGRESS:
+        case IDD_UNINSTALL_PROGRESS:
+            return ProgressPageProc;
+        default:
+            return FinishedPageProc;
     }
 }
 
@@ -177,25 +186,29 @@ static bool OnHeaderColor(HWND control, HDC dc, INT_PTR* result) {
 bool HandlePageMessage(HWND page, UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
     *result = 0;
     switch (msg) {
-    case WM_INITDIALOG: OnPageCreated(page, (int)lp); *result = FALSE; return false;  // the page goes on
-    case WM_CTLCOLORSTATIC: return OnHeaderColor((HWND)lp, (HDC)wp, result);
-    case WM_DRAWITEM:
-        if (wp != IDC_PAGE_ICON)
+        case WM_INITDIALOG:
+            OnPageCreated(page, (int)lp);
+            *result = FALSE;
+            return false;  // the page goes on
+        case WM_CTLCOLORSTATIC:
+            return OnHeaderColor((HWND)lp, (HDC)wp, result);
+        case WM_DRAWITEM:
+            if (wp != IDC_PAGE_ICON)
+                return false;
+            DrawPageIcon((const DRAWITEMSTRUCT*)lp);
+            *result = TRUE;
+            return true;
+        case kMsgFontsChanged:
+            SendDlgItemMessageA(page, IDC_TITLE, WM_SETFONT, (WPARAM)gWizard.titleFont, TRUE);
+            SendDlgItemMessageA(page, IDOK, WM_SETFONT, (WPARAM)gWizard.boldFont, TRUE);
+            InvalidateRect(page, nullptr, TRUE);
+            return true;
+        case WM_NCDESTROY:
+            if (gWizard.page == page)
+                gWizard.page = nullptr;
+            free(PageOf(page));
+            SetWindowLongPtrA(page, DWLP_USER, 0);
             return false;
-        DrawPageIcon((const DRAWITEMSTRUCT*)lp);
-        *result = TRUE;
-        return true;
-    case kMsgFontsChanged:
-        SendDlgItemMessageA(page, IDC_TITLE, WM_SETFONT, (WPARAM)gWizard.titleFont, TRUE);
-        SendDlgItemMessageA(page, IDOK, WM_SETFONT, (WPARAM)gWizard.boldFont, TRUE);
-        InvalidateRect(page, nullptr, TRUE);
-        return true;
-    case WM_NCDESTROY:
-        if (gWizard.page == page)
-            gWizard.page = nullptr;
-        free(PageOf(page));
-        SetWindowLongPtrA(page, DWLP_USER, 0);
-        return false;
     }
     return false;
 }
@@ -228,12 +241,16 @@ static void OnFrameDpiChanged(HWND frame, int dpi, const RECT* suggested) {
 
 static INT_PTR CALLBACK FrameDialogProc(HWND frame, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_INITDIALOG: OnFrameInit(frame); return FALSE;  // the page has the focus
-    case WM_COMMAND:  // such as Cancel from the system menu: the page decides
-        if (gWizard.page)
-            PostMessageA(gWizard.page, WM_COMMAND, wp, lp);
-        return TRUE;
-    case WM_DPICHANGED: OnFrameDpiChanged(frame, HIWORD(wp), (const RECT*)lp); return TRUE;
+        case WM_INITDIALOG:
+            OnFrameInit(frame);
+            return FALSE;  // the page has the focus
+        case WM_COMMAND:   // such as Cancel from the system menu: the page decides
+            if (gWizard.page)
+                PostMessageA(gWizard.page, WM_COMMAND, wp, lp);
+            return TRUE;
+        case WM_DPICHANGED:
+            OnFrameDpiChanged(frame, HIWORD(wp), (const RECT*)lp);
+            return TRUE;
     }
     return FALSE;
 }

@@ -193,16 +193,26 @@ static void OnInstall(HWND page) {
 
 static void OnFoldersCommand(HWND page, int id) {
     switch (id) {
-    case IDOK: OnInstall(page); break;
-    case IDCANCEL:
-        if (WizardMessage(page, IDS_QUIT_QUESTION, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
-            EndWizard(true);
-        break;
-    case IDC_BACK: OpenPage(page, IDD_AGREEMENT); break;
-    case IDC_BROWSE_INSTALL: Browse(page, IDC_INSTALL_FOLDER, "Select Installation Folder", true); break;
-    case IDC_BROWSE_DATA: Browse(page, IDC_DATA_FOLDER, "Select Configuration Data Folder", false); break;
-    case IDC_DATA_DEFAULT:
-    case IDC_DATA_CUSTOM: EnableDataFolder(page); break;
+        case IDOK:
+            OnInstall(page);
+            break;
+        case IDCANCEL:
+            if (WizardMessage(page, IDS_QUIT_QUESTION, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+                EndWizard(true);
+            break;
+        case IDC_BACK:
+            OpenPage(page, IDD_AGREEMENT);
+            break;
+        case IDC_BROWSE_INSTALL:
+            Browse(page, IDC_INSTALL_FOLDER, "Select Installation Folder", true);
+            break;
+        case IDC_BROWSE_DATA:
+            Browse(page, IDC_DATA_FOLDER, "Select Configuration Data Folder", false);
+            break;
+        case IDC_DATA_DEFAULT:
+        case IDC_DATA_CUSTOM:
+            EnableDataFolder(page);
+            break;
     }
 }
 
@@ -211,8 +221,12 @@ INT_PTR CALLBACK FolderPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
     if (HandlePageMessage(page, msg, wp, lp, &result))
         return result;
     switch (msg) {
-    case WM_INITDIALOG: OnFoldersCreated(page); return FALSE;
-    case WM_COMMAND: OnFoldersCommand(page, LOWORD(wp)); return TRUE;
+        case WM_INITDIALOG:
+            OnFoldersCreated(page);
+            return FALSE;
+        case WM_COMMAND:
+            OnFoldersCommand(page, LOWORD(wp));
+            return TRUE;
     }
     return FALSE;
 }

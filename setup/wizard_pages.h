@@ -18,9 +18,9 @@ extern WizardState gWizard;
 
 // One per page, in DWLP_USER; freed when the page is destroyed.
 struct PageRecord {
-    int id;             // the page's dialog id
-    bool finished;      // progress pages: phase 1 has finished
-    Hyperlink webLink;  // control 1031
+    int id;                // the page's dialog id
+    bool finished;         // progress pages: phase 1 has finished
+    Hyperlink webLink;     // control 1031
     Hyperlink folderLink;  // control 1036 of the uninstall finish page
 };
 

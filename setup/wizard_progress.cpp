@@ -61,18 +61,18 @@ static LRESULT OnPhaseError(HWND page, int code) {
 static void OnProgressCommand(HWND page, int id) {
     PageRecord* rec = PageOf(page);
     switch (id) {
-    case IDOK:
-        if (!rec || !rec->finished)
-            return;
-        gSetup.progressPage = nullptr;
-        OpenPage(page, gSetup.mode == kModeUninstall ? IDD_UNINSTALL_FINISH : IDD_FINISH);
-        break;
-    case IDCANCEL:
-        if (rec && rec->finished)
-            return;
-        if (WizardMessage(page, IDS_QUIT_QUESTION, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
-            EndWizard(true);
-        break;
+        case IDOK:
+            if (!rec || !rec->finished)
+                return;
+            gSetup.progressPage = nullptr;
+            OpenPage(page, gSetup.mode == kModeUninstall ? IDD_UNINSTALL_FINISH : IDD_FINISH);
+            break;
+        case IDCANCEL:
+            if (rec && rec->finished)
+                return;
+            if (WizardMessage(page, IDS_QUIT_QUESTION, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+                EndWizard(true);
+            break;
     }
 }
 
@@ -81,18 +81,27 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
     if (HandlePageMessage(page, msg, wp, lp, &result))
         return result;
     switch (msg) {
-    case WM_INITDIALOG: OnProgressCreated(page); return FALSE;
-    case kMsgStatusText:
-        SetDlgItemTextA(page, wp == 0 ? IDC_STATUS_LINE : IDC_SECOND_TEXT, (const char*)lp);
-        return DialogAnswer(page, 0);
-    case kMsgProgress: SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, wp, 0); return DialogAnswer(page, 0);
-    case kMsgPhaseDone: OnPhaseDone(page); return DialogAnswer(page, 0);
-    case kMsgError: return DialogAnswer(page, OnPhaseError(page, (int)wp));
-    case WM_COMMAND: OnProgressCommand(page, LOWORD(wp)); return TRUE;
-    case WM_DESTROY:
-        if (gSetup.progressPage == page)
-            gSetup.progressPage = nullptr;
-        return FALSE;
+        case WM_INITDIALOG:
+            OnProgressCreated(page);
+            return FALSE;
+        case kMsgStatusText:
+            SetDlgItemTextA(page, wp == 0 ? IDC_STATUS_LINE : IDC_SECOND_TEXT, (const char*)lp);
+            return DialogAnswer(page, 0);
+        case kMsgProgress:
+            SendDlgItemMessageA(page, IDC_PROGRESS_BAR, PBM_SETPOS, wp, 0);
+            return DialogAnswer(page, 0);
+        case kMsgPhaseDone:
+            OnPhaseDone(page);
+            return DialogAnswer(page, 0);
+        case kMsgError:
+            return DialogAnswer(page, OnPhaseError(page, (int)wp));
+        case WM_COMMAND:
+            OnProgressCommand(page, LOWORD(wp));
+            return TRUE;
+        case WM_DESTROY:
+            if (gSetup.progressPage == page)
+                gSetup.progressPage = nullptr;
+            return FALSE;
     }
     return FALSE;
 }
@@ -168,11 +177,13 @@ INT_PTR CALLBACK FinishedPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
     if (HandlePageMessage(page, msg, wp, lp, &result))
         return result;
     switch (msg) {
-    case WM_INITDIALOG: OnFinishedCreated(page); return FALSE;
-    case WM_COMMAND:
-        if (LOWORD(wp) == IDOK)
-            OnFinish(page);
-        return TRUE;
+        case WM_INITDIALOG:
+            OnFinishedCreated(page);
+            return FALSE;
+        case WM_COMMAND:
+            if (LOWORD(wp) == IDOK)
+                OnFinish(page);
+            return TRUE;
     }
     return FALSE;
 }

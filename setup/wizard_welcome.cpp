@@ -18,8 +18,8 @@
 #include "wizard_pages.h"
 
 struct PreviousVersion {
-    bool mustRemove;   // an installed version must be uninstalled first
-    bool upgradeDue;   // the upgrade text of #UPGMSG1# is to be shown
+    bool mustRemove;  // an installed version must be uninstalled first
+    bool upgradeDue;  // the upgrade text of #UPGMSG1# is to be shown
 };
 
 struct Version {
@@ -141,12 +141,16 @@ static void OnWelcomeCreated(HWND page) {
 
 static void OnWelcomeCommand(HWND page, int id, int code) {
     switch (id) {
-    case IDOK: OnWelcomeNext(page); break;
-    case IDCANCEL: EndWizard(true); break;
-    case IDC_KEEP_SETTINGS:
-        if (code == BN_CLICKED && IsDlgButtonChecked(page, IDC_KEEP_SETTINGS) == BST_CHECKED)
-            WizardMessage(page, IDS_KEEP_WARNING, MB_OK | MB_ICONEXCLAMATION);
-        break;
+        case IDOK:
+            OnWelcomeNext(page);
+            break;
+        case IDCANCEL:
+            EndWizard(true);
+            break;
+        case IDC_KEEP_SETTINGS:
+            if (code == BN_CLICKED && IsDlgButtonChecked(page, IDC_KEEP_SETTINGS) == BST_CHECKED)
+                WizardMessage(page, IDS_KEEP_WARNING, MB_OK | MB_ICONEXCLAMATION);
+            break;
     }
 }
 
@@ -155,8 +159,12 @@ INT_PTR CALLBACK WelcomePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
     if (HandlePageMessage(page, msg, wp, lp, &result))
         return result;
     switch (msg) {
-    case WM_INITDIALOG: OnWelcomeCreated(page); return FALSE;
-    case WM_COMMAND: OnWelcomeCommand(page, LOWORD(wp), HIWORD(wp)); return TRUE;
+        case WM_INITDIALOG:
+            OnWelcomeCreated(page);
+            return FALSE;
+        case WM_COMMAND:
+            OnWelcomeCommand(page, LOWORD(wp), HIWORD(wp));
+            return TRUE;
     }
     return FALSE;
 }
@@ -206,12 +214,16 @@ static void OnAgreementCreated(HWND page) {
 
 static void OnAgreementCommand(HWND page, int id) {
     switch (id) {
-    case IDOK: OpenPage(page, GetVar("#ASKPATH#", nullptr, 0) >= 0 ? IDD_FOLDERS : IDD_PROGRESS); break;
-    case IDCANCEL:
-        if (WizardMessage(page, IDS_QUIT_QUESTION, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
-            EndWizard(true);
-        break;
-    case IDC_BACK: OpenPage(page, IDD_WELCOME); break;
+        case IDOK:
+            OpenPage(page, GetVar("#ASKPATH#", nullptr, 0) >= 0 ? IDD_FOLDERS : IDD_PROGRESS);
+            break;
+        case IDCANCEL:
+            if (WizardMessage(page, IDS_QUIT_QUESTION, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+                EndWizard(true);
+            break;
+        case IDC_BACK:
+            OpenPage(page, IDD_WELCOME);
+            break;
     }
 }
 
@@ -220,8 +232,12 @@ INT_PTR CALLBACK AgreementPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
     if (HandlePageMessage(page, msg, wp, lp, &result))
         return result;
     switch (msg) {
-    case WM_INITDIALOG: OnAgreementCreated(page); return FALSE;
-    case WM_COMMAND: OnAgreementCommand(page, LOWORD(wp)); return TRUE;
+        case WM_INITDIALOG:
+            OnAgreementCreated(page);
+            return FALSE;
+        case WM_COMMAND:
+            OnAgreementCommand(page, LOWORD(wp));
+            return TRUE;
     }
     return FALSE;
 }

@@ -69,8 +69,7 @@ int RunJob() {
     GetLocalTime(&local);
     if (!folder[0]) {
         result = kArchiveNoFolder;
-    } else if (!AddTrailingBackslash(folder, countof(folder)) ||
-               !ArchiveFileName(folder, local, path, countof(path))) {
+    } else if (!AddTrailingBackslash(folder, countof(folder)) || !ArchiveFileName(folder, local, path, countof(path))) {
         result = kArchiveNotWritten;  // a cut path would write somewhere else
     } else {
         int r = ConfigBackupRestore(gDialog, kConfigArchiveTo, path);
@@ -179,8 +178,8 @@ void OnCommand(HWND dlg, WORD id) {
 }  // namespace
 
 bool ArchiveFileName(const char* folder, const SYSTEMTIME& local, char* path, size_t cch) {
-    return StrFmt(path, cch, "%s%s-%04d.%02d.%02d.%s", folder, gApp.productName, local.wYear, local.wMonth,
-                  local.wDay, kConfigArchiveExt);
+    return StrFmt(path, cch, "%s%s-%04d.%02d.%02d.%s", folder, gApp.productName, local.wYear, local.wMonth, local.wDay,
+                  kConfigArchiveExt);
 }
 
 bool ArchiveRunning() {

@@ -21,9 +21,9 @@ enum : int { kArchiveStarted = 0, kArchiveBusy = 1, kArchiveNoThread = 3, kArchi
 enum : int {
     kArchiveDone = 0,
     kArchiveNoFolder = 1,
-    kArchiveNotWritten = 2,   // the record and the old archives stay as they were
-    kArchivePartial = 3,      // written without some files that could not be read
-    kArchiveJobRunning = 4,   // another job is writing now
+    kArchiveNotWritten = 2,  // the record and the old archives stay as they were
+    kArchivePartial = 3,     // written without some files that could not be read
+    kArchiveJobRunning = 4,  // another job is writing now
 };
 
 // Starts the job in a new thread when automatic archiving is on and its interval passed.

@@ -10,14 +10,14 @@
 
 // Result codes of Get.
 enum : int {
-    kHttpOk = 0,              // status below 300 and the body was read
+    kHttpOk = 0,  // status below 300 and the body was read
     kHttpSendFailed = 100,
-    kHttpReceiveFailed = 101, // time-out, peer closed before anything, socket error, or a reply that is not HTTP
+    kHttpReceiveFailed = 101,  // time-out, peer closed before anything, socket error, or a reply that is not HTTP
     kHttpCancelled = 102,
     kHttpConnectFailed = 105,
-    kHttpNoScheme = 106,      // the URL holds no "//"
-    kHttpTooLarge = 107,      // header block or body above the limits of http_reply.h, or a bad Content-Length
-    kHttpBadRedirect = 300,   // a redirect without a usable Location, or to the same address
+    kHttpNoScheme = 106,     // the URL holds no "//"
+    kHttpTooLarge = 107,     // header block or body above the limits of http_reply.h, or a bad Content-Length
+    kHttpBadRedirect = 300,  // a redirect without a usable Location, or to the same address
     kHttpNotModified = 304,
     kHttpBadRequest = 400,
     kHttpUnauthorized = 401,
@@ -49,8 +49,8 @@ class CHttpClient {
     CTcpConnection& Connection() { return connection_; }
 
   private:
-    int GetOnce(const char* url, const char* user, const char* password, char* ifModifiedSince,
-                size_t cchIfModified, bool forceConnect, int redirects);
+    int GetOnce(const char* url, const char* user, const char* password, char* ifModifiedSince, size_t cchIfModified,
+                bool forceConnect, int redirects);
     int ReceiveFailure(int tcpCode) const;
     int ConnectIfNeeded(bool forceConnect);
     int ReceiveHeaderBlock(size_t* cb);

@@ -24,8 +24,8 @@ bool HttpHeaderValue(const char* block, size_t cb, const char* name, char* out, 
 
 // What Content-Length announces.
 enum : int64_t {
-    kHttpLengthNone = -1,   // no Content-Length header: read until the peer closes
-    kHttpLengthBad = -2,    // not a decimal number, negative, or above kCbMaxBody
+    kHttpLengthNone = -1,  // no Content-Length header: read until the peer closes
+    kHttpLengthBad = -2,   // not a decimal number, negative, or above kCbMaxBody
 };
 int64_t HttpContentLength(const char* block, size_t cb);
 

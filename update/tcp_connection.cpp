@@ -1,11 +1,11 @@
 // The non-blocking TCP connection with its optional TLS link.
 #include <winsock2.h>
 // winsock2.h before windows.h (through the header below).
-#include "tcp_connection.h"
-
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <string.h>
+
+#include "tcp_connection.h"
 
 namespace {
 

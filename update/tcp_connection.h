@@ -5,8 +5,8 @@
 // optional TLS link. One object is used by one thread; the cancel byte may
 // be written by another.
 #pragma once
-#include <stdint.h>
 #include <windows.h>
+#include <stdint.h>
 
 #include "base/dyn_array.h"
 
@@ -16,13 +16,13 @@ typedef struct ssl_st SSL;
 // Result codes of every operation.
 enum : int {
     kTcpOk = 0,
-    kTcpNoSocket = 1,        // no socket was created, or a select failed while sending
-    kTcpAlreadyOpen = 2,     // Connect on an object that has a socket
-    kTcpNotConnected = 3,    // operation without a socket
-    kTcpLookupFailed = 4,    // host name lookup failed
-    kTcpRefused = 5,         // connect refused, or waiting on the socket failed
-    kTcpTimeout = 6,         // time-out (and a cancel while connecting)
-    kTcpShortSend = 7,       // fewer bytes sent than asked
+    kTcpNoSocket = 1,      // no socket was created, or a select failed while sending
+    kTcpAlreadyOpen = 2,   // Connect on an object that has a socket
+    kTcpNotConnected = 3,  // operation without a socket
+    kTcpLookupFailed = 4,  // host name lookup failed
+    kTcpRefused = 5,       // connect refused, or waiting on the socket failed
+    kTcpTimeout = 6,       // time-out (and a cancel while connecting)
+    kTcpShortSend = 7,     // fewer bytes sent than asked
     kTcpCancelled = 8,
     kTcpTooLarge = 9,        // more bytes arrived than the receive's limit
     kTcpStartupFailed = 11,  // WSAStartup failed

@@ -83,8 +83,8 @@ unsigned __stdcall UpdateCheckThread(void*) {
             if (dlg) {
                 ShowResult(dlg, body, newer);
             } else if (newer && !SameStoredVersion(s.version, body)) {
-                own = CreateDialogParamA(gApp.instance, MAKEINTRESOURCEA(IDD_UPDATE_CHECK), nullptr,
-                                         UpdateCheckDlgProc, 0);
+                own = CreateDialogParamA(gApp.instance, MAKEINTRESOURCEA(IDD_UPDATE_CHECK), nullptr, UpdateCheckDlgProc,
+                                         0);
                 if (own) {
                     ShowWindow(own, SW_SHOW);
                     ShowResult(own, body, newer);

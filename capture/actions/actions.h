@@ -3,8 +3,8 @@
 // JPEG and PNG). owner owns an action's dialogs and messages (null: the
 // foreground window of the program). GUI thread only.
 #pragma once
-#include <stddef.h>
 #include <windows.h>
+#include <stddef.h>
 
 // What an action returns.
 enum : int {

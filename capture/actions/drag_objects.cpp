@@ -184,7 +184,8 @@ class CDataObject final : public CUnknownImpl<IDataObject, &IID_IDataObject> {
   private:
     int Find(const FORMATETC& f) const {
         for (int i = 0; i < count_; i++)
-            if ((f.tymed & formats_[i].tymed) && f.cfFormat == formats_[i].cfFormat && f.dwAspect == formats_[i].dwAspect)
+            if ((f.tymed & formats_[i].tymed) && f.cfFormat == formats_[i].cfFormat &&
+                f.dwAspect == formats_[i].dwAspect)
                 return i;
         return -1;
     }

@@ -2,11 +2,11 @@
 // item and the owner-drawn target menu.
 #include "capture/actions/send_to.h"
 
+#include <commctrl.h>
 #include <ole2.h>
 #include <shellapi.h>
 #include <stdlib.h>
 #include <string.h>
-#include <commctrl.h>
 
 #include "base/str_util.h"
 #include "capture/actions/actions.h"

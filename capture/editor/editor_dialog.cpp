@@ -363,7 +363,8 @@ void FillBoxes(HWND dlg) {
         SendDlgItemMessageA(dlg, IDC_ED_TOOL, CB_ADDSTRING, 0, (LPARAM)name);
     gOpt.Tool = ClampInt(gOpt.Tool, kToolSelect, kToolCount - 1);
     SendDlgItemMessageA(dlg, IDC_ED_TOOL, CB_SETCURSEL, (WPARAM)gOpt.Tool, 0);
-    SendDlgItemMessageA(dlg, IDC_ED_COLOR_MODE, CB_SETDROPPEDWIDTH, (WPARAM)MulDiv(180, (int)gApp.GetWindowDpi(dlg), 96), 0);
+    SendDlgItemMessageA(dlg, IDC_ED_COLOR_MODE, CB_SETDROPPEDWIDTH,
+                        (WPARAM)MulDiv(180, (int)gApp.GetWindowDpi(dlg), 96), 0);
     for (const char* size : kBrushSizes)
         SendDlgItemMessageA(dlg, IDC_ED_BRUSH, CB_ADDSTRING, 0, (LPARAM)size);
     gOpt.BrushSize = ClampInt(gOpt.BrushSize, 1, kMaxBrushSize);
@@ -445,7 +446,6 @@ BOOL OnInitDialog(HWND dlg, LPARAM param) {
     gPlacementDue = true;
     return TRUE;
 }
-
 
 void OnEraseBackground(HWND dlg, HDC dc) {
     RECT rc;

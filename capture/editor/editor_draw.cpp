@@ -42,8 +42,8 @@ RECT Union(const RECT& a, const RECT& b) {
         return b;
     if (!HasArea(b))
         return a;
-    return RECT{a.left < b.left ? a.left : b.left, a.top < b.top ? a.top : b.top,
-                a.right > b.right ? a.right : b.right, a.bottom > b.bottom ? a.bottom : b.bottom};
+    return RECT{a.left < b.left ? a.left : b.left, a.top < b.top ? a.top : b.top, a.right > b.right ? a.right : b.right,
+                a.bottom > b.bottom ? a.bottom : b.bottom};
 }
 
 // A rectangle of image pixels limited to the image.

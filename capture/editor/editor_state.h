@@ -41,7 +41,7 @@ struct EditorState {
     int offsetX, offsetY;  // client position of pixel (scrollX, scrollY)
     int pointerX, pointerY;
     int drag;
-    RECT grip;       // the size grip's square last drawn
+    RECT grip;  // the size grip's square last drawn
 };
 
 extern EditorState gEd;

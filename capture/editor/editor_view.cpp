@@ -554,8 +554,8 @@ bool CreateEditorView(HWND placeholder) {
     MapWindowPoints(nullptr, dlg, (POINT*)&rc, 2);
     DestroyWindow(placeholder);
     gEd.view = CreateWindowExA(0, kDisplayClass, "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_HSCROLL | WS_VSCROLL,
-                               rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, dlg, (HMENU)(INT_PTR)IDC_ED_VIEW,
-                               inst, nullptr);
+                               rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, dlg,
+                               (HMENU)(INT_PTR)IDC_ED_VIEW, inst, nullptr);
     if (!gEd.view)
         return false;
     RECT client;

@@ -6,10 +6,10 @@
 
 #include <windows.h>
 // The headers below need windows.h first.
+#include <commctrl.h>
 #include <shellapi.h>
 #include <stdio.h>
 #include <string.h>
-#include <commctrl.h>
 
 #include "base/str_util.h"
 #include "capture/actions/action_dispatch.h"
@@ -52,8 +52,8 @@ const TabInfo kTabs[kTabCount] = {
 };
 
 // Image list order; indices 3..9 also serve the action buttons and Send-To.
-const int kTabIcons[] = {IDI_PROGRAM,     IDI_OPTIONS_TAB,     IDI_CAPTURE_TAB, IDI_SAVE_AS,      IDI_PRINT,
-                         IDI_SEND_TO,     IDI_SAVE_SEQUENTIAL, IDI_COPY,        IDI_IMAGE_EDITOR, IDI_WORD};
+const int kTabIcons[] = {IDI_PROGRAM, IDI_OPTIONS_TAB,     IDI_CAPTURE_TAB, IDI_SAVE_AS,      IDI_PRINT,
+                         IDI_SEND_TO, IDI_SAVE_SEQUENTIAL, IDI_COPY,        IDI_IMAGE_EDITOR, IDI_WORD};
 
 // Commands that button 1018 sends to the Actions page on tabs 3, 4, 5.
 const int kPageCommands[kTabCount] = {0, 0, 0, IDC_SAVE_AS, IDC_PRINT, IDC_SEND_TO};
@@ -62,7 +62,7 @@ struct MainDialogState {
     HWND pages[kTabCount];
     int tab;  // 0..5
     HIMAGELIST images;
-    RECT pageRect;  // dialog client coordinates
+    RECT pageRect;    // dialog client coordinates
     int inputStatus;  // the last store's status: 0, kStatusFieldEmpty or kStatusNotNumber
     int badField;     // the field of the last refused store, or 0
     WNDPROC tabProc;

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 // The headers below need windows.h first.
-#include <string.h>
 #include <commctrl.h>
+#include <string.h>
 
 #include "capture/actions/action_dispatch.h"
 #include "capture/actions/drag_out.h"

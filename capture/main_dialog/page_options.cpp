@@ -36,8 +36,8 @@ void ShowMonitorRow(HWND page) {
     SetDlgItemTextA(page, IDC_MON_HEIGHT_UNIT, UnitText());
     SetDlgItemLength(page, IDC_MON_WIDTH, size.width);
     SetDlgItemLength(page, IDC_MON_HEIGHT, size.height);
-    EnableDlgItems(row == kMonitorCustom, page, IDC_MON_WIDTH_LABEL, IDC_MON_WIDTH, IDC_MON_HEIGHT_LABEL, IDC_MON_HEIGHT,
-                   IDC_MON_WIDTH_UNIT, IDC_MON_HEIGHT_UNIT, 0);
+    EnableDlgItems(row == kMonitorCustom, page, IDC_MON_WIDTH_LABEL, IDC_MON_WIDTH, IDC_MON_HEIGHT_LABEL,
+                   IDC_MON_HEIGHT, IDC_MON_WIDTH_UNIT, IDC_MON_HEIGHT_UNIT, 0);
     EnableDlgItems(row == kMonitorIgnore, page, IDC_MON_DPI, IDC_MON_DPI_LABEL, 0);
 }
 

@@ -133,13 +133,17 @@ bool OnCommand(HWND page, int id, int code) {
         case IDC_SIZE_FIT:
         case IDC_SIZE_ZOOM:
             if (Checked(page, id))
-                OnSizeRadio(page, id == IDC_SIZE_SCREEN ? kPrintScreenSize : id == IDC_SIZE_FIT ? kPrintFitPage : kPrintZoom);
+                OnSizeRadio(page, id == IDC_SIZE_SCREEN ? kPrintScreenSize
+                                  : id == IDC_SIZE_FIT  ? kPrintFitPage
+                                                        : kPrintZoom);
             return true;
         case IDC_PORTRAIT:
         case IDC_LANDSCAPE:
         case IDC_ORIENT_AUTO:
             if (Checked(page, id))
-                gOpt.PrtOrientation = id == IDC_PORTRAIT ? DMORIENT_PORTRAIT : id == IDC_LANDSCAPE ? DMORIENT_LANDSCAPE : 0;
+                gOpt.PrtOrientation = id == IDC_PORTRAIT    ? DMORIENT_PORTRAIT
+                                      : id == IDC_LANDSCAPE ? DMORIENT_LANDSCAPE
+                                                            : 0;
             return true;
         case IDC_MARGINS:
             gApp.RunModalDialog(page, IDD_MARGINS, MarginsDlgProc, 0);

@@ -33,8 +33,7 @@ void GetClipboardText(HWND owner, char* out, size_t cch) {
 }
 
 void ExpandTokens(HWND owner, const char* tpl, char* out, size_t cch) {
-    char clipboard[kCchText2], computer[MAX_COMPUTERNAME_LENGTH + 1], user[kCchPath], date[kCchPath],
-        time[kCchPath];
+    char clipboard[kCchText2], computer[MAX_COMPUTERNAME_LENGTH + 1], user[kCchPath], date[kCchPath], time[kCchPath];
     GetClipboardText(owner, clipboard, countof(clipboard));
     DWORD n = (DWORD)countof(computer);
     if (!GetComputerNameA(computer, &n))

@@ -74,7 +74,8 @@ PrinterList* ListPrinters() {
         if (list->names) {
             const PRINTER_INFO_4A* printers = (const PRINTER_INFO_4A*)info;
             for (int i = 0; i < n; i++) {
-                StrCopy(list->names[i], countof(list->names[i]), printers[i].pPrinterName ? printers[i].pPrinterName : "");
+                StrCopy(list->names[i], countof(list->names[i]),
+                        printers[i].pPrinterName ? printers[i].pPrinterName : "");
                 if (list->defaultRow < 0 && defaultName[0] && _stricmp(list->names[i], defaultName) == 0)
                     list->defaultRow = i;
             }
@@ -254,8 +255,7 @@ DEVMODEA* PrinterSettings(HWND owner, int row) {
                 // Never smaller than the public part, whose fields are set below.
                 settings = (DEVMODEA*)calloc(1, (size_t)size > sizeof(DEVMODEA) ? (size_t)size : sizeof(DEVMODEA));
                 if (settings &&
-                    DocumentPropertiesA(owner, printer, gPrinters.names[row], settings, nullptr, DM_OUT_BUFFER) <
-                        0) {
+                    DocumentPropertiesA(owner, printer, gPrinters.names[row], settings, nullptr, DM_OUT_BUFFER) < 0) {
                     free(settings);
                     settings = nullptr;
                 }
@@ -288,7 +288,7 @@ void StartPrinterList(HWND page) {
     gPrinters.page = page;
     if (gPrinters.thread) {
         if (WaitForSingleObject(gPrinters.thread, 0) == WAIT_TIMEOUT)
-            return;  // the running enumeration posts to this page
+            return;                     // the running enumeration posts to this page
         CloseHandle(gPrinters.thread);  // a new page gets a new list
         gPrinters.thread = nullptr;
     }

@@ -39,8 +39,8 @@ bool LayoutPrintArea(const PrintDevice& dev, PrintMargins* m, PrintRect* area) {
     return area->width >= 1 && area->height >= 1;
 }
 
-void ScreenSizeCm(int imageW, int imageH, float rowW, float rowH, int screenW, int screenH, int monDpi,
-                  double* wCm, double* hCm) {
+void ScreenSizeCm(int imageW, int imageH, float rowW, float rowH, int screenW, int screenH, int monDpi, double* wCm,
+                  double* hCm) {
     if (rowW > 0 && rowH > 0 && screenW > 0 && screenH > 0) {
         *wCm = (double)rowW * imageW / screenW;
         *hCm = (double)rowH * imageH / screenH;

@@ -6,9 +6,9 @@
 
 // What the printer DC reports (GetDeviceCaps).
 struct PrintDevice {
-    int dpiX, dpiY;      // LOGPIXELSX, LOGPIXELSY
-    int offX, offY;      // PHYSICALOFFSETX, PHYSICALOFFSETY: left and top unprintable border
-    int physW, physH;    // PHYSICALWIDTH, PHYSICALHEIGHT: the whole sheet
+    int dpiX, dpiY;        // LOGPIXELSX, LOGPIXELSY
+    int offX, offY;        // PHYSICALOFFSETX, PHYSICALOFFSETY: left and top unprintable border
+    int physW, physH;      // PHYSICALWIDTH, PHYSICALHEIGHT: the whole sheet
     int horzRes, vertRes;  // HORZRES, VERTRES: the printable part
 };
 
@@ -31,8 +31,8 @@ bool LayoutPrintArea(const PrintDevice& dev, PrintMargins* margins, PrintRect* a
 // The picture's size on paper in cm at screen size: with a monitor row
 // (rowW, rowH cm of a monitor screenW x screenH pixels) the image's share
 // of it; without one (rowW or rowH not above 0) at monDpi pixels per inch.
-void ScreenSizeCm(int imageW, int imageH, float rowW, float rowH, int screenW, int screenH, int monDpi,
-                  double* wCm, double* hCm);
+void ScreenSizeCm(int imageW, int imageH, float rowW, float rowH, int screenW, int screenH, int monDpi, double* wCm,
+                  double* hCm);
 
 // gOpt.PrtSize.
 enum : int { kPrintScreenSize = 0, kPrintFitPage = 1, kPrintZoom = 2 };

@@ -1,9 +1,10 @@
 // SetColorMode: the one converter of gImage between the colour modes 0..6,
 // used by the capture and by the editor's colour-mode box. It works on a
 // copy, so a failed step leaves gImage as it was.
+#include "capture/state/color_mode.h"
+
 #include <stdlib.h>
 
-#include "capture/state/color_mode.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
 #include "capture/state/undo.h"

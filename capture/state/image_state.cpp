@@ -28,7 +28,8 @@ const char* ColorModeText(int mode) {
 
 bool ConfirmDiscard(HWND owner) {
     if (gEdited && gImage.IsValid()) {
-        if (AppMessageBox(owner, nullptr, "%s", kBoxQuestion | kBoxYesNoCancel | kBoxBoldFirstLine, 0, gApp.Text(IDS_IMAGE_WILL_BE_LOST, 0)) != IDYES)
+        if (AppMessageBox(owner, nullptr, "%s", kBoxQuestion | kBoxYesNoCancel | kBoxBoldFirstLine, 0,
+                          gApp.Text(IDS_IMAGE_WILL_BE_LOST, 0)) != IDYES)
             return false;
     }
     gEdited = false;

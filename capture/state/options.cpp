@@ -30,7 +30,12 @@ struct OptionRow {
 
 const OptionRow kOptionRows[] = {
 #define VP_OPTION_ROW(kind, type, name, dimension, value, low, high) \
-    {(kind) == kOptFont ? "&gOpt." #name : "gOpt." #name, kind, offsetof(COptions, name), sizeof(COptions::name), low, high},
+    {(kind) == kOptFont ? "&gOpt." #name : "gOpt." #name,            \
+     kind,                                                           \
+     offsetof(COptions, name),                                       \
+     sizeof(COptions::name),                                         \
+     low,                                                            \
+     high},
     VP_OPTION_TABLE(VP_OPTION_ROW)
 #undef VP_OPTION_ROW
 };
@@ -40,7 +45,7 @@ const COptions kDefaults;
 
 // The names and sizes of the monitor table; the "Custom" row's size is in gOpt.
 const MonitorSize kMonitorTable[kMonitorRows] = {
-    {0.0f, 0.0f, "Ignore"},  {0.0f, 0.0f, "Custom"}, {26.4f, 19.8f, "14 \""}, {28.2f, 21.2f, "15 \""},
+    {0.0f, 0.0f, "Ignore"},  {0.0f, 0.0f, "Custom"},  {26.4f, 19.8f, "14 \""}, {28.2f, 21.2f, "15 \""},
     {32.0f, 24.0f, "17 \""}, {35.8f, 26.8f, "19 \""}, {37.6f, 28.2f, "20 \""}, {39.5f, 29.6f, "21 \""},
     {51.7f, 32.3f, "24 \""}, {64.0f, 40.0f, "30 \""},
 };

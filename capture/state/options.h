@@ -4,8 +4,8 @@
 // lists every option once; the record's fields, the exchange with the
 // store, the range checks and the import of the tagged form come from it.
 #pragma once
-#include <limits.h>
 #include <windows.h>
+#include <limits.h>
 
 // gOpt.CapMode: the overlay's selection mode.
 enum : int { kCapRectangle = 0, kCapWindow = 1, kCapScreen = 2, kCapActiveWindow = 3 };
@@ -51,63 +51,63 @@ enum OptionKind : int {
 // The option set in its stored order (the tagged form numbers its records
 // by this order): OPTION(kind, type, name, dimension, default, low, high).
 // The key is "gOpt." and the name.
-#define VP_OPTION_TABLE(OPTION)                                                           \
-    OPTION(kOptBool, int, AutoStart, , 0, 0, 1)                                           \
-    OPTION(kOptInt, int, DefColMode, , kColorOriginal, kColorBlackWhite, kColorOriginal)  \
-    OPTION(kOptBool, int, MouseCursor, , 0, 0, 1)                                         \
-    OPTION(kOptBool, int, AutoHide, , 0, 0, 1)                                            \
-    OPTION(kOptBool, int, TrayIcon, , 1, 0, 1)                                            \
-    OPTION(kOptBool, int, PlaySound, , 1, 0, 1)                                           \
-    OPTION(kOptAction, int, DefAct, , kActSaveAs, kActSaveAs, kActEdit)                   \
-    OPTION(kOptWord, int, HotKeyCapture, , 44, 0, 0xFFFF)                                 \
-    OPTION(kOptWord, int, HotKeyVellumor, , 300, 0, 0xFFFF)                               \
-    OPTION(kOptInt, int, CapMode, , kCapRectangle, kCapRectangle, kCapActiveWindow)       \
-    OPTION(kOptInt, int, Monitor, , kMonitorIgnore, 0, kMonitorRows - 1)                  \
-    OPTION(kOptSize, float, MonWidth, , 32.0f, 0, 10000)                                  \
-    OPTION(kOptSize, float, MonHeight, , 24.0f, 0, 10000)                                 \
-    OPTION(kOptInt, int, Units, , 0, 0, 1)                                                \
-    OPTION(kOptBool, int, Timer, , 0, 0, 1)                                               \
-    OPTION(kOptInt, int, Minutes, , 60, 1, 100000)                                        \
-    OPTION(kOptInt, int, JPGQuality, , 75, 1, 100)                                        \
-    OPTION(kOptInt, int, SaveAsType, , 7, 1, 7)                                           \
-    OPTION(kOptText, char, EdtProgPath, [260], "", 0, 0)                                  \
-    OPTION(kOptText, char, EdtSavePath, [260], "C:\\Vellumor", 0, 0)                      \
-    OPTION(kOptText, char, EdtSaveAsPath, [260], "", 0, 0)                                \
-    OPTION(kOptText, char, SndTarget, [260], "", 0, 0)                                    \
-    OPTION(kOptText, char, SndFilename, [260], "", 0, 0)                                  \
-    OPTION(kOptText, char, PrtPrinterName, [260], "", 0, 0)                               \
-    OPTION(kOptInt, int, PrtSize, , 0, 0, 2)                                              \
-    OPTION(kOptInt, int, PrtZoom, , 100, 1, 1000)                                         \
-    OPTION(kOptInt, int, PrtPos, , 0, 0, 8)                                               \
-    OPTION(kOptBool, int, PrtNoClip, , 1, 0, 1)                                           \
-    OPTION(kOptFloat, float, PrtMrgLft, , 0.0f, 0, 0)                                     \
-    OPTION(kOptFloat, float, PrtMrgTop, , 0.0f, 0, 0)                                     \
-    OPTION(kOptFloat, float, PrtMrgRgt, , 0.0f, 0, 0)                                     \
-    OPTION(kOptFloat, float, PrtMrgBtm, , 0.0f, 0, 0)                                     \
-    OPTION(kOptInt, int, PrtOrientation, , 0, 0, 2)                                       \
-    OPTION(kOptShow, int, AdjWndMax, , 0, 0, SW_SHOWMAXIMIZED)                            \
-    OPTION(kOptInt, int, MonDPI, , 72, 1, 10000)                                          \
-    OPTION(kOptBool, int, Delay, , 0, 0, 1)                                               \
-    OPTION(kOptInt, int, DelayTime, , 0, 0, 10000)                                        \
-    OPTION(kOptColor, COLORREF, CRFore, , 0x00000000, 0, 0)                               \
-    OPTION(kOptColor, COLORREF, CRBack, , 0x00FFFFFF, 0, 0)                               \
-    OPTION(kOptBool, int, BackFill, , 1, 0, 1)                                            \
-    OPTION(kOptInt, int, BrushSize, , 4, 1, 128) /* the editor offers up to 128 */        \
-    OPTION(kOptInt, int, Tool, , 0, INT_MIN, INT_MAX)                                     \
-    OPTION(kOptRect, RECT, AdjWndRect, , RECT{}, 0, 0)                                    \
-    OPTION(kOptFont, LOGFONTA, Font, , LOGFONTA{}, 0, 0)                                  \
-    OPTION(kOptBool, int, TextFrame, , 0, 0, 1)                                           \
-    OPTION(kOptBool, int, Header, , 0, 0, 1)                                              \
-    OPTION(kOptText, char, LHead, [260], "", 0, 0)                                        \
-    OPTION(kOptText, char, CHead, [260], "", 0, 0)                                        \
-    OPTION(kOptText, char, RHead, [260], "", 0, 0)                                        \
-    OPTION(kOptBool, int, Footer, , 0, 0, 1)                                              \
-    OPTION(kOptText, char, LFoot, [260], "", 0, 0)                                        \
-    OPTION(kOptText, char, CFoot, [260], "", 0, 0)                                        \
-    OPTION(kOptText, char, RFoot, [260], "", 0, 0)                                        \
-    OPTION(kOptInt, int, NextN, , 1, INT_MIN, INT_MAX)                                    \
-    OPTION(kOptText, char, InitN, [16], "", 0, 0)                                         \
-    OPTION(kOptFont, LOGFONTA, HeadFont, , LOGFONTA{}, 0, 0)                              \
+#define VP_OPTION_TABLE(OPTION)                                                          \
+    OPTION(kOptBool, int, AutoStart, , 0, 0, 1)                                          \
+    OPTION(kOptInt, int, DefColMode, , kColorOriginal, kColorBlackWhite, kColorOriginal) \
+    OPTION(kOptBool, int, MouseCursor, , 0, 0, 1)                                        \
+    OPTION(kOptBool, int, AutoHide, , 0, 0, 1)                                           \
+    OPTION(kOptBool, int, TrayIcon, , 1, 0, 1)                                           \
+    OPTION(kOptBool, int, PlaySound, , 1, 0, 1)                                          \
+    OPTION(kOptAction, int, DefAct, , kActSaveAs, kActSaveAs, kActEdit)                  \
+    OPTION(kOptWord, int, HotKeyCapture, , 44, 0, 0xFFFF)                                \
+    OPTION(kOptWord, int, HotKeyVellumor, , 300, 0, 0xFFFF)                              \
+    OPTION(kOptInt, int, CapMode, , kCapRectangle, kCapRectangle, kCapActiveWindow)      \
+    OPTION(kOptInt, int, Monitor, , kMonitorIgnore, 0, kMonitorRows - 1)                 \
+    OPTION(kOptSize, float, MonWidth, , 32.0f, 0, 10000)                                 \
+    OPTION(kOptSize, float, MonHeight, , 24.0f, 0, 10000)                                \
+    OPTION(kOptInt, int, Units, , 0, 0, 1)                                               \
+    OPTION(kOptBool, int, Timer, , 0, 0, 1)                                              \
+    OPTION(kOptInt, int, Minutes, , 60, 1, 100000)                                       \
+    OPTION(kOptInt, int, JPGQuality, , 75, 1, 100)                                       \
+    OPTION(kOptInt, int, SaveAsType, , 7, 1, 7)                                          \
+    OPTION(kOptText, char, EdtProgPath, [260], "", 0, 0)                                 \
+    OPTION(kOptText, char, EdtSavePath, [260], "C:\\Vellumor", 0, 0)                     \
+    OPTION(kOptText, char, EdtSaveAsPath, [260], "", 0, 0)                               \
+    OPTION(kOptText, char, SndTarget, [260], "", 0, 0)                                   \
+    OPTION(kOptText, char, SndFilename, [260], "", 0, 0)                                 \
+    OPTION(kOptText, char, PrtPrinterName, [260], "", 0, 0)                              \
+    OPTION(kOptInt, int, PrtSize, , 0, 0, 2)                                             \
+    OPTION(kOptInt, int, PrtZoom, , 100, 1, 1000)                                        \
+    OPTION(kOptInt, int, PrtPos, , 0, 0, 8)                                              \
+    OPTION(kOptBool, int, PrtNoClip, , 1, 0, 1)                                          \
+    OPTION(kOptFloat, float, PrtMrgLft, , 0.0f, 0, 0)                                    \
+    OPTION(kOptFloat, float, PrtMrgTop, , 0.0f, 0, 0)                                    \
+    OPTION(kOptFloat, float, PrtMrgRgt, , 0.0f, 0, 0)                                    \
+    OPTION(kOptFloat, float, PrtMrgBtm, , 0.0f, 0, 0)                                    \
+    OPTION(kOptInt, int, PrtOrientation, , 0, 0, 2)                                      \
+    OPTION(kOptShow, int, AdjWndMax, , 0, 0, SW_SHOWMAXIMIZED)                           \
+    OPTION(kOptInt, int, MonDPI, , 72, 1, 10000)                                         \
+    OPTION(kOptBool, int, Delay, , 0, 0, 1)                                              \
+    OPTION(kOptInt, int, DelayTime, , 0, 0, 10000)                                       \
+    OPTION(kOptColor, COLORREF, CRFore, , 0x00000000, 0, 0)                              \
+    OPTION(kOptColor, COLORREF, CRBack, , 0x00FFFFFF, 0, 0)                              \
+    OPTION(kOptBool, int, BackFill, , 1, 0, 1)                                           \
+    OPTION(kOptInt, int, BrushSize, , 4, 1, 128) /* the editor offers up to 128 */       \
+    OPTION(kOptInt, int, Tool, , 0, INT_MIN, INT_MAX)                                    \
+    OPTION(kOptRect, RECT, AdjWndRect, , RECT{}, 0, 0)                                   \
+    OPTION(kOptFont, LOGFONTA, Font, , LOGFONTA{}, 0, 0)                                 \
+    OPTION(kOptBool, int, TextFrame, , 0, 0, 1)                                          \
+    OPTION(kOptBool, int, Header, , 0, 0, 1)                                             \
+    OPTION(kOptText, char, LHead, [260], "", 0, 0)                                       \
+    OPTION(kOptText, char, CHead, [260], "", 0, 0)                                       \
+    OPTION(kOptText, char, RHead, [260], "", 0, 0)                                       \
+    OPTION(kOptBool, int, Footer, , 0, 0, 1)                                             \
+    OPTION(kOptText, char, LFoot, [260], "", 0, 0)                                       \
+    OPTION(kOptText, char, CFoot, [260], "", 0, 0)                                       \
+    OPTION(kOptText, char, RFoot, [260], "", 0, 0)                                       \
+    OPTION(kOptInt, int, NextN, , 1, INT_MIN, INT_MAX)                                   \
+    OPTION(kOptText, char, InitN, [16], "", 0, 0)                                        \
+    OPTION(kOptFont, LOGFONTA, HeadFont, , LOGFONTA{}, 0, 0)                             \
     OPTION(kOptColor, COLORREF, HeadFontColor, , 0x00000000, 0, 0)
 
 // The record; defaults are the values before any file was read (the two

@@ -4,7 +4,6 @@
 // from the files it writes (pixels through PIL, the option set through
 // Python's zipfile).
 #include <windows.h>
-
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <string.h>
@@ -260,8 +259,8 @@ TEST_F(E2ETest, CaptureHotKeyDragAndSequentialSave) {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "E2EPattern";
     RegisterClassA(&wc);
-    HWND pattern = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "E2EPattern", "", WS_POPUP | WS_VISIBLE,
-                                   kPatternX, kPatternY, kPatternW, kPatternH, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND pattern = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "E2EPattern", "", WS_POPUP | WS_VISIBLE, kPatternX,
+                                   kPatternY, kPatternW, kPatternH, nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(pattern, nullptr);
     Pump(300);
 

@@ -1,8 +1,8 @@
 // A small program on the framework for the start-up tests: it starts as
 // the main program does and writes what happens to the file named by the
 // environment variable VP_PROBE_LOG, one line per event.
-#include <stdio.h>
 #include <windows.h>
+#include <stdio.h>
 
 #include "framework/app.h"
 #include "framework/app_window.h"

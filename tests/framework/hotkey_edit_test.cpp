@@ -21,7 +21,7 @@ std::string SystemName(UINT vk, bool extended) {
     return name;
 }
 
-int gHotKeys = 0;        // WM_HOTKEY messages the host received
+int gHotKeys = 0;  // WM_HOTKEY messages the host received
 WPARAM gLastHotKeyId = 0;
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -46,8 +46,8 @@ void Pump(DWORD ms) {
 }
 
 bool IsExtended(WORD vk) {
-    return (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE || vk == VK_RWIN ||
-           vk == VK_LWIN || vk == VK_SNAPSHOT;
+    return (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE || vk == VK_RWIN || vk == VK_LWIN ||
+           vk == VK_SNAPSHOT;
 }
 
 // One key event through the system's input queue, as a user types it.
@@ -133,9 +133,9 @@ TEST(HotKeyName, PrintScreenWhereTheSystemHasNoName) {
     struct {
         WORD vk;
         bool extended;
-    } cases[] = {{VK_CANCEL, true},  {VK_PRIOR, true}, {VK_DOWN, true},    {VK_SNAPSHOT, true}, {VK_DELETE, true},
-                 {VK_DIVIDE, true},  {VK_NUMLOCK, true}, {VK_F12, false}, {VK_RWIN, false},    {VK_RETURN, false},
-                 {VK_SELECT, false}, {VK_HELP, false}};
+    } cases[] = {{VK_CANCEL, true}, {VK_PRIOR, true},   {VK_DOWN, true},    {VK_SNAPSHOT, true},
+                 {VK_DELETE, true}, {VK_DIVIDE, true},  {VK_NUMLOCK, true}, {VK_F12, false},
+                 {VK_RWIN, false},  {VK_RETURN, false}, {VK_SELECT, false}, {VK_HELP, false}};
     for (auto& c : cases) {
         gAsked.clear();
         CHotKeyEdit::KeyName(c.vk);

@@ -61,8 +61,8 @@ int CountOnRow(const Painted& p, int y, COLORREF c) {
 TEST(ItemFactory, MakesEveryKindAndNothingElse) {
     struct {
         WORD kind;
-    } kinds[] = {{kKindButton},     {kKindStatic},    {kKindMenu},  {kKindSeparator}, {kKindTree},
-                 {kKindList},       {kKindSlider},    {kKindBrushSize}, {kKindColor}, {kKindPalette}};
+    } kinds[] = {{kKindButton}, {kKindStatic}, {kKindMenu},      {kKindSeparator}, {kKindTree},
+                 {kKindList},   {kKindSlider}, {kKindBrushSize}, {kKindColor},     {kKindPalette}};
     for (auto k : kinds) {
         CUIItem* item = gApp.CreateUIItem(k.kind, nullptr);
         ASSERT_NE(item, nullptr) << k.kind;

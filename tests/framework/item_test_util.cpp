@@ -19,13 +19,8 @@ int gItemCompareCalls = 0;
 namespace {
 
 TextRecord gItemTexts[] = {
-    {0, {"Item Kinds Test"}},
-    {0x7A01, {"Size"}},
-    {0x7A10, {"#0abc"}},
-    {0x7A11, {"@150 x"}},
-    {0x7A12, {"@50 x"}},
-    {0x7A13, {"abc"}},
-    {0xFFFF, {}},
+    {0, {"Item Kinds Test"}}, {0x7A01, {"Size"}}, {0x7A10, {"#0abc"}}, {0x7A11, {"@150 x"}},
+    {0x7A12, {"@50 x"}},      {0x7A13, {"abc"}},  {0xFFFF, {}},
 };
 
 // Rows of the list tests compare by their data (small integers).
@@ -43,7 +38,8 @@ LRESULT CALLBACK ItemFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DRAWITEM: {
             gItemDrawCalls++;
             DRAWITEMSTRUCT* d = (DRAWITEMSTRUCT*)lp;
-            FillRect(d->hDC, &d->rcItem, GetSysColorBrush((d->itemState & ODS_SELECTED) ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+            FillRect(d->hDC, &d->rcItem,
+                     GetSysColorBrush((d->itemState & ODS_SELECTED) ? COLOR_HIGHLIGHT : COLOR_WINDOW));
             return TRUE;
         }
         case WM_COMPAREITEM: {

@@ -285,7 +285,8 @@ TEST_F(ItemValues, ColorIsPickedFromTheScreenOutsideTheItem) {
     // Painted: a disc of the colour in the icon part.
     CColor* item2 = (CColor*)item;
     Painted p = PaintItem(item);
-    int cx = (item2->iconRect.left + item2->iconRect.right) / 2, cy = (item2->iconRect.top + item2->iconRect.bottom) / 2;
+    int cx = (item2->iconRect.left + item2->iconRect.right) / 2,
+        cy = (item2->iconRect.top + item2->iconRect.bottom) / 2;
     EXPECT_EQ(Pixel(p, cx, cy), kSwatch);
     FreePainted(&p);
     // Pressed and released over the item: its normal click, the colour kept.

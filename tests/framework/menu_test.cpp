@@ -2,9 +2,9 @@
 // keyboard through the pre-dispatch and by the mouse with SendInput.
 #include "framework/menu.h"
 
+#include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <set>
 #include <vector>

@@ -130,12 +130,15 @@ TEST_F(MessageBoxTest, ButtonsDefaultsAndResults) {
     EXPECT_FALSE(seen.firstBold);
 
     Seen cancelFirst;
-    EXPECT_EQ(Show("Save?", kBoxQuestion | kBoxYesNoCancel | kBoxBoldFirstLine | kBoxDefaultCancel, &cancelFirst, PressEnter), IDCANCEL);
+    EXPECT_EQ(
+        Show("Save?", kBoxQuestion | kBoxYesNoCancel | kBoxBoldFirstLine | kBoxDefaultCancel, &cancelFirst, PressEnter),
+        IDCANCEL);
     EXPECT_EQ(cancelFirst.focusId, IDCANCEL);
     EXPECT_TRUE(cancelFirst.visible[1] && cancelFirst.visible[2] && cancelFirst.visible[3]);
 
     Seen okDefault;
-    EXPECT_EQ(Show("Go?", kBoxQuestion | kBoxOkCancel | kBoxBoldFirstLine | kBoxDefaultOk, &okDefault, PressEnter), IDOK);
+    EXPECT_EQ(Show("Go?", kBoxQuestion | kBoxOkCancel | kBoxBoldFirstLine | kBoxDefaultOk, &okDefault, PressEnter),
+              IDOK);
     EXPECT_EQ(okDefault.focusId, IDOK);
     EXPECT_EQ(okDefault.captions[1], "Cancel");
 

@@ -5,8 +5,8 @@
 // replaces only the framework's own files.
 #include "framework/product_info.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
@@ -209,9 +209,10 @@ TEST_F(ProductInfoTest, RestoreOfAnInfoZipArchiveAppliesAtTheNextStart) {
         }
     });
     EXPECT_EQ("Warning: your current configuration will be overwritten!|Do you want to continue?", question);
-    EXPECT_EQ("Data restored successfully!|The program must be restarted to apply the changes.\r\nClick OK to "
-              "restart the program now.",
-              restart);
+    EXPECT_EQ(
+        "Data restored successfully!|The program must be restarted to apply the changes.\r\nClick OK to "
+        "restart the program now.",
+        restart);
     EXPECT_EQ(0, gApp.restartMode);
     ASSERT_TRUE(FileExists(Pending()));
     EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));  // nothing changes before the restart
@@ -227,14 +228,15 @@ TEST_F(ProductInfoTest, RestoreOfAnInfoZipArchiveAppliesAtTheNextStart) {
 TEST_F(ProductInfoTest, WrongProductAndDamagedArchivesAreRefused) {
     std::string dir = MakeTestDir("info_refused");
     std::string out;
-    ASSERT_EQ(0, RunPeer(dir,
-                         "printf '\\0001.0.0' > 'Other Product' && printf '\\0001.0.0' > 'Vellumor Test' && "
-                         "head -c 3000 /dev/urandom > Options.qcg && zip -q -X other.zip 'Other Product' Options.qcg && "
-                         "zip -q -0 -X damaged.zip 'Vellumor Test' Options.qcg && "
-                         "printf 'not a zip' > junk.zip && "
-                         "/usr/bin/python3 -c \"import sys; b=bytearray(open('damaged.zip','rb').read()); "
-                         "i=b.find(b'Options.qcg')+11+1000; b[i]^=0xFF; open('damaged.zip','wb').write(b)\"",
-                         &out))
+    ASSERT_EQ(0,
+              RunPeer(dir,
+                      "printf '\\0001.0.0' > 'Other Product' && printf '\\0001.0.0' > 'Vellumor Test' && "
+                      "head -c 3000 /dev/urandom > Options.qcg && zip -q -X other.zip 'Other Product' Options.qcg && "
+                      "zip -q -0 -X damaged.zip 'Vellumor Test' Options.qcg && "
+                      "printf 'not a zip' > junk.zip && "
+                      "/usr/bin/python3 -c \"import sys; b=bytearray(open('damaged.zip','rb').read()); "
+                      "i=b.find(b'Options.qcg')+11+1000; b[i]^=0xFF; open('damaged.zip','wb').write(b)\"",
+                      &out))
         << out;
     std::vector<std::string> said;
     for (const char* name : {"other.zip", "damaged.zip", "junk.zip"}) {

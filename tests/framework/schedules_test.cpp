@@ -2,8 +2,8 @@
 // hourly timer runs the due ones on every 24th tick, and not before.
 #include "framework/schedules.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include "framework/app.h"
 #include "framework/instance_window.h"
@@ -21,8 +21,8 @@ void CountRun() {
 TEST(Schedules, EveryTwentyFourthHourlyTickRunsTheDueSchedules) {
     gApp.instance = GetModuleHandleA(nullptr);
     ASSERT_TRUE(EnsureWindowClass("MoxPhantom", PhantomWndProc, nullptr, nullptr, nullptr));
-    HWND phantom = CreateWindowExA(WS_EX_TOOLWINDOW, "MoxPhantom", "schedules", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                   nullptr, gApp.instance, nullptr);
+    HWND phantom = CreateWindowExA(WS_EX_TOOLWINDOW, "MoxPhantom", "schedules", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                   gApp.instance, nullptr);
     ASSERT_NE(nullptr, phantom);
     ScheduleServices services = {CountRun, nullptr, nullptr};
     SetScheduleServices(&services);

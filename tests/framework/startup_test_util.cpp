@@ -21,7 +21,8 @@ void SetInstallRecord(const char* product, const InstallRecordFields& fields) {
         rec[12] = 13;
         rec[16] = fields.customFolder ? 1 : 0;
         rec[18] = fields.perUser ? 1 : 0;
-        memcpy(&rec[20], fields.installFolder.c_str(), fields.installFolder.size() < 259 ? fields.installFolder.size() : 259);
+        memcpy(&rec[20], fields.installFolder.c_str(),
+               fields.installFolder.size() < 259 ? fields.installFolder.size() : 259);
         memcpy(&rec[280], fields.customDataFolder.c_str(),
                fields.customDataFolder.size() < 259 ? fields.customDataFolder.size() : 259);
         rec.resize(fields.size, 0);

@@ -10,8 +10,8 @@
 // seed: convert src.ppm -define bmp:subtype=RGB565 BMP:rgb565.bmp
 // seed: convert src.ppm -alpha set BMP:argb32.bmp
 // seed: convert src.ppm BMP2:os2.bmp
-// seed: for k in topdown rgb16 headerless wide16; do /usr/bin/python3 "$top/tests/image/bmp_peer.py" craft $k rgb24.bmp $k.bmp; done
-// seed: /usr/bin/python3 "$top/tests/image/bmp_peer.py" craft rle4 pal4.bmp rle4.bmp
+// seed: for k in topdown rgb16 headerless wide16; do /usr/bin/python3 "$top/tests/image/bmp_peer.py" craft $k rgb24.bmp
+// $k.bmp; done seed: /usr/bin/python3 "$top/tests/image/bmp_peer.py" craft rle4 pal4.bmp rle4.bmp
 #include <stddef.h>
 #include <stdint.h>
 

@@ -3,8 +3,8 @@
 // Seeds: still, interlaced, an animation with local tables and disposals.
 // seed: convert src.ppm -colors 60 GIF:still.gif
 // seed: convert src.ppm -colors 7 -interlace GIF GIF:inter.gif
-// seed: convert -delay 5 src.ppm -dispose background -page +3+2 -size 9x7 xc:red -colors 4 -dispose previous -page +1+5 -size 5x5 xc:blue anim.gif
-// seed: /usr/bin/python3 "$top/tests/image/gif_peer.py" pilanim pil.gif
+// seed: convert -delay 5 src.ppm -dispose background -page +3+2 -size 9x7 xc:red -colors 4 -dispose previous -page +1+5
+// -size 5x5 xc:blue anim.gif seed: /usr/bin/python3 "$top/tests/image/gif_peer.py" pilanim pil.gif
 #include <stddef.h>
 #include <stdint.h>
 

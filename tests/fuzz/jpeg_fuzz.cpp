@@ -6,8 +6,10 @@
 // seed: cjpeg -progressive -outfile prog.jpg src.ppm
 // seed: cjpeg -grayscale -arithmetic -outfile grey.jpg src.ppm
 // seed: convert src.ppm -colorspace CMYK cmyk.jpg
-// seed: cp base.jpg exif_ii.jpg && exiftool -q -overwrite_original -ExifByteOrder=Little-endian -Make=A -Model=B -Orientation#=6 -XResolution=72 -ResolutionUnit=inches -UserComment=hi "-ThumbnailImage<=grey.jpg" exif_ii.jpg
-// seed: cp prog.jpg exif_mm.jpg && exiftool -q -overwrite_original -ExifByteOrder=Big-endian -Make=C -ISO=2 -FNumber=2.8 -Comment=note exif_mm.jpg
+// seed: cp base.jpg exif_ii.jpg && exiftool -q -overwrite_original -ExifByteOrder=Little-endian -Make=A -Model=B
+// -Orientation#=6 -XResolution=72 -ResolutionUnit=inches -UserComment=hi "-ThumbnailImage<=grey.jpg" exif_ii.jpg seed:
+// cp prog.jpg exif_mm.jpg && exiftool -q -overwrite_original -ExifByteOrder=Big-endian -Make=C -ISO=2 -FNumber=2.8
+// -Comment=note exif_mm.jpg
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>

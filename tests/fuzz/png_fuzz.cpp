@@ -4,7 +4,8 @@
 // seed: convert src.ppm -interlace PNG -colors 20 PNG8:pal.png
 // seed: convert src.ppm -colorspace gray -define png:bit-depth=2 -define png:color-type=0 g2.png
 // seed: convert src.ppm -alpha set -define png:bit-depth=16 PNG64:rgba16.png
-// seed: /usr/bin/python3 -c "from PIL import Image; i = Image.open('src.ppm').convert('LA'); i.save('la.png'); i.convert('P').save('trns.png', transparency=3)"
+// seed: /usr/bin/python3 -c "from PIL import Image; i = Image.open('src.ppm').convert('LA'); i.save('la.png');
+// i.convert('P').save('trns.png', transparency=3)"
 #include <stddef.h>
 #include <stdint.h>
 

@@ -2,8 +2,9 @@
 // header search, the whole-archive check, record lookups and patch records.
 // Seeds: the packer's output, with the shipped scripts and without.
 // seed: printf 'MZ image' > image
-// seed: /usr/bin/python3 "$top/setup/pack_setup.py" shipped.exe image "Uninstall.qsc=$top/setup/scripts/Uninstall.qsc" "Setup.qsc=$top/setup/scripts/Setup.qsc" x.pat=image
-// seed: /usr/bin/python3 "$top/setup/pack_setup.py" small.exe image Uninstall.qsc=image && rm image
+// seed: /usr/bin/python3 "$top/setup/pack_setup.py" shipped.exe image "Uninstall.qsc=$top/setup/scripts/Uninstall.qsc"
+// "Setup.qsc=$top/setup/scripts/Setup.qsc" x.pat=image seed: /usr/bin/python3 "$top/setup/pack_setup.py" small.exe
+// image Uninstall.qsc=image && rm image
 #include <stddef.h>
 #include <stdint.h>
 

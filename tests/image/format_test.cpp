@@ -1,7 +1,6 @@
 // Format dispatch: extensions, detection order, errors, stream positions.
-#include <string.h>
-
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include "image/raster.h"
 #include "image/raster_codec.h"
@@ -66,7 +65,8 @@ TEST(FormatDispatch, ErrorsAndStreamPositions) {
     EXPECT_STREQ(full.GetLastError(), "Encode: Unknown format");
     EXPECT_FALSE(full.Encode(&out, kFormatWmf));
     // Metafiles only decode: the codec's own text where it is built in.
-    EXPECT_STREQ(full.GetLastError(), FindRasterCodec(kFormatWmf) ? "Save WMF not supported" : "Encode: Unknown format");
+    EXPECT_STREQ(full.GetLastError(),
+                 FindRasterCodec(kFormatWmf) ? "Save WMF not supported" : "Encode: Unknown format");
     EXPECT_FALSE(full.CheckBeforeEncode(nullptr));
     EXPECT_TRUE(full.CheckBeforeEncode(&out));
 }

@@ -1,12 +1,13 @@
 // GIF code streams: hand-made streams at the 4,096-code boundary and with
 // bad codes, the three encoders on edge pictures, checked by our decoder,
 // by a code tracer here and by PIL, and write failures.
+#include "image/gif_codes.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "gif_test_util.h"
-#include "image/gif_codes.h"
 #include "image/raster_file.h"
 #include "support/test_support.h"
 

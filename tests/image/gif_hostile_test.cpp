@@ -84,9 +84,10 @@ std::string Control(int flags, int delay, int trans) {
 TEST(GifHostile, TruncatedFilesFailOrKeepWhatWasThere) {
     std::string dir = MakeTestDir("gif_trunc");
     std::string anim = PathJoin(dir, "t.gif");
-    ASSERT_TRUE(Convert(dir, "-size 30x20 plasma:fractal -seed 2 -colors 40 -size 30x20 xc:navy -delay 5 -loop 0 "
-                             "-interlace GIF GIF:" +
-                                 Lx(anim)));
+    ASSERT_TRUE(Convert(dir,
+                        "-size 30x20 plasma:fractal -seed 2 -colors 40 -size 30x20 xc:navy -delay 5 -loop 0 "
+                        "-interlace GIF GIF:" +
+                            Lx(anim)));
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(anim, &bytes));
     for (size_t cut = 0; cut < bytes.size(); cut += (cut < 900 ? 1 : 7)) {
@@ -194,7 +195,10 @@ TEST(GifHostile, BadExtensionsFailTheDecode) {
     }
     // Extensions cut short by the end of the file.
     const std::string cut[] = {std::string("\x21\xFE\x20", 3) + "cut short", std::string("\x21", 1),
-                               std::string("\x21\xF9\x04\x01", 4), std::string("\x21\x01\x05" "ab", 5)};
+                               std::string("\x21\xF9\x04\x01", 4),
+                               std::string("\x21\x01\x05"
+                                           "ab",
+                                           5)};
     for (const std::string& ext : cut) {
         std::string file = head + Block(0, 0, 6, 4, 1) + ext;
         CRasterGIF first;
@@ -205,8 +209,8 @@ TEST(GifHostile, BadExtensionsFailTheDecode) {
         EXPECT_STREQ("bad GIF extension", all.GetLastError());
     }
     // Unknown labels and an XMP block are skipped; XMP sets no loop count.
-    std::string fine = head + std::string("\x21\x01\x03xyz\x00", 7) + std::string("\x21\xFF\x0B", 3) +
-                       "XMP DataXMP" + std::string("\x05\x01\x09\x00zz\x00", 7) + Block(0, 0, 6, 4, 1) + ";";
+    std::string fine = head + std::string("\x21\x01\x03xyz\x00", 7) + std::string("\x21\xFF\x0B", 3) + "XMP DataXMP" +
+                       std::string("\x05\x01\x09\x00zz\x00", 7) + Block(0, 0, 6, 4, 1) + ";";
     CRasterGIF ok;
     ASSERT_TRUE(GifDecodeBytes(fine, &ok)) << ok.GetLastError();
     EXPECT_EQ(0, ok.GetLoopCount());
@@ -228,9 +232,8 @@ TEST(GifEdges, ScreensFramesCommentsLoopsAndTables) {
     // An overhanging frame is neither decoded nor counted.
     CRasterGIF over;
     over.SetRetrieveAllFrames(true);
-    ASSERT_TRUE(GifDecodeBytes(Screen(8, 8, 1) + Block(0, 0, 8, 8, 0) + Block(5, 0, 4, 2, 1) + Block(2, 2, 2, 2, 1) +
-                                   ";",
-                               &over));
+    ASSERT_TRUE(GifDecodeBytes(
+        Screen(8, 8, 1) + Block(0, 0, 8, 8, 0) + Block(5, 0, 4, 2, 1) + Block(2, 2, 2, 2, 1) + ";", &over));
     EXPECT_EQ(2, over.GetFrameCount());
     EXPECT_EQ(0, over.GetPixelIndex(6, 7));
     EXPECT_EQ(1, over.GetPixelIndex(2, 5));
@@ -329,8 +332,8 @@ TEST(GifEdges, DecodedFramesWriteBackReadable) {
     EXPECT_EQ(175, kept.rgbGreen);
     EXPECT_EQ(24, all.GetBpp());
     // Frames of one palette: written through the dispatch as an animation.
-    std::string g2 = Screen(10, 8, 2) + Control(4, 7, 0) + Block(0, 0, 10, 8, 1) + Control(0, 3, 0) +
-                     Block(3, 2, 4, 3, 2) + ";";
+    std::string g2 =
+        Screen(10, 8, 2) + Control(4, 7, 0) + Block(0, 0, 10, 8, 1) + Control(0, 3, 0) + Block(3, 2, 4, 3, 2) + ";";
     CRasterGIF two;
     two.SetRetrieveAllFrames(true);
     ASSERT_TRUE(GifDecodeBytes(g2, &two)) << two.GetLastError();

@@ -113,8 +113,8 @@ TEST(GifPeer, AnimationsComposeAsImageMagickCoalesces) {
                 c = PathJoin(dir, "c.gif"), d = PathJoin(dir, "d.gif");
     ASSERT_TRUE(WritePpm(bg, MakePicture(50, 40, 3)));
     ASSERT_TRUE(Convert(dir, "-size 20x12 gradient:red-yellow -colors 30 " + Lx(a)));
-    ASSERT_TRUE(Convert(dir, "-size 14x18 xc:blue -fill lime -draw 'circle 7,9 7,2' -colors 8 -transparent blue " +
-                                 Lx(b)));
+    ASSERT_TRUE(
+        Convert(dir, "-size 14x18 xc:blue -fill lime -draw 'circle 7,9 7,2' -colors 8 -transparent blue " + Lx(b)));
     ASSERT_TRUE(Convert(dir, "-size 25x10 plasma:fractal -seed 3 -colors 60 -interlace GIF " + Lx(c)));
     ASSERT_TRUE(Convert(dir, "-size 9x9 xc:magenta -colors 2 " + Lx(d)));
     std::string anim = PathJoin(dir, "im_anim.gif");

@@ -49,7 +49,8 @@ bool ReadPeerFrames(const std::string& prefix, int count, std::vector<PeerFrame>
     frames->clear();
     for (int i = 0; i < count; i++) {
         PeerFrame f;
-        if (!ReadPnm(prefix + std::to_string(i) + ".ppm", &f.rgb) || !ReadPnm(prefix + std::to_string(i) + ".pgm", &f.alpha))
+        if (!ReadPnm(prefix + std::to_string(i) + ".ppm", &f.rgb) ||
+            !ReadPnm(prefix + std::to_string(i) + ".pgm", &f.alpha))
             return false;
         frames->push_back(f);
     }

@@ -106,15 +106,16 @@ TEST(JpegExif, ExiftoolTagsInBothByteOrders) {
         bool mm = order[0] == 'M';
         std::string file = PathJoin(dir, std::string(order) + ".jpg"), out;
         ASSERT_EQ(0, RunPeer(dir, "cjpeg -quality 85 -outfile " + Lx(file) + " " + Lx(ppm)));
-        std::string tags = std::string("-ExifByteOrder=") + (mm ? "Big-endian" : "Little-endian") +
-                           " -Make=Canon -Model='PowerShot G7 X Mark II' '-DateTimeOriginal=2021:03:04 05:06:07'"
-                           " -Orientation#=6 -ExposureTime=1/125 -FNumber=2.8 -FocalLength=35 -ExifIFD:Flash#=9"
-                           " -MeteringMode#=5 -ExposureProgram#=2 -LightSource#=4 -ExposureCompensation=-0.5"
-                           " -SubjectDistance=3.5 -ExifImageWidth=4000 -FocalPlaneXResolution=5000"
-                           " -FocalPlaneResolutionUnit#=3 '-UserComment=hello world'" +
-                           std::string(mm ? " -ISO=2 -IFD0:XResolution=38 -IFD0:YResolution=38 -IFD0:ResolutionUnit=cm"
-                                          : " -ISO=200 -IFD0:XResolution=72 -IFD0:YResolution=150 -IFD0:ResolutionUnit=inches") +
-                           " '-ThumbnailImage<=" + UnixPathOf(thumb) + "'";
+        std::string tags =
+            std::string("-ExifByteOrder=") + (mm ? "Big-endian" : "Little-endian") +
+            " -Make=Canon -Model='PowerShot G7 X Mark II' '-DateTimeOriginal=2021:03:04 05:06:07'"
+            " -Orientation#=6 -ExposureTime=1/125 -FNumber=2.8 -FocalLength=35 -ExifIFD:Flash#=9"
+            " -MeteringMode#=5 -ExposureProgram#=2 -LightSource#=4 -ExposureCompensation=-0.5"
+            " -SubjectDistance=3.5 -ExifImageWidth=4000 -FocalPlaneXResolution=5000"
+            " -FocalPlaneResolutionUnit#=3 '-UserComment=hello world'" +
+            std::string(mm ? " -ISO=2 -IFD0:XResolution=38 -IFD0:YResolution=38 -IFD0:ResolutionUnit=cm"
+                           : " -ISO=200 -IFD0:XResolution=72 -IFD0:YResolution=150 -IFD0:ResolutionUnit=inches") +
+            " '-ThumbnailImage<=" + UnixPathOf(thumb) + "'";
         ASSERT_EQ(0, RunPeer(dir, "exiftool -q -overwrite_original " + tags + " " + Lx(file), &out)) << out;
         EXPECT_EQ(mm ? "Big-endian (Motorola, MM)" : "Little-endian (Intel, II)",
                   Exiftool(dir, "-s3 -ExifByteOrder " + Lx(file)));
@@ -169,8 +170,11 @@ TEST(JpegExif, DecodedExifIsWrittenBackOnSave) {
     ASSERT_EQ(0, RunPeer(dir, "cjpeg -outfile " + Lx(cam) + " " + Lx(ppm)));
     ASSERT_TRUE(WritePpm(PathJoin(dir, "t.ppm"), MakePicture(20, 12, 22)));
     ASSERT_EQ(0, RunPeer(dir, "cjpeg -outfile " + Lx(thumb) + " " + Lx(PathJoin(dir, "t.ppm"))));
-    ASSERT_EQ(0, RunPeer(dir, "exiftool -q -overwrite_original -Make=Nikon -Model=D90 -Orientation#=3 "
-                              "'-UserComment=kept' '-ThumbnailImage<=" + UnixPathOf(thumb) + "' " + Lx(cam), &out))
+    ASSERT_EQ(0, RunPeer(dir,
+                         "exiftool -q -overwrite_original -Make=Nikon -Model=D90 -Orientation#=3 "
+                         "'-UserComment=kept' '-ThumbnailImage<=" +
+                             UnixPathOf(thumb) + "' " + Lx(cam),
+                         &out))
         << out;
     std::string withComment = PathJoin(dir, "camc.jpg");
     // "ab" CR LF "c" and a control byte.
@@ -242,7 +246,7 @@ TEST(JpegExif, SectionsAreReadAndWrittenAgain) {
     CRasterMemFile in1((unsigned char*)file.data(), file.size());
     ASSERT_TRUE(partial.ReadSections(&in1, ExifReader::kModeExif));
     EXPECT_STREQ("ABC", partial.Info()->cameraMake);
-    EXPECT_STREQ("n\no?\tte?", partial.Info()->comment);  // CR LF to LF, controls to '?' 
+    EXPECT_STREQ("n\no?\tte?", partial.Info()->comment);  // CR LF to LF, controls to '?'
     CRasterMemFile sink;
     sink.Open();
     EXPECT_FALSE(partial.WriteSections(&sink));
@@ -369,7 +373,8 @@ TEST(JpegExif, HostileExifBlocksFailCleanly) {
         cases.push_back({"huge resolution", t.App1(), true, ""});
     }
     cases.push_back({"header only", std::string("Exif\0\0", 6), false, "Incorrect Exif header"});
-    cases.push_back({"alignment", std::string("Exif\0\0XX\0\x2A\0\0\0\x08", 14), false, "Invalid Exif alignment marker."});
+    cases.push_back(
+        {"alignment", std::string("Exif\0\0XX\0\x2A\0\0\0\x08", 14), false, "Invalid Exif alignment marker."});
     cases.push_back({"not 42", std::string("Exif\0\0II\x2B\0\x08\0\0\0", 14), false, "Invalid Exif start (1)"});
     std::string jpeg = PlainJpeg(24, 16);
     for (const Case& c : cases) {
@@ -445,7 +450,9 @@ TEST(JpegExif, HostileFilesFailCleanly) {
     EXPECT_FALSE(tiny.ReadSections(&m4, ExifReader::kModeExif));
     EXPECT_STREQ("invalid marker", tiny.GetLastError());
     // A segment longer than the file.
-    std::string longSeg = "\xFF\xD8\xFF\xE1\xFF\xF0" "Exif";
+    std::string longSeg =
+        "\xFF\xD8\xFF\xE1\xFF\xF0"
+        "Exif";
     ExifReader cutSeg;
     CRasterMemFile m5((unsigned char*)longSeg.data(), longSeg.size());
     EXPECT_FALSE(cutSeg.ReadSections(&m5, ExifReader::kModeExif));

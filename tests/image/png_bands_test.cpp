@@ -42,9 +42,9 @@ TEST(PngBands, LargeFilesReadPixelExactInPeers) {
         const char* name;
         int w, h, bpp;
         uint32_t option;  // level bits: 8 default, 2 level 0, 4 level 1, 6 level 9
-    } cases[] = {{"rgb", 1100, 700, 24, 8},     {"rgb0", 1100, 700, 24, 2}, {"rgb1", 1100, 700, 24, 4},
-                 {"rgb9", 1100, 700, 24, 6},    {"pal8", 1100, 700, 8, 8},  {"grey8", 1100, 700, 8, 8},
-                 {"pal4", 1500, 900, 4, 8},     {"mono", 4100, 1100, 1, 8}, {"odd", 1001, 733, 24, 8}};
+    } cases[] = {{"rgb", 1100, 700, 24, 8},  {"rgb0", 1100, 700, 24, 2}, {"rgb1", 1100, 700, 24, 4},
+                 {"rgb9", 1100, 700, 24, 6}, {"pal8", 1100, 700, 8, 8},  {"grey8", 1100, 700, 8, 8},
+                 {"pal4", 1500, 900, 4, 8},  {"mono", 4100, 1100, 1, 8}, {"odd", 1001, 733, 24, 8}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Rgb pic = MakePicture(c.w, c.h, 11);
@@ -165,18 +165,30 @@ TEST(PngBands, RowFilterMatchesThePlainChoice) {
                 for (size_t i = 0; i < n; i++) {
                     unsigned r = next();
                     switch (kind) {
-                        case 0: prev[i] = (unsigned char)r; row[i] = (unsigned char)(r >> 8); break;
-                        case 1: prev[i] = 200; row[i] = (unsigned char)(i < n / 2 ? 200 : 7); break;
-                        case 2: prev[i] = (unsigned char)(i * 5); row[i] = (unsigned char)(i * 5 + 9); break;
-                        case 3: prev[i] = (unsigned char)(i * 3); row[i] = (unsigned char)(r % 3 + i * 3); break;
+                        case 0:
+                            prev[i] = (unsigned char)r;
+                            row[i] = (unsigned char)(r >> 8);
+                            break;
+                        case 1:
+                            prev[i] = 200;
+                            row[i] = (unsigned char)(i < n / 2 ? 200 : 7);
+                            break;
+                        case 2:
+                            prev[i] = (unsigned char)(i * 5);
+                            row[i] = (unsigned char)(i * 5 + 9);
+                            break;
+                        case 3:
+                            prev[i] = (unsigned char)(i * 3);
+                            row[i] = (unsigned char)(r % 3 + i * 3);
+                            break;
                         default:
                             prev[i] = pic.px[i % pic.px.size()];
                             row[i] = pic.px[(i + 301 * 3) % pic.px.size()];
                     }
                 }
                 for (const unsigned char* above : {(const unsigned char*)prev.data(), (const unsigned char*)nullptr}) {
-                    SCOPED_TRACE(testing::Message() << "bpp " << bpp << " n " << n << " kind " << kind
-                                                    << (above ? "" : " first row"));
+                    SCOPED_TRACE(testing::Message()
+                                 << "bpp " << bpp << " n " << n << " kind " << kind << (above ? "" : " first row"));
                     FilterPngRow(row.data(), above, n, (int)bpp, ours.data());
                     PlainFilterRow(row.data(), above, n, bpp, plain.data());
                     ASSERT_EQ(plain, ours);

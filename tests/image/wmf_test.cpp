@@ -1,8 +1,8 @@
 // Metafile import under Wine: EMF and placeable WMF files drawn with GDI's
 // metafile calls during the test, played back into images; damaged and
 // hostile headers.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include "codec_test_util.h"
 #include "image/raster_wmf.h"

@@ -51,8 +51,8 @@ TEST(ConfigArchive, ProductEntryRoundTrip) {
 TEST(ConfigArchive, ProductEntryAboveItsLimitIsAnError) {
     std::string fits = std::string(kCbMaxProductEntry - 6, 'k') + std::string(1, '\0') + "1.0.0";
     ASSERT_EQ(kCbMaxProductEntry, fits.size());
-    EXPECT_EQ(kConfigArchiveOk, CheckConfigArchive(MakeArchive("config_archive_fits", fits, "a.qcg", "x").c_str(),
-                                                   kProduct));
+    EXPECT_EQ(kConfigArchiveOk,
+              CheckConfigArchive(MakeArchive("config_archive_fits", fits, "a.qcg", "x").c_str(), kProduct));
     std::string over = std::string(kCbMaxProductEntry - 5, 'k') + std::string(1, '\0') + "1.0.0";
     EXPECT_EQ(kConfigArchiveUnreadable,
               CheckConfigArchive(MakeArchive("config_archive_over", over, "a.qcg", "x").c_str(), kProduct));

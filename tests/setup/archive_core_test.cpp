@@ -1,11 +1,12 @@
 // The archive reader on bytes built in the test: finding the header from
 // the end, record lookup, the whole-archive check and patch records.
+#include "setup/archive_core.h"
+
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include <vector>
 
-#include "setup/archive_core.h"
 #include "setup_test_util.h"
 #include "support/test_support.h"
 
@@ -108,7 +109,8 @@ TEST(ArchiveCore, CheckNamesEachDamage) {
         {"cut in a length", ArchiveOf({{"a", "1"}}, false) + std::string("b\0\1\0", 4), kArchiveTruncated, ""},
         {"cut in the data", ArchiveOf({{"a", "1"}}, false) + ArchiveRecord("b", "12345").substr(0, 8),
          kArchiveRecordPastEnd, ""},
-        {"oversized record", ArchiveOf({{"a", "1"}}, false) + std::string("b\0\xFF\xFF\xFF\xFF", 6) + "<Setup Data End>",
+        {"oversized record",
+         ArchiveOf({{"a", "1"}}, false) + std::string("b\0\xFF\xFF\xFF\xFF", 6) + "<Setup Data End>",
          kArchiveRecordPastEnd, ""},
         {"duplicate", ArchiveOf({{"Setup.qsc", "1"}, {"x", ""}, {"SETUP.qsc", "2"}}), kArchiveDuplicate, "SETUP.qsc"},
         {"empty name", ArchiveOf({{"a", "1"}, {"", "2"}}), kArchiveBadName, ""},

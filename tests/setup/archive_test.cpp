@@ -1,9 +1,10 @@
 // Fetching records from a program file with an archive, loose files in
 // their place, sharing violations and patches (under Wine).
+#include "setup/archive.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "setup/archive.h"
 #include "setup/script.h"
 #include "setup/setup_state.h"
 #include "setup_test_util.h"
@@ -11,7 +12,7 @@
 #include "support/test_support.h"
 
 class SetupArchive : public ::testing::Test {
-protected:
+  protected:
     std::string dir;
     std::string image, archiveBytes;
     void SetUp() override {
@@ -58,8 +59,8 @@ TEST_F(SetupArchive, ThreeWaysToFetchARecord) {
     EXPECT_EQ(kCodeRecord, ReadArchiveRecord("Missing", target.c_str(), kRecordToFile, nullptr, nullptr, 0));
     EXPECT_EQ(kCodeRecord, ReadArchiveRecord("Missing", nullptr, kRecordToMemory, &buffer, &length, 1));
     EXPECT_EQ(nullptr, buffer);
-    EXPECT_EQ(kCodeWriteFile,
-              ReadArchiveRecord("Setup.qsc", (dir + "\\no\\such\\folder\\x").c_str(), kRecordToFile, nullptr, nullptr, 0));
+    EXPECT_EQ(kCodeWriteFile, ReadArchiveRecord("Setup.qsc", (dir + "\\no\\such\\folder\\x").c_str(), kRecordToFile,
+                                                nullptr, nullptr, 0));
     char first[kCchRecordName];
     ASSERT_TRUE(FirstArchiveRecordName(first));
     EXPECT_STREQ("Uninstall.qsc", first);
@@ -73,11 +74,13 @@ TEST_F(SetupArchive, DamagedOrMissingArchivesServeNothing) {
     } cases[] = {
         {"no archive", "", kArchiveAbsent},
         {"garbage", "<Setup Data Header>" + RandomBytes(3000, 7), -1},
-        {"truncated", ArchiveOf({{"Setup.qsc", "s"}, {"Big", std::string(500, 'b')}}).substr(0, 60), kArchiveRecordPastEnd},
+        {"truncated", ArchiveOf({{"Setup.qsc", "s"}, {"Big", std::string(500, 'b')}}).substr(0, 60),
+         kArchiveRecordPastEnd},
         {"no end marker", ArchiveOf({{"Setup.qsc", "s"}}, false), kArchiveNoTrailer},
         {"duplicate names", ArchiveOf({{"Setup.qsc", "s"}, {"setup.qsc", "t"}}), kArchiveDuplicate},
-        {"oversized record", "<Setup Data Header>" + ArchiveRecord("Setup.qsc", "s") +
-                                 std::string("Big\0\xFF\xFF\xFF\x0F", 8) + "<Setup Data End>",
+        {"oversized record",
+         "<Setup Data Header>" + ArchiveRecord("Setup.qsc", "s") + std::string("Big\0\xFF\xFF\xFF\x0F", 8) +
+             "<Setup Data End>",
          kArchiveRecordPastEnd},
     };
     for (const Case& c : cases) {
@@ -156,7 +159,9 @@ static std::string PatchRecordBytes(uint32_t offset, const std::string& bytes) {
 
 TEST_F(SetupArchive, Patches) {
     std::string patch = PatchRecordBytes(1, "XY") + PatchRecordBytes(10, "end");
-    UseProgram(ArchiveOf({{"Uninstall.qsc", "u"}, {"base.exe", "0123456"}, {"fix.pat", patch},
+    UseProgram(ArchiveOf({{"Uninstall.qsc", "u"},
+                          {"base.exe", "0123456"},
+                          {"fix.pat", patch},
                           {"bad.pat", PatchRecordBytes(0, "ab").substr(0, 9)}}));
     std::string target = dir + "\\base.exe";
     // Records overwrite in place and extend the file beyond its end.

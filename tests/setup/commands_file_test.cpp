@@ -1,10 +1,10 @@
 // The file and folder commands under Wine: CreateDir, CopyFile (folders,
 // retries, SILENT, REBOOTIFLOCKED with a running program holding the file),
 // CreateLink, ChangeNotify, CopyUninstall, DeleteFile, RemoveDir, PatchFile.
+#include <windows.h>
 #include <gtest/gtest.h>
 #include <objidl.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include "setup/archive.h"
 #include "setup/file_ops.h"
@@ -17,7 +17,7 @@
 #include "support/test_support.h"
 
 class FileCommands : public ::testing::Test {
-protected:
+  protected:
     std::string dir;
     std::string module;  // the running program's file for the next runs
     void SetUp() override { dir = TestFolder("files"); }
@@ -185,7 +185,7 @@ TEST_F(FileCommands, DeleteFileAndRemoveDir) {
     EXPECT_FALSE(FileExists(dir + "\\b.qcg"));
     EXPECT_TRUE(FileExists(dir + "\\keep.txt"));
     EXPECT_TRUE(FolderExists((dir + "\\sub.qcg").c_str()));  // folders are not deleted
-    EXPECT_EQ(kCodeRemoveDir, Run("RemoveDir #D#\n"));  // not empty
+    EXPECT_EQ(kCodeRemoveDir, Run("RemoveDir #D#\n"));       // not empty
     EXPECT_EQ(0, Run("RemoveDir #D#\\sub.qcg\nRemoveDir #D#\\never\n"));
     EXPECT_FALSE(FolderExists((dir + "\\sub.qcg").c_str()));
 

@@ -1,8 +1,8 @@
 // Commands that reach programs and services under Wine: CloseProgram with a
 // stand-in for the main program's window, Run, Call, StopService and
 // LogonTrigger.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include "setup/desktop_user.h"
 #include "setup/logon_task.h"
@@ -14,7 +14,7 @@
 #include "support/test_support.h"
 
 class ProcessCommands : public ::testing::Test {
-protected:
+  protected:
     std::string dir;
     void SetUp() override { dir = TestFolder("process"); }
     int Run(const std::string& lines) {
@@ -129,8 +129,8 @@ TEST_F(ProcessCommands, RunStartsProgramsAndIgnoresFailures) {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "Progman";
     RegisterClassA(&wc);
-    HWND shell = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                 wc.hInstance, nullptr);
+    HWND shell =
+        CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(shell);
     EXPECT_EQ(0, Run("Run #HELPER#, \"marker #D#\\user2.txt\"\n"));
     EXPECT_TRUE(WaitForFile(dir + "\\user2.txt", 10000));

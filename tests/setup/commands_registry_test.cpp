@@ -1,8 +1,8 @@
 // The registry commands and the install settings record under Wine.
+#include <windows.h>
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <shlwapi.h>
-#include <windows.h>
 
 #include "setup/install_record.h"
 #include "setup/script.h"
@@ -13,7 +13,7 @@
 static const char kKey[] = "Software\\VpSetupTest";
 
 class RegistryCommands : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
     static void Clean() {
@@ -61,9 +61,10 @@ TEST_F(RegistryCommands, FailedWritesAreReported) {
 }
 
 TEST_F(RegistryCommands, DeleteKeysAndValues) {
-    RunCommands("CreateRegValSz CU, Software\\VpSetupTest\\a\\b\\c, V, 1\n"
-                "CreateRegValSz CU, Software\\VpSetupTest, Keep, 1\n"
-                "CreateRegValSz CU, Software\\VpSetupTest, Gone, 1\n");
+    RunCommands(
+        "CreateRegValSz CU, Software\\VpSetupTest\\a\\b\\c, V, 1\n"
+        "CreateRegValSz CU, Software\\VpSetupTest, Keep, 1\n"
+        "CreateRegValSz CU, Software\\VpSetupTest, Gone, 1\n");
     EXPECT_EQ(0, RunCommands("DeleteRegVal CU, Software\\VpSetupTest, Gone\n"
                              "DeleteRegVal CU, Software\\VpSetupTest, NeverWas\n"
                              "DeleteRegVal CU, Software\\NoSuchKey, X\n"

@@ -7,7 +7,7 @@
 #include "support/test_support.h"
 
 class Packer : public ::testing::Test {
-protected:
+  protected:
     std::string dir;
     void SetUp() override {
         dir = MakeTestDir("packer");

@@ -30,12 +30,12 @@ static std::vector<std::string> Statements(const std::string& text) {
 
 TEST(ScriptLex, KeywordsMatchWithoutCaseWhenABlankFollows) {
     std::vector<std::string> want = {"Endif", "Endif", "Else", "-", "Status2|b", "Status|c", "If|1|=|1", "-"};
-    EXPECT_EQ(want, Statements(CrLf("EndIf \nendif\t\n  ELSE \nStatusbar a\nStatus2 b\nStatus c\nIf\t1,=,1\nSetx 1\n")));
+    EXPECT_EQ(want,
+              Statements(CrLf("EndIf \nendif\t\n  ELSE \nStatusbar a\nStatus2 b\nStatus c\nIf\t1,=,1\nSetx 1\n")));
     // A keyword directly followed by the end of the text is no keyword.
     EXPECT_EQ(std::vector<std::string>{"-"}, Statements("Endif"));
     // Comment lines and lines of other words are skipped.
-    EXPECT_EQ((std::vector<std::string>{"-", "Set|#A#|1", "-"}),
-              Statements(CrLf("; Set #B#, 2\nSet #A#, 1\n;;;\n")));
+    EXPECT_EQ((std::vector<std::string>{"-", "Set|#A#|1", "-"}), Statements(CrLf("; Set #B#, 2\nSet #A#, 1\n;;;\n")));
     EXPECT_TRUE(Statements(CrLf("\n\n   \n\t")).empty());
 }
 
@@ -55,11 +55,11 @@ TEST(ScriptLex, ArgumentRules) {
         std::vector<std::string> args;
     } cases[] = {
         {"Set a , b  ,c", {"Set|a|b|c"}},
-        {"Set \"a, b \" , c", {"Set|a, b |c"}},                 // quoted: commas and spaces kept
-        {"Set a\t , b", {"Set|a\t|b"}},                          // only spaces are cut, not tabs
-        {"Set say ^hi^, \"^q^\"", {"Set|say \"hi\"|\"q\""}},     // ^ is a double quote
-        {"Set a,,c", {"Set|a||c"}},                              // an empty argument between commas
-        {"Set \"a\"b, c", {"Set|a|b|c"}},                        // text behind a closing quote
+        {"Set \"a, b \" , c", {"Set|a, b |c"}},               // quoted: commas and spaces kept
+        {"Set a\t , b", {"Set|a\t|b"}},                       // only spaces are cut, not tabs
+        {"Set say ^hi^, \"^q^\"", {"Set|say \"hi\"|\"q\""}},  // ^ is a double quote
+        {"Set a,,c", {"Set|a||c"}},                           // an empty argument between commas
+        {"Set \"a\"b, c", {"Set|a|b|c"}},                     // text behind a closing quote
         {"Set \"open quote, to the end", {"Set|open quote, to the end"}},
         {"Set a,", {"Set|a"}},
         {"Set   ", {"Set"}},

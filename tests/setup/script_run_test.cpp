@@ -13,8 +13,8 @@
 #include "setup_test_util.h"
 
 static std::vector<std::string> gCalls;
-static int gFailCode;        // what the failing stand-in returns
-static int gFailuresLeft;    // how often it fails before it succeeds
+static int gFailCode;      // what the failing stand-in returns
+static int gFailuresLeft;  // how often it fails before it succeeds
 
 // Stand-ins for "CopyFile" and "ChangeNotify": record the substituted arguments.
 static int Record(const char* keyword, int argc) {
@@ -48,7 +48,7 @@ static int FailingRun(int) {
 }
 
 class ScriptRun : public ::testing::Test {
-protected:
+  protected:
     void Load(const std::string& lines) {
         LoadScript(CrLf(lines));
         gCalls.clear();
@@ -110,13 +110,14 @@ TEST_F(ScriptRun, Conditions) {
         const char* condition;
         bool holds;
     } cases[] = {
-        {"abc, =, ABC", true},  {"abc, =, abd", false}, {"abc, !, ABC", false}, {"a, !, b", true},
-        {"a, ==, a", true},     {"a, !=, a", false},    {"10, <, 9", false},    {"9, <, 10", true},
-        {"9, <=, 9", true},     {"9, >, 9", false},     {"10, >=, 9x", true},   {"abc, <, 1", true},
-        {"-1, <, 0", true},     {"2.5, >, 2", true},    {"a, ?, a", false},     {"5, >, 1, <, 9", true},
-        {"5, >, 1, >, 9", false}, {"5, >, 1, ?, 9", true}, {"5, ?, 1, >, 1", false},
-        {"#KEEPCFG#, !, 1", true},  // undefined: the name itself is compared
-        {"#ONE#, =, 1", true},      {"\"a b\", =, A B", true},
+        {"abc, =, ABC", true},    {"abc, =, abd", false},    {"abc, !, ABC", false},
+        {"a, !, b", true},        {"a, ==, a", true},        {"a, !=, a", false},
+        {"10, <, 9", false},      {"9, <, 10", true},        {"9, <=, 9", true},
+        {"9, >, 9", false},       {"10, >=, 9x", true},      {"abc, <, 1", true},
+        {"-1, <, 0", true},       {"2.5, >, 2", true},       {"a, ?, a", false},
+        {"5, >, 1, <, 9", true},  {"5, >, 1, >, 9", false},  {"5, >, 1, ?, 9", true},
+        {"5, ?, 1, >, 1", false}, {"#KEEPCFG#, !, 1", true},  // undefined: the name itself is compared
+        {"#ONE#, =, 1", true},    {"\"a b\", =, A B", true},
     };
     for (const Case& c : cases) {
         std::string script = std::string("PhaseBegin 1\nSet #ONE#, 1\nIf ") + c.condition +
@@ -159,7 +160,8 @@ TEST_F(ScriptRun, NestingElseEndifAndSkippedLevels) {
         "  endif\n"
         "Endif\n"
         "ChangeNotify after\n";
-    EXPECT_EQ((std::vector<std::string>{"ChangeNotify|outer else", "ChangeNotify|inner", "ChangeNotify|deepest", "ChangeNotify|after"}),
+    EXPECT_EQ((std::vector<std::string>{"ChangeNotify|outer else", "ChangeNotify|inner", "ChangeNotify|deepest",
+                                        "ChangeNotify|after"}),
               Run(script));
     EXPECT_EQ(0, gSetup.result);
 
@@ -182,12 +184,13 @@ TEST_F(ScriptRun, EachPhaseStartsWithoutOpenLevels) {
 }
 
 TEST_F(ScriptRun, InterpreterCommands) {
-    Load("PhaseBegin 1\n"
-         "Set #A#, 1\n"
-         "Set #B#, #A#x\n"         // the value is substituted when set
-         "Set #A#, 2\n"
-         "Set #C#\n"               // a missing value: 3
-         "PhaseEnd\n");
+    Load(
+        "PhaseBegin 1\n"
+        "Set #A#, 1\n"
+        "Set #B#, #A#x\n"  // the value is substituted when set
+        "Set #A#, 2\n"
+        "Set #C#\n"  // a missing value: 3
+        "PhaseEnd\n");
     gSetup.mode = kModeUninstall;  // errors are collected, the phase goes on
     RunPhase(1, false);
     EXPECT_EQ(kCodeArgs, gSetup.result);

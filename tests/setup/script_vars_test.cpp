@@ -1,17 +1,18 @@
 // Script variables: the table, the typed readers and substitution with its
 // limits.
+#include "setup/script_vars.h"
+
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <string.h>
 
 #include <string>
 
-#include "setup/script_vars.h"
 #include "setup/setup_base.h"
 #include "setup_test_util.h"
 
 class ScriptVars : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { LoadScript(""); }
     static std::string Sub(const std::string& text, size_t cch = 520) {
         std::string buf(cch, '\0');
@@ -33,8 +34,15 @@ TEST_F(ScriptVars, SetGetAndTypedReaders) {
     struct {
         const char* value;
         int want;
-    } ints[] = {{"2.9", 2}, {"-2.9", -2}, {"abc", 0}, {"", 0}, {" 42x", 42}, {"+7", 7}, {"1e5", 1},
-                {"99999999999999999999", INT_MAX}, {"-99999999999999999999", INT_MIN}};
+    } ints[] = {{"2.9", 2},
+                {"-2.9", -2},
+                {"abc", 0},
+                {"", 0},
+                {" 42x", 42},
+                {"+7", 7},
+                {"1e5", 1},
+                {"99999999999999999999", INT_MAX},
+                {"-99999999999999999999", INT_MIN}};
     for (const auto& c : ints) {
         SetVar("#I#", c.value);
         EXPECT_EQ(c.want, GetVarInt("#I#")) << c.value;

@@ -1,8 +1,8 @@
 // The uninstaller's self-deletion: the batch in the temporary folder
 // deletes the program file once it is free and then itself, and gives up
 // when the file stays in use.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include "setup/file_ops.h"
 #include "setup/setup_base.h"

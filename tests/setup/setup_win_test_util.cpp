@@ -1,12 +1,12 @@
 // Helpers of the setup tests under Wine.
 #include "setup_win_test_util.h"
 
-#include "setup/commands.h"
+#include "framework/startup_test_util.h"
 #include "setup/archive.h"
+#include "setup/commands.h"
 #include "setup/script.h"
 #include "setup/setup_run.h"
 #include "setup/setup_state.h"
-#include "framework/startup_test_util.h"
 #include "setup_test_util.h"
 #include "support/test_support.h"
 

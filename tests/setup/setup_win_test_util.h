@@ -24,9 +24,9 @@ std::string RegString(HKEY root, const char* key, const char* name);
 DWORD RegDword(HKEY root, const char* key, const char* name);
 
 struct RunResult {
-    bool ended;                       // false: killed after the time-out
+    bool ended;  // false: killed after the time-out
     DWORD exitCode;
-    std::vector<std::string> boxes;   // texts of the message boxes it showed (each answered Cancel)
+    std::vector<std::string> boxes;  // texts of the message boxes it showed (each answered Cancel)
 };
 // Runs "exe" args in folder cwd (empty: the test's own) and waits for it,
 // answering every message box of the process with Cancel (never a restart).

@@ -1,9 +1,9 @@
 // The shipped uninstall script run on an installation laid out in a test
 // folder: what it removes, what "keep settings" keeps, and that it deletes
 // only the program's own files from a data folder the user chose.
+#include <windows.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <windows.h>
 
 #include "setup/file_ops.h"
 #include "setup/script.h"
@@ -14,7 +14,7 @@
 #include "support/test_support.h"
 
 class ShippedUninstall : public ::testing::Test {
-protected:
+  protected:
     std::string base, inst, data, common, menu;
     void SetUp() override {
         base = TestFolder("uninstall");
@@ -22,12 +22,12 @@ protected:
         data = base + "\\Roaming\\Tarnwick\\Vellumor Pro";
         common = base + "\\Common\\Tarnwick\\Vellumor Pro";
         menu = base + "\\Menu\\Vellumor Pro";
-        for (const std::string& f : {inst + "\\Vellumor Pro.exe", inst + "\\Vellumor Pro.chm", inst + "\\Uninstall.exe",
-                                     inst + "\\Init\\start.ini", data + "\\(Mox)App.qcg", data + "\\Options.qcg",
-                                     data + "\\Options.qcg_tmp", data + "\\MoxWriteTest.tmp",
-                                     data + "\\Vellumor Pro.TarnwickConfig", common + "\\MoxWriteTest.tmp",
-                                     menu + "\\Vellumor Pro.lnk", menu + "\\Tarnwick Website.url",
-                                     base + "\\Desktop\\Vellumor Pro.lnk", base + "\\Startup\\Vellumor Pro.lnk"})
+        for (const std::string& f :
+             {inst + "\\Vellumor Pro.exe", inst + "\\Vellumor Pro.chm", inst + "\\Uninstall.exe",
+              inst + "\\Init\\start.ini", data + "\\(Mox)App.qcg", data + "\\Options.qcg", data + "\\Options.qcg_tmp",
+              data + "\\MoxWriteTest.tmp", data + "\\Vellumor Pro.TarnwickConfig", common + "\\MoxWriteTest.tmp",
+              menu + "\\Vellumor Pro.lnk", menu + "\\Tarnwick Website.url", base + "\\Desktop\\Vellumor Pro.lnk",
+              base + "\\Startup\\Vellumor Pro.lnk"})
             Put(f);
         RegistryEntries(true);
     }
@@ -39,7 +39,8 @@ protected:
     static void RegistryEntries(bool make) {
         const char* uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellumor Pro";
         HKEY key;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tarnwick", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tarnwick", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr);
         BYTE record[2] = {1, 0};
         if (make)
             RegSetValueExA(key, "Vellumor Pro", 0, REG_BINARY, record, sizeof record);
@@ -81,7 +82,8 @@ protected:
         EXPECT_FALSE(FileExists(base + "\\Desktop\\Vellumor Pro.lnk"));
         EXPECT_FALSE(FileExists(base + "\\Startup\\Vellumor Pro.lnk"));
         EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, "Software\\Tarnwick", "Vellumor Pro"));
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellumor Pro"));
+        EXPECT_FALSE(
+            RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellumor Pro"));
     }
 };
 
@@ -98,7 +100,8 @@ TEST_F(ShippedUninstall, RemovesTheProgramAndItsData) {
 TEST_F(ShippedUninstall, KeepSettingsKeepsTheDataFolders) {
     EXPECT_EQ(0, RunUninstall("1", "0", data));
     ExpectProgramRemoved();
-    for (const char* f : {"(Mox)App.qcg", "Options.qcg", "Options.qcg_tmp", "MoxWriteTest.tmp", "Vellumor Pro.TarnwickConfig"})
+    for (const char* f :
+         {"(Mox)App.qcg", "Options.qcg", "Options.qcg_tmp", "MoxWriteTest.tmp", "Vellumor Pro.TarnwickConfig"})
         EXPECT_TRUE(FileExists(data + "\\" + f)) << f;
     EXPECT_TRUE(FileExists(common + "\\MoxWriteTest.tmp"));
 }

@@ -2,8 +2,8 @@
 // the test: the log file and exit code, the install size, "-USE=" files,
 // start-up failures with their message, planted scripts, the restart
 // question and the platform checks.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <shlwapi.h>
 
 #include "setup/file_ops.h"
@@ -12,7 +12,7 @@
 #include "support/test_support.h"
 
 class SilentRun : public ::testing::Test {
-protected:
+  protected:
     std::string dir, inst;
     void SetUp() override {
         dir = TestFolder("silent");
@@ -26,7 +26,8 @@ protected:
                           const std::string& name = "setup.exe") {
         std::string image;
         EXPECT_TRUE(ReadFileBytes(WinPath(PathOfUnix(VP_SETUP_IMAGE)), &image));
-        std::vector<std::pair<std::string, std::string>> records = {{"Uninstall.qsc", CrLf("PhaseBegin 0\nPhaseEnd\n")}};
+        std::vector<std::pair<std::string, std::string>> records = {
+            {"Uninstall.qsc", CrLf("PhaseBegin 0\nPhaseEnd\n")}};
         if (!script.empty())
             records.push_back({"Setup.qsc", CrLf(script)});
         records.insert(records.end(), extra.begin(), extra.end());
@@ -43,13 +44,14 @@ protected:
 };
 
 TEST_F(SilentRun, SuccessWritesTheLogAndTheInstallSize) {
-    std::string setup = MakeSetup(Phase0() +
-                                      "PhaseBegin 1\nCreateDir #INSTALLPATH#\nCopyFile data.bin, #INSTALLPATH#\nPhaseEnd\n"
-                                      "PhaseBegin 2\n"
-                                      "CreateRegValDW CU, Software\\VpSilentTest, Size, #INSTALLSIZE#\n"
-                                      "CreateRegValSz CU, Software\\VpSilentTest, Flags, \"#EXECUTE#,#README#,#FORWHO#\"\n"
-                                      "PhaseEnd\n",
-                                  {{"data.bin", std::string(10300, 'd')}});
+    std::string setup =
+        MakeSetup(Phase0() +
+                      "PhaseBegin 1\nCreateDir #INSTALLPATH#\nCopyFile data.bin, #INSTALLPATH#\nPhaseEnd\n"
+                      "PhaseBegin 2\n"
+                      "CreateRegValDW CU, Software\\VpSilentTest, Size, #INSTALLSIZE#\n"
+                      "CreateRegValSz CU, Software\\VpSilentTest, Flags, \"#EXECUTE#,#README#,#FORWHO#\"\n"
+                      "PhaseEnd\n",
+                  {{"data.bin", std::string(10300, 'd')}});
     RunResult r = Run(setup, "-INSTALL=\"" + inst + "\"");
     ASSERT_TRUE(r.ended);
     EXPECT_EQ(0u, r.exitCode);
@@ -75,11 +77,12 @@ TEST_F(SilentRun, AFailureIsLoggedWithItsLineAndPhaseThreeRuns) {
     ASSERT_TRUE(r.ended);
     EXPECT_EQ(0u, r.exitCode);  // the outcome is in the log only
     EXPECT_TRUE(r.boxes.empty());
-    EXPECT_EQ("A critical error (code disk full) has occurred! Setup can not continue!\r\n"
-              "Please restart the computer and try again.\r\n"
-              "Script line 7: Error \"disk full\"\r\n"
-              "Setup failed!\r\n",
-              Read(dir + "\\MySetup.log"));
+    EXPECT_EQ(
+        "A critical error (code disk full) has occurred! Setup can not continue!\r\n"
+        "Please restart the computer and try again.\r\n"
+        "Script line 7: Error \"disk full\"\r\n"
+        "Setup failed!\r\n",
+        Read(dir + "\\MySetup.log"));
     EXPECT_TRUE(FolderExists((inst + "\\cleanup").c_str()));
     EXPECT_FALSE(FolderExists((inst + "\\never").c_str()));
     EXPECT_FALSE(FolderExists((inst + "\\phase2").c_str()));
@@ -88,10 +91,11 @@ TEST_F(SilentRun, AFailureIsLoggedWithItsLineAndPhaseThreeRuns) {
 TEST_F(SilentRun, AFolderLeftInPlaceIsNoFailureAndUseFilesAreCopied) {
     WriteFileBytes(dir + "\\a.ini", "first");
     WriteFileBytes(dir + "\\b c.ini", "second");
-    std::string setup = MakeSetup(Phase0() +
-                                  "PhaseBegin 1\nCreateDir #INSTALLPATH#\\busy\nCopyFile data.bin, #INSTALLPATH#\\busy\n"
-                                  "RemoveDir #INSTALLPATH#\\busy\nPhaseEnd\n",
-                                  {{"data.bin", "x"}});
+    std::string setup =
+        MakeSetup(Phase0() +
+                      "PhaseBegin 1\nCreateDir #INSTALLPATH#\\busy\nCopyFile data.bin, #INSTALLPATH#\\busy\n"
+                      "RemoveDir #INSTALLPATH#\\busy\nPhaseEnd\n",
+                  {{"data.bin", "x"}});
     RunResult r = Run(setup, "-INSTALL=\"" + inst + "\" -USE=\"" + dir + "\\a.ini\" -use=\"" + dir + "\\b c.ini\"");
     ASSERT_TRUE(r.ended);
     EXPECT_EQ(0u, r.exitCode);
@@ -101,10 +105,11 @@ TEST_F(SilentRun, AFolderLeftInPlaceIsNoFailureAndUseFilesAreCopied) {
 
     r = Run(setup, "-INSTALL=\"" + inst + "\" -USE=\"" + dir + "\\missing.ini\"");
     EXPECT_EQ(0u, r.exitCode);
-    EXPECT_EQ("Some files initialization files could not be copied.\r\n"
-              "Check the Init direcory in the installation folder.\r\n"
-              "Setup failed!\r\n",
-              Read(dir + "\\setup.log"));
+    EXPECT_EQ(
+        "Some files initialization files could not be copied.\r\n"
+        "Check the Init direcory in the installation folder.\r\n"
+        "Setup failed!\r\n",
+        Read(dir + "\\setup.log"));
 }
 
 TEST_F(SilentRun, DamagedSetupFilesInstallNothing) {
@@ -124,7 +129,8 @@ TEST_F(SilentRun, DamagedSetupFilesInstallNothing) {
         {"oversized record", ArchiveOf({{"Uninstall.qsc", "u"}, {"Setup.qsc", CrLf(script)}}, false) +
                                  std::string("big\0\0\0\0\x40", 8) + "<Setup Data End>"},
         {"no setup script", ArchiveOf({{"Uninstall.qsc", "u"}})},
-        {"no phase 0", ArchiveOf({{"Uninstall.qsc", "u"}, {"Setup.qsc", CrLf("PhaseBegin 1\nCreateDir #INSTALLPATH#\n")}})},
+        {"no phase 0",
+         ArchiveOf({{"Uninstall.qsc", "u"}, {"Setup.qsc", CrLf("PhaseBegin 1\nCreateDir #INSTALLPATH#\n")}})},
     };
     for (const Case& c : cases) {
         std::string setup = dir + "\\bad.exe";
@@ -133,8 +139,7 @@ TEST_F(SilentRun, DamagedSetupFilesInstallNothing) {
         ASSERT_TRUE(r.ended) << c.what;
         EXPECT_EQ(13u, r.exitCode) << c.what;
         ASSERT_EQ(1u, r.boxes.size()) << c.what;  // also in a silent run
-        EXPECT_EQ("A critical error has occured. Setup can not continue.\nMaybe the Setup file is corrupt!",
-                  r.boxes[0])
+        EXPECT_EQ("A critical error has occured. Setup can not continue.\nMaybe the Setup file is corrupt!", r.boxes[0])
             << c.what;
         EXPECT_FALSE(FileExists(inst)) << c.what;
         EXPECT_FALSE(FileExists(dir + "\\bad.log")) << c.what;
@@ -157,8 +162,8 @@ TEST_F(SilentRun, TheRestartQuestionIsAskedInSilentRunsToo) {
     CreateDirectoryA(inst.c_str(), nullptr);
     std::string target = inst + "\\held.exe";
     WriteFileBytes(target, "old");
-    std::string setup = MakeSetup(Phase0() + "PhaseBegin 1\nCopyFile new.exe, #INSTALLPATH#\\held.exe, REBOOTIFLOCKED\n",
-                                  {{"new.exe", "new"}});
+    std::string setup = MakeSetup(
+        Phase0() + "PhaseBegin 1\nCopyFile new.exe, #INSTALLPATH#\\held.exe, REBOOTIFLOCKED\n", {{"new.exe", "new"}});
     HANDLE helper = StartHelper("lock \"" + target + "\" delete", true);
     ASSERT_TRUE(helper);
     RunResult r = Run(setup, "-INSTALL=\"" + inst + "\"");
@@ -178,16 +183,18 @@ TEST_F(SilentRun, TheRestartQuestionIsAskedInSilentRunsToo) {
 }
 
 TEST_F(SilentRun, PlatformChecksRefuseQuietly) {
-    std::string setup = MakeSetup("PhaseBegin 0\nSet #PROGRAM#, VpSilentTest\nSet #MINOS#, 9999\nPhaseEnd\n"
-                                  "PhaseBegin 1\nCreateDir #INSTALLPATH#\n");
+    std::string setup = MakeSetup(
+        "PhaseBegin 0\nSet #PROGRAM#, VpSilentTest\nSet #MINOS#, 9999\nPhaseEnd\n"
+        "PhaseBegin 1\nCreateDir #INSTALLPATH#\n");
     RunResult r = Run(setup, "-INSTALL=\"" + inst + "\"");
     EXPECT_EQ(1u, r.exitCode);
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_FALSE(FileExists(inst));
     EXPECT_FALSE(FileExists(dir + "\\setup.log"));
     // #NOX64# only counts on 64-bit Windows, which Wine here is not.
-    setup = MakeSetup("PhaseBegin 0\nSet #PROGRAM#, VpSilentTest\nSet #NOX64#, 1\nSet #MINOS#, 510\nPhaseEnd\n"
-                      "PhaseBegin 1\nCreateDir #INSTALLPATH#\n");
+    setup = MakeSetup(
+        "PhaseBegin 0\nSet #PROGRAM#, VpSilentTest\nSet #NOX64#, 1\nSet #MINOS#, 510\nPhaseEnd\n"
+        "PhaseBegin 1\nCreateDir #INSTALLPATH#\n");
     r = Run(setup, "-INSTALL=\"" + inst + "\"");
     EXPECT_EQ(0u, r.exitCode);
     EXPECT_TRUE(FolderExists(inst.c_str()));

@@ -1,8 +1,8 @@
 // Start-up of setup under Wine: the command line, the built-in variables,
 // the defaults from the install settings record, and folder sizes.
+#include <windows.h>
 #include <gtest/gtest.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include "setup/file_ops.h"
 #include "setup/install_record.h"
@@ -22,7 +22,7 @@ static std::string ShellFolder(int csidl) {
 }
 
 class Startup : public ::testing::Test {
-protected:
+  protected:
     char oldFolder[MAX_PATH];
     void SetUp() override {
         GetCurrentDirectoryA(MAX_PATH, oldFolder);

@@ -6,10 +6,10 @@
 // uninstall started from the registered UninstallString, and the removal
 // of a previous version. With VP_SHOT_DIR set, each page is saved there as
 // a bitmap "<dpi>-<page>.bmp".
+#include <windows.h>
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <shlobj.h>
-#include <windows.h>
 #include <tlhelp32.h>
 
 #include <string>
@@ -25,11 +25,31 @@ static const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersio
 
 // Ids of the wizard's controls (as the program's resources name them).
 enum {
-    kBack = 3, kTitle = 1002, kSubtitle = 1004, kWebLink = 1031, kDescription = 1007, kAgreementText = 1008,
-    kInstallFolder = 1014, kBrowseInstall = 4, kDataFolder = 1020, kBrowseData = 6, kForAll = 1038, kForUser = 1040,
-    kDataDefault = 1046, kDataCustom = 1048, kIndividual = 1050, kShared = 1051, kStatusLine = 1021,
-    kStartProgram = 1023, kShowManual = 1025, kDesktopLink = 1028, kStartMenuLinks = 1029, kKeepSettings = 1044,
-    kKeptFolder = 1010, kNotRemoved = 1008, kLeftFolder = 1036,
+    kBack = 3,
+    kTitle = 1002,
+    kSubtitle = 1004,
+    kWebLink = 1031,
+    kDescription = 1007,
+    kAgreementText = 1008,
+    kInstallFolder = 1014,
+    kBrowseInstall = 4,
+    kDataFolder = 1020,
+    kBrowseData = 6,
+    kForAll = 1038,
+    kForUser = 1040,
+    kDataDefault = 1046,
+    kDataCustom = 1048,
+    kIndividual = 1050,
+    kShared = 1051,
+    kStatusLine = 1021,
+    kStartProgram = 1023,
+    kShowManual = 1025,
+    kDesktopLink = 1028,
+    kStartMenuLinks = 1029,
+    kKeepSettings = 1044,
+    kKeptFolder = 1010,
+    kNotRemoved = 1008,
+    kLeftFolder = 1036,
 };
 
 struct Found {
@@ -242,7 +262,7 @@ static void ExpectNothingInstalled(const std::string& installFolder) {
 
 // The desktop user's shell, which setup looks for (absent under Wine).
 class Wizard : public ::testing::Test {
-protected:
+  protected:
     static HANDLE progman;
     static void SetUpTestSuite() { progman = StartHelper("progman", true); }
     static void TearDownTestSuite() {
@@ -370,7 +390,9 @@ TEST_F(Wizard, CancelOnTheAgreementAndProgressPages) {
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string script =
         "PhaseBegin 0\r\nSet #PROGRAM#, \"Vellumor Pro\"\r\nSet #VERSION#, \"4.13.0\"\r\nPhaseEnd\r\n"
-        "PhaseBegin 1\r\nCall \"" + HelperExe() + "\", \"sleep 60000\"\r\n"
+        "PhaseBegin 1\r\nCall \"" +
+        HelperExe() +
+        "\", \"sleep 60000\"\r\n"
         "CreateDir \"C:\\slowsetup\\after\"\r\nPhaseEnd\r\n";
     HANDLE f = CreateFileA((folder + "\\Setup.qsc").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD done;
@@ -727,8 +749,9 @@ TEST_F(Wizard, ProgressPageErrors) {
         Click(finish, IDOK);
         EXPECT_EQ(0u, p.Wait(10000));
     }
-    WriteText(folder + "\\Setup.qsc", head + "PhaseBegin 1\r\nError boom\r\nCreateDir C:\\errsetup\\after2\r\nPhaseEnd\r\n"
-                                             "PhaseBegin 3\r\nCreateDir C:\\errsetup\\cleanup\r\nPhaseEnd\r\n");
+    WriteText(folder + "\\Setup.qsc", head +
+                                          "PhaseBegin 1\r\nError boom\r\nCreateDir C:\\errsetup\\after2\r\nPhaseEnd\r\n"
+                                          "PhaseBegin 3\r\nCreateDir C:\\errsetup\\cleanup\r\nPhaseEnd\r\n");
     Process p;
     Start(&p, "\"" + SetupExe() + "\" -WORKDIR=" + folder);
     HWND welcome = WaitPage(kSetupCaption, "Vellumor Pro v4.13.0 Setup");

@@ -1,8 +1,10 @@
 // The configuration archive job: the archive opens in Info-ZIP's unzip,
 // 7-Zip and Python's zipfile; pruning keeps the newest; two runs on one day
 // share a name; paths that do not fit are refused.
-#include <gtest/gtest.h>
+#include "update/archive_schedule.h"
+
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
@@ -12,7 +14,6 @@
 #include "framework/message_box.h"
 #include "settings/data_folders.h"
 #include "support/test_support.h"
-#include "update/archive_schedule.h"
 #include "update/schedule_records.h"
 #include "update_test_util.h"
 
@@ -85,8 +86,8 @@ TEST(ArchiveSchedule, KeepsTheNewestAndCountsTodaysOnce) {
     f.Schedule(3);
     // Five older archives, made one after another (Wine ignores set creation times).
     for (int day = 1; day <= 5; day++) {
-        WriteFileBytes(PathJoin(f.target, std::string(kProduct) + "-2026.11.0" + std::to_string(day) + ".TarnwickConfig"),
-                       "old");
+        WriteFileBytes(
+            PathJoin(f.target, std::string(kProduct) + "-2026.11.0" + std::to_string(day) + ".TarnwickConfig"), "old");
         Sleep(30);
     }
     WriteFileBytes(PathJoin(f.target, "Other Product-2026.11.01.TarnwickConfig"), "theirs");
@@ -216,6 +217,6 @@ TEST(ArchiveDialog, AutomaticNeedsAFolderAndArchiveNowWrites) {
     EXPECT_EQ("Archiving finished successfully!", done);
     EXPECT_TRUE(FileExists(PathJoin(f.target, f.TodaysName())));
     ReadArchiveSettings(&s);
-    EXPECT_EQ(999, s.keep);  // clamped to 1..999
+    EXPECT_EQ(999, s.keep);     // clamped to 1..999
     EXPECT_EQ(0, s.automatic);  // cancelled: the schedule stays off
 }

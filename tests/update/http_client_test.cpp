@@ -3,13 +3,14 @@
 // with a self-signed certificate made at test time. The client verifies no
 // certificate (it trusts whatever the server presents), so the test
 // certificate needs no installing in Wine.
-#include <gtest/gtest.h>
+#include "update/http_client.h"
+
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 
-#include "update/http_client.h"
 #include "update/tcp_connection.h"
 #include "update_test_util.h"
 

@@ -1,12 +1,13 @@
 // The reply parser of the HTTP client: status lines, headers at line
 // starts, Content-Length limits, and where redirects point.
+#include "update/http_reply.h"
+
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include <string>
 
 #include "update/base64.h"
-#include "update/http_reply.h"
 
 static int Status(const std::string& s) {
     return HttpReplyStatus(s.data(), s.size());
@@ -16,7 +17,7 @@ TEST(HttpReply, StatusNeedsAnHttpLineWithThreeDigits) {
     EXPECT_EQ(200, Status("HTTP/1.0 200 OK\r\n\r\n"));
     EXPECT_EQ(503, Status("HTTP/1.1 503\r\n\r\n"));
     EXPECT_EQ(100, Status("HTTP/1.0 100 Continue\r\n\r\n"));
-    EXPECT_EQ(-1, Status("HTTP/1.0 20"));           // short
+    EXPECT_EQ(-1, Status("HTTP/1.0 20"));  // short
     EXPECT_EQ(-1, Status("garbage that is long enough"));
     EXPECT_EQ(-1, Status("HTTP/1.0 2x0 OK\r\n\r\n"));
     EXPECT_EQ(-1, Status("HTTP/1.0 2000 OK\r\n\r\n"));
@@ -67,7 +68,7 @@ TEST(HttpReply, LocationResolvesAbsoluteAddressesAndPaths) {
     EXPECT_STREQ("https://a.example/y/w.txt", out);
     EXPECT_TRUE(HttpResolveLocation("http://a.example", "/w", out, sizeof out));
     EXPECT_STREQ("http://a.example/w", out);
-    EXPECT_FALSE(HttpResolveLocation("http://a.example/x/", "w.txt", out, sizeof out));      // relative path
+    EXPECT_FALSE(HttpResolveLocation("http://a.example/x/", "w.txt", out, sizeof out));  // relative path
     EXPECT_FALSE(HttpResolveLocation("http://a.example/x/", "//c.example/", out, sizeof out));
     EXPECT_FALSE(HttpResolveLocation("http://a.example/x/", "ftp://c/", out, sizeof out));
     EXPECT_FALSE(HttpResolveLocation("http://a.example/x/", "http://", out, sizeof out));

@@ -1,5 +1,7 @@
 // The schedules' records: defaults after a read, the due test, UTC day
 // rounding, and version texts and their comparison.
+#include "update/schedule_records.h"
+
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -7,7 +9,6 @@
 
 #include "settings/data_folders.h"
 #include "support/test_support.h"
-#include "update/schedule_records.h"
 
 namespace {
 

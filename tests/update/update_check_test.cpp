@@ -2,15 +2,16 @@
 // the install settings from the loopback server (plain and TLS), stores
 // the result, opens its own dialog for a newly published version, and the
 // dialog's buttons neither cancel their own check nor freeze.
-#include <gtest/gtest.h>
+#include "update/update_check.h"
+
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 
 #include "support/test_support.h"
 #include "update/schedule_records.h"
-#include "update/update_check.h"
 #include "update_test_util.h"
 
 namespace {

@@ -1,6 +1,8 @@
 // The actions on real files, the clipboard and the real save dialog: the
 // sequential numbering, the formats chosen by the extension, failed saves
 // that leave nothing behind, the Actions-tab buttons and the flags.
+#include "capture/actions/actions.h"
+
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -12,7 +14,6 @@
 
 #include "base/str_util.h"
 #include "capture/actions/action_dispatch.h"
-#include "capture/actions/actions.h"
 #include "capture/app_texts.h"
 #include "capture/capture_test_util.h"
 #include "capture/editor/editor_dialog.h"

@@ -4,12 +4,12 @@
 // image, Escape cancels, and no temporary file outlives the drag.
 #include <windows.h>
 // The headers below need windows.h first.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <ole2.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <string.h>
-#include <commctrl.h>
 
 #include <atomic>
 #include <string>

@@ -6,11 +6,11 @@
 // up to the drop, and that the user's file stays), and the Send page.
 #include <windows.h>
 // The headers below need windows.h first.
+#include <commctrl.h>
 #include <ddeml.h>
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <string.h>
-#include <commctrl.h>
 
 #include <atomic>
 #include <string>

@@ -2,11 +2,11 @@
 // content found exactly, the border colour by majority, edges at the image
 // rim, one-colour images, and random noisy borders (run under the
 // sanitizers in the native tree).
+#include "capture/editor/auto_crop.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
-
-#include "capture/editor/auto_crop.h"
 
 namespace {
 

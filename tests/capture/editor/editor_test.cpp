@@ -4,8 +4,8 @@
 // pixels, the selection, the files written, read by PIL).
 #include <windows.h>
 // The headers below need windows.h first.
-#include <gtest/gtest.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 #include <string.h>
 
 #include <atomic>
@@ -250,8 +250,9 @@ TEST_F(EditorTest, EditButtonSelectCropBoxOkAndTheSavedFileHoldsTheEdit) {
     std::string file = PathJoin(dir_, "edited.png");
     ASSERT_TRUE(gImage.Save(file.c_str(), 4 /* PNG */));
     std::string out;
-    std::string cmd = "/usr/bin/python3 -c \"from PIL import Image;im=Image.open('edited.png').convert('RGB');"
-                      "print(im.size, *[im.getpixel(p) for p in [(2,2),(8,8),(15,15),(16,16),(25,25),(5,5),(50,40)]])\"";
+    std::string cmd =
+        "/usr/bin/python3 -c \"from PIL import Image;im=Image.open('edited.png').convert('RGB');"
+        "print(im.size, *[im.getpixel(p) for p in [(2,2),(8,8),(15,15),(16,16),(25,25),(5,5),(50,40)]])\"";
     ASSERT_EQ(RunPeer(dir_, cmd, &out), 0) << out;
     // (5,5) in the crop is the blue pixel at (45,35); (25,25) is red; the
     // pointer rested at (50,40) and left nothing there.
@@ -613,11 +614,13 @@ TEST(EditorUndo, APushThatSucceedsReportsSuccessAndEvictionKeepsTheFirstEntry) {
     char exe[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, exe, MAX_PATH), 0u);
     std::string out;
-    int rc = RunPeer(MakeTestDir("undo_limit"),
-                     "env -u GTEST_SHARD_INDEX -u GTEST_TOTAL_SHARDS VP_ADDRESS_SPACE_LIMITED=1 prlimit --as=3500000000 "
-                     "wine '" + UnixPathOf(exe) +
-                         "' --gtest_color=no --gtest_filter=EditorUndo.APushThatSucceedsReportsSuccessAndEvictionKeepsTheFirstEntry",
-                     &out);
+    int rc = RunPeer(
+        MakeTestDir("undo_limit"),
+        "env -u GTEST_SHARD_INDEX -u GTEST_TOTAL_SHARDS VP_ADDRESS_SPACE_LIMITED=1 prlimit --as=3500000000 "
+        "wine '" +
+            UnixPathOf(exe) +
+            "' --gtest_color=no --gtest_filter=EditorUndo.APushThatSucceedsReportsSuccessAndEvictionKeepsTheFirstEntry",
+        &out);
     EXPECT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("[  PASSED  ] 1 test."), std::string::npos) << out;
 }

@@ -6,7 +6,6 @@
 // one monitor at (0, 0) and 24-bit colour: a virtual screen with another
 // origin and palette or 16-bit screens are not reachable here.
 #include <gtest/gtest.h>
-
 #include <string.h>
 
 #include <string>

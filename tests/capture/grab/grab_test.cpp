@@ -1,10 +1,11 @@
 // The grab as one change of the image: however many steps a capture takes
 // (clearing, the picture, the conversion to the default colour mode), the
 // listeners hear of it once, when the new image is complete.
+#include "capture/grab/grab.h"
+
 #include <gtest/gtest.h>
 
 #include "capture/capture_test_util.h"
-#include "capture/grab/grab.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
 

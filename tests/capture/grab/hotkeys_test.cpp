@@ -1,6 +1,8 @@
 // The capture application's hot keys under Wine: registration and its
 // failure messages (read and closed from a helper thread as a user would),
 // the minute timer's counting, and the cases in which no capture starts.
+#include "capture/grab/hotkeys.h"
+
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -10,7 +12,6 @@
 
 #include "capture/app_texts.h"
 #include "capture/editor/editor_dialog.h"
-#include "capture/grab/hotkeys.h"
 #include "capture/grab/overlay.h"
 #include "capture/main_dialog/main_dialog.h"
 #include "capture/state/options.h"

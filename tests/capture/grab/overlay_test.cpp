@@ -2,6 +2,8 @@
 // overlay opened in this process and the mouse and keyboard driven with
 // SendInput from a helper thread; the picked image is compared with the
 // pattern pixel by pixel. Also the size label's placement rules.
+#include "capture/grab/overlay.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +11,6 @@
 
 #include "capture/capture_test_util.h"
 #include "capture/gdi_objects.h"
-#include "capture/grab/overlay.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
 

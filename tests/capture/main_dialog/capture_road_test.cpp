@@ -202,7 +202,7 @@ TEST_F(CaptureRoadTest, ActionsTextsFollowANewCapture) {
     ASSERT_EQ(Text(page, IDC_DIMENSIONS), "3 x 3");
     ASSERT_TRUE(ShowMainDialog(kHideMainDialog));
     gOpt.DefAct = kDefaultActionOn | kActCopy;  // a copy: the action shows no dialog
-    gOpt.DefColMode = 2;  // grey
+    gOpt.DefColMode = 2;                        // grey
     ASSERT_TRUE(CaptureByHotKey());
     ASSERT_FALSE(IsWindowVisible(dlg_));
     ASSERT_TRUE(ShowMainDialog(kShowCurrentTab));

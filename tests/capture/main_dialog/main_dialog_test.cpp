@@ -3,10 +3,10 @@
 // main button's routing, the preview and the action buttons.
 #include <windows.h>
 // The headers below need windows.h first.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <string.h>
-#include <commctrl.h>
 
 #include <string>
 #include <thread>
@@ -333,8 +333,7 @@ TEST_F(MainDialogTest, OptionsPageMonitorRowsUnitsAndCustomSize) {
     EXPECT_EQ(Text(page, IDC_MON_DPI), "96");
     auto choose = [&](int row) {
         SendDlgItemMessageA(page, IDC_MONITOR, CB_SETCURSEL, row, 0);
-        SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_MONITOR, CBN_SELCHANGE),
-                     (LPARAM)GetDlgItem(page, IDC_MONITOR));
+        SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_MONITOR, CBN_SELCHANGE), (LPARAM)GetDlgItem(page, IDC_MONITOR));
         EXPECT_EQ(gOpt.Monitor, row);
     };
     const int sizeFields[] = {IDC_MON_WIDTH_LABEL, IDC_MON_WIDTH,      IDC_MON_HEIGHT_LABEL,

@@ -1,9 +1,9 @@
 // Print layout: margins raised to the printer's border on each side,
 // margins that leave no page, the picture's size at screen size, fit page,
 // zoom and no clipping, and the nine positions.
-#include <gtest/gtest.h>
-
 #include "capture/print/print_layout.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

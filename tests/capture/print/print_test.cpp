@@ -5,11 +5,11 @@
 // rasterised by ghostscript, and the message without a printer.
 #include <windows.h>
 // The headers below need windows.h first.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <string.h>
 #include <winspool.h>
-#include <commctrl.h>
 
 #include <string>
 #include <thread>

@@ -1,11 +1,11 @@
 // The header and footer templates: every token, the running number with
 // its width digit, the cases that are no tokens and cutting at the buffer.
+#include "capture/print/token_template.h"
+
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include <string>
-
-#include "capture/print/token_template.h"
 
 namespace {
 

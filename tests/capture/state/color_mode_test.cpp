@@ -1,6 +1,8 @@
 // Colour modes: each of 0..6 gives the depth and palette its name says,
 // checked in memory and with ImageMagick's identify on the saved BMP; the
 // conversions go through the undo stack, which restores pixels and mode.
+#include "capture/state/color_mode.h"
+
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -9,7 +11,6 @@
 #include "base/str_util.h"
 #include "capture/actions/actions.h"
 #include "capture/capture_test_util.h"
-#include "capture/state/color_mode.h"
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
 #include "capture/state/undo.h"

@@ -1,6 +1,8 @@
 // The announcement of a changed image: every change of gImage or its
 // colour mode reaches each listener once, a change made in steps once at
 // its end, and the undo stack tells its listener how many entries it holds.
+#include "capture/state/image_state.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +10,6 @@
 
 #include "capture/capture_test_util.h"
 #include "capture/state/color_mode.h"
-#include "capture/state/image_state.h"
 #include "capture/state/options.h"
 #include "capture/state/undo.h"
 #include "tests/support/test_support.h"
