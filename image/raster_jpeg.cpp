@@ -18,8 +18,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <jerror.h>
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "base/str_util.h"
 #include "image/exif.h"
