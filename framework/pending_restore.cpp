@@ -3,7 +3,6 @@
 #include "pending_restore.h"
 
 #include <windows.h>
-
 #include <shellapi.h>
 #include <string.h>
 

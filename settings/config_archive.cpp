@@ -123,8 +123,7 @@ int VerifyConfigArchive(ZipHandle* zip, int productIndex, char* badEntry, size_t
         names[i][0] = '\0';
         if (i == productIndex)
             continue;
-        if (UnzipGetItem(zip, i, &item) != kZipOk ||
-            UnzipGetStoredName(zip, i, names[i], sizeof names[i]) != kZipOk) {
+        if (UnzipGetItem(zip, i, &item) != kZipOk || UnzipGetStoredName(zip, i, names[i], sizeof names[i]) != kZipOk) {
             result = kConfigArchiveUnreadable;
             break;
         }

@@ -68,9 +68,8 @@ bool FreeArchiveName(const char* folder, const SYSTEMTIME& local, char* path, si
     if (!ArchiveFileName(folder, local, path, cch))
         return false;
     for (int n = 2; GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; n++) {
-        if (n > kKeepMax + 1 ||
-            !StrFmt(path, cch, "%s%s-%04d.%02d.%02d-%d.%s", folder, gApp.productName, local.wYear, local.wMonth,
-                    local.wDay, n, kConfigArchiveExt))
+        if (n > kKeepMax + 1 || !StrFmt(path, cch, "%s%s-%04d.%02d.%02d-%d.%s", folder, gApp.productName, local.wYear,
+                                        local.wMonth, local.wDay, n, kConfigArchiveExt))
             return false;
     }
     return true;

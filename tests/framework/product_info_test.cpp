@@ -366,7 +366,7 @@ TEST_F(ProductInfoTest, BackupUnderTheProposedNameIsNoPendingRestore) {
     std::string backup = PathJoin(data_, proposed);
     ASSERT_TRUE(FileExists(backup));
     WriteFileBytes(PathJoin(data_, "Options.qcg"), "gOpt.Later=3\r\n");  // a change made after the backup
-    UnpackPendingRestore();                                                // the next start
+    UnpackPendingRestore();                                              // the next start
     EXPECT_TRUE(FileExists(backup));
     EXPECT_EQ("gOpt.Later=3\r\n", Read("Options.qcg"));
     EXPECT_EQ("app record", Read("(Mox)App.qcg"));
@@ -518,4 +518,33 @@ TEST_F(ProductInfoTest, AFailedRestoreKeepsTheSettingsAndThePendingFile) {
     EXPECT_FALSE(FileExists(Pending()));
     ASSERT_EQ(0, RunPeer(data_, "ls -A | LC_ALL=C sort", &out));
     EXPECT_EQ("Options.qcg\nletter.doc\nphotos\n", out);
+}
+
+// The data folder on a disk with room for the pending restore but not for
+// its files a second time: the extraction fails before anything is moved,
+// so the settings stay and so does the pending file.
+TEST_F(ProductInfoTest, ARestoreOntoAFullDiskChangesNothing) {
+    SmallDisk disk("info_full_restore", 512);
+    if (!disk.mounted)
+        GTEST_SKIP() << kNoMount;
+    StrCopy(gUserDataFolder, countof(gUserDataFolder), Win(disk.dir).c_str());
+    WriteFileBytes(PathJoin(disk.dir, "(Mox)App.qcg"), "app record");
+    WriteFileBytes(PathJoin(disk.dir, "Options.qcg"), "gOpt.Old=1\r\n");
+    std::string out;
+    ASSERT_EQ(0, RunPeer(disk.dir,
+                         "/usr/bin/python3 -c \"import zipfile,sys,random; r=random.Random(4); "
+                         "z=zipfile.ZipFile(sys.argv[1],'w'); z.writestr('Vellumor Test', b'\\x001.0.0'); "
+                         "z.writestr('Options.qcg', bytes(r.getrandbits(8) for i in range(300000))); z.close()\" '" +
+                             UnixPathOf(Pending()) + "'",
+                         &out))
+        << out;
+    UnpackPendingRestore();
+    std::string options, app;
+    EXPECT_TRUE(ReadFileBytes(PathJoin(disk.dir, "Options.qcg"), &options));
+    EXPECT_EQ("gOpt.Old=1\r\n", options);
+    EXPECT_TRUE(ReadFileBytes(PathJoin(disk.dir, "(Mox)App.qcg"), &app));
+    EXPECT_EQ("app record", app);
+    EXPECT_TRUE(FileExists(Pending()));
+    ASSERT_EQ(0, RunPeer(disk.dir, "ls -A | LC_ALL=C sort", &out));
+    EXPECT_EQ("(Mox)App.qcg\n(Mox)Restore.qcg_tmp\nOptions.qcg\n", out);  // no temporary file left
 }

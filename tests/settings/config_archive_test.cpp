@@ -80,12 +80,13 @@ TEST(ConfigArchive, UnsafeNamesAndDamagedDataAreRefused) {
 }
 
 TEST(ConfigArchive, OnlyOwnSettingsFilesAtTheTopLevel) {
-    for (const char* good : {"Options.qcg", "(Mox)App.qcg", "(Mox)Win0.qcg", "(Mox)Bar-3.qcg", "a..b.qcg",
-                             "UPPER.QCG", "Console.qcg", "COM10.qcg"})
+    for (const char* good : {"Options.qcg", "(Mox)App.qcg", "(Mox)Win0.qcg", "(Mox)Bar-3.qcg", "a..b.qcg", "UPPER.QCG",
+                             "Console.qcg", "COM10.qcg"})
         EXPECT_TRUE(IsOwnConfigEntryName(good)) << good;
-    for (const char* bad : {"", ".qcg", "...qcg", " x.qcg", "sub/a.qcg", "sub\\a.qcg", "/etc/abs.qcg", "C:a.qcg",
-                            "a.qcg:x", "run.bat", "a.qcg_tmp", "a.ini", "CON.qcg", "con .qcg", "NUL.x.qcg",
-                            "LPT1.qcg", "com9.QCG", "a*.qcg", "a?.qcg", "a\x01.qcg", "a<b.qcg", "a|b.qcg"})
+    for (const char* bad :
+         {"",         ".qcg",    "...qcg",    " x.qcg",    "sub/a.qcg", "sub\\a.qcg", "/etc/abs.qcg", "C:a.qcg",
+          "a.qcg:x",  "run.bat", "a.qcg_tmp", "a.ini",     "CON.qcg",   "con .qcg",   "NUL.x.qcg",    "LPT1.qcg",
+          "com9.QCG", "a*.qcg",  "a?.qcg",    "a\x01.qcg", "a<b.qcg",   "a|b.qcg"})
         EXPECT_FALSE(IsOwnConfigEntryName(bad)) << bad;
 }
 

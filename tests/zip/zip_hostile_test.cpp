@@ -129,9 +129,10 @@ TEST(ZipHostile, StoredNamesComeUnsanitised) {
     MakeArchive(ours, nullptr, {"/etc/abs.qcg", "C:/drive.txt", "a/../../b.txt", "fine/inner.txt"}, "payload");
     ZipHandle* zip = UnzipOpen(ours.c_str(), nullptr);
     ASSERT_NE(zip, nullptr);
-    const std::pair<const char*, const char*> kNames[] = {
-        {"/etc/abs.qcg", "etc/abs.qcg"}, {"C:/drive.txt", "drive.txt"}, {"a/../../b.txt", "b.txt"},
-        {"fine/inner.txt", "fine/inner.txt"}};
+    const std::pair<const char*, const char*> kNames[] = {{"/etc/abs.qcg", "etc/abs.qcg"},
+                                                          {"C:/drive.txt", "drive.txt"},
+                                                          {"a/../../b.txt", "b.txt"},
+                                                          {"fine/inner.txt", "fine/inner.txt"}};
     for (int i = 0; i < 4; i++) {
         char stored[260];
         ZipItem item;
