@@ -24,7 +24,11 @@ static TextRecord gFrameworkTexts[] = {
     {IDS_MOX_CONFIG,
      {"Warning: your current configuration will be overwritten!\nDo you want to continue?", "Configuration file error!",
       "Error restoring data!", "Wrong product!",
-      "Some file(s) could not be backed up!\nMaybe they are in use by the program."}},
+      "Some file(s) could not be backed up!\nMaybe they are in use by the program.",
+      "The backup was not written!\nAn existing file of that name was left as it was. Please check the path and the "
+      "free disk space.",
+      "This archive cannot be restored!\nIt holds \"%s\", which is not a settings file of this program. Nothing "
+      "was changed."}},
     {IDS_MOX_CONFIG_DONE, {"Data restored successfully!", "Data backed up successfully!", "Data reset successfully!"}},
     {IDS_MOX_RESTART, {"The program must be restarted to apply the changes.\nClick OK to restart the program now."}},
     {IDS_MOX_UPDATE_CHECK,

@@ -68,20 +68,83 @@ bool IsCleanConfigEntryName(const char* name) {
     }
 }
 
-int VerifyConfigArchive(ZipHandle* zip, int productIndex) {
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, as the part before the first '.'
+// (trailing blanks ignored, as Windows does).
+static bool IsDeviceBaseName(const char* name) {
+    size_t n = strcspn(name, ".");
+    while (n > 0 && name[n - 1] == ' ')
+        n--;
+    if (n < 3 || n > 4)
+        return false;
+    char base[5] = {};
+    for (size_t i = 0; i < n; i++)
+        base[i] = (name[i] >= 'a' && name[i] <= 'z') ? (char)(name[i] - 'a' + 'A') : name[i];
+    if (n == 3)
+        return !strcmp(base, "CON") || !strcmp(base, "PRN") || !strcmp(base, "AUX") || !strcmp(base, "NUL");
+    return (!strncmp(base, "COM", 3) || !strncmp(base, "LPT", 3)) && base[3] >= '1' && base[3] <= '9';
+}
+
+bool IsOwnConfigEntryName(const char* name) {
+    static const char kExt[] = ".qcg";
+    if (!name)
+        return false;
+    size_t n = strlen(name);
+    if (n <= 4 || n >= 256 || StrCmpAsciiNoCase(name + n - 4, kExt) != 0)
+        return false;
+    bool onlyDots = true;
+    for (size_t i = 0; i < n - 4; i++) {
+        unsigned char c = (unsigned char)name[i];
+        if (c < 32 || strchr("\\/:*?\"<>|", c))
+            return false;
+        if (c != '.' && c != ' ')
+            onlyDots = false;
+    }
+    return !onlyDots && name[0] != ' ' && !IsDeviceBaseName(name);
+}
+
+static void SetBadEntry(char* badEntry, size_t cch, const char* name) {
+    if (badEntry && cch)
+        StrCopy(badEntry, cch, name);
+}
+
+int VerifyConfigArchive(ZipHandle* zip, int productIndex, char* badEntry, size_t cchBadEntry) {
+    SetBadEntry(badEntry, cchBadEntry, "");
     ZipItem item;
-    if (UnzipGetItem(zip, -1, &item) != kZipOk)
+    if (UnzipGetItem(zip, -1, &item) != kZipOk || item.index > kMaxConfigEntries)
         return kConfigArchiveUnreadable;
     int count = item.index;
-    static const uint32_t kCbBlock = 16384;
-    char* block = new char[kCbBlock];
+    typedef char Name[260];
+    Name* names = new Name[count > 0 ? count : 1];
     int result = kConfigArchiveOk;
+    uint64_t total = 0;
+    // Every name and size first, so that a hostile entry is named even
+    // when another one is damaged.
     for (int i = 0; i < count && result == kConfigArchiveOk; i++) {
+        names[i][0] = '\0';
         if (i == productIndex)
             continue;
-        if (UnzipGetItem(zip, i, &item) != kZipOk || !IsCleanConfigEntryName(item.name)) {
+        if (UnzipGetItem(zip, i, &item) != kZipOk || UnzipGetStoredName(zip, i, names[i], sizeof names[i]) != kZipOk) {
             result = kConfigArchiveUnreadable;
             break;
+        }
+        total += item.uncompressedSize;
+        bool foreign = !IsOwnConfigEntryName(names[i]) || (item.attributes & 0x10) ||
+                       item.uncompressedSize > kCbMaxConfigEntry || total > kCbMaxConfigTotal;
+        for (int j = 0; j < i && !foreign; j++)
+            foreign = StrCmpAsciiNoCase(names[j], names[i]) == 0;
+        if (foreign) {
+            SetBadEntry(badEntry, cchBadEntry, names[i]);
+            result = kConfigArchiveForeignEntry;
+        }
+    }
+    delete[] names;
+    static const uint32_t kCbBlock = 16384;
+    char* block = new char[kCbBlock];
+    for (int i = 0; i < count && result == kConfigArchiveOk; i++) {
+        if (i == productIndex || UnzipGetItem(zip, i, &item) != kZipOk) {
+            if (i != productIndex)
+                result = kConfigArchiveUnreadable;
+            continue;
         }
         if (item.uncompressedSize == 0)
             continue;
@@ -95,14 +158,15 @@ int VerifyConfigArchive(ZipHandle* zip, int productIndex) {
     return result;
 }
 
-int CheckConfigArchive(const char* path, const char* product) {
+int CheckConfigArchive(const char* path, const char* product, char* badEntry, size_t cchBadEntry) {
+    SetBadEntry(badEntry, cchBadEntry, "");
     ZipHandle* zip = UnzipOpen(path, nullptr);
     if (!zip)
         return kConfigArchiveUnreadable;
     ConfigArchiveHeader* header = new ConfigArchiveHeader;
     int r = ReadConfigProductEntry(zip, product, header);
     if (r == kConfigArchiveOk)
-        r = VerifyConfigArchive(zip, header->index);
+        r = VerifyConfigArchive(zip, header->index, badEntry, cchBadEntry);
     delete header;
     UnzipClose(zip);
     return r;

@@ -29,6 +29,7 @@ constexpr int kArchiveIntervalMax = 9999;
 // scheduled thread never write the same archive at once.
 volatile LONG gRunning;
 volatile HWND gDialog;
+bool gWaiting;  // the dialog waits for a scheduled job; its commands wait too
 
 struct ArchiveFile {
     char path[260];
@@ -41,7 +42,9 @@ int CompareCreationTimeDesc(const ArchiveFile* a, const ArchiveFile* b) {
 }
 
 // Deletes all but the keep newest archives of the product in the folder.
-void PruneArchives(const char* folder, int keep) {
+// The archive just written counts as the newest whatever its creation time
+// says (a clock set back, or a file system that kept an older time).
+void PruneArchives(const char* folder, const char* written, int keep) {
     CDynArray<ArchiveFile> list;
     CFileEnum files;
     if (!files.Open("%s%s-*.%s", folder, gApp.productName, kConfigArchiveExt))
@@ -49,19 +52,33 @@ void PruneArchives(const char* folder, int keep) {
     while (files.Next()) {
         ArchiveFile f;
         if (files.Data().dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ||
-            !StrCopy(f.path, countof(f.path), files.Path()) || !f.path[0])
+            !StrCopy(f.path, countof(f.path), files.Path()) || !f.path[0] || _stricmp(f.path, written) == 0)
             continue;
         f.creation = files.Data().ftCreationTime;
         list.InsertSorted(&f, CompareCreationTimeDesc);
     }
-    for (int i = keep; i < list.count; i++)
+    for (int i = keep - 1; i < list.count; i++)
         DeleteFileA(list.At(i)->path);
 }
 
-// The job with the running flag already taken; it gives it back.
-int RunJob() {
-    ArchiveSettings s;
-    ReadArchiveSettings(&s);
+// A name for today's archive that no file has yet: the dated name, then
+// "-2", "-3", ... after the date, so that a second run of a day, or a run
+// after the clock went back, never replaces an older archive.
+bool FreeArchiveName(const char* folder, const SYSTEMTIME& local, char* path, size_t cch) {
+    if (!ArchiveFileName(folder, local, path, cch))
+        return false;
+    for (int n = 2; GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; n++) {
+        if (n > kKeepMax + 1 || !StrFmt(path, cch, "%s%s-%04d.%02d.%02d-%d.%s", folder, gApp.productName, local.wYear,
+                                        local.wMonth, local.wDay, n, kConfigArchiveExt))
+            return false;
+    }
+    return true;
+}
+
+// The job with the running flag already taken, for the settings given
+// (as read from the record, or as the dialog holds them); it gives the
+// flag back. Only a written archive updates the record and prunes.
+int RunJob(ArchiveSettings s) {
     int result = kArchiveDone;
     char folder[kCchPath], path[kCchPath];
     StrCopy(folder, countof(folder), s.folder);
@@ -69,7 +86,7 @@ int RunJob() {
     GetLocalTime(&local);
     if (!folder[0]) {
         result = kArchiveNoFolder;
-    } else if (!AddTrailingBackslash(folder, countof(folder)) || !ArchiveFileName(folder, local, path, countof(path))) {
+    } else if (!AddTrailingBackslash(folder, countof(folder)) || !FreeArchiveName(folder, local, path, countof(path))) {
         result = kArchiveNotWritten;  // a cut path would write somewhere else
     } else {
         int r = ConfigBackupRestore(gDialog, kConfigArchiveTo, path);
@@ -81,7 +98,7 @@ int RunJob() {
             StrCopy(s.folder, countof(s.folder), folder);
             s.lastArchive = UtcDayStart(UnixNow());
             WriteArchiveSettings(&s);
-            PruneArchives(folder, s.keep);
+            PruneArchives(folder, path, s.keep);
         }
     }
     InterlockedExchange(&gRunning, 0);
@@ -89,13 +106,32 @@ int RunJob() {
 }
 
 DWORD WINAPI ScheduledJob(void*) {
-    RunJob();
+    ArchiveSettings s;
+    ReadArchiveSettings(&s);
+    RunJob(s);
     return 0;
 }
 
-void ReadDialog(HWND dlg, ArchiveSettings* s) {
-    GetDlgItemNumber(dlg, IDC_ARCHIVE_KEEP, 1, kKeepMax, false, &s->keep);
+// A number field whose text is empty or not a number: the user corrects it
+// there, as on the main dialog's pages (focused, its text selected).
+void ShowFieldError(HWND dlg, int item) {
+    HWND field = GetDlgItem(dlg, item);
+    if (field && !IsWindowEnabled(field))
+        EnableWindow(field, TRUE);
+    FocusDlgItemSelectAll(dlg, item);
+    MessageBeep(MB_ICONWARNING);
+}
+
+// Keep count and folder from the dialog; false after a field error.
+bool ReadDialog(HWND dlg, ArchiveSettings* s) {
+    int keep;
+    if (GetDlgItemNumber(dlg, IDC_ARCHIVE_KEEP, 1, kKeepMax, true, &keep) != 0) {
+        ShowFieldError(dlg, IDC_ARCHIVE_KEEP);
+        return false;
+    }
+    s->keep = keep;
     GetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, s->folder, (int)sizeof s->folder);
+    return true;
 }
 
 void OnInit(HWND dlg) {
@@ -115,8 +151,16 @@ void OnOk(HWND dlg) {
     ArchiveSettings s;
     ReadArchiveSettings(&s);
     s.automatic = GetDlgItemCheck(dlg, IDC_ARCHIVE_AUTOMATIC) == BST_CHECKED ? 1 : 0;
-    GetDlgItemNumber(dlg, IDC_ARCHIVE_INTERVAL, 1, kArchiveIntervalMax, false, &s.interval);
-    ReadDialog(dlg, &s);
+    int interval;
+    int status = GetDlgItemNumber(dlg, IDC_ARCHIVE_INTERVAL, 1, kArchiveIntervalMax, true, &interval);
+    if (status == 0) {
+        s.interval = interval;
+    } else if (s.automatic) {
+        ShowFieldError(dlg, IDC_ARCHIVE_INTERVAL);
+        return;
+    }  // off: a field the user cannot edit keeps the stored interval
+    if (!ReadDialog(dlg, &s))
+        return;
     if (s.automatic && !s.folder[0]) {
         AppMessageBox(dlg, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNoPath));
         return;
@@ -127,16 +171,44 @@ void OnOk(HWND dlg) {
     EndDialog(dlg, IDOK);
 }
 
+// Waits up to 30 s for a scheduled job to end, answering messages
+// meanwhile (the dialog takes no input then). False when it still runs or
+// the program is quitting (the quit message is posted again).
+bool WaitForScheduledJob(HWND dlg) {
+    gWaiting = true;
+    EnableWindow(dlg, FALSE);
+    bool quit = false;
+    for (DWORD start = GetTickCount(); gRunning && !quit && GetTickCount() - start < 30000;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG m;
+        while (!quit && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (m.message == WM_QUIT) {
+                PostQuitMessage((int)m.wParam);
+                quit = true;
+            } else if (!IsDialogMessageA(dlg, &m)) {
+                TranslateMessage(&m);
+                DispatchMessageA(&m);
+            }
+        }
+    }
+    EnableWindow(dlg, TRUE);
+    gWaiting = false;
+    return !quit && !gRunning;
+}
+
+// "Archive now!" with the dialog's keep count and folder; the record takes
+// them only when the archive was written.
 void OnArchiveNow(HWND dlg) {
     ArchiveSettings s;
     ReadArchiveSettings(&s);
-    ReadDialog(dlg, &s);
-    WriteArchiveSettings(&s);
-    // A scheduled job writes today's archive too: wait for it, then write
-    // this one (it replaces that archive with the same content).
-    for (int i = 0; i < 600 && gRunning; i++)
-        Sleep(50);
-    int r = ArchiveThread(nullptr);
+    if (!ReadDialog(dlg, &s))
+        return;
+    // A scheduled job writes an archive too: wait for it, then write this one.
+    if (!WaitForScheduledJob(dlg) || InterlockedCompareExchange(&gRunning, 1, 0) != 0) {
+        AppMessageBox(dlg, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNotWritten));
+        return;
+    }
+    int r = RunJob(s);
     if (r == kArchiveDone || r == kArchivePartial) {
         AppMessageBox(dlg, gApp.productName, "%s", kBoxDone, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotDone));
         if (r == kArchivePartial)
@@ -148,6 +220,8 @@ void OnArchiveNow(HWND dlg) {
 }
 
 void OnCommand(HWND dlg, WORD id) {
+    if (gWaiting)
+        return;  // "Archive now!" is waiting for a scheduled job
     switch (id) {
         case IDOK:
             OnOk(dlg);
@@ -189,7 +263,9 @@ bool ArchiveRunning() {
 int ArchiveThread(void*) {
     if (InterlockedCompareExchange(&gRunning, 1, 0) != 0)
         return kArchiveJobRunning;
-    return RunJob();
+    ArchiveSettings s;
+    ReadArchiveSettings(&s);
+    return RunJob(s);
 }
 
 int ArchiveIfDue() {

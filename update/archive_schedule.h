@@ -28,11 +28,15 @@ enum : int {
 
 // Starts the job in a new thread when automatic archiving is on and its interval passed.
 int ArchiveIfDue();
-// The job; the parameter is ignored. Runs in the caller's thread
-// ("Archive now!") or as the scheduled thread; never two at once.
+// The job with the settings of the record; the parameter is ignored. Runs
+// in the caller's thread or as the scheduled thread; never two at once.
+// The record is written, and older archives pruned, only after the archive
+// was written; the archive just written is never pruned.
 int ArchiveThread(void* unused);
 // The archive's file name for a folder (ending in '\') and a local date;
-// false when it does not fit cch.
+// false when it does not fit cch. A run whose name is taken already (a
+// second run that day, or a clock set back) adds "-2", "-3", ... after the
+// date, so that no archive is ever replaced.
 bool ArchiveFileName(const char* folder, const SYSTEMTIME& local, char* path, size_t cch);
 bool ArchiveRunning();
 // The dialog, modal (the product information dialog's way in).

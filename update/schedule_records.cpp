@@ -56,7 +56,9 @@ bool WriteArchiveSettings(const ArchiveSettings* s) {
 }
 
 bool IsScheduleDue(bool automatic, int64_t last, int intervalDays, int64_t now) {
-    return automatic && now - last > (int64_t)intervalDays * kSecondsPerDay;
+    // A last time ahead of now was stored under a wrong clock: waiting for
+    // it would stop the schedule until then. The run replaces it with now.
+    return automatic && (last > now || now - last > (int64_t)intervalDays * kSecondsPerDay);
 }
 
 int64_t UtcDayStart(int64_t now) {

@@ -48,7 +48,8 @@ void ApplyArchiveDefaults(ArchiveSettings* s);
 bool WriteUpdateCheckSettings(const UpdateCheckSettings* s);
 bool WriteArchiveSettings(const ArchiveSettings* s);
 
-// Due when automatic and more than interval days passed since last.
+// Due when automatic and more than interval days passed since last, or
+// when last lies ahead of now (a clock that was wrong once).
 bool IsScheduleDue(bool automatic, int64_t last, int intervalDays, int64_t now);
 // The start of the UTC day of a time (seconds since 1970 UTC).
 int64_t UtcDayStart(int64_t now);

@@ -4,6 +4,7 @@
 // UnzipItemToMemory / UnzipItemToFile, UnzipClose. Handles are not shared
 // between threads; different handles may be used on different threads.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 
 #include "base/win_types.h"
@@ -66,6 +67,11 @@ uint32_t UnzipGetItem(ZipHandle* zip, int index, ZipItem* item);
 // First entry whose stored name equals name (caseFlag 0: exact bytes; else
 // a-z equal A-Z). index and item may be null. Not found: 0x500, index -1.
 uint32_t UnzipFindItem(ZipHandle* zip, const char* name, int caseFlag, int* index, ZipItem* item);
+// The entry's name exactly as the directory stores it, before the
+// sanitising that UnzipGetItem applies (a caller that must refuse absolute
+// or climbing names sees them). 0, 0x10000 (index, or cch too small),
+// 0x700 (the name is 260 characters or more), 0x80000.
+uint32_t UnzipGetStoredName(ZipHandle* zip, int index, char* name, size_t cch);
 // The folder below which UnzipItemToFile writes; default: the current
 // folder at UnzipOpen. 0 or 0x10000 (too long).
 uint32_t UnzipSetBaseDir(ZipHandle* zip, const char* folder);

@@ -74,6 +74,11 @@ uint32_t UnzipFindItem(ZipHandle* zip, const char* name, int caseFlag, int* inde
     return rc ? rc : Reader(zip)->FindItem(name, caseFlag, index, item);
 }
 
+uint32_t UnzipGetStoredName(ZipHandle* zip, int index, char* name, size_t cch) {
+    uint32_t rc = CheckKind(zip, kZipKindReader);
+    return rc ? rc : Reader(zip)->StoredName(index, name, cch);
+}
+
 uint32_t UnzipSetBaseDir(ZipHandle* zip, const char* folder) {
     uint32_t rc = CheckKind(zip, kZipKindReader);
     return rc ? rc : Reader(zip)->SetBaseDir(folder);

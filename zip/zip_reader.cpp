@@ -381,6 +381,15 @@ uint32_t CZipReader::FindItem(const char* name, int caseFlag, int* index, ZipIte
     return kZipErrNotFound;
 }
 
+uint32_t CZipReader::StoredName(int index, char* name, size_t cch) {
+    if (!name || cch == 0 || index < 0 || index >= count_)
+        return kZipErrArgument;
+    CloseEntry();
+    if (!Goto(index) || !cur_.nameFits)
+        return kZipErrLocalHeader;
+    return StrCopy(name, cch, cur_.name) ? kZipOk : kZipErrArgument;
+}
+
 uint32_t CZipReader::SetBaseDir(const char* folder) {
     if (!folder || !*folder)
         return kZipErrArgument;

@@ -4,6 +4,7 @@
 // Nothing read from the archive is trusted: every length and offset is
 // checked against the directory and the file before it is used.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 #include <zlib.h>
 
@@ -23,6 +24,7 @@ class CZipReader {
     // Codes as the Unzip* calls of zip.h.
     uint32_t GetItem(int index, ZipItem* item);
     uint32_t FindItem(const char* name, int caseFlag, int* index, ZipItem* item);
+    uint32_t StoredName(int index, char* name, size_t cch);
     uint32_t SetBaseDir(const char* folder);
     uint32_t ItemToMemory(int index, void* buf, uint32_t cb);
     uint32_t ItemToFile(int index, const char* outName);

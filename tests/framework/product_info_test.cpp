@@ -1,8 +1,11 @@
 // The product information dialog driven as a user would, from a second
 // thread: back up into an archive that Info-ZIP, 7-Zip and Python read;
-// restore one made by Info-ZIP's zip; refuse another product's and a
-// damaged archive; reset; and the pending restore of the next start that
-// replaces only the framework's own files.
+// restore one made by Info-ZIP's zip; refuse another product's, a damaged
+// and a hostile archive; reset; the pending restore of the next start that
+// replaces only the framework's own files and keeps them when it fails; a
+// backup under the proposed name is never taken for a pending restore; a
+// backup onto a full disk (a small file system mounted for the test)
+// leaves the old backup as it was.
 #include "framework/product_info.h"
 
 #include <windows.h>
@@ -121,6 +124,23 @@ std::string Win(std::string p) {
     return p;
 }
 
+// A small file system (tmpfs) mounted over a new test folder, so that a
+// write runs out of space for real; unmounted again at the end.
+struct SmallDisk {
+    std::string dir;
+    bool mounted = false;
+    SmallDisk(const char* name, int kib) {
+        dir = MakeTestDir(name);
+        mounted = RunPeer(dir, "cd / && mount -t tmpfs -o size=" + std::to_string(kib) + "k vp-small '" +
+                                   UnixPathOf(dir) + "'") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted)
+            RunPeer(dir, "cd / && umount -l '" + UnixPathOf(dir) + "'");
+    }
+};
+const char kNoMount[] = "mounting a small file system needs root, which this run does not have";
+
 class ProductInfoTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -143,7 +163,11 @@ class ProductInfoTest : public ::testing::Test {
         gApp.restartMode = 0;
         gApp.broadcastRestart = false;
     }
-    std::string Pending() const { return PathJoin(data_, std::string(kProduct) + ".TarnwickConfig"); }
+    std::string Pending() const {
+        char path[kCchPath] = "";
+        PendingRestorePath(path, countof(path));
+        return path;
+    }
     std::string Read(const char* name) const {
         std::string s;
         ReadFileBytes(PathJoin(data_, name), &s);
@@ -263,9 +287,10 @@ TEST_F(ProductInfoTest, WrongProductAndDamagedArchivesAreRefused) {
 TEST_F(ProductInfoTest, PendingRestoreExtractsCleanNamesOnly) {
     std::string out;
     ASSERT_EQ(0, RunPeer(data_,
-                         "/usr/bin/python3 -c \"import zipfile; z=zipfile.ZipFile('Vellumor Test.TarnwickConfig','w'); "
+                         "/usr/bin/python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1],'w'); "
                          "z.writestr('Vellumor Test', b'\\x001.0.0'); z.writestr('Options.qcg', b'new'); "
-                         "z.writestr('../escaped.qcg', b'evil'); z.close()\"",
+                         "z.writestr('../escaped.qcg', b'evil'); z.close()\" '" +
+                             UnixPathOf(Pending()) + "'",
                          &out))
         << out;
     UnpackPendingRestore();
@@ -299,7 +324,7 @@ TEST_F(ProductInfoTest, ResetKeepsTheUsersFiles) {
     EXPECT_TRUE(gApp.broadcastRestart);
     ASSERT_TRUE(FileExists(Pending()));
     std::string out;
-    ASSERT_EQ(0, RunPeer(data_, "unzip -Z1 'Vellumor Test.TarnwickConfig'", &out)) << out;
+    ASSERT_EQ(0, RunPeer(data_, "unzip -Z1 '" + UnixPathOf(Pending()) + "'", &out)) << out;
     EXPECT_EQ("Vellumor Test\n", out);  // the product entry alone
 
     UnpackPendingRestore();
@@ -319,4 +344,207 @@ TEST(ConfigBackupRestore, ArchiveToAPathShowsNothing) {
     EXPECT_EQ(kConfigDone, ConfigBackupRestore(nullptr, kConfigArchiveTo, Win(PathJoin(data, "a.zip")).c_str()));
     EXPECT_EQ(kConfigBadOperation, ConfigBackupRestore(nullptr, 4, nullptr));
     EXPECT_EQ(nullptr, WaitFor(IDC_MOX_MSGICON, 200));
+}
+
+// The proposed backup name, kept and saved in the data folder itself, is
+// still a backup: the next start leaves it and the settings alone.
+TEST_F(ProductInfoTest, BackupUnderTheProposedNameIsNoPendingRestore) {
+    std::string proposed, done;
+    RunDialog([&](HWND info) {
+        Press(info, IDC_MOX_INFO_BACKUP);
+        HWND file = WaitFor(cmb13, 5000, edt1);
+        if (!file)
+            return;
+        proposed = Text(file, cmb13);
+        if (proposed.empty())
+            proposed = Text(file, edt1);
+        if (!proposed.empty() && AnswerFileDialog(Win(data_) + "\\" + proposed))
+            done = AnswerBox(IDOK);
+    });
+    ASSERT_EQ("Data backed up successfully!|", done);
+    EXPECT_EQ(std::string(kProduct) + ".TarnwickConfig", proposed);
+    std::string backup = PathJoin(data_, proposed);
+    ASSERT_TRUE(FileExists(backup));
+    WriteFileBytes(PathJoin(data_, "Options.qcg"), "gOpt.Later=3\r\n");  // a change made after the backup
+    UnpackPendingRestore();                                              // the next start
+    EXPECT_TRUE(FileExists(backup));
+    EXPECT_EQ("gOpt.Later=3\r\n", Read("Options.qcg"));
+    EXPECT_EQ("app record", Read("(Mox)App.qcg"));
+}
+
+// A backup over an older one on a disk too full for it: the old backup
+// stays byte for byte, no temporary file is left, and the user is told
+// that the backup was not written.
+TEST_F(ProductInfoTest, BackupOntoAFullDiskKeepsTheOldBackup) {
+    SmallDisk disk("info_full_disk", 96);
+    if (!disk.mounted)
+        GTEST_SKIP() << kNoMount;
+    std::string target = PathJoin(disk.dir, "saved.TarnwickConfig");
+    ASSERT_EQ(kConfigDone, ConfigBackupRestore(nullptr, kConfigArchiveTo, Win(target).c_str()));
+    std::string good, now, out;
+    ASSERT_TRUE(ReadFileBytes(target, &good));
+    // The option set grew past what the disk has left.
+    WriteFileBytes(PathJoin(data_, "Options.qcg"), RandomBytes(300000, 3));
+    EXPECT_EQ(kConfigFileError, ConfigBackupRestore(nullptr, kConfigArchiveTo, Win(target).c_str()));
+    ASSERT_TRUE(ReadFileBytes(target, &now));
+    EXPECT_TRUE(good == now);
+
+    std::string said;
+    RunDialog([&](HWND info) {
+        Press(info, IDC_MOX_INFO_BACKUP);
+        if (!AnswerFileDialog(Win(target)))
+            return;
+        // The file dialog asks before it replaces a file: yes.
+        HWND prompt = WaitFor(IDYES, 3000);
+        if (prompt && !GetDlgItem(prompt, IDC_MOX_MSGICON))
+            Press(prompt, IDYES);
+        said = AnswerBox(IDOK);
+    });
+    EXPECT_EQ(
+        "The backup was not written!|An existing file of that name was left as it was. Please check the path and "
+        "the free disk space.",
+        said);
+    ASSERT_TRUE(ReadFileBytes(target, &now));
+    EXPECT_TRUE(good == now);
+    ASSERT_EQ(0, RunPeer(disk.dir, "ls -A && unzip -tq saved.TarnwickConfig", &out)) << out;
+    EXPECT_EQ(0u, out.find("saved.TarnwickConfig\nNo errors detected")) << out;  // nothing else on the disk
+}
+
+// Archives that are not a backup of ours, built here with Python's
+// zipfile: each is refused whole with its entry named, and left as the
+// pending restore it changes nothing at the next start.
+TEST_F(ProductInfoTest, RestoreRefusesEntriesThatAreNoSettingsFiles) {
+    std::string dir = MakeTestDir("info_hostile");
+    std::string out;
+    ASSERT_EQ(0, RunPeer(dir,
+                         "/usr/bin/python3 - <<'PY'\n"
+                         "import zipfile\n"
+                         "def make(name, entries):\n"
+                         "    z = zipfile.ZipFile(name, 'w', zipfile.ZIP_DEFLATED)\n"
+                         "    z.writestr('Vellumor Test', b'\\x001.0.0')\n"
+                         "    for n, data in entries:\n"
+                         "        z.writestr(n, data)\n"
+                         "    return z\n"
+                         "make('abs.zip', [('Options.qcg', b'new'), ('/etc/abs.qcg', b'x')]).close()\n"
+                         "make('deep.zip', [('Options.qcg', b'new'), ('Start Menu/Programs/Startup/run.bat', "
+                         "b'echo')]).close()\n"
+                         "make('device.zip', [('CON.qcg', b'x'), ('Options.qcg', b'new')]).close()\n"
+                         "make('ext.zip', [('run.bat', b'echo')]).close()\n"
+                         "make('folder.zip', [('photos/', b'')]).close()\n"
+                         "make('twice.zip', [('Options.qcg', b'a'), ('OPTIONS.QCG', b'b')]).close()\n"
+                         "z = make('bomb.zip', [])\n"
+                         "with z.open('Options.qcg', 'w') as f:\n"
+                         "    for i in range(64):\n"
+                         "        f.write(bytes(1 << 20))\n"
+                         "z.close()\n"
+                         "PY",
+                         &out))
+        << out;
+    const std::pair<const char*, const char*> kCases[] = {
+        {"abs.zip", "/etc/abs.qcg"}, {"deep.zip", "Start Menu/Programs/Startup/run.bat"},
+        {"device.zip", "CON.qcg"},   {"ext.zip", "run.bat"},
+        {"folder.zip", "photos/"},   {"twice.zip", "OPTIONS.QCG"},
+        {"bomb.zip", "Options.qcg"},
+    };
+    for (const auto& c : kCases) {
+        std::string said;
+        RunDialog([&](HWND info) {
+            Press(info, IDC_MOX_INFO_RESTORE);
+            if (AnswerFileDialog(Win(PathJoin(dir, c.first))))
+                said = AnswerBox(IDNO);
+        });
+        EXPECT_EQ(std::string("This archive cannot be restored!|It holds \"") + c.second +
+                      "\", which is not a settings file of this program. Nothing was changed.",
+                  said)
+            << c.first;
+        EXPECT_FALSE(FileExists(Pending())) << c.first;
+
+        // The same archive found as the pending restore at start-up.
+        ASSERT_EQ(0, RunPeer(dir, std::string("cp ") + c.first + " '" + UnixPathOf(Pending()) + "'", &out)) << out;
+        UnpackPendingRestore();
+        EXPECT_FALSE(FileExists(Pending())) << c.first;  // it can never apply
+        EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg")) << c.first;
+        EXPECT_EQ("app record", Read("(Mox)App.qcg")) << c.first;
+        ASSERT_EQ(0, RunPeer(data_, "find . | LC_ALL=C sort", &out));
+        EXPECT_EQ(".\n./(Mox)App.qcg\n./Options.qcg\n./letter.doc\n./photos\n./photos/keep.qcg\n", out) << c.first;
+    }
+}
+
+// A restored file comes back writable whatever attributes the archive
+// gave it: a read-only settings record could never be saved again.
+TEST_F(ProductInfoTest, RestoredFilesAreWritable) {
+    std::string out;
+    ASSERT_EQ(0, RunPeer(data_,
+                         "/usr/bin/python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1],'w'); "
+                         "z.writestr('Vellumor Test', b'\\x001.0.0'); i=zipfile.ZipInfo('Options.qcg'); "
+                         "i.create_system=0; i.external_attr=0x21; z.writestr(i, b'new'); z.close()\" '" +
+                             UnixPathOf(Pending()) + "'",
+                         &out))
+        << out;
+    UnpackPendingRestore();
+    EXPECT_EQ("new", Read("Options.qcg"));
+    DWORD attributes = GetFileAttributesA(Win(PathJoin(data_, "Options.qcg")).c_str());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    EXPECT_EQ(0u, attributes & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(FileExists(Pending()));
+}
+
+// A settings file that cannot be moved aside (another program holds it
+// open without delete sharing): nothing changes, the pending restore
+// stays for the next start, and that start applies it.
+TEST_F(ProductInfoTest, AFailedRestoreKeepsTheSettingsAndThePendingFile) {
+    std::string out;
+    ASSERT_EQ(0, RunPeer(data_,
+                         "/usr/bin/python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1],'w'); "
+                         "z.writestr('Vellumor Test', b'\\x001.0.0'); z.writestr('Options.qcg', b'new'); "
+                         "z.close()\" '" +
+                             UnixPathOf(Pending()) + "'",
+                         &out))
+        << out;
+    HANDLE held = CreateFileA(Win(PathJoin(data_, "(Mox)App.qcg")).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    UnpackPendingRestore();
+    CloseHandle(held);
+    EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));
+    EXPECT_EQ("app record", Read("(Mox)App.qcg"));
+    EXPECT_TRUE(FileExists(Pending()));
+    ASSERT_EQ(0, RunPeer(data_, "ls -A | LC_ALL=C sort", &out));
+    EXPECT_EQ("(Mox)App.qcg\n(Mox)Restore.qcg_tmp\nOptions.qcg\nletter.doc\nphotos\n", out);  // no temporary file
+
+    UnpackPendingRestore();  // the next start, with the file free again
+    EXPECT_EQ("new", Read("Options.qcg"));
+    EXPECT_FALSE(FileExists(PathJoin(data_, "(Mox)App.qcg")));
+    EXPECT_FALSE(FileExists(Pending()));
+    ASSERT_EQ(0, RunPeer(data_, "ls -A | LC_ALL=C sort", &out));
+    EXPECT_EQ("Options.qcg\nletter.doc\nphotos\n", out);
+}
+
+// The data folder on a disk with room for the pending restore but not for
+// its files a second time: the extraction fails before anything is moved,
+// so the settings stay and so does the pending file.
+TEST_F(ProductInfoTest, ARestoreOntoAFullDiskChangesNothing) {
+    SmallDisk disk("info_full_restore", 512);
+    if (!disk.mounted)
+        GTEST_SKIP() << kNoMount;
+    StrCopy(gUserDataFolder, countof(gUserDataFolder), Win(disk.dir).c_str());
+    WriteFileBytes(PathJoin(disk.dir, "(Mox)App.qcg"), "app record");
+    WriteFileBytes(PathJoin(disk.dir, "Options.qcg"), "gOpt.Old=1\r\n");
+    std::string out;
+    ASSERT_EQ(0, RunPeer(disk.dir,
+                         "/usr/bin/python3 -c \"import zipfile,sys,random; r=random.Random(4); "
+                         "z=zipfile.ZipFile(sys.argv[1],'w'); z.writestr('Vellumor Test', b'\\x001.0.0'); "
+                         "z.writestr('Options.qcg', bytes(r.getrandbits(8) for i in range(300000))); z.close()\" '" +
+                             UnixPathOf(Pending()) + "'",
+                         &out))
+        << out;
+    UnpackPendingRestore();
+    std::string options, app;
+    EXPECT_TRUE(ReadFileBytes(PathJoin(disk.dir, "Options.qcg"), &options));
+    EXPECT_EQ("gOpt.Old=1\r\n", options);
+    EXPECT_TRUE(ReadFileBytes(PathJoin(disk.dir, "(Mox)App.qcg"), &app));
+    EXPECT_EQ("app record", app);
+    EXPECT_TRUE(FileExists(Pending()));
+    ASSERT_EQ(0, RunPeer(disk.dir, "ls -A | LC_ALL=C sort", &out));
+    EXPECT_EQ("(Mox)App.qcg\n(Mox)Restore.qcg_tmp\nOptions.qcg\n", out);  // no temporary file left
 }

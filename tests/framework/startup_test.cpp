@@ -394,12 +394,15 @@ TEST(Startup, MainProgramsHiddenFrameKeepsItsRecord) {
 
 TEST(Startup, PendingRestoreIsUnpackedBeforeTheRecordsAreRead) {
     ProbeSetup s("startup-restore");
-    ASSERT_EQ(
-        RunPeer(s.dir,
-                "mkdir -p data && printf old > data/Options.qcg && printf mine > data/letter.txt && "
-                "/usr/bin/python3 -c \"import zipfile; z=zipfile.ZipFile('data/Vellumor Probe.TarnwickConfig','w'); "
-                "z.writestr('Vellumor Probe', b'\\x001.0.0'); z.writestr('Options.qcg', b'new'); z.close()\""),
-        0);
+    // The restore's own file, and a backup the user kept under the name a
+    // backup is proposed: only the first is applied.
+    ASSERT_EQ(RunPeer(s.dir,
+                      "mkdir -p data && printf old > data/Options.qcg && printf mine > data/letter.txt && "
+                      "/usr/bin/python3 -c \"import zipfile; z=zipfile.ZipFile('data/(Mox)Restore.qcg_tmp','w'); "
+                      "z.writestr('Vellumor Probe', b'\\x001.0.0'); z.writestr('Options.qcg', b'new'); z.close(); "
+                      "z=zipfile.ZipFile('data/Vellumor Probe.TarnwickConfig','w'); "
+                      "z.writestr('Vellumor Probe', b'\\x001.0.0'); z.writestr('Options.qcg', b'backup'); z.close()\""),
+              0);
     Started p = StartProgram(ProbeExe(), "", s.log);
     ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
     Kill(&p);
@@ -408,5 +411,6 @@ TEST(Startup, PendingRestoreIsUnpackedBeforeTheRecordsAreRead) {
     EXPECT_EQ(got, "new");
     EXPECT_TRUE(ReadFileBytes(PathJoin(s.dir, "data/letter.txt"), &got));
     EXPECT_EQ(got, "mine");
-    EXPECT_FALSE(FileExists(PathJoin(s.dir, "data/Vellumor Probe.TarnwickConfig")));
+    EXPECT_FALSE(FileExists(PathJoin(s.dir, "data/(Mox)Restore.qcg_tmp")));
+    EXPECT_TRUE(FileExists(PathJoin(s.dir, "data/Vellumor Probe.TarnwickConfig")));
 }

@@ -38,6 +38,12 @@ const Expected kFrameworkTexts[] = {
     {0xF009, 2, "Error restoring data!"},
     {0xF009, 3, "Wrong product!"},
     {0xF009, 4, "Some file(s) could not be backed up!\nMaybe they are in use by the program."},
+    {0xF009, 5,
+     "The backup was not written!\nAn existing file of that name was left as it was. Please check the path and the "
+     "free disk space."},
+    {0xF009, 6,
+     "This archive cannot be restored!\nIt holds \"%s\", which is not a settings file of this program. Nothing was "
+     "changed."},
     {0xF00A, 0, "Data restored successfully!"},
     {0xF00A, 1, "Data backed up successfully!"},
     {0xF00A, 2, "Data reset successfully!"},

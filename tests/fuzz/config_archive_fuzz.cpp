@@ -1,6 +1,7 @@
 // libFuzzer target: the restore's reading of a configuration archive on
 // arbitrary file bytes: the zip directory, the product entry (keep list and
-// version), every entry's name check and data with its CRC.
+// version), every entry's stored and sanitised name checks and data with
+// its CRC.
 // Seeds: archives by Info-ZIP and Python's zipfile.
 // seed: printf '*.ini\000 3.2.10' > 'Vellumor Pro' && printf 'gOpt.A=1\r\n' > Options.qcg
 // seed: zip -q -X info.zip 'Vellumor Pro' Options.qcg && zip -q -0 -X stored.zip 'Vellumor Pro' Options.qcg && rm -f
@@ -21,14 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ZipHandle* zip = UnzipOpen(path, nullptr);
     if (zip) {
         static ConfigArchiveHeader header;
+        static char bad[260];
         if (ReadConfigProductEntry(zip, "Vellumor Pro", &header) == kConfigArchiveOk)
-            VerifyConfigArchive(zip, header.index);
+            VerifyConfigArchive(zip, header.index, bad, sizeof bad);
         ZipItem item;
         if (UnzipGetItem(zip, -1, &item) == kZipOk)
             for (int i = 0; i < item.index && i < 64; i++) {
                 ZipItem e;
                 if (UnzipGetItem(zip, i, &e) == kZipOk)
                     IsCleanConfigEntryName(e.name);
+                char stored[260];
+                if (UnzipGetStoredName(zip, i, stored, sizeof stored) == kZipOk)
+                    IsOwnConfigEntryName(stored);
             }
         UnzipClose(zip);
     }

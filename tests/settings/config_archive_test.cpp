@@ -1,7 +1,8 @@
 // The configuration archive's product entry and the checks a restore makes
 // before it changes anything: round trip of keep list and version, a
-// product entry too large to be one, unsafe names, and damaged data found
-// by its CRC.
+// product entry too large to be one, unsafe names, entries that are not
+// settings files of ours (named in the result), oversized entries, and
+// damaged data found by its CRC.
 #include "settings/config_archive.h"
 
 #include <gtest/gtest.h>
@@ -60,7 +61,7 @@ TEST(ConfigArchive, ProductEntryAboveItsLimitIsAnError) {
 
 TEST(ConfigArchive, UnsafeNamesAndDamagedDataAreRefused) {
     std::string head = std::string(1, '\0') + "1.0.0";
-    EXPECT_EQ(kConfigArchiveUnreadable,
+    EXPECT_EQ(kConfigArchiveForeignEntry,
               CheckConfigArchive(MakeArchive("config_archive_dotdot", head, "../x.qcg", "x").c_str(), kProduct));
     // Damage one byte of the stored data: the CRC finds it.
     std::string path = MakeArchive("config_archive_crc", head, "Options.qcg", RandomBytes(3000, 7));
@@ -76,4 +77,48 @@ TEST(ConfigArchive, UnsafeNamesAndDamagedDataAreRefused) {
         EXPECT_TRUE(IsCleanConfigEntryName(good)) << good;
     for (const char* bad : {"", "/etc/x", "\\x.qcg", "C:x.qcg", "a/../b", "..", "./a", "a//b", "a\\.\\b", "a\x01"})
         EXPECT_FALSE(IsCleanConfigEntryName(bad)) << bad;
+}
+
+TEST(ConfigArchive, OnlyOwnSettingsFilesAtTheTopLevel) {
+    for (const char* good : {"Options.qcg", "(Mox)App.qcg", "(Mox)Win0.qcg", "(Mox)Bar-3.qcg", "a..b.qcg", "UPPER.QCG",
+                             "Console.qcg", "COM10.qcg"})
+        EXPECT_TRUE(IsOwnConfigEntryName(good)) << good;
+    for (const char* bad :
+         {"",         ".qcg",    "...qcg",    " x.qcg",    "sub/a.qcg", "sub\\a.qcg", "/etc/abs.qcg", "C:a.qcg",
+          "a.qcg:x",  "run.bat", "a.qcg_tmp", "a.ini",     "CON.qcg",   "con .qcg",   "NUL.x.qcg",    "LPT1.qcg",
+          "com9.QCG", "a*.qcg",  "a?.qcg",    "a\x01.qcg", "a<b.qcg",   "a|b.qcg"})
+        EXPECT_FALSE(IsOwnConfigEntryName(bad)) << bad;
+}
+
+TEST(ConfigArchive, ForeignEntriesAreNamedAndRefused) {
+    std::string head = std::string(1, '\0') + "1.0.0";
+    char bad[260];
+    struct Case {
+        const char* name;
+        const char* data;
+    };
+    for (const Case& c : {Case{"/etc/abs.qcg", "x"}, Case{"sub/Options.qcg", "x"}, Case{"CON.qcg", "x"},
+                          Case{"run.bat", "echo"}, Case{"photos/", ""}}) {
+        std::string path = MakeArchive("config_archive_foreign", head, c.name, c.data);
+        EXPECT_EQ(kConfigArchiveForeignEntry, CheckConfigArchive(path.c_str(), kProduct, bad, sizeof bad)) << c.name;
+        EXPECT_STREQ(c.name, bad);
+    }
+    // The same name twice, in another case.
+    std::string path = PathJoin(MakeTestDir("config_archive_twice"), "a.TarnwickConfig");
+    ZipHandle* zip = ZipCreate(path.c_str(), nullptr);
+    ASSERT_NE(nullptr, zip);
+    ASSERT_EQ(kZipOk, ZipAddMemory(zip, kProduct, head.data(), (uint32_t)head.size()));
+    ASSERT_EQ(kZipOk, ZipAddMemory(zip, "Options.qcg", "a", 1));
+    ASSERT_EQ(kZipOk, ZipAddMemory(zip, "OPTIONS.qcg", "b", 1));
+    ASSERT_EQ(kZipOk, ZipClose(zip));
+    EXPECT_EQ(kConfigArchiveForeignEntry, CheckConfigArchive(path.c_str(), kProduct, bad, sizeof bad));
+    EXPECT_STREQ("OPTIONS.qcg", bad);
+    // An entry above the size a settings file can have (it compresses to little).
+    std::string big(kCbMaxConfigEntry + 1, '\0');
+    path = MakeArchive("config_archive_big", head, "Options.qcg", big);
+    EXPECT_EQ(kConfigArchiveForeignEntry, CheckConfigArchive(path.c_str(), kProduct, bad, sizeof bad));
+    EXPECT_STREQ("Options.qcg", bad);
+    path = MakeArchive("config_archive_fits", head, "Options.qcg", std::string(kCbMaxConfigEntry, '\0'));
+    EXPECT_EQ(kConfigArchiveOk, CheckConfigArchive(path.c_str(), kProduct, bad, sizeof bad));
+    EXPECT_STREQ("", bad);
 }

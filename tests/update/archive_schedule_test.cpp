@@ -1,6 +1,9 @@
 // The configuration archive job: the archive opens in Info-ZIP's unzip,
-// 7-Zip and Python's zipfile; pruning keeps the newest; two runs on one day
-// share a name; paths that do not fit are refused.
+// 7-Zip and Python's zipfile; pruning keeps the newest and never the one
+// just written; two runs on one day get two names; a last time in the
+// future is due; a full disk (a small file system mounted for the test)
+// records and prunes nothing; paths that do not fit are refused; the
+// dialog checks its fields and answers while it waits.
 #include "update/archive_schedule.h"
 
 #include <windows.h>
@@ -81,7 +84,7 @@ TEST(ArchiveSchedule, ArchiveOpensInPeersAndNamesTheProduct) {
     EXPECT_EQ(UtcDayStart(UnixNow()), s.lastArchive);
 }
 
-TEST(ArchiveSchedule, KeepsTheNewestAndCountsTodaysOnce) {
+TEST(ArchiveSchedule, KeepsTheNewestAndNeverReplacesAnArchive) {
     ArchiveFixture f("archive_prune");
     f.Schedule(3);
     // Five older archives, made one after another (Wine ignores set creation times).
@@ -92,15 +95,85 @@ TEST(ArchiveSchedule, KeepsTheNewestAndCountsTodaysOnce) {
     }
     WriteFileBytes(PathJoin(f.target, "Other Product-2026.11.01.TarnwickConfig"), "theirs");
     ASSERT_EQ(kArchiveDone, ArchiveThread(nullptr));
-    ASSERT_EQ(kArchiveDone, ArchiveThread(nullptr));  // same day: same name, counted once
+    Sleep(30);
+    ASSERT_EQ(kArchiveDone, ArchiveThread(nullptr));  // same day: a name of its own
+    std::string today = f.TodaysName();
+    std::string second = today.substr(0, today.size() - strlen(".TarnwickConfig")) + "-2.TarnwickConfig";
     std::string out;
     ASSERT_EQ(0, RunPeer(f.target, "ls", &out));
-    EXPECT_NE(std::string::npos, out.find(f.TodaysName()));
-    EXPECT_NE(std::string::npos, out.find("-2026.11.05."));
-    EXPECT_NE(std::string::npos, out.find("-2026.11.04."));
-    EXPECT_EQ(std::string::npos, out.find("-2026.11.03."));
-    EXPECT_EQ(std::string::npos, out.find("-2026.11.02."));
-    EXPECT_NE(std::string::npos, out.find("Other Product-2026.11.01."));
+    EXPECT_NE(std::string::npos, out.find(today)) << out;
+    EXPECT_NE(std::string::npos, out.find(second)) << out;
+    EXPECT_NE(std::string::npos, out.find("-2026.11.05.")) << out;
+    EXPECT_EQ(std::string::npos, out.find("-2026.11.04.")) << out;
+    EXPECT_EQ(std::string::npos, out.find(std::string(kProduct) + "-2026.11.01.")) << out;
+    EXPECT_NE(std::string::npos, out.find("Other Product-2026.11.01.")) << out;
+    ASSERT_EQ(0, RunPeer(f.target, "unzip -tq '" + today + "' && unzip -tq '" + second + "'", &out)) << out;
+}
+
+// Archives written while the clock was ahead look newer than the one
+// written now: pruning still keeps the new one.
+TEST(ArchiveSchedule, TheArchiveJustWrittenIsNeverPruned) {
+    ArchiveFixture f("archive_prune_ahead");
+    f.Schedule(2);
+    std::string out;
+    ASSERT_EQ(0, RunPeer(f.target,
+                         "for d in 01 02 03; do printf old > '" + std::string(kProduct) +
+                             "-2031.01.'$d'.TarnwickConfig'; touch -d 2031-01-$d '" + kProduct +
+                             "-2031.01.'$d'.TarnwickConfig'; done",
+                         &out))
+        << out;
+    ASSERT_EQ(kArchiveDone, ArchiveThread(nullptr));
+    ASSERT_EQ(0, RunPeer(f.target, "ls", &out));
+    EXPECT_NE(std::string::npos, out.find(f.TodaysName())) << out;
+    ASSERT_EQ(0, RunPeer(f.target, "ls | wc -l && unzip -l '" + f.TodaysName() + "'", &out)) << out;
+    EXPECT_EQ(0u, out.find("2\n")) << out;
+    EXPECT_NE(std::string::npos, out.find("Options.qcg")) << out;
+}
+
+// A last archive time a year ahead (a clock that was wrong once): due now,
+// and the run stores today.
+TEST(ArchiveSchedule, ALastTimeInTheFutureIsDueAndReplaced) {
+    ArchiveFixture f("archive_future");
+    f.Schedule(30);
+    ArchiveSettings s;
+    ReadArchiveSettings(&s);
+    s.lastArchive = UtcDayStart(UnixNow()) + 365LL * kSecondsPerDay;
+    ASSERT_TRUE(WriteArchiveSettings(&s));
+    ASSERT_EQ(kArchiveStarted, ArchiveIfDue());
+    for (int i = 0; i < 400 && ArchiveRunning(); i++)
+        Sleep(25);
+    ReadArchiveSettings(&s);
+    EXPECT_EQ(UtcDayStart(UnixNow()), s.lastArchive);
+    EXPECT_TRUE(FileExists(PathJoin(f.target, f.TodaysName())));
+    EXPECT_EQ(kArchiveNotDue, ArchiveIfDue());
+}
+
+// The archive folder on a disk too full for the new archive: not written,
+// nothing recorded, nothing pruned, no file left behind.
+TEST(ArchiveSchedule, AFullDiskRecordsAndPrunesNothing) {
+    ArchiveFixture f("archive_full");
+    std::string mount = f.target;
+    std::string out;
+    if (RunPeer(f.target, "cd / && mount -t tmpfs -o size=96k vp-small '" + UnixPathOf(mount) + "'", &out) != 0)
+        GTEST_SKIP() << "mounting a small file system needs root, which this run does not have: " << out;
+    struct Unmount {
+        std::string dir;
+        ~Unmount() { RunPeer(dir, "cd / && umount -l '" + UnixPathOf(dir) + "'"); }
+    } unmount{mount};
+    f.Schedule(3);
+    for (int day = 1; day <= 5; day++) {
+        WriteFileBytes(
+            PathJoin(f.target, std::string(kProduct) + "-2026.11.0" + std::to_string(day) + ".TarnwickConfig"), "old");
+        Sleep(30);
+    }
+    WriteFileBytes(PathJoin(f.data, "Options.qcg"), RandomBytes(300000, 5));
+    EXPECT_EQ(kArchiveNotWritten, ArchiveThread(nullptr));
+    EXPECT_FALSE(ArchiveRunning());
+    ArchiveSettings s;
+    ReadArchiveSettings(&s);
+    EXPECT_EQ(0, s.lastArchive);
+    ASSERT_EQ(0, RunPeer(f.target, "ls -A | wc -l && ls -A | grep -c '2026\\.11\\.0'", &out));
+    EXPECT_EQ("5\n5\n", out);  // the five old archives and nothing else
 }
 
 TEST(ArchiveSchedule, NoFolderAndPathsThatDoNotFit) {
@@ -186,26 +259,69 @@ std::string AnswerMessage() {
 
 }  // namespace
 
-TEST(ArchiveDialog, AutomaticNeedsAFolderAndArchiveNowWrites) {
+namespace {
+
+std::string WinPath(std::string p) {
+    for (char& c : p)
+        if (c == '/')
+            c = '\\';
+    return p;
+}
+
+// The window that has the keyboard focus in the dialog's thread.
+HWND FocusOf(HWND dlg) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(dlg, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+}  // namespace
+
+// An empty or non-numeric "Keep up to:" is that field's error: nothing runs
+// and nothing is stored. The record changes only when "Archive now!" wrote
+// an archive; Cancel after that keeps the schedule off.
+TEST(ArchiveDialog, FieldsAreCheckedAndOnlyAWrittenArchiveIsRecorded) {
     ArchiveFixture f("archive_dialog");
     ArchiveSettings s = {};
+    s.keep = 30;
+    StrCopy(s.folder, countof(s.folder), WinPath(f.target).c_str());
     ASSERT_TRUE(WriteArchiveSettings(&s));
-    std::string noPath, done;
-    bool stayed = false;
+    std::string noPath, emptyBox, textBox, okBox, failed, done;
+    bool stayed = false, emptyFocused = false, okStayed = false;
+    ArchiveSettings afterFailure = {};
     std::thread driver([&] {
         HWND dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);
         if (!dlg)
             return;
+        HWND keep = GetDlgItem(dlg, IDC_ARCHIVE_KEEP);
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, "");
         SendDlgItemMessageA(dlg, IDC_ARCHIVE_AUTOMATIC, BM_SETCHECK, BST_CHECKED, 0);
-        SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "5000");
         PostMessageA(dlg, WM_COMMAND, IDOK, 0);
         noPath = AnswerMessage();
         stayed = IsWindow(dlg) && IsWindowVisible(dlg);
-        std::string folder = f.target;
-        for (char& c : folder)
-            if (c == '/')
-                c = '\\';
-        SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, folder.c_str());
+        SendDlgItemMessageA(dlg, IDC_ARCHIVE_AUTOMATIC, BM_SETCHECK, BST_UNCHECKED, 0);
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, WinPath(f.target).c_str());
+        // Empty, then not a number: no archive, no message, the field has the focus.
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "");
+        SendMessageA(dlg, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dlg, IDC_ARCHIVE_FOLDER), TRUE);
+        PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
+        emptyBox = FindDialogWith(IDC_MOX_MSGICON, 700) ? AnswerMessage() : "";
+        emptyFocused = FocusOf(dlg) == keep;
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "12x");
+        PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
+        textBox = FindDialogWith(IDC_MOX_MSGICON, 700) ? AnswerMessage() : "";
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "");
+        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+        okBox = FindDialogWith(IDC_MOX_MSGICON, 700) ? AnswerMessage() : "";
+        okStayed = IsWindow(dlg) && IsWindowVisible(dlg);
+        // A folder that cannot be written: the record stays as it was.
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "2");
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, "Q:\\no\\such\\drive");
+        PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
+        failed = AnswerMessage();
+        ReadArchiveSettings(&afterFailure);
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "5000");
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, WinPath(f.target).c_str());
         PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
         done = AnswerMessage();
         PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
@@ -214,9 +330,51 @@ TEST(ArchiveDialog, AutomaticNeedsAFolderAndArchiveNowWrites) {
     driver.join();
     EXPECT_EQ("Please enter a valid path!", noPath);
     EXPECT_TRUE(stayed);
+    EXPECT_EQ("", emptyBox);
+    EXPECT_TRUE(emptyFocused);
+    EXPECT_EQ("", textBox);
+    EXPECT_EQ("", okBox);
+    EXPECT_TRUE(okStayed);
+    EXPECT_EQ("Could not create the archive file!", failed);
+    EXPECT_EQ(30, afterFailure.keep);
+    EXPECT_STREQ(WinPath(f.target).c_str(), afterFailure.folder);
+    EXPECT_EQ(0, afterFailure.lastArchive);
     EXPECT_EQ("Archiving finished successfully!", done);
     EXPECT_TRUE(FileExists(PathJoin(f.target, f.TodaysName())));
     ReadArchiveSettings(&s);
-    EXPECT_EQ(999, s.keep);     // clamped to 1..999
+    EXPECT_EQ(999, s.keep);  // clamped to 1..999, stored by the run that wrote the archive
+    EXPECT_EQ(UtcDayStart(UnixNow()), s.lastArchive);
     EXPECT_EQ(0, s.automatic);  // cancelled: the schedule stays off
+}
+
+// "Archive now!" while a scheduled job runs waits for it, and the dialog
+// answers messages meanwhile (it used to sleep for up to 30 seconds).
+TEST(ArchiveDialog, ArchiveNowAnswersWhileItWaitsForAScheduledJob) {
+    ArchiveFixture f("archive_dialog_wait");
+    // A large option set keeps the scheduled job busy for a few seconds.
+    WriteFileBytes(PathJoin(f.data, "Options.qcg"), RandomBytes(64u << 20, 9));
+    f.Schedule(30);
+    ASSERT_EQ(kArchiveStarted, ArchiveIfDue());
+    bool runningBefore = false, answered = false, runningAfter = false;
+    std::string done;
+    std::thread driver([&] {
+        HWND dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);
+        if (!dlg)
+            return;
+        PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
+        Sleep(300);
+        runningBefore = ArchiveRunning();
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result) != 0;
+        runningAfter = ArchiveRunning();
+        HWND box = FindDialogWith(IDC_MOX_MSGICON, 120000);
+        done = box ? AnswerMessage() : "(no box)";
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(IDCANCEL, ShowArchiveDialog(nullptr));
+    driver.join();
+    ASSERT_TRUE(runningBefore && runningAfter) << "the scheduled job ended too soon to test the wait";
+    EXPECT_TRUE(answered);
+    EXPECT_EQ("Archiving finished successfully!", done);
+    EXPECT_FALSE(ArchiveRunning());
 }

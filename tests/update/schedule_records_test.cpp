@@ -85,6 +85,16 @@ TEST(Schedule, DueAfterMoreThanTheIntervalAndDayRounding) {
     EXPECT_FALSE(IsScheduleDue(false, 0, 7, t));
 }
 
+// A last time ahead of now (stored under a clock that was wrong once) is
+// due at once instead of stopping the schedule until that time comes.
+TEST(Schedule, ALastTimeInTheFutureIsDue) {
+    const int64_t day = UtcDayStart(1796751900);
+    EXPECT_TRUE(IsScheduleDue(true, day + kSecondsPerDay, 14, day));
+    EXPECT_TRUE(IsScheduleDue(true, day + 365LL * kSecondsPerDay, 7, day + 3600));
+    EXPECT_FALSE(IsScheduleDue(false, day + kSecondsPerDay, 14, day));
+    EXPECT_FALSE(IsScheduleDue(true, day, 14, day + 3600));  // today's run is not due again
+}
+
 TEST(Version, ParseAndCompare) {
     int v[3];
     ASSERT_TRUE(ParseVersionText("3.2.9", v));

@@ -120,6 +120,51 @@ TEST(ZipHostile, TraversalNamesStayInsideTheTarget) {
     ExpectNothingOutside(dir, "deep/er/target");
 }
 
+// The stored name as the directory has it, next to the sanitised one, so
+// that a caller can refuse an absolute or climbing name instead of taking
+// its sanitised form; a name too long for the buffer is not cut.
+TEST(ZipHostile, StoredNamesComeUnsanitised) {
+    std::string dir = MakeTestDir("hostile-stored");
+    std::string ours = PathJoin(dir, "stored.zip");
+    MakeArchive(ours, nullptr, {"/etc/abs.qcg", "C:/drive.txt", "a/../../b.txt", "fine/inner.txt"}, "payload");
+    ZipHandle* zip = UnzipOpen(ours.c_str(), nullptr);
+    ASSERT_NE(zip, nullptr);
+    const std::pair<const char*, const char*> kNames[] = {{"/etc/abs.qcg", "etc/abs.qcg"},
+                                                          {"C:/drive.txt", "drive.txt"},
+                                                          {"a/../../b.txt", "../b.txt"},
+                                                          {"fine/inner.txt", "fine/inner.txt"}};
+    for (int i = 0; i < 4; i++) {
+        char stored[260];
+        ZipItem item;
+        ASSERT_EQ(UnzipGetStoredName(zip, i, stored, sizeof stored), kZipOk);
+        ASSERT_EQ(UnzipGetItem(zip, i, &item), kZipOk);
+        EXPECT_STREQ(stored, kNames[i].first);
+        EXPECT_STREQ(item.name, kNames[i].second);
+    }
+    char small[8];
+    EXPECT_EQ(UnzipGetStoredName(zip, 0, small, sizeof small), kZipErrArgument);
+    EXPECT_EQ(UnzipGetStoredName(zip, 4, small, sizeof small), kZipErrArgument);
+    EXPECT_EQ(UnzipGetStoredName(zip, -1, small, sizeof small), kZipErrArgument);
+    UnzipClose(zip);
+    ZipHandle* writer = ZipCreate(PathJoin(dir, "w.zip").c_str(), nullptr);
+    EXPECT_EQ(UnzipGetStoredName(writer, 0, small, sizeof small), kZipErrHandleKind);
+    ZipClose(writer);
+    EXPECT_EQ(UnzipGetStoredName(nullptr, 0, small, sizeof small), kZipErrArgument);
+
+    std::string out;
+    ASSERT_EQ(RunPeer(dir,
+                      "/usr/bin/python3 -c \"import zipfile; z = zipfile.ZipFile('long.zip', 'w'); "
+                      "z.writestr('n' * 300, 'x'); z.close()\"",
+                      &out),
+              0)
+        << out;
+    zip = UnzipOpen(PathJoin(dir, "long.zip").c_str(), nullptr);
+    ASSERT_NE(zip, nullptr);
+    char name[260];
+    EXPECT_EQ(UnzipGetStoredName(zip, 0, name, sizeof name), kZipErrLocalHeader);
+    UnzipClose(zip);
+}
+
 TEST(ZipHostile, DamagedHeadersGiveCodes) {
     std::string dir = MakeTestDir("hostile-headers");
     std::string path = PathJoin(dir, "base.zip");
