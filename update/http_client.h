@@ -17,6 +17,7 @@ enum : int {
     kHttpConnectFailed = 105,
     kHttpNoScheme = 106,     // the URL holds no "//"
     kHttpTooLarge = 107,     // header block or body above the limits of http_reply.h, or a bad Content-Length
+    kHttpUntrusted = 108,    // the server's identity could not be verified, or an https address redirects to http
     kHttpBadRedirect = 300,  // a redirect without a usable Location, or to the same address
     kHttpNotModified = 304,
     kHttpBadRequest = 400,

@@ -25,9 +25,11 @@ enum : int {
     kTcpShortSend = 7,     // fewer bytes sent than asked
     kTcpCancelled = 8,
     kTcpTooLarge = 9,        // more bytes arrived than the receive's limit
+    kTcpFailed = 10,         // receiving failed: a reset, a socket or TLS error, a TLS close without close_notify
     kTcpStartupFailed = 11,  // WSAStartup failed
     kTcpPeerClosed = 12,     // the peer closed before any byte arrived
     kTcpTlsFailed = 13,      // TLS set-up or handshake failed (also kind 1, SSL 3, which OpenSSL 3 lacks)
+    kTcpUntrusted = 14,      // the server's certificate: no chain to a trusted root, out of date, or another host's
 };
 
 // TLS kinds: 0 plain, 1 SSL 3.0 (refused), 2 TLS 1.0, 3 TLS 1.1, others TLS 1.2.
