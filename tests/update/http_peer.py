@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Loopback HTTP/1.0 server of the update tests. Makes its certificates at
-start in the current folder: a test certificate authority (ca.der, for the
-tests to add to the prefix's trusted roots) and the server certificates.
+start: a test certificate authority (ca.der and ca-key.pem in the folder
+named on the command line, for the tests to add to the prefix's trusted
+roots; an authority already there is used again) and the server
+certificates in the current folder.
 Listens plain on 127.0.0.1:80 and with TLS 1.2 on port 443 of four loopback
 addresses, each presenting another certificate:
   127.0.0.1  signed by the test authority for "localhost" and 127.0.0.1
@@ -22,6 +24,7 @@ proper close: over TLS with close_notify) or "cut" (over TLS a TCP close
 without close_notify; plain the same as "close")."""
 import datetime
 import ipaddress
+import os
 import socket
 import socketserver
 import ssl
@@ -124,6 +127,8 @@ class Handler(socketserver.BaseRequestHandler):
     def answer(self):
         conn = self.request
         conn.settimeout(30)
+        if isinstance(conn, ssl.SSLSocket):
+            conn.do_handshake()
         data = b""
         while b"\r\n\r\n" not in data:
             chunk = conn.recv(4096)
@@ -167,6 +172,7 @@ class Handler(socketserver.BaseRequestHandler):
 class Server(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
     daemon_threads = True
+    request_queue_size = 256  # the tests connect many clients at once
 
     def __init__(self, address, port, context):
         self.tls = context is not None
@@ -176,11 +182,9 @@ class Server(socketserver.ThreadingTCPServer):
     def get_request(self):
         conn, addr = self.socket.accept()
         if self.context:
-            try:
-                conn = self.context.wrap_socket(conn, server_side=True)
-            except (OSError, ssl.SSLError):
-                conn.close()
-                raise OSError("handshake failed")
+            # The handshake runs in the connection's own thread, so that one
+            # slow client holds up no other.
+            conn = self.context.wrap_socket(conn, server_side=True, do_handshake_on_connect=False)
         return conn, addr
 
 
@@ -220,11 +224,26 @@ def tls_context(name, cert, key):
     return context
 
 
-def main():
+def authority(folder):
+    """The test certificate authority of folder, made there when missing."""
+    der, pem = os.path.join(folder, "ca.der"), os.path.join(folder, "ca-key.pem")
+    if os.path.exists(der) and os.path.exists(pem):
+        with open(der, "rb") as f, open(pem, "rb") as k:
+            return x509.load_der_x509_certificate(f.read()), serialization.load_pem_private_key(k.read(), None)
     ca_key = ec.generate_private_key(ec.SECP256R1())
     ca = certificate("Vellumor Test CA", ca_key, "Vellumor Test CA", ca_key, [], 30, ca=True)
-    with open("ca.der", "wb") as f:
+    with open(pem + ".tmp", "wb") as k:
+        k.write(ca_key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
+                                     serialization.NoEncryption()))
+    with open(der + ".tmp", "wb") as f:
         f.write(ca.public_bytes(serialization.Encoding.DER))
+    os.replace(pem + ".tmp", pem)
+    os.replace(der + ".tmp", der)
+    return ca, ca_key
+
+
+def main():
+    ca, ca_key = authority(sys.argv[1])
     key = ec.generate_private_key(ec.SECP256R1())
     issued = lambda subject, names, days=2: certificate(subject, key, "Vellumor Test CA", ca_key, names, days)
     servers = [

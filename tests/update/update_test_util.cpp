@@ -2,8 +2,8 @@
 #include "update_test_util.h"
 
 #include <windows.h>
-#include <wincrypt.h>
 #include <string.h>
+#include <wincrypt.h>
 
 #include "base/str_util.h"
 #include "framework/app.h"
@@ -11,12 +11,22 @@
 #include "settings/data_folders.h"
 #include "support/test_support.h"
 
+// One test certificate authority for the whole test program: the system's
+// roots are read at most once a minute, so every server of this run is
+// signed by the same authority.
+static const std::string& AuthorityDir() {
+    static const std::string dir = MakeTestDir("test_authority");
+    return dir;
+}
+
 bool HttpPeer::Start() {
     dir_ = MakeTestDir("http_peer");
     std::string script = std::string(VP_SOURCE_DIR) + "/tests/update/http_peer.py";
     std::string out;
     int rc = RunPeer(dir_,
-                     "nohup /usr/bin/python3 '" + script + "' >server.log 2>&1 & echo $! >server.pid", &out);
+                     "nohup /usr/bin/python3 '" + script + "' '" + UnixPathOf(AuthorityDir()) +
+                         "' >server.log 2>&1 & echo $! >server.pid",
+                     &out);
     if (rc != 0)
         return false;
     running_ = true;
@@ -30,7 +40,7 @@ bool HttpPeer::Start() {
 
 bool HttpPeer::TrustTestAuthority() {
     std::string der;
-    if (!ReadFileBytes(PathJoin(dir_, "ca.der"), &der) || der.empty())
+    if (!ReadFileBytes(PathJoin(AuthorityDir(), "ca.der"), &der) || der.empty())
         return false;
     // Each test run has a prefix of its own: the authority stays in its ROOT store.
     return CertAddEncodedCertificateToSystemStoreA("ROOT", (const BYTE*)der.data(), (DWORD)der.size()) != FALSE;
