@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/test_support.h"
 #include "update/tcp_connection.h"
 #include "update_test_util.h"
 
@@ -148,6 +149,70 @@ TEST(TcpConnection, RefusedConnectEndsAtOnce) {
     EXPECT_FALSE(c.IsConnected());
     EXPECT_EQ(kTcpLookupFailed, c.Connect("127.0.0.1:8080", 80, kTlsNone, 30));
     EXPECT_EQ(kTcpNotConnected, c.Close());
+}
+
+namespace {
+
+// Makes the name server of /etc/resolv.conf an address of this test's own
+// loopback and listens there without ever answering, so that looking up a
+// name waits out the resolver's own retries (about ten seconds or more).
+// False when this run has no network namespace of its own to do that in.
+bool SilentNameServer() {
+    char own[8] = "";
+    if (GetEnvironmentVariableA("VP_OWN_NET", own, sizeof own) == 0 || strcmp(own, "1") != 0)
+        return false;
+    std::string dir = MakeTestDir("silent_resolver");
+    int rc = RunPeer(dir,
+                     "ns=$(awk '/^nameserver/ {print $2; exit}' /etc/resolv.conf)\n"
+                     "case \"$ns\" in *.*.*.*) ;; *) exit 1 ;; esac\n"
+                     "case \"$ns\" in 127.*) ;; *) ip addr add \"$ns/32\" dev lo || exit 1 ;; esac\n"
+                     "nohup /usr/bin/python3 -c \"import socket, time\n"
+                     "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+                     "s.bind(('$ns', 53))\n"
+                     "open('listening', 'w').close()\n"
+                     "time.sleep(300)\" >resolver.log 2>&1 &");
+    if (rc != 0)
+        return false;
+    for (int i = 0; i < 100; i++) {
+        if (FileExists(PathJoin(dir, "listening")))
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(TcpConnection, NameLookupEndsAtTheTimeOutAndOnCancel) {
+    if (!SilentNameServer())
+        GTEST_SKIP() << "this run has no network namespace of its own, so no name server can be made to stall";
+    CTcpConnection c;
+    c.timeoutMs = 1000;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(kTcpTimeout, c.Connect("stall-a.vellumor.test", 80, kTlsNone, 30));
+    DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, 900u);
+    EXPECT_LT(took, 2000u);
+    EXPECT_FALSE(c.IsConnected());
+
+    volatile BYTE cancel = 0;
+    c.SetCancelFlag(&cancel);
+    c.timeoutMs = 15000;
+    std::thread canceller([&cancel] {
+        Sleep(300);
+        cancel = 1;
+    });
+    start = GetTickCount();
+    EXPECT_EQ(kTcpTimeout, c.Connect("stall-b.vellumor.test", 80, kTlsNone, 30));  // a cancel while connecting
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    canceller.join();
+
+    // The client's deadline covers the lookup too.
+    CHttpClient client;
+    client.Connection().timeoutMs = 1000;
+    start = GetTickCount();
+    EXPECT_EQ(kHttpConnectFailed, client.Get("http://stall-c.vellumor.test/v.txt", nullptr, nullptr, nullptr, 0, true));
+    EXPECT_LT(GetTickCount() - start, 2000u);
 }
 
 TEST_F(HttpClientTest, TlsKinds) {
