@@ -33,19 +33,34 @@ int CHttpClient::Connect(const char* url, int port) {
     bool tls = port == 443 || strncmp(url, "https://", 8) == 0;
     port_ = tls && port == 80 ? 443 : port;
     int code = connection_.Connect(host_, port_, tls ? kTls12 : kTlsNone, 30);
-    return code == kTcpOk ? 0 : kHttpConnectFailed;
+    if (code == kTcpOk)
+        return 0;
+    return code == kTcpUntrusted ? kHttpUntrusted : Failure(kHttpConnectFailed);
+}
+
+// A failure while the cancel byte is set is the cancel's doing.
+int CHttpClient::Failure(int httpCode) const {
+    return connection_.Cancelled() ? kHttpCancelled : httpCode;
 }
 
 int CHttpClient::ReceiveFailure(int tcpCode) const {
     if (tcpCode == kTcpCancelled)
         return kHttpCancelled;
-    return tcpCode == kTcpTooLarge ? kHttpTooLarge : kHttpReceiveFailed;
+    return tcpCode == kTcpTooLarge ? kHttpTooLarge : Failure(kHttpReceiveFailed);
+}
+
+static bool IsTlsAddress(const char* url) {
+    return strncmp(url, "https://", 8) == 0;
 }
 
 int CHttpClient::Get(const char* url, const char* user, const char* password, char* ifModifiedSince,
                      size_t cchIfModified, bool forceConnect) {
+    // One deadline for everything this request does, so that a server
+    // dripping a byte now and then cannot hold it beyond its time-out.
+    connection_.SetDeadline((DWORD)(connection_.timeoutMs > 0 ? connection_.timeoutMs : 1));
     int r = GetOnce(url, user, password, ifModifiedSince, cchIfModified, forceConnect, 0);
     connection_.Close();
+    connection_.SetDeadline(0);
     return r;
 }
 
@@ -71,15 +86,16 @@ static int FormatExtraHeaders(const char* user, const char* password, const char
 }
 
 // A new connection to url_'s host when asked or when none is open. 0,
-// kHttpNoScheme or kHttpConnectFailed.
+// kHttpNoScheme, or a code of Connect.
 int CHttpClient::ConnectIfNeeded(bool forceConnect) {
     if (forceConnect || !connection_.IsConnected()) {
         connection_.Close();
         if (!strstr(url_, "//"))
             return kHttpNoScheme;
-        if (Connect(url_, 80) != 0) {
+        int code = Connect(url_, 80);
+        if (code != 0) {
             connection_.Close();
-            return kHttpConnectFailed;
+            return code;
         }
     }
     return 0;
@@ -147,7 +163,7 @@ int CHttpClient::GetOnce(const char* url, const char* user, const char* password
     if (!StrFmt(request, countof(request), "GET %s HTTP/1.0\r\n%sHost: %s\r\n%s\r\n", url_, auth, host_, modified))
         return kHttpSendFailed;
     if (connection_.Send(request, 0) != kTcpOk)
-        return kHttpSendFailed;
+        return Failure(kHttpSendFailed);
 
     size_t cb = 0;
     code = ReceiveHeaderBlock(&cb);
@@ -174,6 +190,9 @@ int CHttpClient::GetOnce(const char* url, const char* user, const char* password
     if (!HttpHeaderValue(block, cb, "Location", location, countof(location)) ||
         !HttpResolveLocation(url_, location, next, countof(next)) || strcmp(next, url_) == 0)
         return kHttpBadRedirect;
+    // What came over TLS does not send the request on in plain text.
+    if (IsTlsAddress(url_) && !IsTlsAddress(next))
+        return kHttpUntrusted;
     if (redirects >= kMaxRedirects)
         return kHttpRedirectLoop;
     connection_.Close();

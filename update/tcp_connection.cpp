@@ -1,10 +1,14 @@
 // The non-blocking TCP connection with its optional TLS link.
 #include <winsock2.h>
-// winsock2.h before windows.h (through the header below).
+// winsock2.h before windows.h (through the headers below).
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <string.h>
 
+#include "host_lookup.h"
+#include "system_roots.h"
 #include "tcp_connection.h"
 
 namespace {
@@ -35,6 +39,27 @@ int SocketError(SOCKET s) {
 
 }  // namespace
 
+void CTcpConnection::SetDeadline(DWORD ms) {
+    deadlineStart_ = GetTickCount();
+    deadlineMs_ = ms;
+}
+
+bool CTcpConnection::PastDeadline() const {
+    return deadlineMs_ && Elapsed(deadlineStart_) > deadlineMs_;
+}
+
+// How long a name lookup may take: the time-out, or what is left of the deadline.
+DWORD CTcpConnection::LookupLimit() const {
+    DWORD limit = timeoutMs > 0 ? (DWORD)timeoutMs : 0;
+    if (deadlineMs_) {
+        DWORD used = Elapsed(deadlineStart_);
+        DWORD left = used < deadlineMs_ ? deadlineMs_ - used : 0;
+        if (left < limit)
+            limit = left;
+    }
+    return limit;
+}
+
 int CTcpConnection::Connect(const char* host, int port, int tlsKind, int factor) {
     if (socket_ != kNoSocket)
         return kTcpAlreadyOpen;
@@ -50,23 +75,22 @@ int CTcpConnection::Connect(const char* host, int port, int tlsKind, int factor)
     socket_ = (UINT_PTR)s;
     u_long nonBlocking = 1;
     ioctlsocket(s, FIONBIO, &nonBlocking);
-    hostent* he = host && *host ? gethostbyname(host) : nullptr;
-    if (!he || he->h_addrtype != AF_INET || !he->h_addr_list[0]) {
-        Close();
-        return kTcpLookupFailed;
-    }
     sockaddr_in addr;
     memset(&addr, 0, sizeof addr);
     addr.sin_family = AF_INET;
     addr.sin_port = htons((u_short)port);
-    memcpy(&addr.sin_addr, he->h_addr_list[0], sizeof addr.sin_addr);
+    int lookup = LookupHostV4(host, LookupLimit(), cancel_, &addr.sin_addr);
+    if (lookup != kLookupOk) {
+        Close();
+        return lookup == kLookupFailed ? kTcpLookupFailed : kTcpTimeout;
+    }
     if (connect(s, (sockaddr*)&addr, sizeof addr) != 0 && WSAGetLastError() != WSAEWOULDBLOCK) {
         Close();
         return kTcpRefused;
     }
     int tries = factor * 10;
     for (int i = 0; i < tries; i++) {
-        if (Cancelled())
+        if (Cancelled() || PastDeadline())
             break;
         int w = WaitSocket(s, 1, 50);
         if (w > 0 && i < tries - 1) {
@@ -80,7 +104,7 @@ int CTcpConnection::Connect(const char* host, int port, int tlsKind, int factor)
                 int tls = StartTls(tlsKind, host);
                 if (tls != kTcpOk) {
                     Close();
-                    return tls == kTcpCancelled ? kTcpTimeout : kTcpTlsFailed;
+                    return tls == kTcpCancelled ? kTcpTimeout : tls;
                 }
             }
             return kTcpOk;
@@ -105,25 +129,51 @@ void CTcpConnection::FreeTls() {
     ctx_ = nullptr;
 }
 
+// The handshake, with the server's certificate checked: a chain up to a
+// root of the system's store, valid now, naming `host` (a DNS name, or an
+// address written as one). kTcpOk, kTcpCancelled, kTcpTimeout (deadline),
+// kTcpUntrusted or kTcpTlsFailed.
 int CTcpConnection::StartTls(int kind, const char* host) {
     tlsInUse_ = 0;
+    tlsBroken_ = false;
     // OpenSSL 3 initialises itself on first use and has no SSL 3.0 at all.
     if (kind == kTlsSsl3)
         return kTcpTlsFailed;
     int version = kind == kTls10 ? TLS1_VERSION : kind == kTls11 ? TLS1_1_VERSION : TLS1_2_VERSION;
     ctx_ = SSL_CTX_new(TLS_client_method());
     if (!ctx_ || SSL_CTX_set_min_proto_version(ctx_, version) != 1 ||
-        SSL_CTX_set_max_proto_version(ctx_, version) != 1 || !(ssl_ = SSL_new(ctx_)) ||
-        SSL_set_fd(ssl_, (int)socket_) != 1) {
+        SSL_CTX_set_max_proto_version(ctx_, version) != 1) {
         FreeTls();
         return kTcpTlsFailed;
     }
+    SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
+    X509_STORE* roots = SystemRootStore();
+    if (!roots) {
+        FreeTls();
+        return kTcpTlsFailed;
+    }
+    SSL_CTX_set1_cert_store(ctx_, roots);  // the context takes its own reference
+    X509_STORE_free(roots);
+    if (!(ssl_ = SSL_new(ctx_)) || SSL_set_fd(ssl_, (int)socket_) != 1) {
+        FreeTls();
+        return kTcpTlsFailed;
+    }
+    // The name the certificate must carry: an address literal is checked as
+    // an address, anything else as a DNS name (no partial wildcards).
+    X509_VERIFY_PARAM* param = SSL_get0_param(ssl_);
+    X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    if (X509_VERIFY_PARAM_set1_ip_asc(param, host) != 1 && X509_VERIFY_PARAM_set1_host(param, host, 0) != 1) {
+        FreeTls();
+        return kTcpUntrusted;
+    }
+    ERR_clear_error();
     SSL_set_tlsext_host_name(ssl_, host);
     for (int i = 0; i < 100; i++) {
-        if (Cancelled()) {
+        if (Cancelled() || PastDeadline()) {
             FreeTls();
-            return kTcpCancelled;
+            return Cancelled() ? kTcpCancelled : kTcpTimeout;
         }
+        ERR_clear_error();
         int r = SSL_connect(ssl_);
         if (r == 1) {
             tlsInUse_ = kind;
@@ -131,9 +181,10 @@ int CTcpConnection::StartTls(int kind, const char* host) {
         }
         int err = SSL_get_error(ssl_, r);
         if (err != SSL_ERROR_WANT_READ && err != SSL_ERROR_WANT_WRITE) {
+            bool untrusted = SSL_get_verify_result(ssl_) != X509_V_OK;
             ERR_clear_error();
             FreeTls();
-            return kTcpTlsFailed;
+            return untrusted ? kTcpUntrusted : kTcpTlsFailed;
         }
         WaitSocket((SOCKET)socket_, err == SSL_ERROR_WANT_READ ? 0 : 1, 100);
     }
@@ -144,10 +195,14 @@ int CTcpConnection::StartTls(int kind, const char* host) {
 int CTcpConnection::Close() {
     if (socket_ == kNoSocket)
         return kTcpNotConnected;
-    if (ssl_)
-        SSL_shutdown(ssl_);
+    if (ssl_ && !tlsBroken_) {
+        ERR_clear_error();
+        SSL_shutdown(ssl_);  // our close_notify; the peer's is not awaited
+    }
+    ERR_clear_error();
     FreeTls();
     tlsInUse_ = 0;
+    tlsBroken_ = false;
     SOCKET s = (SOCKET)socket_;
     shutdown(s, SD_BOTH);
     bool closed = closesocket(s) == 0;
@@ -172,10 +227,11 @@ int CTcpConnection::Send(const void* data, size_t cb) {
         int piece = cb > kTcpPiece ? kTcpPiece : (int)cb;
         if (Cancelled())
             return kTcpCancelled;
-        if (Elapsed(progress) > (DWORD)timeoutMs)
+        if (Elapsed(progress) > (DWORD)timeoutMs || PastDeadline())
             return kTcpTimeout;
         int sent;
         if (ssl_) {
+            ERR_clear_error();
             sent = SSL_write(ssl_, p, piece);
             if (sent <= 0) {
                 int err = SSL_get_error(ssl_, sent);
@@ -183,6 +239,8 @@ int CTcpConnection::Send(const void* data, size_t cb) {
                     Sleep(1);
                     continue;
                 }
+                tlsBroken_ = true;
+                ERR_clear_error();
                 return kTcpShortSend;
             }
         } else {
@@ -214,32 +272,38 @@ void CTcpConnection::Unread(const char* data, int cb) {
 int CTcpConnection::ReadChunk(char* buf, int max) {
     if (surplusCount_ == 0) {
         if (socket_ == kNoSocket)
-            return -1;
+            return kChunkFailed;
+        int r;
         if (ssl_) {
-            DWORD start = GetTickCount();
-            for (;;) {
-                int r = SSL_read(ssl_, surplus_, kTcpPiece);
-                if (r > 0) {
-                    surplusCount_ = r;
-                    break;
-                }
+            // SSL_read first: a record may hold more than the last read took.
+            ERR_clear_error();
+            r = SSL_read(ssl_, surplus_, kTcpPiece);
+            if (r <= 0) {
                 int err = SSL_get_error(ssl_, r);
-                if (err != SSL_ERROR_WANT_READ || Cancelled() || Elapsed(start) > (DWORD)timeoutMs)
-                    return -1;
-                if (WaitSocket((SOCKET)socket_, 0, 10) < 0)
-                    return -1;
+                if (err == SSL_ERROR_WANT_READ || err == SSL_ERROR_WANT_WRITE)
+                    return WaitSocket((SOCKET)socket_, err == SSL_ERROR_WANT_READ ? 0 : 1, 10) < 0 ? kChunkFailed
+                                                                                                   : kChunkNone;
+                ERR_clear_error();
+                if (err == SSL_ERROR_ZERO_RETURN)
+                    return kChunkClosed;  // close_notify: the peer ended the data properly
+                // A TCP close without close_notify (an unexpected end of
+                // file), a reset or a protocol error: the data may be cut.
+                tlsBroken_ = true;
+                return kChunkFailed;
             }
         } else {
             int w = WaitSocket((SOCKET)socket_, 0, 10);
             if (w < 0)
-                return -1;
+                return kChunkFailed;
             if (w == 0)
-                return 0;
-            int r = recv((SOCKET)socket_, surplus_, kTcpPiece, 0);
-            if (r <= 0)
-                return -1;
-            surplusCount_ = r;
+                return kChunkNone;
+            r = recv((SOCKET)socket_, surplus_, kTcpPiece, 0);
+            if (r == 0)
+                return kChunkClosed;
+            if (r < 0)
+                return WSAGetLastError() == WSAEWOULDBLOCK ? kChunkNone : kChunkFailed;
         }
+        surplusCount_ = r;
     }
     int n = max < surplusCount_ ? max : surplusCount_;
     memcpy(buf, surplus_, (size_t)n);
@@ -257,7 +321,7 @@ int CTcpConnection::Receive(CDynArray<char>* response, const char* endSequence, 
     DWORD activity = GetTickCount();
     char piece[kTcpPiece];
     for (;;) {
-        if (Elapsed(activity) > (DWORD)timeoutMs)
+        if (Elapsed(activity) > (DWORD)timeoutMs || PastDeadline())
             return kTcpTimeout;
         if (Cancelled())
             return kTcpCancelled;
@@ -265,10 +329,12 @@ int CTcpConnection::Receive(CDynArray<char>* response, const char* endSequence, 
         if (expected != kNoCount && expected - received < want)
             want = expected - received;
         int n = ReadChunk(piece, (int)want);
-        if (n < 0)
+        if (n == kChunkClosed)
             return received > 0 ? kTcpOk : kTcpPeerClosed;
-        if (n == 0)
-            continue;  // ReadChunk waited 10 ms
+        if (n == kChunkFailed)
+            return kTcpFailed;
+        if (n == kChunkNone)
+            continue;  // ReadChunk waited up to 10 ms
         if ((uint64_t)received + (uint32_t)n > limit)
             return kTcpTooLarge;
         if (response->Add(piece, n) < 0)

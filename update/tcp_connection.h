@@ -1,9 +1,11 @@
 // CTcpConnection: the socket layer under the HTTP client. A non-blocking
-// TCP connection with a time-out, a cancel byte that every wait polls (so a
+// TCP connection with a time-out, an optional deadline over everything it
+// does (name lookup included), a cancel byte that every wait polls (so a
 // cancel or time-out ends any operation within about 100 ms), a 1,500-byte
 // surplus of bytes received beyond what the caller asked for, and an
-// optional TLS link. One object is used by one thread; the cancel byte may
-// be written by another.
+// optional TLS link that trusts only a server whose certificate chains to a
+// root of the system's ROOT store, is valid now and names the host. One
+// object is used by one thread; the cancel byte may be written by another.
 #pragma once
 #include <windows.h>
 #include <stdint.h>
@@ -25,9 +27,11 @@ enum : int {
     kTcpShortSend = 7,     // fewer bytes sent than asked
     kTcpCancelled = 8,
     kTcpTooLarge = 9,        // more bytes arrived than the receive's limit
+    kTcpFailed = 10,         // receiving failed: a reset, a socket or TLS error, a TLS close without close_notify
     kTcpStartupFailed = 11,  // WSAStartup failed
     kTcpPeerClosed = 12,     // the peer closed before any byte arrived
     kTcpTlsFailed = 13,      // TLS set-up or handshake failed (also kind 1, SSL 3, which OpenSSL 3 lacks)
+    kTcpUntrusted = 14,      // the server's certificate: no chain to a trusted root, out of date, or another host's
 };
 
 // TLS kinds: 0 plain, 1 SSL 3.0 (refused), 2 TLS 1.0, 3 TLS 1.1, others TLS 1.2.
@@ -43,8 +47,15 @@ class CTcpConnection {
     CTcpConnection& operator=(const CTcpConnection&) = delete;
 
     void SetCancelFlag(volatile const BYTE* flag) { cancel_ = flag; }
-    // Connects to host:port within factor x 10 tries of up to 100 ms each,
-    // then runs the TLS handshake for tlsKind > 0. Every failure closes.
+    bool Cancelled() const { return cancel_ && *cancel_; }
+    // Every operation from now on ends with kTcpTimeout once ms milliseconds
+    // have passed (besides the time-out of inactivity); 0 clears it.
+    void SetDeadline(DWORD ms);
+    // Looks the host up (within the time-out and the deadline), connects to
+    // host:port within factor x 10 tries of up to 100 ms each, then runs the
+    // TLS handshake for tlsKind > 0. kTcpOk, kTcpAlreadyOpen, kTcpNoSocket,
+    // kTcpStartupFailed, kTcpLookupFailed, kTcpRefused, kTcpTimeout (also
+    // after a cancel), kTcpTlsFailed or kTcpUntrusted. Every failure closes.
     int Connect(const char* host, int port, int tlsKind, int factor);
     // kTcpNotConnected, else 0 or 1 (the last closesocket failed).
     int Close();
@@ -54,18 +65,25 @@ class CTcpConnection {
     int Send(const void* data, size_t cb);
     // Clears response, then appends what arrives until: `expected` bytes
     // (-1 for no count), the end sequence (bytes after it stay in the
-    // surplus for the next receive), or the peer closes (0 when anything
-    // arrived, else kTcpPeerClosed). More than `limit` bytes: kTcpTooLarge.
+    // surplus for the next receive), or the peer closes properly (0 when
+    // anything arrived, else kTcpPeerClosed). More than `limit` bytes:
+    // kTcpTooLarge; a reset, an error or a TLS close without close_notify:
+    // kTcpFailed; the time-out or deadline: kTcpTimeout; a cancel:
+    // kTcpCancelled.
     int Receive(CDynArray<char>* response, const char* endSequence, uint32_t expected, uint32_t limit);
-    // Bytes handed out (0 = nothing yet), -1 = closed or failed.
+    // Bytes handed out, or kChunkNone (nothing yet, after a wait of up to
+    // 10 ms), kChunkClosed (the peer closed properly: a TCP close, over TLS
+    // after close_notify) or kChunkFailed.
     int ReadChunk(char* buf, int max);
+    static constexpr int kChunkNone = 0, kChunkClosed = -1, kChunkFailed = -2;
 
     static constexpr uint32_t kNoCount = 0xFFFFFFFFu;
     int timeoutMs = 15000;
 
   private:
     static constexpr UINT_PTR kNoSocket = ~(UINT_PTR)0;
-    bool Cancelled() const { return cancel_ && *cancel_; }
+    bool PastDeadline() const;
+    DWORD LookupLimit() const;
     int StartTls(int kind, const char* host);
     void FreeTls();
     void Unread(const char* data, int cb);
@@ -77,4 +95,7 @@ class CTcpConnection {
     int surplusCount_ = 0;
     SSL_CTX* ctx_ = nullptr;
     SSL* ssl_ = nullptr;
+    bool tlsBroken_ = false;  // a fatal TLS error: no close_notify may follow
+    DWORD deadlineStart_ = 0;
+    DWORD deadlineMs_ = 0;  // 0: no deadline
 };

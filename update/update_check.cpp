@@ -25,6 +25,7 @@ enum {
     kSlotNewer = 4,
     kSlotNotNewer = 5,
     kSlotNoThread = 6,
+    kSlotUntrusted = 7,
     kSlotCaption = 11
 };
 
@@ -69,7 +70,7 @@ unsigned __stdcall UpdateCheckThread(void*) {
     int version[3];
     char body[kCchPath] = "";
     if (r != kHttpOk) {
-        SetStatus(kSlotDownloadError);
+        SetStatus(r == kHttpUntrusted ? kSlotUntrusted : kSlotDownloadError);
     } else {
         const CDynArray<char>& response = client->Response();
         int n = response.count < (int)countof(body) - 1 ? response.count : (int)countof(body) - 1;

@@ -55,6 +55,7 @@ const Expected kFrameworkTexts[] = {
     {0xF00C, 4, "New version available"},
     {0xF00C, 5, "No update available"},
     {0xF00C, 6, "Could not start update check"},
+    {0xF00C, 7, "The server's identity could not be verified"},
     {0xF00C, 11, "Update Check"},
     {0xF00F, 0, "Please select a path for archiving:"},
     {0xF00F, 1, "Archiving finished successfully!"},

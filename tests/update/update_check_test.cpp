@@ -1,7 +1,9 @@
 // The update check end to end: the worker fetches the version address of
 // the install settings from the loopback server (plain and TLS), stores
 // the result, opens its own dialog for a newly published version, and the
-// dialog's buttons neither cancel their own check nor freeze.
+// dialog's buttons neither cancel their own check nor freeze. A server
+// whose identity is not verified, a stalled, dripping or cancelled reply
+// writes nothing.
 #include "update/update_check.h"
 
 #include <windows.h>
@@ -9,6 +11,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/test_support.h"
 #include "update/schedule_records.h"
@@ -33,8 +36,8 @@ class UpdateCheckTest : public ::testing::Test {
         SetUpProgram("Vellumor Test", MakeTestDir(name), url);
         gPeer->ClearLog();
     }
-    static bool WaitIdle() {
-        for (int i = 0; i < 400 && UpdateCheckRunning(); i++)
+    static bool WaitIdle(DWORD ms = 10000) {
+        for (DWORD waited = 0; waited < ms && UpdateCheckRunning(); waited += 25)
             Sleep(25);
         return !UpdateCheckRunning();
     }
@@ -142,4 +145,87 @@ TEST_F(UpdateCheckTest, NotDueStartsNothing) {
     EXPECT_FALSE(UpdateCheckRunning());
     Sleep(200);
     EXPECT_EQ(0u, Requests());
+}
+
+TEST_F(UpdateCheckTest, UnverifiedServersAreRefusedWithTheirOwnMessage) {
+    struct Case {
+        Case(const char* u, const char* st, bool w) : url(u), status(st), written(w) {}
+        const char* url;
+        const char* status;
+        bool written;
+        std::string gotStatus;
+        bool gotWritten = false;
+    };
+    const char* untrusted = "The server's identity could not be verified";
+    std::vector<Case> cases = {
+        {"https://localhost/v.txt", "New version available", true},
+        {"https://127.0.0.2/v.txt", untrusted, false},  // self-signed
+        {"https://127.0.0.3/v.txt", untrusted, false},  // for another name
+        {"https://127.0.0.4/v.txt", untrusted, false},  // expired
+        {"https://127.0.0.1/tohttp", untrusted, false},
+        {"http://127.0.0.1/404", "Version download error", false},
+    };
+    // The modal dialog on this thread shows the status; a helper presses "Check now!" for each address.
+    std::thread helper([this, &cases] {
+        HWND d = FindOwnDialog("Vellumor Test Update Check", 5000);
+        if (!d)
+            return;
+        for (Case& c : cases) {
+            Prepare("update_identity", c.url);
+            SendMessageA(d, WM_COMMAND, IDC_UPDATE_CHECK_NOW, 0);
+            Sleep(50);
+            if (!WaitIdle())
+                break;
+            char text[128] = "";
+            GetDlgItemTextA(d, IDC_UPDATE_STATUS, text, sizeof text);
+            c.gotStatus = text;
+            c.gotWritten = FileExists(DataFolderFile("(Mox)UpdateCheck.qcg"));
+        }
+        PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    Prepare("update_identity", "http://127.0.0.1/404");
+    EXPECT_EQ(IDCANCEL, ShowUpdateCheckDialog(nullptr));
+    helper.join();
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.status, c.gotStatus) << c.url;
+        EXPECT_EQ(c.written, c.gotWritten) << c.url;
+    }
+}
+
+TEST_F(UpdateCheckTest, StalledAndDrippingRepliesEndAtTheTimeOutAndWriteNothing) {
+    // The check's own time-out of 15 s covers the whole request.
+    for (const char* url : {"https://127.0.0.1/x/nocl/all/stall", "https://127.0.0.1/x/pad/0/drip"}) {
+        Prepare("update_stall", url);
+        DWORD start = GetTickCount();
+        ASSERT_EQ(kUpdateStarted, StartUpdateCheck());
+        EXPECT_TRUE(WaitIdle(20000)) << url;
+        DWORD took = GetTickCount() - start;
+        EXPECT_GE(took, 14000u) << url;
+        EXPECT_LT(took, 17500u) << url;
+        EXPECT_FALSE(FileExists(DataFolderFile("(Mox)UpdateCheck.qcg"))) << url;
+        if (!WaitIdle(60000))
+            break;  // a check that does not end would make the next one wait
+    }
+}
+
+TEST_F(UpdateCheckTest, CancelDuringTheTlsBodyWritesNothing) {
+    Prepare("update_cancel", "https://127.0.0.1/x/nocl/all/stall");
+    ASSERT_EQ(kUpdateStarted, StartUpdateCheck());
+    for (int i = 0; i < 200 && Requests() == 0; i++)
+        Sleep(25);
+    ASSERT_EQ(1u, Requests());
+    Sleep(300);  // the body has arrived; the server stays silent
+    DWORD cancelled = 0;
+    // Closing the dialog cancels the running check.
+    std::thread helper([&cancelled] {
+        HWND d = FindOwnDialog("Vellumor Test Update Check", 5000);
+        cancelled = GetTickCount();
+        if (d)
+            PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(IDCANCEL, ShowUpdateCheckDialog(nullptr));
+    helper.join();
+    EXPECT_TRUE(WaitIdle(20000));
+    EXPECT_LT(GetTickCount() - cancelled, 1500u);
+    EXPECT_FALSE(FileExists(DataFolderFile("(Mox)UpdateCheck.qcg")));
 }

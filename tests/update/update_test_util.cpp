@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <string.h>
+#include <wincrypt.h>
 
 #include "base/str_util.h"
 #include "framework/app.h"
@@ -10,24 +11,39 @@
 #include "settings/data_folders.h"
 #include "support/test_support.h"
 
+// One test certificate authority for the whole test program: the system's
+// roots are read at most once a minute, so every server of this run is
+// signed by the same authority.
+static const std::string& AuthorityDir() {
+    static const std::string dir = MakeTestDir("test_authority");
+    return dir;
+}
+
 bool HttpPeer::Start() {
     dir_ = MakeTestDir("http_peer");
     std::string script = std::string(VP_SOURCE_DIR) + "/tests/update/http_peer.py";
     std::string out;
     int rc = RunPeer(dir_,
-                     "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -keyout key.pem "
-                     "-out cert.pem >/dev/null 2>&1 && (nohup /usr/bin/python3 '" +
-                         script + "' cert.pem key.pem >server.log 2>&1 & echo $! >server.pid)",
+                     "nohup /usr/bin/python3 '" + script + "' '" + UnixPathOf(AuthorityDir()) +
+                         "' >server.log 2>&1 & echo $! >server.pid",
                      &out);
     if (rc != 0)
         return false;
     running_ = true;
     for (int i = 0; i < 200; i++) {
         if (FileExists(PathJoin(dir_, "ready")))
-            return true;
+            return TrustTestAuthority();
         Sleep(50);
     }
     return false;
+}
+
+bool HttpPeer::TrustTestAuthority() {
+    std::string der;
+    if (!ReadFileBytes(PathJoin(AuthorityDir(), "ca.der"), &der) || der.empty())
+        return false;
+    // Each test run has a prefix of its own: the authority stays in its ROOT store.
+    return CertAddEncodedCertificateToSystemStoreA("ROOT", (const BYTE*)der.data(), (DWORD)der.size()) != FALSE;
 }
 
 void HttpPeer::Stop() {

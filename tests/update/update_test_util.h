@@ -6,8 +6,9 @@
 
 class HttpPeer {
   public:
-    // Makes a self-signed certificate with openssl and starts
-    // tests/update/http_peer.py on 127.0.0.1:80 and :443.
+    // Starts tests/update/http_peer.py (plain on 127.0.0.1:80, TLS on port
+    // 443 of 127.0.0.1 to 127.0.0.4) and adds the test certificate
+    // authority it made to the trusted roots of this Wine prefix.
     bool Start();
     void Stop();
     ~HttpPeer() { Stop(); }
@@ -16,6 +17,7 @@ class HttpPeer {
     void ClearLog();
 
   private:
+    bool TrustTestAuthority();
     std::string dir_;
     bool running_ = false;
 };
