@@ -259,7 +259,10 @@ void RunPhase(int n, bool onWorker) {
             if (gSetup.result != 0) {
                 gSetup.errorLine = LineOf(gSetup.script, p);
                 if (uninstall) {
-                    outcome = gSetup.result;
+                    // The first failure tells what went wrong; later ones
+                    // (a folder left because a file stayed) follow from it.
+                    if (outcome == 0)
+                        outcome = gSetup.result;
                 } else if (!gSetup.progressPage) {
                     return;
                 } else {
