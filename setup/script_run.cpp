@@ -257,7 +257,8 @@ void RunPhase(int n, bool onWorker) {
             int code = Execute(k, args, end);
             gSetup.result = k == kKwRun ? 0 : code;
             if (gSetup.result != 0) {
-                gSetup.errorLine = LineOf(gSetup.script, p);
+                if (!uninstall || outcome == 0)
+                    gSetup.errorLine = LineOf(gSetup.script, p);
                 if (uninstall) {
                     // The first failure tells what went wrong; later ones
                     // (a folder left because a file stayed) follow from it.

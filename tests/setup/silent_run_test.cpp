@@ -184,8 +184,9 @@ TEST_F(SilentRun, FoldersThatAreNotAbsoluteAreRefused) {
                                   "CreateRegValSz CU, Software\\VpSilentTest, Ran, 1\nPhaseEnd\n");
     const std::string refused =
         "You must use an absolute path (including a drive letter or network drive)!\r\nSetup failed!\r\n";
-    for (std::string args : {"-INSTALL=inst", "-INSTALL=\\inst", "-INSTALL=C:inst", "-INSTALL=.\\inst",
-                             "-INSTALL=\"" + inst + "\" -DATA=data", "-SILENT -DATA=..\\data"}) {
+    for (const std::string& args :
+         std::vector<std::string>{"-INSTALL=inst", "-INSTALL=\\inst", "-INSTALL=C:inst", "-INSTALL=.\\inst",
+                                  "-INSTALL=\"" + inst + "\" -DATA=data", "-SILENT -DATA=..\\data"}) {
         DeleteFileA((dir + "\\setup.log").c_str());
         RunResult r = Run(setup, args);
         ASSERT_TRUE(r.ended) << args;
