@@ -1,6 +1,7 @@
 // Reading the setup archive from the bytes of the setup file.
 #include "archive_core.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "setup_base.h"
@@ -91,41 +92,99 @@ static bool ValidName(const char* name) {
     return n > 0 && n < kCchRecordName && !strpbrk(name, "\\/:");
 }
 
+struct NamedRecord {
+    const char* name;
+    size_t index;  // place in the archive, from 0
+};
+
+static int CompareNamedRecords(const void* a, const void* b) {
+    const NamedRecord* x = (const NamedRecord*)a;
+    const NamedRecord* y = (const NamedRecord*)b;
+    int byName = StrCmpAsciiNoCase(x->name, y->name);
+    if (byName != 0)
+        return byName;
+    return x->index < y->index ? -1 : x->index > y->index ? 1 : 0;
+}
+
+// The place of the first record whose name an earlier record already has
+// (without case), or count when no name repeats. Sorted, so that a large
+// archive is checked in n log n steps; false when memory runs out.
+static bool FirstDuplicate(const uint8_t* data, size_t size, size_t start, size_t count, size_t* first) {
+    *first = count;
+    if (count < 2)
+        return true;
+    NamedRecord* records = (NamedRecord*)malloc(count * sizeof(NamedRecord));
+    if (!records)
+        return false;
+    size_t pos = start;
+    for (size_t i = 0; i < count; i++) {
+        size_t at;
+        uint32_t cb;
+        ReadRecord(data, size, pos, &records[i].name, &at, &cb);
+        records[i].index = i;
+        pos = at + cb;
+    }
+    qsort(records, count, sizeof(NamedRecord), CompareNamedRecords);
+    // In a run of equal names the first is the earliest; the one behind it
+    // is that name's first repetition.
+    for (size_t i = 1; i < count; i++)
+        if (StrCmpAsciiNoCase(records[i - 1].name, records[i].name) == 0 && records[i].index < *first &&
+            (i < 2 || StrCmpAsciiNoCase(records[i - 2].name, records[i].name) != 0))
+            *first = records[i].index;
+    free(records);
+    return true;
+}
+
 int ArchiveCheck(const uint8_t* data, size_t size, size_t start, char* problemName) {
     if (problemName)
         problemName[0] = '\0';
     if (!data || start > size)
         return kArchiveTruncated;
+    // First the records' shape and names, up to the first fault; then the
+    // names of the records before it, which the first with a name would
+    // shadow: a repeated name is a packing fault.
+    int state = kArchiveOk;
+    const char* faultName = nullptr;
+    size_t count = 0;
     for (size_t pos = start;;) {
         if (AtTrailer(data, size, pos))
-            return kArchiveOk;
-        if (pos == size)
-            return kArchiveNoTrailer;
+            break;
+        if (pos == size) {
+            state = kArchiveNoTrailer;
+            break;
+        }
         const char* name;
         size_t at;
         uint32_t cb;
-        int state = ReadRecord(data, size, pos, &name, &at, &cb);
+        state = ReadRecord(data, size, pos, &name, &at, &cb);
         if (state != kArchiveOk)
-            return state;
-        if (problemName)
-            StrCopy(problemName, kCchRecordName, name);
-        if (!ValidName(name))
-            return kArchiveBadName;
-        // Names before this one: the first with the name would win, so a
-        // second one is a packing fault.
-        for (size_t q = start; q < pos;) {
-            const char* earlier;
-            size_t earlierAt;
-            uint32_t earlierCb;
-            ReadRecord(data, size, q, &earlier, &earlierAt, &earlierCb);
-            if (StrCmpAsciiNoCase(earlier, name) == 0)
-                return kArchiveDuplicate;
-            q = earlierAt + earlierCb;
+            break;
+        if (!ValidName(name)) {
+            state = kArchiveBadName;
+            faultName = name;
+            break;
         }
-        if (problemName)
-            problemName[0] = '\0';
+        count++;
         pos = at + cb;
     }
+    size_t duplicate;
+    if (!FirstDuplicate(data, size, start, count, &duplicate))
+        return kArchiveUnreadable;
+    if (duplicate < count) {
+        size_t pos = start, at = 0;
+        uint32_t cb = 0;
+        const char* name = nullptr;
+        for (size_t i = 0; i <= duplicate; i++) {
+            ReadRecord(data, size, pos, &name, &at, &cb);
+            pos = at + cb;
+        }
+        if (problemName)
+            StrCopy(problemName, kCchRecordName, name);
+        return kArchiveDuplicate;
+    }
+    if (problemName && faultName)
+        StrCopy(problemName, kCchRecordName, faultName);
+    return state;
 }
 
 bool ArchiveFindRecord(const uint8_t* data, size_t size, size_t start, const char* name, size_t* dataOffset,

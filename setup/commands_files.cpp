@@ -121,11 +121,20 @@ static int CmdDeleteFile(int) {
     return 0;
 }
 
-static int CmdRemoveDir(int) {
+// A drive's root ("C:\\", "C:"), which no one removes.
+static bool IsDriveRoot(const char* folder) {
+    return folder[0] && folder[1] == ':' && (!folder[2] || (folder[2] == '\\' && !folder[3]));
+}
+
+// RemoveDir folder [, SILENT]: with "SILENT" a folder that still holds
+// files (one that other programs share) is no failure.
+static int CmdRemoveDir(int argc) {
     SendStatusFmt("Removing directory: %s", gArgs[0]);
-    if (!FolderExists(gArgs[0]))
+    if (!FolderExists(gArgs[0]) || IsDriveRoot(gArgs[0]))
         return 0;
-    return RemoveDirectoryA(gArgs[0]) ? 0 : kCodeRemoveDir;
+    if (RemoveDirectoryA(gArgs[0]))
+        return 0;
+    return argc > 1 && _stricmp(gArgs[1], "SILENT") == 0 ? 0 : kCodeRemoveDir;
 }
 
 static int CmdPatchFile(int) {

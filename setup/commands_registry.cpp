@@ -94,12 +94,29 @@ static int CmdCreateSetupInfo(int) {
     return 0;
 }
 
+// True when the key exists and holds neither values nor subkeys.
+static bool KeyIsEmpty(HKEY root, const char* name, REGSAM view) {
+    HKEY key;
+    if (RegOpenKeyExA(root, name, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD subkeys = 1, values = 1;
+    bool empty = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                                  nullptr, nullptr) == ERROR_SUCCESS &&
+                 subkeys == 0 && values == 0;
+    RegCloseKey(key);
+    return empty;
+}
+
+// DeleteRegKey root, key [, view [, IFEMPTY]]: with "IFEMPTY" the key goes
+// only when nothing is left in it (the maker's key that other products share).
 static int CmdDeleteRegKey(int argc) {
     SendStatusFmt("Deleting Registry key: %s", gArgs[1]);
     HKEY root = ParseRootKey(gArgs[0]);
     if (!root)
         return kCodeDeleteRegKey;
     REGSAM view = View(argc, 2);
+    if (argc > 3 && _stricmp(gArgs[3], "IFEMPTY") == 0 && !KeyIsEmpty(root, gArgs[1], view))
+        return 0;
     if (!view) {
         SHDeleteKeyA(root, gArgs[1]);
         return 0;

@@ -21,41 +21,74 @@ static void BecomeDpiAware() {
         set((HANDLE)(INT_PTR)-4);
 }
 
-// The operating-system checks of the script: 0, or 1 when the run is refused.
+// The operating-system checks of the script: 0, or the message of the
+// refusal.
 static int CheckPlatform() {
-    int id = 0;
     if (gSetup.on64 && GetVarInt("#NOX64#") == 1)
-        id = IDS_NO_64_BIT;
-    else if (GetVarInt("#MINOS#") >= 0 && gSetup.osCode < GetVarInt("#MINOS#"))
-        id = IDS_OS_TOO_OLD;
-    if (!id)
-        return 0;
-    if (!gSetup.silent)
-        SetupMessageBox(nullptr, id, MB_OK | MB_ICONSTOP);
-    return 1;
+        return IDS_NO_64_BIT;
+    if (GetVarInt("#MINOS#") >= 0 && gSetup.osCode < GetVarInt("#MINOS#"))
+        return IDS_OS_TOO_OLD;
+    return 0;
 }
 
+// A refusal or a failed start-up: in the log of a silent run (which never
+// waits on a message box), else in a message box with the stop icon.
+static void Report(int code, int messageId) {
+    gSetup.result = code;
+    if (gSetup.silent) {
+        WriteSetupLog(messageId);
+        return;
+    }
+    char text[kCchText];
+    LoadSetupText(messageId, text, countof(text));
+    if (gSetup.startupCause[0]) {
+        StrCat(text, countof(text), "\n\nCause: ");
+        StrCat(text, countof(text), gSetup.startupCause);
+    }
+    char caption[kCchPath] = "#SETUPMODE#";
+    SubstituteVars(caption, countof(caption));
+    MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONSTOP);
+}
+
+// Exit codes: 0 success; 1 refused by the operating-system checks; 13
+// start-up failed (damaged setup file, missing script); otherwise the
+// result code that failed the run (the README lists them), 2 when the
+// wizard was quit before it finished.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     BecomeDpiAware();
     ParseSetupCommandLine(commandLine ? commandLine : "");
-    int result = InitSetup(instance) ? kCodeStartup : 0;
-    if (!result) {
-        if (CheckPlatform())
-            return 1;
-        if (gSetup.silent)
+    int result = 0;
+    if (InitSetup(instance) != 0) {
+        result = kCodeStartup;
+        FreeSetupScript();
+        Report(result, ErrorMessage(kNoMessageBox, result));
+    } else if (int refusal = CheckPlatform()) {
+        Report(1, refusal);
+        FreeSetupScript();
+        return 1;
+    } else if (gSetup.mode == kModeSetup && !CommandLineFoldersAbsolute()) {
+        // Refused before anything is written: a relative folder would be
+        // taken from the current folder and stored as it is.
+        result = kCodeRelativePath;
+        Report(result, IDS_ABSOLUTE_PATH);
+        FreeSetupScript();
+    } else {
+        if (gSetup.silent) {
             RunSilentSetup();
-        else
+            result = gSetup.result;
+        } else {
             RunWizard();
+            result = gSetup.outcome;
+        }
+        FreeSetupScript();
     }
-    FreeSetupScript();
-    if (result)
-        ErrorMessage(nullptr, result);
     // Only the temporary copy deletes itself: an uninstaller in the install
     // folder that could not hand over must stay, or nothing could remove
     // the installation any more.
     if (gSetup.mode == kModeUninstall && IsTemporaryUninstaller())
         SelfDelete();
-    if (gSetup.rebootNeeded)
+    // A silent run noted the restart in its log.
+    if (gSetup.rebootNeeded && !gSetup.silent)
         AskRestart();
     return result;
 }

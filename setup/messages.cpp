@@ -54,6 +54,12 @@ static void MessageOfCode(int code, int* id, UINT* buttons) {
         case kCodeLogonTask:
             *id = IDS_TASK_SCHEDULER;
             return;
+        case kCodeRemoveDir:
+            *id = IDS_FOLDER_LEFT;
+            return;
+        case kCodeRelativePath:
+            *id = IDS_ABSOLUTE_PATH;
+            return;
         case kCodeDataFolderAccess:
             *id = IDS_DATA_FOLDER_ACCESS;
             *buttons = MB_YESNOCANCEL;

@@ -32,6 +32,8 @@
 #define IDS_DATA_FOLDER_FAILED 1033
 #define IDS_KEEP_WARNING 1037
 #define IDS_ABSOLUTE_PATH 1039
+#define IDS_FOLDER_LEFT 1056
+#define IDS_RESTART_NEEDED 1057
 
 // "TEXT" resources: the self-deleting batch and the built-in agreement.
 #define IDR_SELF_DELETE_BATCH 116

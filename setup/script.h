@@ -55,6 +55,7 @@ extern const KeywordInfo kKeywords[kKwCount];
 // Result codes of the interpreter and the commands (0 success).
 enum : int {
     kCodeServiceManager = 1,
+    kCodeCancelled = 2,  // no command gives it: the wizard was quit before it finished (exit code)
     kCodeArgs = 3,
     kCodeVarTable = 4,
     kCodeProgramRunning = 6,
@@ -80,6 +81,7 @@ enum : int {
     kCodeUseFiles = 32,
     kCodeLogonTask = 33,
     kCodeDataFolderAccess = 34,  // no command gives it: the wizard's data-folder question
+    kCodeRelativePath = 35,      // no command gives it: "-INSTALL=" or "-DATA=" is no absolute path
 };
 
 // Argument slots shared by all commands: five of 520 characters. Values

@@ -257,9 +257,13 @@ void RunPhase(int n, bool onWorker) {
             int code = Execute(k, args, end);
             gSetup.result = k == kKwRun ? 0 : code;
             if (gSetup.result != 0) {
-                gSetup.errorLine = LineOf(gSetup.script, p);
+                if (!uninstall || outcome == 0)
+                    gSetup.errorLine = LineOf(gSetup.script, p);
                 if (uninstall) {
-                    outcome = gSetup.result;
+                    // The first failure tells what went wrong; later ones
+                    // (a folder left because a file stayed) follow from it.
+                    if (outcome == 0)
+                        outcome = gSetup.result;
                 } else if (!gSetup.progressPage) {
                     return;
                 } else {

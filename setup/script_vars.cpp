@@ -134,7 +134,12 @@ bool SubstituteVars(char* text, size_t cch) {
         }
         size_t room = cch - 1 - pos;
         size_t valueLength = e->valueLength < room ? e->valueLength : room;
-        size_t tailStart = pos + e->nameLength;
+        // A folder that ends in a backslash (a drive root, "C:\") followed
+        // by a backslash in the text gives one backslash: "C:\x", not "C:\\x".
+        size_t consumed = e->nameLength;
+        if (e->valueLength > 0 && e->value[e->valueLength - 1] == '\\' && text[pos + consumed] == '\\')
+            consumed++;
+        size_t tailStart = pos + consumed;
         size_t tail = len - tailStart;
         if (e->valueLength + tail > room)
             whole = false;
@@ -144,7 +149,7 @@ bool SubstituteVars(char* text, size_t cch) {
         len = pos + valueLength + keptTail;
         text[len] = '\0';
         for (int i = 0; i < depth; i++) {
-            size_t end = regionEnd[i] >= tailStart ? regionEnd[i] - e->nameLength + valueLength : pos + valueLength;
+            size_t end = regionEnd[i] >= tailStart ? regionEnd[i] - consumed + valueLength : pos + valueLength;
             regionEnd[i] = end < len ? end : len;
         }
         regionEnd[depth++] = pos + valueLength;

@@ -11,6 +11,7 @@
 #include "desktop_user.h"
 #include "file_ops.h"
 #include "messages.h"
+#include "previous_version.h"
 #include "resource.h"
 #include "script.h"
 #include "script_vars.h"
@@ -66,6 +67,7 @@ void ParseSetupCommandLine(const char* commandLine) {
                 break;
         }
     }
+    gSetup.installGiven = installGiven;
     gSetup.allUsersDefault = installGiven && !gSetup.dataGiven;
 }
 
@@ -131,30 +133,51 @@ static int HandOverToTemporaryCopy() {
     ExitProcess(0);
 }
 
+// Notes what failed start-up, for the log or the message; returns code.
+static int StartupFailed(int code, const char* cause) {
+    StrCopy(gSetup.startupCause, countof(gSetup.startupCause), cause);
+    return code;
+}
+
 int InitSetup(HINSTANCE instance) {
     gSetupInstance = instance;
     if (!gSetup.modulePath[0] && !GetModuleFileNameA(nullptr, gSetup.modulePath, countof(gSetup.modulePath)))
-        return kCodeRecord;
+        return StartupFailed(kCodeRecord, ArchiveStateText(kArchiveUnreadable));
     gSetup.mode = ModeFromTag();
     gSetup.osCode = DetectOsCode();
     gSetup.on64 = RunsOn64BitWindows();
     gSetup.impersonate = Impersonate;
     InstallCommandHandlers();
     InitVariables0();
-    if (gSetup.mode == kModeUninstall && !IsTemporaryUninstaller())
-        return HandOverToTemporaryCopy();
+    if (gSetup.mode == kModeUninstall && !IsTemporaryUninstaller()) {
+        int code = HandOverToTemporaryCopy();
+        return StartupFailed(code, "the uninstaller's temporary copy cannot be started");
+    }
     // An elevated setup takes loose files of the current folder only where
     // "-WORKDIR=" pointed it: anyone may write to a download folder.
     gSetup.looseFiles = gSetup.workDirGiven || !IsUserAnAdmin();
     int archive = OpenSetupArchive();
     if (archive != kArchiveOk && archive != kArchiveAbsent)
-        return kCodeRecord;
+        return StartupFailed(kCodeRecord, ArchiveStateText(archive));
     DWORD length = 0;
-    gSetup.script = LoadFileOrRecord(gSetup.mode == kModeUninstall ? "Uninstall.qsc" : "Setup.qsc", &length, 1);
-    if (!gSetup.script)
-        return 1;
+    const char* scriptName = gSetup.mode == kModeUninstall ? "Uninstall.qsc" : "Setup.qsc";
+    gSetup.script = LoadFileOrRecord(scriptName, &length, 1);
+    if (!gSetup.script) {
+        char cause[kCchPath];
+        StrFmt(cause, countof(cause), "the script %s is missing (%s)", scriptName,
+               archive == kArchiveAbsent ? ArchiveStateText(archive) : "not in the archive");
+        return StartupFailed(1, cause);
+    }
     gSetup.scriptLength = length;
-    return InitVariables1();
+    int code = InitVariables1();
+    if (code == kCodeNoPhase)
+        return StartupFailed(code, "the script has no phase 0");
+    if (code != 0) {
+        char cause[kCchPath];
+        StrFmt(cause, countof(cause), "phase 0 of the script failed on line %d (code %d)", gSetup.errorLine, code);
+        return StartupFailed(code, cause);
+    }
+    return 0;
 }
 
 static DWORD WINAPI PhaseThread(void* phase) {
@@ -204,8 +227,22 @@ static void CleanUpAfterFailure() {
     gSetup.errorLine = line;
 }
 
+// A previous version that must go first is uninstalled silently; one that
+// stays fails the run (15) before anything is installed.
+static void RemovePreviousVersion() {
+    if (!CheckPreviousVersion().mustRemove)
+        return;
+    RunOldUninstaller(GetVarText("#REMAPP#"), true);
+    if (CheckPreviousVersion().mustRemove) {
+        gSetup.result = kCodeOldVersion;
+        gSetup.errorLine = 0;
+    }
+}
+
 void RunSilentSetup() {
     RunPhase(0, false);
+    if (gSetup.result == 0 && gSetup.mode == kModeSetup)
+        RemovePreviousVersion();
     if (gSetup.result == 0)
         RunPhase(1, false);
     SetVar("#EXECUTE#", "0");
@@ -221,13 +258,21 @@ void RunSilentSetup() {
         if (gSetup.result != 0)
             CleanUpAfterFailure();
     }
-    if (gSetup.result == kCodeRemoveDir)
+    // A folder left in place is no failure of an install; an uninstall that
+    // leaves a folder has left files.
+    if (gSetup.result == kCodeRemoveDir && gSetup.mode == kModeSetup)
         gSetup.result = gSetup.errorLine = 0;
     if (gSetup.result == 0 && gSetup.useCount > 0 && !CopyUseFiles()) {
         gSetup.result = kCodeUseFiles;
         gSetup.errorLine = 0;
     }
-    WriteSetupLog();
+    WriteSetupLog(0);
+}
+
+bool CommandLineFoldersAbsolute() {
+    if (gSetup.installGiven && !IsAbsolutePath(GetVarText("#INSTALLPATH#")))
+        return false;
+    return !gSetup.dataGiven || IsAbsolutePath(GetVarText("#CUSTOMPATH#"));
 }
 
 // Appends text with every line ending in CR LF.
@@ -241,7 +286,7 @@ static void AppendLine(char* log, size_t cch, const char* text) {
     StrCat(log, cch, "\r\n");
 }
 
-bool WriteSetupLog() {
+bool WriteSetupLog(int messageId) {
     char name[kCchPath];
     StrCopy(name, countof(name), FileNameOf(gSetup.modulePath));
     size_t n = strlen(name);
@@ -250,9 +295,12 @@ bool WriteSetupLog() {
     char log[kCchText2 * 2] = "", text[kCchText];
     int code = gSetup.result;
     if (code != 0) {
-        LoadSetupText(ErrorMessage(kNoMessageBox, code), text, countof(text));
+        LoadSetupText(messageId ? messageId : ErrorMessage(kNoMessageBox, code), text, countof(text));
         AppendLine(log, countof(log), text);
-        if (gSetup.errorLine > 0 && gSetup.script) {
+        if (gSetup.startupCause[0]) {
+            StrFmt(text, countof(text), "Cause: %s", gSetup.startupCause);
+            AppendLine(log, countof(log), text);
+        } else if (gSetup.errorLine > 0 && gSetup.script) {
             // Where the script failed: its line number and statement.
             const char* line = gSetup.script;
             for (int i = 1; i < gSetup.errorLine && *line; i++) {
@@ -267,6 +315,11 @@ bool WriteSetupLog() {
             StrFmt(text, countof(text), "Script line %d: %s", gSetup.errorLine, statement);
             AppendLine(log, countof(log), text);
         }
+    }
+    if (gSetup.rebootNeeded) {
+        // A silent run asks nothing: the restart is the caller's.
+        LoadSetupText(IDS_RESTART_NEEDED, text, countof(text));
+        AppendLine(log, countof(log), text);
     }
     LoadSetupText(code ? IDS_FAILED : IDS_FINISHED, text, countof(text));
     AppendLine(log, countof(log), text);

@@ -36,9 +36,19 @@ int StartPhase(int n, bool threaded);
 // and the log file. The outcome stays in gSetup.result.
 void RunSilentSetup();
 // The log of a silent run in the current folder, named after the program
-// file with ".log" in place of its last four characters. False when it
-// could not be written.
-bool WriteSetupLog();
+// file with ".log" in place of its last four characters: for a non-zero
+// gSetup.result the message of messageId (0: the code's own message) and
+// the cause of a failed start-up or the failing script line, a note when
+// Windows must be restarted, then the outcome. False when it could not be
+// written. A silent run shows no message box: every message goes here.
+bool WriteSetupLog(int messageId);
+
+// "X:\..." or "\\server\...": a folder that does not depend on the current
+// folder or drive.
+bool IsAbsoluteFolder(const char* path);
+// False when "-INSTALL=" or "-DATA=" named a folder that is not absolute
+// (a drive letter and a backslash, or a network path).
+bool CommandLineFoldersAbsolute();
 
 // Frees the script unless the worker thread may still read it. True when
 // it was freed (or there was none).

@@ -27,6 +27,7 @@ struct SetupState {
     bool silent;           // "-SILENT" or "-INSTALL=" given
     bool allUsersDefault;  // "-INSTALL=" given without "-DATA="
     bool dataGiven;        // "-DATA=" given
+    bool installGiven;     // "-INSTALL=" given
     bool workDirGiven;     // "-WORKDIR=" named the current folder
     bool looseFiles;       // bare names may be served by files of the current folder
     bool on64;             // the process runs under WOW64
@@ -35,6 +36,8 @@ struct SetupState {
     volatile bool cancelled;  // the wizard has ended: a running worker stops
     volatile int result;      // the script's current result code
     int errorLine;            // script line (from 1) of the statement that last failed; 0 none
+    int outcome;              // the wizard's outcome, its exit code: 0, a result code or kCodeCancelled
+    char startupCause[260];   // what failed start-up (a damaged archive, a missing script), for the log
 
     char (*useList)[260];  // "-USE=" files in command-line order (malloc'd)
     int useCount;

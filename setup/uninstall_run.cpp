@@ -98,8 +98,8 @@ static bool TemporaryUninstallerRuns() {
     return found;
 }
 
-long RunOldUninstaller(const char* product) {
-    char key[kCchPath2], line[kCchPath + 1] = "";
+long RunOldUninstaller(const char* product, bool silent) {
+    char key[kCchPath2], line[kCchPath2] = "";
     if (!StrFmt(key, countof(key), "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", product))
         return -1;
     HKEY h;
@@ -111,6 +111,8 @@ long RunOldUninstaller(const char* product) {
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return -1;
     line[cb < kCchPath ? cb : kCchPath] = '\0';
+    if (silent && !StrCat(line, countof(line), " -SILENT"))
+        return -1;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;

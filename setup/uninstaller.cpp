@@ -68,7 +68,8 @@ static bool AppendBytes(const char* path, const void* bytes, DWORD cb) {
     return ok;
 }
 
-int BuildUninstaller(const char* path) {
+// Builds the uninstaller at path, which is replaced when it exists.
+static int BuildUninstallerAt(const char* path) {
     // The copy ends with the first record, which must be the uninstall script.
     char first[kCchRecordName];
     if (!FirstArchiveRecordName(first) || _stricmp(first, "Uninstall.qsc") != 0 ||
@@ -100,4 +101,18 @@ int BuildUninstaller(const char* path) {
     ok = ok && AppendBytes(path, bytes + image, cb + (DWORD)kCbArchiveTrailer - image);
     free(bytes);
     return ok ? 0 : kCodeWriteFile;
+}
+
+int BuildUninstaller(const char* path) {
+    // Built beside its place and then moved there: a failure leaves no torn
+    // uninstaller, and an earlier installation's one stays whole.
+    char building[kCchPath2];
+    if (!StrFmt(building, countof(building), "%s.tmp", path))
+        return kCodeWriteFile;
+    int code = BuildUninstallerAt(building);
+    if (code == 0 && !MoveFileExA(building, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+        code = kCodeWriteFile;
+    if (code != 0)
+        DeleteFileA(building);
+    return code;
 }

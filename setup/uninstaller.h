@@ -22,6 +22,7 @@ void SelfDelete();
 
 // Runs the command line registered as "UninstallString" of product and
 // waits for it and for its temporary copy ("_QvUItmp.exe") to end, handling
-// window messages meanwhile. Its exit code; -1 without a registration or
-// "UninstallString", -2 when it cannot be started.
-long RunOldUninstaller(const char* product);
+// window messages meanwhile; silent adds "-SILENT" to the command line.
+// Its exit code; -1 without a registration or "UninstallString", -2 when it
+// cannot be started.
+long RunOldUninstaller(const char* product, bool silent);

@@ -10,6 +10,7 @@
 #include "file_ops.h"
 #include "messages.h"
 #include "resource.h"
+#include "script.h"
 #include "script_vars.h"
 #include "setup_base.h"
 #include "setup_run.h"
@@ -113,8 +114,11 @@ void OpenPage(HWND from, int id) {
 }
 
 void EndWizard(bool cancelled) {
-    if (cancelled)
+    if (cancelled) {
         gSetup.cancelled = true;
+        if (gSetup.outcome == 0)
+            gSetup.outcome = kCodeCancelled;
+    }
     EndDialog(gWizard.frame, cancelled ? IDCANCEL : IDOK);
 }
 
@@ -136,7 +140,9 @@ INT_PTR DialogAnswer(HWND dialog, LRESULT answer) {
 bool GetAbsolutePathFromEdit(HWND dialog, int edit, char* path, size_t cch) {
     GetDlgItemTextA(dialog, edit, path, (int)cch);
     bool absolute = IsAbsolutePath(path);
-    for (size_t n = strlen(path); n > 0 && path[n - 1] == '\\'; n--)
+    // Trailing backslashes go, but a drive's root keeps its own: "C:" alone
+    // is the current folder of drive C.
+    for (size_t n = strlen(path); n > 0 && path[n - 1] == '\\' && !(n == 3 && path[1] == ':'); n--)
         path[n - 1] = '\0';
     if (absolute && path[0])
         return true;

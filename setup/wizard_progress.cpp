@@ -31,6 +31,8 @@ static void OnProgressCreated(HWND page) {
 }
 
 static void OnPhaseDone(HWND page) {
+    // An uninstall goes on past its failures; the first one is its outcome.
+    gSetup.outcome = gSetup.result;
     if (PageOf(page))
         PageOf(page)->finished = true;
     SetDlgItemTextA(page, IDC_STATUS_LINE, "Finished");
@@ -41,8 +43,8 @@ static void OnPhaseDone(HWND page) {
 
 // An error of phase 1: the answer tells the worker how to go on.
 static LRESULT OnPhaseError(HWND page, int code) {
-    if (gSetup.mode == kModeUninstall)
-        return IDCANCEL;
+    if (gSetup.mode == kModeUninstall || gSetup.cancelled)
+        return IDCANCEL;  // a wizard being quit asks nothing more
     int answer = ErrorMessage(page, code);
     if (code == kCodeLogonTask) {
         gSetup.result = 0;
@@ -51,11 +53,28 @@ static LRESULT OnPhaseError(HWND page, int code) {
     if (answer == IDOK || answer == IDCANCEL || answer == IDNO) {
         // Phase 3 cleans up on this thread while the worker waits; it runs
         // without the page, so nothing is sent to it.
+        gSetup.outcome = code;
         gSetup.progressPage = nullptr;
         StartPhase(3, false);
         EndWizard(true);
     }
     return answer;
+}
+
+// Quitting while phase 1 runs: the worker stops before its next statement
+// (a running Call ends its program), and the messages it sends meanwhile
+// are answered here; then phase 3 cleans up as after an error.
+static void QuitDuringPhase(HWND page) {
+    gSetup.cancelled = true;
+    EnableWindow(GetDlgItem(page, IDCANCEL), FALSE);
+    while (gWorkerThread &&
+           MsgWaitForMultipleObjects(1, &gWorkerThread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG m;
+        PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    gSetup.progressPage = nullptr;
+    StartPhase(3, false);
+    EndWizard(true);
 }
 
 static void OnProgressCommand(HWND page, int id) {
@@ -71,7 +90,7 @@ static void OnProgressCommand(HWND page, int id) {
             if (rec && rec->finished)
                 return;
             if (WizardMessage(page, IDS_QUIT_QUESTION, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
-                EndWizard(true);
+                QuitDuringPhase(page);
             break;
     }
 }
@@ -128,13 +147,19 @@ static void OnFinishedCreated(HWND page) {
     char folder[kCchPath];
     GetDlgItemTextA(page, IDC_LEFT_FOLDER, folder, countof(folder));
     PageRecord* rec = PageOf(page);
-    if (gSetup.result != 0 && FolderExists(folder) && rec) {
+    // A failed uninstall says so, also when the install folder is gone (a
+    // program that could not be closed, a data folder left); the folder is
+    // offered as a link while it exists.
+    if (gSetup.outcome != 0) {
         SendDlgItemMessageA(page, IDC_NOT_REMOVED, WM_SETFONT, (WPARAM)gWizard.boldFont, TRUE);
-        AttachHyperlink(&rec->folderLink, page, IDC_LEFT_FOLDER, folder, 0);
-        return;
+        if (FolderExists(folder) && rec) {
+            AttachHyperlink(&rec->folderLink, page, IDC_LEFT_FOLDER, folder, 0);
+            return;
+        }
     }
     for (int id : {IDC_NOT_REMOVED, IDC_LEFT_FOLDER, IDC_CHECK_FOLDER, IDC_CHECK_ADVICE})
-        ShowWindow(GetDlgItem(page, id), SW_HIDE);
+        if (gSetup.outcome == 0 || id != IDC_NOT_REMOVED)
+            ShowWindow(GetDlgItem(page, id), SW_HIDE);
 }
 
 // A visible, checked box.
@@ -167,6 +192,8 @@ static void OnFinish(HWND page) {
     StrFmt(size, countof(size), "%llu", FolderSize(GetVarText("#INSTALLPATH#")) / 1024);
     SetVar("#INSTALLSIZE#", size);
     StartPhase(2, false);
+    if (gSetup.outcome == 0)
+        gSetup.outcome = gSetup.result;
     if (GetVar("#REBOOT#", nullptr, 0) >= 0)
         gSetup.rebootNeeded = true;
     EndWizard(false);

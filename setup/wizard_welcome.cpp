@@ -8,6 +8,7 @@
 
 #include "archive.h"
 #include "install_record.h"
+#include "previous_version.h"
 #include "resource.h"
 #include "script.h"
 #include "script_vars.h"
@@ -17,76 +18,9 @@
 #include "uninstaller.h"
 #include "wizard_pages.h"
 
-struct PreviousVersion {
-    bool mustRemove;  // an installed version must be uninstalled first
-    bool upgradeDue;  // the upgrade text of #UPGMSG1# is to be shown
-};
-
-struct Version {
-    int major, minor;
-};
-
-static bool AtMost(Version installed, Version limit) {
-    return installed.major < limit.major || (installed.major == limit.major && installed.minor <= limit.minor);
-}
-
-// "major.minor" at the start of a variable's value; false when undefined or
-// not a version.
-static bool ReadVersionVar(const char* name, Version* v) {
-    if (GetVar(name, nullptr, 0) < 0)
-        return false;
-    const char* text = GetVarText(name);
-    char* end;
-    long major = strtol(text, &end, 10);
-    if (end == text || *end != '.')
-        return false;
-    const char* minorText = end + 1;
-    long minor = strtol(minorText, &end, 10);
-    if (end == minorText)
-        return false;
-    v->major = (int)major;
-    v->minor = (int)minor;
-    return true;
-}
-
-static PreviousVersion CheckPreviousVersion() {
-    PreviousVersion result = {false, false};
-    Version upgrade = {}, remove = {};
-    bool hasUpgrade = ReadVersionVar("#UPGMSG1#", &upgrade);
-    if (GetVar("#UPGMSG1#", nullptr, 0) >= 0) {
-        const char* space = strchr(GetVarText("#UPGMSG1#"), ' ');
-        if (space) {
-            char text[kCchArg];
-            StrCopy(text, countof(text), space + 1);
-            SetVar("#UPGMSG1#", text);
-        }
-    }
-    bool hasRemove = ReadVersionVar("#REMOVE#", &remove);
-    if (!hasUpgrade && !hasRemove)
-        return result;
-    if (GetVar("#REMAPP#", nullptr, 0) < 0)
-        SetVar("#REMAPP#", GetVarText("#PROGRAM#"));
-    char product[kCchPath], key[kCchPath2];
-    StrCopy(product, countof(product), GetVarText("#REMAPP#"));
-    StrFmt(key, countof(key), "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", product);
-    HKEY h;
-    bool registered = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &h) == ERROR_SUCCESS;
-    if (registered)
-        RegCloseKey(h);
-    uint8_t record[kCbInstallRecord];
-    if (!ReadInstallSettings(product, record)) {
-        result.mustRemove = registered;
-        return result;
-    }
-    Version installed = {RecordWord(record, kRecMajor), RecordWord(record, kRecMinor)};
-    result.upgradeDue = hasUpgrade && AtMost(installed, upgrade);
-    result.mustRemove = hasRemove && AtMost(installed, remove);
-    return result;
-}
-
 static void RemoveOldVersion(HWND page) {
     ShowWindow(gWizard.frame, SW_HIDE);
-    RunOldUninstaller(GetVarText("#REMAPP#"));
+    RunOldUninstaller(GetVarText("#REMAPP#"), false);
     ShowWindow(gWizard.frame, SW_SHOW);
     SetForegroundWindow(gWizard.frame);
     SetFocus(GetDlgItem(page, IDOK));
@@ -118,6 +52,7 @@ static void OnWelcomeNext(HWND page) {
     }
     if (!IsUserAnAdmin()) {
         WizardMessage(page, IDS_NOT_ADMIN, MB_OK | MB_ICONSTOP);
+        gSetup.outcome = kCodeNotAdmin;
         EndWizard(true);
         return;
     }

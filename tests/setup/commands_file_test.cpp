@@ -186,6 +186,11 @@ TEST_F(FileCommands, DeleteFileAndRemoveDir) {
     EXPECT_TRUE(FileExists(dir + "\\keep.txt"));
     EXPECT_TRUE(FolderExists((dir + "\\sub.qcg").c_str()));  // folders are not deleted
     EXPECT_EQ(kCodeRemoveDir, Run("RemoveDir #D#\n"));       // not empty
+    EXPECT_EQ(0, Run("RemoveDir #D#, silent\n"));            // shared folders: no failure
+    EXPECT_TRUE(FolderExists(dir.c_str()));
+    // A drive's root is never removed, and that is no failure.
+    EXPECT_EQ(0, Run("RemoveDir C:\\\nRemoveDir C:\n"));
+    EXPECT_TRUE(FolderExists("C:\\"));
     EXPECT_EQ(0, Run("RemoveDir #D#\\sub.qcg\nRemoveDir #D#\\never\n"));
     EXPECT_FALSE(FolderExists((dir + "\\sub.qcg").c_str()));
 

@@ -76,6 +76,17 @@ TEST_F(RegistryCommands, DeleteKeysAndValues) {
     EXPECT_EQ(kCodeDeleteRegKey, RunCommands("DeleteRegKey XX, Software\\VpSetupTest\n"));
     EXPECT_EQ(kCodeDeleteRegVal, RunCommands("DeleteRegVal XX, Software\\VpSetupTest, Keep\n"));
     EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kKey));
+
+    // "IFEMPTY": the key goes only when it holds neither values nor keys.
+    EXPECT_EQ(0, RunCommands("DeleteRegKey CU, Software\\VpSetupTest,, IFEMPTY\n"));
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kKey, "Keep"));
+    RunCommands("DeleteRegVal CU, Software\\VpSetupTest, Keep\nCreateRegValSz CU, Software\\VpSetupTest\\sub, V, 1\n");
+    EXPECT_EQ(0, RunCommands("DeleteRegKey CU, Software\\VpSetupTest,, ifempty\n"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, "Software\\VpSetupTest\\sub"));
+    RunCommands("DeleteRegKey CU, Software\\VpSetupTest\\sub\n");
+    EXPECT_EQ(0, RunCommands("DeleteRegKey CU, Software\\VpSetupTest,, IFEMPTY\n"
+                             "DeleteRegKey CU, Software\\NoSuchKey,, IFEMPTY\n"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kKey));
 }
 
 static std::string Text(const uint8_t* record, int offset) {

@@ -240,13 +240,21 @@ TEST_F(ScriptRun, SetupModeStopsAtTheFirstErrorAndNamesItsLine) {
     EXPECT_EQ(6, gSetup.errorLine);
 }
 
-TEST_F(ScriptRun, UninstallModeCollectsTheLastError) {
+TEST_F(ScriptRun, UninstallModeGoesOnAndKeepsTheFirstError) {
     Load("PhaseBegin 1\nRemoveDir a\nCopyFile b, c\nError x\nCopyFile d, e\nPhaseEnd\n");
     gSetup.mode = kModeUninstall;
     RunPhase(1, false);
     EXPECT_EQ((std::vector<std::string>{"RemoveDir|a", "CopyFile|b|c", "CopyFile|d|e"}), gCalls);
+    EXPECT_EQ(kCodeRemoveDir, gSetup.result);  // the test's RemoveDir fails
+    EXPECT_EQ(2, gSetup.errorLine);
+    // A later failure (a folder left because a program held its files)
+    // does not hide the first one.
+    Load("PhaseBegin 1\nError first\nIf a\nCopyFile d, e\nPhaseEnd\n");
+    gSetup.mode = kModeUninstall;
+    RunPhase(1, false);
     EXPECT_EQ(kCodeError, gSetup.result);
-    EXPECT_EQ(4, gSetup.errorLine);
+    EXPECT_EQ(2, gSetup.errorLine);
+    EXPECT_STREQ("first", GetVarText("#LASTERROR#"));
 }
 
 TEST_F(ScriptRun, ProgressPageProtocol) {

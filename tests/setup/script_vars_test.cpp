@@ -89,6 +89,20 @@ TEST_F(ScriptVars, Substitution) {
     EXPECT_EQ("", Sub(""));
 }
 
+// A folder that ends in its backslash (a drive's root) followed by a
+// backslash gives a path with one backslash there.
+TEST_F(ScriptVars, ADriveRootKeepsOneBackslash) {
+    SetVar("#INSTALLPATH#", "C:\\");
+    SetVar("#SUB#", "D:\\x");
+    SetVar("#NAME#", "Uninstall.exe");
+    EXPECT_EQ("C:\\Uninstall.exe", Sub("#INSTALLPATH#\\#NAME#"));
+    EXPECT_EQ("\"C:\\Uninstall.exe\" C:\\", Sub("\"#INSTALLPATH#\\Uninstall.exe\" #INSTALLPATH#"));
+    EXPECT_EQ("D:\\x\\y", Sub("#SUB#\\y"));
+    EXPECT_EQ("C:\\\\", Sub("#INSTALLPATH#\\\\"));         // only one backslash is taken
+    SetVar("#NEST#", "x#INSTALLPATH#\\Vellumor Pro.exe");  // the root inside another value
+    EXPECT_EQ("xC:\\Vellumor Pro.exe,0", Sub("#NEST#,0"));
+}
+
 TEST_F(ScriptVars, SubstitutionIsBoundedInDepthAndLength) {
     // A value holding its own name: expansion stops at the depth limit.
     SetVar("#A#", "x#A#");

@@ -9,6 +9,9 @@
 //   mox TITLE           a main-program stand-in: a "MoxWindow" window titled
 //                       TITLE that ends the program when it receives WM_QUIT;
 //                       signals "VpSetupHelperReady"
+//   hung TITLE          a main-program stand-in that never answers: a
+//                       "MoxWindow" window titled TITLE whose thread pumps
+//                       no messages; ends after two minutes
 //   progman             the shell's desktop window, absent under Wine: a
 //                       "Progman" window, so that setup finds the desktop
 //                       user's process (this one); runs until ended
@@ -76,6 +79,18 @@ static int Mox(const char* title) {
     return 3;
 }
 
+static int Hung(const char* title) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "MoxWindow";
+    RegisterClassA(&wc);
+    CreateWindowExA(0, "MoxWindow", title, WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, wc.hInstance, nullptr);
+    SignalReady();
+    Sleep(120000);
+    return 4;
+}
+
 int main(int argc, char** argv) {
     if (argc >= 4 && strcmp(argv[1], "lock") == 0)
         return Lock(argv[2], argv[3]);
@@ -97,5 +112,7 @@ int main(int argc, char** argv) {
         return Progman();
     if (argc >= 3 && strcmp(argv[1], "mox") == 0)
         return Mox(argv[2]);
+    if (argc >= 3 && strcmp(argv[1], "hung") == 0)
+        return Hung(argv[2]);
     return 1;
 }

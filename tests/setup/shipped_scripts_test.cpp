@@ -3,6 +3,7 @@
 // only the program's own files from a data folder the user chose.
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 #include <stdlib.h>
 
 #include "setup/file_ops.h"
@@ -118,4 +119,25 @@ TEST_F(ShippedUninstall, AChosenDataFolderLosesOnlyTheProgramsFiles) {
     EXPECT_FALSE(FileExists(mine + "\\(Mox)App.qcg"));
     EXPECT_FALSE(FileExists(mine + "\\Options.qcg_tmp"));
     EXPECT_TRUE(FolderExists(base.c_str()));  // no folder above a chosen one is touched
+}
+
+// The maker's registry key goes with the last record in it; another
+// product's record keeps it.
+TEST_F(ShippedUninstall, TheMakersKeyGoesWhenEmpty) {
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Tarnwick");
+    RegistryEntries(true);
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tarnwick", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
+    BYTE other[2] = {1, 0};
+    RegSetValueExA(key, "Other Product", 0, REG_BINARY, other, sizeof other);
+    RegCloseKey(key);
+    EXPECT_EQ(0, RunUninstall(nullptr, "0", data));
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, "Software\\Tarnwick", "Vellumor Pro"));
+    EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, "Software\\Tarnwick", "Other Product"));
+
+    RegistryEntries(true);
+    SHDeleteValueA(HKEY_LOCAL_MACHINE, "Software\\Tarnwick", "Other Product");
+    EXPECT_EQ(0, RunUninstall(nullptr, "0", data));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Tarnwick"));
 }

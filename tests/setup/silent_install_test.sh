@@ -2,16 +2,26 @@
 # The packed setup.exe installed and removed silently under Wine, each
 # install in a fresh prefix: files, folders, registry values (wine reg
 # query), the log files, exit codes, a second install over the first while
-# the installed program runs, and what an uninstall leaves behind.
-# Usage: silent_install_test.sh SETUP_EXE MAIN_PROGRAM_EXE
+# the installed program runs, and what an uninstall leaves behind; runs
+# that fail or are refused (exit codes, logs, nothing left that the
+# registered uninstaller cannot remove), an uninstall against a program
+# that never answers, the removal of a previous version, a drive root.
+# Usage: silent_install_test.sh SETUP_EXE MAIN_PROGRAM_EXE HELPER_EXE [GROUP...]
+# GROUP: main, failures, hung, previous, root; all of them when none is named.
 set -uo pipefail
 setup_exe=$1
 main_exe=$2
+helper_exe=$3
+shift 3
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(main failures hung previous root)
+wanted() { [[ " ${groups[*]} " == *" $1 "* ]]; }
 root=$(mktemp -d /tmp/vp-setup-test.XXXXXX)
 failures=0
 . "$(dirname "$0")/../../scripts/wine_env.sh"
 vp_wine_exports
 program_pid=
+helper_pid=
 own_prefix=  # the prefix this test made last; the caller's prefix is never touched
 
 fail() {
@@ -34,6 +44,7 @@ stop_own_prefix() {
 
 cleanup() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+    [ -n "$helper_pid" ] && kill "$helper_pid" 2>/dev/null
     stop_own_prefix
     rm -rf "$root"
 }
@@ -116,8 +127,10 @@ leftovers() {
     find "$drive" \( -iname '*vellumor*' -o -iname '*tarnwick*' \) -not -path "$drive/windows/*" \
         -not -name '_QvUItmp.exe' -not -name '_QvUItmp.log' | sort
     grep -i -h 'vellumor' "$WINEPREFIX"/*.reg | sort
+    key_exists 'HKLM\Software\Tarnwick' && echo 'HKLM\Software\Tarnwick'
 }
 
+if wanted main; then
 echo "== default silent install, second install over a running program, uninstall"
 new_prefix default
 work="$root/work"
@@ -207,6 +220,150 @@ expect_gone "$drive/VData"
 expect_gone "$umenu"
 expect_gone "$user_dir/Desktop/Vellumor Pro.lnk"
 expect_eq "what is left of ours" "" "$(leftovers)"
+
+fi
+
+# A silent uninstall as the hand-over runs it: the uninstaller's copy
+# "_QvUItmp.exe" in the temporary folder, started there with "-SILENT".
+# Its exit code (the installed Uninstall.exe hands over and ends with 0).
+run_temporary_uninstaller() {  # install folder (Unix path)
+    temp="$user_dir/Temp"
+    mkdir -p "$temp"
+    cp "$1/Uninstall.exe" "$temp/_QvUItmp.exe"
+    (cd "$temp" && wine _QvUItmp.exe -SILENT)
+}
+
+# The installation named by the uninstall registration, removed by its own
+# uninstaller.
+run_registered_uninstaller() {
+    local line exe
+    line=$(reg_value "$uninstall_key" UninstallString)
+    exe=${line#REG_SZ    }
+    exe=${exe//\"/}
+    [ -n "$line" ] || { fail "no uninstall registration"; return; }
+    wine "$exe" -SILENT
+    expect_eq "exit code of the registered uninstaller" 0 $?
+    wineserver -w
+    expect_eq "uninstall log" "Uninstall finished successfully!" "$(tr -d '\r' 2>/dev/null < "$user_dir/Temp/_QvUItmp.log")"
+}
+
+if wanted failures; then
+    echo "== a failure midway: exit code, log, and the registered uninstaller removes the rest"
+    new_prefix midway
+    mkdir -p "$drive/seed"
+    cp "$setup_exe" "$drive/seed/setup.exe"
+    printf 'not a folder' > "$drive/blocker"  # the data folder cannot be made below a file
+    (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\VP,-DATA=C:\blocker\data')
+    expect_eq "exit code of the failed install" 7 $?
+    log=$(tr -d '\r' < "$drive/seed/setup.log")
+    expect_eq "first line of the log" "The specified directory could not be created!" "$(head -1 <<<"$log")"
+    grep -q '^Script line [0-9]*: CreateDir #CONFIGPATH#$' <<<"$log" || fail "the log names no failing line: $log"
+    expect_eq "last line of the log" "Setup failed!" "$(tail -1 <<<"$log")"
+    run_registered_uninstaller
+    expect_gone "$drive/Apps/VP"
+    expect_eq "what is left of ours" "" "$(leftovers)"
+    expect_file "$drive/blocker"
+
+    echo "== a failure before the registration leaves nothing"
+    new_prefix planted
+    mkdir -p "$drive/seed" "$drive/Apps/VP/Uninstall.exe"  # a folder where the uninstaller goes
+    cp "$setup_exe" "$drive/seed/setup.exe"
+    (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\VP')
+    expect_eq "exit code of the failed install" 8 $?
+    log=$(tr -d '\r' < "$drive/seed/setup.log")
+    expect_eq "first line of the log" "A file could not be copied! If Vellumor Pro is currently running," "$(head -1 <<<"$log")"
+    grep -q '^Script line [0-9]*: CopyUninstall "#INSTALLPATH#\\Uninstall.exe"$' <<<"$log" ||
+        fail "the log names no failing line: $log"
+    expect_eq "last line of the log" "Setup failed!" "$(tail -1 <<<"$log")"
+    expect_eq "install folder" "Uninstall.exe" "$(ls -A "$drive/Apps/VP")"
+    key_exists "$uninstall_key" && fail "an uninstall registration without an uninstaller"
+    expect_eq "what is left of ours" "" "$(leftovers)"
+
+    echo "== folders that are not absolute are refused before anything is written"
+    new_prefix relative
+    mkdir -p "$drive/seed"
+    cp "$setup_exe" "$drive/seed/setup.exe"
+    for args in '-INSTALL=Apps\VP' '-INSTALL=\Apps\VP' '-INSTALL=C:Apps\VP' '-INSTALL=C:\Apps\VP,-DATA=VData' \
+        '-SILENT -DATA=..\VData'; do
+        (cd "$drive/seed" && wine setup.exe "$args")
+        expect_eq "exit code for $args" 35 $?
+        expect_eq "log for $args" "You must use an absolute path (including a drive letter or network drive)!|Setup failed!" \
+            "$(tr -d '\r' < "$drive/seed/setup.log" | paste -sd '|')"
+        expect_eq "files beside the setup file after $args" "setup.exe setup.log" "$(ls "$drive/seed" | paste -sd ' ')"
+        expect_gone "$drive/Apps"
+        expect_gone "$drive/VData"
+        expect_eq "what is left of ours after $args" "" "$(leftovers)"
+    done
+fi
+
+if wanted hung; then
+    echo "== an uninstall that cannot close the program reports failure"
+    new_prefix hung
+    mkdir -p "$drive/seed"
+    cp "$setup_exe" "$drive/seed/setup.exe"
+    (cd "$drive/seed" && wine setup.exe -SILENT)
+    expect_eq "exit code of the install" 0 $?
+    pf="$drive/Program Files/Vellumor Pro"
+    # A stand-in of the program, run from the install folder, whose window
+    # never answers.
+    cp "$helper_exe" "$pf/Vellumor Pro.exe"
+    (cd "$pf" && exec wine "Vellumor Pro.exe" hung "Vellumor Pro") &
+    helper_pid=$!
+    sleep 3
+    started=$SECONDS
+    run_temporary_uninstaller "$pf"
+    expect_eq "exit code of the uninstaller" 6 $?
+    echo "(the uninstaller gave up after $((SECONDS - started)) s)"
+    log=$(tr -d '\r' 2>/dev/null < "$temp/_QvUItmp.log")
+    expect_eq "uninstall log" "Vellumor Pro is currently running on your computer and it could not be|closed automatically. Please quit Vellumor Pro manually and restart Uninstall.|Script line 13: CloseProgram #PROGRAM#|Uninstall failed!" \
+        "$(paste -sd '|' <<<"$log")"
+    expect_file "$pf/Vellumor Pro.exe"  # held by the running stand-in
+    kill "$helper_pid" 2>/dev/null
+    helper_pid=
+fi
+
+if wanted previous; then
+    echo "== a silent install removes a previous version first"
+    new_prefix previous
+    mkdir -p "$drive/seed"
+    cp "$setup_exe" "$drive/seed/setup.exe"
+    (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Old')
+    expect_eq "exit code of the old install" 0 $?
+    expect_file "$drive/Old/Vellumor Pro.exe"
+    # The installation becomes version 2.3, which the setup script removes first.
+    hex=$(reg_value 'HKLM\Software\Tarnwick' "Vellumor Pro" | awk '{print $2}')
+    old=$(python3 -c 'import sys; r = bytearray.fromhex(sys.argv[1]); r[10:14] = bytes([2, 0, 3, 0]); print(r.hex())' "$hex")
+    wine reg add 'HKLM\Software\Tarnwick' /v "Vellumor Pro" /t REG_BINARY /d "$old" /f >/dev/null 2>&1
+    expect_eq "old version" "2.3" "$(record_fields | cut -d'|' -f3)"
+    (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\New')
+    expect_eq "exit code of the install" 0 $?
+    wineserver -w
+    expect_eq "log" "Setup finished successfully!" "$(tr -d '\r' < "$drive/seed/setup.log")"
+    expect_gone "$drive/Old"
+    check_installed_files "$drive/New"
+    expect_eq "new version" "4.13" "$(record_fields | cut -d'|' -f3)"
+    expect_eq "UninstallString" "REG_SZ    \"C:\\New\\Uninstall.exe\"" "$(reg_value "$uninstall_key" UninstallString)"
+fi
+
+if wanted root; then
+    echo "== install to a drive's root and uninstall"
+    new_prefix root
+    mkdir -p "$root/ddrive" "$drive/seed"
+    ln -sfn "$root/ddrive" "$WINEPREFIX/dosdevices/d:"
+    cp "$setup_exe" "$drive/seed/setup.exe"
+    (cd "$drive/seed" && wine setup.exe '-INSTALL=D:\')
+    expect_eq "exit code of the install" 0 $?
+    expect_eq "log" "Setup finished successfully!" "$(tr -d '\r' < "$drive/seed/setup.log")"
+    check_installed_files "$root/ddrive"
+    # Paths built from the root have one backslash behind the drive.
+    expect_eq "DisplayIcon" "REG_SZ    D:\\Vellumor Pro.exe,0" "$(reg_value "$uninstall_key" DisplayIcon)"
+    expect_eq "UninstallString" "REG_SZ    \"D:\\Uninstall.exe\"" "$(reg_value "$uninstall_key" UninstallString)"
+    expect_eq "InstallLocation" "REG_SZ    D:\\" "$(reg_value "$uninstall_key" InstallLocation)"
+    expect_eq "install folder of the record" 'D:\' "$(record_fields | cut -d'|' -f7)"
+    run_registered_uninstaller
+    expect_eq "the drive after the uninstall" "" "$(ls -A "$root/ddrive")"
+    expect_eq "what is left of ours" "" "$(leftovers)"
+fi
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"

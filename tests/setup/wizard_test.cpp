@@ -16,12 +16,16 @@
 #include <vector>
 
 #include "framework/startup_test_util.h"
+#include "setup_test_util.h"
 #include "setup_win_test_util.h"
+#include "support/test_support.h"
 
 static const char kWork[] = "C:\\vpwork";
 static const char kSetupCaption[] = "Setup - Vellumor Pro v4.13.0";
 static const char kUninstallCaption[] = "Uninstall - Vellumor Pro v4.13.0";
 static const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellumor Pro";
+// The exit code of a wizard that was quit before it finished.
+static const DWORD kQuit = 2;
 
 // Ids of the wizard's controls (as the program's resources name them).
 enum {
@@ -298,7 +302,7 @@ TEST_F(Wizard, PagesBackNextAndCancelAtEachPage) {
         EXPECT_FALSE(GetDlgItem(welcome, kBack));
         Shot(GetParent(welcome), "104");
         Click(welcome, IDCANCEL);
-        EXPECT_EQ(0u, p.Wait(10000));
+        EXPECT_EQ(kQuit, p.Wait(10000));
         ExpectNothingInstalled(defaultFolder);
     }
     Process p;
@@ -366,7 +370,7 @@ TEST_F(Wizard, PagesBackNextAndCancelAtEachPage) {
     ASSERT_TRUE(folders);
     Click(folders, IDCANCEL);
     EXPECT_EQ(0u, AnswerBox("Setup", IDYES).find("Setup is not complete."));
-    EXPECT_EQ(0u, p.Wait(10000));
+    EXPECT_EQ(kQuit, p.Wait(10000));
     ExpectNothingInstalled(defaultFolder);
     EXPECT_FALSE(Exists("C:\\BrowseHere\\Vellumor Pro"));
 }
@@ -382,7 +386,7 @@ TEST_F(Wizard, CancelOnTheAgreementAndProgressPages) {
         ASSERT_TRUE(agreement);
         Click(agreement, IDCANCEL);
         AnswerBox("Setup", IDYES);
-        EXPECT_EQ(0u, p.Wait(10000));
+        EXPECT_EQ(kQuit, p.Wait(10000));
     }
     // A script whose phase 1 waits in a Call: Cancel on the progress page
     // ends the wizard, the called program is ended and nothing after it runs.
@@ -416,7 +420,7 @@ TEST_F(Wizard, CancelOnTheAgreementAndProgressPages) {
     Shot(GetParent(progress), "110");
     Click(progress, IDCANCEL);
     EXPECT_EQ(0u, AnswerBox("Setup", IDYES).find("Setup is not complete."));
-    EXPECT_EQ(0u, p.Wait(30000));
+    EXPECT_EQ(kQuit, p.Wait(30000));
     EXPECT_FALSE(Exists(folder + "\\after"));
     // The called program was ended: only the "Progman" helper runs.
     EXPECT_EQ(1, ProcessCount("setup_test_helper.exe"));
@@ -449,7 +453,7 @@ TEST_F(Wizard, FreeSpaceIsChecked) {
     EXPECT_FALSE(Exists("C:\\Not"));
     Click(folders, IDCANCEL);
     AnswerBox("Setup", IDYES);
-    EXPECT_EQ(0u, p.Wait(10000));
+    EXPECT_EQ(kQuit, p.Wait(10000));
 }
 
 static std::string LinkTarget(const std::string& lnk) {
@@ -716,7 +720,7 @@ TEST_F(Wizard, PreviousVersionIsRemovedFirst) {
     HWND agreement = WaitPage(kSetupCaption, "License Agreement");
     Click(agreement, IDCANCEL);
     AnswerBox("Setup", IDYES);
-    EXPECT_EQ(0u, p.Wait(10000));
+    EXPECT_EQ(kQuit, p.Wait(10000));
 }
 
 // Errors of phase 1 on the progress page: the logon task that Wine's Task
@@ -761,7 +765,7 @@ TEST_F(Wizard, ProgressPageErrors) {
     ASSERT_TRUE(agreement);
     Click(agreement, IDOK);
     EXPECT_EQ(0u, AnswerBox("Setup", IDOK).find("A critical error (code boom) has occurred!"));
-    EXPECT_EQ(0u, p.Wait(10000));
+    EXPECT_EQ(29u, p.Wait(10000));  // the failing command's code
     EXPECT_TRUE(Exists(folder + "\\cleanup"));
     EXPECT_FALSE(Exists(folder + "\\after2"));
 }
@@ -810,7 +814,7 @@ TEST_F(Wizard, DpiChangeMakesTheFontsAgain) {
     ASSERT_GT(before, 50);
     EXPECT_NEAR(150, after * 100.0 / before, 15) << before << " -> " << after;
     Click(welcome, IDCANCEL);
-    EXPECT_EQ(0u, p.Wait(10000));
+    EXPECT_EQ(kQuit, p.Wait(10000));
 }
 
 // An installed version up to the one in #UPGMSG1# gets its text first;
@@ -841,8 +845,132 @@ TEST_F(Wizard, UpgradeMessage) {
             Click(agreement, IDCANCEL);
             AnswerBox("Setup", IDYES);
         }
-        EXPECT_EQ(0u, p.Wait(10000));
+        EXPECT_EQ(kQuit, p.Wait(10000));
     }
     RegDeleteValueA(key, "Vellumor Pro");
     RegCloseKey(key);
+}
+
+// Runs the uninstaller that the registration names, silently, and waits
+// for it and for its temporary copy. The copy's log must report success.
+static void RunRegisteredUninstaller() {
+    std::string line = RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
+    ASSERT_FALSE(line.empty()) << "no uninstall registration";
+    char temp[MAX_PATH] = "";
+    GetTempPathA((DWORD)sizeof temp, temp);
+    std::string log = std::string(temp) + "_QvUItmp.log";
+    DeleteFileA(log.c_str());
+    Process u;
+    Start(&u, line + " -SILENT");
+    EXPECT_EQ(0u, u.Wait(20000));  // it hands over to its temporary copy
+    for (int i = 0; i < 1200 && (ProcessCount("_QvUItmp.exe") > 0 || !Exists(log)); i++)
+        Sleep(100);
+    EXPECT_EQ(0, ProcessCount("_QvUItmp.exe"));
+    std::string text;
+    EXPECT_TRUE(ReadFileBytes(log, &text));
+    EXPECT_EQ("Uninstall finished successfully!\r\n", text);
+}
+
+// Nothing of an installation, its data folder, its shortcuts or the maker's key.
+static void ExpectNothingOfOurs(const std::string& installFolder) {
+    ExpectNothingInstalled(installFolder);
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_APPDATA) + "\\Tarnwick"));
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Vellumor Pro"));
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Vellumor Pro.lnk"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Tarnwick"));
+}
+
+// A file that cannot be written midway (the manual, held open by another
+// program): the error answered Cancel ends the wizard with the failing
+// command's code, and the registered uninstaller removes what was made.
+TEST_F(Wizard, AnErrorAnsweredCancelLeavesWhatTheUninstallerRemoves) {
+    const std::string install = "C:\\FailVP";
+    CreateDirectoryA(install.c_str(), nullptr);
+    HANDLE lock = StartHelper("lock \"" + install + "\\Vellumor Pro.chm\" none", true);
+    ASSERT_TRUE(lock);
+    Process p;
+    Start(&p, "\"" + SetupExe() + "\"");
+    HWND welcome = WaitPage(kSetupCaption, "Vellumor Pro v4.13.0 Setup");
+    ASSERT_TRUE(welcome);
+    HWND folders = ToFolders(welcome);
+    ASSERT_TRUE(folders);
+    SetText(folders, kInstallFolder, install.c_str());
+    Click(folders, IDOK);
+    EXPECT_EQ(0u, AnswerBox("Setup", IDCANCEL, 60000).find("A file could not be copied!"));
+    EXPECT_EQ(8u, p.Wait(20000));
+    ReleaseHelper(lock);
+    EXPECT_TRUE(Exists(install + "\\Uninstall.exe"));  // the uninstaller came first
+    RunRegisteredUninstaller();
+    ExpectNothingOfOurs(install);
+}
+
+// Cancel on the progress page while phase 1 waits behind the registration
+// (the shipped script with a waiting Call): the wizard ends with the quit
+// code, nothing behind the Call runs, and the registered uninstaller
+// removes what was made.
+TEST_F(Wizard, CancelOnTheProgressPageLeavesWhatTheUninstallerRemoves) {
+    std::string script;
+    ASSERT_TRUE(ReadFileBytes(VP_SOURCE_DIR "/setup/scripts/Setup.qsc", &script));
+    const std::string anchor = "\"InstallLocation\",\"#INSTALLPATH#\"\n";
+    size_t at = script.find(anchor);
+    ASSERT_NE(std::string::npos, at);
+    script.insert(at + anchor.size(), "Call \"" + HelperExe() + "\", \"sleep 60000\"\n");
+    const std::string folder = "C:\\cancelsetup", install = "C:\\CancelVP";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WriteText(folder + "\\Setup.qsc", CrLf(script));
+    Process p;
+    Start(&p, "\"" + SetupExe() + "\" -WORKDIR=" + folder);
+    HWND welcome = WaitPage(kSetupCaption, "Vellumor Pro v4.13.0 Setup");
+    ASSERT_TRUE(welcome);
+    HWND folders = ToFolders(welcome);
+    ASSERT_TRUE(folders);
+    SetText(folders, kInstallFolder, install.c_str());
+    Click(folders, IDOK);
+    HWND progress = WaitPage(kSetupCaption, "Installing");
+    ASSERT_TRUE(progress);
+    for (int i = 0; i < 300 && ControlText(progress, kStatusLine).find("Executing:") != 0; i++)
+        Sleep(100);
+    ASSERT_EQ(0u, ControlText(progress, kStatusLine).find("Executing: \"")) << ControlText(progress, kStatusLine);
+    Click(progress, IDCANCEL);
+    EXPECT_EQ(0u, AnswerBox("Setup", IDYES).find("Setup is not complete."));
+    EXPECT_EQ(kQuit, p.Wait(30000));
+    EXPECT_EQ(1, ProcessCount("setup_test_helper.exe"));  // the called program was ended
+    EXPECT_TRUE(Exists(install + "\\Uninstall.exe"));
+    EXPECT_FALSE(Exists(install + "\\Vellumor Pro.exe"));  // nothing behind the Call ran
+    RunRegisteredUninstaller();
+    ExpectNothingOfOurs(install);
+}
+
+// A drive's root as the install folder keeps its backslash: "D:" alone
+// would be the current folder of drive D. (wizard_test.sh maps D: to a
+// folder of the test's own.)
+TEST_F(Wizard, InstallToADriveRoot) {
+    Process p;
+    Start(&p, "\"" + SetupExe() + "\"");
+    HWND welcome = WaitPage(kSetupCaption, "Vellumor Pro v4.13.0 Setup");
+    ASSERT_TRUE(welcome);
+    HWND folders = ToFolders(welcome);
+    ASSERT_TRUE(folders);
+    SetText(folders, kInstallFolder, "D:\\");
+    Click(folders, IDOK);
+    HWND finish = WaitPage(kSetupCaption, "Finished", 60000);
+    ASSERT_TRUE(finish);
+    for (int id : {kStartProgram, kShowManual})
+        if (Checked(finish, id))
+            Click(finish, id);
+    Click(finish, IDOK);
+    EXPECT_EQ(0u, p.Wait(30000));
+    std::string record = RecordBytes();
+    ASSERT_EQ(1328u, record.size());
+    EXPECT_EQ("D:\\", Text(record, 20));
+    EXPECT_EQ("D:\\", RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"));
+    EXPECT_EQ("\"D:\\Uninstall.exe\"", RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"));
+    EXPECT_EQ("D:\\Vellumor Pro.exe,0", RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon"));
+    for (const char* file : {"D:\\Vellumor Pro.exe", "D:\\Vellumor Pro.chm", "D:\\Uninstall.exe"})
+        EXPECT_TRUE(Exists(file)) << file;
+    RunRegisteredUninstaller();
+    for (const char* file : {"D:\\Vellumor Pro.exe", "D:\\Vellumor Pro.chm", "D:\\Uninstall.exe"})
+        EXPECT_FALSE(Exists(file)) << file;
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, "Software\\Tarnwick", "Vellumor Pro"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }

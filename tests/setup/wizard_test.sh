@@ -9,7 +9,8 @@
 # as PNG files in SHOT_DIR (the uninstall progress page passes too quickly
 # to be taken).
 # Usage: wizard_test.sh SETUP_EXE WIZARD_TESTS_EXE SHOT_DIR [GROUP...]
-# GROUP: pages, install96, install144, pages144, previous, or shots (the
+# GROUP: pages, install96, install144, pages144, previous, failures (an
+# error, Cancel during the install, a drive's root), or shots (the
 # comparison of the pages at the two DPIs); all of them when none is named.
 set -uo pipefail
 setup_exe=$1
@@ -17,7 +18,7 @@ tests_exe=$2
 shots=$3
 shift 3
 groups=("$@")
-[ ${#groups[@]} -gt 0 ] || groups=(pages install96 install144 pages144 previous shots)
+[ ${#groups[@]} -gt 0 ] || groups=(pages install96 install144 pages144 previous failures shots)
 wanted() { [[ " ${groups[*]} " == *" $1 "* ]]; }
 root=$(mktemp -d /tmp/vp-wizard-test.XXXXXX)
 failures=0
@@ -54,6 +55,8 @@ run_group() {  # name, gtest filter, dpi
         wineserver -w >/dev/null 2>&1
     fi
     ln -sfn /sys "$WINEPREFIX/dosdevices/x:"  # a drive nobody can write to
+    mkdir -p "$own_prefix-d"
+    ln -sfn "$own_prefix-d" "$WINEPREFIX/dosdevices/d:"  # a drive of the test's own
     mkdir -p "$drive/vpwork" "$drive/shots"
     cp "$setup_exe" "$drive/vpwork/setup.exe"
     echo "== $1 ($3 DPI)"
@@ -78,6 +81,12 @@ fi
 run_group install144 'Wizard.Install*' 144
 run_group pages144 'Wizard.Pages*:Wizard.Cancel*' 144
 run_group previous 'Wizard.Previous*' 96
+run_group failures 'Wizard.AnError*:Wizard.CancelOnTheProgressPage*:Wizard.InstallToADriveRoot' 96
+if wanted failures; then
+    left=$(find "$drive" "$own_prefix-d" \( -iname '*vellumor*' -o -iname '*tarnwick*' -o -iname 'uninstall.exe' \) \
+        -not -path "$drive/windows/*" | sort)
+    [ -z "$left" ] || fail "left behind after the uninstalls: $left"
+fi
 
 # The pages at 144 DPI are half as large again as at 96 DPI.
 pages=(104 105 109 110 111 114 117)
