@@ -49,7 +49,7 @@ int ReadCode(GifCodes* c, CRasterFile* f) {
     return code;
 }
 
-// Decoder fields for a new image of initial code size `size` (2 to 9).
+// Decoder fields for a new image of initial code size `size` (2 to 11).
 void StartDecode(GifCodes* c, int size) {
     c->codeWidth = (uint16_t)(size + 1);
     c->slotLimit = (uint16_t)(1 << (size + 1));
@@ -498,7 +498,9 @@ int GifDecodeLzw(GifCodes* c, CRasterFile* f, int lineWidth, int64_t maxPixels, 
     int size = GifCodesReadByte(c, f);
     if (size < 0)
         return size;
-    if (size < 2 || size > 9)
+    // Any size whose first codes fit the format's 12-bit limit: 11 starts
+    // at 12 bits and stays there.
+    if (size < 2 || size > kGifMaxCodeSize)
         return kGifBadCodeSize;
     StartDecode(c, size);
     BYTE* line = (BYTE*)malloc((size_t)lineWidth + 1);

@@ -20,6 +20,7 @@ constexpr int kGifReadBuffer = 16384;
 constexpr int kGifReadBlock = 16383;  // bytes asked for per refill
 constexpr int kGifHashSize = 5003;
 constexpr int kGifMaxCodes = 4096;
+constexpr int kGifMaxCodeSize = 11;  // minimum code size read: 12-bit codes from the start
 
 // Decoder results.
 constexpr int kGifBadLineWidth = -5;

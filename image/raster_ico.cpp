@@ -4,7 +4,8 @@
 //   bitmap entries of 1, 4, 8, 16 (5-5-5), 24 and 32 bits (alpha dropped)
 //   of any size the entry's own header gives (also 256 x 256), or PNG
 //   entries (recognised by the PNG signature, whatever the directory says).
-//   The AND mask becomes a transparent index for palette images.
+//   The AND mask becomes a transparent index for palette images (at the
+//   next depth when every index is in use: visible black stays black).
 // Writes: one entry; images up to 255 pixels on a side as a bitmap with
 //   its AND mask (masked pixels black in the colour bitmap), larger ones as
 //   a PNG entry.
@@ -32,8 +33,12 @@ bool MaskBit(const BYTE* mask, uint32_t maskRow, int x, int y) {
 }
 
 // Gives a palette image the transparency its AND mask describes: the masked
-// pixels move to the highest palette index no pixel uses, or, where every
-// index is used, share the index they all hold.
+// pixels move to the highest palette index no pixel uses. Where every index
+// is used (a 1-bit icon with black and white, a 4-bit one with all 16), the
+// image first goes to the next depth, which has spare indices: masked
+// pixels sharing an index with visible ones would make those transparent
+// too. Only an 8-bit image using all 256 indices keeps the index its masked
+// pixels all hold.
 void ApplyMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
     int w = img->Width(), h = img->Height();
     bool used[256] = {};
@@ -53,14 +58,17 @@ void ApplyMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
         }
     if (!anyMasked)
         return;
-    if (oneIndex)
-        img->SetTransparentIndex(first);
     int unused = -1;
     for (int i = img->GetPaletteCount() - 1; i >= 0 && unused < 0; i--)
         if (!used[i])
             unused = i;
-    if (unused < 0)
+    if (unused < 0 && img->GetBpp() < 8 && img->IncreaseBpp(img->GetBpp() == 1 ? 4 : 8))
+        unused = img->GetPaletteCount() - 1;  // past every index the icon uses
+    if (unused < 0) {
+        if (oneIndex)
+            img->SetTransparentIndex(first);
         return;
+    }
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
             if (MaskBit(mask, maskRow, x, y))
@@ -121,11 +129,11 @@ bool CRasterICO::ReadIconPalette(CRasterFile* f, uint32_t colors, int bpp) {
 // The colour bitmap (16 and 32 bits converted to 24) and the AND mask: a
 // mask with every bit set gives a negative image with transparent index 0,
 // another one the transparency of a palette image. Short colour or mask
-// data leaves the picture as far as it was read.
+// data leaves the picture as far as it was read; the rest stays zero.
 bool CRasterICO::ReadIconPixels(CRasterFile* f, int bpp, uint64_t pixelBytes) {
     uint32_t maskRow = MaskRowBytes(Width());
     size_t maskSize = (size_t)maskRow * Height();
-    BYTE* data = bpp == 16 || bpp == 32 ? (BYTE*)malloc((size_t)pixelBytes) : nullptr;
+    BYTE* data = bpp == 16 || bpp == 32 ? (BYTE*)calloc((size_t)pixelBytes, 1) : nullptr;
     BYTE* mask = (BYTE*)malloc(maskSize);
     if (!mask || ((bpp == 16 || bpp == 32) && !data)) {
         free(data);

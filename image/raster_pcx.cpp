@@ -239,11 +239,11 @@ bool CRasterPCX::DecodePcx(CRasterFile* f) {
     }
     const int bits = h.bits, planes = h.planes, bpl = h.bytesPerLine;
     const bool rgb = bits == 8 && planes >= 3;
-    // A count byte stands for at most 63 bytes.
+    // A count byte and its value stand for at most 63 bytes.
     uint64_t lineBytes = (uint64_t)bpl * planes;
     uint64_t total = lineBytes * (uint64_t)height;
     long size = f->Size(), at = f->Tell();
-    if (size < 0 || at < 0 || total > kRasterMaxMemory || total > (uint64_t)(size - at) * 63) {
+    if (size < 0 || at < 0 || at > size || total > kRasterMaxMemory || total > (uint64_t)(size - at) * 63 / 2 + 1) {
         SetLastError("corrupted PCX");
         return false;
     }

@@ -150,7 +150,8 @@ bool DataCanHold(CRasterFile* f, const TgaHeader& h, bool rle) {
     uint64_t least = (uint64_t)h.mapLength * mapBytes +
                      (rle ? (pixels + 127) / 128 * (uint64_t)(1 + bytes) : pixels * (uint64_t)bytes);
     long size = f->Size(), at = f->Tell();
-    return !(size < 0 || at < 0 || (uint64_t)(size - at) < least);
+    // An image id longer than the file leaves the position past its end.
+    return !(size < 0 || at < 0 || at > size || (uint64_t)(size - at) < least);
 }
 
 // The colour map into the palette from its first index on; grey images

@@ -1,17 +1,23 @@
 // TIFF codec over libtiff and the image streams.
 //
-// Reads: one page. RGB, CMYK, YCbCr and LogLuv pages through libtiff's RGBA
-//   reader as 24 bits; bilevel, grey and palette pages (1 to 32 bits per
-//   sample, packed or not, strips or tiles, one plane or the first of
-//   several) as 1, 4 or 8-bit images, palette pages of 9 to 16 bits as
-//   24 bits; CIELab as 24 bits. 16-bit grey is scaled so that the brightest
-//   sample uses the top bit. Every orientation is turned upright.
+// Reads: one page, row by row through libtiff's strip and tile readers:
+//   RGB and CMYK of 8 or 16 bits (packed or in separate planes, any
+//   compression, alpha dropped) and YCbCr in JPEG as 24 bits; bilevel,
+//   grey and palette pages (1 to 32 bits per sample, packed or not, strips
+//   or tiles, one plane or the first of several) as 1, 4 or 8-bit images,
+//   palette pages of 9 to 24 bits as 24 bits; CIELab as 24 bits. libtiff's
+//   RGBA reader only for what those cannot serve (LogLuv, subsampled YCbCr
+//   outside JPEG, other depths). 16-bit grey is scaled so that the
+//   brightest sample uses the top bit. Every orientation is turned upright.
 //   Floating-point samples are refused.
 // Writes: 1 bit min-is-white, 4 and 8 bits grey or palette, 24 bits RGB,
 //   with the compression the option word names (or one by depth); pages
-//   through the append mode.
-// Sizes are computed in 64 bits and checked before anything is allocated;
-// libtiff's own allocations are bounded too.
+//   through the append mode, numbered (page, pages so far) from 1.
+// Sizes are computed in 64 bits and checked before anything is allocated:
+// the strip table against the file's size, and each strip's data against
+// the most its compression can make of it, so that a few hostile bytes
+// cannot reserve or fill a large picture. libtiff's own allocations are
+// bounded too.
 #include "image/raster_tiff.h"
 
 #include <limits.h>
@@ -124,12 +130,6 @@ uint64_t Sample(const BYTE* row, uint64_t i, int bits) {
     return (acc >> drop) & ((1ull << bits) - 1);
 }
 
-// The top 8 bits of a sample (the value itself up to 8 bits).
-BYTE Top8(const BYTE* row, uint64_t i, int bits) {
-    uint64_t v = Sample(row, i, bits);
-    return (BYTE)(bits <= 8 ? v : v >> (bits - 8));
-}
-
 int LeadingZeros8(BYTE m) {
     int n = 0;
     for (int bit = 0x80; bit && !(m & bit); bit >>= 1)
@@ -161,6 +161,7 @@ struct RowSource {
     uint32_t width, height, band;  // band: rows per strip or tile length
     uint64_t rowBytes;
     uint32_t tileWidth;
+    uint16_t plane;    // the plane read (0 unless the planes are separate)
     int bitsPerPixel;  // of one row's pixels in the plane read
     BYTE* bandBuf;
     BYTE* tileBuf;
@@ -186,7 +187,7 @@ struct RowSource {
 
     bool LoadStrip() {
         tmsize_t want = (tmsize_t)(rows * rowBytes);
-        tmsize_t got = TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), bandBuf, want);
+        tmsize_t got = TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, plane), bandBuf, want);
         if (got < 0)
             return false;
         if (got < want)  // a short strip: keep its whole rows
@@ -197,7 +198,7 @@ struct RowSource {
     bool LoadTiles(const char** error) {
         for (uint32_t x = 0; x < width; x += tileWidth) {
             uint64_t bitOffset = (uint64_t)x * bitsPerPixel;
-            if (bitOffset % 8 != 0 || TIFFReadTile(tif, tileBuf, x, top, 0, 0) < 0) {
+            if (bitOffset % 8 != 0 || TIFFReadTile(tif, tileBuf, x, top, 0, plane) < 0) {
                 *error = "Corrupted tiled TIFF file!";
                 return false;
             }
@@ -210,19 +211,21 @@ struct RowSource {
     }
 };
 
-enum class RowKind { Indexed, LargePalette, Lab, Rgb };
+enum class RowKind { Indexed, LargePalette, Lab, Rgb, PremultipliedRgb, Cmyk };
 
 // The fields of the page being read, and how its pixels are read.
 struct TiffPage {
     uint32_t width = 0, height = 0, rowsPerStrip = UINT32_MAX;
     uint16_t spp = 1, bits = 1, photometric = 0, orientation = 1, sampleFormat = SAMPLEFORMAT_UINT;
-    uint16_t planar = PLANARCONFIG_CONTIG, compression = COMPRESSION_NONE;
-    bool rgb = false;           // plain RGB, read row by row
-    bool rgba = false;          // through libtiff's RGBA reader
-    bool lab = false;           // CIELab
-    bool palettePhoto = false;  // a colour map
-    bool largePalette = false;  // a colour map of 9 to 16 bits: read as 24 bits
-    bool grey = false;          // min-is-black or min-is-white
+    uint16_t planar = PLANARCONFIG_CONTIG, compression = COMPRESSION_NONE, inkSet = INKSET_CMYK;
+    bool rgb = false;            // RGB (or YCbCr that libtiff's JPEG codec turns into RGB), row by row
+    bool cmyk = false;           // CMYK, row by row
+    bool premultiplied = false;  // RGB with associated alpha: shown as the colours before the product
+    bool rgba = false;           // through libtiff's RGBA reader: nothing else serves
+    bool lab = false;            // CIELab
+    bool palettePhoto = false;   // a colour map
+    bool largePalette = false;   // a colour map of 9 to 24 bits: read as 24 bits
+    bool grey = false;           // min-is-black or min-is-white
 };
 
 void ReadPageFields(TIFF* tif, TiffPage* p) {
@@ -236,6 +239,11 @@ void ReadPageFields(TIFF* tif, TiffPage* p) {
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &p->sampleFormat);
     TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &p->planar);
     TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &p->compression);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &p->inkSet);
+    uint16_t extras = 0;
+    uint16_t* kinds = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extras, &kinds) && extras > 0 && kinds)
+        p->premultiplied = kinds[0] == EXTRASAMPLE_ASSOCALPHA;
 }
 
 // Resolution in DPI; the position (in resolution units) as pixels.
@@ -257,30 +265,111 @@ void ReadPlacement(TIFF* tif, CRaster* img) {
     }
 }
 
-// Sets how the page's pixels are read. Null, or the text for a page that
-// cannot be read.
+// Sets how the page's pixels are read: every layout libtiff's strip and
+// tile readers give (one or separate planes, 8 or 16 bits, any
+// compression) row by row; the RGBA reader only for what those cannot
+// serve (subsampled YCbCr outside JPEG, LogLuv, other depths and ink
+// sets). Null, or the text for a page that cannot be read.
 const char* ClassifyPage(TiffPage* p) {
     if (p->sampleFormat == SAMPLEFORMAT_IEEEFP || p->sampleFormat == SAMPLEFORMAT_COMPLEXINT ||
         p->sampleFormat == SAMPLEFORMAT_COMPLEXIEEEFP)
         return "unsupported TIFF sample format";
     const uint16_t photometric = p->photometric, spp = p->spp, bits = p->bits;
-    // Plain RGB of 8 or 16 bits is read row by row like the indexed kinds
-    // (alpha dropped, a damaged strip keeps the rows before it); the other
-    // colour models go through libtiff's RGBA reader.
-    p->rgb =
-        photometric == PHOTOMETRIC_RGB && spp >= 3 && (bits == 8 || bits == 16) && p->planar == PLANARCONFIG_CONTIG;
-    p->rgba = !p->rgb && (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_SEPARATED ||
-                          photometric == PHOTOMETRIC_YCBCR || photometric == PHOTOMETRIC_LOGL ||
-                          photometric == PHOTOMETRIC_LOGLUV);
+    const bool bytes = bits == 8 || bits == 16;
+    const bool planes = p->planar == PLANARCONFIG_CONTIG || p->planar == PLANARCONFIG_SEPARATE;
+    // YCbCr in JPEG: libtiff's JPEG codec gives RGB rows (DecodeTif asks it to).
+    bool jpegYcbcr = photometric == PHOTOMETRIC_YCBCR && p->compression == COMPRESSION_JPEG && bits == 8 && spp == 3 &&
+                     p->planar == PLANARCONFIG_CONTIG;
+    p->rgb = planes && bytes && ((photometric == PHOTOMETRIC_RGB && spp >= 3) || jpegYcbcr);
+    p->cmyk = planes && bytes && photometric == PHOTOMETRIC_SEPARATED && p->inkSet == INKSET_CMYK && spp >= 4;
+    p->premultiplied = p->premultiplied && p->rgb && spp >= 4;
+    p->rgba =
+        !p->rgb && !p->cmyk &&
+        (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_SEPARATED || photometric == PHOTOMETRIC_YCBCR ||
+         photometric == PHOTOMETRIC_LOGL || photometric == PHOTOMETRIC_LOGLUV);
     p->lab = photometric == PHOTOMETRIC_CIELAB && spp >= 3;
-    if (!p->rgb && !p->rgba && !p->lab && spp >= 3 && photometric != PHOTOMETRIC_MINISBLACK &&
+    if (!p->rgb && !p->cmyk && !p->rgba && !p->lab && spp >= 3 && photometric != PHOTOMETRIC_MINISBLACK &&
         photometric != PHOTOMETRIC_MINISWHITE)
         return "unsupported TIFF photometric";
     p->palettePhoto = photometric == PHOTOMETRIC_PALETTE;
     p->largePalette = p->palettePhoto && bits > 8;
-    if (p->largePalette && bits > 16)
+    if (p->largePalette && bits > 24)
         return "Too big palette to handle";
-    p->grey = photometric != PHOTOMETRIC_PALETTE && !p->lab && !p->rgb;
+    p->grey = photometric != PHOTOMETRIC_PALETTE && !p->lab && !p->rgb && !p->cmyk;
+    return nullptr;
+}
+
+// Most bytes one compressed byte of a strip may decode to, as far as the
+// compression allows at all (0: count by rows, as for the fax codes that
+// take at least one bit a row). Bounds, not estimates: a file that stays
+// below them cannot fill its picture, whoever wrote it.
+uint64_t MostBytesPerByte(uint16_t compression) {
+    switch (compression) {
+        case COMPRESSION_NONE:
+            return 1;
+        case COMPRESSION_PACKBITS:
+            return 64;  // 2 bytes for a run of 128
+        case COMPRESSION_CCITTRLE:
+        case COMPRESSION_CCITTRLEW:
+        case COMPRESSION_CCITTFAX3:
+        case COMPRESSION_CCITTFAX4:
+            return 0;
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE:
+        case COMPRESSION_PIXARLOG:
+            return 1100;  // deflate's limit is 1032
+        case COMPRESSION_JPEG:
+        case COMPRESSION_OJPEG:
+            return 4096;  // at least one bit per 8x8 block and component
+        case COMPRESSION_LZW:
+            return 4096;  // one 9-bit code gives at most a string of the table's length
+    }
+    return 65536;
+}
+
+// Most bytes a strip of `stored` bytes can decode to (rowBytes: a row's).
+uint64_t MostDecodedBytes(uint16_t compression, uint64_t stored, uint64_t rowBytes) {
+    uint64_t per = MostBytesPerByte(compression);
+    if (per == 0)
+        return (stored * 8 + 8) * rowBytes;
+    if (compression == COMPRESSION_LZW) {
+        // n codes of 9 bits or more make at most 2 + 3 + ... + (n + 1) bytes.
+        uint64_t n = stored * 8 / 9 + 1;
+        uint64_t triangle = n * (n + 3) / 2;
+        return triangle < n * per ? triangle : n * per;
+    }
+    return stored * per;
+}
+
+// The strip (or tile) table against the file before anything is reserved
+// for the picture: every strip inside the file, and enough data in each to
+// fill its rows. Null, or the text.
+const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
+    uint32_t n = TIFFNumberOfStrips(tif);
+    if (n == 0)
+        return "Corrupted TIFF file!";
+    if (n > fileSize)  // each strip takes a byte of the file at least
+        return "TIFF strip lies past the end of the file";
+    bool tiled = TIFFIsTiled(tif) != 0;
+    uint32_t rps = p.rowsPerStrip == 0 || p.rowsPerStrip > p.height ? p.height : p.rowsPerStrip;
+    uint32_t perPlane = tiled ? 0 : (p.height - 1) / rps + 1;
+    uint64_t scanline = (uint64_t)TIFFScanlineSize64(tif);
+    uint64_t full = tiled ? (uint64_t)TIFFTileSize64(tif) : (uint64_t)TIFFStripSize64(tif);
+    for (uint32_t s = 0; s < n; s++) {
+        int err = 0;
+        uint64_t offset = TIFFGetStrileOffsetWithErr(tif, s, &err);
+        uint64_t count = err ? 0 : TIFFGetStrileByteCountWithErr(tif, s, &err);
+        if (err || count == 0 || offset > fileSize || count > fileSize - offset)
+            return "TIFF strip lies past the end of the file";
+        uint64_t need = full;
+        if (!tiled) {
+            uint32_t top = s % perPlane * rps;
+            uint32_t rows = p.height - top < rps ? p.height - top : rps;
+            need = rows == rps ? full : (uint64_t)TIFFVStripSize64(tif, rows);
+        }
+        if (MostDecodedBytes(p.compression, count, scanline ? scanline : 1) < need)
+            return "TIFF data too short for the picture";
+    }
     return nullptr;
 }
 
@@ -368,13 +457,15 @@ bool ReadTiffPalette(TIFF* tif, const TiffPage& p, RGBQUAD* pal, uint32_t entrie
     return true;
 }
 
-// The row source of the plane read: band and tile sizes, its blocks in
-// blocks (2: tile, 3: band). Null, or the text.
-const char* StartRowSource(TIFF* tif, const TiffPage& p, int planeSamples, RowSource* src, Blocks* blocks) {
+// The row source of one plane: band and tile sizes, its blocks in
+// tile and band. Null, or the text.
+const char* StartRowSource(TIFF* tif, const TiffPage& p, int planeSamples, uint16_t plane, RowSource* src, BYTE** tile,
+                           BYTE** band) {
     src->tif = tif;
     src->tiled = TIFFIsTiled(tif) != 0;
     src->width = p.width;
     src->height = p.height;
+    src->plane = plane;
     src->bitsPerPixel = planeSamples * p.bits;
     src->rowBytes = ((uint64_t)p.width * src->bitsPerPixel + 7) / 8;
     src->band = p.rowsPerStrip == 0 || p.rowsPerStrip > p.height ? p.height : p.rowsPerStrip;
@@ -389,42 +480,84 @@ const char* StartRowSource(TIFF* tif, const TiffPage& p, int planeSamples, RowSo
         src->band = tl;
         src->tileBytes = tileBytes;
         src->tileRow = tileRow;
-        blocks->p[2] = (BYTE*)malloc((size_t)src->tileBytes);
-        src->tileBuf = blocks->p[2];
+        *tile = (BYTE*)malloc((size_t)src->tileBytes);
+        src->tileBuf = *tile;
     }
     uint64_t bandBytes = src->rowBytes * src->band;
-    if (bandBytes > kRasterMaxMemory || (src->tiled && !src->tileBuf) ||
-        !(blocks->p[3] = (BYTE*)malloc((size_t)bandBytes)))
+    if (bandBytes > kRasterMaxMemory || (src->tiled && !src->tileBuf) || !(*band = (BYTE*)malloc((size_t)bandBytes)))
         return "CRasterTIF can't allocate memory";
-    src->bandBuf = blocks->p[3];
+    src->bandBuf = *band;
     return nullptr;
 }
 
+// Where the samples of a row lie: in one packed row, or one row a plane.
+struct RowSamples {
+    const BYTE* row[4];
+    int step;     // samples from one pixel to the next in a row
+    bool planes;  // sample c of a pixel is in row[c]
+    int bits;
+
+    uint64_t At(uint32_t x, int c) const {
+        return planes ? Sample(row[c], x, bits) : Sample(row[0], (uint64_t)x * step + c, bits);
+    }
+    BYTE Top(uint32_t x, int c) const {
+        uint64_t v = At(x, c);
+        return (BYTE)(bits <= 8 ? v : v >> (bits - 8));
+    }
+};
+
+// c x nk / 255 rounded, as PIL converts CMYK.
+inline int MulDiv255(int a, int b) {
+    int t = a * b + 128;
+    return ((t >> 8) + t) >> 8;
+}
+
 // One row of samples into image row y, as its kind wants it (16-bit grey
-// aside).
-void StoreRow(CRaster* img, const BYTE* row, int y, RowKind kind, int bits, int planeSamples, const RGBQUAD* pal) {
+// aside). Indexed rows of the image's own depth are copied whole.
+void StoreRow(CRaster* img, const RowSamples& s, uint64_t rowBytes, int y, RowKind kind, const RGBQUAD* pal) {
     const uint32_t width = (uint32_t)img->Width();
+    BYTE* dst = img->GetRowPointer(y);
     if (kind == RowKind::Rgb) {
-        BYTE* p = img->GetRowPointer(y);
-        for (uint32_t x = 0; x < width; x++, p += 3) {
-            uint64_t s = (uint64_t)x * planeSamples;
-            p[2] = Top8(row, s, bits), p[1] = Top8(row, s + 1, bits), p[0] = Top8(row, s + 2, bits);
+        for (uint32_t x = 0; x < width; x++, dst += 3)
+            dst[2] = s.Top(x, 0), dst[1] = s.Top(x, 1), dst[0] = s.Top(x, 2);
+    } else if (kind == RowKind::PremultipliedRgb) {
+        // The colours divided by their alpha again (as PIL shows them).
+        for (uint32_t x = 0; x < width; x++, dst += 3) {
+            int a = s.Top(x, 3);
+            for (int c = 0; c < 3; c++) {
+                int v = a == 0 ? 0 : a == 255 ? s.Top(x, c) : s.Top(x, c) * 255 / a;
+                dst[2 - c] = (BYTE)(v > 255 ? 255 : v);
+            }
+        }
+    } else if (kind == RowKind::Cmyk) {
+        for (uint32_t x = 0; x < width; x++, dst += 3) {
+            int nk = 255 - s.Top(x, 3);
+            dst[2] = (BYTE)(nk - MulDiv255(s.Top(x, 0), nk));
+            dst[1] = (BYTE)(nk - MulDiv255(s.Top(x, 1), nk));
+            dst[0] = (BYTE)(nk - MulDiv255(s.Top(x, 2), nk));
         }
     } else if (kind == RowKind::Lab) {
-        for (uint32_t x = 0; x < width; x++) {
-            uint64_t s = (uint64_t)x * planeSamples;
-            LabToBgr(Top8(row, s, bits), (int8_t)Top8(row, s + 1, bits), (int8_t)Top8(row, s + 2, bits),
-                     img->GetPixelPointer((int)x, y));
-        }
+        for (uint32_t x = 0; x < width; x++, dst += 3)
+            LabToBgr(s.Top(x, 0), (int8_t)s.Top(x, 1), (int8_t)s.Top(x, 2), dst);
     } else if (kind == RowKind::LargePalette) {
-        for (uint32_t x = 0; x < width; x++) {
-            RGBQUAD c = pal[Sample(row, (uint64_t)x * planeSamples, bits)];
-            BYTE* p = img->GetPixelPointer((int)x, y);
-            p[0] = c.rgbBlue, p[1] = c.rgbGreen, p[2] = c.rgbRed;
+        for (uint32_t x = 0; x < width; x++, dst += 3) {
+            RGBQUAD c = pal[s.At(x, 0)];
+            dst[0] = c.rgbBlue, dst[1] = c.rgbGreen, dst[2] = c.rgbRed;
         }
-    } else {
+    } else if (!s.planes && s.step == 1 && s.bits == img->GetBpp()) {
+        uint64_t stride = (uint64_t)img->GetRowStride();
+        memcpy(dst, s.row[0], (size_t)(rowBytes < stride ? rowBytes : stride));
+    } else if (img->GetBpp() == 8) {
         for (uint32_t x = 0; x < width; x++)
-            img->SetPixelIndexRaw((int)x, y, Top8(row, (uint64_t)x * planeSamples, bits));
+            dst[x] = s.Top(x, 0);
+    } else {
+        // 1 or 4 bits from pixels of several samples: packed as the rows are.
+        const int bpp = img->GetBpp(), mask = (1 << bpp) - 1;
+        memset(dst, 0, (size_t)img->GetRowStride());
+        for (uint32_t x = 0; x < width; x++) {
+            uint64_t bit = (uint64_t)x * bpp;
+            dst[bit / 8] |= (BYTE)((s.Top(x, 0) & mask) << (8 - bpp - bit % 8));
+        }
     }
 }
 
@@ -457,12 +590,26 @@ void EvenOutGrey16(CRaster* img, const BYTE* shifts, uint32_t rowsRead) {
     }
 }
 
-// Every row of the page from src into the image, bottom-up; a damaged
-// strip ends the rows with those read so far. Null, or the text.
-const char* ReadRows(CRaster* img, const TiffPage& p, int planeSamples, const RGBQUAD* pal, RowSource* src,
+// The row sources of the planes read and their blocks.
+struct PlaneSources {
+    RowSource src[4]{};
+    int count = 1;
+    BYTE* blocks[8] = {};
+    ~PlaneSources() {
+        for (BYTE* b : blocks)
+            free(b);
+    }
+};
+
+// Every row of the page from the sources into the image, bottom-up; a
+// damaged strip ends the rows with those read so far, but a page of which
+// not one row could be read fails. Null, or the text.
+const char* ReadRows(CRaster* img, const TiffPage& p, int planeSamples, const RGBQUAD* pal, PlaneSources* ps,
                      Blocks* blocks) {
     const uint32_t height = p.height;
-    RowKind kind = p.rgb            ? RowKind::Rgb
+    RowKind kind = p.premultiplied  ? RowKind::PremultipliedRgb
+                   : p.rgb          ? RowKind::Rgb
+                   : p.cmyk         ? RowKind::Cmyk
                    : p.lab          ? RowKind::Lab
                    : p.largePalette ? RowKind::LargePalette
                                     : RowKind::Indexed;
@@ -473,34 +620,50 @@ const char* ReadRows(CRaster* img, const TiffPage& p, int planeSamples, const RG
     blocks->p[0] = shifts;
     if (scale16 && !shifts)
         return "CRasterTIF can't allocate memory";
+    RowSamples s{};
+    s.step = planeSamples;
+    s.planes = ps->count > 1;
+    s.bits = p.bits;
     uint32_t rowsRead = 0;
     for (uint32_t fy = 0; fy < height; fy++) {
-        if (fy % src->band == 0 && img->GetEscape())
+        if (fy % ps->src[0].band == 0 && img->GetEscape())
             return "Cancelled";
-        const char* error = nullptr;
-        const BYTE* row = src->Row(fy, &error);
-        if (error)
-            return error;
-        if (!row)
+        bool ended = false;
+        for (int c = 0; c < ps->count && !ended; c++) {
+            const char* error = nullptr;
+            s.row[c] = ps->src[c].Row(fy, &error);
+            if (error)
+                return error;
+            ended = !s.row[c];
+        }
+        if (ended)
             break;  // a damaged strip: the rows read so far stay
         int y = (int)(height - 1 - fy);
         if (scale16)
-            shifts[fy] = StoreGrey16Row(img, row, y);
+            shifts[fy] = StoreGrey16Row(img, s.row[0], y);
         else
-            StoreRow(img, row, y, kind, p.bits, planeSamples, pal);
+            StoreRow(img, s, ps->src[0].rowBytes, y, kind, pal);
         rowsRead++;
     }
-    if (scale16 && rowsRead)
+    if (rowsRead == 0)
+        return "Corrupted TIFF file!";
+    if (scale16)
         EvenOutGrey16(img, shifts, rowsRead);
     return nullptr;
 }
 
-// Bilevel, grey, palette, CIELab and plain RGB pages, row by row from one
-// plane: all samples of a pixel when they are packed together, else the
-// first plane's. Null, or the text.
+// Bilevel, grey, palette, CIELab, RGB and CMYK pages, row by row: all
+// samples of a pixel from one row when they are packed together, else
+// from one row of each plane the colours need. Null, or the text.
 const char* ReadPlanePage(TIFF* tif, const TiffPage& p, CRaster* img) {
     Blocks blocks;
     uint32_t entries = p.largePalette ? 1u << p.bits : 256;
+    if (p.largePalette) {
+        // Only when the colour map is there: libtiff has read it from the file.
+        uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+        if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b))
+            return "Corrupted TIFF file!";
+    }
     RGBQUAD* pal = (RGBQUAD*)calloc(entries, sizeof(RGBQUAD));
     blocks.p[1] = (BYTE*)pal;
     if (!pal)
@@ -509,14 +672,19 @@ const char* ReadPlanePage(TIFF* tif, const TiffPage& p, CRaster* img) {
         return "Corrupted TIFF file!";
     if (img->HasPalette())
         img->SetPalette(pal, img->GetPaletteCount());
-    int planeSamples = p.planar == PLANARCONFIG_SEPARATE ? 1 : p.spp;
-    if (p.lab && planeSamples < 3)
+    bool separate = p.planar == PLANARCONFIG_SEPARATE;
+    int planeSamples = separate ? 1 : p.spp;
+    if (p.lab && planeSamples < 3 && !separate)
         return "unsupported TIFF photometric";
-    RowSource src{};
-    const char* error = StartRowSource(tif, p, planeSamples, &src, &blocks);
-    if (error)
-        return error;
-    return ReadRows(img, p, planeSamples, pal, &src, &blocks);
+    PlaneSources ps;
+    ps.count = !separate ? 1 : p.cmyk || p.premultiplied ? 4 : p.rgb || p.lab ? 3 : 1;
+    for (int c = 0; c < ps.count; c++) {
+        const char* error =
+            StartRowSource(tif, p, planeSamples, (uint16_t)c, &ps.src[c], &ps.blocks[2 * c], &ps.blocks[2 * c + 1]);
+        if (error)
+            return error;
+    }
+    return ReadRows(img, p, planeSamples, pal, &ps, &blocks);
 }
 
 // Orientation: the stored rows are turned upright (the image is bottom-up).
@@ -606,13 +774,19 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
     }
     ReadPlacement(tif, this);
     const char* error = ClassifyPage(&p);
+    if (!error && p.rgb && p.photometric == PHOTOMETRIC_YCBCR &&
+        !TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB))
+        error = "Corrupted TIFF file!";
+    // The picture is reserved only for a page whose data can fill it.
+    if (!error)
+        error = CheckStrips(tif, p, (uint64_t)(f->Size() > 0 ? f->Size() : 0));
     if (!error && GetEscape())
         error = "Cancelled";
     if (error) {
         SetLastError(error);
         return false;
     }
-    int depth = p.rgb || p.rgba || p.lab || p.largePalette ? 24 : p.bits == 1 ? 1 : p.bits == 4 ? 4 : 8;
+    int depth = p.rgb || p.cmyk || p.rgba || p.lab || p.largePalette ? 24 : p.bits == 1 ? 1 : p.bits == 4 ? 4 : 8;
     if (!Create((int)width, (int)height, depth, kFormatTif)) {
         SetLastError("CRasterTIF can't create image");
         return false;
@@ -629,7 +803,7 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
 namespace {
 
 // Writes the image as the current page of tif.
-bool WritePage(CRaster* img, TIFF* tif, bool multiPage, int page) {
+bool WritePage(CRaster* img, TIFF* tif, bool multiPage, int page, int pages) {
     int bpp = img->GetBpp();
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24)
         return false;
@@ -665,7 +839,7 @@ bool WritePage(CRaster* img, TIFF* tif, bool multiPage, int page) {
         char name[32];
         StrFmt(name, countof(name), "Page %d", page);
         ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE) &&
-             TIFFSetField(tif, TIFFTAG_PAGENUMBER, (uint16_t)(page - 1), (uint16_t)0) &&
+             TIFFSetField(tif, TIFFTAG_PAGENUMBER, (uint16_t)page, (uint16_t)pages) &&
              TIFFSetField(tif, TIFFTAG_PAGENAME, name);
     } else if (ok) {
         ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0);
@@ -717,7 +891,7 @@ bool CRasterTIF::EncodeTif(CRasterFile* f, bool append) {
     if (append)
         multiPage_ = 1;
     pages_++;
-    if (!WritePage(this, out_, multiPage_ != 0, pages_)) {
+    if (!WritePage(this, out_, multiPage_ != 0, pages_, pages_)) {
         SetLastError("Error saving TIFF file");
         CloseOutput();
         return false;

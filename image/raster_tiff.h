@@ -20,9 +20,11 @@ class CRasterTIF : public CRaster {
     // "Cancelled", "CRasterTIF can't create image", "No space for raster
     // buffer", "Corrupted TIFF file!", "Too big palette to handle",
     // "CRasterTIF can't allocate memory", "Corrupted tiled TIFF file!",
-    // "unsupported TIFF sample format", "unsupported TIFF photometric".
-    // A strip that fails to decode ends the reading with the rows so far
-    // (true).
+    // "unsupported TIFF sample format", "unsupported TIFF photometric",
+    // "TIFF strip lies past the end of the file", "TIFF data too short for
+    // the picture" (both before the picture is made). A strip that fails
+    // to decode ends the reading with the rows so far (true); a page of
+    // which no row can be read fails ("Corrupted TIFF file!").
     bool DecodeTif(CRasterFile* f);
     // Writes the image as the next page. Without append the file is
     // completed and the handle closed; with append the page's directory is

@@ -7,8 +7,10 @@
 #   scripts/fuzz.sh --runs N [TARGET...]    the campaign: each target until N
 #                                           executions (or its first finding)
 #   scripts/fuzz.sh --diff                  the differential run: our PNG, BMP,
-#                                           GIF and JPEG decoders against PIL on
-#                                           the seeds and the kept corpora
+#                                           GIF, JPEG, TIFF, ICO, TGA and PCX
+#                                           decoders against PIL on the seeds
+#                                           and the kept corpora (the known
+#                                           differences: tests/fuzz/differential.py)
 #
 # A target is tests/fuzz/NAME_fuzz.cpp plus its line in the table below. Its
 # seeds are the lines "// seed: COMMAND" of that file: shell commands run in
@@ -163,7 +165,7 @@ if [ "$mode" = diff ]; then
     bin="$cache/bin/raster_dump"
     # shellcheck disable=SC2086
     $cxx $cflags -o "$bin" "$top/tests/fuzz/raster_dump.cpp" "$cache/obj/libvp_fuzz.a" $libs -fsanitize=fuzzer-no-link
-    for name in png bmp gif jpeg; do make_seeds "$name"; done
+    for name in png bmp gif jpeg tiff ico tga pcx; do make_seeds "$name"; done
     status=0
     /usr/bin/python3 "$top/tests/fuzz/differential.py" "$bin" "$cache" || status=$?
     exit $status

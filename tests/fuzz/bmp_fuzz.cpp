@@ -2,6 +2,7 @@
 // the file header's signature check, and in size-only mode.
 // Seeds: every depth, RLE8 and RLE4, bit fields, the OS/2 and V5 headers,
 // top-down rows, headerless.
+// clang-format off
 // seed: convert src.ppm BMP3:rgb24.bmp
 // seed: convert src.ppm -colors 200 -type Palette BMP3:pal8.bmp
 // seed: convert src.ppm -colors 12 -type Palette BMP3:pal4.bmp
@@ -10,8 +11,9 @@
 // seed: convert src.ppm -define bmp:subtype=RGB565 BMP:rgb565.bmp
 // seed: convert src.ppm -alpha set BMP:argb32.bmp
 // seed: convert src.ppm BMP2:os2.bmp
-// seed: for k in topdown rgb16 headerless wide16; do /usr/bin/python3 "$top/tests/image/bmp_peer.py" craft $k rgb24.bmp
-// $k.bmp; done seed: /usr/bin/python3 "$top/tests/image/bmp_peer.py" craft rle4 pal4.bmp rle4.bmp
+// seed: for k in topdown rgb16 headerless wide16; do /usr/bin/python3 "$top/tests/image/bmp_peer.py" craft $k rgb24.bmp $k.bmp; done
+// seed: /usr/bin/python3 "$top/tests/image/bmp_peer.py" craft rle4 pal4.bmp rle4.bmp
+// clang-format on
 #include <stddef.h>
 #include <stdint.h>
 

@@ -3,10 +3,11 @@
 // version), every entry's stored and sanitised name checks and data with
 // its CRC.
 // Seeds: archives by Info-ZIP and Python's zipfile.
+// clang-format off
 // seed: printf '*.ini\000 3.2.10' > 'Vellumor Pro' && printf 'gOpt.A=1\r\n' > Options.qcg
-// seed: zip -q -X info.zip 'Vellumor Pro' Options.qcg && zip -q -0 -X stored.zip 'Vellumor Pro' Options.qcg && rm -f
-// 'Vellumor Pro' Options.qcg seed: /usr/bin/python3 -c "import zipfile; z = zipfile.ZipFile('py.zip', 'w',
-// zipfile.ZIP_DEFLATED); z.writestr('Vellumor Pro', b'\x003.2.10'); z.writestr('sub/../x.qcg', b'y'); z.close()"
+// seed: zip -q -X info.zip 'Vellumor Pro' Options.qcg && zip -q -0 -X stored.zip 'Vellumor Pro' Options.qcg && rm -f 'Vellumor Pro' Options.qcg
+// seed: /usr/bin/python3 -c "import zipfile; z = zipfile.ZipFile('py.zip', 'w', zipfile.ZIP_DEFLATED); z.writestr('Vellumor Pro', b'\x003.2.10'); z.writestr('sub/../x.qcg', b'y'); z.close()"
+// clang-format on
 #include <stdint.h>
 #include <stdio.h>
 

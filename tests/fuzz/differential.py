@@ -1,17 +1,15 @@
-"""The differential run of scripts/fuzz.sh --diff: our PNG, BMP, GIF and JPEG
-decoders against PIL on every seed and corpus file of those targets. Where
-both accept a file their pictures must be the same size and agree: PNG, BMP
-and GIF (the pixels its first frame paints) exactly, JPEG within the IDCT's rounding (JPEG_TOLERANCE per
-channel). Known differences are allowed for: PIL widens the 5- and 6-bit
-fields of 16-bit bitmaps to the full range where we shift them (compared
-to 5 bits); not compared are RLE4 bitmaps (PIL moves RLE4 deltas by bytes)
-and GIFs we read as a true-colour grid (no global table, a first frame
-smaller than the screen both ways: we compose every frame, PIL shows the
-first) or whose first frame overhangs the screen (PIL grows the screen to
-it, we skip it), and pictures with palette indices beyond their palette
-(PIL shows such an index as a grey level, we as black or the first colour). Prints per format the files, how many each side
-accepted, the agreement and up to five differing files; exits 1 when any
-differ.
+"""The differential run of scripts/fuzz.sh --diff: our PNG, BMP, GIF, JPEG,
+TIFF, ICO, TGA and PCX decoders against PIL on every seed and corpus file
+of those targets. Where both accept a file their pictures must be the same
+size and agree: exactly, but JPEG (and JPEG in TIFF) within the IDCT's
+rounding (JPEG_TOLERANCE per channel), and only the pixels that PIL shows
+opaque for GIF (those the first frame paints) and ICO.
+
+The readings that differ by design are all in KNOWN_DIFFERENCES below:
+each is either compared in a weaker form or not compared, and the run
+prints how many files each one took. Prints per format the files, how many
+each side accepted, the agreement and up to five differing files; exits 1
+when any differ.
 
   differential.py RASTER_DUMP CACHE
 """
@@ -21,12 +19,44 @@ import sys
 import tempfile
 import warnings
 
-from PIL import Image
+from PIL import Image, ImageOps
 
 JPEG_TOLERANCE = 2
-FORMATS = ("png", "bmp", "gif", "jpeg")
+FORMATS = ("png", "bmp", "gif", "jpeg", "tiff", "ico", "tga", "pcx")
 # PIL's decompression-bomb guard at the size our decoders allow at most.
 Image.MAX_IMAGE_PIXELS = 1 << 27
+
+# Every known difference between our reading and PIL's, by name.
+KNOWN_DIFFERENCES = {
+    "beyond-palette": "indices beyond the palette: PIL shows the index as a grey, we black or the first colour"
+                      " (not compared)",
+    "bmp-rle4": "RLE4 bitmaps: PIL moves RLE4 deltas by bytes (not compared)",
+    "bmp-16bit": "16-bit bitmaps: PIL widens the 5- and 6-bit fields to the full range, we shift them"
+                 " (v << 3; compared at 5 bits)",
+    "gif-grid": "GIFs without a global table whose first frame is smaller than the screen both ways: we compose"
+                " every frame into a true-colour picture, PIL shows the first (not compared)",
+    "gif-overhang": "a GIF's first frame overhanging the screen: PIL grows the screen to it, we skip it"
+                    " (not compared)",
+    "gif-code-size": "GIF streams of a minimum code size below 2 or of 12 (13-bit codes, past the format's limit):"
+                     " PIL reads them, we give no pixels (not compared)",
+    "tga-16bit": "15- and 16-bit TGA pixels and colour maps: we store v << 3, PIL widens the 5 bits to the full"
+                 " range (compared at 5 bits)",
+    "tiff-palette-scale": "16-bit TIFF colour maps: we scale each value by 255 / 65535, PIL takes its high byte"
+                          " (compared within 1)",
+    "tiff-palette-8bit": "TIFF colour maps whose values all fit 8 bits: we take them as 8-bit values, PIL as the"
+                         " high bytes of 16-bit ones (not compared)",
+    "tiff-wide-grey": "grey TIFF of more than 8 bits: we scale it so that its brightest sample uses the top bit,"
+                      " PIL clips it (not compared)",
+    "tiff-lab": "CIELab TIFF: our own conversion to RGB, PIL keeps LAB (not compared)",
+    "tiff-rgba-reader": "TIFF pages only libtiff's RGBA reader serves (LogLuv, subsampled YCbCr outside JPEG,"
+                        " other ink sets and depths): PIL reads them its own way or not at all (not compared)",
+    "ico-and-only": "icon entries whose AND mask hides every pixel: we show the negative, PIL nothing"
+                    " (not compared)",
+    "pcx-palette-place": "8-bit PCX files with bytes between the picture data and the 256-colour palette: we read"
+                         " the palette right after the data, PIL the file's last 769 bytes (not compared)",
+    "ico-mask-place": "icon entries whose directory size is not that of their header, palette, pixels and mask:"
+                      " we read the mask after the pixels, PIL at the end the directory gives (not compared)",
+}
 
 
 def ours(dump, fmt, files, out):
@@ -56,29 +86,98 @@ def read_ppm(path):
     return int(fields[1]), int(fields[2]), data[pos + 1:]
 
 
+def first_icon_entry(path):
+    """The file offset of an icon's first entry, or None."""
+    with open(path, "rb") as f:
+        head = f.read(22)
+    return int.from_bytes(head[18:22], "little") if len(head) == 22 else None
+
+
+def icon_sizes_agree(path):
+    """Whether an icon's first entry, a bitmap, is as long as its directory
+    says (PNG entries and unreadable ones count as agreeing)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if len(data) < 22:
+        return True
+    size, offset = int.from_bytes(data[14:18], "little"), int.from_bytes(data[18:22], "little")
+    info = data[offset:offset + 40]
+    if len(info) < 40 or info[:4] != b"\x28\0\0\0":
+        return True
+    w, h = int.from_bytes(info[4:8], "little", signed=True), int.from_bytes(info[8:12], "little", signed=True) // 2
+    bpp, colors = int.from_bytes(info[14:16], "little"), int.from_bytes(info[32:36], "little")
+    table = colors or (1 << bpp if bpp <= 8 else 0)
+    pixels = (w * bpp + 31) // 32 * 4 * h
+    mask = (w + 31) // 32 * 4 * h
+    return size == 40 + 4 * table + pixels + mask
+
+
+def pcx_palette_at_end(path):
+    """Whether an 8-bit single-plane PCX file's palette follows its picture
+    data right up to the file's end (other files count as such)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if len(data) < 128 or data[3] != 8 or data[65] != 1:
+        return True
+    height = int.from_bytes(data[10:12], "little") - int.from_bytes(data[6:8], "little") + 1
+    total, pos, done = int.from_bytes(data[66:68], "little") * height, 128, 0
+    while done < total and pos < len(data):
+        c = data[pos]
+        pos += 1
+        if c > 191:
+            done += c & 0x3F
+            pos += 1
+        else:
+            done += 1
+    return pos + 769 == len(data)
+
+
+def open_pil(path, fmt):
+    """PIL's image of the picture we read: the first ICO entry (PIL would
+    pick the largest), a TIFF turned upright as its orientation says; and
+    the TIFF's tags."""
+    im = Image.open(path)
+    tags = dict(getattr(im, "tag_v2", {}) or {}) if fmt == "tiff" else {}
+    if fmt == "ico":
+        offset = first_icon_entry(path)
+        index = [i for i, e in enumerate(im.ico.entry) if e["offset"] == offset]
+        if not index:
+            raise ValueError("no first entry")
+        im = im.ico.frame(index[0])
+    elif fmt == "tiff":
+        im.load()
+        im = ImageOps.exif_transpose(im)
+    return im, tags
+
+
 def theirs(path, fmt):
-    """PIL's picture: (size, RGB bytes, mask), or None when PIL refuses the
-    file. The mask (GIF only, else None) holds 1 for the pixels compared:
-    those the first frame paints opaquely. What shows around and through
-    the first frame (a background index, a transparent index's colour) is
-    each decoder's own choice."""
+    """PIL's picture: (size, RGB bytes, mask, box, facts), or None when PIL
+    refuses the file. The mask (GIF and ICO, else None) holds 1 for the
+    pixels compared: those PIL shows opaque, for GIF only inside the first
+    frame. What shows around and through them is each decoder's own choice.
+    facts: what the known differences need of PIL's reading."""
     try:
         with warnings.catch_warnings():
             warnings.simplefilter("ignore")
-            with Image.open(path) as im:
-                box = im.tile[0][1] if im.tile else (0, 0) + im.size
-                im.load()
-                rgb = im.convert("RGB")
-                mask = None
-                if fmt == "gif":
-                    alpha = im.convert("RGBA").getchannel("A").tobytes()
-                    w = im.size[0]
-                    mask = bytes(1 if alpha[i] == 255 and box[0] <= i % w < box[2] and box[1] <= i // w < box[3]
-                                 else 0 for i in range(len(alpha)))
-                # Pixels whose index lies beyond the palette: PIL shows the
-                # index as a grey, we show black or the first colour.
-                beyond = im.mode == "P" and max(im.getdata()) >= len(im.getpalette() or []) // 3
-                return rgb.size, rgb.tobytes(), mask, box, beyond
+            im, tags = open_pil(path, fmt)
+            box = im.tile[0][1] if getattr(im, "tile", None) else (0, 0) + im.size
+            im.load()
+            rgb = im.convert("RGB")
+            mask = None
+            if fmt in ("gif", "ico"):
+                alpha = im.convert("RGBA").getchannel("A").tobytes()
+                w = im.size[0]
+                mask = bytes(1 if alpha[i] == 255 and (fmt == "ico" or (box[0] <= i % w < box[2] and
+                                                                        box[1] <= i // w < box[3]))
+                             else 0 for i in range(len(alpha)))
+            facts = {"mode": im.mode,
+                     "beyond": im.mode == "P" and max(im.getdata()) >= len(im.getpalette() or []) // 3}
+            if fmt == "tiff":
+                facts["colormap"] = tags.get(320)
+                facts["compression"] = tags.get(259, 1)
+                facts["photometric"] = tags.get(262)
+                facts["bits"] = tags.get(258, (1,))
+            return rgb.size, rgb.tobytes(), mask, box, facts
     except Exception:  # any refusal: the file is not compared
         return None
 
@@ -98,32 +197,96 @@ def bmp_form(path):
     return int.from_bytes(info[14:16], "little"), int.from_bytes(info[16:20], "little")
 
 
-def not_compared(fmt, path, size, box, beyond):
-    """True for the files whose readings differ by design (see above)."""
-    if beyond:
-        return True
-    if fmt == "bmp":
-        return bmp_form(path)[1] == 2
+def gif_code_size(path):
+    """The minimum code size of a GIF's first image as PIL finds it, or -1."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if len(data) < 13:
+        return -1
+    pos = 13 + (3 * (2 << (data[10] & 7)) if data[10] & 0x80 else 0)
+    while pos < len(data):
+        b = data[pos]
+        if b == 0x2C:
+            if pos + 10 >= len(data):
+                return -1
+            flags = data[pos + 9]
+            pos += 10 + (3 * (2 << (flags & 7)) if flags & 0x80 else 0)
+            return data[pos] if pos < len(data) else -1
+        if b == 0x3B or (b == 0x21 and pos + 2 >= len(data)):
+            return -1
+        if b != 0x21:
+            pos += 1  # what PIL skips
+            continue
+        pos += 2
+        while pos < len(data) and data[pos]:
+            pos += 1 + data[pos]
+        pos += 1
+    return -1
+
+
+def not_compared(fmt, path, size, box, facts, ours_size):
+    """The name of the known difference that keeps this file from the
+    comparison, or None."""
+    if facts["beyond"]:
+        return "beyond-palette"
+    if fmt == "bmp" and bmp_form(path)[1] == 2:
+        return "bmp-rle4"
     if fmt == "gif":
+        if gif_code_size(path) >= 12 or 0 <= gif_code_size(path) < 2:
+            return "gif-code-size"
         with open(path, "rb") as f:
             head = f.read(11)
         if len(head) < 11:
-            return False
+            return None
         screen = (int.from_bytes(head[6:8], "little"), int.from_bytes(head[8:10], "little"))
         if screen != (0, 0) and (box[2] > screen[0] or box[3] > screen[1]):
-            return True  # PIL grows the screen to the frame; we skip the frame
+            return "gif-overhang"
         no_global = not head[10] & 0x80
-        return no_global and box[2] - box[0] < size[0] and box[3] - box[1] < size[1]
-    return False
+        if no_global and box[2] - box[0] < size[0] and box[3] - box[1] < size[1]:
+            return "gif-grid"
+    if fmt == "tiff":
+        colormap, bits = facts["colormap"], max(facts["bits"] or (1,))
+        if facts["photometric"] == 3 and colormap and max(colormap) <= 255:
+            return "tiff-palette-8bit"
+        if facts["photometric"] in (0, 1) and bits > 8:
+            return "tiff-wide-grey"
+        if facts["photometric"] in (8, 9, 10) or facts["mode"] == "LAB":
+            return "tiff-lab"
+        if facts["photometric"] in (6, 32844, 32845) and facts["compression"] != 7:
+            return "tiff-rgba-reader"
+        if facts["photometric"] == 5 and facts["mode"] != "CMYK":
+            return "tiff-rgba-reader"
+    if fmt == "ico" and ours_size == size and facts.get("all_masked"):
+        return "ico-and-only"
+    if fmt == "ico" and not icon_sizes_agree(path):
+        return "ico-mask-place"
+    if fmt == "pcx" and not pcx_palette_at_end(path):
+        return "pcx-palette-place"
+    return None
+
+
+def tga_shift(path):
+    """3 for TGA files of 15- or 16-bit pixels or colour map entries."""
+    with open(path, "rb") as f:
+        head = f.read(18)
+    if len(head) < 18:
+        return 0
+    return 3 if head[16] in (15, 16) or (head[1] == 1 and head[7] in (15, 16)) else 0
 
 
 def compare(fmt, path, a, b):
     """None when the pictures agree, else where they first differ."""
-    (w, h, ours_px), ((tw, th), their_px, mask, _, _) = a, b
+    (w, h, ours_px), ((tw, th), their_px, mask, _, facts) = a, b
     if (w, h) != (tw, th):
         return "size %dx%d, PIL %dx%d" % (w, h, tw, th)
-    tolerance = JPEG_TOLERANCE if fmt == "jpeg" else 0
-    shift = 3 if fmt == "bmp" and bmp_form(path)[0] == 16 else 0
+    tolerance = JPEG_TOLERANCE if fmt == "jpeg" or (fmt == "tiff" and facts["compression"] == 7) else 0
+    if fmt == "tiff" and facts["photometric"] == 3:
+        tolerance = max(tolerance, 1)  # tiff-palette-scale
+    shift = 0
+    if fmt == "bmp" and bmp_form(path)[0] == 16:
+        shift = 3  # bmp-16bit
+    if fmt == "tga":
+        shift = tga_shift(path)  # tga-16bit
     worst, at = 0, None
     for i, (p, q) in enumerate(zip(ours_px, their_px)):
         if mask is not None and not mask[i // 3]:
@@ -140,6 +303,7 @@ def compare(fmt, path, a, b):
 def main():
     dump, cache = sys.argv[1], sys.argv[2]
     failed = False
+    skipped_by = {}
     print("%-6s %7s %8s %8s %8s %8s %8s %10s" % ("format", "files", "ours", "PIL", "both", "agree", "differ", "by design"))
     for fmt in FORMATS:
         files = []
@@ -157,8 +321,12 @@ def main():
                 pil += t is not None
                 if t is None or name not in accepted:
                     continue
-                if not_compared(fmt, path, t[0], t[3], t[4]):
+                if fmt == "ico" and t[2] is not None and not any(t[2]):
+                    t[4]["all_masked"] = True
+                why_not = not_compared(fmt, path, t[0], t[3], t[4], accepted[name])
+                if why_not:
                     skipped += 1
+                    skipped_by[why_not] = skipped_by.get(why_not, 0) + 1
                     continue
                 both += 1
                 why = compare(fmt, path, read_ppm(os.path.join(out, name + ".ppm")), t)
@@ -170,6 +338,8 @@ def main():
         for line in differ[:5]:
             print("    " + line)
         failed |= bool(differ)
+    for name, count in sorted(skipped_by.items()):
+        print("known difference %-20s %6d files: %s" % (name, count, KNOWN_DIFFERENCES[name]))
     return 1 if failed else 0
 
 

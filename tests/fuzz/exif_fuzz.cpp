@@ -4,13 +4,13 @@
 // contents for the Exif parser. The thumbnail is copied out either way.
 // Seeds: Exif blocks of both byte orders with a thumbnail, GPS and
 // comments, whole and as bare APP1 contents.
+// clang-format off
 // seed: cjpeg -quality 50 -outfile thumb.jpg src.ppm && cjpeg -outfile ii.jpg src.ppm && cp ii.jpg mm.jpg
-// seed: exiftool -q -overwrite_original -ExifByteOrder=Little-endian -Make=A -Model=B -Orientation#=6 -XResolution=72
-// -ResolutionUnit=inches -UserComment=hi -DateTimeOriginal='2020:01:02 03:04:05' -ExposureTime=0.01
-// "-ThumbnailImage<=thumb.jpg" ii.jpg seed: exiftool -q -overwrite_original -ExifByteOrder=Big-endian -Make=C -ISO=2
-// -FNumber=2.8 -FocalLength=35 -GPSLatitude=1.5 -GPSLatitudeRef=N -Flash=1 -Comment=note mm.jpg seed: for f in ii mm;
-// do /usr/bin/python3 -c "import sys; d = open(sys.argv[1], 'rb').read(); i = d.index(b'Exif'); n = int.from_bytes(d[i
-// - 2:i], 'big'); open(sys.argv[2], 'wb').write(d[i:i + n - 2])" $f.jpg $f.app1; done seed: rm thumb.jpg
+// seed: exiftool -q -overwrite_original -ExifByteOrder=Little-endian -Make=A -Model=B -Orientation#=6 -XResolution=72 -ResolutionUnit=inches -UserComment=hi -DateTimeOriginal='2020:01:02 03:04:05' -ExposureTime=0.01 "-ThumbnailImage<=thumb.jpg" ii.jpg
+// seed: exiftool -q -overwrite_original -ExifByteOrder=Big-endian -Make=C -ISO=2 -FNumber=2.8 -FocalLength=35 -GPSLatitude=1.5 -GPSLatitudeRef=N -Flash=1 -Comment=note mm.jpg
+// seed: for f in ii mm; do /usr/bin/python3 -c "import sys; d = open(sys.argv[1], 'rb').read(); i = d.index(b'Exif'); n = int.from_bytes(d[i - 2:i], 'big'); open(sys.argv[2], 'wb').write(d[i:i + n - 2])" $f.jpg $f.app1; done
+// seed: rm thumb.jpg
+// clang-format on
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>

@@ -1,10 +1,12 @@
 // libFuzzer target: the GIF decoder on arbitrary bytes: size-only mode,
 // then one frame, all frames or a later frame.
 // Seeds: still, interlaced, an animation with local tables and disposals.
+// clang-format off
 // seed: convert src.ppm -colors 60 GIF:still.gif
 // seed: convert src.ppm -colors 7 -interlace GIF GIF:inter.gif
-// seed: convert -delay 5 src.ppm -dispose background -page +3+2 -size 9x7 xc:red -colors 4 -dispose previous -page +1+5
-// -size 5x5 xc:blue anim.gif seed: /usr/bin/python3 "$top/tests/image/gif_peer.py" pilanim pil.gif
+// seed: convert -delay 5 src.ppm -dispose background -page +3+2 -size 9x7 xc:red -colors 4 -dispose previous -page +1+5 -size 5x5 xc:blue anim.gif
+// seed: /usr/bin/python3 "$top/tests/image/gif_peer.py" pilanim pil.gif
+// clang-format on
 #include <stddef.h>
 #include <stdint.h>
 

@@ -2,9 +2,11 @@
 // the status line, header lookups at line starts, Content-Length and the
 // redirect target.
 // Seeds: replies of every kind.
+// clang-format off
 // seed: printf 'HTTP/1.0 200 OK\r\nContent-Length: 5\r\nLast-Modified: Tue, 08 Dec 2026\r\n\r\n' > ok
 // seed: printf 'HTTP/1.1 301 Moved\r\nContent-Location: /x\r\nLocation: /v.txt\r\n\r\n' > redirect
 // seed: printf 'HTTP/1.0 302 Found\r\nlocation:   https://127.0.0.1/a?b=c\r\n\r\n' > absolute
+// clang-format on
 #include <stddef.h>
 #include <stdint.h>
 

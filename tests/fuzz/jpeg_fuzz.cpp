@@ -2,14 +2,14 @@
 // on arbitrary bytes, in full and size-only mode; a decoded thumbnail is
 // copied out.
 // Seeds: baseline, progressive, arithmetic grey, CMYK, Exif of both byte orders.
+// clang-format off
 // seed: cjpeg -quality 80 -outfile base.jpg src.ppm
 // seed: cjpeg -progressive -outfile prog.jpg src.ppm
 // seed: cjpeg -grayscale -arithmetic -outfile grey.jpg src.ppm
 // seed: convert src.ppm -colorspace CMYK cmyk.jpg
-// seed: cp base.jpg exif_ii.jpg && exiftool -q -overwrite_original -ExifByteOrder=Little-endian -Make=A -Model=B
-// -Orientation#=6 -XResolution=72 -ResolutionUnit=inches -UserComment=hi "-ThumbnailImage<=grey.jpg" exif_ii.jpg seed:
-// cp prog.jpg exif_mm.jpg && exiftool -q -overwrite_original -ExifByteOrder=Big-endian -Make=C -ISO=2 -FNumber=2.8
-// -Comment=note exif_mm.jpg
+// seed: cp base.jpg exif_ii.jpg && exiftool -q -overwrite_original -ExifByteOrder=Little-endian -Make=A -Model=B -Orientation#=6 -XResolution=72 -ResolutionUnit=inches -UserComment=hi "-ThumbnailImage<=grey.jpg" exif_ii.jpg
+// seed: cp prog.jpg exif_mm.jpg && exiftool -q -overwrite_original -ExifByteOrder=Big-endian -Make=C -ISO=2 -FNumber=2.8 -Comment=note exif_mm.jpg
+// clang-format on
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>

@@ -3,10 +3,11 @@
 // options, then read back through every typed accessor, with indexed
 // keys, repeated and out-of-order lookups and short buffers.
 // Seeds: texts as the store writes them, and damaged ones.
-// seed: printf
-// 'Width=640\0\r\nColors[0]=0x00FF8000\0\r\nColors[1]=0x00000001\0\r\nZoom=1.5\0\r\nFrame=1,2,300,400\0\r\nName=shot\0\r\nKey=0A1BFF\0\r\n'
-// > good.txt seed: printf 'Width=-2147483649\0\r\nZoom=nan\0\r\nFrame=1,2\0\r\nKey=0G\0\r\nName=' > bad.txt seed:
-// printf 'HeadWidth=3\0\r\n=\0\r\nWidth\0\r\nWidth=7' > partial.txt
+// clang-format off
+// seed: printf 'Width=640\0\r\nColors[0]=0x00FF8000\0\r\nColors[1]=0x00000001\0\r\nZoom=1.5\0\r\nFrame=1,2,300,400\0\r\nName=shot\0\r\nKey=0A1BFF\0\r\n' > good.txt
+// seed: printf 'Width=-2147483649\0\r\nZoom=nan\0\r\nFrame=1,2\0\r\nKey=0G\0\r\nName=' > bad.txt
+// seed: printf 'HeadWidth=3\0\r\n=\0\r\nWidth\0\r\nWidth=7' > partial.txt
+// clang-format on
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>

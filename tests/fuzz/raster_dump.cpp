@@ -1,7 +1,7 @@
 // The differential run's decoder side (scripts/fuzz.sh --diff): decodes
 // files with one of our decoders and writes each picture as a top-down
 // binary PPM, for a comparison with PIL.
-//   raster_dump png|bmp|gif|jpeg OUTDIR FILE...
+//   raster_dump png|bmp|gif|jpeg|tiff|ico|tga|pcx OUTDIR FILE...
 // Prints one line a file: "NAME ok WIDTH HEIGHT" (OUTDIR/NAME.ppm written)
 // or "NAME refused TEXT".
 #include <stdio.h>
@@ -13,8 +13,12 @@
 #include "image/raster_bmp.h"
 #include "image/raster_file.h"
 #include "image/raster_gif.h"
+#include "image/raster_ico.h"
 #include "image/raster_jpeg.h"
+#include "image/raster_pcx.h"
 #include "image/raster_png.h"
+#include "image/raster_tga.h"
+#include "image/raster_tiff.h"
 
 static bool Decode(const char* format, CRasterFile* f, CRaster** out) {
     if (!strcmp(format, "png")) {
@@ -31,6 +35,26 @@ static bool Decode(const char* format, CRasterFile* f, CRaster** out) {
         CRasterGIF* img = new CRasterGIF;
         *out = img;
         return img->DecodeGif(f);
+    }
+    if (!strcmp(format, "tiff")) {
+        CRasterTIF* img = new CRasterTIF;
+        *out = img;
+        return img->DecodeTif(f);
+    }
+    if (!strcmp(format, "ico")) {
+        CRasterICO* img = new CRasterICO;
+        *out = img;
+        return img->DecodeIco(f);
+    }
+    if (!strcmp(format, "tga")) {
+        CRasterTGA* img = new CRasterTGA;
+        *out = img;
+        return img->DecodeTga(f);
+    }
+    if (!strcmp(format, "pcx")) {
+        CRasterPCX* img = new CRasterPCX;
+        *out = img;
+        return img->DecodePcx(f);
     }
     CRasterJPG* img = new CRasterJPG;
     *out = img;
@@ -57,7 +81,7 @@ static bool WritePpm(const std::string& path, const CRaster& img) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        fprintf(stderr, "usage: raster_dump png|bmp|gif|jpeg OUTDIR FILE...\n");
+        fprintf(stderr, "usage: raster_dump png|bmp|gif|jpeg|tiff|ico|tga|pcx OUTDIR FILE...\n");
         return 2;
     }
     for (int i = 3; i < argc; i++) {

@@ -3,11 +3,11 @@
 // record stream searched by group and id, in order, out of order and for
 // records that are not there.
 // Seeds: streams of every field size, one cut short, and a plain record.
-// seed: /usr/bin/python3 -c "import struct, sys; r = lambda g, i, d, cg=2, ci=2, cl=2: bytes([cg | ci << 2 | cl << 4])
-// + g.to_bytes(cg, 'little') + i.to_bytes(ci, 'little') + len(d).to_bytes(cl, 'little') + d; open('stream.bin',
-// 'wb').write(r(1, 1, b'abc') + r(1, 2, b'x' * 40, 1, 1, 1) + r(0, 0, b'', 0, 0, 0) + r(3, 7, b'long' * 20, 3, 3, 7) +
-// r(2, 9, b'z', 2, 1, 4))" seed: head -c 12 stream.bin > cut.bin && printf '\x12\x01\x02\xff\x00' >> cut.bin seed: head
-// -c 64 src.ppm > record.bin
+// clang-format off
+// seed: /usr/bin/python3 -c "import struct, sys; r = lambda g, i, d, cg=2, ci=2, cl=2: bytes([cg | ci << 2 | cl << 4]) + g.to_bytes(cg, 'little') + i.to_bytes(ci, 'little') + len(d).to_bytes(cl, 'little') + d; open('stream.bin', 'wb').write(r(1, 1, b'abc') + r(1, 2, b'x' * 40, 1, 1, 1) + r(0, 0, b'', 0, 0, 0) + r(3, 7, b'long' * 20, 3, 3, 7) + r(2, 9, b'z', 2, 1, 4))"
+// seed: head -c 12 stream.bin > cut.bin && printf '\x12\x01\x02\xff\x00' >> cut.bin
+// seed: head -c 64 src.ppm > record.bin
+// clang-format on
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>

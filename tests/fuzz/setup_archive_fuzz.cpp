@@ -1,10 +1,11 @@
 // libFuzzer target: the setup archive reader on arbitrary file bytes: the
 // header search, the whole-archive check, record lookups and patch records.
 // Seeds: the packer's output, with the shipped scripts and without.
+// clang-format off
 // seed: printf 'MZ image' > image
-// seed: /usr/bin/python3 "$top/setup/pack_setup.py" shipped.exe image "Uninstall.qsc=$top/setup/scripts/Uninstall.qsc"
-// "Setup.qsc=$top/setup/scripts/Setup.qsc" x.pat=image seed: /usr/bin/python3 "$top/setup/pack_setup.py" small.exe
-// image Uninstall.qsc=image && rm image
+// seed: /usr/bin/python3 "$top/setup/pack_setup.py" shipped.exe image "Uninstall.qsc=$top/setup/scripts/Uninstall.qsc" "Setup.qsc=$top/setup/scripts/Setup.qsc" x.pat=image
+// seed: /usr/bin/python3 "$top/setup/pack_setup.py" small.exe image Uninstall.qsc=image && rm image
+// clang-format on
 #include <stddef.h>
 #include <stdint.h>
 

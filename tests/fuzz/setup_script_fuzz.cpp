@@ -3,9 +3,10 @@
 // page's protocol), the platform commands as stand-ins, and substitution
 // of the text itself.
 // Seeds: the shipped scripts and a conditional.
+// clang-format off
 // seed: for s in Setup Uninstall; do sed 's/$/\r/' "$top/setup/scripts/$s.qsc" > $s.qsc; done
-// seed: printf 'PhaseBegin 1\r\nIf #A#, <=, 2, !, x\r\nSet #A#, "#SELF#^"\r\nElse\r\nStatus2 "a\\nb"\r\nEndif\r\n' >
-// if.qsc
+// seed: printf 'PhaseBegin 1\r\nIf #A#, <=, 2, !, x\r\nSet #A#, "#SELF#^"\r\nElse\r\nStatus2 "a\\nb"\r\nEndif\r\n' > if.qsc
+// clang-format on
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>

@@ -4,12 +4,14 @@
 // pieces.
 // Seeds: Info-ZIP's stored, deflated, encrypted, commented and prefixed
 // archives and Python's zipfile's.
+// clang-format off
 // seed: printf 'hello hello hello hello\n' > a.txt && mkdir -p dir && : > dir/empty && head -c 3000 src.ppm > b.bin
 // seed: zip -q -X plain.zip a.txt dir dir/empty b.bin && zip -q -X -0 stored.zip a.txt b.bin
 // seed: zip -q -X -P secret crypt.zip a.txt b.bin && zip -q -X -0 -P secret cryptstored.zip a.txt
-// seed: echo note | zip -q -X -z comment.zip a.txt && printf 'MZ stub' | cat - plain.zip > prefixed.zip && zip -q -A
-// prefixed.zip seed: /usr/bin/python3 -c "import zipfile; z = zipfile.ZipFile('py.zip', 'w', zipfile.ZIP_DEFLATED);
-// z.writestr('x/y.txt', b'abc' * 50); z.writestr(zipfile.ZipInfo('d/'), b''); z.close()" seed: rm -rf a.txt b.bin dir
+// seed: echo note | zip -q -X -z comment.zip a.txt && printf 'MZ stub' | cat - plain.zip > prefixed.zip && zip -q -A prefixed.zip
+// seed: /usr/bin/python3 -c "import zipfile; z = zipfile.ZipFile('py.zip', 'w', zipfile.ZIP_DEFLATED); z.writestr('x/y.txt', b'abc' * 50); z.writestr(zipfile.ZipInfo('d/'), b''); z.close()"
+// seed: rm -rf a.txt b.bin dir
+// clang-format on
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>

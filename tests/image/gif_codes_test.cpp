@@ -220,8 +220,9 @@ TEST(GifCodes, DecoderCountsBadCodesAndRefusesBadSizes) {
     EXPECT_EQ(1, bad);
     EXPECT_EQ((std::vector<int>{1, 2, 2, 2}), got.px);
 
-    // Code sizes 1 and 10 give no pixels; a line width of 0 is refused.
-    for (int size : {1, 10}) {
+    // Code sizes 1 and 12 (13-bit codes, past the format's limit) give no
+    // pixels; a line width of 0 is refused.
+    for (int size : {1, 12}) {
         std::string d = std::string(1, (char)size) + "\x02\x44\x01" + std::string(1, '\0');
         CRasterMemFile m((unsigned char*)&d[0], d.size());
         GifCodesStartRead(c);

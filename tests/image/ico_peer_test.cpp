@@ -271,3 +271,130 @@ TEST(IcoCodec, DamagedAndUnusualEntries) {
     EXPECT_EQ(size.Width(), 16);
     EXPECT_FALSE(size.IsValid());
 }
+
+namespace {
+
+// A bitmap icon entry of w x h at bpp (1 or 4) bits: palette, pixels from
+// index(x, y) (y from the top), AND mask from masked(x, y).
+template <class Index, class Masked>
+std::string PaletteIcon(int w, int h, int bpp, const std::string& palette, Index index, Masked masked) {
+    int rowBytes = (w * bpp + 31) / 32 * 4, maskRow = (w + 31) / 32 * 4;
+    std::string pixels, mask;
+    for (int y = h - 1; y >= 0; y--) {
+        std::string row(rowBytes, '\0'), m(maskRow, '\0');
+        for (int x = 0; x < w; x++) {
+            int bit = x * bpp;
+            row[bit / 8] = (char)(row[bit / 8] | index(x, y) << (8 - bpp - bit % 8));
+            if (masked(x, y))
+                m[x / 8] = (char)(m[x / 8] | 0x80 >> (x % 8));
+        }
+        pixels += row;
+        mask += m;
+    }
+    std::string data = InfoHeader(w, 2 * h, bpp) + palette + pixels + mask;
+    return IconHeader(1) + IconEntry(w, h, bpp, (uint32_t)data.size(), 22) + data;
+}
+
+std::string Quad(BYTE r, BYTE g, BYTE b) {
+    return std::string{(char)b, (char)g, (char)r, '\0'};
+}
+
+// PIL's reading of an icon: colours and alpha.
+bool PilIcon(const std::string& dir, const std::string& file, Rgb* rgb, Rgb* alpha) {
+    std::string out;
+    std::string script = "from PIL import Image\nim = Image.open('" + file +
+                         "').convert('RGBA')\n"
+                         "im.convert('RGB').save('pil.ppm')\nim.getchannel('A').convert('RGB').save('pila.ppm')\n";
+    return RunPython(dir, script, &out) && ReadPnm(PathJoin(dir, "pil.ppm"), rgb) &&
+           ReadPnm(PathJoin(dir, "pila.ppm"), alpha);
+}
+
+}  // namespace
+
+// Icons that use every index of their depth and mask some pixels: the
+// masked ones must not take a visible colour's index with them. Read as
+// PIL reads them: the same visible pixels, and exactly PIL's transparent
+// ones transparent.
+TEST(IcoPeer, MaskedPixelsNeverHideVisibleOnes) {
+    std::string dir = MakeTestDir("ico_masks");
+    struct {
+        const char* name;
+        int bpp;
+        std::string palette;
+    } cases[] = {
+        {"mono.ico", 1, Quad(0, 0, 0) + Quad(255, 255, 255)},
+        {"c16.ico", 4, ""},
+    };
+    for (int i = 0; i < 16; i++)
+        cases[1].palette += Quad((BYTE)(i * 16), (BYTE)(255 - i * 8), (BYTE)(i * 5));
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int n = 1 << c.bpp;
+        // Masked pixels hold index 0 (black in the 1-bit icon) as writers
+        // leave them; visible pixels use every index, 0 included.
+        auto masked = [](int x, int y) { return y < 3 || (x == 5 && y == 7); };
+        auto index = [&](int x, int y) { return masked(x, y) ? 0 : (x + y) % n; };
+        std::string bytes = PaletteIcon(16, 12, c.bpp, c.palette, index, masked);
+        ASSERT_TRUE(WriteFileBytes(PathJoin(dir, c.name), bytes));
+        CRaster img(0);
+        ASSERT_TRUE(DecodeBytes(bytes, kFormatIco, &img)) << img.GetLastError();
+        ASSERT_TRUE(img.IsTransparent());
+        Rgb theirs, alpha;
+        ASSERT_TRUE(PilIcon(dir, c.name, &theirs, &alpha));
+        Rgb ours = RgbOf(img);
+        ASSERT_EQ(ours.w, theirs.w);
+        ASSERT_EQ(ours.h, theirs.h);
+        for (int y = 0; y < 12; y++) {
+            for (int x = 0; x < 16; x++) {
+                SCOPED_TRACE("pixel " + std::to_string(x) + "," + std::to_string(y));
+                bool pilVisible = alpha.At(x, y)[0] == 255;
+                bool oursVisible = img.GetPixelIndex(x, 11 - y) != img.GetTransparentIndex();
+                EXPECT_EQ(oursVisible, pilVisible);
+                EXPECT_EQ(pilVisible, !masked(x, y));
+                if (pilVisible) {
+                    EXPECT_EQ(memcmp(ours.At(x, y), theirs.At(x, y), 3), 0);
+                }
+            }
+        }
+        // Written again, the icon keeps its visible black.
+        std::string again;
+        ASSERT_TRUE(EncodeBytes(&img, kFormatIco, &again));
+        CRaster back(0);
+        ASSERT_TRUE(DecodeBytes(again, kFormatIco, &back)) << back.GetLastError();
+        EXPECT_EQ(CountDiff(RgbOf(back), ours), 0);
+        EXPECT_NE(back.GetPixelIndex(0, 0), back.GetTransparentIndex());
+    }
+}
+
+// An entry whose colour data ends early: the missing pixels are zero, never
+// what the heap held (a 32-bit entry whose colour table pushes its pixels
+// past the end, and a 16-bit one).
+TEST(IcoCodec, ShortEntriesLeaveTheMissingPixelsZero) {
+    for (int bpp : {32, 16}) {
+        SCOPED_TRACE(bpp);
+        const int w = 32, h = 32;
+        int rowBytes = (w * bpp + 31) / 32 * 4;
+        // The table of 256 entries (1 KB, skipped for true colour) takes the
+        // room of the last 1 KB of pixels; no mask follows.
+        int present = h - 1024 / rowBytes;
+        std::string data =
+            InfoHeader(w, 2 * h, bpp, 256) + std::string(1024, '\0') + std::string((size_t)rowBytes * present, '\x7F');
+        std::string bytes = IconHeader(1) + IconEntry(w, h, bpp, (uint32_t)data.size(), 22) + data;
+        CRaster img(0);
+        if (!DecodeBytes(bytes, kFormatIco, &img))
+            continue;  // refusing is as good
+        int zero = 0;
+        for (int y = 0; y < h; y++) {
+            for (int x = 0; x < w; x++) {
+                RGBQUAD c = img.GetPixelColor(x, y);
+                if (y < present) {
+                    EXPECT_NE(c.rgbRed, 0) << x << "," << y;  // the rows that were there
+                } else {
+                    EXPECT_EQ(c.rgbRed | c.rgbGreen | c.rgbBlue, 0) << x << "," << y;
+                    zero++;
+                }
+            }
+        }
+        EXPECT_EQ(zero, w * (h - present));
+    }
+}

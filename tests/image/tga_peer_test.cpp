@@ -33,6 +33,12 @@ const TgaVariant kTheirs[] = {
 };
 
 // An 18-byte header.
+// The header with an image id length.
+std::string WithId(std::string header, int idLength) {
+    header[0] = (char)idLength;
+    return header;
+}
+
 std::string TgaHeader(int mapType, int type, int mapFirst, int mapLength, int mapBits, int w, int h, int depth,
                       int descriptor) {
     std::string s;
@@ -189,6 +195,11 @@ TEST(TgaCodec, HostileHeadersAndShortDataFailCleanly) {
         {TgaHeader(0, 2, 0, 0, 0, 65535, 65535, 32, 0), "corrupted TGA"},  // 16 GiB claimed, no data
         {TgaHeader(0, 10, 0, 0, 0, 60000, 60000, 24, 0) + std::string(200, '\x7F'), "corrupted TGA"},
         {TgaHeader(0, 2, 0, 0, 0, 4, 4, 24, 0) + std::string(47, 'x'), "corrupted TGA"},
+        // An image id longer than the whole file: refused before the picture
+        // is made (which would fail on the memory cap here, or take 66 MB
+        // for a 4,700 x 4,700 one).
+        {WithId(TgaHeader(0, 10, 0, 0, 0, 65535, 65535, 24, 0), 255) + std::string(4, '\x7F'), "corrupted TGA"},
+        {WithId(TgaHeader(0, 3, 0, 0, 0, 65535, 65535, 8, 0), 255) + std::string(4, '\x7F'), "corrupted TGA"},
     };
     for (const auto& c : cases) {
         CRaster img(0);

@@ -4,28 +4,39 @@ samples, a position tag), for the TIFF tests.
 
   tiff_craft.py OUT WIDTH HEIGHT SPP BITS PHOTOMETRIC HEXDATA [TAG=VALUE...]
 
-HEXDATA is the one strip's bytes in hex. TAG=VALUE adds a tag: a number
-gives SHORT (or LONG above 65535), a value with a dot a RATIONAL of
-1/1000 steps; SAMPLEFORMAT, XPOSITION, XRESOLUTION, ORIENTATION name the
-common ones.
+HEXDATA is the one strip's bytes in hex (a*N: N bytes of the hex byte a).
+TAG=VALUE adds a tag (or replaces one, the strip's offset 273 too): a
+number gives SHORT (or LONG above 65535), a value with a dot a RATIONAL of
+1/1000 steps; SAMPLEFORMAT, XPOSITION, XRESOLUTION, ORIENTATION,
+COMPRESSION name the common ones. COLORMAP=BITS adds a colour map of
+2^BITS entries: entry i is red i & 0xFFFF, green (i >> 8) & 0xFFFF, blue
+65535 - (i & 0xFFFF).
 """
 import struct
 import sys
 
-NAMES = {"ORIENTATION": 274, "SAMPLEFORMAT": 339, "XPOSITION": 286, "YPOSITION": 287,
+NAMES = {"ORIENTATION": 274, "COMPRESSION": 259, "SAMPLEFORMAT": 339, "XPOSITION": 286, "YPOSITION": 287,
          "XRESOLUTION": 282, "YRESOLUTION": 283, "RESOLUTIONUNIT": 296}
 
 
 def main():
     out, w, h, spp, bits, photometric, data = sys.argv[1:8]
     w, h, spp, bits, photometric = int(w), int(h), int(spp), int(bits), int(photometric)
-    data = bytes.fromhex(data)
+    if "*" in data:
+        byte, count = data.split("*")
+        data = bytes.fromhex(byte) * int(count)
+    else:
+        data = bytes.fromhex(data)
     tags = {256: ("L", [w]), 257: ("L", [h]), 258: ("H", [bits] * spp), 259: ("H", [1]),
             262: ("H", [photometric]), 277: ("H", [spp]), 278: ("L", [h]), 279: ("L", [len(data)])}
     for arg in sys.argv[8:]:
         name, value = arg.split("=")
-        tag = NAMES.get(name) or int(name)
-        if "." in value:
+        tag = NAMES.get(name) or (320 if name == "COLORMAP" else int(name))
+        if name == "COLORMAP":
+            n = 1 << int(value)
+            tags[320] = ("H", [i & 0xFFFF for i in range(n)] + [(i >> 8) & 0xFFFF for i in range(n)] +
+                         [65535 - (i & 0xFFFF) for i in range(n)])
+        elif "." in value:
             tags[tag] = ("R", [round(float(value) * 1000)])
         else:
             v = int(value)
@@ -37,7 +48,7 @@ def main():
     if len(body) % 2:
         body += b"\0"
     entries = sorted(tags.items())
-    tags[273] = ("L", [strip])
+    tags.setdefault(273, ("L", [strip]))
     entries = sorted(tags.items())
     ifd = len(body)
     extra = ifd + 2 + 12 * len(entries) + 4

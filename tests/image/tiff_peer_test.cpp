@@ -364,3 +364,161 @@ TEST(TiffCodec, DamagedFiles) {
     EXPECT_FALSE(whole.Encode(&f, kFormatTif));
     EXPECT_NE(whole.GetLastError()[0], 0);
 }
+
+// Layouts that libtiff's strip and tile readers give, read as PIL reads
+// them (and close to libtiff's own tiff2rgba): planes
+// apart in tiles without compression, 16-bit RGB with alpha (kept apart or
+// multiplied in), and CMYK of 8 and 16 bits in every compression.
+TEST(TiffPeer, EveryLayoutOfTheStripAndTileReaders) {
+    std::string dir = MakeTestDir("tiff_layouts");
+    ASSERT_TRUE(WritePpm(PathJoin(dir, "src.ppm"), MakePicture(43, 35, 21)));
+    ASSERT_EQ(RunPeer(dir,
+                      "convert src.ppm -depth 8 -compress None base.tif && "
+                      "convert base.tif -colorspace CMYK cmyk.tif && "
+                      "convert base.tif -colorspace CMYK -depth 16 cmyk16.tif"),
+              0);
+    const struct {
+        const char* make;
+        const char* file;
+    } cases[] = {
+        {"tiffcp -p separate -t -w 16 -l 16 base.tif septiled.tif", "septiled.tif"},
+        {"tiffcp -c lzw -p separate -t -w 16 -l 32 base.tif septiledlzw.tif", "septiledlzw.tif"},
+        {"tiffcp -c jpeg:r -t -w 16 -l 16 base.tif ycbcrtiled.tif", "ycbcrtiled.tif"},
+        {"convert base.tif -alpha set -channel A -evaluate set 60% +channel -depth 16 rgba16.tif", "rgba16.tif"},
+        {"convert base.tif -alpha set -channel A -evaluate set 60% +channel -depth 16 "
+         "-define tiff:alpha=associated rgba16a.tif",
+         "rgba16a.tif"},
+        {"convert base.tif -alpha set -channel A -evaluate set 30% +channel -define tiff:alpha=associated rgba8a.tif",
+         "rgba8a.tif"},
+        {"tiffcp -c zip -t -w 16 -l 16 rgba16.tif rgba16tiled.tif", "rgba16tiled.tif"},
+        {"cp cmyk.tif cmyknone.tif", "cmyknone.tif"},
+        {"tiffcp -c lzw:2 cmyk.tif cmyklzw.tif", "cmyklzw.tif"},
+        {"tiffcp -c zip cmyk.tif cmykzip.tif", "cmykzip.tif"},
+        {"tiffcp -c packbits cmyk.tif cmykpb.tif", "cmykpb.tif"},
+        {"tiffcp -c jpeg cmyk.tif cmykjpeg.tif", "cmykjpeg.tif"},
+        {"tiffcp -p separate -c lzw cmyk.tif cmyksep.tif", "cmyksep.tif"},
+        {"tiffcp -t -w 16 -l 16 -c zip cmyk.tif cmyktiled.tif", "cmyktiled.tif"},
+        {"cp cmyk16.tif cmyk16none.tif", "cmyk16none.tif"},
+        {"tiffcp -c zip -t -w 16 -l 16 cmyk16.tif cmyk16tiled.tif", "cmyk16tiled.tif"},
+        {"tiffcp -c lzw:2 cmyk16.tif cmyk16lzw.tif", "cmyk16lzw.tif"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string out;
+        ASSERT_EQ(RunPeer(dir, std::string(c.make) + " 2>&1", &out), 0) << out;
+        std::string file = PathJoin(dir, c.file);
+        CRaster img(0);
+        ASSERT_TRUE(img.Load(file.c_str(), kFormatTif)) << img.GetLastError();
+        EXPECT_EQ(img.GetBpp(), 24);
+        Rgb theirs;
+        ASSERT_TRUE(PeerDecode(dir, "pil", file, &theirs));
+        std::string where;
+        EXPECT_EQ(CountDiff(RgbOf(img), theirs, &where), 0) << where;
+    }
+    // libtiff's own reading agrees too (it truncates where PIL rounds).
+    ASSERT_EQ(RunPeer(dir, "tiff2rgba -c none cmyksep.tif t2r.tif && convert t2r.tif -alpha off -depth 8 t2r.ppm"), 0);
+    CRaster sep(0);
+    ASSERT_TRUE(sep.Load(PathJoin(dir, "cmyksep.tif").c_str(), kFormatTif)) << sep.GetLastError();
+    Rgb t2r;
+    ASSERT_TRUE(ReadPnm(PathJoin(dir, "t2r.ppm"), &t2r));
+    EXPECT_LE(MaxChannelDiff(RgbOf(sep), t2r), 1);  // libtiff truncates where PIL rounds
+}
+
+// Palettes of 9 to 24 bits read through the colour map as 24 bits (one
+// of 17 bits here: its map alone takes 768 KB).
+TEST(TiffCodec, WidePalettes) {
+    std::string dir = MakeTestDir("tiff_wide_palettes");
+    // Indices 0, 1, 0x100FF, 0x1FFFF (17 bits each, packed).
+    uint32_t indices[] = {0, 1, 0x100FF, 0x1FFFF};
+    std::string bits;
+    for (uint32_t v : indices)
+        for (int b = 16; b >= 0; b--)
+            bits += (v >> b) & 1 ? '1' : '0';
+    while (bits.size() % 8)
+        bits += '0';
+    std::string hex;
+    for (size_t i = 0; i < bits.size(); i += 8) {
+        char h[3];
+        snprintf(h, sizeof h, "%02X", (unsigned)strtoul(bits.substr(i, 8).c_str(), nullptr, 2));
+        hex += h;
+    }
+    ASSERT_TRUE(Craft(dir, "pal17.tif", "4 1 1 17 3 " + hex + " COLORMAP=17"));
+    CRaster img(0);
+    ASSERT_TRUE(img.Load(PathJoin(dir, "pal17.tif").c_str(), kFormatTif)) << img.GetLastError();
+    ASSERT_EQ(img.GetBpp(), 24);
+    for (int x = 0; x < 4; x++) {
+        uint32_t i = indices[x];
+        RGBQUAD c = img.GetPixelColor(x, 0);
+        EXPECT_EQ(c.rgbRed, (BYTE)((i & 0xFFFF) * 255 / 65535)) << x;
+        EXPECT_EQ(c.rgbGreen, (BYTE)(((i >> 8) & 0xFFFF) * 255 / 65535)) << x;
+        EXPECT_EQ(c.rgbBlue, (BYTE)((65535 - (i & 0xFFFF)) * 255 / 65535)) << x;
+    }
+}
+
+// Pages written in the append mode carry PageNumber (page, pages so far),
+// counted from 1.
+TEST(TiffCodec, PageNumbers) {
+    std::string dir = MakeTestDir("tiff_page_numbers");
+    CRasterMemFile mem;
+    ASSERT_TRUE(mem.Open());
+    CRaster a(0), b(0), c(0);
+    ASSERT_TRUE(ImageOf(MakePicture(8, 6, 1), &a));
+    ASSERT_TRUE(ImageOf(MakePicture(9, 5, 2), &b));
+    ASSERT_TRUE(ImageOf(MakePicture(7, 7, 3), &c));
+    CRasterTIF tif;
+    tif.MakeAlias(&a);
+    ASSERT_TRUE(tif.EncodeTif(&mem, true));
+    tif.MakeAlias(&b);
+    ASSERT_TRUE(tif.EncodeTif(&mem, true));
+    tif.MakeAlias(&c);
+    ASSERT_TRUE(tif.EncodeTif(&mem, false));
+    std::string file = PathJoin(dir, "pages.tif");
+    ASSERT_TRUE(WriteFileBytes(file, std::string((const char*)mem.GetBuffer(), (size_t)mem.Size())));
+    std::string info = Info(dir, file);
+    EXPECT_NE(info.find("Page Number: 1-1"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page Number: 2-2"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page Number: 3-3"), std::string::npos) << info;
+}
+
+// A few hostile bytes declaring a large picture: refused with a clear text
+// before the picture is made, not decoded into a black one.
+TEST(TiffCodec, DataThatCannotFillThePictureIsRefused) {
+    std::string dir = MakeTestDir("tiff_short_data");
+    const struct {
+        const char* name;
+        const char* args;
+        const char* error;
+    } cases[] = {
+        // 190 bytes of G4 code for 5,888 x 65,535 (a bit a row at least).
+        {"g4.tif", "5888 65535 1 1 0 FF*190 COMPRESSION=4", "TIFF data too short for the picture"},
+        // A 16-byte LZW strip for 13,000 x 13,000 RGB.
+        {"rgb.tif", "13000 13000 3 8 2 00*16 COMPRESSION=5", "TIFF data too short for the picture"},
+        // 16 bytes of a 20,000 x 20,000 grey picture without compression.
+        {"grey.tif", "20000 20000 1 8 1 00*16", "TIFF strip lies past the end of the file"},
+        // The only strip past the end of the file.
+        {"past.tif", "64 64 1 8 1 00*16 273=100000 279=4096", "TIFF strip lies past the end of the file"},
+        // A 16-byte Deflate strip for 8,000 x 8,000 grey.
+        {"zip.tif", "8000 8000 1 8 1 789C*16 COMPRESSION=8", "TIFF data too short for the picture"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Craft(dir, c.name, c.args));
+        CRaster img(0);
+        EXPECT_FALSE(img.Load(PathJoin(dir, c.name).c_str(), kFormatTif));
+        EXPECT_STREQ(img.GetLastError(), c.error);
+        EXPECT_FALSE(img.IsValid());
+    }
+    // Pictures whose data does fill them still read, however well they
+    // compress: a white page in G4 and a black one in LZW and Deflate.
+    ASSERT_EQ(RunPeer(dir,
+                      "convert -size 2480x3508 xc:white -depth 1 -compress Group4 page.tif && "
+                      "convert -size 3000x3000 xc:black -depth 8 -type Grayscale -compress LZW black.tif && "
+                      "convert -size 3000x3000 xc:black -depth 8 -type Grayscale -compress Zip blackzip.tif"),
+              0);
+    for (const char* name : {"page.tif", "black.tif", "blackzip.tif"}) {
+        SCOPED_TRACE(name);
+        CRaster img(0);
+        ASSERT_TRUE(img.Load(PathJoin(dir, name).c_str(), kFormatTif)) << img.GetLastError();
+        EXPECT_GE(img.Width(), 2480);
+    }
+}
