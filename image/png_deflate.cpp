@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "image/png_filter.h"
+#include "image/save_stages.h"
 #include "image/work_threads.h"
 
 namespace {
@@ -150,9 +151,12 @@ bool WritePngImageData(CRasterFile* f, const PngRowsPlan& plan) {
         band[b].endRow = (int)((int64_t)plan.height * (b + 1) / bands);
     }
     bool ok = true;
+    MarkSaveStage(kStageFilter, true);
     RunBands(bands, threads, [&](int b) { FilterBand(plan, &band[b], filtered); });
+    MarkSaveStage(kStageFilter, false);
     for (int b = 0; b < bands; b++)
         ok = ok && band[b].ok;
+    MarkSaveStage(kStageDeflate, true);
     if (ok)
         RunBands(bands, threads, [&](int b) { DeflateBand(plan, &band[b], filtered, b == bands - 1); });
     free(filtered);
@@ -175,11 +179,14 @@ bool WritePngImageData(CRasterFile* f, const PngRowsPlan& plan) {
         }
         for (int i = 0; i < 4; i++)
             stream[at + i] = (unsigned char)(adler >> (24 - 8 * i));
+        MarkSaveStage(kStageDeflate, false);
+        MarkSaveStage(kStageFileWrite, true);
         for (size_t done = 0; ok && done < streamBytes; done += kIdatChunk) {
             size_t n = streamBytes - done < kIdatChunk ? streamBytes - done : kIdatChunk;
             ok = WriteChunk(f, "IDAT", stream + done, n);
         }
         ok = ok && WriteChunk(f, "IEND", nullptr, 0);
+        MarkSaveStage(kStageFileWrite, false);
     } else {
         ok = false;
     }

@@ -11,6 +11,7 @@
 #include "capture/state/options.h"
 #include "capture/state/undo.h"
 #include "framework/app.h"
+#include "image/save_stages.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ bool GrabSelection(HDC picture, const RECT& sel) {
     int width = sel.right + 1 - sel.left;
     int height = sel.bottom + 1 - sel.top;
     if (width > 0 && height > 0) {
+        MarkSaveStage(kStageImageCopy, true);
         HDC screen = GetDC(nullptr);
         HPALETTE pal = SystemPalette(screen);
         HPALETTE oldPal = nullptr;
@@ -63,10 +65,13 @@ bool GrabSelection(HDC picture, const RECT& sel) {
             DeleteDC(mem);
         if (bmp)
             DeleteObject(bmp);
+        MarkSaveStage(kStageImageCopy, false);
     }
     gColorMode = ScreenColorMode();
+    MarkSaveStage(kStageColour, true);
     if (gImage.IsValid())
         SetColorMode(gOpt.DefColMode == kColorOriginal ? gColorMode : gOpt.DefColMode);
+    MarkSaveStage(kStageColour, false);
     gSavedSequentially = false;
     StrCopy(gImageName, countof(gImageName), gApp.Text(IDS_UNKNOWN, 1));
     AnnounceImageChange();

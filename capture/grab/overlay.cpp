@@ -18,6 +18,7 @@
 #include "capture/state/options.h"
 #include "framework/app.h"
 #include "framework/monitors.h"
+#include "image/save_stages.h"
 
 const char kCaptureClassName[] = "VellumorProCaptureWnd";
 HWND gOverlay = nullptr;
@@ -529,7 +530,9 @@ void StartCapture() {
         return;
     }
     s.frozenOld = SelectObject(s.frozenDC, s.frozenBmp);
+    MarkSaveStage(kStageScreenRead, true);
     BitBlt(s.frozenDC, 0, 0, s.width, s.height, screen, s.originX, s.originY, SRCCOPY | CAPTUREBLT);
+    MarkSaveStage(kStageScreenRead, false);
     if (gOpt.MouseCursor)
         DrawCursor();
     s.foreground = GetForegroundWindow();
