@@ -1,6 +1,8 @@
 // The grab as one change of the image: however many steps a capture takes
 // (clearing, the picture, the conversion to the default colour mode), the
-// listeners hear of it once, when the new image is complete.
+// listeners hear of it once, when the new image is complete. And the grab
+// from the overlay's frozen rows in memory gives what the grab from a
+// screen bitmap gives.
 #include "capture/grab/grab.h"
 
 #include <gtest/gtest.h>
