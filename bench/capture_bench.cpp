@@ -103,19 +103,28 @@ double OverlayPainted() {
     return t;
 }
 
-// Grab of the whole frozen screen and the conversion to colour mode `mode`.
+// Grab of the whole frozen screen and the conversion to colour mode `mode`,
+// from a frozen picture as the overlay holds it (top-down 32-bit rows).
 double ImageReady(int mode, int width, int height) {
     HDC screen = GetDC(nullptr);
     HDC frozen = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(frozen, bmp);
     BitBlt(frozen, 0, 0, width, height, screen, GetSystemMetrics(SM_XVIRTUALSCREEN),
            GetSystemMetrics(SM_YVIRTUALSCREEN), SRCCOPY | CAPTUREBLT);
     ReleaseDC(nullptr, screen);
     gOpt.DefColMode = mode;
     RECT sel = {0, 0, width - 1, height - 1};
+    FrozenRows rows = {(const BYTE*)bits, width, height, width * 4};
     auto t0 = Clock::now();
-    bool ok = GrabSelection(frozen, sel);
+    bool ok = bits && GrabSelection(frozen, sel, &rows);
     double t = Since(t0);
     SelectObject(frozen, old);
     DeleteObject(bmp);
