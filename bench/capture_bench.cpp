@@ -58,13 +58,9 @@ void OnStage(int stage, bool begin) {
         gStageSeconds[stage] += Since(gStageStart[stage]);
 }
 
-const char* const kStageNames[kStageCount] = {"screen read",
-                                              "image creation and copy",
-                                              "colour conversion",
-                                              "PNG filtering",
-                                              "deflate",
-                                              "file write (open, "
-                                              "write, close)"};
+const char* const kStageNames[kStageCount] = {"screen read",       "image creation and copy",
+                                              "colour conversion", "PNG filtering",
+                                              "deflate",           "file open, write, close"};
 
 // The build this is: word size and the compiler's target.
 const char* BuildName() {
