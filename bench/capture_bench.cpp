@@ -5,7 +5,12 @@
 //  - capture start to the sequential PNG file closed on disk, in
 //    whole-screen mode (freeze, grab, colour mode, encode, write: no pick);
 // beside scrot and ImageMagick's `import -window root` writing the same
-// screen to a PNG file in the same run, as ratios. Best of five each.
+// screen to a PNG file in the same run, as ratios. Best of five each. The
+// whole-screen figure is split by stage through the save-stage hook (the
+// screen read, the image made from it, the colour mode, PNG filtering,
+// deflate, the file's writes), each stage's best of the runs; what no
+// stage holds is the overlay window, the messages, the temporary file's
+// name and rename, and Wine's own costs.
 #include <stdio.h>
 
 #include <chrono>
@@ -19,6 +24,7 @@
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
 #include "framework/monitors.h"
+#include "image/save_stages.h"
 #include "peer_figures.h"
 #include "support/test_support.h"
 
@@ -37,6 +43,32 @@ double Best(int runs, const std::function<double()>& once) {
         best = t < best ? t : best;
     }
     return best;
+}
+
+// The stage hook: each stage's time within one run.
+double gStageSeconds[kStageCount];
+Clock::time_point gStageStart[kStageCount];
+
+void OnStage(int stage, bool begin) {
+    if (stage < 0 || stage >= kStageCount)
+        return;
+    if (begin)
+        gStageStart[stage] = Clock::now();
+    else
+        gStageSeconds[stage] += Since(gStageStart[stage]);
+}
+
+const char* const kStageNames[kStageCount] = {"screen read",       "image creation and copy",
+                                              "colour conversion", "PNG filtering",
+                                              "deflate",           "file open, write, close"};
+
+// The build this is: word size and the compiler's target.
+const char* BuildName() {
+#if defined(_WIN64)
+    return "64-bit build (x86_64)";
+#else
+    return "32-bit build (i686)";
+#endif
 }
 
 long FileSize(const std::string& path) {
@@ -67,19 +99,28 @@ double OverlayPainted() {
     return t;
 }
 
-// Grab of the whole frozen screen and the conversion to colour mode `mode`.
+// Grab of the whole frozen screen and the conversion to colour mode `mode`,
+// from a frozen picture as the overlay holds it (top-down 32-bit rows).
 double ImageReady(int mode, int width, int height) {
     HDC screen = GetDC(nullptr);
     HDC frozen = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(frozen, bmp);
     BitBlt(frozen, 0, 0, width, height, screen, GetSystemMetrics(SM_XVIRTUALSCREEN),
            GetSystemMetrics(SM_YVIRTUALSCREEN), SRCCOPY | CAPTUREBLT);
     ReleaseDC(nullptr, screen);
     gOpt.DefColMode = mode;
     RECT sel = {0, 0, width - 1, height - 1};
+    FrozenRows rows = {(const BYTE*)bits, width, height, width * 4};
     auto t0 = Clock::now();
-    bool ok = GrabSelection(frozen, sel);
+    bool ok = bits && GrabSelection(frozen, sel, &rows);
     double t = Since(t0);
     SelectObject(frozen, old);
     DeleteObject(bmp);
@@ -112,16 +153,32 @@ int main() {
     RECT screen = VirtualScreenRect();
     int width = screen.right - screen.left, height = screen.bottom - screen.top;
     std::string dir = MakeTestDir("capture_bench");
-    printf("virtual screen %d x %d\n", width, height);
+    printf("%s; virtual screen %d x %d\n", BuildName(), width, height);
 
-    printf("capture start to overlay painted: %.1f ms\n", 1000 * Best(5, OverlayPainted));
-    for (int mode = 0; mode <= 6; mode++)
+    double painted = Best(5, OverlayPainted);
+    printf("capture start to overlay painted: %.1f ms\n", 1000 * painted);
+    double ready[7];
+    for (int mode = 0; mode <= 6; mode++) {
+        ready[mode] = Best(3, [&] { return ImageReady(mode, width, height); });
         printf("button-up to image ready, colour mode %d (%s): %.1f ms\n", mode, ColorModeText(mode),
-               1000 * Best(3, [&] { return ImageReady(mode, width, height); }));
+               1000 * ready[mode]);
+    }
 
     int run = 0;
     long ours = 0;
-    double toFile = Best(5, [&] { return ToFile(dir, ++run, &ours); });
+    double stageBest[kStageCount];
+    for (double& b : stageBest)
+        b = 1e9;
+    gSaveStageHook = OnStage;
+    double toFile = Best(5, [&] {
+        for (double& t : gStageSeconds)
+            t = 0;
+        double t = ToFile(dir, ++run, &ours);
+        for (int i = 0; i < kStageCount; i++)
+            stageBest[i] = gStageSeconds[i] < stageBest[i] ? gStageSeconds[i] : stageBest[i];
+        return t;
+    });
+    gSaveStageHook = nullptr;
     // The peers as scripts/bench.sh timed them outside Wine; without its
     // figures, from here (less reliable: the shell starts from Wine).
     double scrot = -1, import = -1;
@@ -135,11 +192,24 @@ int main() {
         importSize = FileSize(PathJoin(dir, "import.png"));
     }
     printf("whole screen to PNG file: ours %.1f ms, %ld bytes (peers %s)\n", 1000 * toFile, ours, where);
+    double staged = 0;
+    for (int i = 0; i < kStageCount; i++) {
+        printf("  stage %-40s %7.1f ms\n", kStageNames[i], 1000 * stageBest[i]);
+        staged += stageBest[i];
+    }
+    printf("  stage %-40s %7.1f ms\n", "rest (overlay window, messages, Wine)", 1000 * (toFile - staged));
+    printf("  everything but deflate %.1f ms\n", 1000 * (toFile - stageBest[kStageDeflate]));
     if (scrot > 0)
         printf("  scrot %.1f ms, %ld bytes: time ratio %.2f, size ratio %.2f\n", 1000 * scrot, scrotSize,
                toFile / scrot, (double)ours / scrotSize);
     else
         printf("  scrot did not run\n");
+    // One line for the summary table that scripts/bench.sh prints at the end.
+    printf(
+        "summary: %s %dx%d: to PNG file ours %.1f / scrot %.1f ms (%.2fx), size %.2fx; overlay painted %.1f ms; "
+        "256 colours ready %.1f ms\n",
+        BuildName(), width, height, 1000 * toFile, 1000 * scrot, scrot > 0 ? toFile / scrot : 0.0,
+        scrotSize > 0 ? (double)ours / scrotSize : 0.0, 1000 * painted, 1000 * ready[kColor256]);
     if (import > 0)
         printf("  import %.1f ms, %ld bytes: time ratio %.2f, size ratio %.2f\n", 1000 * import, importSize,
                toFile / import, (double)ours / importSize);

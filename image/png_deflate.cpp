@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "image/png_filter.h"
+#include "image/save_stages.h"
 #include "image/work_threads.h"
 
 namespace {
@@ -53,6 +54,44 @@ bool WriteChunk(CRasterFile* f, const char* type, const unsigned char* data, siz
         crc = crc32(crc, data, (uInt)n);
     return WriteBE32(f, (uint32_t)n) && f->Write(type, 1, 4) == 4 && (n == 0 || f->Write(data, 1, n) == n) &&
            WriteBE32(f, (uint32_t)crc);
+}
+
+// The zlib stream as a list of pieces (its header, the band segments, the
+// Adler-32), cut into IDAT chunks of kIdatChunk bytes where it lies: the
+// segments are written as they are, never joined into one copy.
+struct StreamPieces {
+    const unsigned char* data[kMaxBands + 2];
+    size_t bytes[kMaxBands + 2];
+    int count;
+    size_t total;
+};
+
+bool WriteIdatChunks(CRasterFile* f, const StreamPieces& s) {
+    int piece = 0;
+    size_t at = 0;  // within the piece
+    for (size_t done = 0; done < s.total;) {
+        size_t n = s.total - done < kIdatChunk ? s.total - done : kIdatChunk;
+        uLong crc = crc32(0L, (const Bytef*)"IDAT", 4);
+        if (!WriteBE32(f, (uint32_t)n) || f->Write("IDAT", 1, 4) != 4)
+            return false;
+        for (size_t left = n; left > 0;) {
+            while (at == s.bytes[piece]) {
+                piece++;
+                at = 0;
+            }
+            size_t take = s.bytes[piece] - at < left ? s.bytes[piece] - at : left;
+            const unsigned char* p = s.data[piece] + at;
+            crc = crc32(crc, p, (uInt)take);
+            if (f->Write(p, 1, take) != take)
+                return false;
+            at += take;
+            left -= take;
+        }
+        if (!WriteBE32(f, (uint32_t)crc))
+            return false;
+        done += n;
+    }
+    return true;
 }
 
 // The zlib header for a 32 KiB window, its level hint as zlib writes it.
@@ -150,40 +189,41 @@ bool WritePngImageData(CRasterFile* f, const PngRowsPlan& plan) {
         band[b].endRow = (int)((int64_t)plan.height * (b + 1) / bands);
     }
     bool ok = true;
+    MarkSaveStage(kStageFilter, true);
     RunBands(bands, threads, [&](int b) { FilterBand(plan, &band[b], filtered); });
+    MarkSaveStage(kStageFilter, false);
     for (int b = 0; b < bands; b++)
         ok = ok && band[b].ok;
+    MarkSaveStage(kStageDeflate, true);
     if (ok)
         RunBands(bands, threads, [&](int b) { DeflateBand(plan, &band[b], filtered, b == bands - 1); });
     free(filtered);
     // One zlib stream: header, the segments, the combined Adler-32.
-    size_t streamBytes = 2 + 4;
+    unsigned char header[2], trailer[4];
+    ZlibHeader(plan.level, header);
+    StreamPieces pieces;
+    pieces.count = 0;
+    pieces.data[pieces.count] = header;
+    pieces.bytes[pieces.count++] = 2;
     uLong adler = adler32(0L, Z_NULL, 0);
     for (int b = 0; b < bands && ok; b++) {
         ok = band[b].ok;
-        streamBytes += band[b].outBytes;
+        pieces.data[pieces.count] = band[b].out;
+        pieces.bytes[pieces.count++] = band[b].outBytes;
         z_off_t n = (z_off_t)((size_t)(band[b].endRow - band[b].firstRow) * stride);
         adler = b == 0 ? band[b].adler : adler32_combine(adler, band[b].adler, n);
     }
-    unsigned char* stream = ok ? (unsigned char*)malloc(streamBytes) : nullptr;
-    if (stream) {
-        ZlibHeader(plan.level, stream);
-        size_t at = 2;
-        for (int b = 0; b < bands; b++) {
-            memcpy(stream + at, band[b].out, band[b].outBytes);
-            at += band[b].outBytes;
-        }
-        for (int i = 0; i < 4; i++)
-            stream[at + i] = (unsigned char)(adler >> (24 - 8 * i));
-        for (size_t done = 0; ok && done < streamBytes; done += kIdatChunk) {
-            size_t n = streamBytes - done < kIdatChunk ? streamBytes - done : kIdatChunk;
-            ok = WriteChunk(f, "IDAT", stream + done, n);
-        }
-        ok = ok && WriteChunk(f, "IEND", nullptr, 0);
-    } else {
-        ok = false;
-    }
-    free(stream);
+    for (int i = 0; i < 4; i++)
+        trailer[i] = (unsigned char)(adler >> (24 - 8 * i));
+    pieces.data[pieces.count] = trailer;
+    pieces.bytes[pieces.count++] = 4;
+    pieces.total = 0;
+    for (int i = 0; i < pieces.count; i++)
+        pieces.total += pieces.bytes[i];
+    MarkSaveStage(kStageDeflate, false);
+    MarkSaveStage(kStageFileWrite, true);
+    ok = ok && WriteIdatChunks(f, pieces) && WriteChunk(f, "IEND", nullptr, 0);
+    MarkSaveStage(kStageFileWrite, false);
     for (int b = 0; b < bands; b++)
         free(band[b].out);
     return ok;

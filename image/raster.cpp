@@ -235,6 +235,16 @@ void CRaster::MakeAlias(CRaster* src) {
 bool CRaster::TakeOver(CRaster& src, bool withFrames) {
     if (&src == this)
         return true;
+    if (info_.aliasOf) {
+        // An alias lets go of the image it shows, which stays as it was,
+        // and owns src's pixels from here on.
+        dib_ = nullptr;
+        info_.pixels = nullptr;
+        frames_ = nullptr;
+        framesHeld_ = 0;
+        info_.frameCount = 0;
+        info_.aliasOf = nullptr;
+    }
     if (!Destroy())
         return false;
     int32_t frames = info_.frameCount;

@@ -127,6 +127,9 @@ class CRaster {
     void CopySettings(const CRaster& src);
     void MakeAlias(CRaster* src);
     // Moves the source's pixels (and frames) here; the source is left empty.
+    // An alias lets go of the image it shows (untouched) and becomes the
+    // owner: so a transform run on an alias makes a converted image and
+    // leaves the original whole, without copying it first.
     bool TakeOver(CRaster& src, bool withFrames = false);
     bool IsValid() const { return dib_ != nullptr; }
     bool IsInside(int x, int y) const { return x >= 0 && y >= 0 && x < Width() && y < Height(); }
@@ -278,6 +281,8 @@ class CRaster {
     // Windows bitmap bridges (raster_win.cpp).
     bool CreateFromBitmapHandle(HBITMAP bitmap, HPALETTE palette, bool useAlpha);
     static bool BitmapHasAlpha(HBITMAP bitmap);
+    // An image of width x height from rows of srcStride bytes at pixels
+    // (32 bits become 24; flip: the source is top-down).
     bool CreateFromPixels(const BYTE* pixels, int width, int height, int bpp, int srcStride, bool flip);
     HGLOBAL CopyToGlobalHandle() const;
 #endif

@@ -8,6 +8,7 @@
 #include "image/raster.h"
 #include "image/raster_codec.h"
 #include "image/raster_file.h"
+#include "image/save_stages.h"
 
 namespace {
 
@@ -187,11 +188,16 @@ bool CRaster::Load(const char* fileName, uint32_t formatId) {
 bool CRaster::Save(const char* fileName, uint32_t formatId) {
     if (!fileName)
         return false;
+    MarkSaveStage(kStageFileWrite, true);
     FILE* fp = fopen(fileName, "wb");
+    MarkSaveStage(kStageFileWrite, false);
     if (!fp)
         return false;
     bool ok = Encode(fp, formatId);
-    if (fclose(fp) != 0 && ok) {  // the last bytes may only fail here
+    MarkSaveStage(kStageFileWrite, true);
+    int closed = fclose(fp);
+    MarkSaveStage(kStageFileWrite, false);
+    if (closed != 0 && ok) {  // the last bytes may only fail here
         SetLastError("can't write the file");
         ok = false;
     }

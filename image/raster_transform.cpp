@@ -124,8 +124,11 @@ bool CRaster::DecreaseBpp(int bpp, bool errorDiffusion, const RGBQUAD* palette, 
     CRaster* work = this;
     CRaster copy(0);
     if (errorDiffusion) {
-        if (!copy.Copy(*this, true))
+        // A copy that owns its pixels even when this is an alias (whose
+        // Copy would alias too): the diffusion writes into it.
+        if (!copy.Create(Width(), Height(), GetBpp(), GetFormatId()))
             return FailFrom(this, copy);
+        memcpy(copy.GetDibBlock() + 40, dib_ + 40, GetDibSize() - 40);
         work = &copy;
         // A true-colour source diffuses on its rows directly.
         bool outOfMemory = false;

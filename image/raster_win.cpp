@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "image/raster.h"
+#include "image/work_threads.h"
 
 namespace {
 
@@ -112,20 +113,25 @@ bool CRaster::CreateFromPixels(const BYTE* pixels, int width, int height, int bp
         return false;
     if (bpp < 24)
         SetGrayPalette();
-    for (int i = 0; i < height; i++) {
-        const BYTE* src = pixels + (size_t)i * srcStride;
-        BYTE* dst = GetRowPointer(flip ? height - 1 - i : i);
-        if (bpp == 32) {
-            for (int x = 0; x < width; x++) {
-                dst[3 * x] = src[4 * x];
-                dst[3 * x + 1] = src[4 * x + 1];
-                dst[3 * x + 2] = src[4 * x + 2];
+    // Rows in bands on the work threads: a whole 4K screen is 33 MB read
+    // and 25 MB written, which one thread takes several times as long for.
+    const int rowBytes = GetRowStride() < srcStride ? GetRowStride() : srcStride;
+    RunOnThreads(WorkThreads((long long)width * height), [&](int t, int n) {
+        int from = (int)((int64_t)height * t / n), to = (int)((int64_t)height * (t + 1) / n);
+        for (int i = from; i < to; i++) {
+            const BYTE* src = pixels + (ptrdiff_t)i * srcStride;
+            BYTE* dst = GetRowPointer(flip ? height - 1 - i : i);
+            if (bpp == 32) {
+                for (int x = 0; x < width; x++) {
+                    dst[3 * x] = src[4 * x];
+                    dst[3 * x + 1] = src[4 * x + 1];
+                    dst[3 * x + 2] = src[4 * x + 2];
+                }
+            } else {
+                memcpy(dst, src, (size_t)rowBytes);
             }
-        } else {
-            int n = GetRowStride() < srcStride ? GetRowStride() : srcStride;
-            memcpy(dst, src, (size_t)n);
         }
-    }
+    });
     return true;
 }
 

@@ -90,14 +90,22 @@ for geom in 1920x1080 3840x2160; do
     # part of the program's time. Unmanaged windows skip that wait.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     wineserver -w
-    echo "== capture_bench.exe on the realistic screen, $geom (load: $(cut -d' ' -f1-3 /proc/loadavg))"
-    wine "$wintree/bench/capture_bench.exe"
-    echo "== codec_bench.exe on the realistic screen, $geom"
-    wine "$wintree/bench/codec_bench.exe"
+    load=$(cut -d' ' -f1-3 /proc/loadavg)
+    echo "== capture_bench.exe on the realistic screen, $geom (load: $load)"
+    wine "$wintree/bench/capture_bench.exe" | tee -a "$work/out.txt"
+    echo "summary: load average before the $geom run: $load" >>"$work/out.txt"
+    load=$(cut -d' ' -f1-3 /proc/loadavg)
+    echo "== codec_bench.exe on the realistic screen, $geom (load: $load)"
+    wine "$wintree/bench/codec_bench.exe" | tee -a "$work/out.txt"
     vp_wine_stop
     bash "$screen_script" stop "$screen_display"
     screen_display=
 done
+# The figures of the issue's table in one place: per screen size the
+# capture to a PNG file beside scrot, the overlay, 256 colours and JPEG
+# option 1 beside cjpeg, with the load averages of the run.
+echo "== summary ($([ "$wintree" = "$build/win64" ] && echo 64-bit || echo 32-bit) build; load now: $(cut -d' ' -f1-3 /proc/loadavg))"
+grep '^summary: ' "$work/out.txt" | sed 's/^summary: /  /' || true
 rm -rf "$work"
 if [ "$only" != screen ] && [ -x "$build/native/bench/image_bench" ]; then
     echo "== image_bench (native)"

@@ -11,6 +11,7 @@
 #include "capture/state/options.h"
 #include "capture/state/undo.h"
 #include "framework/app.h"
+#include "image/save_stages.h"
 
 namespace {
 
@@ -27,14 +28,34 @@ HPALETTE SystemPalette(HDC dc) {
     return CreatePalette((LOGPALETTE*)&lp);
 }
 
+// gImage from the inclusive rectangle sel of the picture's top-down 32-bit
+// rows in memory (the overlay's frozen screen on a true-colour display):
+// read in place, without a second bitmap, a fill and GetDIBits. False when
+// sel does not lie inside them.
+bool GrabFromRows(const FrozenRows& rows, const RECT& sel, int width, int height) {
+    if (!rows.bits || sel.left < 0 || sel.top < 0 || sel.left + width > rows.width || sel.top + height > rows.height)
+        return false;
+    GdiFlush();  // drawings on the picture (the cursor) are in its bits
+    const BYTE* first = rows.bits + (ptrdiff_t)sel.top * rows.stride + (ptrdiff_t)sel.left * 4;
+    return gImage.CreateFromPixels(first, width, height, 32, rows.stride, true);
+}
+
 }  // namespace
 
-bool GrabSelection(HDC picture, const RECT& sel) {
+bool GrabSelection(HDC picture, const RECT& sel, const FrozenRows* rows) {
     BeginImageChange();  // clearing, grabbing and converting: one change for the listeners
     ClearImage();        // every capture starts from a new image
     int width = sel.right + 1 - sel.left;
     int height = sel.bottom + 1 - sel.top;
+    bool grabbed = false, fromDib = false;
     if (width > 0 && height > 0) {
+        MarkSaveStage(kStageImageCopy, true);
+        fromDib = rows && GrabFromRows(*rows, sel, width, height);
+        grabbed = fromDib;
+        MarkSaveStage(kStageImageCopy, false);
+    }
+    if (width > 0 && height > 0 && !fromDib) {
+        MarkSaveStage(kStageImageCopy, true);
         HDC screen = GetDC(nullptr);
         HPALETTE pal = SystemPalette(screen);
         HPALETTE oldPal = nullptr;
@@ -50,9 +71,7 @@ bool GrabSelection(HDC picture, const RECT& sel) {
             FillRect(mem, &all, GetSysColorBrush(COLOR_BACKGROUND));
             BitBlt(mem, 0, 0, width, height, picture, sel.left, sel.top, SRCCOPY | CAPTUREBLT);
             SelectObject(mem, old);
-            if (gImage.CreateFromBitmapHandle(bmp, nullptr, false) && gOpt.PlaySound)
-                PlaySoundA(MAKEINTRESOURCEA(IDR_CAPTURE_SOUND), gApp.instance,
-                           SND_RESOURCE | SND_ASYNC | SND_NODEFAULT);
+            grabbed = gImage.CreateFromBitmapHandle(bmp, nullptr, false);
         }
         if (pal)
             SelectPalette(screen, oldPal, FALSE);
@@ -63,10 +82,15 @@ bool GrabSelection(HDC picture, const RECT& sel) {
             DeleteDC(mem);
         if (bmp)
             DeleteObject(bmp);
+        MarkSaveStage(kStageImageCopy, false);
     }
+    if (grabbed && gOpt.PlaySound)
+        PlaySoundA(MAKEINTRESOURCEA(IDR_CAPTURE_SOUND), gApp.instance, SND_RESOURCE | SND_ASYNC | SND_NODEFAULT);
     gColorMode = ScreenColorMode();
+    MarkSaveStage(kStageColour, true);
     if (gImage.IsValid())
         SetColorMode(gOpt.DefColMode == kColorOriginal ? gColorMode : gOpt.DefColMode);
+    MarkSaveStage(kStageColour, false);
     gSavedSequentially = false;
     StrCopy(gImageName, countof(gImageName), gApp.Text(IDS_UNKNOWN, 1));
     AnnounceImageChange();

@@ -18,6 +18,7 @@
 #include "capture/state/options.h"
 #include "framework/app.h"
 #include "framework/monitors.h"
+#include "image/save_stages.h"
 
 const char kCaptureClassName[] = "VellumorProCaptureWnd";
 HWND gOverlay = nullptr;
@@ -37,7 +38,8 @@ struct OverlayState {
     HDC frozenDC;
     HBITMAP frozenBmp;
     HGDIOBJ frozenOld;
-    HDC dc;  // GetWindowDC of the overlay
+    BYTE* frozenBits;  // the DIB section's top-down rows, or null for a screen-format bitmap
+    HDC dc;            // GetWindowDC of the overlay
     HGDIOBJ oldFont;
     HWND foreground;
     RECT drag;   // anchor (left, top), moving point (right, bottom); unordered
@@ -277,7 +279,8 @@ void OnPickComplete(HWND hwnd) {
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     SetClassLongPtrA(hwnd, GCLP_HCURSOR, (LONG_PTR)LoadCursorA(nullptr, IDC_CROSS));
     RECT sel = TakeSelection();
-    GrabSelection(s.frozenDC, sel);
+    FrozenRows rows = {s.frozenBits, s.width, s.height, s.width * 4};
+    GrabSelection(s.frozenDC, sel, s.frozenBits ? &rows : nullptr);
     // The letter's key must be up before the action's windows take the
     // keyboard, or its repeat would land in them.
     while (AnyActionKeyDown())
@@ -397,6 +400,7 @@ void FreeFrozen() {
         DeleteObject(s.frozenBmp);
     s.frozenDC = nullptr;
     s.frozenBmp = nullptr;
+    s.frozenBits = nullptr;
 }
 
 void OnDestroy(HWND hwnd) {
@@ -437,6 +441,29 @@ void DrawCursor() {
         DeleteObject(ii.hbmMask);
     if (ii.hbmColor)
         DeleteObject(ii.hbmColor);
+}
+
+// The bitmap that holds the frozen screen. On a true-colour screen a
+// top-down 32-bit DIB section, whose pixels the grab reads in place; on a
+// palette or 16-bit screen a bitmap of the screen's own format.
+HBITMAP FrozenBitmap(HDC screen, int width, int height, BYTE** bits) {
+    *bits = nullptr;
+    if (GetDeviceCaps(screen, BITSPIXEL) < 24)
+        return CreateCompatibleBitmap(screen, width, height);
+    BITMAPINFO bi;
+    memset(&bi, 0, sizeof bi);
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* dibBits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &dibBits, nullptr, 0);
+    if (!dib)
+        return CreateCompatibleBitmap(screen, width, height);
+    *bits = (BYTE*)dibBits;
+    return dib;
 }
 
 // Font, transparent text and the label store of the new overlay.
@@ -522,14 +549,16 @@ void StartCapture() {
     s.width = virtualScreen.right - virtualScreen.left;
     s.height = virtualScreen.bottom - virtualScreen.top;
     s.frozenDC = CreateCompatibleDC(screen);
-    s.frozenBmp = CreateCompatibleBitmap(screen, s.width, s.height);
+    s.frozenBmp = FrozenBitmap(screen, s.width, s.height, &s.frozenBits);
     if (!s.frozenDC || !s.frozenBmp) {
         FreeFrozen();
         ReleaseDC(nullptr, screen);
         return;
     }
     s.frozenOld = SelectObject(s.frozenDC, s.frozenBmp);
+    MarkSaveStage(kStageScreenRead, true);
     BitBlt(s.frozenDC, 0, 0, s.width, s.height, screen, s.originX, s.originY, SRCCOPY | CAPTUREBLT);
+    MarkSaveStage(kStageScreenRead, false);
     if (gOpt.MouseCursor)
         DrawCursor();
     s.foreground = GetForegroundWindow();

@@ -1,6 +1,6 @@
 // SetColorMode: the one converter of gImage between the colour modes 0..6,
-// used by the capture and by the editor's colour-mode box. It works on a
-// copy, so a failed step leaves gImage as it was.
+// used by the capture and by the editor's colour-mode box. It makes the
+// result beside gImage, so a failed step leaves gImage as it was.
 #include "capture/state/color_mode.h"
 
 #include <stdlib.h>
@@ -59,6 +59,15 @@ bool Convert(CImage* img, int from, int to) {
     }
 }
 
+// The conversions that change their image in place rather than make new
+// pixels: the 1-bit negative and the grey palette of an 8-bit image.
+bool ConvertsInPlace(int from, int to) {
+    bool fromOneBit = from == kColorBlackWhite || from == kColorBlackWhiteInverted;
+    bool toOneBit = to == kColorBlackWhite || to == kColorBlackWhiteInverted;
+    return (fromOneBit && toOneBit) || (from == kColor256 && to == kColorGrey) ||
+           (from == kColorGrey && to == kColor256);
+}
+
 }  // namespace
 
 int SetColorMode(int mode) {
@@ -66,13 +75,30 @@ int SetColorMode(int mode) {
         return kColorModeUnchanged;
     if (mode < kColorBlackWhite || mode > kColorOriginal)
         return kColorModeFailed;
-    CImage copy;
-    if (!CopyImageInto(&copy, gImage))
+    if (!gImage.IsValid())
         return kColorModeFailed;
-    if (mode != kColorOriginal && gColorMode != kColorOriginal && !Convert(&copy, gColorMode, mode))
-        return kColorModeFailed;
-    PushUndoEvicting();
-    if (!gImage.TakeOver(copy, true))
+    // The result is made beside gImage, which stays as it was until the
+    // end (a failed step leaves it alone). Conversions that make new
+    // pixels read gImage through an alias, without a copy; the others,
+    // and a change of mode number alone, work on a copy.
+    const bool convert = mode != kColorOriginal && gColorMode != kColorOriginal;
+    CImage result;
+    if (convert && !ConvertsInPlace(gColorMode, mode)) {
+        result.MakeAlias(&gImage);
+        if (!Convert(&result, gColorMode, mode))
+            return kColorModeFailed;
+    }
+    if (!result.IsValid() || result.Info().aliasOf) {  // nothing new was made
+        CImage copy;
+        if (!CopyImageInto(&copy, gImage) || (convert && !Convert(&copy, gColorMode, mode)))
+            return kColorModeFailed;
+        result.TakeOver(copy, true);
+    }
+    // The undo entry takes gImage's pixels as they are: they are replaced
+    // next, so they need no copy either.
+    if (!PushUndoMovingImage())
+        PushUndoEvicting();
+    if (!gImage.TakeOver(result, true))
         return kColorModeFailed;
     gImage.GetPalette();  // drops the nearest-colour cache of the new pixels
     gColorMode = mode;

@@ -49,6 +49,24 @@ bool PushUndo() {
     return true;
 }
 
+bool PushUndoMovingImage() {
+    CImage* moved = new (std::nothrow) CImage();
+    if (!moved)
+        return false;
+    if (!moved->TakeOver(gImage, false)) {
+        delete moved;
+        return false;
+    }
+    UndoEntry e = {gColorMode, moved};
+    if (gUndo.Add(&e) < 0) {
+        gImage.TakeOver(*moved, false);
+        delete moved;
+        return false;
+    }
+    ReportUndoState();
+    return true;
+}
+
 bool PushUndoEvicting() {
     while (!PushUndo()) {
         if (gUndo.count < 2)

@@ -22,6 +22,10 @@ bool PushUndo();
 // PushUndo; while it fails and two or more entries remain, entry 1 is
 // dropped and the push tried again. True when the entry was pushed.
 bool PushUndoEvicting();
+// Appends {gColorMode, gImage's pixels} by moving them, not copying:
+// gImage is left empty (its frames stay) for the caller to fill at once.
+// False, with gImage unchanged, when the entry could not be added.
+bool PushUndoMovingImage();
 // Restores entry n (-1: the last) into gImage and drops entries n..last,
 // and announces the change. Nothing happens with an empty stack, an n out
 // of range, or when the copy fails (the stack is kept).

@@ -78,6 +78,63 @@ TEST(Raster, AliasesNeverFree) {
     EXPECT_EQ(copy.GetDibBlock(), owner.GetDibBlock());
 }
 
+TEST(Raster, AnAliasTakingOverLetsGoOfWhatItShowed) {
+    CRaster owner(6, 4, 24, 0);
+    owner.SetPixelColor(2, 1, RGBQUAD{10, 20, 30, 0});
+    CRaster* frame = new CRaster(2, 2, 8, 0);
+    ASSERT_TRUE(owner.AddFrame(frame));
+    BYTE* ownerBlock = owner.GetDibBlock();
+    CRaster alias(0);
+    alias.MakeAlias(&owner);
+    CRaster made(3, 3, 8, 0);
+    made.SetPixelIndex(1, 1, 9);
+    ASSERT_TRUE(alias.TakeOver(made));
+    EXPECT_EQ(alias.Info().aliasOf, nullptr);
+    EXPECT_EQ(alias.Width(), 3);
+    EXPECT_EQ(alias.GetPixelIndex(1, 1), 9);
+    EXPECT_EQ(alias.GetFrame(0), nullptr) << "the owner's frames stay the owner's";
+    EXPECT_FALSE(made.IsValid());
+    // The owner is as it was; the new owner frees its own block only.
+    EXPECT_EQ(owner.GetDibBlock(), ownerBlock);
+    EXPECT_EQ(owner.Width(), 6);
+    EXPECT_EQ(owner.GetPixelColor(2, 1).rgbRed, 30);
+    EXPECT_EQ(owner.GetFrame(0), frame);
+}
+
+TEST(Raster, TransformsOnAnAliasLeaveTheOriginalWhole) {
+    CRaster owner(40, 30, 24, 0);
+    for (int y = 0; y < 30; y++)
+        for (int x = 0; x < 40; x++)
+            owner.SetPixelColor(x, y, RGBQUAD{(BYTE)(x * 6), (BYTE)(y * 8), (BYTE)(x * y), 0});
+    CRaster before(owner, true);
+    RGBQUAD pal[4] = {{0, 0, 0, 0}, {255, 255, 255, 0}, {0, 0, 255, 0}, {0, 255, 0, 0}};
+    struct {
+        const char* name;
+        bool (*run)(CRaster*, const RGBQUAD*);
+        int bpp;
+    } cases[] = {
+        {"diffusion onto a palette", [](CRaster* a, const RGBQUAD* p) { return a->DecreaseBpp(8, true, p, 4); }, 8},
+        {"diffusion to 1 bit", [](CRaster* a, const RGBQUAD*) { return a->DecreaseBpp(1, true, nullptr, 0); }, 1},
+        {"grey", [](CRaster* a, const RGBQUAD*) { return a->GrayScale(); }, 8},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CRaster alias(0);
+        alias.MakeAlias(&owner);
+        ASSERT_TRUE(c.run(&alias, pal));
+        EXPECT_EQ(alias.Info().aliasOf, nullptr);
+        EXPECT_EQ(alias.GetBpp(), c.bpp);
+        EXPECT_NE(alias.GetDibBlock(), owner.GetDibBlock());
+        // The same transform on a copy gives the same pixels.
+        CRaster copy(before, true);
+        ASSERT_TRUE(c.run(&copy, pal));
+        ASSERT_EQ(copy.GetDibSize(), alias.GetDibSize());
+        EXPECT_EQ(memcmp(copy.GetPixels(), alias.GetPixels(), copy.GetImageSize()), 0);
+        ASSERT_EQ(owner.GetDibSize(), before.GetDibSize());
+        EXPECT_EQ(memcmp(owner.GetDibBlock(), before.GetDibBlock(), before.GetDibSize()), 0);
+    }
+}
+
 TEST(Raster, TakeOverEmptiesTheSource) {
     CRaster src(6, 5, 24, kFormatBmp);
     src.SetLastError("boom");

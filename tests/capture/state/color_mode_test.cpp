@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "base/str_util.h"
 #include "capture/actions/actions.h"
@@ -169,6 +170,44 @@ TEST_F(ColorModeTest, UndoRestoresPixelsAndMode) {
     EXPECT_FALSE(gImage.IsValid());
     EXPECT_EQ(gUndo.count, 0);
     EXPECT_FALSE(gEdited);
+}
+
+// Every change of mode leaves the image as it was in its undo entry, also
+// where the conversion reads gImage in place of a copy (24 bits to 256 and
+// 16 colours, to grey) and where it changes pixels in place (the 1-bit
+// negative, 256 colours to grey and back).
+TEST_F(ColorModeTest, EachUndoEntryHoldsTheImageAsItWas) {
+    ClearUndo();
+    const int road[] = {
+        kColor256,        kColorGrey, kColor256,      kColorTrue, kColor16, kColorBlackWhite, kColorBlackWhiteInverted,
+        kColorBlackWhite, kColorTrue, kColorOriginal, kColorGrey};
+    std::vector<CImage*> seen;
+    std::vector<int> modes;
+    for (int mode : road) {
+        SCOPED_TRACE(mode);
+        CImage* was = new CImage();
+        ASSERT_TRUE(CopyImageInto(was, gImage));
+        seen.push_back(was);
+        modes.push_back(gColorMode);
+        BYTE* block = gImage.GetDibBlock();
+        ASSERT_EQ(SetColorMode(mode), 0);
+        EXPECT_NE(gImage.GetDibBlock(), block) << "new pixels, the old ones went to the undo entry";
+        ASSERT_EQ(gUndo.count, (int)seen.size());
+        const CImage& entry = *gUndo.At(gUndo.count - 1)->image;
+        EXPECT_EQ(gUndo.At(gUndo.count - 1)->colorMode, modes.back());
+        ASSERT_EQ(entry.GetDibSize(), was->GetDibSize());
+        EXPECT_EQ(memcmp(entry.GetDibBlock(), was->GetDibBlock(), was->GetDibSize()), 0);
+    }
+    // Back along the road, step by step: each image as it was.
+    for (int i = (int)seen.size() - 1; i >= 0; i--) {
+        SCOPED_TRACE(i);
+        UndoTo(-1);
+        EXPECT_EQ(gColorMode, modes[(size_t)i]);
+        ASSERT_EQ(gImage.GetDibSize(), seen[(size_t)i]->GetDibSize());
+        EXPECT_EQ(memcmp(gImage.GetDibBlock(), seen[(size_t)i]->GetDibBlock(), gImage.GetDibSize()), 0);
+        delete seen[(size_t)i];
+    }
+    EXPECT_EQ(gUndo.count, 0);
 }
 
 }  // namespace
