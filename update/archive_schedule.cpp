@@ -209,7 +209,6 @@ int ArchiveIfDue() {
 }
 
 INT_PTR CALLBACK ArchiveDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
-    (void)lp;
     switch (msg) {
         case WM_INITDIALOG:
             OnInit(dlg);
@@ -221,7 +220,7 @@ INT_PTR CALLBACK ArchiveDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             OnCommand(dlg, IDC_ARCHIVE_HELP);
             return TRUE;
         case WM_DPICHANGED:
-            gApp.PrepareDialog(dlg);
+            gApp.ApplyDialogFont(dlg, LOWORD(wp), (const RECT*)lp);
             return TRUE;
     }
     return FALSE;

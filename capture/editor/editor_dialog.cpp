@@ -53,7 +53,7 @@ int ZoomIndex() {
 }
 
 int GripSize(HWND dlg) {
-    return MulDiv(kGripSize, (int)gApp.GetWindowDpi(dlg), 96);
+    return MulDiv(kGripSize, (int)gApp.DialogDpi(dlg), 96);
 }
 
 void Invalidate() {
@@ -104,10 +104,17 @@ void OnCrop() {
     if (WholeImageSelected())
         return;
     SetEditorCursor(IDC_WAIT);
-    PushUndoEvicting();
     // The frame shows columns left..right-1 and rows top..bottom-1: that is
-    // what is kept.
-    gImage.Crop(gEd.left, gEd.top, gEd.right, gEd.bottom);
+    // what is kept. Cropped aside first: a crop that cannot be made (no
+    // pixel left, no memory) leaves the image, the undo stack and the
+    // image's listeners untouched.
+    CRaster cropped;
+    if (!gImage.Crop(gEd.left, gEd.top, gEd.right, gEd.bottom, &cropped)) {
+        SetEditorCursor(IDC_ARROW);
+        return;
+    }
+    PushUndoEvicting();
+    gImage.TakeOver(cropped);
     SelectWholeImage();
     SnapshotImage();
     SetPaintClip();
@@ -363,8 +370,8 @@ void FillBoxes(HWND dlg) {
         SendDlgItemMessageA(dlg, IDC_ED_TOOL, CB_ADDSTRING, 0, (LPARAM)name);
     gOpt.Tool = ClampInt(gOpt.Tool, kToolSelect, kToolCount - 1);
     SendDlgItemMessageA(dlg, IDC_ED_TOOL, CB_SETCURSEL, (WPARAM)gOpt.Tool, 0);
-    SendDlgItemMessageA(dlg, IDC_ED_COLOR_MODE, CB_SETDROPPEDWIDTH,
-                        (WPARAM)MulDiv(180, (int)gApp.GetWindowDpi(dlg), 96), 0);
+    SendDlgItemMessageA(dlg, IDC_ED_COLOR_MODE, CB_SETDROPPEDWIDTH, (WPARAM)MulDiv(180, (int)gApp.DialogDpi(dlg), 96),
+                        0);
     for (const char* size : kBrushSizes)
         SendDlgItemMessageA(dlg, IDC_ED_BRUSH, CB_ADDSTRING, 0, (LPARAM)size);
     gOpt.BrushSize = ClampInt(gOpt.BrushSize, 1, kMaxBrushSize);
@@ -470,6 +477,15 @@ void OnSize(HWND dlg) {
     gEd.grip = RECT{rc.right - grip, rc.bottom - grip, rc.right, rc.bottom};
 }
 
+// Fonts and controls for the new DPI; the layout keeps its proportions (its
+// reference button grows with the rest), the grip and the zoom follow.
+void OnDpiChanged(HWND dlg, UINT dpi, const RECT* suggested) {
+    gApp.ApplyDialogFont(dlg, dpi, suggested);
+    SendDlgItemMessageA(dlg, IDC_ED_COLOR_MODE, CB_SETDROPPEDWIDTH, (WPARAM)MulDiv(180, (int)dpi, 96), 0);
+    OnSize(dlg);
+    InvalidateRect(dlg, nullptr, TRUE);
+}
+
 void OnMinMaxInfo(HWND dlg, MINMAXINFO* info) {
     RECT ok;
     GetClientRect(GetDlgItem(dlg, IDOK), &ok);
@@ -537,12 +553,9 @@ INT_PTR CALLBACK EditImageDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             if (wp == 'A')
                 OnSelectAll();
             return TRUE;
-        case WM_DPICHANGED: {
-            const RECT* r = (const RECT*)lp;
-            SetWindowPos(dlg, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+        case WM_DPICHANGED:
+            OnDpiChanged(dlg, LOWORD(wp), (const RECT*)lp);
             return TRUE;
-        }
         case WM_DESTROY:
             OnDestroy(dlg);
             return FALSE;
