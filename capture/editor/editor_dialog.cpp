@@ -37,7 +37,8 @@ namespace {
 const int kZoomSteps = 7;
 const double kZoomStep[kZoomSteps] = {0.25, 0.5, 1, 2, 4, 8, 16};
 const char kDialogProcProp[] = "VpEditorProc";
-const int kGripSize = 15;  // at 96 DPI
+const int kGripSize = 15;   // at 96 DPI
+const int kViewMargin = 2;  // client position of the first shown pixel of an image larger than the view
 const float kHighlightFactor = 0.8f;
 const char* const kToolNames[kToolCount] = {"Select", "Draw", "Line", "Arrow", "Box", "Invert", "Fill", "Text"};
 const char* const kBrushSizes[] = {"1", "2", "4", "8", "16", "32", "64", "128"};
@@ -76,8 +77,11 @@ void OnZoom(LPARAM how) {
         POINT pt;
         GetCursorPos(&pt);
         ScreenToClient(gEd.view, &pt);
-        gEd.scrollX = gEd.pointerX - (int)(pt.x / gEd.zoom);
-        gEd.scrollY = gEd.pointerY - (int)(pt.y / gEd.zoom);
+        // Measured from the image's first shown pixel (2 pixels in when the
+        // zoomed image fills the view; a smaller one is centred and does not
+        // scroll), so that the pixel under the pointer stays put exactly.
+        gEd.scrollX = gEd.pointerX - (int)((pt.x - kViewMargin) / gEd.zoom);
+        gEd.scrollY = gEd.pointerY - (int)((pt.y - kViewMargin) / gEd.zoom);
     } else {
         gEd.scrollX = (gEd.right - gEd.left) / 2 + gEd.left - (int)(gEd.viewW / gEd.zoom * 0.5);
         gEd.scrollY = (gEd.bottom - gEd.top) / 2 + gEd.top - (int)(gEd.viewH / gEd.zoom * 0.5);

@@ -192,6 +192,25 @@ std::string EditorTest::dir_;
 
 }  // namespace
 
+namespace {
+
+// One zoom step out from the selection's fitting zoom: the selection and
+// some room around it are in the view at any DPI (the fitting zoom can
+// leave an edge just outside once the scroll bars take their room).
+void ZoomBySteps(int steps) {
+    OnGui([&] {
+        int step = (int)SendDlgItemMessageA(gEd.dialog, IDC_ED_ZOOM, TBM_GETPOS, 0, 0) + steps;
+        SendDlgItemMessageA(gEd.dialog, IDC_ED_ZOOM, TBM_SETPOS, TRUE, step > 0 ? step : 0);
+    });
+    Command(IDC_ED_ZOOM);  // the selection is centred again
+}
+
+void ZoomOutAStep() {
+    ZoomBySteps(-1);
+}
+
+}  // namespace
+
 TEST_F(EditorTest, EditButtonSelectCropBoxOkAndTheSavedFileHoldsTheEdit) {
     gOpt.CRFore = RGB(0, 0, 0);
     gOpt.CRBack = RGB(0, 200, 0);
@@ -469,11 +488,16 @@ TEST_F(EditorTest, ZoomWheelPanEdgesKeysAndBandCancel) {
         OnGui([&] { afterA = RECT{gEd.left, gEd.top, gEd.right, gEd.bottom}; });
         // A selection, then its left edge dragged past its right one.
         Drag(EdgePoint(40, 30), EdgePoint(120, 90));
+        ZoomOutAStep();
         POINT edge = EdgePoint(40, 60);
         edge.x -= 1;
-        POINT beyond = EdgePoint(130, 60);
+        // Four pixels past the right edge: inside the view at any DPI.
+        POINT beyond = EdgePoint(124, 60);
+        beyond.x -= 1;  // the left edge rounds to the pixel right of the pointer
         Drag(edge, beyond);
         swapped = Selection();
+        // Back to the selection's zoom, centred on it: room to pan both ways.
+        ZoomBySteps(1);
         // Panning with the right button at the zoom of the selection.
         OnGui([&] { scrollBefore = gEd.scrollX; });
         POINT a = PixelPoint(100, 60);
@@ -482,8 +506,19 @@ TEST_F(EditorTest, ZoomWheelPanEdgesKeysAndBandCancel) {
         OnGui([&] { scrollAfter = gEd.scrollX; });
         // Esc while a band is drawn cancels the band only.
         OnGui([&] { KillTimer(gEd.view, 4369); });
+        // The band starts inside the view (wherever panning left the
+        // selection), off the selection's lines.
         RECT keep = Selection();
-        POINT b0 = EdgePoint(keep.left + 2, keep.top + 2);
+        RECT view;
+        OnGui([&] { GetWindowRect(gEd.view, &view); });
+        POINT b0 = {view.left + (view.right - view.left) / 4, view.top + (view.bottom - view.top) / 4};
+        POINT l = EdgePoint(keep.left, keep.top), rb = EdgePoint(keep.right, keep.bottom);
+        for (int x : {l.x, rb.x})
+            if (abs(b0.x - x) < 8)
+                b0.x = x + 12;
+        for (int y : {l.y, rb.y})
+            if (abs(b0.y - y) < 8)
+                b0.y = y + 12;
         MouseTo(b0.x, b0.y);
         MouseButton(true, true);
         MouseTo(b0.x + 30, b0.y + 30);
@@ -505,7 +540,7 @@ TEST_F(EditorTest, ZoomWheelPanEdgesKeysAndBandCancel) {
     EXPECT_EQ(afterA.right, 200);
     EXPECT_EQ(afterA.bottom, 150);
     EXPECT_EQ(swapped.left, 120);
-    EXPECT_EQ(swapped.right, 130);
+    EXPECT_EQ(swapped.right, 124);
     EXPECT_EQ(swapped.top, 30);
     EXPECT_EQ(swapped.bottom, 90);
     EXPECT_LT(scrollAfter, scrollBefore) << "dragging right shows what is left of the view";
@@ -705,6 +740,7 @@ TEST_F(EditorTest, AnEdgeOntoItsOppositeKeepsOnePixelAndACropThatCannotCropChang
     bool undoEnabled = true;
     INT_PTR r = RunEditor(0, [&] {
         Drag(EdgePoint(40, 30), EdgePoint(120, 90));
+        ZoomOutAStep();
         // The left edge dragged pixel by pixel across the right one, and the
         // top edge across the bottom one: never an empty selection.
         POINT grip = EdgePoint(40, 60);
@@ -860,8 +896,23 @@ TEST_F(EditorTest, ABoxWithTheRightButtonSwapsOutlineAndFill) {
     EXPECT_EQ(between, RGB(255, 255, 255));
 }
 
+namespace {
+
+// One input: the pointer moves to (x, y) and the right button comes up, so
+// the release itself is the last, still moving sample of the pan.
+void MoveAndReleaseRight(int x, int y) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_RIGHTUP;
+    SendInput(1, &in, sizeof in);
+}
+
+}  // namespace
+
 TEST_F(EditorTest, AQuickRightButtonPanFlicksTheViewOnAndASlowOneDoesNot) {
-    int atRelease = -1, shortlyAfter = -1, settled = -1, later = -1;
+    int atRelease = -1, shortlyAfter = -1, settled = -1, later = -2;
     int slowAtRelease = -1, slowAfter = -1;
     INT_PTR r = RunEditor(0, [&] {
         // Zoomed in so that the image is much larger than the view.
@@ -881,7 +932,7 @@ TEST_F(EditorTest, AQuickRightButtonPanFlicksTheViewOnAndASlowOneDoesNot) {
             MouseTo(x0 - 12 * i, y);
             Sleep(4);
         }
-        MouseButton(false, false);
+        MoveAndReleaseRight(x0 - 12 * 7, y);
         Wait(15);
         OnGui([&] { atRelease = gEd.scrollX; });
         Wait(150);
