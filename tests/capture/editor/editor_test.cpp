@@ -912,31 +912,39 @@ void MoveAndReleaseRight(int x, int y) {
 }  // namespace
 
 TEST_F(EditorTest, AQuickRightButtonPanFlicksTheViewOnAndASlowOneDoesNot) {
+    // The flick reads the tick of each pan sample as the program handles it:
+    // a loaded machine can stall the program between two samples, so each
+    // case gets three tries.
     int atRelease = -1, shortlyAfter = -1, settled = -1, later = -2;
-    int slowAtRelease = -1, slowAfter = -1;
+    int slowAtRelease = -1, slowAfter = -2;
     INT_PTR r = RunEditor(0, [&] {
         // Zoomed in so that the image is much larger than the view.
         OnGui([&] { SendDlgItemMessageA(gEd.dialog, IDC_ED_ZOOM, TBM_SETPOS, TRUE, 5); });
         Command(IDC_ED_ZOOM);
-        OnGui([&] {
-            gEd.scrollX = 0;
-            SendMessageA(gEd.view, kMsgScrollBy, 0, 0);
-        });
         RECT view;
         OnGui([&] { GetWindowRect(gEd.view, &view); });
         int y = (view.top + view.bottom) / 2, x0 = view.left + (view.right - view.left) * 3 / 4;
+        auto panLeft = [&] {
+            OnGui([&] {
+                KillTimer(gEd.view, 4369);
+                SendMessageA(gEd.view, kMsgScrollBy, MAKEWPARAM((WORD)(short)-1000, 0), 0);
+            });
+            MouseTo(x0, y);
+            MouseButton(false, true);
+            for (int i = 1; i <= 6; i++) {
+                MouseTo(x0 - 12 * i, y);
+                Sleep(4);
+            }
+        };
         // A quick pan to the left, released while still moving.
-        MouseTo(x0, y);
-        MouseButton(false, true);
-        for (int i = 1; i <= 6; i++) {
-            MouseTo(x0 - 12 * i, y);
-            Sleep(4);
+        for (int attempt = 0; attempt < 3 && !(shortlyAfter > atRelease && atRelease > 0); attempt++) {
+            panLeft();
+            MoveAndReleaseRight(x0 - 12 * 7, y);
+            Wait(15);
+            OnGui([&] { atRelease = gEd.scrollX; });
+            Wait(150);
+            OnGui([&] { shortlyAfter = gEd.scrollX; });
         }
-        MoveAndReleaseRight(x0 - 12 * 7, y);
-        Wait(15);
-        OnGui([&] { atRelease = gEd.scrollX; });
-        Wait(150);
-        OnGui([&] { shortlyAfter = gEd.scrollX; });
         // It slows down and stops.
         for (int i = 0; i < 60 && settled != later; i++) {
             Wait(100);
@@ -945,18 +953,15 @@ TEST_F(EditorTest, AQuickRightButtonPanFlicksTheViewOnAndASlowOneDoesNot) {
             OnGui([&] { later = gEd.scrollX; });
         }
         // A pan that rests before the release gives no flick.
-        MouseTo(x0, y);
-        MouseButton(false, true);
-        for (int i = 1; i <= 6; i++) {
-            MouseTo(x0 - 12 * i, y);
-            Sleep(4);
+        for (int attempt = 0; attempt < 3 && slowAfter != slowAtRelease; attempt++) {
+            panLeft();
+            Wait(300);
+            MouseButton(false, false);
+            Wait(15);
+            OnGui([&] { slowAtRelease = gEd.scrollX; });
+            Wait(300);
+            OnGui([&] { slowAfter = gEd.scrollX; });
         }
-        Wait(300);
-        MouseButton(false, false);
-        Wait(15);
-        OnGui([&] { slowAtRelease = gEd.scrollX; });
-        Wait(300);
-        OnGui([&] { slowAfter = gEd.scrollX; });
         PostMessageA(gEditorDialog, WM_COMMAND, IDOK, 0);
         Wait(300);
     });

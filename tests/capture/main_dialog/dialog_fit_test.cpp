@@ -119,7 +119,11 @@ void Shoot(HWND hwnd, const std::string& name) {
     const char* dir = getenv("VP_SHOT_DIR");
     if (!dir || !*dir)
         return;
+    // Above the other windows (the text tool's window may lie under the editor).
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Sleep(150);
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    Sleep(100);
     RECT wr;
     GetWindowRect(hwnd, &wr);
     HDC screen = GetDC(nullptr);
