@@ -36,5 +36,6 @@ TextRecord gAppTexts[] = {
     {IDS_SELECT_AREA_FIRST, {"Please select an image area first!"}},
     {IDS_WRITE_ERROR, {"Unrecoverable write error!"}},
     {IDS_MARGINS_TOO_LARGE, {"The margins leave no room for the image!\nPlease check the print options."}},
+    {IDS_WORD_BUSY, {"The image is still being sent to MS Word.\nPlease try again when that is done."}},
     {kTextEnd, {}},
 };

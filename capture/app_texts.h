@@ -30,6 +30,7 @@ enum : unsigned {
     IDS_SELECT_AREA_FIRST = 5170,
     IDS_WRITE_ERROR = 5180,
     IDS_MARGINS_TOO_LARGE = 5190,
+    IDS_WORD_BUSY = 5200,
 };
 
 extern TextRecord gAppTexts[];

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "capture/actions/drag_out.h"
 #include "capture/actions/send_to.h"
 #include "capture/app_texts.h"
 #include "capture/grab/hotkeys.h"
@@ -191,6 +192,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
     InitDefaultFonts();
     ExchangeOptions(kReadOptions);
     ApplyInitN();
+    RemoveOldDragFiles();  // what copy drops of earlier runs left behind
 
     int error = 0;
     bool trayAdded = false;

@@ -73,6 +73,9 @@ CApp::~CApp() {
     for (int i = 0; i < fonts_.count; i++)
         DeleteObject(fonts_.At(i)->font);
     fonts_.RemoveAll();
+    for (int i = 0; i < dialogFonts_.count; i++)
+        DeleteObject(dialogFonts_.At(i)->font);
+    dialogFonts_.RemoveAll();
     FreeSwitches(&switches);
 }
 
@@ -677,8 +680,159 @@ static bool IsGroupCaptionCheck(HWND dialog, HWND check, const RECT& rc) {
     return abs(g.top - rc.top) <= h / 2 && rc.left >= g.left && rc.left - g.left <= 3 * h;
 }
 
+// Window properties of a prepared dialog: the DPI it is laid out for, and
+// the font its children have when ApplyDialogFont replaced the template's.
+static const char kDialogDpiProp[] = "MoxDialogDpi";
+static const char kDialogFontProp[] = "MoxDialogFont";
+
+// Under per-monitor awareness the system would scale a dialog itself on a
+// DPI change; ApplyDialogFont does it, so the system is told not to.
+static void KeepDpiScalingToUs(HWND dialog) {
+    typedef BOOL(WINAPI * SetBehaviorFn)(HWND, int, int);
+    static SetBehaviorFn setBehavior = nullptr;
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        HMODULE user32 = GetModuleHandleA("user32");
+        setBehavior = user32 ? (SetBehaviorFn)(void*)GetProcAddress(user32, "SetDialogDpiChangeBehavior") : nullptr;
+    }
+    const int kDisableAll = 1;  // DDC_DISABLE_ALL
+    if (setBehavior)
+        setBehavior(dialog, kDisableAll, kDisableAll);
+}
+
+UINT CApp::DialogDpi(HWND dialog) const {
+    UINT dpi = (UINT)(UINT_PTR)GetPropA(dialog, kDialogDpiProp);
+    return dpi ? dpi : GetWindowDpi(dialog);
+}
+
+HFONT CApp::ScaledDialogFont(HFONT from, UINT fromDpi, UINT toDpi) {
+    LOGFONTA lf;
+    memset(&lf, 0, sizeof lf);
+    if (!from || !GetObjectA(from, sizeof lf, &lf))
+        GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+    if (fromDpi == toDpi && from)
+        return from;
+    if (lf.lfHeight < 0) {
+        // A template's size in whole points, made as the dialog manager
+        // makes it for that DPI.
+        int points = MulDiv(-lf.lfHeight, 72, (int)fromDpi);
+        lf.lfHeight = -MulDiv(points, (int)toDpi, 72);
+    } else {
+        lf.lfHeight = MulDiv(lf.lfHeight, (int)toDpi, (int)fromDpi);
+    }
+    lf.lfWidth = MulDiv(lf.lfWidth, (int)toDpi, (int)fromDpi);
+    for (int i = 0; i < dialogFonts_.count; i++) {
+        const LOGFONTA& have = dialogFonts_.At(i)->lf;
+        if (have.lfHeight == lf.lfHeight && have.lfWidth == lf.lfWidth && have.lfWeight == lf.lfWeight &&
+            have.lfItalic == lf.lfItalic && _stricmp(have.lfFaceName, lf.lfFaceName) == 0)
+            return dialogFonts_.At(i)->font;
+    }
+    DialogFont made = {lf, CreateFontIndirectA(&lf)};
+    if (!made.font)
+        return from;
+    dialogFonts_.Add(&made);
+    return made.font;
+}
+
+// A font's dialog base units, as the dialog manager computes them: the
+// average width of the letters and the character height.
+static SIZE DialogUnitsOf(HFONT font) {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font ? (HGDIOBJ)font : GetStockObject(SYSTEM_FONT));
+    TEXTMETRICA tm;
+    memset(&tm, 0, sizeof tm);
+    GetTextMetricsA(dc, &tm);
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    SIZE letters = {0, 0};
+    GetTextExtentPoint32A(dc, kLetters, 52, &letters);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    SIZE units = {(letters.cx / 26 + 1) / 2, tm.tmHeight};
+    if (units.cx < 1)
+        units.cx = 1;
+    if (units.cy < 1)
+        units.cy = 1;
+    return units;
+}
+
+// The child's rectangle in its parent's client coordinates, scaled from the
+// old dialog units to the new ones (edges scaled, so neighbours stay
+// neighbours): what the dialog manager would have made with the new font.
+static RECT ScaledChildRect(HWND parent, HWND child, SIZE from, SIZE to) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, (POINT*)&r, 2);
+    char cls[16] = "";
+    GetClassNameA(child, cls, countof(cls));
+    if (_stricmp(cls, "ComboBox") == 0) {
+        // The height that sizes a combo box includes its drop-down list.
+        RECT dropped;
+        if (SendMessageA(child, CB_GETDROPPEDCONTROLRECT, 0, (LPARAM)&dropped) && dropped.bottom > dropped.top)
+            r.bottom = r.top + (dropped.bottom - dropped.top);
+    }
+    RECT out = {MulDiv(r.left, to.cx, from.cx), MulDiv(r.top, to.cy, from.cy), MulDiv(r.right, to.cx, from.cx),
+                MulDiv(r.bottom, to.cy, from.cy)};
+    return out;
+}
+
+HFONT CApp::ApplyDialogFont(HWND dialog, UINT dpi, const RECT* suggested) {
+    if (dpi < 96)
+        dpi = 96;
+    UINT old = DialogDpi(dialog);
+    HFONT oldBold = UiFont(old, true), bold = UiFont(dpi, true);
+    HFONT oldFont = (HFONT)GetPropA(dialog, kDialogFontProp);
+    if (!oldFont)
+        oldFont = (HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0);
+    HFONT font = ScaledDialogFont(oldFont, old, dpi);
+    SIZE fromUnits = DialogUnitsOf(oldFont), toUnits = DialogUnitsOf(font);
+    // The children first, while the dialog keeps its size.
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[16] = "";
+        GetClassNameA(child, cls, countof(cls));
+        bool isDialog = strcmp(cls, "#32770") == 0;
+        RECT r = ScaledChildRect(dialog, child, fromUnits, toUnits);
+        if (!isDialog) {
+            HFONT has = (HFONT)SendMessageA(child, WM_GETFONT, 0, 0);
+            if (has == oldBold && oldBold)
+                SendMessageA(child, WM_SETFONT, (WPARAM)bold, FALSE);
+            else if (!has || has == oldFont)
+                SendMessageA(child, WM_SETFONT, (WPARAM)font, FALSE);
+        }
+        if (old != dpi)
+            SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SetPropA(dialog, kDialogFontProp, (HANDLE)font);
+    SetPropA(dialog, kDialogDpiProp, (HANDLE)(UINT_PTR)dpi);
+    if (!(GetWindowLongA(dialog, GWL_STYLE) & WS_CHILD) && (suggested || old != dpi)) {
+        // The client area grows as the controls did; a suggested rectangle
+        // gives the place (and the size, when it is not smaller).
+        RECT window, client;
+        GetWindowRect(dialog, &window);
+        GetClientRect(dialog, &client);
+        int w = window.right - window.left + MulDiv(client.right, toUnits.cx, fromUnits.cx) - client.right;
+        int h = window.bottom - window.top + MulDiv(client.bottom, toUnits.cy, fromUnits.cy) - client.bottom;
+        int x = window.left, y = window.top;
+        if (suggested) {
+            x = suggested->left;
+            y = suggested->top;
+            if (suggested->right - suggested->left > w)
+                w = suggested->right - suggested->left;
+            if (suggested->bottom - suggested->top > h)
+                h = suggested->bottom - suggested->top;
+        }
+        SetWindowPos(dialog, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RedrawWindow(dialog, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+    return bold;
+}
+
 HFONT CApp::PrepareDialog(HWND dialog) {
-    HFONT bold = UiFont(GetWindowDpi(dialog), true);
+    UINT dpi = GetWindowDpi(dialog);
+    SetPropA(dialog, kDialogDpiProp, (HANDLE)(UINT_PTR)dpi);
+    KeepDpiScalingToUs(dialog);
+    HFONT bold = UiFont(dpi, true);
     LRESULT def = SendMessageA(dialog, DM_GETDEFID, 0, 0);
     int defId = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : -1;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {

@@ -72,7 +72,21 @@ struct CApp {
     void DisableFrames(bool on);
     INT_PTR RunModalDialog(HWND owner, int dialogId, DLGPROC proc, LPARAM param);
     // Bold fonts, default-button font, class icon, focus, centring, topmost.
+    // Remembers the DPI the dialog was laid out for. Returns the bold font.
     HFONT PrepareDialog(HWND dialog);
+    // A dialog after a DPI change (WM_DPICHANGED): its font made anew for
+    // dpi and given to its children, the bold font to those that
+    // PrepareDialog gave it (default button, group boxes, caption check
+    // boxes), and its controls moved and sized by new / old DPI. Children
+    // with fonts of their own keep them; child dialogs (tab pages) are only
+    // moved and sized: each calls this itself. A top-level dialog takes the
+    // suggested window rectangle (WM_DPICHANGED's lParam), or without one
+    // grows its client area by the same factor. Returns the bold font for
+    // dpi, as PrepareDialog does. The fonts are the application's.
+    HFONT ApplyDialogFont(HWND dialog, UINT dpi, const RECT* suggested = nullptr);
+    // The DPI a dialog was last laid out for (PrepareDialog or
+    // ApplyDialogFont); GetWindowDpi when neither ran on it.
+    UINT DialogDpi(HWND dialog) const;
     UINT GetWindowDpi(HWND hwnd) const;
     // Stores the colour mode (255 automatic, 0 none, 1 default, 2 custom) and repaints every frame and bar.
     void SetSchemeMode(BYTE mode);
@@ -206,6 +220,13 @@ struct CApp {
         HFONT font;
     };
     CDynArray<FontSlot> fonts_;
+    // Dialog fonts made for other DPIs, kept for the process's life.
+    struct DialogFont {
+        LOGFONTA lf;
+        HFONT font;
+    };
+    CDynArray<DialogFont> dialogFonts_;
+    HFONT ScaledDialogFont(HFONT from, UINT fromDpi, UINT toDpi);
 };
 
 extern CApp gApp;

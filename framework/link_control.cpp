@@ -7,6 +7,8 @@
 #include <shellapi.h>
 #include <string.h>
 
+#include "app.h"
+
 // Our subclass id. The control is subclassed through the common controls'
 // subclass chain, which the tooltip's TTF_SUBCLASS uses too: a plain
 // GWLP_WNDPROC swap could not be undone under the tooltip's subclass.
@@ -110,7 +112,8 @@ void CLinkControl::OnPaint() {
     PAINTSTRUCT ps;
     HDC hdc = BeginPaint(control_, &ps);
     LOGFONTA lf = {};
-    lf.lfHeight = -MulDiv(12, GetDeviceCaps(hdc, LOGPIXELSY), 96);
+    // The dialog's DPI, which follows a DPI change (ApplyDialogFont).
+    lf.lfHeight = -MulDiv(12, (int)gApp.DialogDpi(dialog_), 96);
     lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = DEFAULT_CHARSET;
     // The dialog's font face, else "MS Shell Dlg".

@@ -33,7 +33,7 @@ ProductInfoState* StateOf(HWND dlg) {
 }
 
 void ApplyTitleFont(HWND dlg) {
-    SendDlgItemMessageA(dlg, IDC_MOX_INFO_TITLE, WM_SETFONT, (WPARAM)gApp.UiFont(gApp.GetWindowDpi(dlg), true), TRUE);
+    SendDlgItemMessageA(dlg, IDC_MOX_INFO_TITLE, WM_SETFONT, (WPARAM)gApp.UiFont(gApp.DialogDpi(dlg), true), TRUE);
 }
 
 void OnInit(HWND dlg) {
@@ -141,6 +141,7 @@ INT_PTR CALLBACK ProductInfoDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             OnCommand(dlg, LOWORD(wp));
             return TRUE;
         case WM_DPICHANGED:
+            gApp.ApplyDialogFont(dlg, LOWORD(wp), (const RECT*)lp);
             ApplyTitleFont(dlg);
             return TRUE;
         case WM_DESTROY:

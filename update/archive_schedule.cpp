@@ -285,7 +285,6 @@ int ArchiveIfDue() {
 }
 
 INT_PTR CALLBACK ArchiveDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
-    (void)lp;
     switch (msg) {
         case WM_INITDIALOG:
             OnInit(dlg);
@@ -297,7 +296,7 @@ INT_PTR CALLBACK ArchiveDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             OnCommand(dlg, IDC_ARCHIVE_HELP);
             return TRUE;
         case WM_DPICHANGED:
-            gApp.PrepareDialog(dlg);
+            gApp.ApplyDialogFont(dlg, LOWORD(wp), (const RECT*)lp);
             return TRUE;
     }
     return FALSE;

@@ -224,9 +224,12 @@ INT_PTR CALLBACK UpdateCheckDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_HELP:
             OnCommand(dlg, IDC_UPDATE_HELP);
             return TRUE;
-        case WM_DPICHANGED:
-            gApp.PrepareDialog(dlg);
+        case WM_DPICHANGED: {
+            HFONT bold = gApp.ApplyDialogFont(dlg, LOWORD(wp), (const RECT*)lp);
+            for (int id = IDC_UPDATE_INSTALLED; id <= IDC_UPDATE_STATUS; id++)
+                SendDlgItemMessageA(dlg, id, WM_SETFONT, (WPARAM)bold, TRUE);
             return TRUE;
+        }
     }
     return FALSE;
 }

@@ -15,6 +15,33 @@
 namespace {
 
 int gDragCounter = 1;
+// The temporary files' names: the prefix, a number, then one of the endings.
+const char kDragPrefix[] = "Vellumor Pro (";
+const char* const kDragEndings[] = {").jpg", ").png", ").opt"};
+const ULONGLONG kDragFileAge = 24ull * 60 * 60 * 10000000;  // a day in FILETIME units
+
+// A name that DragImageOut gives its files: "Vellumor Pro (<digits>)" with
+// one of the endings (case ignored). The short names that the search also
+// matches never pass.
+bool IsDragFileName(const char* name) {
+    size_t n = strlen(kDragPrefix);
+    if (_strnicmp(name, kDragPrefix, n) != 0)
+        return false;
+    const char* p = name + n;
+    const char* digits = p;
+    while (*p >= '0' && *p <= '9')
+        p++;
+    if (p == digits)
+        return false;
+    for (const char* ending : kDragEndings)
+        if (_stricmp(p, ending) == 0)
+            return true;
+    return false;
+}
+
+ULONGLONG FileTimeValue(const FILETIME& t) {
+    return ((ULONGLONG)t.dwHighDateTime << 32) | t.dwLowDateTime;
+}
 
 // Writes gImage (the smaller of JPEG and PNG) to the next temporary file;
 // path (cch) receives its name. The image keeps its name: the temporary
@@ -54,12 +81,16 @@ int DragImageOut(HWND owner) {
         GlobalFree(medium.hGlobal);  // not taken over
     CreateDropSource(&source);
     HRESULT ole = OleInitialize(nullptr);
-    if (data && source) {
-        DWORD effect = DROPEFFECT_NONE;
-        DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
-    }
-    // Whatever the target did: a temporary file must not outlive the drag.
-    DeleteFileA(path);
+    HRESULT result = DRAGDROP_S_CANCEL;
+    DWORD effect = DROPEFFECT_NONE;
+    if (data && source)
+        result = DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+    // A target that took a copy may read the file long after the drop (an
+    // upload, a browser's file field, a copy in the background): the file
+    // stays, and a later start-up removes it (RemoveOldDragFiles). A moved
+    // file is the target's; a cancelled drag leaves nothing behind.
+    if (result != DRAGDROP_S_DROP || effect == DROPEFFECT_MOVE)
+        DeleteFileA(path);
     if (SUCCEEDED(ole))
         OleUninitialize();
     if (source)
@@ -67,4 +98,30 @@ int DragImageOut(HWND owner) {
     if (data)
         data->Release();
     return 1;
+}
+
+int RemoveOldDragFiles() {
+    char temp[kCchPath], pattern[kCchPath2], path[kCchPath2];
+    DWORD n = GetTempPathA((DWORD)countof(temp), temp);
+    if (n == 0 || n >= countof(temp) || !AddTrailingBackslash(temp, countof(temp)) ||
+        !StrFmt(pattern, countof(pattern), "%s%s*", temp, kDragPrefix))
+        return 0;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    int removed = 0;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsDragFileName(found.cFileName))
+            continue;
+        if (FileTimeValue(now) - FileTimeValue(found.ftLastWriteTime) <= kDragFileAge ||
+            FileTimeValue(found.ftLastWriteTime) > FileTimeValue(now))
+            continue;
+        if (StrFmt(path, countof(path), "%s%s", temp, found.cFileName) && DeleteFileA(path))
+            removed++;
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return removed;
 }

@@ -8,8 +8,14 @@
 
 // 0 when there was nothing to drag or the temporary file could not be
 // written (after a message owned by owner); 1 after the drag ended. The
-// temporary file is kept only when a target took a copy of it.
+// temporary file "Vellumor Pro (<n>).jpg" or ".png" in the temporary folder
+// stays after a drop that did not move it (the target may read it later);
+// a cancelled drag deletes it.
 int DragImageOut(HWND owner);
+// Start-up clean-up: deletes the files that DragImageOut left in the
+// temporary folder when they were last written more than a day ago.
+// Returns how many it deleted.
+int RemoveOldDragFiles();
 
 // The objects; each starts with one reference. E_INVALIDARG for a null out
 // pointer (or, for the enumerator, count 0 or null formats), E_OUTOFMEMORY.

@@ -31,6 +31,12 @@ const int kIconEditor = 8, kIconWord = 9;
 const UINT kFirstMenuId = 1;
 const UINT_PTR kWordWaitTimer = 1;
 
+// A send to the word processor is running (its conversation may last
+// three DDE time-outs while the GUI keeps pumping): the Send actions are
+// refused meanwhile.
+bool gWordSendRunning = false;
+int gWordFileCounter = 0;
+
 IMalloc* gShellMalloc = nullptr;
 IShellFolder* gDesktop = nullptr;
 bool gOleUp = false;
@@ -171,16 +177,7 @@ int DropOnTarget(HWND owner, const SendToTarget& target, IDataObject* data) {
     LPCITEMIDLIST child = target.item;
     int r = kDropFailed;
     if (SUCCEEDED(folder->GetUIObjectOf(owner, 1, &child, IID_IDropTarget, nullptr, (void**)&drop)) && drop) {
-        // A copy only: a folder target must never move the user's file.
-        DWORD effect = DROPEFFECT_COPY;
-        POINTL at = {0, 0};
-        if (SUCCEEDED(drop->DragEnter(data, MK_LBUTTON, at, &effect)) && effect != DROPEFFECT_NONE) {
-            effect &= DROPEFFECT_COPY;
-            r = SUCCEEDED(drop->Drop(data, MK_LBUTTON, at, &effect)) ? kDropDone : kDropFailed;
-        } else {
-            drop->DragLeave();
-            r = kDropNoTarget;
-        }
+        r = DropDataOnTarget(drop, data);
         drop->Release();
     }
     folder->Release();
@@ -233,6 +230,7 @@ bool SendFilePath(char* path, size_t cch) {
 // Runs the word processor's conversation on its thread while the GUI
 // keeps pumping; true when it inserted the picture.
 bool SendToWord(const char* path) {
+    gWordSendRunning = true;
     char* copy = _strdup(path);
     DWORD id;
     HANDLE thread = copy ? CreateThread(nullptr, 0, InsertPictureThread, copy, 0, &id) : nullptr;
@@ -245,7 +243,30 @@ bool SendToWord(const char* path) {
         free(copy);
     }
     DeleteFileA(path);
+    gWordSendRunning = false;
     return code == 0;
+}
+
+// Hands the written file over to one send to the word processor: renamed
+// to "<name>-<n><extension>" beside it (the first free n of this run), so
+// that no later send rewrites or deletes a file that a conversation may
+// still name. own (cch) receives the file to send; the written path itself
+// when the rename fails.
+void TakeOwnWordFile(const char* path, char* own, size_t cch) {
+    const char* slash = strrchr(path, '\\');
+    const char* dot = strrchr(path, '.');
+    if (!dot || (slash && dot < slash))
+        dot = path + strlen(path);
+    for (int tries = 0; tries < 1000; tries++) {
+        if (!StrFmt(own, cch, "%.*s-%d%s", (int)(dot - path), path, ++gWordFileCounter, dot))
+            break;
+        if (MoveFileExA(path, own, 0))
+            return;
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            break;
+    }
+    StrCopy(own, cch, path);
 }
 
 bool RunEditor(HWND owner, const char* path) {
@@ -317,10 +338,32 @@ int DropOnSendToTarget(HWND owner, const char* path, const char* name) {
     return r;
 }
 
+int DropDataOnTarget(IDropTarget* drop, IDataObject* data) {
+    // As the shell drops: the target picks copy, move or link.
+    const DWORD offered = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    DWORD effect = offered;
+    POINTL at = {0, 0};
+    if (FAILED(drop->DragEnter(data, MK_LBUTTON, at, &effect)) || (effect & offered) == 0) {
+        drop->DragLeave();
+        return kDropNoTarget;
+    }
+    effect = offered;
+    return SUCCEEDED(drop->Drop(data, MK_LBUTTON, at, &effect)) ? kDropDone : kDropFailed;
+}
+
+bool WordSendRunning() {
+    return gWordSendRunning;
+}
+
 int SendImageTo(HWND owner) {
     if (!gImage.IsValid())
         return kActionNoImage;
     const int kFailed = 3;
+    if (gWordSendRunning) {
+        // Refused before anything is written: the running send's file stays.
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_WORD_BUSY, 0));
+        return kFailed;
+    }
     char path[kCchPath2];
     if (!SendFilePath(path, countof(path)) || WriteImageFile(path) != kActionDone) {
         AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_SAVE_FAILED, 0));
@@ -346,7 +389,9 @@ int SendImageTo(HWND owner) {
         case kSendEditor:
             return RunEditor(owner, path) ? kActionDone : kFailed;
     }
-    if (!SendToWord(path)) {
+    char own[kCchPath2];
+    TakeOwnWordFile(path, own, countof(own));
+    if (!SendToWord(own)) {
         AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_WORD, 0));
         return kFailed;
     }

@@ -35,14 +35,25 @@ const SendToTarget* FindSendTarget(const char* name);
 
 // The action: 0 done, 1 no image, -1 the target menu was dismissed, 3
 // failed (after a message, or silently when the stored target is gone).
+// A send to the word processor gets a file of its own (the written file
+// renamed to "<name>-<n><extension>"), deleted when the conversation ends.
 // owner owns the messages and the target menu: it receives the menu's
 // WM_MEASUREITEM and WM_DRAWITEM.
 int SendImageTo(HWND owner);
 
 // DropOnSendToTarget's results.
 enum : int { kDropDone = 0, kDropNoTarget = 1, kDropNoData = 2, kDropFailed = 3 };
-// Drops the file on the Send-To item of that name, offering a copy only.
+// Drops the file on the Send-To item of that name, offering copy, move and
+// link.
 int DropOnSendToTarget(HWND owner, const char* path, const char* name);
+// The drop itself: DragEnter offering copy, move and link, then Drop when
+// the target takes one of them (kDropDone, or kDropFailed when Drop fails);
+// otherwise DragLeave and kDropNoTarget.
+int DropDataOnTarget(IDropTarget* target, IDataObject* data);
+
+// A send to the word processor is running; SendImageTo refuses meanwhile
+// (message 5200, result 3).
+bool WordSendRunning();
 
 // Thread routine: asks the word processor (DDE service "WINWORD", topic
 // "System") to insert the picture at path (a heap copy the thread frees).

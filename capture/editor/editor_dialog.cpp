@@ -37,7 +37,8 @@ namespace {
 const int kZoomSteps = 7;
 const double kZoomStep[kZoomSteps] = {0.25, 0.5, 1, 2, 4, 8, 16};
 const char kDialogProcProp[] = "VpEditorProc";
-const int kGripSize = 15;  // at 96 DPI
+const int kGripSize = 15;   // at 96 DPI
+const int kViewMargin = 2;  // client position of the first shown pixel of an image larger than the view
 const float kHighlightFactor = 0.8f;
 const char* const kToolNames[kToolCount] = {"Select", "Draw", "Line", "Arrow", "Box", "Invert", "Fill", "Text"};
 const char* const kBrushSizes[] = {"1", "2", "4", "8", "16", "32", "64", "128"};
@@ -53,7 +54,7 @@ int ZoomIndex() {
 }
 
 int GripSize(HWND dlg) {
-    return MulDiv(kGripSize, (int)gApp.GetWindowDpi(dlg), 96);
+    return MulDiv(kGripSize, (int)gApp.DialogDpi(dlg), 96);
 }
 
 void Invalidate() {
@@ -76,8 +77,11 @@ void OnZoom(LPARAM how) {
         POINT pt;
         GetCursorPos(&pt);
         ScreenToClient(gEd.view, &pt);
-        gEd.scrollX = gEd.pointerX - (int)(pt.x / gEd.zoom);
-        gEd.scrollY = gEd.pointerY - (int)(pt.y / gEd.zoom);
+        // Measured from the image's first shown pixel (2 pixels in when the
+        // zoomed image fills the view; a smaller one is centred and does not
+        // scroll), so that the pixel under the pointer stays put exactly.
+        gEd.scrollX = gEd.pointerX - (int)((pt.x - kViewMargin) / gEd.zoom);
+        gEd.scrollY = gEd.pointerY - (int)((pt.y - kViewMargin) / gEd.zoom);
     } else {
         gEd.scrollX = (gEd.right - gEd.left) / 2 + gEd.left - (int)(gEd.viewW / gEd.zoom * 0.5);
         gEd.scrollY = (gEd.bottom - gEd.top) / 2 + gEd.top - (int)(gEd.viewH / gEd.zoom * 0.5);
@@ -104,10 +108,17 @@ void OnCrop() {
     if (WholeImageSelected())
         return;
     SetEditorCursor(IDC_WAIT);
-    PushUndoEvicting();
     // The frame shows columns left..right-1 and rows top..bottom-1: that is
-    // what is kept.
-    gImage.Crop(gEd.left, gEd.top, gEd.right, gEd.bottom);
+    // what is kept. Cropped aside first: a crop that cannot be made (no
+    // pixel left, no memory) leaves the image, the undo stack and the
+    // image's listeners untouched.
+    CRaster cropped;
+    if (!gImage.Crop(gEd.left, gEd.top, gEd.right, gEd.bottom, &cropped)) {
+        SetEditorCursor(IDC_ARROW);
+        return;
+    }
+    PushUndoEvicting();
+    gImage.TakeOver(cropped);
     SelectWholeImage();
     SnapshotImage();
     SetPaintClip();
@@ -363,8 +374,8 @@ void FillBoxes(HWND dlg) {
         SendDlgItemMessageA(dlg, IDC_ED_TOOL, CB_ADDSTRING, 0, (LPARAM)name);
     gOpt.Tool = ClampInt(gOpt.Tool, kToolSelect, kToolCount - 1);
     SendDlgItemMessageA(dlg, IDC_ED_TOOL, CB_SETCURSEL, (WPARAM)gOpt.Tool, 0);
-    SendDlgItemMessageA(dlg, IDC_ED_COLOR_MODE, CB_SETDROPPEDWIDTH,
-                        (WPARAM)MulDiv(180, (int)gApp.GetWindowDpi(dlg), 96), 0);
+    SendDlgItemMessageA(dlg, IDC_ED_COLOR_MODE, CB_SETDROPPEDWIDTH, (WPARAM)MulDiv(180, (int)gApp.DialogDpi(dlg), 96),
+                        0);
     for (const char* size : kBrushSizes)
         SendDlgItemMessageA(dlg, IDC_ED_BRUSH, CB_ADDSTRING, 0, (LPARAM)size);
     gOpt.BrushSize = ClampInt(gOpt.BrushSize, 1, kMaxBrushSize);
@@ -470,6 +481,15 @@ void OnSize(HWND dlg) {
     gEd.grip = RECT{rc.right - grip, rc.bottom - grip, rc.right, rc.bottom};
 }
 
+// Fonts and controls for the new DPI; the layout keeps its proportions (its
+// reference button grows with the rest), the grip and the zoom follow.
+void OnDpiChanged(HWND dlg, UINT dpi, const RECT* suggested) {
+    gApp.ApplyDialogFont(dlg, dpi, suggested);
+    SendDlgItemMessageA(dlg, IDC_ED_COLOR_MODE, CB_SETDROPPEDWIDTH, (WPARAM)MulDiv(180, (int)dpi, 96), 0);
+    OnSize(dlg);
+    InvalidateRect(dlg, nullptr, TRUE);
+}
+
 void OnMinMaxInfo(HWND dlg, MINMAXINFO* info) {
     RECT ok;
     GetClientRect(GetDlgItem(dlg, IDOK), &ok);
@@ -537,12 +557,9 @@ INT_PTR CALLBACK EditImageDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             if (wp == 'A')
                 OnSelectAll();
             return TRUE;
-        case WM_DPICHANGED: {
-            const RECT* r = (const RECT*)lp;
-            SetWindowPos(dlg, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+        case WM_DPICHANGED:
+            OnDpiChanged(dlg, LOWORD(wp), (const RECT*)lp);
             return TRUE;
-        }
         case WM_DESTROY:
             OnDestroy(dlg);
             return FALSE;

@@ -190,7 +190,7 @@ void OnTextCommand(HWND dlg, int id, int code) {
     }
 }
 
-INT_PTR CALLBACK EnterTextDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
+INT_PTR CALLBACK EnterTextDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_INITDIALOG:
             OnTextInit(dlg);
@@ -207,6 +207,10 @@ INT_PTR CALLBACK EnterTextDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
             } else {
                 DestroyWindow(dlg);
             }
+            return TRUE;
+        case WM_DPICHANGED:
+            // The text field keeps the user's font; the rest follows the DPI.
+            gApp.ApplyDialogFont(dlg, LOWORD(wp), (const RECT*)lp);
             return TRUE;
         case WM_DESTROY:
             GetWindowRect(dlg, &gTextRect);

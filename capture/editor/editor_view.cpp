@@ -188,13 +188,19 @@ void TrackRubberBand(HWND hwnd, POINT corner) {
 
 // One axis of an edge drag: the low or high edge (bit lowBit or highBit of
 // the drag state) follows the client position p; dragged across the
-// opposite edge, the two swap and the drag continues on the other one.
+// opposite edge, the two swap and the drag continues on the other one. An
+// edge put onto its opposite stops one pixel short: the selection always
+// keeps at least one pixel each way.
 void MoveEdgeOnAxis(int p, int offset, int scroll, int size, int* low, int* high, int lowBit, int highBit) {
     if (!(gEd.drag & (lowBit | highBit)))
         return;
     bool isLow = (gEd.drag & lowBit) != 0;
     int v = isLow ? (int)((p - offset + 1) / gEd.zoom + 0.5) : (int)((p - offset) / gEd.zoom + 0.5);
     v = ClampInt(v + scroll, 0, size);
+    if (isLow && v == *high)
+        v = *high - 1;
+    else if (!isLow && v == *low)
+        v = *low + 1;
     if (isLow && v > *high) {
         *low = *high;
         *high = v;

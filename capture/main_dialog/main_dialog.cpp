@@ -338,10 +338,19 @@ void OnDropFiles(HDROP drop) {
     ShowMainDialog(kTabActions);
 }
 
-void OnDpiChanged(HWND dlg, const RECT* suggested) {
-    if (suggested)
-        SetWindowPos(dlg, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+// The dialog, its tab control and every page get fonts and sizes for the
+// new DPI; the pages' place follows.
+void OnDpiChanged(HWND dlg, UINT dpi, const RECT* suggested) {
+    UINT old = gApp.DialogDpi(dlg);
+    gApp.ApplyDialogFont(dlg, dpi, suggested);
+    for (HWND page : gMain.pages)
+        if (page)
+            gApp.ApplyDialogFont(page, dpi);
+    if (old && old != dpi) {
+        RECT& r = gMain.pageRect;
+        r = RECT{MulDiv(r.left, (int)dpi, (int)old), MulDiv(r.top, (int)dpi, (int)old),
+                 MulDiv(r.right, (int)dpi, (int)old), MulDiv(r.bottom, (int)dpi, (int)old)};
+    }
     LoadTabIcons();
     InvalidateRect(dlg, nullptr, TRUE);
 }
@@ -359,7 +368,11 @@ void SetNewButtonLabel(const char* label) {
 }
 
 UINT DialogDpi(HWND hwnd) {
-    UINT dpi = gApp.GetWindowDpi(hwnd);
+    // The main dialog and everything in it follow the DPI it was last laid
+    // out for.
+    if (gMainDialog && (hwnd == gMainDialog || IsChild(gMainDialog, hwnd)))
+        hwnd = gMainDialog;
+    UINT dpi = gApp.DialogDpi(hwnd);
     return dpi ? dpi : 96;
 }
 
@@ -458,7 +471,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             OnDropFiles((HDROP)wp);
             return TRUE;
         case WM_DPICHANGED:
-            OnDpiChanged(dlg, (const RECT*)lp);
+            OnDpiChanged(dlg, LOWORD(wp), (const RECT*)lp);
             return TRUE;
         case WM_CLOSE:
             if (IsWindowVisible(dlg))

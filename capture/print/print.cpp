@@ -191,9 +191,13 @@ DrawResult DrawPage(HDC dc, HWND owner) {
     gOpt.PrtMrgTop = m.top;
     gOpt.PrtMrgRgt = m.right;
     gOpt.PrtMrgBtm = m.bottom;
+    // A refused page is never printed: the numbers its lines took are
+    // given back, so %N counts printed pages only.
+    int nextN = gOpt.NextN;
     if (roomy)
         DrawHeaderFooter(dc, owner, &area);
     if (!roomy || area.height < 1) {
+        gOpt.NextN = nextN;
         AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MARGINS_TOO_LARGE, 0));
         return kPageNoRoom;
     }

@@ -128,10 +128,13 @@ bool OnHeaderFooterOk(HWND dlg) {
 
 }  // namespace
 
-INT_PTR CALLBACK MarginsDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
+INT_PTR CALLBACK MarginsDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_INITDIALOG:
             OnMarginsInit(dlg);
+            return TRUE;
+        case WM_DPICHANGED:
+            gApp.ApplyDialogFont(dlg, LOWORD(wp), (const RECT*)lp);
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wp) == IDOK && OnMarginsOk(dlg))
@@ -143,10 +146,13 @@ INT_PTR CALLBACK MarginsDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
     return FALSE;
 }
 
-INT_PTR CALLBACK HeaderFooterDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
+INT_PTR CALLBACK HeaderFooterDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_INITDIALOG:
             OnHeaderFooterInit(dlg);
+            return TRUE;
+        case WM_DPICHANGED:
+            gApp.ApplyDialogFont(dlg, LOWORD(wp), (const RECT*)lp);
             return TRUE;
         case WM_COMMAND:
             switch (LOWORD(wp)) {

@@ -1,7 +1,8 @@
 // Dragging the image out: the OLE objects' answers (formats, enumerator,
 // drop source), and a real drag from the Save button, driven by SendInput,
-// onto a drop target of this process: the CF_HDROP path reads back as the
-// image, Escape cancels, and no temporary file outlives the drag.
+// onto a drop target of this process and onto one in another process that
+// reads the file only after the drag ended: the file stays after a copy
+// drop, Escape cancels and deletes it, and start-up deletes old ones.
 #include <windows.h>
 // The headers below need windows.h first.
 #include <commctrl.h>
@@ -232,17 +233,118 @@ class DragOutTest : public ::testing::Test {
     RecordingTarget recorder_;
 };
 
-TEST_F(DragOutTest, DropGivesTheImageFileWhichIsRemovedAfterwards) {
+namespace {
+
+// The report lines of drop_reader, or "" while it has written none.
+std::string ReaderReport(const std::string& report) {
+    std::string text;
+    ReadFileBytes(report, &text);
+    return text;
+}
+
+// The text after "<key> " on its line in the report, or "".
+std::string ReportValue(const std::string& text, const std::string& key) {
+    size_t at = text.find(key + " ");
+    if (at == std::string::npos)
+        return "";
+    size_t end = text.find('\n', at);
+    return text.substr(at + key.size() + 1, end == std::string::npos ? std::string::npos : end - at - key.size() - 1);
+}
+
+}  // namespace
+
+TEST_F(DragOutTest, ACopyDropElsewhereCanReadTheFileAfterTheDragEnded) {
+    // The target is another process that keeps the name and reads the file
+    // only once the drag is over, as an upload or chat client does.
+    RevokeDragDrop(target_);
+    DestroyWindow(target_);
+    target_ = nullptr;
+    std::string dir = MakeTestDir("drop_reader");
+    std::string report = WinPath(dir) + "\\report.txt";
+    const char* eventName = "VpDragOutTestDone";
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, eventName);
+    ASSERT_NE(done, nullptr);
+    std::string cmd =
+        "\"" + WinPath(PathOfUnix(VP_DROP_READER_EXE)) + "\" \"" + report + "\" " + eventName + " 1000 80 200 200";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ASSERT_TRUE(PumpUntil([&] { return ReaderReport(report).find("ready") != std::string::npos; }, 20000))
+        << "the reader did not start";
     Drag(false);
-    ASSERT_TRUE(recorder_.dropped) << "no drop reached the target";
-    EXPECT_NE(recorder_.droppedPath.find("Vellumor Pro ("), std::string::npos) << recorder_.droppedPath;
-    std::string ext = recorder_.droppedPath.substr(recorder_.droppedPath.size() - 4);
-    EXPECT_TRUE(ext == ".png" || ext == ".jpg") << recorder_.droppedPath;
-    EXPECT_EQ(recorder_.droppedW, 64) << "the dropped file reads as the image";
-    EXPECT_EQ(recorder_.droppedH, 40);
-    EXPECT_FALSE(Exists(recorder_.droppedPath)) << "the temporary file does not outlive the drag";
+    std::string dropped = ReportValue(ReaderReport(report), "dropped");
+    ASSERT_FALSE(dropped.empty()) << "no drop reached the other process: " << ReaderReport(report);
+    EXPECT_NE(dropped.find("Vellumor Pro ("), std::string::npos) << dropped;
+    std::string ext = dropped.substr(dropped.size() - 4);
+    EXPECT_TRUE(ext == ".png" || ext == ".jpg") << dropped;
+    EXPECT_TRUE(Exists(dropped)) << "the copied file stays after the drag";
+    // Now the target reads it.
+    SetEvent(done);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(done);
+    std::string text = ReaderReport(report);
+    EXPECT_EQ(text.find("missing"), std::string::npos) << "the file was gone when the target read it: " << text;
+    EXPECT_GT(atoi(ReportValue(text, "read").c_str()), 0) << text;
+    CImage copy;
+    ASSERT_TRUE(copy.Load((report + ".copy").c_str(), 0)) << "the target's copy reads as an image";
+    EXPECT_EQ(copy.Width(), 64);
+    EXPECT_EQ(copy.Height(), 40);
     EXPECT_STREQ(gImageName, "(Unnamed)") << "the temporary file is not the image's name";
     EXPECT_EQ(gImage.GetBpp(), 24);
+    DeleteFileA(dropped.c_str());
+}
+
+TEST_F(DragOutTest, AnInProcessCopyDropKeepsTheFile) {
+    Drag(false);
+    ASSERT_TRUE(recorder_.dropped) << "no drop reached the target";
+    EXPECT_EQ(recorder_.droppedW, 64) << "the dropped file reads as the image";
+    EXPECT_EQ(recorder_.droppedH, 40);
+    EXPECT_TRUE(Exists(recorder_.droppedPath)) << "a copy drop leaves the file for the target";
+    DeleteFileA(recorder_.droppedPath.c_str());
+}
+
+TEST(DragOutCleanUp, StartUpDeletesOnlyOurDragFilesOlderThanADay) {
+    std::string dir = WinPath(MakeTestDir("drag_cleanup"));
+    char saved[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", saved, sizeof saved);
+    SetEnvironmentVariableA("TMP", dir.c_str());
+    struct File {
+        const char* name;
+        int hoursOld;
+        bool gone;
+    };
+    const File files[] = {
+        {"Vellumor Pro (1).png", 49, true},       {"Vellumor Pro (2).jpg", 25, true},
+        {"Vellumor Pro (12).PNG", 30, true},      {"Vellumor Pro (3).opt", 48, true},
+        {"Vellumor Pro (4).png", 23, false},      {"Vellumor Pro (5).jpg", 0, false},
+        {"Vellumor Pro (x).png", 72, false},      {"Vellumor Pro ().png", 72, false},
+        {"Vellumor Pro (6).txt", 72, false},      {"Vellumor Pro (7).png.keep", 72, false},
+        {"Vellumor Pro 8.png", 72, false},        {"shot.png", 72, false},
+        {"Vellumor Pro (9) copy.png", 72, false},
+    };
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    for (const File& f : files) {
+        std::string path = dir + "\\" + f.name;
+        ASSERT_TRUE(WriteFileBytes(path, "x"));
+        ULONGLONG t =
+            ((ULONGLONG)now.dwHighDateTime << 32 | now.dwLowDateTime) - (ULONGLONG)f.hoursOld * 3600 * 10000000;
+        FILETIME when = {(DWORD)t, (DWORD)(t >> 32)};
+        HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(SetFileTime(h, nullptr, &when, &when));
+        CloseHandle(h);
+    }
+    CreateDirectoryA((dir + "\\Vellumor Pro (10).png").c_str(), nullptr);  // a folder is never ours
+    int removed = RemoveOldDragFiles();
+    SetEnvironmentVariableA("TMP", saved[0] ? saved : nullptr);
+    EXPECT_EQ(removed, 4);
+    for (const File& f : files)
+        EXPECT_EQ(Exists(dir + "\\" + f.name), !f.gone) << f.name;
+    EXPECT_TRUE(Exists(dir + "\\Vellumor Pro (10).png"));
 }
 
 TEST_F(DragOutTest, EscapeCancelsAndRemovesTheTemporaryFile) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/str_util.h"
+#include "capture/actions/drag_out.h"
 #include "capture/actions/send_to.h"
 #include "capture/capture_test_util.h"
 #include "capture/main_dialog/main_dialog.h"
@@ -61,7 +62,11 @@ class WordServer {
         gServer = nullptr;
     }
     std::vector<std::string> executes;
+    // Whether the file that an insert names existed when it came.
+    std::vector<bool> existed;
     bool registered = false;
+    // How long the server takes over each execute (a busy word processor).
+    int executeDelayMs = 0;
 
   private:
     static HDDEDATA CALLBACK Callback(UINT type, UINT fmt, HCONV, HSZ topic, HSZ item, HDDEDATA data, ULONG_PTR,
@@ -82,6 +87,14 @@ class WordServer {
                 char text[1100] = "";
                 DdeGetData(data, (BYTE*)text, sizeof text - 1, 0);
                 s->executes.push_back(text);
+                std::string command = text;
+                size_t open = command.find("(\""), close = command.rfind("\")");
+                if (open != std::string::npos && close != std::string::npos && close > open + 2) {
+                    std::string path = command.substr(open + 2, close - open - 2);
+                    s->existed.push_back(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+                }
+                if (s->executeDelayMs)
+                    Sleep((DWORD)s->executeDelayMs);
                 return (HDDEDATA)DDE_FACK;
             }
         }
@@ -228,23 +241,80 @@ TEST_F(SendToTest, EditorMissingOrNotStartable) {
     EXPECT_NE(text.find("\nPlease check the edit options!"), std::string::npos) << text;
 }
 
-TEST_F(SendToTest, WordProcessorGetsANewDocumentAndThePicture) {
+TEST_F(SendToTest, WordProcessorGetsANewDocumentAndThePictureInAFileOfItsOwn) {
     StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "MS Word");
+    std::string first, second;
     {
         WordServer word("System");  // no document open: fewer than two tabs
         ASSERT_TRUE(word.registered);
         ASSERT_EQ(SendImageTo(nullptr), 0);
         ASSERT_EQ(word.executes.size(), 2u);
         EXPECT_EQ(word.executes[0], "[FileNew]");
-        EXPECT_EQ(word.executes[1], "[InsertPicture (\"" + TempFile("shot.png") + "\")]");
+        first = word.executes[1];
+        ASSERT_EQ(word.existed.size(), 1u);
+        EXPECT_TRUE(word.existed[0]) << "the named file is there while the conversation runs";
     }
-    EXPECT_FALSE(FileExists(TempFile("shot.png"))) << "deleted once the word processor has it";
+    std::string prefix = "[InsertPicture (\"" + TempFile("shot-");
+    EXPECT_EQ(first.substr(0, prefix.size()), prefix) << first;
+    EXPECT_EQ(first.substr(first.size() - 7), ".png\")]") << first;
+    EXPECT_FALSE(FileExists(TempFile("shot.png"))) << "the written file became the send's own";
+    EXPECT_FALSE(FileExists(first.substr(17, first.size() - 20))) << "deleted once the word processor has it";
     {
         WordServer word("System\tDoc1\tDoc2");
         ASSERT_EQ(SendImageTo(nullptr), 0);
         ASSERT_EQ(word.executes.size(), 1u);
-        EXPECT_EQ(word.executes[0].substr(0, 15), "[InsertPicture ");
+        second = word.executes[0];
+        EXPECT_EQ(second.substr(0, prefix.size()), prefix) << second;
+        ASSERT_EQ(word.existed.size(), 1u);
+        EXPECT_TRUE(word.existed[0]);
     }
+    EXPECT_NE(first, second) << "each send names its own file";
+    EXPECT_FALSE(FileExists(second.substr(17, second.size() - 20)));
+}
+
+namespace {
+
+int gNestedResult = -100;
+
+void CALLBACK SendAgain(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    gNestedResult = SendImageTo(nullptr);
+}
+
+}  // namespace
+
+TEST_F(SendToTest, WhileTheWordProcessorIsBusyTheSendActionsAreRefused) {
+    StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "MS Word");
+    // The waits pump messages through the program's instance window.
+    HWND instance = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(instance, nullptr);
+    gApp.instanceWindow = instance;
+    WordServer word("System\tDoc1\tDoc2");
+    word.executeDelayMs = 1500;
+    // A second Send To arrives while the first one talks to the server.
+    gNestedResult = -100;
+    SetTimer(nullptr, 0, 300, SendAgain);
+    int first = -1;
+    bool runningDuring = false;
+    std::string text = WithMessageBox(
+        [&] {
+            first = SendImageTo(nullptr);
+            runningDuring = gNestedResult == 3;
+        },
+        IDOK);
+    gApp.instanceWindow = nullptr;
+    DestroyWindow(instance);
+    EXPECT_EQ(first, 0) << "the first send ends well";
+    EXPECT_EQ(gNestedResult, 3) << "the second send is refused";
+    EXPECT_EQ(text, "The image is still being sent to MS Word.\nPlease try again when that is done.");
+    ASSERT_EQ(word.executes.size(), 1u) << "only the first send reached the word processor";
+    ASSERT_EQ(word.existed.size(), 1u);
+    EXPECT_TRUE(word.existed[0]) << "the second send did not touch the first one's file";
+    EXPECT_TRUE(runningDuring);
+    EXPECT_FALSE(WordSendRunning()) << "the refusal ends with the send";
+    word.executeDelayMs = 0;
+    EXPECT_EQ(SendImageTo(nullptr), 0) << "afterwards sends run again";
+    EXPECT_EQ(word.executes.size(), 2u);
 }
 
 TEST_F(SendToTest, NoWordProcessorSaysSoAndDeletesTheFile) {
@@ -270,6 +340,73 @@ TEST_F(SendToTest, ShellItemGetsACopyDropAndAGoneTargetFailsSilently) {
     EXPECT_EQ(text, "") << "no message for a target that is gone";
     gImage.Destroy();
     EXPECT_EQ(SendImageTo(nullptr), 1);
+}
+
+namespace {
+
+// A drop target that takes only the effects it is given.
+class PickyTarget : public IDropTarget {
+  public:
+    explicit PickyTarget(DWORD takes) : takes_(takes) {}
+    DWORD offered = 0, offeredAtDrop = 0;
+    bool dropped = false, left = false;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+        offered = *effect;
+        *effect &= takes_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
+        *effect &= takes_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override {
+        left = true;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+        offeredAtDrop = *effect;
+        *effect &= takes_;
+        dropped = *effect != 0;
+        return dropped ? S_OK : E_FAIL;
+    }
+
+  private:
+    DWORD takes_;
+};
+
+}  // namespace
+
+TEST_F(SendToTest, ATargetTakingOnlyCopyMoveOrLinkGetsTheDrop) {
+    FORMATETC f = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM m = {};
+    m.tymed = TYMED_HGLOBAL;
+    m.hGlobal = MakeDropFiles(TempFile("shot.png").c_str());
+    IDataObject* data = nullptr;
+    ASSERT_EQ(CreateDataObject(&f, &m, 1, &data), S_OK);
+    const DWORD all = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    for (DWORD one : {DROPEFFECT_COPY, DROPEFFECT_MOVE, DROPEFFECT_LINK}) {
+        PickyTarget target(one);
+        EXPECT_EQ(DropDataOnTarget(&target, data), kDropDone) << "effect " << one;
+        EXPECT_EQ(target.offered, all);
+        EXPECT_EQ(target.offeredAtDrop, all);
+        EXPECT_TRUE(target.dropped) << "effect " << one;
+        EXPECT_FALSE(target.left);
+    }
+    PickyTarget none(DROPEFFECT_NONE);
+    EXPECT_EQ(DropDataOnTarget(&none, data), kDropNoTarget);
+    EXPECT_TRUE(none.left);
+    EXPECT_FALSE(none.dropped);
+    data->Release();
 }
 
 TEST_F(SendToTest, TheMenuAsksForTheTarget) {

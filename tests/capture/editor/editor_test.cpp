@@ -192,6 +192,25 @@ std::string EditorTest::dir_;
 
 }  // namespace
 
+namespace {
+
+// One zoom step out from the selection's fitting zoom: the selection and
+// some room around it are in the view at any DPI (the fitting zoom can
+// leave an edge just outside once the scroll bars take their room).
+void ZoomBySteps(int steps) {
+    OnGui([&] {
+        int step = (int)SendDlgItemMessageA(gEd.dialog, IDC_ED_ZOOM, TBM_GETPOS, 0, 0) + steps;
+        SendDlgItemMessageA(gEd.dialog, IDC_ED_ZOOM, TBM_SETPOS, TRUE, step > 0 ? step : 0);
+    });
+    Command(IDC_ED_ZOOM);  // the selection is centred again
+}
+
+void ZoomOutAStep() {
+    ZoomBySteps(-1);
+}
+
+}  // namespace
+
 TEST_F(EditorTest, EditButtonSelectCropBoxOkAndTheSavedFileHoldsTheEdit) {
     gOpt.CRFore = RGB(0, 0, 0);
     gOpt.CRBack = RGB(0, 200, 0);
@@ -469,11 +488,16 @@ TEST_F(EditorTest, ZoomWheelPanEdgesKeysAndBandCancel) {
         OnGui([&] { afterA = RECT{gEd.left, gEd.top, gEd.right, gEd.bottom}; });
         // A selection, then its left edge dragged past its right one.
         Drag(EdgePoint(40, 30), EdgePoint(120, 90));
+        ZoomOutAStep();
         POINT edge = EdgePoint(40, 60);
         edge.x -= 1;
-        POINT beyond = EdgePoint(130, 60);
+        // Four pixels past the right edge: inside the view at any DPI.
+        POINT beyond = EdgePoint(124, 60);
+        beyond.x -= 1;  // the left edge rounds to the pixel right of the pointer
         Drag(edge, beyond);
         swapped = Selection();
+        // Back to the selection's zoom, centred on it: room to pan both ways.
+        ZoomBySteps(1);
         // Panning with the right button at the zoom of the selection.
         OnGui([&] { scrollBefore = gEd.scrollX; });
         POINT a = PixelPoint(100, 60);
@@ -482,8 +506,19 @@ TEST_F(EditorTest, ZoomWheelPanEdgesKeysAndBandCancel) {
         OnGui([&] { scrollAfter = gEd.scrollX; });
         // Esc while a band is drawn cancels the band only.
         OnGui([&] { KillTimer(gEd.view, 4369); });
+        // The band starts inside the view (wherever panning left the
+        // selection), off the selection's lines.
         RECT keep = Selection();
-        POINT b0 = EdgePoint(keep.left + 2, keep.top + 2);
+        RECT view;
+        OnGui([&] { GetWindowRect(gEd.view, &view); });
+        POINT b0 = {view.left + (view.right - view.left) / 4, view.top + (view.bottom - view.top) / 4};
+        POINT l = EdgePoint(keep.left, keep.top), rb = EdgePoint(keep.right, keep.bottom);
+        for (int x : {l.x, rb.x})
+            if (abs(b0.x - x) < 8)
+                b0.x = x + 12;
+        for (int y : {l.y, rb.y})
+            if (abs(b0.y - y) < 8)
+                b0.y = y + 12;
         MouseTo(b0.x, b0.y);
         MouseButton(true, true);
         MouseTo(b0.x + 30, b0.y + 30);
@@ -505,7 +540,7 @@ TEST_F(EditorTest, ZoomWheelPanEdgesKeysAndBandCancel) {
     EXPECT_EQ(afterA.right, 200);
     EXPECT_EQ(afterA.bottom, 150);
     EXPECT_EQ(swapped.left, 120);
-    EXPECT_EQ(swapped.right, 130);
+    EXPECT_EQ(swapped.right, 124);
     EXPECT_EQ(swapped.top, 30);
     EXPECT_EQ(swapped.bottom, 90);
     EXPECT_LT(scrollAfter, scrollBefore) << "dragging right shows what is left of the view";
@@ -686,4 +721,299 @@ TEST_F(EditorTest, TheViewShowsTheImageAndTheSelectionFrameOnScreen) {
     EXPECT_EQ(outside, RGB(255, 255, 255));
     EXPECT_EQ(frame, RGB(0, 0, 255)) << "the selection's dotted line";
     EXPECT_TRUE(FileExists(shot)) << shot;
+}
+
+namespace {
+
+int gAnnounced = 0;
+void CountAnnouncement() {
+    gAnnounced++;
+}
+
+}  // namespace
+
+TEST_F(EditorTest, AnEdgeOntoItsOppositeKeepsOnePixelAndACropThatCannotCropChangesNothing) {
+    int narrowest = 1000, narrowestH = 1000;
+    RECT onEdge = {}, afterFailedCrop = {};
+    std::string sizeShown;
+    int undoAfterFailedCrop = -1, announcedByFailedCrop = -1, undoAfterCrop = -1, croppedW = 0, croppedH = 0;
+    bool undoEnabled = true;
+    INT_PTR r = RunEditor(0, [&] {
+        Drag(EdgePoint(40, 30), EdgePoint(120, 90));
+        ZoomOutAStep();
+        // The left edge dragged pixel by pixel across the right one, and the
+        // top edge across the bottom one: never an empty selection.
+        POINT grip = EdgePoint(40, 60);
+        grip.x -= 1;
+        POINT right = EdgePoint(120, 60);
+        MouseTo(grip.x, grip.y);
+        MouseButton(true, true);
+        for (int x = right.x - 4; x <= right.x + 3; x++) {
+            MouseTo(x, grip.y);
+            Wait(30);
+            RECT s = Selection();
+            if (s.right - s.left < narrowest)
+                narrowest = s.right - s.left;
+        }
+        // Released exactly where the left edge lands on the right one.
+        MouseTo(right.x - 1, grip.y);
+        Wait(50);
+        MouseButton(true, false);
+        Wait(100);
+        onEdge = Selection();
+        sizeShown = ItemText(IDC_ED_SIZE);
+        RECT s = Selection();
+        POINT top = EdgePoint((s.left + s.right) / 2, 30);
+        top.y -= 1;
+        POINT bottom = EdgePoint((s.left + s.right) / 2, 90);
+        MouseTo(top.x, top.y);
+        MouseButton(true, true);
+        for (int y = bottom.y - 4; y <= bottom.y + 3; y++) {
+            MouseTo(top.x, y);
+            Wait(30);
+            RECT t = Selection();
+            if (t.bottom - t.top < narrowestH)
+                narrowestH = t.bottom - t.top;
+        }
+        MouseTo(top.x, bottom.y - 1);
+        Wait(50);
+        MouseButton(true, false);
+        Wait(100);
+        // A selection without a pixel (as no mouse can make it now): Crop
+        // leaves the image, the undo stack and the image's listeners alone.
+        OnGui([&] {
+            AddImageListener(CountAnnouncement);
+            gAnnounced = 0;
+            gEd.left = gEd.right = 60;
+        });
+        Command(IDC_ED_CROP);
+        OnGui([&] {
+            undoAfterFailedCrop = gUndo.count;
+            announcedByFailedCrop = gAnnounced;
+            afterFailedCrop = RECT{gEd.left, gEd.top, gEd.right, gEd.bottom};
+            undoEnabled = IsWindowEnabled(GetDlgItem(gEd.dialog, IDC_ED_UNDO)) != FALSE;
+            RemoveImageListener(CountAnnouncement);
+            gEd.left = 60;
+            gEd.right = 61;
+        });
+        Command(IDC_ED_CROP);
+        OnGui([&] {
+            undoAfterCrop = gUndo.count;
+            croppedW = gImage.Width();
+            croppedH = gImage.Height();
+        });
+        PostMessageA(gEditorDialog, WM_COMMAND, IDOK, 0);
+        Wait(300);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_GE(narrowest, 1) << "the selection never loses its last column";
+    EXPECT_GE(narrowestH, 1) << "nor its last row";
+    EXPECT_EQ(onEdge.right - onEdge.left, 1) << onEdge.left << ".." << onEdge.right;
+    EXPECT_TRUE(onEdge.left == 120 || onEdge.right == 120) << "one of the edges stays where the other was";
+    EXPECT_EQ(sizeShown, "1 x 60");
+    EXPECT_EQ(undoAfterFailedCrop, 0) << "a crop that cannot crop adds no undo entry";
+    EXPECT_FALSE(undoEnabled);
+    EXPECT_EQ(announcedByFailedCrop, 0) << "and announces no change";
+    EXPECT_EQ(afterFailedCrop.left, 60);
+    EXPECT_EQ(afterFailedCrop.right, 60) << "the selection is left as it was";
+    EXPECT_EQ(undoAfterCrop, 1);
+    EXPECT_EQ(croppedW, 1);
+    EXPECT_EQ(croppedH, 1) << "the dragged rows: one";
+}
+
+TEST_F(EditorTest, ArrowAndInvertToolsPaintTheirShapes) {
+    gOpt.CRFore = RGB(0, 0, 0);
+    gOpt.BrushSize = 1;
+    COLORREF shaft = 1, wing1 = 1, wing2 = 1, offLine = 1, inverted = 1, invertedRed = 1, outsideInvert = 1;
+    COLORREF shownInverted = 1;
+    RECT checkDone = {};
+    INT_PTR r = RunEditor(0, [&] {
+        // A horizontal arrow from (20, 100) to (120, 100): length 100, so
+        // r = (int)(sqrt(1) * sqrt(100) * 0.5) = 5 and the wings end at
+        // (110, 105) and (110, 95).
+        PickRow(IDC_ED_TOOL, kToolArrow);
+        Drag(PixelPoint(20, 100), PixelPoint(120, 100));
+        shaft = ImagePixel(70, 100);
+        wing1 = ImagePixel(110, 105);
+        wing2 = ImagePixel(110, 95);
+        offLine = ImagePixel(70, 105);
+        // Invert from (150, 20) to (180, 40), and over the red block.
+        PickRow(IDC_ED_TOOL, kToolInvert);
+        Drag(PixelPoint(150, 20), PixelPoint(180, 40));
+        Drag(PixelPoint(55, 45), PixelPoint(70, 55));
+        inverted = ImagePixel(165, 30);
+        outsideInvert = ImagePixel(185, 30);
+        invertedRed = ImagePixel(65, 52);
+        // The view shows it: the screen pixel over (165, 30).
+        POINT p = PixelPoint(165, 30);
+        MouseTo(p.x + 200, p.y + 200);
+        Wait(200);
+        OnGui([&] {
+            RedrawWindow(gEd.view, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            HDC screen = GetDC(nullptr);
+            shownInverted = GetPixel(screen, p.x, p.y);
+            ReleaseDC(nullptr, screen);
+            checkDone = Selection();
+        });
+        PostMessageA(gEditorDialog, WM_COMMAND, IDOK, 0);
+        Wait(300);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_EQ(shaft, RGB(0, 0, 0));
+    EXPECT_EQ(wing1, RGB(0, 0, 0)) << "the lower wing's end";
+    EXPECT_EQ(wing2, RGB(0, 0, 0)) << "the upper wing's end";
+    EXPECT_EQ(offLine, RGB(255, 255, 255));
+    EXPECT_EQ(inverted, RGB(0, 0, 0)) << "white inverted";
+    EXPECT_EQ(invertedRed, RGB(0, 255, 255)) << "red inverted";
+    EXPECT_EQ(outsideInvert, RGB(255, 255, 255));
+    EXPECT_EQ(shownInverted, RGB(0, 0, 0)) << "the view shows the inverted pixel";
+    EXPECT_EQ(checkDone.right, 200) << "drawing left the selection alone";
+}
+
+TEST_F(EditorTest, ABoxWithTheRightButtonSwapsOutlineAndFill) {
+    gOpt.CRFore = RGB(200, 0, 0);
+    gOpt.CRBack = RGB(0, 0, 200);
+    gOpt.BackFill = 1;
+    gOpt.BrushSize = 1;
+    COLORREF leftInside = 1, leftEdge = 1, rightInside = 1, rightEdge = 1, between = 1;
+    INT_PTR r = RunEditor(0, [&] {
+        PickRow(IDC_ED_TOOL, kToolBox);
+        Drag(PixelPoint(10, 10), PixelPoint(40, 40));
+        Drag(PixelPoint(100, 90), PixelPoint(140, 130), false);
+        leftInside = ImagePixel(25, 25);
+        leftEdge = ImagePixel(10, 25);
+        rightInside = ImagePixel(120, 110);
+        rightEdge = ImagePixel(100, 110);
+        between = ImagePixel(70, 80);
+        PostMessageA(gEditorDialog, WM_COMMAND, IDOK, 0);
+        Wait(300);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_EQ(leftInside, RGB(0, 0, 200)) << "left button: the background colour inside";
+    EXPECT_EQ(leftEdge, RGB(200, 0, 0)) << "and the foreground colour around";
+    EXPECT_EQ(rightInside, RGB(200, 0, 0)) << "right button: the foreground colour inside";
+    EXPECT_EQ(rightEdge, RGB(0, 0, 200)) << "and the background colour around";
+    EXPECT_EQ(between, RGB(255, 255, 255));
+}
+
+namespace {
+
+// One input: the pointer moves to (x, y) and the right button comes up, so
+// the release itself is the last, still moving sample of the pan.
+void MoveAndReleaseRight(int x, int y) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_RIGHTUP;
+    SendInput(1, &in, sizeof in);
+}
+
+}  // namespace
+
+TEST_F(EditorTest, AQuickRightButtonPanFlicksTheViewOnAndASlowOneDoesNot) {
+    // The flick reads the tick of each pan sample as the program handles it:
+    // a loaded machine can stall the program between two samples, so each
+    // case gets three tries.
+    int atRelease = -1, shortlyAfter = -1, settled = -1, later = -2;
+    int slowAtRelease = -1, slowAfter = -2;
+    INT_PTR r = RunEditor(0, [&] {
+        // Zoomed in so that the image is much larger than the view.
+        OnGui([&] { SendDlgItemMessageA(gEd.dialog, IDC_ED_ZOOM, TBM_SETPOS, TRUE, 5); });
+        Command(IDC_ED_ZOOM);
+        RECT view;
+        OnGui([&] { GetWindowRect(gEd.view, &view); });
+        int y = (view.top + view.bottom) / 2, x0 = view.left + (view.right - view.left) * 3 / 4;
+        auto panLeft = [&] {
+            OnGui([&] {
+                KillTimer(gEd.view, 4369);
+                SendMessageA(gEd.view, kMsgScrollBy, MAKEWPARAM((WORD)(short)-1000, 0), 0);
+            });
+            MouseTo(x0, y);
+            MouseButton(false, true);
+            for (int i = 1; i <= 6; i++) {
+                MouseTo(x0 - 12 * i, y);
+                Sleep(4);
+            }
+        };
+        // A quick pan to the left, released while still moving.
+        for (int attempt = 0; attempt < 3 && !(shortlyAfter > atRelease && atRelease > 0); attempt++) {
+            panLeft();
+            MoveAndReleaseRight(x0 - 12 * 7, y);
+            Wait(15);
+            OnGui([&] { atRelease = gEd.scrollX; });
+            Wait(150);
+            OnGui([&] { shortlyAfter = gEd.scrollX; });
+        }
+        // It slows down and stops.
+        for (int i = 0; i < 60 && settled != later; i++) {
+            Wait(100);
+            OnGui([&] { settled = gEd.scrollX; });
+            Wait(150);
+            OnGui([&] { later = gEd.scrollX; });
+        }
+        // A pan that rests before the release gives no flick.
+        for (int attempt = 0; attempt < 3 && slowAfter != slowAtRelease; attempt++) {
+            panLeft();
+            Wait(300);
+            MouseButton(false, false);
+            Wait(15);
+            OnGui([&] { slowAtRelease = gEd.scrollX; });
+            Wait(300);
+            OnGui([&] { slowAfter = gEd.scrollX; });
+        }
+        PostMessageA(gEditorDialog, WM_COMMAND, IDOK, 0);
+        Wait(300);
+    });
+    EXPECT_EQ(r, IDOK);
+    EXPECT_GT(atRelease, 0) << "the pan itself moved the view";
+    EXPECT_GT(shortlyAfter, atRelease) << "the view goes on moving after the release";
+    EXPECT_EQ(settled, later) << "and comes to rest";
+    EXPECT_GE(later, shortlyAfter);
+    EXPECT_EQ(slowAfter, slowAtRelease) << "a pan that rested before the release does not flick";
+}
+
+namespace {
+
+// The desktop DPI in the registry, read by each process at its start.
+DWORD SetDesktopDpi(DWORD dpi) {
+    HKEY key;
+    DWORD old = 0, cb = sizeof old;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return 0;
+    if (RegQueryValueExA(key, "LogPixels", nullptr, nullptr, (BYTE*)&old, &cb) != ERROR_SUCCESS)
+        old = 0;
+    if (dpi)
+        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE*)&dpi, sizeof dpi);
+    else
+        RegDeleteValueA(key, "LogPixels");
+    RegCloseKey(key);
+    return old;
+}
+
+}  // namespace
+
+TEST(EditorAt144Dpi, TheMouseTestsPassInACopyStartedAt144Dpi) {
+    if (getenv("VP_EDITOR_DPI")) {
+        // This is the copy: its desktop DPI must be the one asked for.
+        HDC screen = GetDC(nullptr);
+        int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        EXPECT_EQ(dpi, atoi(getenv("VP_EDITOR_DPI")));
+        return;
+    }
+    char exe[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, exe, MAX_PATH), 0u);
+    DWORD old = SetDesktopDpi(144);
+    std::string out;
+    int rc = RunPeer(MakeTestDir("editor144"),
+                     "env -u GTEST_SHARD_INDEX -u GTEST_TOTAL_SHARDS VP_EDITOR_DPI=144 wine '" + UnixPathOf(exe) +
+                         "' --gtest_color=no --gtest_filter=EditorAt144Dpi.*:EditorTest.ZoomWheel*:EditorTest."
+                         "TheView*:EditorTest.AnEdge*:EditorTest.Arrow*:EditorTest.ABox*:EditorTest.AQuick*:"
+                         "EditorTest.EditButton*",
+                     &out);
+    SetDesktopDpi(old);
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_NE(out.find("[  PASSED  ] 8 tests."), std::string::npos) << out;
 }

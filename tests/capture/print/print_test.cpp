@@ -320,6 +320,23 @@ TEST_F(PrintTest, MarginsLeavingNoRoomAreAnErrorNotAnEmptyPage) {
     std::string text = WithMessageBox([&] { r = PrintImage(nullptr); }, IDOK);
     EXPECT_EQ(r, kPrintFailed);
     EXPECT_NE(text.find("The margins leave no room"), std::string::npos) << text;
+
+    // Room for the margins but not for the header and footer lines: the
+    // refused page takes no %N number; the next printed page gets it.
+    gOpt.PrtMrgLft = gOpt.PrtMrgRgt = 0;
+    gOpt.PrtMrgTop = gOpt.PrtMrgBtm = 13.9f;  // about 17 printer pixels left
+    gOpt.Header = gOpt.Footer = 1;
+    StrCopy(gOpt.CHead, countof(gOpt.CHead), "%N");
+    StrCopy(gOpt.CFoot, countof(gOpt.CFoot), "%N");
+    gOpt.NextN = 7;
+    text = WithMessageBox([&] { r = PrintImage(nullptr); }, IDOK);
+    EXPECT_EQ(r, kPrintFailed);
+    EXPECT_NE(text.find("The margins leave no room"), std::string::npos) << text;
+    EXPECT_EQ(gOpt.NextN, 7) << "a page refused for lack of room uses no number";
+    gOpt.PrtMrgTop = gOpt.PrtMrgBtm = 0;
+    std::string ps = Print(&r);
+    ASSERT_EQ(r, kPrintDone);
+    EXPECT_EQ(gOpt.NextN, 9);
 }
 
 TEST_F(PrintSetupTest, WithoutAPrinterTheMessageSaysSoAndThePrintFails) {
