@@ -108,7 +108,9 @@ unsigned __stdcall UpdateCheckThread(void*) {
 
 void OnInit(HWND dlg, LPARAM param) {
     SetWindowLongPtrA(dlg, DWLP_USER, param);  // 1: modal
-    gApp.PrepareDialog(dlg);
+    HFONT bold = gApp.PrepareDialog(dlg);
+    for (int id = IDC_UPDATE_INSTALLED; id <= IDC_UPDATE_STATUS; id++)
+        SendDlgItemMessageA(dlg, id, WM_SETFONT, (WPARAM)bold, FALSE);
     char caption[kCchPath];
     StrFmt(caption, countof(caption), "%s %s", gApp.productName, gApp.Text(IDS_MOX_UPDATE_CHECK, kSlotCaption));
     SetWindowTextA(dlg, caption);

@@ -54,6 +54,13 @@ cleanup() {
         WINEPREFIX="$run/prefix" wineserver -k >/dev/null 2>&1
         WINEPREFIX="$run/prefix" wineserver -w >/dev/null 2>&1
     fi
+    # Anything the test started and left running (a process of another
+    # prefix it made, a helper server) would keep ctest's output pipe
+    # open: end it by the test root in its environment.
+    local pid
+    for pid in $(grep -lzx "VP_TEST_ROOT=$run/tests" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3); do
+        [ "$pid" != $$ ] && kill -9 "$pid" 2>/dev/null
+    done
     if [ -n "$xvfb" ]; then
         kill "$xvfb" 2>/dev/null
         wait "$xvfb" 2>/dev/null

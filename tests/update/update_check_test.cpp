@@ -86,6 +86,14 @@ TEST_F(UpdateCheckTest, CheckStoresTheVersionAndOpensTheDialogOnce) {
     GetDlgItemTextA(dlg, IDC_UPDATE_AVAILABLE, text, sizeof text);
     EXPECT_STREQ("9.9.9", text);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_UPDATE_DOWNLOAD)));
+    // The version and status lines show in the dialog's bold font from the start.
+    for (int id : {IDC_UPDATE_INSTALLED, IDC_UPDATE_AVAILABLE, IDC_UPDATE_STATUS}) {
+        LOGFONTA lf = {};
+        HFONT font = (HFONT)SendDlgItemMessageA(dlg, id, WM_GETFONT, 0, 0);
+        ASSERT_NE(nullptr, font) << id;
+        ASSERT_NE(0, GetObjectA(font, sizeof lf, &lf)) << id;
+        EXPECT_GE(lf.lfWeight, FW_BOLD) << id;
+    }
     UpdateCheckSettings s;
     ReadUpdateCheckSettings(&s);
     EXPECT_STREQ("9.9.9", s.version);
