@@ -59,7 +59,12 @@ cleanup() {
     # open: end it by the test root in its environment.
     local pid
     for pid in $(grep -lzx "VP_TEST_ROOT=$run/tests" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3); do
-        [ "$pid" != $$ ] && kill -9 "$pid" 2>/dev/null
+        [ "$pid" != $$ ] && [ "$pid" != "$xvfb" ] && kill -9 "$pid" 2>/dev/null
+    done
+    # A small file system a test mounted and could not unmount (it crashed).
+    local mnt
+    for mnt in $(awk -v run="$run/" 'index($2, run) == 1 { print $2 }' /proc/mounts); do
+        umount -l "$mnt" 2>/dev/null || true
     done
     if [ -n "$xvfb" ]; then
         kill "$xvfb" 2>/dev/null
