@@ -231,23 +231,6 @@ bool SaveBmp(const Shot& s, const std::string& path) {
     return WriteFileBytes(path, bytes);
 }
 
-// The desktop DPI in the registry, read by each process at its start.
-DWORD SetLogPixels(DWORD dpi) {
-    HKEY key;
-    DWORD old = 0, cb = sizeof old;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return 0;
-    if (RegQueryValueExA(key, "LogPixels", nullptr, nullptr, (BYTE*)&old, &cb) != ERROR_SUCCESS)
-        old = 0;
-    if (dpi)
-        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE*)&dpi, sizeof dpi);
-    else
-        RegDeleteValueA(key, "LogPixels");
-    RegCloseKey(key);
-    return old;
-}
-
 struct TrayShot {
     Shot shot;
     RECT entry;  // the first entry, in shot coordinates
@@ -270,17 +253,17 @@ TrayShot ShootTrayMenu(int mode, DWORD dpi, const COLORREF* custom) {
     rec.colorMode = (uint8_t)mode;
     memcpy(rec.colors, custom, sizeof rec.colors);
     EXPECT_TRUE(WriteFileBytes(data + "\\(Mox)App.qcg", std::string((const char*)&rec, sizeof rec)));
-    DWORD oldDpi = SetLogPixels(dpi);
+    DWORD oldDpi = SetDesktopLogPixels(dpi);
     Started program = StartProgram(ProgramExe(), "", "");
     EXPECT_TRUE(program.ok);
     if (!program.ok) {
-        SetLogPixels(oldDpi);
+        SetDesktopLogPixels(oldDpi);
         return t;
     }
     DWORD pid = program.pi.dwProcessId;
     HWND frame = WaitForWindowOf(pid, "MoxWindow", false, 20000);
     bool shown = WaitForWindowOf(pid, "#32770", true, 20000) != nullptr;
-    SetLogPixels(oldDpi);
+    SetDesktopLogPixels(oldDpi);
     EXPECT_TRUE(frame && shown);
     if (frame && shown) {
         MovePointerTo({5, 5});

@@ -166,3 +166,21 @@ std::string TextLikeBytes(size_t n, unsigned seed) {
     s.resize(n);
     return s;
 }
+
+#ifdef _WIN32
+unsigned long SetDesktopLogPixels(unsigned long dpi) {
+    HKEY key;
+    DWORD old = 0, cb = sizeof old, value = dpi;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return 0;
+    if (RegQueryValueExA(key, "LogPixels", nullptr, nullptr, (BYTE*)&old, &cb) != ERROR_SUCCESS)
+        old = 0;
+    if (value)
+        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE*)&value, sizeof value);
+    else
+        RegDeleteValueA(key, "LogPixels");
+    RegCloseKey(key);
+    return old;
+}
+#endif

@@ -23,3 +23,9 @@ int RunPeer(const std::string& dir, const std::string& command, std::string* out
 // Deterministic test data.
 std::string RandomBytes(size_t n, unsigned seed);
 std::string TextLikeBytes(size_t n, unsigned seed);  // words and key=value lines
+
+#ifdef _WIN32
+// Sets the desktop DPI that each process reads at its start (0 removes the
+// value); returns the value before, or 0 when there was none.
+unsigned long SetDesktopLogPixels(unsigned long dpi);
+#endif

@@ -25,6 +25,7 @@
 #include "capture/state/undo.h"
 #include "framework/app.h"
 #include "settings/data_folders.h"
+#include "support/test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -973,27 +974,6 @@ TEST_F(EditorTest, AQuickRightButtonPanFlicksTheViewOnAndASlowOneDoesNot) {
     EXPECT_EQ(slowAfter, slowAtRelease) << "a pan that rested before the release does not flick";
 }
 
-namespace {
-
-// The desktop DPI in the registry, read by each process at its start.
-DWORD SetDesktopDpi(DWORD dpi) {
-    HKEY key;
-    DWORD old = 0, cb = sizeof old;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return 0;
-    if (RegQueryValueExA(key, "LogPixels", nullptr, nullptr, (BYTE*)&old, &cb) != ERROR_SUCCESS)
-        old = 0;
-    if (dpi)
-        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE*)&dpi, sizeof dpi);
-    else
-        RegDeleteValueA(key, "LogPixels");
-    RegCloseKey(key);
-    return old;
-}
-
-}  // namespace
-
 TEST(EditorAt144Dpi, TheMouseTestsPassInACopyStartedAt144Dpi) {
     if (getenv("VP_EDITOR_DPI")) {
         // This is the copy: its desktop DPI must be the one asked for.
@@ -1005,7 +985,7 @@ TEST(EditorAt144Dpi, TheMouseTestsPassInACopyStartedAt144Dpi) {
     }
     char exe[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, exe, MAX_PATH), 0u);
-    DWORD old = SetDesktopDpi(144);
+    DWORD old = SetDesktopLogPixels(144);
     std::string out;
     int rc = RunPeer(MakeTestDir("editor144"),
                      "env -u GTEST_SHARD_INDEX -u GTEST_TOTAL_SHARDS VP_EDITOR_DPI=144 wine '" + UnixPathOf(exe) +
@@ -1013,7 +993,7 @@ TEST(EditorAt144Dpi, TheMouseTestsPassInACopyStartedAt144Dpi) {
                          "TheView*:EditorTest.AnEdge*:EditorTest.Arrow*:EditorTest.ABox*:EditorTest.AQuick*:"
                          "EditorTest.EditButton*",
                      &out);
-    SetDesktopDpi(old);
+    SetDesktopLogPixels(old);
     EXPECT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("[  PASSED  ] 8 tests."), std::string::npos) << out;
 }

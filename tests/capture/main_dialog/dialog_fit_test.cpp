@@ -30,6 +30,7 @@
 #include "framework/app.h"
 #include "framework/product_info.h"
 #include "settings/data_folders.h"
+#include "support/test_support.h"
 #include "tests/support/test_support.h"
 #include "update/archive_schedule.h"
 #include "update/update_check.h"
@@ -335,33 +336,12 @@ TEST_F(DialogFit, DISABLED_AtThisDesktopDpi) {
     printf("measured %d texts at %d DPI\n", checked, dpi);
 }
 
-namespace {
-
-// The desktop DPI in the registry, read by each process at its start.
-DWORD SetLogPixels(DWORD dpi) {
-    HKEY key;
-    DWORD old = 0, cb = sizeof old;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return 0;
-    if (RegQueryValueExA(key, "LogPixels", nullptr, nullptr, (BYTE*)&old, &cb) != ERROR_SUCCESS)
-        old = 0;
-    if (dpi)
-        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE*)&dpi, sizeof dpi);
-    else
-        RegDeleteValueA(key, "LogPixels");
-    RegCloseKey(key);
-    return old;
-}
-
-}  // namespace
-
 TEST(DialogTexts, FitTheirControlsAtEachDesktopDpi) {
     char exe[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, exe, MAX_PATH), 0u);
     const char* shots = getenv("VP_SHOT_DIR");
     for (DWORD dpi : {96u, 120u, 144u, 192u}) {
-        DWORD old = SetLogPixels(dpi);
+        DWORD old = SetDesktopLogPixels(dpi);
         std::string out;
         std::string env = "env -u GTEST_SHARD_INDEX -u GTEST_TOTAL_SHARDS VP_FIT_DPI=" + std::to_string(dpi);
         if (shots)
@@ -371,7 +351,7 @@ TEST(DialogTexts, FitTheirControlsAtEachDesktopDpi) {
                              "' --gtest_color=no --gtest_also_run_disabled_tests "
                              "--gtest_filter=DialogFit.DISABLED_AtThisDesktopDpi",
                          &out);
-        SetLogPixels(old);
+        SetDesktopLogPixels(old);
         EXPECT_EQ(rc, 0) << "at " << dpi << " DPI:\n" << out;
         EXPECT_NE(out.find("[  PASSED  ] 1 test."), std::string::npos) << out;
         EXPECT_NE(out.find("measured "), std::string::npos) << out;
