@@ -18,24 +18,34 @@ struct HotKeySlot {
     int* word;      // its option word
     int id;         // kHotKeyCapture or kHotKeyShow
     UINT failText;  // message when the key cannot be registered
+    int reported;   // the word whose failure was last reported, 0 for none
 };
 
 HotKeySlot gKeys[2] = {
-    {{}, &gOpt.HotKeyCapture, kHotKeyCapture, IDS_CAPTURE_KEY_FAILED},
-    {{}, &gOpt.HotKeyVellumor, kHotKeyShow, IDS_SHOW_KEY_FAILED},
+    {{}, &gOpt.HotKeyCapture, kHotKeyCapture, IDS_CAPTURE_KEY_FAILED, 0},
+    {{}, &gOpt.HotKeyVellumor, kHotKeyShow, IDS_SHOW_KEY_FAILED, 0},
 };
 
 // Registers one key. A key that our other key holds is a lasting clash and
 // is cleared. A key that another program holds may be free again at the
-// next start, so it is kept; but every attempt with it says so and fails,
-// so that the Options page is not left with a key that does nothing.
+// next start, so it is kept; its failure is reported once, and the next
+// attempt with the same key is accepted quietly (still tried, so it works
+// once the other program lets go): reporting it at every attempt would
+// keep the user from ever leaving the Options page or hiding the dialog.
 // Returns false after a message.
 bool RegisterSlot(HotKeySlot* k, int otherWord, HWND window) {
-    if (*k->word == 0 || k->field.Register())
+    if (*k->word == 0 || k->field.Register()) {
+        k->reported = 0;
         return true;
+    }
     if (*k->word == otherWord) {
         *k->word = 0;
         k->field.SetHotKey(0, window, k->id);
+        k->reported = 0;
+    } else if (*k->word == k->reported) {
+        return true;
+    } else {
+        k->reported = *k->word;
     }
     AppMessageBox(window, nullptr, "%s", kBoxWarningOk, 0, gApp.Text((WORD)k->failText, 0));
     return false;

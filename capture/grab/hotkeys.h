@@ -14,8 +14,10 @@ constexpr UINT kMsgHotKeyFailed = WM_APP + 30;
 // into hot-key fields of window's keys.
 void AttachHotKeyFields(HWND window, HWND captureEdit, HWND showEdit);
 // mode 1 registers the keys for window, 0 only hands words, window and ids
-// to the two fields. False when a key could not be registered: then
-// kMsgHotKeyFailed is posted to window.
+// to the two fields. False when a key could not be registered (after its
+// message): then kMsgHotKeyFailed is posted to window. A key that another
+// program holds is reported once: later attempts with the same key are
+// still made but fail quietly and count as done.
 bool RegisterHotKeys(HWND window, int mode);
 void UnregisterHotKeys();
 void StoreHotKeys();

@@ -249,6 +249,18 @@ void OnInitMainDialog(HWND dlg) {
     RegisterHotKeys(dlg, 1);
 }
 
+// After a hot key could not be registered: the Options tab, where the keys
+// are chosen. When it is current already it is only shown, not stored: a
+// store tries the keys again.
+void ShowKeyFields(HWND dlg) {
+    if (gMain.tab != kTabOptions) {
+        ShowMainDialog(kTabOptions);
+        return;
+    }
+    ShowWindow(dlg, SW_SHOWNORMAL);
+    SetForegroundWindow(dlg);
+}
+
 void ShowHelp() {
     const char* topic = gEditorDialog ? "The_Edit_Dialog.htm" : kTabs[gMain.tab].helpPage;
     gApp.ShowManual("Vellumor Pro.chm", topic);
@@ -504,7 +516,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             ShowMainDialog((int)lp);
             return TRUE;
         case kMsgHotKeyFailed:
-            ShowMainDialog(kTabOptions);
+            ShowKeyFields(dlg);
             return TRUE;
         case WM_MEASUREITEM:  // the Send-To target menu
             return MeasureSendMenuItem(dlg, DialogDpi(dlg), (MEASUREITEMSTRUCT*)lp) ? TRUE : FALSE;
