@@ -37,5 +37,6 @@ TextRecord gAppTexts[] = {
     {IDS_WRITE_ERROR, {"Unrecoverable write error!"}},
     {IDS_MARGINS_TOO_LARGE, {"The margins leave no room for the image!\nPlease check the print options."}},
     {IDS_WORD_BUSY, {"The image is still being sent to MS Word.\nPlease try again when that is done."}},
+    {IDS_REPLACE_FILE, {"%s already exists.\nDo you want to replace it?"}},
     {kTextEnd, {}},
 };

@@ -31,6 +31,7 @@ enum : unsigned {
     IDS_WRITE_ERROR = 5180,
     IDS_MARGINS_TOO_LARGE = 5190,
     IDS_WORD_BUSY = 5200,
+    IDS_REPLACE_FILE = 5210,
 };
 
 extern TextRecord gAppTexts[];

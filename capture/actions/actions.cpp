@@ -159,6 +159,28 @@ long long LastSequenceNumber(const char* folder, const char* base) {
     return last;
 }
 
+// SaveOptimal for the Save As dialog, whose overwrite question named the
+// ".opt" name: the file really written (the JPEG or the PNG) is replaced
+// only when the user says so. kActionCancelled when not; path (cch) then
+// keeps the name the user typed.
+int SaveOptimalAsking(HWND owner, char* path, size_t cch) {
+    OptimalTemp t;
+    int r = WriteOptimalTemp(path, &t);
+    if (r == kActionDone && GetFileAttributesA(t.target) != INVALID_FILE_ATTRIBUTES &&
+        AppMessageBox(owner, nullptr, gApp.Text(IDS_REPLACE_FILE, 0), kBoxWarning | kBoxYesNo | kBoxDefaultNo, 0,
+                      FileNamePart(t.target)) != IDYES) {
+        DeleteFileA(t.tmp);
+        return kActionCancelled;
+    }
+    if (r == kActionDone && !CommitOptimalTemp(&t, true))
+        r = kActionWriteFailed;
+    if (r == kActionDone) {
+        StrCopy(path, cch, t.target);
+        StrCopy(gImageName, countof(gImageName), t.target);
+    }
+    return r;
+}
+
 }  // namespace
 
 int SaveTypeFromExtension(const char* name) {
@@ -194,7 +216,9 @@ int WriteImageFile(const char* path) {
     return kActionDone;
 }
 
-int SaveOptimal(char* path, size_t cch) {
+int WriteOptimalTemp(const char* path, OptimalTemp* t) {
+    t->tmp[0] = 0;
+    t->target[0] = 0;
     if (!gImage.IsValid())
         return kActionWriteFailed;
     SetImageResolution();
@@ -208,18 +232,39 @@ int SaveOptimal(char* path, size_t cch) {
         return kActionWriteFailed;
     if (!WriteToTemp(png, kFormatPng, tmpPng)) {
         DeleteFileA(tmpJpg);
-        StrCopy(path, cch, jpg);
+        StrCopy(t->target, countof(t->target), jpg);
         return kActionWriteFailed;
     }
     long long cbJpg = FileSizeOf(tmpJpg), cbPng = FileSizeOf(tmpPng);
     bool keepJpg = cbPng * 2 > cbJpg * 3;
-    const char* kept = keepJpg ? jpg : png;
     DeleteFileA(keepJpg ? tmpPng : tmpJpg);
-    if (!CommitTemp(keepJpg ? tmpJpg : tmpPng, kept))
-        return kActionWriteFailed;
-    StrCopy(path, cch, kept);
-    StrCopy(gImageName, countof(gImageName), kept);
+    StrCopy(t->tmp, countof(t->tmp), keepJpg ? tmpJpg : tmpPng);
+    StrCopy(t->target, countof(t->target), keepJpg ? jpg : png);
     return kActionDone;
+}
+
+bool CommitOptimalTemp(const OptimalTemp* t, bool replace) {
+    if (replace)
+        return CommitTemp(t->tmp, t->target);
+    if (MoveFileExA(t->tmp, t->target, 0))
+        return true;
+    DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+        DeleteFileA(t->tmp);
+    SetLastError(error);
+    return false;
+}
+
+int SaveOptimal(char* path, size_t cch) {
+    OptimalTemp t;
+    int r = WriteOptimalTemp(path, &t);
+    if (r == kActionDone && !CommitOptimalTemp(&t, true))
+        r = kActionWriteFailed;
+    if (t.target[0])
+        StrCopy(path, cch, t.target);
+    if (r == kActionDone)
+        StrCopy(gImageName, countof(gImageName), t.target);
+    return r;
 }
 
 int SaveSequential(HWND owner) {
@@ -260,31 +305,35 @@ int SaveImageAs(HWND owner) {
     if (!gImage.IsValid())
         return kActionNoImage;
     char file[kCchPath2] = "";
-    OPENFILENAMEA ofn;
-    memset(&ofn, 0, sizeof ofn);
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kSaveFilter;
-    ofn.nFilterIndex = (DWORD)gOpt.SaveAsType;
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = (DWORD)countof(file);
-    ofn.lpstrInitialDir = gOpt.EdtSaveAsPath[0] ? gOpt.EdtSaveAsPath : nullptr;
-    ofn.lpstrDefExt = "opt";
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_EXPLORER;
-    if (!GetSaveFileNameA(&ofn))
-        return kActionCancelled;
-    if (ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= 7)
-        gOpt.SaveAsType = (int)ofn.nFilterIndex;
-    if (ofn.nFileOffset > 0 && ofn.nFileOffset < countof(gOpt.EdtSaveAsPath)) {
-        memcpy(gOpt.EdtSaveAsPath, file, ofn.nFileOffset);
-        gOpt.EdtSaveAsPath[ofn.nFileOffset] = 0;
+    for (;;) {
+        OPENFILENAMEA ofn;
+        memset(&ofn, 0, sizeof ofn);
+        ofn.lStructSize = sizeof ofn;
+        ofn.hwndOwner = owner;
+        ofn.lpstrFilter = kSaveFilter;
+        ofn.nFilterIndex = (DWORD)gOpt.SaveAsType;
+        ofn.lpstrFile = file;
+        ofn.nMaxFile = (DWORD)countof(file);
+        ofn.lpstrInitialDir = gOpt.EdtSaveAsPath[0] ? gOpt.EdtSaveAsPath : nullptr;
+        ofn.lpstrDefExt = "opt";
+        ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_EXPLORER;
+        if (!GetSaveFileNameA(&ofn))
+            return kActionCancelled;
+        if (ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= 7)
+            gOpt.SaveAsType = (int)ofn.nFilterIndex;
+        if (ofn.nFileOffset > 0 && ofn.nFileOffset < countof(gOpt.EdtSaveAsPath)) {
+            memcpy(gOpt.EdtSaveAsPath, file, ofn.nFileOffset);
+            gOpt.EdtSaveAsPath[ofn.nFileOffset] = 0;
+        }
+        // A name typed as ".opt" under another filter still means the optimal choice.
+        bool optimal = ofn.nFilterIndex == kFilterOptimal || SaveTypeFromExtension(file) == kSaveTypeOptimal;
+        int r = optimal ? SaveOptimalAsking(owner, file, countof(file)) : WriteImageFile(file);
+        if (r == kActionCancelled)
+            continue;  // not to be replaced: the dialog again, with the name
+        if (r != kActionDone)
+            ShowError(owner, IDS_SAVE_FAILED);
+        return r;
     }
-    // A name typed as ".opt" under another filter still means the optimal choice.
-    bool optimal = ofn.nFilterIndex == kFilterOptimal || SaveTypeFromExtension(file) == kSaveTypeOptimal;
-    int r = optimal ? SaveOptimal(file, countof(file)) : WriteImageFile(file);
-    if (r != kActionDone)
-        ShowError(owner, IDS_SAVE_FAILED);
-    return r;
 }
 
 int CopyToClipboard(HWND owner) {

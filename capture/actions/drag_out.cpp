@@ -18,6 +18,7 @@ int gDragCounter = 1;
 // The temporary files' names: the prefix, a number, then one of the endings.
 const char kDragPrefix[] = "Vellumor Pro (";
 const char* const kDragEndings[] = {").jpg", ").png", ").opt"};
+const int kMaxDragNameTries = 10000;
 const ULONGLONG kDragFileAge = 24ull * 60 * 60 * 10000000;  // a day in FILETIME units
 
 // A name that DragImageOut gives its files: "Vellumor Pro (<digits>)" with
@@ -43,21 +44,34 @@ ULONGLONG FileTimeValue(const FILETIME& t) {
     return ((ULONGLONG)t.dwHighDateTime << 32) | t.dwLowDateTime;
 }
 
-// Writes gImage (the smaller of JPEG and PNG) to the next temporary file;
-// path (cch) receives its name. The image keeps its name: the temporary
-// file is not the image's file.
+// Writes gImage (the smaller of JPEG and PNG) to a new temporary file;
+// path (cch) receives its name. The file only ever takes a name that is
+// free: a copy drop of an earlier run may have left "Vellumor Pro (1).png"
+// for a target that reads it later, so the counter moves past what exists.
+// The image keeps its name: the temporary file is not the image's file.
 bool WriteDragFile(char* path, size_t cch) {
     char temp[kCchPath];
     DWORD n = GetTempPathA((DWORD)countof(temp), temp);
     if (n == 0 || n >= countof(temp) || !AddTrailingBackslash(temp, countof(temp)))
         return false;
-    if (!StrFmt(path, cch, "%sVellumor Pro (%d).opt", temp, gDragCounter++))
+    OptimalTemp t;
+    if (!StrFmt(path, cch, "%sVellumor Pro (%d).opt", temp, gDragCounter) || WriteOptimalTemp(path, &t) != kActionDone)
         return false;
-    char name[countof(gImageName)];
-    StrCopy(name, countof(name), gImageName);
-    int r = SaveOptimal(path, cch);
-    StrCopy(gImageName, countof(gImageName), name);
-    return r == kActionDone;
+    char ext[8];
+    if (!StrCopy(ext, countof(ext), FileExtension(t.target)))
+        ext[0] = 0;
+    for (int tries = 0; tries < kMaxDragNameTries; tries++) {
+        if (!ext[0] || !StrFmt(t.target, countof(t.target), "%s%s%d).%s", temp, kDragPrefix, gDragCounter, ext))
+            break;
+        gDragCounter++;
+        if (CommitOptimalTemp(&t, false))
+            return StrCopy(path, cch, t.target);
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            return false;  // the temporary file is gone
+    }
+    DeleteFileA(t.tmp);
+    return false;
 }
 
 }  // namespace

@@ -8,9 +8,10 @@
 
 // 0 when there was nothing to drag or the temporary file could not be
 // written (after a message owned by owner); 1 after the drag ended. The
-// temporary file "Vellumor Pro (<n>).jpg" or ".png" in the temporary folder
-// stays after a drop that did not move it (the target may read it later);
-// a cancelled drag deletes it.
+// temporary file "Vellumor Pro (<n>).jpg" or ".png" in the temporary folder,
+// with the first number from the run's counter on that no file has, stays
+// after a drop that did not move it (the target may read it later); a
+// cancelled drag deletes it.
 int DragImageOut(HWND owner);
 // Start-up clean-up: deletes the files that DragImageOut left in the
 // temporary folder when they were last written more than a day ago.

@@ -354,6 +354,36 @@ TEST_F(DragOutTest, EscapeCancelsAndRemovesTheTemporaryFile) {
     EXPECT_FALSE(Exists(recorder_.enteredPath));
 }
 
+// Copy drops of an earlier run left numbered files that their targets may
+// still read: a cancelled drag and a copy drop of this run touch none.
+TEST_F(DragOutTest, FilesOfAnEarlierRunAreNeitherReplacedNorDeleted) {
+    char tmp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", tmp, sizeof tmp);
+    std::string dir = MakeTestDir("drag_kept");
+    SetEnvironmentVariableA("TMP", WinPath(dir).c_str());
+    auto planted = [&](int n, const char* ext) {
+        return PathJoin(dir, "Vellumor Pro (" + std::to_string(n) + ")" + ext);
+    };
+    for (int n = 1; n <= 30; n++)
+        for (const char* ext : {".png", ".jpg"})
+            ASSERT_TRUE(WriteFileBytes(planted(n, ext), "kept"));
+    Drag(true);
+    std::string cancelled = recorder_.enteredPath;
+    Drag(false);
+    SetEnvironmentVariableA("TMP", tmp[0] ? tmp : nullptr);
+    for (int n = 1; n <= 30; n++)
+        for (const char* ext : {".png", ".jpg"}) {
+            std::string kept;
+            EXPECT_TRUE(ReadFileBytes(planted(n, ext), &kept) && kept == "kept") << planted(n, ext);
+        }
+    ASSERT_FALSE(cancelled.empty()) << "the cancelled drag reached the target";
+    EXPECT_FALSE(Exists(cancelled)) << "its own file is gone";
+    ASSERT_TRUE(recorder_.dropped);
+    EXPECT_EQ(recorder_.droppedW, 64) << "the dropped file is this run's picture";
+    EXPECT_NE(recorder_.droppedPath, cancelled);
+    DeleteFileA(recorder_.droppedPath.c_str());
+}
+
 TEST_F(DragOutTest, NoImageNoDrag) {
     gImage.Destroy();
     EXPECT_EQ(DragImageOut(gMainDialog), 0);
