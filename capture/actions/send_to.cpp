@@ -227,24 +227,45 @@ bool SendFilePath(char* path, size_t cch) {
     return StrCopy(path, cch, temp) && StrCat(path, cch, name);
 }
 
-// Runs the word processor's conversation on its thread while the GUI
-// keeps pumping; true when it inserted the picture.
-bool SendToWord(const char* path) {
-    gWordSendRunning = true;
-    char* copy = _strdup(path);
-    DWORD id;
-    HANDLE thread = copy ? CreateThread(nullptr, 0, InsertPictureThread, copy, 0, &id) : nullptr;
-    DWORD code = 1;
-    if (thread) {
-        while (GetExitCodeThread(thread, &code) && code == STILL_ACTIVE)
-            gApp.Wait(20, kWordWaitTimer);
-        CloseHandle(thread);
-    } else {
-        free(copy);
+// SendToWord's results.
+enum { kWordSendFailed = 0, kWordSendDone = 1, kWordSendQuit = 2 };
+
+// Runs the word processor's conversation on its thread while the GUI keeps
+// pumping, and deletes the file once it ended. The wait is bounded: a
+// connect still waiting for a hung top-level window after
+// kWordConnectLimit, or a conversation past kWordSendLimit (its three
+// transactions time out after 5 s each), is left behind and fails; a quit
+// ends the wait at once.
+int SendToWord(const char* path) {
+    const DWORD kWordConnectLimit = 5000, kWordSendLimit = 20000;
+    WordSend* send = NewWordSend(path);
+    if (!send) {
+        DeleteFileA(path);
+        return kWordSendFailed;
     }
-    DeleteFileA(path);
+    gWordSendRunning = true;
+    DWORD id;
+    HANDLE thread = CreateThread(nullptr, 0, InsertPictureThread, send, 0, &id);
+    if (!thread)
+        ReleaseWordSend(send);  // the thread's reference
+    bool quit = false;
+    DWORD start = GetTickCount();
+    while (thread && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+        DWORD waited = GetTickCount() - start;
+        if ((send->stage == kWordConnecting && waited >= kWordConnectLimit) || waited >= kWordSendLimit)
+            break;
+        if (!gApp.Wait(20, kWordWaitTimer)) {
+            quit = true;
+            break;
+        }
+    }
+    bool inserted = thread && send->stage == kWordInserted;
+    send->abandoned = 1;
+    if (thread)
+        CloseHandle(thread);
+    ReleaseWordSend(send);
     gWordSendRunning = false;
-    return code == 0;
+    return quit ? kWordSendQuit : inserted ? kWordSendDone : kWordSendFailed;
 }
 
 // Hands the written file over to one send to the word processor: renamed
@@ -391,11 +412,14 @@ int SendImageTo(HWND owner) {
     }
     char own[kCchPath2];
     TakeOwnWordFile(path, own, countof(own));
-    if (!SendToWord(own)) {
-        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_WORD, 0));
-        return kFailed;
+    switch (SendToWord(own)) {
+        case kWordSendDone:
+            return kActionDone;
+        case kWordSendQuit:
+            return kActionCancelled;  // the program ends: no message
     }
-    return kActionDone;
+    AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text(IDS_NO_WORD, 0));
+    return kFailed;
 }
 
 bool MeasureSendMenuItem(HWND owner, UINT dpi, MEASUREITEMSTRUCT* item) {

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/str_util.h"
+
 // A target's kind.
 enum : int { kSendShellItem = 0, kSendEditor = 1, kSendWord = 2 };
 
@@ -33,7 +35,8 @@ void FreeSendToList();
 // The target of that name (case ignored), or null.
 const SendToTarget* FindSendTarget(const char* name);
 
-// The action: 0 done, 1 no image, -1 the target menu was dismissed, 3
+// The action: 0 done, 1 no image, -1 the target menu was dismissed (or
+// the program quit while the word processor was asked), 3
 // failed (after a message, or silently when the stored target is gone).
 // A send to the word processor gets a file of its own (the written file
 // renamed to "<name>-<n><extension>"), deleted when the conversation ends.
@@ -55,10 +58,26 @@ int DropDataOnTarget(IDropTarget* target, IDataObject* data);
 // (message 5200, result 3).
 bool WordSendRunning();
 
+// One send to the word processor, shared by the GUI thread and the
+// conversation's thread, one reference each: whoever lets go last deletes
+// the file and frees the record, so that the GUI thread may stop waiting
+// (a top-level window that does not answer the connect, a quit) and leave
+// the thread behind.
+enum : LONG { kWordConnecting = 0, kWordConnected = 1, kWordInserted = 2, kWordFailed = 3 };
+struct WordSend {
+    volatile LONG refs;
+    volatile LONG stage;      // kWordConnecting .. kWordFailed, set by the thread
+    volatile LONG abandoned;  // set by the GUI thread: send nothing more
+    char path[kCchPath2];
+};
+// A record with both references for the file at path, or null.
+WordSend* NewWordSend(const char* path);
+void ReleaseWordSend(WordSend* send);
+
 // Thread routine: asks the word processor (DDE service "WINWORD", topic
-// "System") to insert the picture at path (a heap copy the thread frees).
-// Exit code 0 done, 1 failed.
-DWORD WINAPI InsertPictureThread(LPVOID path);
+// "System") to insert the picture at send->path, then lets go of its
+// reference. Exit code 0 done, 1 failed.
+DWORD WINAPI InsertPictureThread(LPVOID send);
 
 // The owner's WM_MEASUREITEM and WM_DRAWITEM for the target menu, at the
 // owner's dpi; the fixed targets' icons come from tabIcons (indices 8, 9).

@@ -1,5 +1,6 @@
 // The word processor's DDE conversation: "WINWORD" / "System", a new
-// document when it has none open, then the picture inserted.
+// document when it has none open, then the picture inserted; and the
+// record that the conversation's thread shares with the GUI thread.
 #include <windows.h>
 // The headers below need windows.h first.
 #include <ddeml.h>
@@ -41,7 +42,10 @@ bool Execute(HCONV conv, const char* command) {
     return r != nullptr;
 }
 
-DWORD Converse(DWORD instance, const char* path) {
+// The connect waits for every top-level window to answer its broadcast, as
+// long as any of them hangs; the GUI thread may give up meanwhile, and the
+// picture is then not sent once the connect ends.
+DWORD Converse(DWORD instance, WordSend* send) {
     HSZ service = DdeCreateStringHandleA(instance, "WINWORD", CP_WINANSI);
     HSZ topic = DdeCreateStringHandleA(instance, "System", CP_WINANSI);
     HCONV conv = DdeConnect(instance, service, topic, nullptr);
@@ -49,24 +53,50 @@ DWORD Converse(DWORD instance, const char* path) {
     DdeFreeStringHandle(instance, topic);
     if (!conv)
         return 1;
-    if (!HasOpenDocument(instance, conv))
-        Execute(conv, "[FileNew]");
-    char command[kCchText];
-    bool ok = StrFmt(command, countof(command), "[InsertPicture (\"%s\")]", path) && Execute(conv, command);
+    send->stage = kWordConnected;
+    bool ok = false;
+    if (!send->abandoned) {
+        if (!HasOpenDocument(instance, conv))
+            Execute(conv, "[FileNew]");
+        char command[kCchText];
+        ok = !send->abandoned && StrFmt(command, countof(command), "[InsertPicture (\"%s\")]", send->path) &&
+             Execute(conv, command);
+    }
     DdeDisconnect(conv);
     return ok ? 0 : 1;
 }
 
 }  // namespace
 
+WordSend* NewWordSend(const char* path) {
+    WordSend* send = (WordSend*)calloc(1, sizeof(WordSend));
+    if (!send)
+        return nullptr;
+    if (!StrCopy(send->path, countof(send->path), path)) {
+        free(send);
+        return nullptr;
+    }
+    send->refs = 2;
+    send->stage = kWordConnecting;
+    return send;
+}
+
+void ReleaseWordSend(WordSend* send) {
+    if (InterlockedDecrement(&send->refs) != 0)
+        return;
+    DeleteFileA(send->path);
+    free(send);
+}
+
 DWORD WINAPI InsertPictureThread(LPVOID param) {
-    char* path = (char*)param;
+    WordSend* send = (WordSend*)param;
     DWORD instance = 0;
     DWORD code = 1;
-    if (path && DdeInitializeA(&instance, IgnoreDde, APPCMD_CLIENTONLY, 0) == DMLERR_NO_ERROR) {
-        code = Converse(instance, path);
+    if (DdeInitializeA(&instance, IgnoreDde, APPCMD_CLIENTONLY, 0) == DMLERR_NO_ERROR) {
+        code = Converse(instance, send);
         DdeUninitialize(instance);
     }
-    free(path);
+    send->stage = code == 0 ? kWordInserted : kWordFailed;
+    ReleaseWordSend(send);
     return code;
 }
