@@ -206,10 +206,9 @@ void CAppWindow::RecordPlacement() {
         flags |= kFrameMaximised;
     else
         flags &= ~kFrameMaximised;
-    if (IsZoomed(window) || IsIconic(window) || restyling)
-        return;
     RECT r;
-    GetWindowRect(window, &r);
+    if (IsZoomed(window) || IsIconic(window) || restyling || !GetWindowRect(window, &r))
+        return;
     if (!(flags & kFrameLockPosition))
         OffsetRect(&normalRect, r.left - normalRect.left, r.top - normalRect.top);
     if (!(flags & kFrameLockSize)) {
@@ -717,12 +716,20 @@ static LRESULT OnFrameMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
+// The record and its handle are known from here on: the WM_SIZE and WM_MOVE
+// that creation sends record the placement from the window itself.
+static void OnNcCreate(HWND hwnd, CAppWindow* frame) {
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)frame);
+    if (frame)
+        frame->window = hwnd;
+}
+
 // Messages that need no frame record are handled here; the rest go to
 // OnFrameMessage.
 LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_NCCREATE:  // store the record; DefWindowProc still sets the caption
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA*)lp)->lpCreateParams);
+            OnNcCreate(hwnd, (CAppWindow*)((CREATESTRUCTA*)lp)->lpCreateParams);
             break;
         case WM_CREATE:
             gApp.UiFont(gApp.GetWindowDpi(hwnd), false);

@@ -119,6 +119,35 @@ TEST_F(FrameTest, DefaultsCascadeAndRecordsRestoreThePlacement) {
     EXPECT_EQ(r.left, (mw - mw * 2 / 3) / 2);
 }
 
+// A frame the user never moved keeps the rectangle it was created with: a
+// display change (to the same layout: Xvfb's screen cannot change size)
+// leaves it in place, and one created maximised keeps its restore size.
+TEST_F(FrameTest, ANeverMovedFrameKeepsItsRectangleThroughADisplayChange) {
+    ASSERT_TRUE(EnsureWindowClass("MoxPhantom", PhantomWndProc, nullptr, nullptr, nullptr));
+    HWND phantom = CreateWindowExA(WS_EX_TOOLWINDOW, "MoxPhantom", "frames", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                   gApp.instance, nullptr);
+    ASSERT_NE(phantom, nullptr);
+    const RECT want = {100, 120, 500, 420};
+    CAppWindow* f = Make(7, kFrameResizable, &want);
+    CAppWindow* max = Make(8, kFrameResizable | kFrameMaximised, &want);
+    ASSERT_TRUE(f && max);
+    EXPECT_TRUE(EqualRect(&f->windowRect, &want));
+    SendMessageA(phantom, WM_DISPLAYCHANGE, 32, 0);
+    RECT now = WindowRectOf(f->window);
+    EXPECT_TRUE(EqualRect(&now, &want)) << now.left << "," << now.top << "," << now.right << "," << now.bottom;
+    EXPECT_TRUE(max->flags & kFrameMaximised);
+    max->SavePlacement();
+    std::string rec;
+    ASSERT_TRUE(ReadFileBytes(PathJoin(dir_, "(Mox)Win8.qcg"), &rec));
+    ASSERT_EQ(rec.size(), sizeof(FrameRecord));
+    const FrameRecord* saved = (const FrameRecord*)rec.data();
+    EXPECT_EQ(saved->left, 100);
+    EXPECT_EQ(saved->top, 120);
+    EXPECT_EQ(saved->width, 400) << "the restore size";
+    EXPECT_EQ(saved->height, 300);
+    DestroyWindow(phantom);
+}
+
 TEST_F(FrameTest, BusyOverlayFollowsTheModalDepth) {
     CAppWindow* f = Make(2);
     ASSERT_TRUE(f);
