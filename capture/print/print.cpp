@@ -232,6 +232,18 @@ DrawResult DrawPage(HDC dc, HWND owner) {
     return kPageDrawn;
 }
 
+// A job that the spooler refused or the user cancelled (e.g. a print-to-file
+// prompt): the cancel is silent, any other error is shown. Either way the
+// image was not printed.
+int EndFailedPrint(HWND owner, DWORD error, HWND foreground) {
+    if (error == ERROR_CANCELLED)
+        return kPrintCancelled;
+    ShowPrintError(owner, IDS_PRINTER_ERROR, error);
+    if (foreground)
+        SetForegroundWindow(foreground);
+    return kPrintFailed;
+}
+
 }  // namespace
 
 int SelectedPrinter() {
@@ -378,21 +390,23 @@ int PrintImage(HWND owner) {
         if (started)
             AbortDoc(dc);
         DeleteDC(dc);
-        if (error == ERROR_CANCELLED)
-            return kPrintDone;  // the user cancelled the job, e.g. a print-to-file prompt
-        ShowPrintError(owner, IDS_PRINTER_ERROR, error);
-        if (foreground)
-            SetForegroundWindow(foreground);
-        return kPrintFailed;
+        return EndFailedPrint(owner, error, foreground);
     }
     DrawResult drawn = DrawPage(dc, owner);
+    DWORD error = 0;
     if (drawn == kPageNoRoom) {  // nothing to print: no empty sheet either
         AbortDoc(dc);
-    } else {
-        EndPage(dc);
-        EndDoc(dc);
+    } else if (EndPage(dc) <= 0) {
+        error = GetLastError();
+        AbortDoc(dc);
+    } else if (EndDoc(dc) <= 0) {
+        error = GetLastError();
     }
     DeleteDC(dc);
+    // A page that did not reach the printer was not printed, even when the
+    // picture was drawn.
+    if (drawn == kPageDrawn && error != 0)
+        return EndFailedPrint(owner, error, foreground);
     if (foreground)
         SetForegroundWindow(foreground);
     return drawn == kPageDrawn ? kPrintDone : kPrintFailed;

@@ -9,13 +9,15 @@ constexpr int kMaxPrinters = 64;
 // To the Print page: the worker's printer list is ready to be shown.
 constexpr UINT kMsgPrintersListed = WM_APP + 40;
 
-// What PrintImage returns (the actions' codes of the same meaning).
-enum : int { kPrintDone = 0, kPrintNoImage = 1, kPrintFailed = -1 };
+// What PrintImage returns (the actions' codes of the same meaning: -1 is
+// cancelled by the user or failed).
+enum : int { kPrintDone = 0, kPrintNoImage = 1, kPrintFailed = -1, kPrintCancelled = -1 };
 
-// The action: kPrintNoImage; kPrintDone printed (or the user cancelled
-// the job); kPrintFailed after a message (no printer, printer error,
-// margins leaving no room). owner owns the messages and the clipboard
-// read for the header and footer.
+// The action: kPrintNoImage; kPrintDone printed; kPrintCancelled the user
+// cancelled the job (silently: the image counts as not used); kPrintFailed
+// after a message (no printer, printer error, also when ending the page or
+// the document fails, margins leaving no room). owner owns the messages
+// and the clipboard read for the header and footer.
 int PrintImage(HWND owner);
 
 // Makes sure the row's device settings exist (copied from the driver on

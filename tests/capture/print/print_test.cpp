@@ -13,8 +13,10 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/str_util.h"
+#include "capture/actions/action_dispatch.h"
 #include "capture/capture_test_util.h"
 #include "capture/main_dialog/main_dialog.h"
 #include "capture/print/print.h"
@@ -23,6 +25,7 @@
 #include "capture/state/image_state.h"
 #include "capture/state/options.h"
 #include "framework/app.h"
+#include "framework/message_box.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -337,6 +340,39 @@ TEST_F(PrintTest, MarginsLeavingNoRoomAreAnErrorNotAnEmptyPage) {
     std::string ps = Print(&r);
     ASSERT_EQ(r, kPrintDone);
     EXPECT_EQ(gOpt.NextN, 9);
+}
+
+namespace {
+
+std::vector<int> gHostRequests;
+void RecordHostRequest(int what) {
+    gHostRequests.push_back(what);
+}
+
+}  // namespace
+
+// A job the spooler cannot deliver (the port's file cannot be written: the
+// page or the document does not end) is a printer error, not a print: the
+// Print button neither hides the dialog nor clears the edited flag. (A
+// cancelled job takes the same road silently; Wine's print-to-file prompt
+// reports no cancel, so that road is not reached here.)
+TEST_F(PrintTest, AJobThatCannotBeDeliveredIsNotAPrint) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\Printing\\Spooler", &key), ERROR_SUCCESS);
+    const char unwritable[] = "/sys/vellumor_spool.ps";
+    RegSetValueExA(key, "LPT1:", 0, REG_SZ, (const BYTE*)unwritable, sizeof unwritable);
+    gOpt.AutoHide = 1;
+    gEdited = true;
+    gHostRequests.clear();
+    SetActionHost(nullptr, RecordHostRequest);
+    std::string text = WithMessageBox([&] { OnActionButton(IDC_PRINT); }, IDOK);
+    SetActionHost(nullptr, nullptr);
+    std::string spool = UnixPathOf(gSpool);
+    RegSetValueExA(key, "LPT1:", 0, REG_SZ, (const BYTE*)spool.c_str(), (DWORD)spool.size() + 1);
+    RegCloseKey(key);
+    EXPECT_EQ(text.substr(0, 26), "Printer error (error code ") << text;
+    EXPECT_TRUE(gEdited) << "the edited image was not printed";
+    EXPECT_TRUE(gHostRequests.empty()) << "the dialog stays";
 }
 
 TEST_F(PrintSetupTest, WithoutAPrinterTheMessageSaysSoAndThePrintFails) {
