@@ -40,7 +40,9 @@ PrinterState gPrinters = {nullptr, 0, {}, -1, nullptr, nullptr};
 // Handed from the worker to the GUI thread; the only exchange between them.
 PrinterList* volatile gReadyList = nullptr;
 
-const UINT kDrawFlags = DT_EXPANDTABS | DT_NOCLIP | DT_NOPREFIX;
+// One line each, clipped to it: a field with line breaks (a %B of several
+// lines) would otherwise run over the picture.
+const UINT kDrawFlags = DT_EXPANDTABS | DT_NOPREFIX | DT_SINGLELINE | DT_END_ELLIPSIS;
 
 void ShowPrintError(HWND owner, UINT textId, DWORD error) {
     AppMessageBox(owner, nullptr, gApp.Text((WORD)textId, 0), kBoxErrorOk, 0, (int)error);
@@ -105,6 +107,9 @@ void DrawLine(HDC dc, HWND owner, const RECT& line, const char* const fields[3])
     for (int i = 0; i < 3; i++) {
         char text[kCchText2];
         ExpandTokens(owner, fields[i], text, countof(text));
+        for (char* c = text; *c; c++)
+            if (*c == '\r' || *c == '\n')
+                *c = ' ';
         RECT r = line;
         DrawTextA(dc, text, -1, &r, kDrawFlags | kAlign[i]);
     }

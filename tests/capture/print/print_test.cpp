@@ -316,6 +316,49 @@ TEST_F(PrintTest, HeaderAndFooterTakeTwoLinesEachAndConsumeNumbers) {
     EXPECT_EQ(FindPlacement(Print(&r)).y, 0);
 }
 
+// A %B of several lines is printed on the header's one line (the page
+// rasterised by ghostscript).
+TEST_F(PrintTest, AHeaderFieldOfSeveralLinesStaysOnItsLine) {
+    const char lines[] = "one\r\ntwo\r\nthree\r\nfour\r\nfive";
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof lines);
+    memcpy(GlobalLock(h), lines, sizeof lines);
+    GlobalUnlock(h);
+    SetClipboardData(CF_TEXT, h);
+    CloseClipboard();
+    gOpt.PrtMrgLft = gOpt.PrtMrgTop = gOpt.PrtMrgRgt = gOpt.PrtMrgBtm = 0;
+    gOpt.Header = 1;
+    StrCopy(gOpt.CHead, countof(gOpt.CHead), "%B");
+    gOpt.HeadFontColor = RGB(0, 0, 0);
+    gOpt.HeadFont.lfHeight = -16;
+    gOpt.PrtPos = 1;  // top centre, under the centred field
+    int r;
+    Print(&r);
+    ASSERT_EQ(r, kPrintDone);
+    std::string dir = MakeTestDir("print_header");
+    ASSERT_TRUE(CopyFileA(WinPath(gSpool).c_str(), WinPath(PathJoin(dir, "page.ps")).c_str(), FALSE));
+    std::string out;
+    ASSERT_EQ(RunPeer(dir,
+                      "gs -q -dNOPAUSE -dBATCH -sDEVICE=ppmraw -r75 -sOutputFile=page.ppm page.ps && "
+                      "/usr/bin/python3 -c \"from PIL import Image; px = Image.open('page.ppm').convert('RGB').load(); "
+                      "import sys; w, h = Image.open('page.ppm').size; "
+                      "dark = [y for y in range(h) for x in range(w) if max(px[x, y]) < 100]; "
+                      "red = [y for y in range(h) for x in range(w) if px[x, y][0] > 200 and px[x, y][1] < 60]; "
+                      "print(len(dark), max(dark), min(red))\"",
+                      &out),
+              0)
+        << out;
+    int dark, lastDark, pictureTop;
+    ASSERT_EQ(sscanf(out.c_str(), "%d %d %d", &dark, &lastDark, &pictureTop), 3) << out;
+    EXPECT_GT(dark, 0) << "the header was printed";
+    // The header takes two lines' room above the picture; Wine's DrawText
+    // stops once a line passes the rectangle, so a spill shows as text in
+    // the second line rather than on the picture.
+    int areaTop = kOff * 75 / 300;
+    EXPECT_LT(lastDark, (areaTop + pictureTop) / 2) << "one line only: " << out;
+}
+
 TEST_F(PrintTest, MarginsLeavingNoRoomAreAnErrorNotAnEmptyPage) {
     gOpt.PrtMrgLft = 12;
     gOpt.PrtMrgRgt = 12;
