@@ -178,6 +178,21 @@ class PrintTest : public PrintSetupTest {
     }
 };
 
+// The spooled page drawn by ghostscript at dpi, then measure (Python with
+// px, w and h of that picture) run on it: what it printed, or "" when a
+// step failed.
+std::string MeasurePage(int dpi, const std::string& measure) {
+    std::string dir = MakeTestDir("print_raster");
+    if (!CopyFileA(WinPath(gSpool).c_str(), WinPath(PathJoin(dir, "page.ps")).c_str(), FALSE))
+        return "";
+    std::string out;
+    std::string cmd = "gs -q -dNOPAUSE -dBATCH -sDEVICE=ppmraw -r" + std::to_string(dpi) +
+                      " -sOutputFile=page.ppm page.ps && /usr/bin/python3 -c \"from PIL import Image; "
+                      "im = Image.open('page.ppm').convert('RGB'); px = im.load(); w, h = im.size; " +
+                      measure + "\"";
+    return RunPeer(dir, cmd, &out) == 0 ? out : "";
+}
+
 }  // namespace
 
 TEST_F(PrintTest, MarginsAreRaisedToEachSidesBorderAndPositionEightIsBottomRight) {
@@ -201,19 +216,10 @@ TEST_F(PrintTest, MarginsAreRaisedToEachSidesBorderAndPositionEightIsBottomRight
     EXPECT_NEAR(p.y, kPageH - kOff - kBottomBorder - 180, 1);
 
     // The page as ghostscript draws it at 30 dpi: the red box where expected.
-    std::string dir = MakeTestDir("print_raster");
-    ASSERT_TRUE(CopyFileA(WinPath(gSpool).c_str(), WinPath(PathJoin(dir, "page.ps")).c_str(), FALSE));
-    std::string out;
-    ASSERT_EQ(RunPeer(dir,
-                      "gs -q -dNOPAUSE -dBATCH -sDEVICE=ppmraw -r30 -sOutputFile=page.ppm page.ps && "
-                      "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('page.ppm').convert('RGB'); "
-                      "px = im.load(); w, h = im.size; "
-                      "red = [(x, y) for y in range(h) for x in range(w) if px[x, y][0] > 200 and px[x, y][1] < 60]; "
-                      "print(w, h, min(x for x, y in red), min(y for x, y in red), max(x for x, y in red), "
-                      "max(y for x, y in red))\"",
-                      &out),
-              0)
-        << out;
+    std::string out = MeasurePage(30,
+                                  "red = [(x, y) for y in range(h) for x in range(w) if px[x, y][0] > 200 and "
+                                  "px[x, y][1] < 60]; print(w, h, min(x for x, y in red), min(y for x, y in red), "
+                                  "max(x for x, y in red), max(y for x, y in red))");
     int w, h, x0, y0, x1, y1;
     ASSERT_EQ(sscanf(out.c_str(), "%d %d %d %d %d %d", &w, &h, &x0, &y0, &x1, &y1), 6) << out;
     EXPECT_EQ(w, 255);
@@ -336,19 +342,10 @@ TEST_F(PrintTest, AHeaderFieldOfSeveralLinesStaysOnItsLine) {
     int r;
     Print(&r);
     ASSERT_EQ(r, kPrintDone);
-    std::string dir = MakeTestDir("print_header");
-    ASSERT_TRUE(CopyFileA(WinPath(gSpool).c_str(), WinPath(PathJoin(dir, "page.ps")).c_str(), FALSE));
-    std::string out;
-    ASSERT_EQ(RunPeer(dir,
-                      "gs -q -dNOPAUSE -dBATCH -sDEVICE=ppmraw -r75 -sOutputFile=page.ppm page.ps && "
-                      "/usr/bin/python3 -c \"from PIL import Image; px = Image.open('page.ppm').convert('RGB').load(); "
-                      "import sys; w, h = Image.open('page.ppm').size; "
-                      "dark = [y for y in range(h) for x in range(w) if max(px[x, y]) < 100]; "
-                      "red = [y for y in range(h) for x in range(w) if px[x, y][0] > 200 and px[x, y][1] < 60]; "
-                      "print(len(dark), max(dark), min(red))\"",
-                      &out),
-              0)
-        << out;
+    std::string out = MeasurePage(75,
+                                  "dark = [y for y in range(h) for x in range(w) if max(px[x, y]) < 100]; "
+                                  "red = [y for y in range(h) for x in range(w) if px[x, y][0] > 200 and "
+                                  "px[x, y][1] < 60]; print(len(dark), max(dark), min(red))");
     int dark, lastDark, pictureTop;
     ASSERT_EQ(sscanf(out.c_str(), "%d %d %d", &dark, &lastDark, &pictureTop), 3) << out;
     EXPECT_GT(dark, 0) << "the header was printed";
