@@ -153,15 +153,17 @@ build_libs() {
     if [ ! -f "$ssl_dir/.done" ]; then
         log "building OpenSSL $ver_ssl ($arch)"
         src=$(unpack "$(fetch_orig openssl)" "$work/openssl")
-        # The library's compiled-in folders are Unix paths that Windows roots
-        # on the current drive, where any user may create them: nothing is
-        # loaded from them (no automatic configuration, no loadable modules
-        # or engines), and the configuration folder points into the system
-        # folder, which only administrators can write.
+        # The library's compiled-in folders would be Unix paths, which Windows
+        # roots on the current drive, where any user may create them. Nothing
+        # is loaded from disk (no automatic configuration, no loadable
+        # modules or engines), and the folders it still names lie in the
+        # system folder, which only administrators can write.
+        local sys_dir="C:/Windows/System32/vellumor-openssl"
         (cd "$src" && ./Configure "$ssl_target" no-shared no-tests no-autoload-config no-module no-dso \
-            no-engine --cross-compile-prefix="$host-" --prefix="$ssl_dir" --libdir=lib \
-            --openssldir="C:/Windows/System32/vellumor-no-openssl-config" >/dev/null && make -j "$jobs" build_libs >/dev/null 2>&1 &&
-            make install_dev >/dev/null)
+            no-engine --cross-compile-prefix="$host-" --prefix="$ssl_dir" --libdir=lib >/dev/null &&
+            make -j "$jobs" build_libs OPENSSLDIR="$sys_dir" ENGINESDIR="$sys_dir" MODULESDIR="$sys_dir" \
+                >/dev/null 2>&1 &&
+            make install_dev OPENSSLDIR="$sys_dir" ENGINESDIR="$sys_dir" MODULESDIR="$sys_dir" >/dev/null)
         touch "$ssl_dir/.done"
     fi
 
