@@ -246,8 +246,12 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     if (code)
         return code;
     CopyInitFolder();
-    UnpackPendingRestore();
+    PendingFailure restoreFailure;
+    int restore = UnpackPendingRestore(&restoreFailure);
     ReadAppRecord(formatVersion);
+    // Said once, in the user's language; the pending file is gone.
+    if (restore == kPendingRefused || restore == kPendingFailed)
+        ShowPendingFailure(restore, restoreFailure);
     WriteRecordFile("(Mox)Cmd", -1, commandLine, (int)strlen(commandLine) + 1, 0);
 
     code = InitSchemeAndFonts();
