@@ -242,6 +242,12 @@ bool PendingRestorePath(char* path, size_t cch) {
     return gUserDataFolder[0] && StrFmt(path, cch, "%s\\(Mox)Restore.qcg_tmp", gUserDataFolder);
 }
 
+bool DiscardPendingRestore() {
+    char pending[kCchPath];
+    return !PendingRestorePath(pending, countof(pending)) || GetFileAttributesA(pending) == INVALID_FILE_ATTRIBUTES ||
+           DeletePending(pending);
+}
+
 int UnpackPendingRestore(PendingFailure* why) {
     PendingFailure own;
     if (!why)

@@ -12,6 +12,10 @@
 // "<user data folder>\(Mox)Restore.qcg_tmp"; false when it does not fit.
 bool PendingRestorePath(char* path, size_t cch);
 
+// Removes the pending-restore file: a restore or reset whose restart the
+// user declined. False when it is still there.
+bool DiscardPendingRestore();
+
 // Results of UnpackPendingRestore.
 enum : int {
     kPendingNone = 0,     // there was no pending restore

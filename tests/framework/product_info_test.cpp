@@ -224,22 +224,25 @@ TEST_F(ProductInfoTest, RestoreOfAnInfoZipArchiveAppliesAtTheNextStart) {
                          "'Vellumor Test' Options.qcg",
                          &out))
         << out;
-    std::string question, restart;
-    RunDialog([&](HWND info) {
-        Press(info, IDC_MOX_INFO_RESTORE);
-        if (AnswerFileDialog(Win(PathJoin(dir, "made.TarnwickConfig")))) {
-            question = AnswerBox(IDYES);
-            restart = AnswerBox(IDCANCEL);
-        }
-    });
-    EXPECT_EQ("Warning: your current configuration will be overwritten!|Do you want to continue?", question);
-    EXPECT_EQ(
-        "Data restored successfully!|The program must be restarted to apply the changes.\r\nClick OK to "
-        "restart the program now.",
-        restart);
-    EXPECT_EQ(0, gApp.restartMode);
-    ASSERT_TRUE(FileExists(Pending()));
-    EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));  // nothing changes before the restart
+    // Declining the restart cancels the restore; agreeing leaves it for the start that follows.
+    for (int answer : {IDCANCEL, IDOK}) {
+        std::string question, restart;
+        RunDialog([&](HWND info) {
+            Press(info, IDC_MOX_INFO_RESTORE);
+            if (AnswerFileDialog(Win(PathJoin(dir, "made.TarnwickConfig")))) {
+                question = AnswerBox(IDYES);
+                restart = AnswerBox(answer);
+            }
+        });
+        EXPECT_EQ("Warning: your current configuration will be overwritten!|Do you want to continue?", question);
+        EXPECT_EQ(
+            "Data restored successfully!|The program must be restarted to apply the changes.\r\nClick OK to "
+            "restart the program now.",
+            restart);
+        EXPECT_EQ(answer == IDOK, gApp.restartMode != 0);
+        EXPECT_EQ(answer == IDOK, FileExists(Pending()));
+        EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));  // nothing changes before the restart
+    }
 
     UnpackPendingRestore(nullptr);
     EXPECT_FALSE(FileExists(Pending()));
@@ -311,6 +314,13 @@ TEST_F(ProductInfoTest, ResetKeepsTheUsersFiles) {
         no = AnswerBox(IDNO);
     });
     EXPECT_NE(std::string::npos, no.find("overwritten"));
+    EXPECT_FALSE(FileExists(Pending()));
+
+    RunDialog([&](HWND info) {  // the restart declined: the reset is cancelled
+        Press(info, IDC_MOX_INFO_RESET);
+        AnswerBox(IDYES);
+        AnswerBox(IDCANCEL);
+    });
     EXPECT_FALSE(FileExists(Pending()));
 
     std::string restart;
