@@ -1,6 +1,7 @@
 // The configuration archive job, its schedule and its dialog.
 #include "archive_schedule.h"
 
+#include <limits.h>
 #include <string.h>
 
 #include "base/dyn_array.h"
@@ -112,8 +113,9 @@ DWORD WINAPI ScheduledJob(void*) {
     return 0;
 }
 
-// A number field whose text is empty or not a number: the user corrects it
-// there, as on the main dialog's pages (focused, its text selected).
+// A number field whose text is empty, not a number or out of its range:
+// the user corrects it there, as on the main dialog's pages (focused, its
+// text selected).
 void ShowFieldError(HWND dlg, int item) {
     HWND field = GetDlgItem(dlg, item);
     if (field && !IsWindowEnabled(field))
@@ -122,10 +124,16 @@ void ShowFieldError(HWND dlg, int item) {
     MessageBeep(MB_ICONWARNING);
 }
 
+// The number of a field when it lies in lo..hi; never clamped, since a
+// keep count of 0 made 1 would delete every older archive.
+bool ReadNumber(HWND dlg, int item, int lo, int hi, int* value) {
+    return GetDlgItemNumber(dlg, item, INT_MIN, INT_MAX, true, value) == 0 && *value >= lo && *value <= hi;
+}
+
 // Keep count and folder from the dialog; false after a field error.
 bool ReadDialog(HWND dlg, ArchiveSettings* s) {
     int keep;
-    if (GetDlgItemNumber(dlg, IDC_ARCHIVE_KEEP, 1, kKeepMax, true, &keep) != 0) {
+    if (!ReadNumber(dlg, IDC_ARCHIVE_KEEP, 1, kKeepMax, &keep)) {
         ShowFieldError(dlg, IDC_ARCHIVE_KEEP);
         return false;
     }
@@ -152,8 +160,7 @@ void OnOk(HWND dlg) {
     ReadArchiveSettings(&s);
     s.automatic = GetDlgItemCheck(dlg, IDC_ARCHIVE_AUTOMATIC) == BST_CHECKED ? 1 : 0;
     int interval;
-    int status = GetDlgItemNumber(dlg, IDC_ARCHIVE_INTERVAL, 1, kArchiveIntervalMax, true, &interval);
-    if (status == 0) {
+    if (ReadNumber(dlg, IDC_ARCHIVE_INTERVAL, 1, kArchiveIntervalMax, &interval)) {
         s.interval = interval;
     } else if (s.automatic) {
         ShowFieldError(dlg, IDC_ARCHIVE_INTERVAL);

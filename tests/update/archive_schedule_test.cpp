@@ -277,8 +277,9 @@ HWND FocusOf(HWND dlg) {
 
 }  // namespace
 
-// An empty or non-numeric "Keep up to:" is that field's error: nothing runs
-// and nothing is stored. The record changes only when "Archive now!" wrote
+// An empty, non-numeric or out-of-range "Keep up to:" or interval is that
+// field's error: nothing runs and nothing is stored (a keep count of 0 made
+// 1 deleted every older archive). The record changes only when "Archive now!" wrote
 // an archive; Cancel after that keeps the schedule off.
 TEST(ArchiveDialog, FieldsAreCheckedAndOnlyAWrittenArchiveIsRecorded) {
     ArchiveFixture f("archive_dialog");
@@ -286,8 +287,9 @@ TEST(ArchiveDialog, FieldsAreCheckedAndOnlyAWrittenArchiveIsRecorded) {
     s.keep = 30;
     StrCopy(s.folder, countof(s.folder), WinPath(f.target).c_str());
     ASSERT_TRUE(WriteArchiveSettings(&s));
-    std::string noPath, emptyBox, textBox, okBox, failed, done;
+    std::string noPath, emptyBox, textBox, okBox, failed, done, rangeBoxes;
     bool stayed = false, emptyFocused = false, okStayed = false;
+    int rangeFocused = 0;
     ArchiveSettings afterFailure = {};
     std::thread driver([&] {
         HWND dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);
@@ -314,13 +316,29 @@ TEST(ArchiveDialog, FieldsAreCheckedAndOnlyAWrittenArchiveIsRecorded) {
         PostMessageA(dlg, WM_COMMAND, IDOK, 0);
         okBox = FindDialogWith(IDC_MOX_MSGICON, 700) ? AnswerMessage() : "";
         okStayed = IsWindow(dlg) && IsWindowVisible(dlg);
+        // Out of range, by "Archive now!" and by OK with the schedule on.
+        SendDlgItemMessageA(dlg, IDC_ARCHIVE_AUTOMATIC, BM_SETCHECK, BST_CHECKED, 0);
+        const std::pair<int, const char*> kOutOfRange[] = {{IDC_ARCHIVE_KEEP, "0"},
+                                                           {IDC_ARCHIVE_KEEP, "5000"},
+                                                           {IDC_ARCHIVE_INTERVAL, "0"},
+                                                           {IDC_ARCHIVE_INTERVAL, "10000"}};
+        for (const auto& c : kOutOfRange) {
+            SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "2");
+            SetDlgItemTextA(dlg, IDC_ARCHIVE_INTERVAL, "5");
+            SetDlgItemTextA(dlg, c.first, c.second);
+            SendMessageA(dlg, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dlg, IDC_ARCHIVE_FOLDER), TRUE);
+            PostMessageA(dlg, WM_COMMAND, c.first == IDC_ARCHIVE_KEEP ? IDC_ARCHIVE_NOW : IDOK, 0);
+            rangeBoxes += FindDialogWith(IDC_MOX_MSGICON, 700) ? AnswerMessage() : "";
+            rangeFocused += FocusOf(dlg) == GetDlgItem(dlg, c.first) && IsWindowVisible(dlg);
+        }
+        SendDlgItemMessageA(dlg, IDC_ARCHIVE_AUTOMATIC, BM_SETCHECK, BST_UNCHECKED, 0);
         // A folder that cannot be written: the record stays as it was.
         SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "2");
         SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, "Q:\\no\\such\\drive");
         PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
         failed = AnswerMessage();
         ReadArchiveSettings(&afterFailure);
-        SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "5000");
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "3");
         SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, WinPath(f.target).c_str());
         PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
         done = AnswerMessage();
@@ -335,14 +353,17 @@ TEST(ArchiveDialog, FieldsAreCheckedAndOnlyAWrittenArchiveIsRecorded) {
     EXPECT_EQ("", textBox);
     EXPECT_EQ("", okBox);
     EXPECT_TRUE(okStayed);
+    EXPECT_EQ("", rangeBoxes);
+    EXPECT_EQ(4, rangeFocused);
     EXPECT_EQ("Could not create the archive file!", failed);
     EXPECT_EQ(30, afterFailure.keep);
     EXPECT_STREQ(WinPath(f.target).c_str(), afterFailure.folder);
     EXPECT_EQ(0, afterFailure.lastArchive);
+    EXPECT_EQ(0, afterFailure.automatic);  // no field error was stored by OK
     EXPECT_EQ("Archiving finished successfully!", done);
     EXPECT_TRUE(FileExists(PathJoin(f.target, f.TodaysName())));
     ReadArchiveSettings(&s);
-    EXPECT_EQ(999, s.keep);  // clamped to 1..999, stored by the run that wrote the archive
+    EXPECT_EQ(3, s.keep);  // stored by the run that wrote the archive
     EXPECT_EQ(UtcDayStart(UnixNow()), s.lastArchive);
     EXPECT_EQ(0, s.automatic);  // cancelled: the schedule stays off
 }
