@@ -209,6 +209,14 @@ TEST(Startup, WaitForDataPathWaitsUntilCancelled) {
     }
     ASSERT_NE(wait, nullptr) << "the waiter's window owns the tray icon";
     EXPECT_FALSE(WaitEnded(&p, 3000)) << "it keeps waiting past one try";
+    // A second start meanwhile (the autostart case) finds it though its
+    // instance window does not exist yet, and ends.
+    std::string log2 = Win(PathJoin(s.dir, "second.log"));
+    Started second = StartProgram(ProbeExe(), "-waitfordatapath", log2);
+    EXPECT_TRUE(WaitEnded(&second, 10000));
+    EXPECT_TRUE(WaitForLogLine(log2, "init F012", 0)) << ReadLog(log2);
+    if (second.ok)
+        Kill(&second);
     // The tray menu's one item.
     PostMessageA(wait, WM_COMMAND, 1, 0);
     ASSERT_TRUE(WaitEnded(&p, 5000));
