@@ -31,6 +31,38 @@ constexpr int kArchiveIntervalMax = 9999;
 volatile LONG gRunning;
 volatile HWND gDialog;
 bool gWaiting;  // the dialog waits for a scheduled job; its commands wait too
+// The record's read, change and write: a job and the dialog's OK each
+// change only their own fields of the record as it is then.
+SRWLOCK gRecordLock = SRWLOCK_INIT;
+
+// Groups of fields of the record that WriteFields changes.
+constexpr unsigned kFieldsSchedule = 1, kFieldsTarget = 2, kFieldsLast = 4;
+
+// Writes the record as it is now with the given fields taken from s:
+// schedule (automatic, interval), target (folder, keep count), last time.
+void WriteFields(const ArchiveSettings& s, unsigned fields) {
+    AcquireSRWLockExclusive(&gRecordLock);
+    ArchiveSettings now;
+    ReadArchiveSettings(&now);
+    if (fields & kFieldsSchedule) {
+        now.automatic = s.automatic;
+        now.interval = s.interval;
+    }
+    if (fields & kFieldsTarget) {
+        StrCopy(now.folder, countof(now.folder), s.folder);
+        now.keep = s.keep;
+    }
+    if (fields & kFieldsLast) {
+        now.lastArchive = s.lastArchive;
+        // The folder archived to is stored with the '\' the job added,
+        // unless another was chosen meanwhile.
+        size_t n = strlen(now.folder);
+        if (n + 1 == strlen(s.folder) && _strnicmp(now.folder, s.folder, n) == 0)
+            StrCopy(now.folder, countof(now.folder), s.folder);
+    }
+    WriteArchiveSettings(&now);
+    ReleaseSRWLockExclusive(&gRecordLock);
+}
 
 struct ArchiveFile {
     char path[260];
@@ -78,8 +110,9 @@ bool FreeArchiveName(const char* folder, const SYSTEMTIME& local, char* path, si
 
 // The job with the running flag already taken, for the settings given
 // (as read from the record, or as the dialog holds them); it gives the
-// flag back. Only a written archive updates the record and prunes.
-int RunJob(ArchiveSettings s) {
+// flag back. Only a written archive updates the record and prunes: its
+// last time, and for "Archive now!" (fromDialog) the folder and count.
+int RunJob(ArchiveSettings s, bool fromDialog) {
     int result = kArchiveDone;
     char folder[kCchPath], path[kCchPath];
     StrCopy(folder, countof(folder), s.folder);
@@ -98,7 +131,7 @@ int RunJob(ArchiveSettings s) {
             result = r == kConfigSomeSkipped ? kArchivePartial : kArchiveDone;
             StrCopy(s.folder, countof(s.folder), folder);
             s.lastArchive = UtcDayStart(UnixNow());
-            WriteArchiveSettings(&s);
+            WriteFields(s, fromDialog ? kFieldsLast | kFieldsTarget : kFieldsLast);
             PruneArchives(folder, path, s.keep);
         }
     }
@@ -109,7 +142,7 @@ int RunJob(ArchiveSettings s) {
 DWORD WINAPI ScheduledJob(void*) {
     ArchiveSettings s;
     ReadArchiveSettings(&s);
-    RunJob(s);
+    RunJob(s, false);
     return 0;
 }
 
@@ -172,7 +205,7 @@ void OnOk(HWND dlg) {
         AppMessageBox(dlg, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNoPath));
         return;
     }
-    WriteArchiveSettings(&s);
+    WriteFields(s, kFieldsSchedule | kFieldsTarget);  // a running job may write its last time meanwhile
     ArchiveIfDue();
     gDialog = nullptr;
     EndDialog(dlg, IDOK);
@@ -215,7 +248,7 @@ void OnArchiveNow(HWND dlg) {
         AppMessageBox(dlg, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNotWritten));
         return;
     }
-    int r = RunJob(s);
+    int r = RunJob(s, true);
     if (r == kArchiveDone || r == kArchivePartial) {
         AppMessageBox(dlg, gApp.productName, "%s", kBoxDone, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotDone));
         if (r == kArchivePartial)
@@ -272,7 +305,7 @@ int ArchiveThread(void*) {
         return kArchiveJobRunning;
     ArchiveSettings s;
     ReadArchiveSettings(&s);
-    return RunJob(s);
+    return RunJob(s, false);
 }
 
 int ArchiveIfDue() {

@@ -399,3 +399,37 @@ TEST(ArchiveDialog, ArchiveNowAnswersWhileItWaitsForAScheduledJob) {
     EXPECT_EQ("Archiving finished successfully!", done);
     EXPECT_FALSE(ArchiveRunning());
 }
+
+// OK while a scheduled job runs: the job, ending later, writes only its
+// last time, so the schedule, folder and count the user set stay.
+TEST(ArchiveDialog, OkDuringAScheduledJobIsKept) {
+    ArchiveFixture f("archive_dialog_ok");
+    WriteFileBytes(PathJoin(f.data, "Options.qcg"), RandomBytes(48u << 20, 5));
+    f.Schedule(30);
+    std::string other = WinPath(MakeTestDir("archive_dialog_ok_other"));
+    ASSERT_EQ(kArchiveStarted, ArchiveIfDue());
+    bool runningAtOk = false;
+    std::thread driver([&] {
+        HWND dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);
+        if (!dlg)
+            return;
+        SendDlgItemMessageA(dlg, IDC_ARCHIVE_AUTOMATIC, BM_SETCHECK, BST_UNCHECKED, 0);
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, other.c_str());
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "7");
+        runningAtOk = ArchiveRunning();
+        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(IDOK, ShowArchiveDialog(nullptr));
+    driver.join();
+    ASSERT_TRUE(runningAtOk) << "the scheduled job ended too soon to test OK during it";
+    for (int i = 0; i < 1200 && ArchiveRunning(); i++)
+        Sleep(50);
+    ASSERT_FALSE(ArchiveRunning());
+    ArchiveSettings s;
+    ReadArchiveSettings(&s);
+    EXPECT_EQ(0, s.automatic);
+    EXPECT_STREQ(other.c_str(), s.folder);
+    EXPECT_EQ(7, s.keep);
+    EXPECT_EQ(UtcDayStart(UnixNow()), s.lastArchive);  // the job's own field
+    EXPECT_TRUE(FileExists(PathJoin(f.target, f.TodaysName())));
+}
