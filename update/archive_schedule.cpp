@@ -36,10 +36,11 @@ bool gWaiting;  // the dialog waits for a scheduled job; its commands wait too
 SRWLOCK gRecordLock = SRWLOCK_INIT;
 
 // Groups of fields of the record that WriteFields changes.
-constexpr unsigned kFieldsSchedule = 1, kFieldsTarget = 2, kFieldsLast = 4;
+constexpr unsigned kFieldsSchedule = 1, kFieldsTarget = 2, kFieldsLast = 4, kFieldsFailed = 8;
 
 // Writes the record as it is now with the given fields taken from s:
-// schedule (automatic, interval), target (folder, keep count), last time.
+// schedule (automatic, interval), target (folder, keep count), last time,
+// the scheduled run's failure.
 void WriteFields(const ArchiveSettings& s, unsigned fields) {
     AcquireSRWLockExclusive(&gRecordLock);
     ArchiveSettings now;
@@ -60,6 +61,8 @@ void WriteFields(const ArchiveSettings& s, unsigned fields) {
         if (n + 1 == strlen(s.folder) && _strnicmp(now.folder, s.folder, n) == 0)
             StrCopy(now.folder, countof(now.folder), s.folder);
     }
+    if (fields & kFieldsFailed)
+        now.failed = s.failed;
     WriteArchiveSettings(&now);
     ReleaseSRWLockExclusive(&gRecordLock);
 }
@@ -110,8 +113,9 @@ bool FreeArchiveName(const char* folder, const SYSTEMTIME& local, char* path, si
 
 // The job with the running flag already taken, for the settings given
 // (as read from the record, or as the dialog holds them); it gives the
-// flag back. Only a written archive updates the record and prunes: its
-// last time, and for "Archive now!" (fromDialog) the folder and count.
+// flag back. Only a whole archive updates the record and prunes: its
+// last time, and for "Archive now!" (fromDialog) the folder and count. A
+// scheduled run that failed is recorded, for ArchiveIfDue to report.
 int RunJob(ArchiveSettings s, bool fromDialog) {
     int result = kArchiveDone;
     char folder[kCchPath], path[kCchPath];
@@ -124,16 +128,22 @@ int RunJob(ArchiveSettings s, bool fromDialog) {
         result = kArchiveNotWritten;  // a cut path would write somewhere else
     } else {
         int r = ConfigBackupRestore(gDialog, kConfigArchiveTo, path);
-        if (r != kConfigDone && r != kConfigSomeSkipped) {
-            result = kArchiveNotWritten;
-        } else {
-            // Some files skipped: the archive exists and counts as this period's.
-            result = r == kConfigSomeSkipped ? kArchivePartial : kArchiveDone;
+        if (r == kConfigDone) {
             StrCopy(s.folder, countof(s.folder), folder);
             s.lastArchive = UtcDayStart(UnixNow());
-            WriteFields(s, fromDialog ? kFieldsLast | kFieldsTarget : kFieldsLast);
+            s.failed = kArchiveRunOk;
+            WriteFields(s, kFieldsLast | kFieldsFailed | (fromDialog ? kFieldsTarget : 0u));
             PruneArchives(folder, path, s.keep);
+        } else {
+            // A partial archive (a file could not be read) stays, but counts
+            // for nothing: no whole one is pruned for it, and the period's
+            // archive is still to be made.
+            result = r == kConfigSomeSkipped ? kArchivePartial : kArchiveNotWritten;
         }
+    }
+    if (result != kArchiveDone && !fromDialog) {
+        s.failed = result == kArchivePartial ? kArchiveRunPartial : kArchiveRunNotWritten;
+        WriteFields(s, kFieldsFailed);
     }
     InterlockedExchange(&gRunning, 0);
     return result;
@@ -249,10 +259,12 @@ void OnArchiveNow(HWND dlg) {
         return;
     }
     int r = RunJob(s, true);
-    if (r == kArchiveDone || r == kArchivePartial) {
+    if (r == kArchiveDone) {
         AppMessageBox(dlg, gApp.productName, "%s", kBoxDone, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotDone));
-        if (r == kArchivePartial)
-            AppMessageBox(dlg, gApp.productName, "%s", kBoxWarningOk, 0, gApp.Text(IDS_MOX_CONFIG, 4));
+        return;
+    }
+    if (r == kArchivePartial) {
+        AppMessageBox(dlg, gApp.productName, "%s", kBoxWarningOk, 0, gApp.Text(IDS_MOX_CONFIG, kConfigSlotSkipped));
         return;
     }
     int slot = r == kArchiveNoFolder ? kSlotNoPath : kSlotNotWritten;
@@ -311,6 +323,18 @@ int ArchiveThread(void*) {
 int ArchiveIfDue() {
     ArchiveSettings s;
     ReadArchiveSettings(&s);
+    if (s.failed == kArchiveRunNotWritten || s.failed == kArchiveRunPartial) {
+        // Said once for each failed run: marked first, so that a tick
+        // while the box is open does not say it again.
+        bool partial = s.failed == kArchiveRunPartial;
+        s.failed |= kArchiveRunReported;
+        WriteFields(s, kFieldsFailed);
+        if (partial)
+            AppMessageBox(nullptr, gApp.productName, "%s", kBoxWarningOk, 0,
+                          gApp.Text(IDS_MOX_CONFIG, kConfigSlotSkipped));
+        else
+            AppMessageBox(nullptr, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNotWritten));
+    }
     if (!IsScheduleDue(s.automatic != 0, s.lastArchive, s.interval, UnixNow()))
         return kArchiveNotDue;
     if (InterlockedCompareExchange(&gRunning, 1, 0) != 0)

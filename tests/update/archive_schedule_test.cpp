@@ -198,9 +198,14 @@ TEST(ArchiveSchedule, NoFolderAndPathsThatDoNotFit) {
     EXPECT_EQ(kArchiveNotWritten, ArchiveThread(nullptr));
 }
 
-TEST(ArchiveSchedule, LockedFileStillWritesTheArchive) {
+// A file that cannot be read gives a partial archive: kept, but it counts
+// for nothing (no whole archive is pruned for it, the period's archive is
+// still due), and the failure is recorded to be reported.
+TEST(ArchiveSchedule, APartialArchivePrunesNothingAndIsRecordedAsFailed) {
     ArchiveFixture f("archive_locked");
-    f.Schedule(30);
+    f.Schedule(1);
+    std::string older = std::string(kProduct) + "-2026.11.01.TarnwickConfig";
+    WriteFileBytes(PathJoin(f.target, older), "whole");
     HANDLE locked = CreateFileA(DataFolderFile("Options.qcg").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, locked);
@@ -208,7 +213,9 @@ TEST(ArchiveSchedule, LockedFileStillWritesTheArchive) {
     CloseHandle(locked);
     ArchiveSettings s;
     ReadArchiveSettings(&s);
-    EXPECT_EQ(UtcDayStart(UnixNow()), s.lastArchive);  // written: this period is done
+    EXPECT_EQ(0, s.lastArchive);
+    EXPECT_EQ(kArchiveRunPartial, s.failed);
+    EXPECT_TRUE(FileExists(PathJoin(f.target, older)));
     std::string out;
     ASSERT_EQ(0, RunPeer(f.target, "unzip -l '" + f.TodaysName() + "'", &out)) << out;
     EXPECT_NE(std::string::npos, out.find("(Mox)App.qcg"));
@@ -432,4 +439,35 @@ TEST(ArchiveDialog, OkDuringAScheduledJobIsKept) {
     EXPECT_EQ(7, s.keep);
     EXPECT_EQ(UtcDayStart(UnixNow()), s.lastArchive);  // the job's own field
     EXPECT_TRUE(FileExists(PathJoin(f.target, f.TodaysName())));
+}
+
+// A scheduled run that cannot write its archive is said at the next look
+// at the schedule (start-up, the daily tick, OK), once for each failed run.
+TEST(ArchiveSchedule, AFailedScheduledRunIsReportedOnceEachTime) {
+    ArchiveFixture f("archive_failed_run");
+    ArchiveSettings s = {};
+    s.automatic = 1;
+    StrCopy(s.folder, countof(s.folder), "Q:\\no\\such\\drive");
+    ASSERT_TRUE(WriteArchiveSettings(&s));
+    auto run = [] {
+        std::string said = "(none)";
+        std::thread answer([&said] {
+            if (FindDialogWith(IDC_MOX_MSGICON, 1500))
+                said = AnswerMessage();
+        });
+        int r = ArchiveIfDue();
+        answer.join();
+        for (int i = 0; i < 200 && ArchiveRunning(); i++)
+            Sleep(25);
+        return std::to_string(r) + " " + said;
+    };
+    EXPECT_EQ("0 (none)", run());  // started; fails in its thread
+    EXPECT_EQ("0 Could not create the archive file!", run());
+    EXPECT_EQ("0 Could not create the archive file!", run());  // it failed again
+    ReadArchiveSettings(&s);
+    EXPECT_EQ(kArchiveRunNotWritten, s.failed);
+    s.automatic = 0;
+    ASSERT_TRUE(WriteArchiveSettings(&s));
+    EXPECT_EQ(std::to_string(kArchiveNotDue) + " Could not create the archive file!", run());
+    EXPECT_EQ(std::to_string(kArchiveNotDue) + " (none)", run());
 }
