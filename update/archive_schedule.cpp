@@ -30,7 +30,8 @@ constexpr int kArchiveIntervalMax = 9999;
 // scheduled thread never write the same archive at once.
 volatile LONG gRunning;
 volatile HWND gDialog;
-bool gWaiting;  // the dialog waits for a scheduled job; its commands wait too
+bool gWaiting;    // the dialog waits for a scheduled job; its commands but Cancel wait too
+bool gWaitEnded;  // Cancel was chosen during that wait
 // The record's read, change and write: a job and the dialog's OK each
 // change only their own fields of the record as it is then.
 SRWLOCK gRecordLock = SRWLOCK_INIT;
@@ -221,14 +222,15 @@ void OnOk(HWND dlg) {
     EndDialog(dlg, IDOK);
 }
 
-// Waits up to 30 s for a scheduled job to end, answering messages
-// meanwhile (the dialog takes no input then). False when it still runs or
-// the program is quitting (the quit message is posted again).
+// Waits for a scheduled job to end, answering messages meanwhile; Cancel
+// ends the wait (a job on a slow drive may take long, and giving up after
+// a while said nothing true). False when the user cancelled or the program
+// is quitting (the quit message is posted again).
 bool WaitForScheduledJob(HWND dlg) {
     gWaiting = true;
-    EnableWindow(dlg, FALSE);
+    gWaitEnded = false;
     bool quit = false;
-    for (DWORD start = GetTickCount(); gRunning && !quit && GetTickCount() - start < 30000;) {
+    while (gRunning && !quit && !gWaitEnded) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         MSG m;
         while (!quit && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
@@ -241,9 +243,8 @@ bool WaitForScheduledJob(HWND dlg) {
             }
         }
     }
-    EnableWindow(dlg, TRUE);
     gWaiting = false;
-    return !quit && !gRunning;
+    return !quit && !gWaitEnded;
 }
 
 // "Archive now!" with the dialog's keep count and folder; the record takes
@@ -253,10 +254,16 @@ void OnArchiveNow(HWND dlg) {
     ReadArchiveSettings(&s);
     if (!ReadDialog(dlg, &s))
         return;
-    // A scheduled job writes an archive too: wait for it, then write this one.
-    if (!WaitForScheduledJob(dlg) || InterlockedCompareExchange(&gRunning, 1, 0) != 0) {
-        AppMessageBox(dlg, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNotWritten));
-        return;
+    // A scheduled job writes an archive too: wait for it, then write this
+    // one. Cancelled meanwhile, the dialog ends as Cancel does.
+    while (InterlockedCompareExchange(&gRunning, 1, 0) != 0) {
+        if (!WaitForScheduledJob(dlg)) {
+            if (gWaitEnded) {
+                gDialog = nullptr;
+                EndDialog(dlg, IDCANCEL);
+            }
+            return;
+        }
     }
     int r = RunJob(s, true);
     if (r == kArchiveDone) {
@@ -272,8 +279,10 @@ void OnArchiveNow(HWND dlg) {
 }
 
 void OnCommand(HWND dlg, WORD id) {
-    if (gWaiting)
-        return;  // "Archive now!" is waiting for a scheduled job
+    if (gWaiting) {  // "Archive now!" is waiting for a scheduled job
+        gWaitEnded = gWaitEnded || id == IDCANCEL;
+        return;
+    }
     switch (id) {
         case IDOK:
             OnOk(dlg);

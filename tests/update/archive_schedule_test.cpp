@@ -471,3 +471,36 @@ TEST(ArchiveSchedule, AFailedScheduledRunIsReportedOnceEachTime) {
     EXPECT_EQ(std::to_string(kArchiveNotDue) + " Could not create the archive file!", run());
     EXPECT_EQ(std::to_string(kArchiveNotDue) + " (none)", run());
 }
+
+// Cancel while "Archive now!" waits for a scheduled job ends the wait and
+// the dialog at once, with nothing said (it used to give up after 30 s
+// with "Please check the path").
+TEST(ArchiveDialog, CancelEndsTheWaitForAScheduledJob) {
+    ArchiveFixture f("archive_dialog_cancel");
+    WriteFileBytes(PathJoin(f.data, "Options.qcg"), RandomBytes(48u << 20, 7));
+    f.Schedule(30);
+    ASSERT_EQ(kArchiveStarted, ArchiveIfDue());
+    bool runningAtCancel = false, dialogLeft = false;
+    std::string said;
+    std::thread driver([&] {
+        HWND dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);
+        if (!dlg)
+            return;
+        PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
+        Sleep(300);
+        runningAtCancel = ArchiveRunning();
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        Sleep(500);
+        dialogLeft = IsWindow(dlg) != FALSE;
+        if (dialogLeft)  // the old way: answered, so that the run does not hang
+            said = FindDialogWith(IDC_MOX_MSGICON, 120000) ? AnswerMessage() : "(none)";
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(IDCANCEL, ShowArchiveDialog(nullptr));
+    driver.join();
+    ASSERT_TRUE(runningAtCancel) << "the scheduled job ended too soon to test the wait";
+    EXPECT_FALSE(dialogLeft);
+    EXPECT_EQ("", said);
+    for (int i = 0; i < 1200 && ArchiveRunning(); i++)
+        Sleep(50);
+}
