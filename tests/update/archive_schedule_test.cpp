@@ -375,46 +375,63 @@ TEST(ArchiveDialog, FieldsAreCheckedAndOnlyAWrittenArchiveIsRecorded) {
     EXPECT_EQ(0, s.automatic);  // cancelled: the schedule stays off
 }
 
+namespace {
+
+// A scheduled job kept busy for a few seconds by a large option set.
+bool StartLongScheduledJob(ArchiveFixture* f, unsigned seed) {
+    WriteFileBytes(PathJoin(f->data, "Options.qcg"), RandomBytes(64u << 20, seed));
+    f->Schedule(30);
+    return ArchiveIfDue() == kArchiveStarted;
+}
+
+}  // namespace
+
 // "Archive now!" while a scheduled job runs waits for it, and the dialog
 // answers messages meanwhile (it used to sleep for up to 30 seconds).
-TEST(ArchiveDialog, ArchiveNowAnswersWhileItWaitsForAScheduledJob) {
+// Cancel during the wait ends it and the dialog at once, with nothing said
+// (it used to give up after 30 s with "Please check the path").
+TEST(ArchiveDialog, ArchiveNowWaitsForAScheduledJobUntilItEndsOrIsCancelled) {
     ArchiveFixture f("archive_dialog_wait");
-    // A large option set keeps the scheduled job busy for a few seconds.
-    WriteFileBytes(PathJoin(f.data, "Options.qcg"), RandomBytes(64u << 20, 9));
-    f.Schedule(30);
-    ASSERT_EQ(kArchiveStarted, ArchiveIfDue());
-    bool runningBefore = false, answered = false, runningAfter = false;
-    std::string done;
-    std::thread driver([&] {
-        HWND dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);
-        if (!dlg)
-            return;
-        PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
-        Sleep(300);
-        runningBefore = ArchiveRunning();
-        DWORD_PTR result = 0;
-        answered = SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result) != 0;
-        runningAfter = ArchiveRunning();
-        HWND box = FindDialogWith(IDC_MOX_MSGICON, 120000);
-        done = box ? AnswerMessage() : "(no box)";
-        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-    });
-    EXPECT_EQ(IDCANCEL, ShowArchiveDialog(nullptr));
-    driver.join();
-    ASSERT_TRUE(runningBefore && runningAfter) << "the scheduled job ended too soon to test the wait";
-    EXPECT_TRUE(answered);
-    EXPECT_EQ("Archiving finished successfully!", done);
-    EXPECT_FALSE(ArchiveRunning());
+    for (bool cancel : {false, true}) {
+        ASSERT_TRUE(StartLongScheduledJob(&f, cancel ? 7 : 9));
+        bool runningBefore = false, answered = false, runningAfter = false, dialogLeft = true;
+        std::string done;
+        std::thread driver([&] {
+            HWND dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);
+            if (!dlg)
+                return;
+            PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
+            Sleep(300);
+            runningBefore = ArchiveRunning();
+            if (cancel)
+                PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+            DWORD_PTR result = 0;
+            answered = SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result) != 0;
+            runningAfter = ArchiveRunning();
+            Sleep(cancel ? 500 : 0);
+            dialogLeft = IsWindow(dlg) != FALSE;
+            HWND box = dialogLeft ? FindDialogWith(IDC_MOX_MSGICON, 120000) : nullptr;
+            done = box ? AnswerMessage() : "(no box)";
+            PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        });
+        EXPECT_EQ(IDCANCEL, ShowArchiveDialog(nullptr));
+        driver.join();
+        ASSERT_TRUE(runningBefore && runningAfter) << "the scheduled job ended too soon to test the wait";
+        EXPECT_TRUE(answered || cancel);
+        EXPECT_EQ(!cancel, dialogLeft);
+        EXPECT_EQ(cancel ? "(no box)" : "Archiving finished successfully!", done);
+        for (int i = 0; i < 1200 && ArchiveRunning(); i++)
+            Sleep(50);
+        EXPECT_FALSE(ArchiveRunning());
+    }
 }
 
 // OK while a scheduled job runs: the job, ending later, writes only its
 // last time, so the schedule, folder and count the user set stay.
 TEST(ArchiveDialog, OkDuringAScheduledJobIsKept) {
     ArchiveFixture f("archive_dialog_ok");
-    WriteFileBytes(PathJoin(f.data, "Options.qcg"), RandomBytes(48u << 20, 5));
-    f.Schedule(30);
     std::string other = WinPath(MakeTestDir("archive_dialog_ok_other"));
-    ASSERT_EQ(kArchiveStarted, ArchiveIfDue());
+    ASSERT_TRUE(StartLongScheduledJob(&f, 5));
     bool runningAtOk = false;
     std::thread driver([&] {
         HWND dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);
@@ -470,37 +487,4 @@ TEST(ArchiveSchedule, AFailedScheduledRunIsReportedOnceEachTime) {
     ASSERT_TRUE(WriteArchiveSettings(&s));
     EXPECT_EQ(std::to_string(kArchiveNotDue) + " Could not create the archive file!", run());
     EXPECT_EQ(std::to_string(kArchiveNotDue) + " (none)", run());
-}
-
-// Cancel while "Archive now!" waits for a scheduled job ends the wait and
-// the dialog at once, with nothing said (it used to give up after 30 s
-// with "Please check the path").
-TEST(ArchiveDialog, CancelEndsTheWaitForAScheduledJob) {
-    ArchiveFixture f("archive_dialog_cancel");
-    WriteFileBytes(PathJoin(f.data, "Options.qcg"), RandomBytes(48u << 20, 7));
-    f.Schedule(30);
-    ASSERT_EQ(kArchiveStarted, ArchiveIfDue());
-    bool runningAtCancel = false, dialogLeft = false;
-    std::string said;
-    std::thread driver([&] {
-        HWND dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);
-        if (!dlg)
-            return;
-        PostMessageA(dlg, WM_COMMAND, IDC_ARCHIVE_NOW, 0);
-        Sleep(300);
-        runningAtCancel = ArchiveRunning();
-        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-        Sleep(500);
-        dialogLeft = IsWindow(dlg) != FALSE;
-        if (dialogLeft)  // the old way: answered, so that the run does not hang
-            said = FindDialogWith(IDC_MOX_MSGICON, 120000) ? AnswerMessage() : "(none)";
-        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-    });
-    EXPECT_EQ(IDCANCEL, ShowArchiveDialog(nullptr));
-    driver.join();
-    ASSERT_TRUE(runningAtCancel) << "the scheduled job ended too soon to test the wait";
-    EXPECT_FALSE(dialogLeft);
-    EXPECT_EQ("", said);
-    for (int i = 0; i < 1200 && ArchiveRunning(); i++)
-        Sleep(50);
 }
