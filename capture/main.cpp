@@ -209,6 +209,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
         } else {
             AppendSystemMenu(gMainDialog);
             gApp.Run();
+            StopUpdateServices();  // no worker may use what the shutdown frees
             gApp.SetTrayIcon(0, -1, nullptr);
             gMainDialog = nullptr;
             ExchangeOptions(kWriteOptions);

@@ -246,8 +246,12 @@ int CApp::InitSteps(TextRecord* appTable, bool allowSeveral, int formatVersion, 
     if (code)
         return code;
     CopyInitFolder();
-    UnpackPendingRestore();
+    PendingFailure restoreFailure;
+    int restore = UnpackPendingRestore(&restoreFailure);
     ReadAppRecord(formatVersion);
+    // Said once, in the user's language; the pending file is gone.
+    if (restore == kPendingRefused || restore == kPendingFailed)
+        ShowPendingFailure(restore, restoreFailure);
     WriteRecordFile("(Mox)Cmd", -1, commandLine, (int)strlen(commandLine) + 1, 0);
 
     code = InitSchemeAndFonts();
@@ -366,13 +370,20 @@ int CApp::HandOver(int waitMode, bool allowSeveral) {
 
     if (allowSeveral && waitMode != -1)
         return 0;
-    if (FindPhantomWindow(productName)) {
+    // The instance window exists only once start-up is through (after the
+    // data-folder wait and the restore): the mutex marks a running
+    // instance from its first moment, so that a second start never runs
+    // beside it.
+    bool another = false;
+    if (waitMode != -1) {
+        char name[64];
+        StrFmt(name, countof(name), "Local\\MoxInstance-%08X", (unsigned)productCrc);
+        instanceMutex = CreateMutexA(nullptr, FALSE, name);
+        another = instanceMutex && GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+    if (another || FindPhantomWindow(productName) || waitMode == -1) {
         PostMessageA(HWND_BROADCAST, instanceMessage, waitMode == -1 ? MoxMSG_QUIT : MoxMSG_SECONDSTART,
                      (LPARAM)productCrc);
-        handedOver = true;
-        return kMoxErrHandedOver;
-    }
-    if (waitMode == -1) {
         handedOver = true;
         return kMoxErrHandedOver;
     }
@@ -465,6 +476,10 @@ void CApp::CloseAll() {
     if (instanceWindow)
         DestroyWindow(instanceWindow);
     instanceWindow = nullptr;
+    // Released before a relaunch starts the program again.
+    if (instanceMutex)
+        CloseHandle(instanceMutex);
+    instanceMutex = nullptr;
     if (!handedOver)
         SaveAppRecord();
     CloseMenus(nullptr);

@@ -163,6 +163,7 @@ struct CApp {
     WNDPROC frameworkWndProc = nullptr;
     HWND toolTip = nullptr;
     HWND instanceWindow = nullptr;
+    HANDLE instanceMutex = nullptr;  // held from the first moment of a single-instance start until CloseAll
     int modalDepth = 0;
     int osCode = 0;
     bool wow64 = false;

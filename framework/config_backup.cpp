@@ -16,16 +16,6 @@
 namespace {
 
 constexpr UINT kBoxOverwriteQuestion = kBoxQuestion | kBoxYesNoCancel | kBoxBoldFirstLine | kBoxDefaultCancel;
-// Text slots of IDS_MOX_CONFIG.
-enum {
-    kSlotOverwrite = 0,
-    kSlotFileError = 1,
-    kSlotRestoreError = 2,
-    kSlotWrongProduct = 3,
-    kSlotSkipped = 4,
-    kSlotNotWritten = 5,
-    kSlotForeignEntry = 6,
-};
 
 // True when both name the same file (full paths, case ignored).
 bool SameFile(const char* a, const char* b) {
@@ -83,7 +73,7 @@ int WriteArchive(const char* target, bool withFiles) {
 
 bool AskOverwrite(HWND owner) {
     return AppMessageBox(owner, gApp.productName, "%s", kBoxOverwriteQuestion, 0,
-                         gApp.Text(IDS_MOX_CONFIG, kSlotOverwrite)) == IDYES;
+                         gApp.Text(IDS_MOX_CONFIG, kConfigSlotOverwrite)) == IDYES;
 }
 
 int Restore(HWND owner, const char* chosen, char* badEntry, size_t cchBadEntry) {
@@ -109,15 +99,17 @@ void ShowResult(HWND owner, int operation, int result, const char* badEntry) {
     int slot = -1;
     if (operation == kConfigRestore) {
         // An archive that cannot be read is said so too: silence looked like success.
-        slot = result == kConfigFileError      ? kSlotFileError
-               : result == kConfigRestoreError ? kSlotRestoreError
-               : result == kConfigWrongProduct ? kSlotWrongProduct
-               : result == kConfigForeignEntry ? kSlotForeignEntry
+        slot = result == kConfigFileError      ? kConfigSlotFileError
+               : result == kConfigRestoreError ? kConfigSlotRestoreError
+               : result == kConfigWrongProduct ? kConfigSlotWrongProduct
+               : result == kConfigForeignEntry ? kConfigSlotForeignEntry
                                                : -1;
     } else if (operation == kConfigBackup || operation == kConfigReset) {
-        slot = result == kConfigFileError ? kSlotNotWritten : result == kConfigSomeSkipped ? kSlotSkipped : -1;
+        slot = result == kConfigFileError     ? kConfigSlotNotWritten
+               : result == kConfigSomeSkipped ? kConfigSlotSkipped
+                                              : -1;
     }
-    if (slot == kSlotForeignEntry)
+    if (slot == kConfigSlotForeignEntry)
         AppMessageBox(owner, gApp.productName, gApp.Text(IDS_MOX_CONFIG, slot), kBoxErrorOk, 0, badEntry);
     else if (slot >= 0)
         AppMessageBox(owner, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_CONFIG, slot));

@@ -31,6 +31,17 @@ enum : int {
     kConfigBadOperation = -1,
 };
 
+// Text slots of IDS_MOX_CONFIG.
+enum {
+    kConfigSlotOverwrite = 0,
+    kConfigSlotFileError = 1,
+    kConfigSlotRestoreError = 2,
+    kConfigSlotWrongProduct = 3,
+    kConfigSlotSkipped = 4,
+    kConfigSlotNotWritten = 5,
+    kConfigSlotForeignEntry = 6,
+};
+
 // Messages (operations 0-2) go through AppMessageBox with the owner. path:
 // the target of kConfigArchiveTo; ignored otherwise. An archive is written
 // to a temporary file beside the target, which replaces the target only

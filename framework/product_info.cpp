@@ -67,16 +67,20 @@ void OnDrawIcon(const DRAWITEMSTRUCT* di) {
     DestroyIcon(icon);
 }
 
-// Restore or reset: on success the program restarts (all instances) when the user agrees.
+// Restore or reset: on success the program restarts (all instances) when
+// the user agrees. Declined, the restore or reset is cancelled: left
+// pending, any later start would replace the settings changed meanwhile.
 void OnReplaceConfig(HWND dlg, int operation) {
     if (ConfigBackupRestore(dlg, operation, nullptr) != kConfigDone)
         return;
     int slot = operation == kConfigRestore ? kSlotRestored : kSlotReset;
     if (AppMessageBox(dlg, gApp.productName, "%s\n%s", kBoxRestartQuestion, 0, gApp.Text(IDS_MOX_CONFIG_DONE, slot),
-                      gApp.Text(IDS_MOX_RESTART, 0)) == IDOK) {
-        gApp.RequestRestart(-1, nullptr, true);
-        EndDialog(dlg, IDOK);
+                      gApp.Text(IDS_MOX_RESTART, 0)) != IDOK) {
+        DiscardPendingRestore();
+        return;
     }
+    gApp.RequestRestart(-1, nullptr, true);
+    EndDialog(dlg, IDOK);
 }
 
 void OnBackup(HWND dlg) {

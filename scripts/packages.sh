@@ -190,6 +190,10 @@ vp_prepare_packages() {
     vp_install_packages "$cache"
 }
 
+# Written into deps-ARCH.cmake; raised whenever a library's build changes,
+# so that the quick check sends an older cache back through set-up.
+vp_deps_key=2
+
 # True when a run of set-up would install nothing: the packages of the route
 # this machine takes, the deb-src entries, and the libraries that each
 # needed deps-ARCH.cmake names, with their stamps. A wine32 install that
@@ -207,6 +211,7 @@ vp_setup_complete() {
     { [ "$(vp_test_arch)" = x86_64 ] || [ "${VP_WIN64:-0}" = 1 ]; } && arches+=(x86_64)
     for arch in "${arches[@]}"; do
         [ -f "$cache/deps-$arch.cmake" ] || return 1
+        grep -qx "# deps key $vp_deps_key" "$cache/deps-$arch.cmake" || return 1
         roots=$(sed -n 's/^set(VP_[A-Z]*_ROOT "\(.*\)")$/\1/p' "$cache/deps-$arch.cmake")
         [ "$(echo "$roots" | grep -c .)" = 5 ] || return 1
         for root in $roots; do

@@ -110,7 +110,9 @@ build_libs() {
     local png_dir="$cache/libpng-${ver_png//[:~]/_}$sfx"
     local jpeg_dir="$cache/libjpeg-${ver_jpeg//[:~]/_}$sfx"
     local tiff_dir="$cache/libtiff-${ver_tiff//[:~]/_}-jpeg-${ver_jpeg//[:~]/_}$sfx"
-    local ssl_dir="$cache/openssl-${ver_ssl//[:~]/_}$sfx"
+    # "-sealed": built to read no configuration, module or engine from disk
+    # (a changed build needs a new key, so every machine rebuilds it).
+    local ssl_dir="$cache/openssl-${ver_ssl//[:~]/_}-sealed$sfx"
     local gtest_dir="$cache/googletest-${ver_gtest//[:~]/_}$sfx"
     local src
 
@@ -151,9 +153,17 @@ build_libs() {
     if [ ! -f "$ssl_dir/.done" ]; then
         log "building OpenSSL $ver_ssl ($arch)"
         src=$(unpack "$(fetch_orig openssl)" "$work/openssl")
-        (cd "$src" && ./Configure "$ssl_target" no-shared no-tests --cross-compile-prefix="$host-" \
-            --prefix="$ssl_dir" --libdir=lib >/dev/null && make -j "$jobs" build_libs >/dev/null 2>&1 &&
-            make install_dev >/dev/null)
+        # The library's compiled-in folders would be Unix paths, which Windows
+        # roots on the current drive, where any user may create them. Nothing
+        # is loaded from disk (no automatic configuration, no loadable
+        # modules or engines), and the folders it still names lie in the
+        # system folder, which only administrators can write.
+        local sys_dir="C:/Windows/System32/vellumor-openssl"
+        (cd "$src" && ./Configure "$ssl_target" no-shared no-tests no-autoload-config no-module no-dso \
+            no-engine --cross-compile-prefix="$host-" --prefix="$ssl_dir" --libdir=lib >/dev/null &&
+            make -j "$jobs" build_libs OPENSSLDIR="$sys_dir" ENGINESDIR="$sys_dir" MODULESDIR="$sys_dir" \
+                >/dev/null 2>&1 &&
+            make install_dev OPENSSLDIR="$sys_dir" ENGINESDIR="$sys_dir" MODULESDIR="$sys_dir" >/dev/null)
         touch "$ssl_dir/.done"
     fi
 
@@ -168,6 +178,7 @@ build_libs() {
 
     # The build reads the library locations from here.
     {
+        echo "# deps key $vp_deps_key"
         echo "set(VP_PNG_ROOT \"$png_dir\")"
         echo "set(VP_JPEG_ROOT \"$jpeg_dir\")"
         echo "set(VP_TIFF_ROOT \"$tiff_dir\")"

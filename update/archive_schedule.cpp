@@ -1,6 +1,7 @@
 // The configuration archive job, its schedule and its dialog.
 #include "archive_schedule.h"
 
+#include <limits.h>
 #include <string.h>
 
 #include "base/dyn_array.h"
@@ -29,7 +30,43 @@ constexpr int kArchiveIntervalMax = 9999;
 // scheduled thread never write the same archive at once.
 volatile LONG gRunning;
 volatile HWND gDialog;
-bool gWaiting;  // the dialog waits for a scheduled job; its commands wait too
+bool gWaiting;    // the dialog waits for a scheduled job; its commands but Cancel wait too
+bool gWaitEnded;  // Cancel was chosen during that wait
+// The record's read, change and write: a job and the dialog's OK each
+// change only their own fields of the record as it is then.
+SRWLOCK gRecordLock = SRWLOCK_INIT;
+
+// Groups of fields of the record that WriteFields changes.
+constexpr unsigned kFieldsSchedule = 1, kFieldsTarget = 2, kFieldsLast = 4, kFieldsFailed = 8;
+
+// Writes the record as it is now with the given fields taken from s:
+// schedule (automatic, interval), target (folder, keep count), last time,
+// the scheduled run's failure.
+void WriteFields(const ArchiveSettings& s, unsigned fields) {
+    AcquireSRWLockExclusive(&gRecordLock);
+    ArchiveSettings now;
+    ReadArchiveSettings(&now);
+    if (fields & kFieldsSchedule) {
+        now.automatic = s.automatic;
+        now.interval = s.interval;
+    }
+    if (fields & kFieldsTarget) {
+        StrCopy(now.folder, countof(now.folder), s.folder);
+        now.keep = s.keep;
+    }
+    if (fields & kFieldsLast) {
+        now.lastArchive = s.lastArchive;
+        // The folder archived to is stored with the '\' the job added,
+        // unless another was chosen meanwhile.
+        size_t n = strlen(now.folder);
+        if (n + 1 == strlen(s.folder) && _strnicmp(now.folder, s.folder, n) == 0)
+            StrCopy(now.folder, countof(now.folder), s.folder);
+    }
+    if (fields & kFieldsFailed)
+        now.failed = s.failed;
+    WriteArchiveSettings(&now);
+    ReleaseSRWLockExclusive(&gRecordLock);
+}
 
 struct ArchiveFile {
     char path[260];
@@ -77,8 +114,10 @@ bool FreeArchiveName(const char* folder, const SYSTEMTIME& local, char* path, si
 
 // The job with the running flag already taken, for the settings given
 // (as read from the record, or as the dialog holds them); it gives the
-// flag back. Only a written archive updates the record and prunes.
-int RunJob(ArchiveSettings s) {
+// flag back. Only a whole archive updates the record and prunes: its
+// last time, and for "Archive now!" (fromDialog) the folder and count. A
+// scheduled run that failed is recorded, for ArchiveIfDue to report.
+int RunJob(ArchiveSettings s, bool fromDialog) {
     int result = kArchiveDone;
     char folder[kCchPath], path[kCchPath];
     StrCopy(folder, countof(folder), s.folder);
@@ -90,16 +129,22 @@ int RunJob(ArchiveSettings s) {
         result = kArchiveNotWritten;  // a cut path would write somewhere else
     } else {
         int r = ConfigBackupRestore(gDialog, kConfigArchiveTo, path);
-        if (r != kConfigDone && r != kConfigSomeSkipped) {
-            result = kArchiveNotWritten;
-        } else {
-            // Some files skipped: the archive exists and counts as this period's.
-            result = r == kConfigSomeSkipped ? kArchivePartial : kArchiveDone;
+        if (r == kConfigDone) {
             StrCopy(s.folder, countof(s.folder), folder);
             s.lastArchive = UtcDayStart(UnixNow());
-            WriteArchiveSettings(&s);
+            s.failed = kArchiveRunOk;
+            WriteFields(s, kFieldsLast | kFieldsFailed | (fromDialog ? kFieldsTarget : 0u));
             PruneArchives(folder, path, s.keep);
+        } else {
+            // A partial archive (a file could not be read) stays, but counts
+            // for nothing: no whole one is pruned for it, and the period's
+            // archive is still to be made.
+            result = r == kConfigSomeSkipped ? kArchivePartial : kArchiveNotWritten;
         }
+    }
+    if (result != kArchiveDone && !fromDialog) {
+        s.failed = result == kArchivePartial ? kArchiveRunPartial : kArchiveRunNotWritten;
+        WriteFields(s, kFieldsFailed);
     }
     InterlockedExchange(&gRunning, 0);
     return result;
@@ -108,12 +153,13 @@ int RunJob(ArchiveSettings s) {
 DWORD WINAPI ScheduledJob(void*) {
     ArchiveSettings s;
     ReadArchiveSettings(&s);
-    RunJob(s);
+    RunJob(s, false);
     return 0;
 }
 
-// A number field whose text is empty or not a number: the user corrects it
-// there, as on the main dialog's pages (focused, its text selected).
+// A number field whose text is empty, not a number or out of its range:
+// the user corrects it there, as on the main dialog's pages (focused, its
+// text selected).
 void ShowFieldError(HWND dlg, int item) {
     HWND field = GetDlgItem(dlg, item);
     if (field && !IsWindowEnabled(field))
@@ -122,10 +168,16 @@ void ShowFieldError(HWND dlg, int item) {
     MessageBeep(MB_ICONWARNING);
 }
 
+// The number of a field when it lies in lo..hi; never clamped, since a
+// keep count of 0 made 1 would delete every older archive.
+bool ReadNumber(HWND dlg, int item, int lo, int hi, int* value) {
+    return GetDlgItemNumber(dlg, item, INT_MIN, INT_MAX, true, value) == 0 && *value >= lo && *value <= hi;
+}
+
 // Keep count and folder from the dialog; false after a field error.
 bool ReadDialog(HWND dlg, ArchiveSettings* s) {
     int keep;
-    if (GetDlgItemNumber(dlg, IDC_ARCHIVE_KEEP, 1, kKeepMax, true, &keep) != 0) {
+    if (!ReadNumber(dlg, IDC_ARCHIVE_KEEP, 1, kKeepMax, &keep)) {
         ShowFieldError(dlg, IDC_ARCHIVE_KEEP);
         return false;
     }
@@ -152,8 +204,7 @@ void OnOk(HWND dlg) {
     ReadArchiveSettings(&s);
     s.automatic = GetDlgItemCheck(dlg, IDC_ARCHIVE_AUTOMATIC) == BST_CHECKED ? 1 : 0;
     int interval;
-    int status = GetDlgItemNumber(dlg, IDC_ARCHIVE_INTERVAL, 1, kArchiveIntervalMax, true, &interval);
-    if (status == 0) {
+    if (ReadNumber(dlg, IDC_ARCHIVE_INTERVAL, 1, kArchiveIntervalMax, &interval)) {
         s.interval = interval;
     } else if (s.automatic) {
         ShowFieldError(dlg, IDC_ARCHIVE_INTERVAL);
@@ -165,20 +216,21 @@ void OnOk(HWND dlg) {
         AppMessageBox(dlg, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNoPath));
         return;
     }
-    WriteArchiveSettings(&s);
+    WriteFields(s, kFieldsSchedule | kFieldsTarget);  // a running job may write its last time meanwhile
     ArchiveIfDue();
     gDialog = nullptr;
     EndDialog(dlg, IDOK);
 }
 
-// Waits up to 30 s for a scheduled job to end, answering messages
-// meanwhile (the dialog takes no input then). False when it still runs or
-// the program is quitting (the quit message is posted again).
+// Waits for a scheduled job to end, answering messages meanwhile; Cancel
+// ends the wait (a job on a slow drive may take long, and giving up after
+// a while said nothing true). False when the user cancelled or the program
+// is quitting (the quit message is posted again).
 bool WaitForScheduledJob(HWND dlg) {
     gWaiting = true;
-    EnableWindow(dlg, FALSE);
+    gWaitEnded = false;
     bool quit = false;
-    for (DWORD start = GetTickCount(); gRunning && !quit && GetTickCount() - start < 30000;) {
+    while (gRunning && !quit && !gWaitEnded) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         MSG m;
         while (!quit && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
@@ -191,9 +243,8 @@ bool WaitForScheduledJob(HWND dlg) {
             }
         }
     }
-    EnableWindow(dlg, TRUE);
     gWaiting = false;
-    return !quit && !gRunning;
+    return !quit && !gWaitEnded;
 }
 
 // "Archive now!" with the dialog's keep count and folder; the record takes
@@ -203,16 +254,24 @@ void OnArchiveNow(HWND dlg) {
     ReadArchiveSettings(&s);
     if (!ReadDialog(dlg, &s))
         return;
-    // A scheduled job writes an archive too: wait for it, then write this one.
-    if (!WaitForScheduledJob(dlg) || InterlockedCompareExchange(&gRunning, 1, 0) != 0) {
-        AppMessageBox(dlg, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNotWritten));
+    // A scheduled job writes an archive too: wait for it, then write this
+    // one. Cancelled meanwhile, the dialog ends as Cancel does.
+    while (InterlockedCompareExchange(&gRunning, 1, 0) != 0) {
+        if (!WaitForScheduledJob(dlg)) {
+            if (gWaitEnded) {
+                gDialog = nullptr;
+                EndDialog(dlg, IDCANCEL);
+            }
+            return;
+        }
+    }
+    int r = RunJob(s, true);
+    if (r == kArchiveDone) {
+        AppMessageBox(dlg, gApp.productName, "%s", kBoxDone, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotDone));
         return;
     }
-    int r = RunJob(s);
-    if (r == kArchiveDone || r == kArchivePartial) {
-        AppMessageBox(dlg, gApp.productName, "%s", kBoxDone, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotDone));
-        if (r == kArchivePartial)
-            AppMessageBox(dlg, gApp.productName, "%s", kBoxWarningOk, 0, gApp.Text(IDS_MOX_CONFIG, 4));
+    if (r == kArchivePartial) {
+        AppMessageBox(dlg, gApp.productName, "%s", kBoxWarningOk, 0, gApp.Text(IDS_MOX_CONFIG, kConfigSlotSkipped));
         return;
     }
     int slot = r == kArchiveNoFolder ? kSlotNoPath : kSlotNotWritten;
@@ -220,8 +279,10 @@ void OnArchiveNow(HWND dlg) {
 }
 
 void OnCommand(HWND dlg, WORD id) {
-    if (gWaiting)
-        return;  // "Archive now!" is waiting for a scheduled job
+    if (gWaiting) {  // "Archive now!" is waiting for a scheduled job
+        gWaitEnded = gWaitEnded || id == IDCANCEL;
+        return;
+    }
     switch (id) {
         case IDOK:
             OnOk(dlg);
@@ -265,12 +326,24 @@ int ArchiveThread(void*) {
         return kArchiveJobRunning;
     ArchiveSettings s;
     ReadArchiveSettings(&s);
-    return RunJob(s);
+    return RunJob(s, false);
 }
 
 int ArchiveIfDue() {
     ArchiveSettings s;
     ReadArchiveSettings(&s);
+    if (s.failed == kArchiveRunNotWritten || s.failed == kArchiveRunPartial) {
+        // Said once for each failed run: marked first, so that a tick
+        // while the box is open does not say it again.
+        bool partial = s.failed == kArchiveRunPartial;
+        s.failed |= kArchiveRunReported;
+        WriteFields(s, kFieldsFailed);
+        if (partial)
+            AppMessageBox(nullptr, gApp.productName, "%s", kBoxWarningOk, 0,
+                          gApp.Text(IDS_MOX_CONFIG, kConfigSlotSkipped));
+        else
+            AppMessageBox(nullptr, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNotWritten));
+    }
     if (!IsScheduleDue(s.automatic != 0, s.lastArchive, s.interval, UnixNow()))
         return kArchiveNotDue;
     if (InterlockedCompareExchange(&gRunning, 1, 0) != 0)

@@ -22,11 +22,13 @@ enum : int {
     kArchiveDone = 0,
     kArchiveNoFolder = 1,
     kArchiveNotWritten = 2,  // the record and the old archives stay as they were
-    kArchivePartial = 3,     // written without some files that could not be read
+    kArchivePartial = 3,     // written without some files that could not be read: kept, but not recorded
     kArchiveJobRunning = 4,  // another job is writing now
 };
 
-// Starts the job in a new thread when automatic archiving is on and its interval passed.
+// Starts the job in a new thread when automatic archiving is on and its
+// interval passed. First says once why the last scheduled run failed, if
+// it did (a message box: GUI thread).
 int ArchiveIfDue();
 // The job with the settings of the record; the parameter is ignored. Runs
 // in the caller's thread or as the scheduled thread; never two at once.

@@ -22,7 +22,8 @@ struct ArchiveSettings {
     uint8_t reserved1[4];
     int64_t lastArchive;  // seconds since 1970 UTC, the start of a UTC day
     uint8_t automatic;    // 1: archive every `interval` days
-    uint8_t reserved2[3];
+    uint8_t failed;       // the last scheduled run: kArchiveRun*, with kArchiveRunReported once it was shown
+    uint8_t reserved2[2];
     int32_t interval;  // days; 0 or less reads as 14
     int32_t keep;      // archives kept; 0 or less reads as 30
     uint8_t reserved3[4];
@@ -30,6 +31,9 @@ struct ArchiveSettings {
 #pragma pack(pop)
 static_assert(sizeof(UpdateCheckSettings) == 280, "the record's layout is fixed");
 static_assert(sizeof(ArchiveSettings) == 288, "the record's layout is fixed");
+
+// ArchiveSettings::failed (0 in a record of an older version).
+enum : uint8_t { kArchiveRunOk = 0, kArchiveRunNotWritten = 1, kArchiveRunPartial = 2, kArchiveRunReported = 0x80 };
 
 constexpr int kUpdateIntervalDefault = 7;
 constexpr int kUpdateIntervalMax = 9999;

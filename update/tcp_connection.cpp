@@ -28,6 +28,14 @@ int WaitSocket(SOCKET s, int which, int ms) {
     return select(0, which == 0 ? &set : nullptr, which == 1 ? &set : nullptr, which == 2 ? &set : nullptr, &tv);
 }
 
+// OpenSSL's set-up, before its first use in the process: it reads no
+// configuration file, neither the one at its compiled-in folder (a path
+// any user may create on the current drive) nor one named by OPENSSL_CONF,
+// so no provider module or engine is ever loaded from outside.
+bool InitTlsLibrary() {
+    return OPENSSL_init_ssl(OPENSSL_INIT_NO_LOAD_CONFIG, nullptr) == 1;
+}
+
 // The error a finished non-blocking connect left on the socket.
 int SocketError(SOCKET s) {
     int err = 0;
@@ -136,8 +144,8 @@ void CTcpConnection::FreeTls() {
 int CTcpConnection::StartTls(int kind, const char* host) {
     tlsInUse_ = 0;
     tlsBroken_ = false;
-    // OpenSSL 3 initialises itself on first use and has no SSL 3.0 at all.
-    if (kind == kTlsSsl3)
+    // OpenSSL 3 has no SSL 3.0 at all.
+    if (kind == kTlsSsl3 || !InitTlsLibrary())
         return kTcpTlsFailed;
     int version = kind == kTls10 ? TLS1_VERSION : kind == kTls11 ? TLS1_1_VERSION : TLS1_2_VERSION;
     ctx_ = SSL_CTX_new(TLS_client_method());

@@ -1,6 +1,7 @@
 // The update check's worker thread and its dialog.
 #include "update_check.h"
 
+#include <objbase.h>
 #include <process.h>
 #include <shellapi.h>
 #include <string.h>
@@ -33,6 +34,11 @@ enum {
 volatile LONG gRunning;
 volatile BYTE gCancel;
 volatile HWND gDialog;
+volatile bool gStopping;  // the program ends: no worker opens a dialog now
+
+// The workers that may still run (one checking, one waiting on its own
+// dialog), for the join at exit. GUI thread only.
+HANDLE gWorkers[4];
 
 void SetStatus(int slot) {
     HWND dlg = gDialog;
@@ -83,7 +89,7 @@ unsigned __stdcall UpdateCheckThread(void*) {
             HWND dlg = gDialog;
             if (dlg) {
                 ShowResult(dlg, body, newer);
-            } else if (newer && !SameStoredVersion(s.version, body)) {
+            } else if (newer && !SameStoredVersion(s.version, body) && !gStopping) {
                 own = CreateDialogParamA(gApp.instance, MAKEINTRESOURCEA(IDD_UPDATE_CHECK), nullptr, UpdateCheckDlgProc,
                                          0);
                 if (own) {
@@ -132,10 +138,13 @@ void OnInit(HWND dlg, LPARAM param) {
 void Close(HWND dlg, int id) {
     gCancel = 1;  // a running check stops
     gDialog = nullptr;
-    if (GetWindowLongPtrA(dlg, DWLP_USER) == 1)
+    if (GetWindowLongPtrA(dlg, DWLP_USER) == 1) {
         EndDialog(dlg, id);
-    else
+    } else {
         DestroyWindow(dlg);
+        // Wakes the worker's loop: closed by a sent message, it would wait on.
+        PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+    }
 }
 
 void OnOk(HWND dlg) {
@@ -167,8 +176,13 @@ void OnCommand(HWND dlg, WORD id) {
         case IDC_UPDATE_DOWNLOAD: {
             char url[kCchPath];
             InstallSettingsText(gApp.installSettings, kInstallDownloadUrl, url, countof(url));
+            // The worker's own dialog runs in a thread without COM, which
+            // the shell's handlers of an address need.
+            HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
             if (url[0])
                 ShellExecuteA(dlg, nullptr, url, nullptr, nullptr, SW_SHOWNORMAL);
+            if (SUCCEEDED(com))
+                CoUninitialize();
             break;
         }
         case IDC_UPDATE_HELP:
@@ -194,14 +208,56 @@ int StartUpdateCheck() {
     if (InterlockedCompareExchange(&gRunning, 1, 0) != 0)
         return kUpdateStillRunning;
     gCancel = 0;
+    gStopping = false;
     uintptr_t thread = _beginthreadex(nullptr, 0, UpdateCheckThread, nullptr, 0, nullptr);
     if (!thread) {
         InterlockedExchange(&gRunning, 0);
         SetStatus(kSlotNoThread);
         return kUpdateThreadFailed;
     }
-    CloseHandle((HANDLE)thread);
+    // Kept for the join at exit, in a free or finished slot.
+    int slot = -1;
+    for (int i = 0; i < (int)countof(gWorkers) && slot < 0; i++) {
+        if (gWorkers[i] && WaitForSingleObject(gWorkers[i], 0) == WAIT_OBJECT_0) {
+            CloseHandle(gWorkers[i]);
+            gWorkers[i] = nullptr;
+        }
+        if (!gWorkers[i])
+            slot = i;
+    }
+    if (slot >= 0)
+        gWorkers[slot] = (HANDLE)thread;
+    else
+        CloseHandle((HANDLE)thread);
     return kUpdateStarted;
+}
+
+bool StopUpdateCheck(DWORD ms) {
+    gStopping = true;
+    gCancel = 1;
+    bool ended = true;
+    for (int i = 0; i < (int)countof(gWorkers); i++) {
+        if (!gWorkers[i])
+            continue;
+        // A worker waiting on its own dialog ends when the dialog closes.
+        DWORD start = GetTickCount();
+        DWORD r;
+        while ((r = MsgWaitForMultipleObjects(1, &gWorkers[i], FALSE, 50, QS_SENDMESSAGE)) != WAIT_OBJECT_0 &&
+               GetTickCount() - start < ms) {
+            MSG m;  // a worker setting a text of a dialog of this thread
+            PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            HWND own = gDialog;
+            if (own && GetWindowThreadProcessId(own, nullptr) == GetThreadId(gWorkers[i]))
+                PostMessageA(own, WM_COMMAND, IDCANCEL, 0);
+        }
+        if (r != WAIT_OBJECT_0) {
+            ended = false;
+            continue;  // still running: the handle stays
+        }
+        CloseHandle(gWorkers[i]);
+        gWorkers[i] = nullptr;
+    }
+    return ended;
 }
 
 void UpdateCheckIfDue() {

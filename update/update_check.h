@@ -26,6 +26,11 @@ void UpdateCheckIfDue();
 int StartUpdateCheck();
 // True while a check runs.
 bool UpdateCheckRunning();
+// At exit, on the GUI thread: cancels a running check, closes a dialog a
+// worker opened, and waits up to ms for each worker to end, so that none
+// uses the application object while the program shuts down. No worker
+// opens a dialog afterwards. False when one still runs.
+bool StopUpdateCheck(DWORD ms);
 // The dialog, modal (the product information dialog's way in).
 INT_PTR ShowUpdateCheckDialog(HWND owner);
 INT_PTR CALLBACK UpdateCheckDlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);

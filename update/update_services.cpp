@@ -14,3 +14,7 @@ void InstallUpdateServices() {
     static const ScheduleServices kServices = {RunDue, ShowUpdateCheckDialog, ShowArchiveDialog};
     SetScheduleServices(&kServices);
 }
+
+void StopUpdateServices() {
+    StopUpdateCheck(5000);
+}

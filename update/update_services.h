@@ -3,3 +3,6 @@
 #pragma once
 
 void InstallUpdateServices();
+// At the end of the message loop: stops the update check's workers
+// (bounded), before the program's objects are freed.
+void StopUpdateServices();

@@ -2,8 +2,8 @@
 // thread: back up into an archive that Info-ZIP, 7-Zip and Python read;
 // restore one made by Info-ZIP's zip; refuse another product's, a damaged
 // and a hostile archive; reset; the pending restore of the next start that
-// replaces only the framework's own files and keeps them when it fails; a
-// backup under the proposed name is never taken for a pending restore; a
+// replaces only the framework's own files, keeps them when it fails and is
+// then dropped; a backup under the proposed name is never taken for a pending restore; a
 // backup onto a full disk (a small file system mounted for the test)
 // leaves the old backup as it was.
 #include "framework/product_info.h"
@@ -224,24 +224,27 @@ TEST_F(ProductInfoTest, RestoreOfAnInfoZipArchiveAppliesAtTheNextStart) {
                          "'Vellumor Test' Options.qcg",
                          &out))
         << out;
-    std::string question, restart;
-    RunDialog([&](HWND info) {
-        Press(info, IDC_MOX_INFO_RESTORE);
-        if (AnswerFileDialog(Win(PathJoin(dir, "made.TarnwickConfig")))) {
-            question = AnswerBox(IDYES);
-            restart = AnswerBox(IDCANCEL);
-        }
-    });
-    EXPECT_EQ("Warning: your current configuration will be overwritten!|Do you want to continue?", question);
-    EXPECT_EQ(
-        "Data restored successfully!|The program must be restarted to apply the changes.\r\nClick OK to "
-        "restart the program now.",
-        restart);
-    EXPECT_EQ(0, gApp.restartMode);
-    ASSERT_TRUE(FileExists(Pending()));
-    EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));  // nothing changes before the restart
+    // Declining the restart cancels the restore; agreeing leaves it for the start that follows.
+    for (int answer : {IDCANCEL, IDOK}) {
+        std::string question, restart;
+        RunDialog([&](HWND info) {
+            Press(info, IDC_MOX_INFO_RESTORE);
+            if (AnswerFileDialog(Win(PathJoin(dir, "made.TarnwickConfig")))) {
+                question = AnswerBox(IDYES);
+                restart = AnswerBox(answer);
+            }
+        });
+        EXPECT_EQ("Warning: your current configuration will be overwritten!|Do you want to continue?", question);
+        EXPECT_EQ(
+            "Data restored successfully!|The program must be restarted to apply the changes.\r\nClick OK to "
+            "restart the program now.",
+            restart);
+        EXPECT_EQ(answer == IDOK, gApp.restartMode != 0);
+        EXPECT_EQ(answer == IDOK, FileExists(Pending()));
+        EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));  // nothing changes before the restart
+    }
 
-    UnpackPendingRestore();
+    UnpackPendingRestore(nullptr);
     EXPECT_FALSE(FileExists(Pending()));
     EXPECT_EQ("gOpt.New=2\r\n", Read("Options.qcg"));
     EXPECT_FALSE(FileExists(PathJoin(data_, "(Mox)App.qcg")));  // not in the archive: gone
@@ -278,7 +281,7 @@ TEST_F(ProductInfoTest, WrongProductAndDamagedArchivesAreRefused) {
 
     // The same damaged archive left as the pending restore: the settings stay.
     ASSERT_EQ(0, RunPeer(dir, "cp damaged.zip '" + UnixPathOf(Pending()) + "'", &out)) << out;
-    UnpackPendingRestore();
+    UnpackPendingRestore(nullptr);
     EXPECT_FALSE(FileExists(Pending()));
     EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));
     EXPECT_EQ("app record", Read("(Mox)App.qcg"));
@@ -293,13 +296,13 @@ TEST_F(ProductInfoTest, PendingRestoreExtractsCleanNamesOnly) {
                              UnixPathOf(Pending()) + "'",
                          &out))
         << out;
-    UnpackPendingRestore();
+    UnpackPendingRestore(nullptr);
     EXPECT_FALSE(FileExists(Pending()));
     EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));  // the whole archive was refused
     EXPECT_FALSE(FileExists(PathJoin(data_, "../escaped.qcg")));
     // Not a zip at all: simply deleted.
     WriteFileBytes(Pending(), "garbage");
-    UnpackPendingRestore();
+    UnpackPendingRestore(nullptr);
     EXPECT_FALSE(FileExists(Pending()));
     EXPECT_EQ("app record", Read("(Mox)App.qcg"));
 }
@@ -311,6 +314,13 @@ TEST_F(ProductInfoTest, ResetKeepsTheUsersFiles) {
         no = AnswerBox(IDNO);
     });
     EXPECT_NE(std::string::npos, no.find("overwritten"));
+    EXPECT_FALSE(FileExists(Pending()));
+
+    RunDialog([&](HWND info) {  // the restart declined: the reset is cancelled
+        Press(info, IDC_MOX_INFO_RESET);
+        AnswerBox(IDYES);
+        AnswerBox(IDCANCEL);
+    });
     EXPECT_FALSE(FileExists(Pending()));
 
     std::string restart;
@@ -327,7 +337,7 @@ TEST_F(ProductInfoTest, ResetKeepsTheUsersFiles) {
     ASSERT_EQ(0, RunPeer(data_, "unzip -Z1 '" + UnixPathOf(Pending()) + "'", &out)) << out;
     EXPECT_EQ("Vellumor Test\n", out);  // the product entry alone
 
-    UnpackPendingRestore();
+    UnpackPendingRestore(nullptr);
     EXPECT_FALSE(FileExists(PathJoin(data_, "(Mox)App.qcg")));
     EXPECT_FALSE(FileExists(PathJoin(data_, "Options.qcg")));
     EXPECT_EQ("mine", Read("letter.doc"));
@@ -366,7 +376,7 @@ TEST_F(ProductInfoTest, BackupUnderTheProposedNameIsNoPendingRestore) {
     std::string backup = PathJoin(data_, proposed);
     ASSERT_TRUE(FileExists(backup));
     WriteFileBytes(PathJoin(data_, "Options.qcg"), "gOpt.Later=3\r\n");  // a change made after the backup
-    UnpackPendingRestore();                                              // the next start
+    UnpackPendingRestore(nullptr);                                       // the next start
     EXPECT_TRUE(FileExists(backup));
     EXPECT_EQ("gOpt.Later=3\r\n", Read("Options.qcg"));
     EXPECT_EQ("app record", Read("(Mox)App.qcg"));
@@ -461,7 +471,7 @@ TEST_F(ProductInfoTest, RestoreRefusesEntriesThatAreNoSettingsFiles) {
 
         // The same archive found as the pending restore at start-up.
         ASSERT_EQ(0, RunPeer(dir, std::string("cp ") + c.first + " '" + UnixPathOf(Pending()) + "'", &out)) << out;
-        UnpackPendingRestore();
+        UnpackPendingRestore(nullptr);
         EXPECT_FALSE(FileExists(Pending())) << c.first;  // it can never apply
         EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg")) << c.first;
         EXPECT_EQ("app record", Read("(Mox)App.qcg")) << c.first;
@@ -481,7 +491,7 @@ TEST_F(ProductInfoTest, RestoredFilesAreWritable) {
                              UnixPathOf(Pending()) + "'",
                          &out))
         << out;
-    UnpackPendingRestore();
+    UnpackPendingRestore(nullptr);
     EXPECT_EQ("new", Read("Options.qcg"));
     DWORD attributes = GetFileAttributesA(Win(PathJoin(data_, "Options.qcg")).c_str());
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
@@ -490,9 +500,10 @@ TEST_F(ProductInfoTest, RestoredFilesAreWritable) {
 }
 
 // A settings file that cannot be moved aside (another program holds it
-// open without delete sharing): nothing changes, the pending restore
-// stays for the next start, and that start applies it.
-TEST_F(ProductInfoTest, AFailedRestoreKeepsTheSettingsAndThePendingFile) {
+// open without delete sharing): nothing changes, the failure names the
+// file, and the pending restore is dropped, so that no later start applies
+// it over settings changed since.
+TEST_F(ProductInfoTest, AFailedRestoreChangesNothingAndIsDropped) {
     std::string out;
     ASSERT_EQ(0, RunPeer(data_,
                          "/usr/bin/python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1],'w'); "
@@ -501,28 +512,27 @@ TEST_F(ProductInfoTest, AFailedRestoreKeepsTheSettingsAndThePendingFile) {
                              UnixPathOf(Pending()) + "'",
                          &out))
         << out;
-    HANDLE held = CreateFileA(Win(PathJoin(data_, "(Mox)App.qcg")).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    UnpackPendingRestore();
-    CloseHandle(held);
+    std::string held = Win(PathJoin(data_, "(Mox)App.qcg"));
+    HANDLE h =
+        CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    PendingFailure why;
+    EXPECT_EQ(kPendingFailed, UnpackPendingRestore(&why));
+    CloseHandle(h);
+    EXPECT_EQ(held, why.file);
+    EXPECT_NE(0u, why.error);
     EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));
     EXPECT_EQ("app record", Read("(Mox)App.qcg"));
-    EXPECT_TRUE(FileExists(Pending()));
     ASSERT_EQ(0, RunPeer(data_, "ls -A | LC_ALL=C sort", &out));
-    EXPECT_EQ("(Mox)App.qcg\n(Mox)Restore.qcg_tmp\nOptions.qcg\nletter.doc\nphotos\n", out);  // no temporary file
+    EXPECT_EQ("(Mox)App.qcg\nOptions.qcg\nletter.doc\nphotos\n", out);  // no pending or temporary file
 
-    UnpackPendingRestore();  // the next start, with the file free again
-    EXPECT_EQ("new", Read("Options.qcg"));
-    EXPECT_FALSE(FileExists(PathJoin(data_, "(Mox)App.qcg")));
-    EXPECT_FALSE(FileExists(Pending()));
-    ASSERT_EQ(0, RunPeer(data_, "ls -A | LC_ALL=C sort", &out));
-    EXPECT_EQ("Options.qcg\nletter.doc\nphotos\n", out);
+    EXPECT_EQ(kPendingNone, UnpackPendingRestore(nullptr));  // the next start, with the file free again
+    EXPECT_EQ("gOpt.Old=1\r\n", Read("Options.qcg"));
 }
 
 // The data folder on a disk with room for the pending restore but not for
 // its files a second time: the extraction fails before anything is moved,
-// so the settings stay and so does the pending file.
+// so the settings stay; the restore is dropped.
 TEST_F(ProductInfoTest, ARestoreOntoAFullDiskChangesNothing) {
     SmallDisk disk("info_full_restore", 512);
     if (!disk.mounted)
@@ -538,13 +548,12 @@ TEST_F(ProductInfoTest, ARestoreOntoAFullDiskChangesNothing) {
                              UnixPathOf(Pending()) + "'",
                          &out))
         << out;
-    UnpackPendingRestore();
+    EXPECT_EQ(kPendingFailed, UnpackPendingRestore(nullptr));
     std::string options, app;
     EXPECT_TRUE(ReadFileBytes(PathJoin(disk.dir, "Options.qcg"), &options));
     EXPECT_EQ("gOpt.Old=1\r\n", options);
     EXPECT_TRUE(ReadFileBytes(PathJoin(disk.dir, "(Mox)App.qcg"), &app));
     EXPECT_EQ("app record", app);
-    EXPECT_TRUE(FileExists(Pending()));
     ASSERT_EQ(0, RunPeer(disk.dir, "ls -A | LC_ALL=C sort", &out));
-    EXPECT_EQ("(Mox)App.qcg\n(Mox)Restore.qcg_tmp\nOptions.qcg\n", out);  // no temporary file left
+    EXPECT_EQ("(Mox)App.qcg\nOptions.qcg\n", out);  // no temporary file left, the restore dropped
 }

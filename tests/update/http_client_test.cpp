@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <openssl/crypto.h>
 #include <string.h>
 
 #include <string>
@@ -399,4 +400,60 @@ TEST_F(HttpClientTest, DrippingReplyEndsAtTheTimeOut) {
         EXPECT_GE(fetches[0].took, 1400u) << url;
         EXPECT_LT(fetches[0].took, 3000u) << url;
     }
+}
+
+// A TLS connection (the probe) in a new process whose current drive is C:,
+// with OPENSSL_CONF set to conf (empty: unset); its result code.
+static DWORD ConnectInNewProcess(const std::string& conf) {
+    std::string cmd = "\"" + PathOfUnix(VP_TLS_PROBE) + "\"";
+    SetEnvironmentVariableA("OPENSSL_CONF", conf.empty() ? nullptr : conf.c_str());
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    DWORD code = 999;
+    if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &si, &pi)) {
+        if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    SetEnvironmentVariableA("OPENSSL_CONF", nullptr);
+    return code;
+}
+
+// A configuration planted where the library would look for one (its
+// compiled-in folder, and OPENSSL_CONF) names a provider module that
+// leaves a mark when loaded: TLS still works and the module never runs.
+TEST_F(HttpClientTest, TlsLoadsNoConfigurationFromOutside) {
+    std::string dir = MakeTestDir("openssl_planted");
+    std::string module = PathJoin(dir, "planted.dll");
+    ASSERT_TRUE(CopyFileA(PathOfUnix(VP_MARKER_MODULE).c_str(), module.c_str(), FALSE));
+    std::string conf =
+        "openssl_conf = init\n[init]\nproviders = providers\n[providers]\nplanted = planted\n"
+        "[planted]\nmodule = " +
+        module + "\nactivate = 1\n";
+    std::string compiled = OpenSSL_version(OPENSSL_DIR);  // OPENSSLDIR: "<folder>"
+    size_t open = compiled.find('"'), close = compiled.rfind('"');
+    ASSERT_LT(open, close);
+    std::string folder = compiled.substr(open + 1, close - open - 1);
+    // A folder without a drive: Windows roots it on the current drive (C:
+    // for the probe), Wine opens it as a Linux path (Z:).
+    std::vector<std::string> places = {folder};
+    if (folder[0] == '/')
+        places = {"C:" + folder, "Z:" + folder};
+    std::vector<std::string> made;  // what the test created there, removed again
+    for (const std::string& place : places) {
+        for (size_t i = 3; i <= place.size(); i++)
+            if ((i == place.size() || place[i] == '/') && CreateDirectoryA(place.substr(0, i).c_str(), nullptr))
+                made.push_back(place.substr(0, i));
+        if (WriteFileBytes(PathJoin(place, "openssl.cnf"), conf))
+            made.push_back(PathJoin(place, "openssl.cnf"));
+    }
+    ASSERT_TRUE(FileExists(PathJoin(places[0], "openssl.cnf"))) << places[0];
+    ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "named.cnf"), conf));
+    EXPECT_EQ(0u, ConnectInNewProcess(""));
+    EXPECT_EQ(0u, ConnectInNewProcess(PathJoin(dir, "named.cnf")));
+    for (size_t i = made.size(); i-- > 0;)
+        DeleteFileA(made[i].c_str()) || RemoveDirectoryA(made[i].c_str());
+    EXPECT_FALSE(FileExists(module + ".ran"));
 }

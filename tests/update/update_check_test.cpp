@@ -237,3 +237,24 @@ TEST_F(UpdateCheckTest, CancelDuringTheTlsBodyWritesNothing) {
     EXPECT_LT(GetTickCount() - cancelled, 1500u);
     EXPECT_FALSE(FileExists(DataFolderFile("(Mox)UpdateCheck.qcg")));
 }
+
+// At exit a stalled check is cancelled and its worker joined at once, and
+// a worker waiting on the dialog it opened has that dialog closed and is
+// joined too: none is left to use the application object.
+TEST_F(UpdateCheckTest, StopAtExitEndsEveryWorker) {
+    Prepare("update_stop_stalled", "https://127.0.0.1/x/cl/40/stall");
+    ASSERT_EQ(kUpdateStarted, StartUpdateCheck());
+    Sleep(300);
+    ASSERT_TRUE(UpdateCheckRunning());
+    DWORD start = GetTickCount();
+    EXPECT_TRUE(StopUpdateCheck(5000));
+    EXPECT_LT(GetTickCount() - start, 1500u);
+    EXPECT_FALSE(UpdateCheckRunning());
+
+    Prepare("update_stop_dialog", "https://127.0.0.1/v.txt");
+    ASSERT_EQ(kUpdateStarted, StartUpdateCheck());
+    HWND dlg = FindOwnDialog("Vellumor Test Update Check", 5000);
+    ASSERT_NE(nullptr, dlg);
+    EXPECT_TRUE(StopUpdateCheck(5000));
+    EXPECT_FALSE(IsWindow(dlg));
+}

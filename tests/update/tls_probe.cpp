@@ -1,0 +1,9 @@
+// One TLS connection to the update tests' loopback peer (127.0.0.1:443) in
+// a process of its own, so that the TLS library starts afresh; the exit
+// code is the connection's result.
+#include "update/tcp_connection.h"
+
+int main() {
+    CTcpConnection c;
+    return c.Connect("127.0.0.1", 443, kTls12, 30);
+}
