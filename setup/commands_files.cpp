@@ -26,7 +26,7 @@ int RetryFor(int milliseconds, int (*attempt)(void* context), void* context) {
 
 static int CmdCreateDir(int) {
     SendStatusFmt("Creating folder: %s", gArgs[0]);
-    return CreateFolderWithRetries(gArgs[0]) ? 0 : kCodeCreateDir;
+    return CreateFolderNoted(gArgs[0]) ? 0 : kCodeCreateDir;
 }
 
 struct CopyJob {
@@ -69,6 +69,8 @@ static int CmdCopyFile(int argc) {
         code = kCodeWriteFile;
     if (code && _stricmp(option, "SILENT") == 0)
         code = FileExists(target) ? 0 : kCodeWriteFile;
+    if (code == 0)
+        gSetup.bytesWritten += FileSizeOf(target);
     return code;
 }
 
@@ -87,16 +89,51 @@ static int CmdChangeNotify(int) {
 
 static int CmdCopyUninstall(int) {
     SendStatusFmt("Copying file: %s", gArgs[0]);
-    return BuildUninstaller(gArgs[0]);
+    if (FileExists(gArgs[0]) && !IsOwnUninstaller(gArgs[0])) {
+        // Another program's uninstaller in the chosen folder: never overwritten.
+        char note[kCchText];
+        StrFmt(note, countof(note), "%s belongs to another program and was not replaced", gArgs[0]);
+        AddLogNote(note);
+        return kCodeWriteFile;
+    }
+    int code = BuildUninstaller(gArgs[0]);
+    if (code == 0)
+        gSetup.bytesWritten += FileSizeOf(gArgs[0]);
+    return code;
+}
+
+// The uninstaller that started this temporary copy waits for it, and
+// Windows deletes no running program file; it can be moved, though: beside
+// the copy, whose self-deletion removes it once both have ended.
+static bool MoveOriginalAside(const char* path) {
+    char aside[kCchPath2];
+    return gSetup.originalPath[0] && _stricmp(path, gSetup.originalPath) == 0 &&
+           StrFmt(aside, countof(aside), "%s.old", gSetup.modulePath) &&
+           MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING);
 }
 
 static int DeleteAttempt(void* context) {
     const char* path = (const char*)context;
-    return DeleteFileA(path) || !FileExists(path) ? 0 : 1;
+    return DeleteFileA(path) || !FileExists(path) || MoveOriginalAside(path) ? 0 : 1;
 }
 
-static int CmdDeleteFile(int) {
+// True when names, a list separated by "|", holds name (without case).
+static bool NameListed(const char* names, const char* name) {
+    size_t cch = strlen(name);
+    for (const char* p = names; *p;) {
+        size_t n = strcspn(p, "|");
+        if (n == cch && _strnicmp(p, name, n) == 0)
+            return true;
+        p += n + (p[n] == '|');
+    }
+    return false;
+}
+
+// DeleteFile pattern [, names]: with names (separated by "|"), only the
+// matches named there: the files an install put into a folder it shares.
+static int CmdDeleteFile(int argc) {
     const char* pattern = gArgs[0];
+    const char* only = argc > 1 ? gArgs[1] : nullptr;
     const char* slash = strrchr(pattern, '\\');
     size_t folderLength = slash ? (size_t)(slash - pattern) + 1 : 0;
     int tryTime = GetVarInt("#TRYTIME#");
@@ -108,7 +145,8 @@ static int CmdDeleteFile(int) {
         return 0;
     do {
         char path[kCchPath2];
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || folderLength >= countof(path))
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || folderLength >= countof(path) ||
+            (only && !NameListed(only, fd.cFileName)))
             continue;
         memcpy(path, pattern, folderLength);
         path[folderLength] = '\0';

@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "desktop_user.h"
 #include "file_ops.h"
+#include "install_record.h"
 #include "messages.h"
 #include "previous_version.h"
 #include "resource.h"
@@ -23,23 +24,42 @@ HINSTANCE gSetupInstance;
 HANDLE gWorkerThread;
 
 static const char kTempUninstaller[] = "_QvUItmp.exe";
+const char kUninstallFolderPrefix[] = "_QvU";
+const char kInitFilesValue[] = "InitFiles";
 
 static bool StartsWithNoCase(const char* text, const char* prefix) {
     return _strnicmp(text, prefix, strlen(prefix)) == 0;
+}
+
+// A switch opened by a double quote ("-INSTALL=C:\Program Files\VP", as
+// PowerShell and .NET quote a whole argument): its value runs to the
+// closing quote. False when the switch did not start so.
+static bool ReadQuotedArgument(const char* commandLine, const char* p, const char** cursor, char* value) {
+    if (p == commandLine || p[-1] != '"' || **cursor == '"')
+        return false;
+    const char* close = strchr(*cursor, '"');
+    if (!close)
+        return false;
+    size_t n = (size_t)(close - *cursor);
+    while (n > 0 && (*cursor)[n - 1] == ' ')
+        n--;
+    StrCopy(value, n + 1 < kCchArg ? n + 1 : kCchArg, *cursor);
+    *cursor = close + 1;
+    return true;
 }
 
 void ParseSetupCommandLine(const char* commandLine) {
     const char* end = commandLine + strlen(commandLine);
     bool installGiven = false;
     for (const char* p = commandLine; *p;) {
-        static const char* const kValueSwitches[] = {"-WORKDIR=", "-INSTALL=", "-DATA=", "-USE="};
+        static const char* const kValueSwitches[] = {"-WORKDIR=", "-INSTALL=", "-DATA=", "-USE=", "-UNINSTALLER="};
         if (StartsWithNoCase(p, "-SILENT")) {
             gSetup.silent = true;
             p += 7;
             continue;
         }
         int which = -1;
-        for (int i = 0; i < 4 && which < 0; i++)
+        for (int i = 0; i < (int)countof(kValueSwitches) && which < 0; i++)
             if (StartsWithNoCase(p, kValueSwitches[i]))
                 which = i;
         if (which < 0) {
@@ -48,7 +68,8 @@ void ParseSetupCommandLine(const char* commandLine) {
         }
         const char* cursor = p + strlen(kValueSwitches[which]);
         char value[kCchArg];
-        NextArg(&cursor, end, value);
+        if (!ReadQuotedArgument(commandLine, p, &cursor, value))
+            NextArg(&cursor, end, value);
         p = cursor;
         switch (which) {
             case 0:
@@ -64,6 +85,9 @@ void ParseSetupCommandLine(const char* commandLine) {
                 break;
             case 3:
                 AddUseFile(value);
+                break;
+            case 4:
+                StrCopy(gSetup.originalPath, countof(gSetup.originalPath), value);
                 break;
         }
     }
@@ -116,21 +140,65 @@ bool IsTemporaryUninstaller() {
     return _stricmp(FileNameOf(gSetup.modulePath), kTempUninstaller) == 0;
 }
 
+// A folder of its own in the temporary folder for the uninstaller's copy
+// and its batch: made new, so nothing planted there can be loaded, and two
+// uninstalls never share a file. False when none could be made.
+static bool MakeUninstallFolder(char* folder, size_t cch) {
+    char temp[kCchPath];
+    if (!GetTempFolder(temp, countof(temp)))
+        return false;
+    DWORD seed = GetCurrentProcessId() ^ GetTickCount();
+    for (int attempt = 0; attempt < 100; attempt++) {
+        if (!StrFmt(folder, cch, "%s\\%s%08lX", temp, kUninstallFolderPrefix, (unsigned long)(seed + attempt)))
+            return false;
+        if (CreateDirectoryA(folder, nullptr))
+            return true;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    return false;
+}
+
 // The uninstaller in the install folder hands over to a copy of itself in
 // the temporary folder, so that the script can delete the original and the
-// folder. The copy also starts there: a working folder inside the
-// installation would keep the folder from being removed. 0 or 23.
+// folder, and passes on its outcome as the exit code: a caller that waits
+// for Uninstall.exe waits for the whole uninstall. The copy starts in the
+// temporary folder (a working folder inside the installation would keep
+// the folder from being removed) and is told which uninstaller it stands
+// for. Ends the process; 23 when the copy cannot be started.
 static int HandOverToTemporaryCopy() {
-    char temp[kCchPath], copy[kCchPath2];
-    if (!GetTempFolder(temp, countof(temp)) || !StrFmt(copy, countof(copy), "%s\\%s", temp, kTempUninstaller))
+    char temp[kCchPath], folder[kCchPath], copy[kCchPath2], parameters[kCchPath2];
+    if (!GetTempFolder(temp, countof(temp)) || !MakeUninstallFolder(folder, countof(folder)))
         return kCodeUninstallCopy;
-    if (!CopyFileA(gSetup.modulePath, copy, FALSE))
-        return kCodeUninstallCopy;  // never start an older copy left there
-    INT_PTR started =
-        (INT_PTR)ShellExecuteA(nullptr, nullptr, copy, gSetup.silent ? "-SILENT" : nullptr, temp, SW_SHOWNORMAL);
-    if (started <= 32)
+    if (!StrFmt(copy, countof(copy), "%s\\%s", folder, kTempUninstaller) ||
+        !StrFmt(parameters, countof(parameters), "%s-UNINSTALLER=\"%s\"", gSetup.silent ? "-SILENT " : "",
+                gSetup.modulePath) ||
+        !CopyFileA(gSetup.modulePath, copy, TRUE)) {
+        RemoveDirectoryA(folder);
         return kCodeUninstallCopy;
-    ExitProcess(0);
+    }
+    // Nor does the waiting uninstaller's working folder keep the install
+    // folder from being removed.
+    SetCurrentDirectoryA(temp);
+    SHELLEXECUTEINFOA run = {};
+    run.cbSize = sizeof run;
+    run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | (gSetup.silent ? SEE_MASK_FLAG_NO_UI : 0);
+    run.lpFile = copy;
+    run.lpParameters = parameters;
+    run.lpDirectory = temp;
+    run.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&run) || !run.hProcess) {
+        DeleteFileA(copy);
+        RemoveDirectoryA(folder);
+        return kCodeUninstallCopy;
+    }
+    // No limit: the copy is ours and ends with the uninstall (its wizard
+    // may wait on the user as long as the user likes).
+    WaitForSingleObject(run.hProcess, INFINITE);
+    DWORD code = kCodeUninstallCopy;
+    GetExitCodeProcess(run.hProcess, &code);
+    CloseHandle(run.hProcess);
+    ExitProcess(code);
 }
 
 // Notes what failed start-up, for the log or the message; returns code.
@@ -149,10 +217,16 @@ int InitSetup(HINSTANCE instance) {
     gSetup.impersonate = Impersonate;
     InstallCommandHandlers();
     InitVariables0();
-    if (gSetup.mode == kModeUninstall && !IsTemporaryUninstaller()) {
+    // A copy started by an uninstaller never hands over again.
+    if (gSetup.mode == kModeUninstall && !IsTemporaryUninstaller() && !gSetup.originalPath[0]) {
         int code = HandOverToTemporaryCopy();
         return StartupFailed(code, "the uninstaller's temporary copy cannot be started");
     }
+    // The copy removes the installation its uninstaller stands in, not the
+    // one the record names.
+    char own[kCchPath];
+    if (gSetup.mode == kModeUninstall && gSetup.originalPath[0] && FolderOfFile(gSetup.originalPath, own, countof(own)))
+        SetVar("#INSTALLPATH#", own);
     // An elevated setup takes loose files of the current folder only where
     // "-WORKDIR=" pointed it: anyone may write to a download folder.
     gSetup.looseFiles = gSetup.workDirGiven || !IsUserAnAdmin();
@@ -197,6 +271,28 @@ int StartPhase(int n, bool threaded) {
     return gWorkerThread ? 0 : kCodeThread;
 }
 
+// Adds a file put into "Init" to the registration's "InitFiles" (names
+// separated by "|"): the uninstaller removes those, not the folder's other files.
+static void NoteInitFile(const char* name) {
+    char key[kCchPath2], names[kCchText] = "";
+    HKEY h;
+    if (!StrFmt(key, countof(key), "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s",
+                GetVarText("#PROGRAM#")) ||
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &h) != ERROR_SUCCESS)
+        return;
+    DWORD cb = sizeof names - 1, type = 0;
+    if (RegQueryValueExA(h, kInitFilesValue, nullptr, &type, (BYTE*)names, &cb) != ERROR_SUCCESS || type != REG_SZ)
+        cb = 0;
+    names[cb < sizeof names ? cb : sizeof names - 1] = '\0';
+    bool listed = false;
+    size_t cchName = strlen(name);
+    for (const char* p = names; *p && !listed; p += strcspn(p, "|") + (p[strcspn(p, "|")] == '|'))
+        listed = strcspn(p, "|") == cchName && _strnicmp(p, name, cchName) == 0;
+    if (!listed && (!names[0] || StrCat(names, countof(names), "|")) && StrCat(names, countof(names), name))
+        RegSetValueExA(h, kInitFilesValue, 0, REG_SZ, (const BYTE*)names, (DWORD)strlen(names) + 1);
+    RegCloseKey(h);
+}
+
 // Copies the "-USE=" files into "#INSTALLPATH#\Init". False when one failed.
 static bool CopyUseFiles() {
     char init[kCchPath2] = "#INSTALLPATH#\\Init";
@@ -215,28 +311,39 @@ static bool CopyUseFiles() {
             FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI | FOF_FILESONLY | FOF_NORECURSEREPARSE;
         if (SHFileOperationA(&op) != 0 || op.fAnyOperationsAborted)
             ok = false;
+        else
+            NoteInitFile(FileNameOf(gSetup.useList[i]));
     }
     return ok;
 }
 
-// Phase 3 cleans up after a failure; the failure stays the outcome.
+// Phase 3 cleans up after a failure, then the folders the run made go when
+// empty; the failure stays the outcome.
 static void CleanUpAfterFailure() {
-    int code = gSetup.result, line = gSetup.errorLine;
+    int code = gSetup.result, line = gSetup.errorLine, made = gSetup.madeCount;
     RunPhase(3, false);
+    RemoveNotedFolders(made);
     gSetup.result = code;
     gSetup.errorLine = line;
 }
 
-// A previous version that must go first is uninstalled silently; one that
+// A previous version that must go first, or an installation in another
+// folder (two would share one record), is uninstalled silently; one that
 // stays fails the run (15) before anything is installed.
 static void RemovePreviousVersion() {
-    if (!CheckPreviousVersion().mustRemove)
+    if (!CheckPreviousVersion().mustRemove && !InstalledElsewhere())
         return;
     RunOldUninstaller(GetVarText("#REMAPP#"), true);
-    if (CheckPreviousVersion().mustRemove) {
+    if (CheckPreviousVersion().mustRemove || InstalledElsewhere()) {
         gSetup.result = kCodeOldVersion;
         gSetup.errorLine = 0;
     }
+}
+
+void SetInstallSizeVar() {
+    char size[32];
+    StrFmt(size, countof(size), "%llu", gSetup.bytesWritten / 1024);
+    SetVar("#INSTALLSIZE#", size);
 }
 
 void RunSilentSetup() {
@@ -250,10 +357,11 @@ void RunSilentSetup() {
     if (gSetup.result != 0) {
         CleanUpAfterFailure();
     } else {
-        // The uninstall registration's size, as the wizard's finish page sets it.
-        char size[32];
-        StrFmt(size, countof(size), "%llu", FolderSize(GetVarText("#INSTALLPATH#")) / 1024);
-        SetVar("#INSTALLSIZE#", size);
+        // The uninstall registration's size, as the wizard's finish page sets
+        // it, with the "-USE=" files that go into "Init" afterwards.
+        for (int i = 0; i < gSetup.useCount; i++)
+            gSetup.bytesWritten += FileSizeOf(gSetup.useList[i]);
+        SetInstallSizeVar();
         RunPhase(2, false);
         if (gSetup.result != 0)
             CleanUpAfterFailure();
@@ -267,6 +375,16 @@ void RunSilentSetup() {
         gSetup.errorLine = 0;
     }
     WriteSetupLog(0);
+}
+
+bool UninstallerOfOtherInstall() {
+    uint8_t record[kCbInstallRecord];
+    if (gSetup.mode != kModeUninstall || !gSetup.originalPath[0] ||
+        !ReadInstallSettings(GetVarText("#PROGRAM#"), record))
+        return false;
+    char recorded[kCchRecordText];
+    RecordText(record, kRecInstallPath, recorded);
+    return !SameFolder(recorded, GetVarText("#INSTALLPATH#"));
 }
 
 bool CommandLineFoldersAbsolute() {
@@ -315,6 +433,12 @@ bool WriteSetupLog(int messageId) {
             StrFmt(text, countof(text), "Script line %d: %s", gSetup.errorLine, statement);
             AppendLine(log, countof(log), text);
         }
+    }
+    if (gSetup.logNotes[0]) {
+        char notes[countof(gSetup.logNotes)];
+        StrCopy(notes, countof(notes), gSetup.logNotes);
+        notes[strlen(notes) - 1] = '\0';  // the last line's LF: AppendLine ends it
+        AppendLine(log, countof(log), notes);
     }
     if (gSetup.rebootNeeded) {
         // A silent run asks nothing: the restart is the caller's.

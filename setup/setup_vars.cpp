@@ -119,6 +119,20 @@ int InitVariables1() {
         }
         SetVar("#INSTALLPATH#", text);
     }
+    if (gSetup.mode == kModeUninstall) {
+        char key[kCchPath2], names[kCchText] = "";
+        HKEY h;
+        DWORD cb = sizeof names - 1, type = 0;
+        if (StrFmt(key, countof(key), "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", product) &&
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &h) == ERROR_SUCCESS) {
+            if (RegQueryValueExA(h, kInitFilesValue, nullptr, &type, (BYTE*)names, &cb) != ERROR_SUCCESS ||
+                type != REG_SZ)
+                cb = 0;
+            names[cb < sizeof names ? cb : sizeof names - 1] = '\0';
+            RegCloseKey(h);
+        }
+        SetVar("#INITFILES#", names);
+    }
     int selection = 1;
     if (GetVar("#CUSTOMPATH#", nullptr, 0) < 0) {
         if (valid) {
@@ -136,9 +150,10 @@ int InitVariables1() {
         if (gSetup.dataGiven)
             selection = 0;
     }
-    // "-INSTALL=" without "-DATA=" installs for all users; the shortcut
-    // folders follow the record's choice, so that the two always agree.
-    if (gSetup.allUsersDefault)
+    // "-INSTALL=" without "-DATA=" installs for all users, but an upgrade
+    // keeps the installation's choice; the shortcut folders follow the
+    // record's choice, so that the two always agree.
+    if (gSetup.allUsersDefault && !valid)
         SetVar("#FORWHO#", "1");
     SetShortcutFolders(GetVarInt("#FORWHO#") == 1);
 

@@ -72,6 +72,7 @@ class ShippedUninstall : public ::testing::Test {
         SetVar("#STARTMENUDIR#", (base + "\\Menu").c_str());
         SetVar("#DESKTOPDIR#", (base + "\\Desktop").c_str());
         SetVar("#STARTUPDIRUSR#", (base + "\\Startup").c_str());
+        SetVar("#INITFILES#", "start.ini");
         if (keep)
             SetVar("#KEEPCFG#", keep);
         RunPhase(1, false);
