@@ -224,9 +224,15 @@ int InitSetup(HINSTANCE instance) {
     }
     // The copy removes the installation its uninstaller stands in, not the
     // one the record names.
-    char own[kCchPath];
-    if (gSetup.mode == kModeUninstall && gSetup.originalPath[0] && FolderOfFile(gSetup.originalPath, own, countof(own)))
-        SetVar("#INSTALLPATH#", own);
+    char own[kCchPath], full[kCchPath];
+    if (gSetup.mode == kModeUninstall && gSetup.originalPath[0]) {
+        // Started by a short (8.3) path, it still names the folder as the record does.
+        DWORD cch = GetLongPathNameA(gSetup.originalPath, full, countof(full));
+        if (cch > 0 && cch < countof(full))
+            StrCopy(gSetup.originalPath, countof(gSetup.originalPath), full);
+        if (FolderOfFile(gSetup.originalPath, own, countof(own)))
+            SetVar("#INSTALLPATH#", own);
+    }
     // An elevated setup takes loose files of the current folder only where
     // "-WORKDIR=" pointed it: anyone may write to a download folder.
     gSetup.looseFiles = gSetup.workDirGiven || !IsUserAnAdmin();

@@ -712,10 +712,17 @@ TEST_F(Wizard, PreviousVersionIsRemovedFirst) {
     EXPECT_EQ(welcome, WaitPage(kSetupCaption, "Vellumor Pro v4.13.0 Setup"));
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_EQ(0, ProcessCount("_QvUItmp.exe"));
-    // Now Next goes on without the question.
+    // Now Next goes on without the question, also past a registration left
+    // without its record (an uninstall cut short), which goes.
+    HKEY stale;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &stale, nullptr));
+    RegSetValueExA(stale, "DisplayName", 0, REG_SZ, (const BYTE*)"Vellumor Pro", 13);
+    RegCloseKey(stale);
     Click(welcome, IDOK);
     EXPECT_TRUE(WaitPage(kSetupCaption, "License Agreement"));
     EXPECT_TRUE(NoBox("Setup"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     HWND agreement = WaitPage(kSetupCaption, "License Agreement");
     Click(agreement, IDCANCEL);
     AnswerBox("Setup", IDYES);
