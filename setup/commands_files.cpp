@@ -7,6 +7,7 @@
 #include "archive.h"
 #include "commands.h"
 #include "file_ops.h"
+#include "registration.h"
 #include "script.h"
 #include "script_vars.h"
 #include "setup_base.h"
@@ -117,18 +118,6 @@ static int DeleteAttempt(void* context) {
     return DeleteFileA(path) || !FileExists(path) || MoveOriginalAside(path) ? 0 : 1;
 }
 
-// True when names, a list separated by "|", holds name (without case).
-static bool NameListed(const char* names, const char* name) {
-    size_t cch = strlen(name);
-    for (const char* p = names; *p;) {
-        size_t n = strcspn(p, "|");
-        if (n == cch && _strnicmp(p, name, n) == 0)
-            return true;
-        p += n + (p[n] == '|');
-    }
-    return false;
-}
-
 // DeleteFile pattern [, names]: with names (separated by "|"), only the
 // matches named there: the files an install put into a folder it shares.
 static int CmdDeleteFile(int argc) {
@@ -146,7 +135,7 @@ static int CmdDeleteFile(int argc) {
     do {
         char path[kCchPath2];
         if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || folderLength >= countof(path) ||
-            (only && !NameListed(only, fd.cFileName)))
+            (only && !ListHasName(only, fd.cFileName)))
             continue;
         memcpy(path, pattern, folderLength);
         path[folderLength] = '\0';

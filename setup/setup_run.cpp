@@ -13,6 +13,7 @@
 #include "install_record.h"
 #include "messages.h"
 #include "previous_version.h"
+#include "registration.h"
 #include "resource.h"
 #include "script.h"
 #include "script_vars.h"
@@ -25,7 +26,6 @@ HANDLE gWorkerThread;
 
 static const char kTempUninstaller[] = "_QvUItmp.exe";
 const char kUninstallFolderPrefix[] = "_QvU";
-const char kInitFilesValue[] = "InitFiles";
 
 static bool StartsWithNoCase(const char* text, const char* prefix) {
     return _strnicmp(text, prefix, strlen(prefix)) == 0;
@@ -277,28 +277,6 @@ int StartPhase(int n, bool threaded) {
     return gWorkerThread ? 0 : kCodeThread;
 }
 
-// Adds a file put into "Init" to the registration's "InitFiles" (names
-// separated by "|"): the uninstaller removes those, not the folder's other files.
-static void NoteInitFile(const char* name) {
-    char key[kCchPath2], names[kCchText] = "";
-    HKEY h;
-    if (!StrFmt(key, countof(key), "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s",
-                GetVarText("#PROGRAM#")) ||
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &h) != ERROR_SUCCESS)
-        return;
-    DWORD cb = sizeof names - 1, type = 0;
-    if (RegQueryValueExA(h, kInitFilesValue, nullptr, &type, (BYTE*)names, &cb) != ERROR_SUCCESS || type != REG_SZ)
-        cb = 0;
-    names[cb < sizeof names ? cb : sizeof names - 1] = '\0';
-    bool listed = false;
-    size_t cchName = strlen(name);
-    for (const char* p = names; *p && !listed; p += strcspn(p, "|") + (p[strcspn(p, "|")] == '|'))
-        listed = strcspn(p, "|") == cchName && _strnicmp(p, name, cchName) == 0;
-    if (!listed && (!names[0] || StrCat(names, countof(names), "|")) && StrCat(names, countof(names), name))
-        RegSetValueExA(h, kInitFilesValue, 0, REG_SZ, (const BYTE*)names, (DWORD)strlen(names) + 1);
-    RegCloseKey(h);
-}
-
 // Copies the "-USE=" files into "#INSTALLPATH#\Init". False when one failed.
 static bool CopyUseFiles() {
     char init[kCchPath2] = "#INSTALLPATH#\\Init";
@@ -318,7 +296,7 @@ static bool CopyUseFiles() {
         if (SHFileOperationA(&op) != 0 || op.fAnyOperationsAborted)
             ok = false;
         else
-            NoteInitFile(FileNameOf(gSetup.useList[i]));
+            AddToRegistrationList(GetVarText("#PROGRAM#"), kInitFilesValue, FileNameOf(gSetup.useList[i]));
     }
     return ok;
 }
@@ -352,12 +330,45 @@ void SetInstallSizeVar() {
     SetVar("#INSTALLSIZE#", size);
 }
 
+void NoteMadeFolders() {
+    const char* product = GetVarText("#PROGRAM#");
+    char list[kCchText];
+    if (ReadRegistrationText(product, kMadeFoldersValue, list, countof(list)))
+        return;  // an upgrade: the first install knew what it made
+    const char* install = GetVarText("#INSTALLPATH#");
+    for (int i = 0; i < gSetup.madeCount; i++) {
+        const char* folder = gSetup.madeFolders[i];
+        size_t n = strlen(folder);
+        if (_strnicmp(install, folder, n) == 0 && (!install[n] || install[n] == '\\') &&
+            (!list[0] || StrCat(list, countof(list), "|")))
+            StrCat(list, countof(list), folder);
+    }
+    WriteRegistrationText(product, kMadeFoldersValue, list);
+}
+
+void RemoveMadeFolders() {
+    char list[kCchText];
+    StrCopy(list, countof(list), GetVarText("#MADEFOLDERS#"));
+    // Parents first in the list: removed from its end, each only when empty.
+    for (char* bar = strrchr(list, '|');; bar = strrchr(list, '|')) {
+        RemoveDirectoryA(bar ? bar + 1 : list);
+        if (!bar)
+            break;
+        *bar = '\0';
+    }
+}
+
 void RunSilentSetup() {
     RunPhase(0, false);
     if (gSetup.result == 0 && gSetup.mode == kModeSetup)
         RemovePreviousVersion();
-    if (gSetup.result == 0)
+    if (gSetup.result == 0) {
         RunPhase(1, false);
+        if (gSetup.mode == kModeUninstall)
+            RemoveMadeFolders();
+        else if (gSetup.result == 0)
+            NoteMadeFolders();
+    }
     SetVar("#EXECUTE#", "0");
     SetVar("#README#", "0");
     if (gSetup.result != 0) {

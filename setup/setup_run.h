@@ -20,9 +20,6 @@ int DetectOsCode();
 // The start of the name of the folder made in the temporary folder for the
 // uninstaller's copy (eight hex digits follow).
 extern const char kUninstallFolderPrefix[];
-// The uninstall registration's value naming the files a silent install put
-// into "Init" ("|" between names); the uninstaller reads it as #INITFILES#.
-extern const char kInitFilesValue[];
 
 // True when the running file is the uninstaller's temporary copy
 // ("_QvUItmp.exe", without case).
@@ -44,6 +41,13 @@ int StartPhase(int n, bool threaded);
 // #INSTALLSIZE#: the kilobytes of the files this run installed (only
 // those: an install folder may hold other files, or be a drive's root).
 void SetInstallSizeVar();
+// After phase 1 of a first install: the install folder and the parents
+// this run made, into the registration's "MadeFolders" (an upgrade keeps
+// what the first install wrote there).
+void NoteMadeFolders();
+// After phase 1 of an uninstall: the folders of #MADEFOLDERS# that are
+// empty, deepest first.
+void RemoveMadeFolders();
 // The silent run: phases 0, 1, 2 (or 3 after an error), the "-USE=" files
 // and the log file. The outcome stays in gSetup.result.
 void RunSilentSetup();

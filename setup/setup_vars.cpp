@@ -6,7 +6,9 @@
 #include <string.h>
 
 #include "desktop_user.h"
+#include "file_ops.h"
 #include "install_record.h"
+#include "registration.h"
 #include "resource.h"
 #include "script.h"
 #include "script_vars.h"
@@ -35,6 +37,22 @@ static void SetShortcutFolders(bool allUsers) {
     SetVar("#STARTUPDIR#", GetVarText(allUsers ? "#STARTUPDIRALL#" : "#STARTUPDIRUSR#"));
     SetVar("#STARTMENUDIR#", GetVarText(allUsers ? "#STARTMENUALL#" : "#STARTMENUUSR#"));
     SetVar("#DESKTOPDIR#", GetVarText(allUsers ? "#DESKTOPDIRALL#" : "#DESKTOPDIRUSR#"));
+}
+
+// True when list ("|" between folders) holds folder.
+static bool FolderListed(const char* list, const char* folder) {
+    for (const char* p = list; *p;) {
+        char entry[kCchPath];
+        size_t n = strcspn(p, "|");
+        if (n < countof(entry)) {
+            memcpy(entry, p, n);
+            entry[n] = '\0';
+            if (SameFolder(entry, folder))
+                return true;
+        }
+        p += n + (p[n] == '|');
+    }
+    return false;
 }
 
 static void SetIntVar(const char* name, int value) {
@@ -120,18 +138,15 @@ int InitVariables1() {
         SetVar("#INSTALLPATH#", text);
     }
     if (gSetup.mode == kModeUninstall) {
-        char key[kCchPath2], names[kCchText] = "";
-        HKEY h;
-        DWORD cb = sizeof names - 1, type = 0;
-        if (StrFmt(key, countof(key), "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", product) &&
-            RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &h) == ERROR_SUCCESS) {
-            if (RegQueryValueExA(h, kInitFilesValue, nullptr, &type, (BYTE*)names, &cb) != ERROR_SUCCESS ||
-                type != REG_SZ)
-                cb = 0;
-            names[cb < sizeof names ? cb : sizeof names - 1] = '\0';
-            RegCloseKey(h);
-        }
-        SetVar("#INITFILES#", names);
+        // What the install put into a folder that may be the user's, and
+        // which folders it made (none listed: the folder held files
+        // before; no list at all: an older install, which made its folder).
+        char list[kCchText];
+        ReadRegistrationText(product, kInitFilesValue, list, countof(list));
+        SetVar("#INITFILES#", list);
+        bool listed = ReadRegistrationText(product, kMadeFoldersValue, list, countof(list));
+        SetVar("#MADEFOLDERS#", list);
+        SetVar("#INSTALLDIRMADE#", !listed || FolderListed(list, GetVarText("#INSTALLPATH#")) ? "1" : "0");
     }
     int selection = 1;
     if (GetVar("#CUSTOMPATH#", nullptr, 0) < 0) {

@@ -33,6 +33,10 @@ static void OnProgressCreated(HWND page) {
 static void OnPhaseDone(HWND page) {
     // An uninstall goes on past its failures; the first one is its outcome.
     gSetup.outcome = gSetup.result;
+    if (gSetup.mode == kModeUninstall)
+        RemoveMadeFolders();
+    else if (gSetup.result == 0)
+        NoteMadeFolders();
     if (PageOf(page))
         PageOf(page)->finished = true;
     SetDlgItemTextA(page, IDC_STATUS_LINE, "Finished");

@@ -225,7 +225,7 @@ expect_gone "$drive/users/Public/Desktop/Vellumor Pro.lnk"
 (cd "$app" && wine Uninstall.exe -SILENT)
 expect_eq "exit code of the uninstaller" 0 $?
 wineserver -w
-expect_gone "$app"
+expect_gone "$drive/Apps"  # made by the install
 expect_gone "$drive/VData"
 expect_gone "$umenu"
 expect_gone "$user_dir/Desktop/Vellumor Pro.lnk"
@@ -284,6 +284,13 @@ if wanted failures; then
     (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\VP')
     expect_eq "exit code beside another program's uninstaller" 8 $?
     printf 'MZ another program' | cmp -s - "$drive/Apps/VP/Uninstall.exe" || fail "another program's uninstaller was overwritten"
+    # A folder that held files before keeps them, and that is no failure.
+    rm "$drive/Apps/VP/Uninstall.exe"
+    printf 'mine' > "$drive/Apps/VP/notes.txt"
+    (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\VP')
+    expect_eq "exit code of the install into a folder with files" 0 $?
+    run_registered_uninstaller
+    expect_eq "the shared folder after the uninstall" "notes.txt" "$(ls -A "$drive/Apps/VP")"
 
     echo "== folders that are not absolute are refused before anything is written"
     new_prefix relative
