@@ -104,13 +104,29 @@ static int CmdCopyUninstall(int) {
 }
 
 // The uninstaller that started this temporary copy waits for it, and
-// Windows deletes no running program file; it can be moved, though: beside
-// the copy, whose self-deletion removes it once both have ended.
+// Windows deletes no running program file; it can be moved, though, within
+// its drive: beside the copy, or else into the parent of its folder (the
+// temporary folder may lie on another drive). The copy's self-deletion
+// removes it once both have ended.
 static bool MoveOriginalAside(const char* path) {
-    char aside[kCchPath2];
-    return gSetup.originalPath[0] && _stricmp(path, gSetup.originalPath) == 0 &&
-           StrFmt(aside, countof(aside), "%s.old", gSetup.modulePath) &&
-           MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING);
+    if (!gSetup.originalPath[0] || _stricmp(path, gSetup.originalPath) != 0)
+        return false;
+    char aside[kCchPath2], folder[kCchPath], parent[kCchPath];
+    if (StrFmt(aside, countof(aside), "%s.old", gSetup.modulePath) &&
+        MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING)) {
+        StrCopy(gSetup.asidePath, countof(gSetup.asidePath), aside);
+        return true;
+    }
+    // The parent of a drive's root is the root itself.
+    if (!FolderOfFile(path, folder, countof(folder)) || !FolderOfFile(folder, parent, countof(parent)))
+        StrCopy(parent, countof(parent), folder);
+    size_t n = strlen(parent);
+    if (!StrFmt(aside, countof(aside), "%s%s_QvU%08lX.old", parent, n && parent[n - 1] == '\\' ? "" : "\\",
+                (unsigned long)GetCurrentProcessId()) ||
+        strlen(aside) >= countof(gSetup.asidePath) || !MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING))
+        return false;
+    StrCopy(gSetup.asidePath, countof(gSetup.asidePath), aside);
+    return true;
 }
 
 static int DeleteAttempt(void* context) {

@@ -6,9 +6,9 @@ rem or read-only).
 set /a VpTries=0
 :Repeat
 del "#MODULEFN#" >nul 2>&1
-del "#MODULEFN#.old" >nul 2>&1
+del "#ASIDEFN#" >nul 2>&1
 if exist "#MODULEFN#" goto Again
-if exist "#MODULEFN#.old" goto Again
+if exist "#ASIDEFN#" goto Again
 goto Done
 :Again
 set /a VpTries+=1

@@ -40,6 +40,7 @@ struct SetupState {
     char startupCause[260];   // what failed start-up (a damaged archive, a missing script), for the log
     char logNotes[1040];      // lines for the log before its outcome (what a run waited for or repaired)
     char originalPath[260];   // the temporary uninstaller: the "Uninstall.exe" that started it ("-UNINSTALLER=")
+    char asidePath[260];      // where that uninstaller was moved to be deleted once it has ended; "" not moved
     unsigned long long bytesWritten;  // the sizes of the files this run installed (EstimatedSize)
     char madeFolders[16][260];        // folders this run created, parents first
     int madeCount;

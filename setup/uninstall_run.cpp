@@ -72,7 +72,13 @@ void SelfDelete() {
         !StrFmt(batch, countof(batch), "%s\\QvAutoDel%08lX.bat", temp, (unsigned long)GetCurrentProcessId()))
         return;
     OwnUninstallFolder(temp, folder, countof(folder));
-    const Placeholder places[] = {{"#MODULEFN#", gSetup.modulePath}, {"#OWNFOLDER#", folder}, {"#BATCHFN#", batch}};
+    char aside[kCchPath2];
+    if (gSetup.asidePath[0])
+        StrCopy(aside, countof(aside), gSetup.asidePath);
+    else if (!StrFmt(aside, countof(aside), "%s.old", gSetup.modulePath))
+        return;
+    const Placeholder places[] = {
+        {"#MODULEFN#", gSetup.modulePath}, {"#ASIDEFN#", aside}, {"#OWNFOLDER#", folder}, {"#BATCHFN#", batch}};
     char* text = BatchText(places, countof(places));
     if (!text)
         return;
