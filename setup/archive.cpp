@@ -122,12 +122,25 @@ bool FindLooseFile(const char* name, char* path, size_t cch) {
 }
 
 int CopyFileOrRecord(const char* name, const char* target) {
+    // Written beside the target and moved into place when whole: a failed
+    // copy (a full disk) leaves the file that was there untouched.
+    char building[kCchPath2 + 4];
+    if (!StrFmt(building, countof(building), "%s.tmp", target))
+        return kCodeWriteFile;
     char loose[kCchPath2];
+    int code;
     if (!FindLooseFile(name, loose, countof(loose)))
-        return ReadArchiveRecord(name, target, kRecordToFile, nullptr, nullptr, 0);
-    if (CopyFileA(loose, target, FALSE))
-        return 0;
-    return WriteFailure(GetLastError());
+        code = ReadArchiveRecord(name, building, kRecordToFile, nullptr, nullptr, 0);
+    else
+        code = CopyFileA(loose, building, FALSE) ? 0 : WriteFailure(GetLastError());
+    if (code == 0 && !MoveFileExA(building, target, MOVEFILE_REPLACE_EXISTING)) {
+        DWORD error = GetLastError();
+        // A program file in use cannot be replaced: the same as a file open elsewhere.
+        code = error == ERROR_ACCESS_DENIED && FileExists(target) ? kCodeSharing : WriteFailure(error);
+    }
+    if (code != 0)
+        DeleteFileA(building);
+    return code;
 }
 
 char* LoadFileOrRecord(const char* name, DWORD* length, DWORD extra) {

@@ -33,8 +33,9 @@ int ReadArchiveRecord(const char* name, const char* target, int mode, char** buf
 // is; any other name in the current folder, but only when gSetup.looseFiles
 // allows it. True when that file exists (path: kCchPath2 characters).
 bool FindLooseFile(const char* name, char* path, size_t cch);
-// Copies the loose file or the record over target: 0, 31 on a sharing
-// violation, 8 other write failures, 17 no file and no record.
+// Copies the loose file or the record over target, through "<target>.tmp"
+// moved into place when whole (a failure leaves target as it was): 0, 31
+// when target is in use, 8 other write failures, 17 no file and no record.
 int CopyFileOrRecord(const char* name, const char* target);
 // The loose file or the record in a zero-filled buffer of its size + extra
 // bytes (free() it); null when neither exists or it cannot be read whole.

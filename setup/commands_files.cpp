@@ -7,6 +7,7 @@
 #include "archive.h"
 #include "commands.h"
 #include "file_ops.h"
+#include "registration.h"
 #include "script.h"
 #include "script_vars.h"
 #include "setup_base.h"
@@ -26,7 +27,7 @@ int RetryFor(int milliseconds, int (*attempt)(void* context), void* context) {
 
 static int CmdCreateDir(int) {
     SendStatusFmt("Creating folder: %s", gArgs[0]);
-    return CreateFolderWithRetries(gArgs[0]) ? 0 : kCodeCreateDir;
+    return CreateFolderNoted(gArgs[0]) ? 0 : kCodeCreateDir;
 }
 
 struct CopyJob {
@@ -69,6 +70,8 @@ static int CmdCopyFile(int argc) {
         code = kCodeWriteFile;
     if (code && _stricmp(option, "SILENT") == 0)
         code = FileExists(target) ? 0 : kCodeWriteFile;
+    if (code == 0)
+        gSetup.bytesWritten += FileSizeOf(target);
     return code;
 }
 
@@ -87,16 +90,55 @@ static int CmdChangeNotify(int) {
 
 static int CmdCopyUninstall(int) {
     SendStatusFmt("Copying file: %s", gArgs[0]);
-    return BuildUninstaller(gArgs[0]);
+    if (FileExists(gArgs[0]) && !IsOwnUninstaller(gArgs[0])) {
+        // Another program's uninstaller in the chosen folder: never overwritten.
+        char note[kCchText];
+        StrFmt(note, countof(note), "%s belongs to another program and was not replaced", gArgs[0]);
+        AddLogNote(note);
+        return kCodeWriteFile;
+    }
+    int code = BuildUninstaller(gArgs[0]);
+    if (code == 0)
+        gSetup.bytesWritten += FileSizeOf(gArgs[0]);
+    return code;
+}
+
+// The uninstaller that started this temporary copy waits for it, and
+// Windows deletes no running program file; it can be moved, though, within
+// its drive: beside the copy, or else into the parent of its folder (the
+// temporary folder may lie on another drive). The copy's self-deletion
+// removes it once both have ended.
+static bool MoveOriginalAside(const char* path) {
+    if (!gSetup.originalPath[0] || _stricmp(path, gSetup.originalPath) != 0)
+        return false;
+    char aside[kCchPath2], folder[kCchPath], parent[kCchPath];
+    if (StrFmt(aside, countof(aside), "%s.old", gSetup.modulePath) &&
+        MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING)) {
+        StrCopy(gSetup.asidePath, countof(gSetup.asidePath), aside);
+        return true;
+    }
+    // The parent of a drive's root is the root itself.
+    if (!FolderOfFile(path, folder, countof(folder)) || !FolderOfFile(folder, parent, countof(parent)))
+        StrCopy(parent, countof(parent), folder);
+    size_t n = strlen(parent);
+    if (!StrFmt(aside, countof(aside), "%s%s_QvU%08lX.old", parent, n && parent[n - 1] == '\\' ? "" : "\\",
+                (unsigned long)GetCurrentProcessId()) ||
+        strlen(aside) >= countof(gSetup.asidePath) || !MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING))
+        return false;
+    StrCopy(gSetup.asidePath, countof(gSetup.asidePath), aside);
+    return true;
 }
 
 static int DeleteAttempt(void* context) {
     const char* path = (const char*)context;
-    return DeleteFileA(path) || !FileExists(path) ? 0 : 1;
+    return DeleteFileA(path) || !FileExists(path) || MoveOriginalAside(path) ? 0 : 1;
 }
 
-static int CmdDeleteFile(int) {
+// DeleteFile pattern [, names]: with names (separated by "|"), only the
+// matches named there: the files an install put into a folder it shares.
+static int CmdDeleteFile(int argc) {
     const char* pattern = gArgs[0];
+    const char* only = argc > 1 ? gArgs[1] : nullptr;
     const char* slash = strrchr(pattern, '\\');
     size_t folderLength = slash ? (size_t)(slash - pattern) + 1 : 0;
     int tryTime = GetVarInt("#TRYTIME#");
@@ -108,7 +150,8 @@ static int CmdDeleteFile(int) {
         return 0;
     do {
         char path[kCchPath2];
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || folderLength >= countof(path))
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || folderLength >= countof(path) ||
+            (only && !ListHasName(only, fd.cFileName)))
             continue;
         memcpy(path, pattern, folderLength);
         path[folderLength] = '\0';

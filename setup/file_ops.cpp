@@ -5,6 +5,7 @@
 
 #include "base/file_util.h"
 #include "setup_base.h"
+#include "setup_state.h"
 
 bool CreateFolderWithRetries(const char* path) {
     if (!path || !*path || strlen(path) >= kCchPath2)
@@ -14,6 +15,35 @@ bool CreateFolderWithRetries(const char* path) {
             return true;
     }
     return false;
+}
+
+bool CreateFolderNoted(const char* path) {
+    // The levels that are missing now, deepest first.
+    char missing[16][kCchPath];
+    int count = 0;
+    char level[kCchPath];
+    if (path && StrCopy(level, countof(level), path)) {
+        for (size_t n = strlen(level); n > 0 && level[n - 1] == '\\'; n--)
+            level[n - 1] = '\0';
+        while (count < 16 && level[0] && !FolderExists(level) && StrCopy(missing[count], kCchPath, level)) {
+            count++;
+            char* slash = strrchr(level, '\\');
+            if (!slash)
+                break;
+            *slash = '\0';
+        }
+    }
+    if (!CreateFolderWithRetries(path))
+        return false;
+    while (count > 0 && gSetup.madeCount < (int)countof(gSetup.madeFolders))
+        StrCopy(gSetup.madeFolders[gSetup.madeCount++], countof(gSetup.madeFolders[0]), missing[--count]);
+    return true;
+}
+
+void RemoveNotedFolders(int count) {
+    while (count > 0)
+        RemoveDirectoryA(gSetup.madeFolders[--count]);  // only when empty
+    gSetup.madeCount = 0;
 }
 
 bool WriteAll(HANDLE file, const void* bytes, DWORD cb) {
@@ -55,41 +85,54 @@ bool FileExists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+unsigned long long FileSizeOf(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    return ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+}
+
 bool FolderExists(const char* path) {
     DWORD a = GetFileAttributesA(path);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool IsAbsolutePath(const char* path) {
-    if (path[0] == '\\' && path[1] == '\\')
-        return true;
+    if (path[0] == '\\' && path[1] == '\\') {
+        // "\\server\share": not "\\" alone, nor the device forms "\\?\" and "\\.\".
+        const char* server = path + 2;
+        size_t cchServer = strcspn(server, "\\");
+        if (cchServer == 0 || server[cchServer] != '\\' || !server[cchServer + 1] || server[cchServer + 1] == '\\')
+            return false;
+        return !(cchServer == 1 && (server[0] == '?' || server[0] == '.'));
+    }
     char c = path[0];
     return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':' && path[2] == '\\';
 }
 
-unsigned long long FolderSize(const char* folder) {
-    char pattern[kCchPath2];
-    if (!StrFmt(pattern, countof(pattern), "%s\\*", folder))
-        return 0;
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA(pattern, &fd);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    unsigned long long total = 0;
-    do {
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            char sub[kCchPath2];
-            // Reparse points (junctions) are not followed: they may lead back up.
-            if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0 &&
-                !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                StrFmt(sub, countof(sub), "%s\\%s", folder, fd.cFileName))
-                total += FolderSize(sub);
-        } else {
-            total += ((unsigned long long)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
-        }
-    } while (FindNextFileA(find, &fd));
-    FindClose(find);
-    return total;
+// Cuts trailing backslashes, keeping a drive root's "X:\\".
+static size_t FolderLength(const char* folder) {
+    size_t n = strlen(folder);
+    while (n > 0 && folder[n - 1] == '\\' && !(n == 3 && folder[1] == ':'))
+        n--;
+    return n;
+}
+
+bool SameFolder(const char* a, const char* b) {
+    size_t n = FolderLength(a);
+    return n == FolderLength(b) && _strnicmp(a, b, n) == 0;
+}
+
+bool FolderOfFile(const char* path, char* folder, size_t cch) {
+    const char* slash = strrchr(path, '\\');
+    if (!slash)
+        return false;
+    size_t n = (size_t)(slash - path) + (slash == path + 2 && path[1] == ':' ? 1 : 0);
+    if (n + 1 > cch)
+        return false;
+    memcpy(folder, path, n);
+    folder[n] = '\0';
+    return true;
 }
 
 bool GetTempFolder(char* path, size_t cch) {

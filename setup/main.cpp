@@ -21,6 +21,18 @@ static void BecomeDpiAware() {
         set((HANDLE)(INT_PTR)-4);
 }
 
+// System libraries only: a DLL that a system library loads on demand is not
+// looked for in the program's folder (a download folder, or the temporary
+// folder of the uninstaller's copy) first. Looked up by name: Windows
+// before 8 has it only with an update.
+static void LimitDllSearch() {
+    typedef BOOL(WINAPI * SetDirectoriesFn)(DWORD);
+    SetDirectoriesFn set =
+        (SetDirectoriesFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    if (set)
+        set(0x800);  // LOAD_LIBRARY_SEARCH_SYSTEM32
+}
+
 // The operating-system checks of the script: 0, or the message of the
 // refusal.
 static int CheckPlatform() {
@@ -55,6 +67,7 @@ static void Report(int code, int messageId) {
 // result code that failed the run (the README lists them), 2 when the
 // wizard was quit before it finished.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    LimitDllSearch();
     BecomeDpiAware();
     ParseSetupCommandLine(commandLine ? commandLine : "");
     int result = 0;
@@ -66,6 +79,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         Report(1, refusal);
         FreeSetupScript();
         return 1;
+    } else if (UninstallerOfOtherInstall()) {
+        result = kCodeOtherInstall;
+        Report(result, IDS_OTHER_INSTALL);
+        FreeSetupScript();
     } else if (gSetup.mode == kModeSetup && !CommandLineFoldersAbsolute()) {
         // Refused before anything is written: a relative folder would be
         // taken from the current folder and stored as it is.

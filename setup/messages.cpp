@@ -60,6 +60,9 @@ static void MessageOfCode(int code, int* id, UINT* buttons) {
         case kCodeRelativePath:
             *id = IDS_ABSOLUTE_PATH;
             return;
+        case kCodeOtherInstall:
+            *id = IDS_OTHER_INSTALL;
+            return;
         case kCodeDataFolderAccess:
             *id = IDS_DATA_FOLDER_ACCESS;
             *buttons = MB_YESNOCANCEL;

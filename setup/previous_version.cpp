@@ -3,13 +3,16 @@
 #include "previous_version.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "file_ops.h"
 #include "install_record.h"
 #include "script.h"
 #include "script_vars.h"
 #include "setup_base.h"
+#include "setup_state.h"
 
 struct Version {
     int major, minor;
@@ -64,11 +67,29 @@ PreviousVersion CheckPreviousVersion() {
         RegCloseKey(h);
     uint8_t record[kCbInstallRecord];
     if (!ReadInstallSettings(product, record)) {
-        result.mustRemove = registered;
+        // A registration without a record is what an uninstall cut short
+        // leaves: the program cannot start without it, and its uninstaller
+        // may be gone. It no longer stands in the way.
+        if (registered && SHDeleteKeyA(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS) {
+            char note[kCchText];
+            StrFmt(note, countof(note), "Removed the uninstall registration of %s, which has no install record",
+                   product);
+            AddLogNote(note);
+        }
         return result;
     }
     Version installed = {RecordWord(record, kRecMajor), RecordWord(record, kRecMinor)};
     result.upgradeDue = hasUpgrade && AtMost(installed, upgrade);
     result.mustRemove = hasRemove && AtMost(installed, remove);
     return result;
+}
+
+bool InstalledElsewhere() {
+    const char* product = GetVar("#REMAPP#", nullptr, 0) >= 0 ? GetVarText("#REMAPP#") : GetVarText("#PROGRAM#");
+    uint8_t record[kCbInstallRecord];
+    if (!ReadInstallSettings(product, record))
+        return false;
+    char recorded[kCchRecordText];
+    RecordText(record, kRecInstallPath, recorded);
+    return !SameFolder(recorded, GetVarText("#INSTALLPATH#"));
 }

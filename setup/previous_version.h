@@ -10,5 +10,9 @@ struct PreviousVersion {
 
 // Reads the variables and the product's registration and install record.
 // #UPGMSG1# becomes the text behind its first space; an undefined #REMAPP#
-// becomes #PROGRAM#.
+// becomes #PROGRAM#. A registration without a valid install record is
+// removed (and noted in the log): it blocks nothing.
 PreviousVersion CheckPreviousVersion();
+// True when the install record of #REMAPP# (or #PROGRAM#) names another
+// folder than #INSTALLPATH#: that installation must go before this one.
+bool InstalledElsewhere();

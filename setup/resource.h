@@ -34,6 +34,7 @@
 #define IDS_ABSOLUTE_PATH 1039
 #define IDS_FOLDER_LEFT 1056
 #define IDS_RESTART_NEEDED 1057
+#define IDS_OTHER_INSTALL 1058
 
 // "TEXT" resources: the self-deleting batch and the built-in agreement.
 #define IDR_SELF_DELETE_BATCH 116

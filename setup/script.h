@@ -82,6 +82,7 @@ enum : int {
     kCodeLogonTask = 33,
     kCodeDataFolderAccess = 34,  // no command gives it: the wizard's data-folder question
     kCodeRelativePath = 35,      // no command gives it: "-INSTALL=" or "-DATA=" is no absolute path
+    kCodeOtherInstall = 36,      // no command gives it: the uninstaller's folder is not the one installed
 };
 
 // Argument slots shared by all commands: five of 520 characters. Values

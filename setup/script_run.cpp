@@ -259,7 +259,7 @@ void RunPhase(int n, bool onWorker) {
             if (gSetup.result != 0) {
                 if (!uninstall || outcome == 0)
                     gSetup.errorLine = LineOf(gSetup.script, p);
-                if (uninstall) {
+                if (uninstall && k != kKwCloseProgram) {
                     // The first failure tells what went wrong; later ones
                     // (a folder left because a file stayed) follow from it.
                     if (outcome == 0)

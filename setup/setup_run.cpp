@@ -10,8 +10,10 @@
 #include "commands.h"
 #include "desktop_user.h"
 #include "file_ops.h"
+#include "install_record.h"
 #include "messages.h"
 #include "previous_version.h"
+#include "registration.h"
 #include "resource.h"
 #include "script.h"
 #include "script_vars.h"
@@ -23,23 +25,41 @@ HINSTANCE gSetupInstance;
 HANDLE gWorkerThread;
 
 static const char kTempUninstaller[] = "_QvUItmp.exe";
+const char kUninstallFolderPrefix[] = "_QvU";
 
 static bool StartsWithNoCase(const char* text, const char* prefix) {
     return _strnicmp(text, prefix, strlen(prefix)) == 0;
+}
+
+// A switch opened by a double quote ("-INSTALL=C:\Program Files\VP", as
+// PowerShell and .NET quote a whole argument): its value runs to the
+// closing quote. False when the switch did not start so.
+static bool ReadQuotedArgument(const char* commandLine, const char* p, const char** cursor, char* value) {
+    if (p == commandLine || p[-1] != '"' || **cursor == '"')
+        return false;
+    const char* close = strchr(*cursor, '"');
+    if (!close)
+        return false;
+    size_t n = (size_t)(close - *cursor);
+    while (n > 0 && (*cursor)[n - 1] == ' ')
+        n--;
+    StrCopy(value, n + 1 < kCchArg ? n + 1 : kCchArg, *cursor);
+    *cursor = close + 1;
+    return true;
 }
 
 void ParseSetupCommandLine(const char* commandLine) {
     const char* end = commandLine + strlen(commandLine);
     bool installGiven = false;
     for (const char* p = commandLine; *p;) {
-        static const char* const kValueSwitches[] = {"-WORKDIR=", "-INSTALL=", "-DATA=", "-USE="};
+        static const char* const kValueSwitches[] = {"-WORKDIR=", "-INSTALL=", "-DATA=", "-USE=", "-UNINSTALLER="};
         if (StartsWithNoCase(p, "-SILENT")) {
             gSetup.silent = true;
             p += 7;
             continue;
         }
         int which = -1;
-        for (int i = 0; i < 4 && which < 0; i++)
+        for (int i = 0; i < (int)countof(kValueSwitches) && which < 0; i++)
             if (StartsWithNoCase(p, kValueSwitches[i]))
                 which = i;
         if (which < 0) {
@@ -48,7 +68,8 @@ void ParseSetupCommandLine(const char* commandLine) {
         }
         const char* cursor = p + strlen(kValueSwitches[which]);
         char value[kCchArg];
-        NextArg(&cursor, end, value);
+        if (!ReadQuotedArgument(commandLine, p, &cursor, value))
+            NextArg(&cursor, end, value);
         p = cursor;
         switch (which) {
             case 0:
@@ -64,6 +85,9 @@ void ParseSetupCommandLine(const char* commandLine) {
                 break;
             case 3:
                 AddUseFile(value);
+                break;
+            case 4:
+                StrCopy(gSetup.originalPath, countof(gSetup.originalPath), value);
                 break;
         }
     }
@@ -116,21 +140,65 @@ bool IsTemporaryUninstaller() {
     return _stricmp(FileNameOf(gSetup.modulePath), kTempUninstaller) == 0;
 }
 
+// A folder of its own in the temporary folder for the uninstaller's copy
+// and its batch: made new, so nothing planted there can be loaded, and two
+// uninstalls never share a file. False when none could be made.
+static bool MakeUninstallFolder(char* folder, size_t cch) {
+    char temp[kCchPath];
+    if (!GetTempFolder(temp, countof(temp)))
+        return false;
+    DWORD seed = GetCurrentProcessId() ^ GetTickCount();
+    for (int attempt = 0; attempt < 100; attempt++) {
+        if (!StrFmt(folder, cch, "%s\\%s%08lX", temp, kUninstallFolderPrefix, (unsigned long)(seed + attempt)))
+            return false;
+        if (CreateDirectoryA(folder, nullptr))
+            return true;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    return false;
+}
+
 // The uninstaller in the install folder hands over to a copy of itself in
 // the temporary folder, so that the script can delete the original and the
-// folder. The copy also starts there: a working folder inside the
-// installation would keep the folder from being removed. 0 or 23.
+// folder, and passes on its outcome as the exit code: a caller that waits
+// for Uninstall.exe waits for the whole uninstall. The copy starts in the
+// temporary folder (a working folder inside the installation would keep
+// the folder from being removed) and is told which uninstaller it stands
+// for. Ends the process; 23 when the copy cannot be started.
 static int HandOverToTemporaryCopy() {
-    char temp[kCchPath], copy[kCchPath2];
-    if (!GetTempFolder(temp, countof(temp)) || !StrFmt(copy, countof(copy), "%s\\%s", temp, kTempUninstaller))
+    char temp[kCchPath], folder[kCchPath], copy[kCchPath2], parameters[kCchPath2];
+    if (!GetTempFolder(temp, countof(temp)) || !MakeUninstallFolder(folder, countof(folder)))
         return kCodeUninstallCopy;
-    if (!CopyFileA(gSetup.modulePath, copy, FALSE))
-        return kCodeUninstallCopy;  // never start an older copy left there
-    INT_PTR started =
-        (INT_PTR)ShellExecuteA(nullptr, nullptr, copy, gSetup.silent ? "-SILENT" : nullptr, temp, SW_SHOWNORMAL);
-    if (started <= 32)
+    if (!StrFmt(copy, countof(copy), "%s\\%s", folder, kTempUninstaller) ||
+        !StrFmt(parameters, countof(parameters), "%s-UNINSTALLER=\"%s\"", gSetup.silent ? "-SILENT " : "",
+                gSetup.modulePath) ||
+        !CopyFileA(gSetup.modulePath, copy, TRUE)) {
+        RemoveDirectoryA(folder);
         return kCodeUninstallCopy;
-    ExitProcess(0);
+    }
+    // Nor does the waiting uninstaller's working folder keep the install
+    // folder from being removed.
+    SetCurrentDirectoryA(temp);
+    SHELLEXECUTEINFOA run = {};
+    run.cbSize = sizeof run;
+    run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | (gSetup.silent ? SEE_MASK_FLAG_NO_UI : 0);
+    run.lpFile = copy;
+    run.lpParameters = parameters;
+    run.lpDirectory = temp;
+    run.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&run) || !run.hProcess) {
+        DeleteFileA(copy);
+        RemoveDirectoryA(folder);
+        return kCodeUninstallCopy;
+    }
+    // No limit: the copy is ours and ends with the uninstall (its wizard
+    // may wait on the user as long as the user likes).
+    WaitForSingleObject(run.hProcess, INFINITE);
+    DWORD code = kCodeUninstallCopy;
+    GetExitCodeProcess(run.hProcess, &code);
+    CloseHandle(run.hProcess);
+    ExitProcess(code);
 }
 
 // Notes what failed start-up, for the log or the message; returns code.
@@ -149,9 +217,21 @@ int InitSetup(HINSTANCE instance) {
     gSetup.impersonate = Impersonate;
     InstallCommandHandlers();
     InitVariables0();
-    if (gSetup.mode == kModeUninstall && !IsTemporaryUninstaller()) {
+    // A copy started by an uninstaller never hands over again.
+    if (gSetup.mode == kModeUninstall && !IsTemporaryUninstaller() && !gSetup.originalPath[0]) {
         int code = HandOverToTemporaryCopy();
         return StartupFailed(code, "the uninstaller's temporary copy cannot be started");
+    }
+    // The copy removes the installation its uninstaller stands in, not the
+    // one the record names.
+    char own[kCchPath], full[kCchPath];
+    if (gSetup.mode == kModeUninstall && gSetup.originalPath[0]) {
+        // Started by a short (8.3) path, it still names the folder as the record does.
+        DWORD cch = GetLongPathNameA(gSetup.originalPath, full, countof(full));
+        if (cch > 0 && cch < countof(full))
+            StrCopy(gSetup.originalPath, countof(gSetup.originalPath), full);
+        if (FolderOfFile(gSetup.originalPath, own, countof(own)))
+            SetVar("#INSTALLPATH#", own);
     }
     // An elevated setup takes loose files of the current folder only where
     // "-WORKDIR=" pointed it: anyone may write to a download folder.
@@ -215,27 +295,66 @@ static bool CopyUseFiles() {
             FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI | FOF_FILESONLY | FOF_NORECURSEREPARSE;
         if (SHFileOperationA(&op) != 0 || op.fAnyOperationsAborted)
             ok = false;
+        else
+            AddToRegistrationList(GetVarText("#PROGRAM#"), kInitFilesValue, FileNameOf(gSetup.useList[i]));
     }
     return ok;
 }
 
-// Phase 3 cleans up after a failure; the failure stays the outcome.
+// Phase 3 cleans up after a failure, then the folders the run made go when
+// empty; the failure stays the outcome.
 static void CleanUpAfterFailure() {
-    int code = gSetup.result, line = gSetup.errorLine;
+    int code = gSetup.result, line = gSetup.errorLine, made = gSetup.madeCount;
     RunPhase(3, false);
+    RemoveNotedFolders(made);
     gSetup.result = code;
     gSetup.errorLine = line;
 }
 
-// A previous version that must go first is uninstalled silently; one that
+// A previous version that must go first, or an installation in another
+// folder (two would share one record), is uninstalled silently; one that
 // stays fails the run (15) before anything is installed.
 static void RemovePreviousVersion() {
-    if (!CheckPreviousVersion().mustRemove)
+    if (!CheckPreviousVersion().mustRemove && !InstalledElsewhere())
         return;
     RunOldUninstaller(GetVarText("#REMAPP#"), true);
-    if (CheckPreviousVersion().mustRemove) {
+    if (CheckPreviousVersion().mustRemove || InstalledElsewhere()) {
         gSetup.result = kCodeOldVersion;
         gSetup.errorLine = 0;
+    }
+}
+
+void SetInstallSizeVar() {
+    char size[32];
+    StrFmt(size, countof(size), "%llu", gSetup.bytesWritten / 1024);
+    SetVar("#INSTALLSIZE#", size);
+}
+
+void NoteMadeFolders() {
+    const char* product = GetVarText("#PROGRAM#");
+    char list[kCchText];
+    if (ReadRegistrationText(product, kMadeFoldersValue, list, countof(list)))
+        return;  // an upgrade: the first install knew what it made
+    const char* install = GetVarText("#INSTALLPATH#");
+    for (int i = 0; i < gSetup.madeCount; i++) {
+        const char* folder = gSetup.madeFolders[i];
+        size_t n = strlen(folder);
+        if (_strnicmp(install, folder, n) == 0 && (!install[n] || install[n] == '\\') &&
+            (!list[0] || StrCat(list, countof(list), "|")))
+            StrCat(list, countof(list), folder);
+    }
+    WriteRegistrationText(product, kMadeFoldersValue, list);
+}
+
+void RemoveMadeFolders() {
+    char list[kCchText];
+    StrCopy(list, countof(list), GetVarText("#MADEFOLDERS#"));
+    // Parents first in the list: removed from its end, each only when empty.
+    for (char* bar = strrchr(list, '|');; bar = strrchr(list, '|')) {
+        RemoveDirectoryA(bar ? bar + 1 : list);
+        if (!bar)
+            break;
+        *bar = '\0';
     }
 }
 
@@ -243,17 +362,23 @@ void RunSilentSetup() {
     RunPhase(0, false);
     if (gSetup.result == 0 && gSetup.mode == kModeSetup)
         RemovePreviousVersion();
-    if (gSetup.result == 0)
+    if (gSetup.result == 0) {
         RunPhase(1, false);
+        if (gSetup.mode == kModeUninstall)
+            RemoveMadeFolders();
+        else if (gSetup.result == 0)
+            NoteMadeFolders();
+    }
     SetVar("#EXECUTE#", "0");
     SetVar("#README#", "0");
     if (gSetup.result != 0) {
         CleanUpAfterFailure();
     } else {
-        // The uninstall registration's size, as the wizard's finish page sets it.
-        char size[32];
-        StrFmt(size, countof(size), "%llu", FolderSize(GetVarText("#INSTALLPATH#")) / 1024);
-        SetVar("#INSTALLSIZE#", size);
+        // The uninstall registration's size, as the wizard's finish page sets
+        // it, with the "-USE=" files that go into "Init" afterwards.
+        for (int i = 0; i < gSetup.useCount; i++)
+            gSetup.bytesWritten += FileSizeOf(gSetup.useList[i]);
+        SetInstallSizeVar();
         RunPhase(2, false);
         if (gSetup.result != 0)
             CleanUpAfterFailure();
@@ -267,6 +392,16 @@ void RunSilentSetup() {
         gSetup.errorLine = 0;
     }
     WriteSetupLog(0);
+}
+
+bool UninstallerOfOtherInstall() {
+    uint8_t record[kCbInstallRecord];
+    if (gSetup.mode != kModeUninstall || !gSetup.originalPath[0] ||
+        !ReadInstallSettings(GetVarText("#PROGRAM#"), record))
+        return false;
+    char recorded[kCchRecordText];
+    RecordText(record, kRecInstallPath, recorded);
+    return !SameFolder(recorded, GetVarText("#INSTALLPATH#"));
 }
 
 bool CommandLineFoldersAbsolute() {
@@ -315,6 +450,12 @@ bool WriteSetupLog(int messageId) {
             StrFmt(text, countof(text), "Script line %d: %s", gSetup.errorLine, statement);
             AppendLine(log, countof(log), text);
         }
+    }
+    if (gSetup.logNotes[0]) {
+        char notes[countof(gSetup.logNotes)];
+        StrCopy(notes, countof(notes), gSetup.logNotes);
+        notes[strlen(notes) - 1] = '\0';  // the last line's LF: AppendLine ends it
+        AppendLine(log, countof(log), notes);
     }
     if (gSetup.rebootNeeded) {
         // A silent run asks nothing: the restart is the caller's.

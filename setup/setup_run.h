@@ -7,13 +7,19 @@
 extern HINSTANCE gSetupInstance;  // string table, icons
 extern HANDLE gWorkerThread;      // the wizard's phase-1 worker, or null
 
-// Reads the switches "-SILENT", "-WORKDIR=", "-INSTALL=", "-DATA=" and
-// "-USE=" (anywhere, without case; values by the script's argument rule)
-// into gSetup and the variables; "-WORKDIR=" changes the current folder.
+// Reads the switches "-SILENT", "-WORKDIR=", "-INSTALL=", "-DATA=", "-USE="
+// and "-UNINSTALLER=" (the uninstaller that started its temporary copy)
+// anywhere, without case, values by the script's argument rule or, for a
+// switch opened by a double quote, up to the closing quote, into gSetup and
+// the variables; "-WORKDIR=" changes the current folder.
 void ParseSetupCommandLine(const char* commandLine);
 // 630, 620, 610, 600 or 510: the first Windows version that the system is
 // at least.
 int DetectOsCode();
+
+// The start of the name of the folder made in the temporary folder for the
+// uninstaller's copy (eight hex digits follow).
+extern const char kUninstallFolderPrefix[];
 
 // True when the running file is the uninstaller's temporary copy
 // ("_QvUItmp.exe", without case).
@@ -32,6 +38,16 @@ int InitVariables1();
 // when it cannot be started) or at once on this thread (0).
 int StartPhase(int n, bool threaded);
 
+// #INSTALLSIZE#: the kilobytes of the files this run installed (only
+// those: an install folder may hold other files, or be a drive's root).
+void SetInstallSizeVar();
+// After phase 1 of a first install: the install folder and the parents
+// this run made, into the registration's "MadeFolders" (an upgrade keeps
+// what the first install wrote there).
+void NoteMadeFolders();
+// After phase 1 of an uninstall: the folders of #MADEFOLDERS# that are
+// empty, deepest first.
+void RemoveMadeFolders();
 // The silent run: phases 0, 1, 2 (or 3 after an error), the "-USE=" files
 // and the log file. The outcome stays in gSetup.result.
 void RunSilentSetup();
@@ -49,6 +65,11 @@ bool IsAbsoluteFolder(const char* path);
 // False when "-INSTALL=" or "-DATA=" named a folder that is not absolute
 // (a drive letter and a backslash, or a network path).
 bool CommandLineFoldersAbsolute();
+
+// True for the uninstaller's temporary copy of an uninstaller whose folder
+// is not the one the install record names (an earlier installation's
+// uninstaller left behind): it must not remove the installation there.
+bool UninstallerOfOtherInstall();
 
 // Frees the script unless the worker thread may still read it. True when
 // it was freed (or there was none).

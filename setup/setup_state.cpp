@@ -23,6 +23,11 @@ bool AddUseFile(const char* path) {
     return true;
 }
 
+void AddLogNote(const char* line) {
+    StrCat(gSetup.logNotes, countof(gSetup.logNotes), line);
+    StrCat(gSetup.logNotes, countof(gSetup.logNotes), "\n");
+}
+
 void ResetSetupState() {
     free(gSetup.useList);
     free(gSetup.script);

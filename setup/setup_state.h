@@ -38,6 +38,12 @@ struct SetupState {
     int errorLine;            // script line (from 1) of the statement that last failed; 0 none
     int outcome;              // the wizard's outcome, its exit code: 0, a result code or kCodeCancelled
     char startupCause[260];   // what failed start-up (a damaged archive, a missing script), for the log
+    char logNotes[1040];      // lines for the log before its outcome (what a run waited for or repaired)
+    char originalPath[260];   // the temporary uninstaller: the "Uninstall.exe" that started it ("-UNINSTALLER=")
+    char asidePath[260];      // where that uninstaller was moved to be deleted once it has ended; "" not moved
+    unsigned long long bytesWritten;  // the sizes of the files this run installed (EstimatedSize)
+    char madeFolders[16][260];        // folders this run created, parents first
+    int madeCount;
 
     char (*useList)[260];  // "-USE=" files in command-line order (malloc'd)
     int useCount;
@@ -56,5 +62,7 @@ extern SetupState gSetup;
 // Appends a file to the use list; false when the list cannot grow or the
 // name does not fit 259 characters.
 bool AddUseFile(const char* path);
+// Appends one line to the notes of the log (cut when they are full).
+void AddLogNote(const char* line);
 // Frees the use list and the script and clears the state (tests; end of run).
 void ResetSetupState();

@@ -6,7 +6,9 @@
 #include <string.h>
 
 #include "desktop_user.h"
+#include "file_ops.h"
 #include "install_record.h"
+#include "registration.h"
 #include "resource.h"
 #include "script.h"
 #include "script_vars.h"
@@ -35,6 +37,22 @@ static void SetShortcutFolders(bool allUsers) {
     SetVar("#STARTUPDIR#", GetVarText(allUsers ? "#STARTUPDIRALL#" : "#STARTUPDIRUSR#"));
     SetVar("#STARTMENUDIR#", GetVarText(allUsers ? "#STARTMENUALL#" : "#STARTMENUUSR#"));
     SetVar("#DESKTOPDIR#", GetVarText(allUsers ? "#DESKTOPDIRALL#" : "#DESKTOPDIRUSR#"));
+}
+
+// True when list ("|" between folders) holds folder.
+static bool FolderListed(const char* list, const char* folder) {
+    for (const char* p = list; *p;) {
+        char entry[kCchPath];
+        size_t n = strcspn(p, "|");
+        if (n < countof(entry)) {
+            memcpy(entry, p, n);
+            entry[n] = '\0';
+            if (SameFolder(entry, folder))
+                return true;
+        }
+        p += n + (p[n] == '|');
+    }
+    return false;
 }
 
 static void SetIntVar(const char* name, int value) {
@@ -119,6 +137,17 @@ int InitVariables1() {
         }
         SetVar("#INSTALLPATH#", text);
     }
+    if (gSetup.mode == kModeUninstall) {
+        // What the install put into a folder that may be the user's, and
+        // which folders it made (none listed: the folder held files
+        // before; no list at all: an older install, which made its folder).
+        char list[kCchText];
+        ReadRegistrationText(product, kInitFilesValue, list, countof(list));
+        SetVar("#INITFILES#", list);
+        bool listed = ReadRegistrationText(product, kMadeFoldersValue, list, countof(list));
+        SetVar("#MADEFOLDERS#", list);
+        SetVar("#INSTALLDIRMADE#", !listed || FolderListed(list, GetVarText("#INSTALLPATH#")) ? "1" : "0");
+    }
     int selection = 1;
     if (GetVar("#CUSTOMPATH#", nullptr, 0) < 0) {
         if (valid) {
@@ -136,9 +165,10 @@ int InitVariables1() {
         if (gSetup.dataGiven)
             selection = 0;
     }
-    // "-INSTALL=" without "-DATA=" installs for all users; the shortcut
-    // folders follow the record's choice, so that the two always agree.
-    if (gSetup.allUsersDefault)
+    // "-INSTALL=" without "-DATA=" installs for all users, but an upgrade
+    // keeps the installation's choice; the shortcut folders follow the
+    // record's choice, so that the two always agree.
+    if (gSetup.allUsersDefault && !valid)
         SetVar("#FORWHO#", "1");
     SetShortcutFolders(GetVarInt("#FORWHO#") == 1);
 

@@ -9,6 +9,7 @@
 #include "file_ops.h"
 #include "resource.h"
 #include "script.h"
+#include "script_vars.h"
 #include "setup_base.h"
 #include "setup_state.h"
 
@@ -115,4 +116,22 @@ int BuildUninstaller(const char* path) {
     if (code != 0)
         DeleteFileA(building);
     return code;
+}
+
+bool IsOwnUninstaller(const char* path) {
+    DWORD cb = 0;
+    char* bytes = LoadFileOrRecord(path, &cb, 0);
+    if (!bytes)
+        return false;
+    char tag[kCbTag + 1], program[kCchPath2];
+    Unreverse(kUninstallTagReversed, tag);
+    StrFmt(program, countof(program), "Set #PROGRAM#, \"%s\"", GetVarText("#PROGRAM#"));
+    size_t cchProgram = strlen(program);
+    bool tagged = false, named = false;
+    for (DWORD i = 0; i < cb && !(tagged && named); i++) {
+        tagged = tagged || (i + kCbTag <= cb && memcmp(bytes + i, tag, kCbTag) == 0);
+        named = named || (i + cchProgram <= cb && memcmp(bytes + i, program, cchProgram) == 0);
+    }
+    free(bytes);
+    return tagged && named;
 }

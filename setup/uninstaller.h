@@ -15,14 +15,20 @@ int ModeFromTag();
 // it cannot be built or written.
 int BuildUninstaller(const char* path);
 
+// True when the file at path is an uninstaller of this product: it carries
+// the uninstall tag and a script that sets #PROGRAM# to this one.
+bool IsOwnUninstaller(const char* path);
+
 // Deletes the running program's file once it has ended, through a batch
-// file in the temporary folder that also deletes itself; the batch gives up
+// file in the temporary folder, named for this process, that also deletes
+// itself and the folder made for the uninstaller's copy; the batch gives up
 // after about a minute. Fails silently.
 void SelfDelete();
 
 // Runs the command line registered as "UninstallString" of product and
-// waits for it and for its temporary copy ("_QvUItmp.exe") to end, handling
-// window messages meanwhile; silent adds "-SILENT" to the command line.
-// Its exit code; -1 without a registration or "UninstallString", -2 when it
-// cannot be started.
+// waits for it (and for an older one's temporary copy "_QvUItmp.exe") to
+// end, handling window messages meanwhile, for at most ten minutes when
+// silent (which adds "-SILENT" to the command line), an hour otherwise;
+// the log notes the wait. Its exit code; -1 without a registration or
+// "UninstallString", -2 when it cannot be started, -3 when the wait gave up.
 long RunOldUninstaller(const char* product, bool silent);

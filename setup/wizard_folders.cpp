@@ -9,12 +9,14 @@
 #include "archive.h"
 #include "desktop_user.h"
 #include "file_ops.h"
+#include "previous_version.h"
 #include "resource.h"
 #include "script.h"
 #include "script_vars.h"
 #include "setup_base.h"
 #include "setup_run.h"
 #include "setup_state.h"
+#include "uninstaller.h"
 #include "wizard_pages.h"
 
 static const char kFolderTester[] = "Dirwarden.exe";
@@ -134,10 +136,16 @@ static bool DataFolderWritable(const char* installFolder, const char* dataFolder
     return started && exitCode == 0;
 }
 
-// Creates a folder for the page; *created tells whether it was not there before.
-static bool MakeFolder(const char* path, bool* created) {
-    *created = !FolderExists(path);
-    return CreateFolderWithRetries(path);
+// The installation in another folder goes first (two would share one
+// record and registration): on Yes its uninstaller runs. True when it is gone.
+static bool RemoveInstallationElsewhere(HWND page) {
+    if (WizardMessage(page, IDS_OLD_VERSION, MB_YESNO | MB_ICONSTOP) != IDYES)
+        return false;
+    ShowWindow(gWizard.frame, SW_HIDE);
+    RunOldUninstaller(GetVarText("#REMAPP#"), false);
+    ShowWindow(gWizard.frame, SW_SHOW);
+    SetForegroundWindow(gWizard.frame);
+    return !InstalledElsewhere();
 }
 
 static void OnInstall(HWND page) {
@@ -149,20 +157,23 @@ static void OnInstall(HWND page) {
         WizardMessage(page, IDS_NO_DISK_SPACE, MB_OK | MB_ICONSTOP);
         return;
     }
-    bool installCreated;
-    if (!MakeFolder(install, &installCreated)) {
+    if (!CreateFolderNoted(install)) {
         WizardMessage(page, IDS_INSTALL_FOLDER_FAILED, MB_OK | MB_ICONSTOP);
         return;
     }
     bool allUsers = IsDlgButtonChecked(page, IDC_FOR_ALL_USERS) == BST_CHECKED;
     bool custom = IsDlgButtonChecked(page, IDC_DATA_CUSTOM) == BST_CHECKED;
     SetVar("#INSTALLPATH#", install);
+    if (InstalledElsewhere() && !RemoveInstallationElsewhere(page)) {
+        RemoveNotedFolders(gSetup.madeCount);
+        return;
+    }
     SetVar("#FORWHO#", allUsers ? "1" : "0");
     SetVar("#CUSTOMLOC#", custom ? "1" : "0");
     if (custom) {
-        bool dataCreated = false, testerMissing = false;
+        bool testerMissing = false;
         bool stay = !GetAbsolutePathFromEdit(page, IDC_DATA_FOLDER, data, countof(data));
-        if (!stay && !MakeFolder(data, &dataCreated)) {
+        if (!stay && !CreateFolderNoted(data)) {
             WizardMessage(page, IDS_DATA_FOLDER_FAILED, MB_OK | MB_ICONSTOP);
             stay = true;
         }
@@ -176,10 +187,7 @@ static void OnInstall(HWND page) {
         }
         if (stay) {
             // Folders made for a choice the user takes back are removed (when empty).
-            if (dataCreated)
-                RemoveDirectoryA(data);
-            if (installCreated)
-                RemoveDirectoryA(install);
+            RemoveNotedFolders(gSetup.madeCount);
             return;
         }
         SetVar("#CUSTOMPATH#", data);

@@ -33,6 +33,10 @@ static void OnProgressCreated(HWND page) {
 static void OnPhaseDone(HWND page) {
     // An uninstall goes on past its failures; the first one is its outcome.
     gSetup.outcome = gSetup.result;
+    if (gSetup.mode == kModeUninstall)
+        RemoveMadeFolders();
+    else if (gSetup.result == 0)
+        NoteMadeFolders();
     if (PageOf(page))
         PageOf(page)->finished = true;
     SetDlgItemTextA(page, IDC_STATUS_LINE, "Finished");
@@ -43,9 +47,19 @@ static void OnPhaseDone(HWND page) {
 
 // An error of phase 1: the answer tells the worker how to go on.
 static LRESULT OnPhaseError(HWND page, int code) {
-    if (gSetup.mode == kModeUninstall || gSetup.cancelled)
+    if (gSetup.cancelled)
         return IDCANCEL;  // a wizard being quit asks nothing more
     int answer = ErrorMessage(page, code);
+    if (gSetup.mode == kModeUninstall) {
+        // Only a program that cannot be closed stops an uninstall: before
+        // anything is deleted, so it can be run again.
+        if (answer == IDRETRY)
+            return answer;
+        gSetup.outcome = code;
+        gSetup.progressPage = nullptr;
+        EndWizard(true);
+        return IDCANCEL;
+    }
     if (code == kCodeLogonTask) {
         gSetup.result = 0;
         return IDOK;  // the installation goes on without the task
@@ -55,7 +69,9 @@ static LRESULT OnPhaseError(HWND page, int code) {
         // without the page, so nothing is sent to it.
         gSetup.outcome = code;
         gSetup.progressPage = nullptr;
+        int made = gSetup.madeCount;
         StartPhase(3, false);
+        RemoveNotedFolders(made);
         EndWizard(true);
     }
     return answer;
@@ -73,7 +89,9 @@ static void QuitDuringPhase(HWND page) {
         PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
     gSetup.progressPage = nullptr;
+    int made = gSetup.madeCount;
     StartPhase(3, false);
+    RemoveNotedFolders(made);
     EndWizard(true);
 }
 
@@ -188,9 +206,7 @@ static void OnFinish(HWND page) {
     }
     if (valid)
         WriteInstallSettings(product, record);
-    char size[32];
-    StrFmt(size, countof(size), "%llu", FolderSize(GetVarText("#INSTALLPATH#")) / 1024);
-    SetVar("#INSTALLSIZE#", size);
+    SetInstallSizeVar();
     StartPhase(2, false);
     if (gSetup.outcome == 0)
         gSetup.outcome = gSetup.result;

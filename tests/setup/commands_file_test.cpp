@@ -198,11 +198,14 @@ TEST_F(FileCommands, DeleteFileAndRemoveDir) {
     // of attempts).
     std::string held = dir + "\\held.txt";
     HANDLE helper = StartHelper("lock \"" + held + "\" none", true);
+    WriteFileBytes(dir + "\\other.txt", "x");
     DWORD start = GetTickCount();
-    EXPECT_EQ(0, Run("DeleteFile #D#\\*.*, ignored\n"));
+    // With a list of names, only those.
+    EXPECT_EQ(0, Run("DeleteFile #D#\\*.*, keep.txt|HELD.TXT\n"));
     EXPECT_GE(GetTickCount() - start, 900u);
     EXPECT_TRUE(FileExists(held));
     EXPECT_FALSE(FileExists(dir + "\\keep.txt"));
+    EXPECT_TRUE(FileExists(dir + "\\other.txt"));
     ReleaseHelper(helper);
     EXPECT_EQ(0, Run("DeleteFile #D#\\*.*\nRemoveDir #D#\n"));
     EXPECT_FALSE(FolderExists((dir).c_str()));

@@ -1,6 +1,6 @@
-// The uninstaller's self-deletion: the batch in the temporary folder
-// deletes the program file once it is free and then itself, and gives up
-// when the file stays in use.
+// The uninstaller's self-deletion: the batch in the temporary folder, named
+// for the process, deletes the program file once it is free and then
+// itself, and gives up when the file stays in use.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -15,7 +15,9 @@
 static std::string BatchPath() {
     char temp[MAX_PATH];
     GetTempFolder(temp, sizeof temp);
-    return std::string(temp) + "\\QvAutoDel.bat";
+    char name[32];
+    StrFmt(name, countof(name), "\\QvAutoDel%08lX.bat", (unsigned long)GetCurrentProcessId());
+    return std::string(temp) + name;
 }
 
 // Runs SelfDelete for module and waits until its batch has deleted itself.

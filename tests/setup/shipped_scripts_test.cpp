@@ -72,6 +72,8 @@ class ShippedUninstall : public ::testing::Test {
         SetVar("#STARTMENUDIR#", (base + "\\Menu").c_str());
         SetVar("#DESKTOPDIR#", (base + "\\Desktop").c_str());
         SetVar("#STARTUPDIRUSR#", (base + "\\Startup").c_str());
+        SetVar("#INITFILES#", "start.ini");
+        SetVar("#INSTALLDIRMADE#", "1");
         if (keep)
             SetVar("#KEEPCFG#", keep);
         RunPhase(1, false);

@@ -186,12 +186,12 @@ TEST_F(Startup, ARecordSuppliesTheDefaults) {
     EXPECT_EQ("1", V("#SELSTARTMENU#"));
     ExpectShortcutFolders(false);  // as the record says: for the user
 
-    // "-INSTALL=" without "-DATA=": for all users, the record and the
-    // shortcuts alike.
+    // "-INSTALL=" without "-DATA=" over an installation keeps its choice,
+    // for the record and the shortcuts alike.
     ASSERT_EQ(0, StartUp("-INSTALL=C:\\New\\VpStartTest"));
-    EXPECT_EQ("1", V("#FORWHO#"));
+    EXPECT_EQ("0", V("#FORWHO#"));
     EXPECT_EQ("C:\\New\\VpStartTest", V("#INSTALLPATH#"));
-    ExpectShortcutFolders(true);
+    ExpectShortcutFolders(false);
 }
 
 TEST_F(Startup, PhaseZeroMustRunForStartUpToSucceed) {
@@ -209,15 +209,4 @@ TEST_F(Startup, ACommandLineValueHoldingItsOwnNameStaysBounded) {
     EXPECT_EQ(0u, s.find("C:\\xC:\\xC:\\x"));
     EXPECT_LE(s.size(), 519u);
     EXPECT_NE(std::string::npos, s.find("#INSTALLPATH#"));  // left where the depth limit stopped it
-}
-
-TEST_F(Startup, FolderSizeCountsEveryFileBelow) {
-    std::string dir = TestFolder("size");
-    WriteFileBytes(dir + "\\a", std::string(1000, 'a'));
-    CreateDirectoryA((dir + "\\sub").c_str(), nullptr);
-    CreateDirectoryA((dir + "\\sub\\deeper").c_str(), nullptr);
-    WriteFileBytes(dir + "\\sub\\b", std::string(2500, 'b'));
-    WriteFileBytes(dir + "\\sub\\deeper\\c", std::string(100, 'c'));
-    EXPECT_EQ(3600u, FolderSize(dir.c_str()));
-    EXPECT_EQ(0u, FolderSize((dir + "\\missing").c_str()));
 }

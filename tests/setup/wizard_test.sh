@@ -63,8 +63,8 @@ run_group() {  # name, gtest filter, dpi
     VP_SHOT_DIR='C:\shots' wine "$tests_exe" --gtest_color=no --gtest_filter="$2" || fail "group $1"
     wineserver -w
     user_dir=$(ls -d "$drive/users/"* | grep -v '/Public$' | head -1)
-    for f in _QvUItmp.exe QvAutoDel.bat; do
-        [ ! -e "$user_dir/Temp/$f" ] || fail "$1: $f left in the temporary folder"
+    for f in "$user_dir/Temp/"_QvU* "$user_dir/Temp/"QvAutoDel*.bat; do
+        [ ! -e "$f" ] || [ "${f##*.}" == log ] || fail "$1: $(basename "$f") left in the temporary folder"
     done
     for f in "$drive"/shots/*.bmp; do
         [ -e "$f" ] || continue
