@@ -327,11 +327,18 @@ uint64_t MostBytesPerByte(uint16_t compression) {
     return 65536;
 }
 
+// Most bytes a byte of fax code may make. A fax row takes a bit at least,
+// but a white row may take no more than that at any width: the bound per
+// byte is that of a bit a row of 8,192 pixels (the widest fax page is 4,864).
+constexpr uint64_t kFaxBytesPerByte = 8192;
+
 // Most bytes a strip of `stored` bytes can decode to (rowBytes: a row's).
 uint64_t MostDecodedBytes(uint16_t compression, uint64_t stored, uint64_t rowBytes) {
     uint64_t per = MostBytesPerByte(compression);
-    if (per == 0)
-        return (stored * 8 + 8) * rowBytes;
+    if (per == 0) {
+        uint64_t byRows = (stored * 8 + 8) * rowBytes, byBytes = stored * kFaxBytesPerByte + rowBytes;
+        return byRows < byBytes ? byRows : byBytes;
+    }
     if (compression == COMPRESSION_LZW) {
         // n codes of 9 bits or more make at most 2 + 3 + ... + (n + 1) bytes.
         uint64_t n = stored * 8 / 9 + 1;
@@ -341,9 +348,33 @@ uint64_t MostDecodedBytes(uint16_t compression, uint64_t stored, uint64_t rowByt
     return stored * per;
 }
 
+struct ByteRange {
+    uint64_t offset, count;
+};
+
+int CompareRanges(const void* a, const void* b) {
+    uint64_t x = ((const ByteRange*)a)->offset, y = ((const ByteRange*)b)->offset;
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+// Bytes of the file that the ranges cover, each counted once (sorts them).
+uint64_t CoveredBytes(ByteRange* ranges, uint32_t n) {
+    qsort(ranges, n, sizeof(ByteRange), CompareRanges);
+    uint64_t covered = 0, end = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        uint64_t from = ranges[i].offset > end ? ranges[i].offset : end, to = ranges[i].offset + ranges[i].count;
+        if (to > from)
+            covered += to - from;
+        if (to > end)
+            end = to;
+    }
+    return covered;
+}
+
 // The strip (or tile) table against the file before anything is reserved
 // for the picture: every strip inside the file, and enough data in each to
-// fill its rows. Null, or the text.
+// fill its rows, and in all of them, strips that share bytes counting them
+// once, to fill the page. Null, or the text.
 const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
     uint32_t n = TIFFNumberOfStrips(tif);
     if (n == 0)
@@ -355,12 +386,20 @@ const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
     uint32_t perPlane = tiled ? 0 : (p.height - 1) / rps + 1;
     uint64_t scanline = (uint64_t)TIFFScanlineSize64(tif);
     uint64_t full = tiled ? (uint64_t)TIFFTileSize64(tif) : (uint64_t)TIFFStripSize64(tif);
-    for (uint32_t s = 0; s < n; s++) {
+    ByteRange* ranges = (ByteRange*)malloc((size_t)n * sizeof(ByteRange));
+    if (!ranges)
+        return "CRasterTIF can't allocate memory";
+    uint64_t needAll = 0;
+    const char* error = nullptr;
+    for (uint32_t s = 0; s < n && !error; s++) {
         int err = 0;
         uint64_t offset = TIFFGetStrileOffsetWithErr(tif, s, &err);
         uint64_t count = err ? 0 : TIFFGetStrileByteCountWithErr(tif, s, &err);
-        if (err || count == 0 || offset > fileSize || count > fileSize - offset)
-            return "TIFF strip lies past the end of the file";
+        if (err || count == 0 || offset > fileSize || count > fileSize - offset) {
+            error = "TIFF strip lies past the end of the file";
+            break;
+        }
+        ranges[s] = ByteRange{offset, count};
         uint64_t need = full;
         if (!tiled) {
             uint32_t top = s % perPlane * rps;
@@ -368,9 +407,13 @@ const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
             need = rows == rps ? full : (uint64_t)TIFFVStripSize64(tif, rows);
         }
         if (MostDecodedBytes(p.compression, count, scanline ? scanline : 1) < need)
-            return "TIFF data too short for the picture";
+            error = "TIFF data too short for the picture";
+        needAll += need;
     }
-    return nullptr;
+    if (!error && MostDecodedBytes(p.compression, CoveredBytes(ranges, n), scanline ? scanline : 1) < needAll)
+        error = "TIFF data too short for the picture";
+    free(ranges);
+    return error;
 }
 
 // Rows per call of the RGBA reader: a strip or tile's, at least 64 (or

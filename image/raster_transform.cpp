@@ -46,7 +46,14 @@ inline BYTE FieldValue(uint32_t v, uint32_t mask, int shift, int width) {
     if (!width)
         return 0;
     uint32_t f = (v & mask) >> shift;
-    return width >= 8 ? (BYTE)(f >> (width - 8)) : (BYTE)(f << (8 - width));
+    if (width >= 8)
+        return (BYTE)(f >> (width - 8));
+    // Narrow fields widen by repeating their bits, so that white stays white.
+    uint32_t wide = f;
+    int bits = width;
+    for (; bits < 8; bits += width)
+        wide = wide << width | f;
+    return (BYTE)(wide >> (bits - 8));
 }
 
 // DecreaseBpp's escape check and progress for each row of a diffusion.

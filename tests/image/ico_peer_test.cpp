@@ -227,8 +227,8 @@ TEST(IcoCodec, DamagedAndUnusualEntries) {
     std::string hi = IconHeader(1) + IconEntry(2, 1, 16, 0, 22) + InfoHeader(2, 2, 16) + Le16(0x7C00) + Le16(0x001F) +
                      std::string(4, '\0');
     ASSERT_TRUE(DecodeBytes(hi, kFormatIco, &img)) << img.GetLastError();
-    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 0xF8);
-    EXPECT_EQ(img.GetPixelColor(1, 0).rgbBlue, 0xF8);
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 0xFF);
+    EXPECT_EQ(img.GetPixelColor(1, 0).rgbBlue, 0xFF);
     EXPECT_EQ(img.GetPixelColor(1, 0).rgbRed, 0);
 
     // A palette of 1000 colours, a damaged PNG entry, an entry past the end,

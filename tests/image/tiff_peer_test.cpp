@@ -491,6 +491,11 @@ TEST(TiffCodec, DataThatCannotFillThePictureIsRefused) {
     } cases[] = {
         // 190 bytes of G4 code for 5,888 x 65,535 (a bit a row at least).
         {"g4.tif", "5888 65535 1 1 0 FF*190 COMPRESSION=4", "TIFF data too short for the picture"},
+        // 1,100 bytes of G4 code for 200,000 x 8,000: enough bits for the rows,
+        // not for rows that wide; and 250 strips sharing those bytes.
+        {"g4wide.tif", "200000 8000 1 1 0 FF*1100 COMPRESSION=4", "TIFF data too short for the picture"},
+        {"g4shared.tif", "4096 20000 1 1 0 FF*1100 COMPRESSION=4 278=80 273=8x250 279=1100x250",
+         "TIFF data too short for the picture"},
         // A 16-byte LZW strip for 13,000 x 13,000 RGB.
         {"rgb.tif", "13000 13000 3 8 2 00*16 COMPRESSION=5", "TIFF data too short for the picture"},
         // 16 bytes of a 20,000 x 20,000 grey picture without compression.
