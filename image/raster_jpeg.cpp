@@ -8,7 +8,9 @@
 //   scans; libjpeg's own memory stays within the image memory limit.
 // Writes: 24-bit and 8-bit grey images with the option word's coding
 //   choices and a JFIF density in dots per inch; an image decoded from a
-//   JPEG with Exif data gets that Exif segment (and first comment) back.
+//   JPEG with Exif data gets that Exif segment (and first comment) back;
+//   when its pixels changed since, without the thumbnail and with the new
+//   size as the Exif pixel dimensions.
 // libjpeg errors come back through longjmp: the frames that call libjpeg
 // hold nothing with a destructor, and the stream buffers live on the stack.
 #include "image/raster_jpeg.h"
@@ -264,7 +266,10 @@ bool CRasterJPG::DecodeJpg(CRasterFile* f, bool signatureOnly) {
     bool haveExif = info_.exif.isExif != 0;
     if (haveExif)
         info_.exif.blockId = exif_->KeepExifSections();
-    return Decompress(f, haveExif);
+    if (!Decompress(f, haveExif))
+        return false;
+    ExifNoteKeptPicture(info_.exif.blockId, *this);
+    return true;
 }
 
 bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
@@ -361,6 +366,9 @@ bool CRasterJPG::EncodeJpg(CRasterFile* f) {
         exif_ = new ExifReader();
         if (!exif_->LoadKeptSections(keptId))
             keptId = 0;
+        // An edited picture keeps no thumbnail of the old one.
+        if (keptId && !ExifKeptPictureIs(keptId, *this))
+            exif_->FitToPicture(Width(), Height());
     }
     if (!keptId)
         return Compress(f);
