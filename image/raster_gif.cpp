@@ -27,6 +27,11 @@ constexpr int kCellHeight = 15;
 // Screen flags of the true-colour writer: no global table (what follows the
 // table flag is of no use without one and other writers leave it 0).
 constexpr int kTrueColorScreenFlags = 0x11;
+// Most pixels a byte of LZW codes can make: a code of 3 bits or more gives
+// a string of at most 4,096.
+constexpr uint64_t kGifMostPixelsPerByte = 4096 * 8 / 3;
+// The true-colour grid composes at most this many screens' worth of cells.
+constexpr uint64_t kGridScreens = 4;
 
 int U16(const BYTE* p) {
     return p[0] | (p[1] << 8);
@@ -78,6 +83,7 @@ struct RowSink {
     int width, height, bpp;
     bool interlaced;
     int row, pass, rowsDone;
+    int delivered;  // rows, in any order
 };
 
 const int kPassStart[4] = {0, 4, 2, 1};
@@ -120,6 +126,7 @@ int SinkRow(void* context, BYTE* line, int count) {
     BYTE* dst = s->frame->GetRowPointer(s->height - 1 - y);
     if (!dst)
         return -1;
+    s->delivered++;
     int stride = s->frame->GetRowStride();
     memcpy(dst, line, (size_t)(bytes < stride ? bytes : stride));
     return 0;
@@ -177,6 +184,9 @@ struct CRasterGIF::DecodeState {
     RGBQUAD lastTransparentColor = {0, 0, 0, 0};
     int lastDelay = 0, lastDisposal = 0, lastLeft = 0, lastTop = 0;
     uint64_t heldBytes = 0;
+    long fileBytes = -1;      // the stream's size, -1 unknown
+    int rowsDelivered = 0;    // of the frame just decoded
+    uint64_t gridPixels = 0;  // composed onto the grid so far
     ~DecodeState() {
         delete canvas;
         delete beforeDraw;
@@ -299,8 +309,7 @@ int CRasterGIF::CountFrames(CRasterFile* f, DecodeState* st) {
 
 // Decodes one frame's pixels into frame (created at its size and depth).
 bool CRasterGIF::DecodeFrame(CRasterFile* f, DecodeState* st, CRaster* frame, bool interlaced) {
-    (void)st;
-    RowSink sink = {frame, frame->Width(), frame->Height(), frame->GetBpp(), interlaced, 0, 0, 0};
+    RowSink sink = {frame, frame->Width(), frame->Height(), frame->GetBpp(), interlaced, 0, 0, 0, 0};
     GifCodesStartRead(codes_);
     codes_->terminatorSeen = false;
     long start = f->Tell();
@@ -315,6 +324,8 @@ bool CRasterGIF::DecodeFrame(CRasterFile* f, DecodeState* st, CRaster* frame, bo
     if (consumed < start || !f->Seek(consumed, 0))
         return false;
     (void)r;  // short or bad data is no failure: rows not delivered stay as created
+    // Interlaced rows arrive spread over the frame: any of them count for all.
+    st->rowsDelivered = interlaced ? (sink.delivered ? frame->Height() : 0) : sink.delivered;
     if (!codes_->terminatorSeen)
         SkipSubBlocks(f);
     return true;
@@ -373,9 +384,18 @@ void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int 
 
 }  // namespace
 
-// True-colour grid: every cell copied in 24 bits onto a 24-bit screen.
+// True-colour grid: every cell copied in 24 bits onto a 24-bit screen, as
+// far as its data reached; the reading ends when the cells would cover the
+// screen more than kGridScreens times.
 bool CRasterGIF::ComposeGridCell(DecodeState* st, CRaster* frame, int left, int top) {
-    const int fw = frame->Width(), fh = frame->Height();
+    const int fw = frame->Width(), fh = frame->Height() < st->rowsDelivered ? frame->Height() : st->rowsDelivered;
+    if (fh == 0)
+        return true;
+    st->gridPixels += (uint64_t)fw * (uint64_t)fh;
+    if (st->gridPixels > kGridScreens * (uint64_t)st->screenW * (uint64_t)st->screenH) {
+        st->stop = true;
+        return true;
+    }
     if (!st->canvas) {
         st->canvas = new CRaster(kFormatGif);
         st->canvas->CopySettings(*this);
@@ -384,7 +404,8 @@ bool CRasterGIF::ComposeGridCell(DecodeState* st, CRaster* frame, int left, int 
     }
     for (int y = 0; y < fh; y++)
         for (int x = 0; x < fw; x++)
-            st->canvas->SetPixelColor(left + x, st->screenH - 1 - (top + y), frame->GetPixelColorRaw(x, fh - 1 - y));
+            st->canvas->SetPixelColor(left + x, st->screenH - 1 - (top + y),
+                                      frame->GetPixelColorRaw(x, frame->Height() - 1 - y));
     return true;
 }
 
@@ -488,7 +509,7 @@ bool CRasterGIF::ReadImageDesc(CRasterFile* f, DecodeState* st, ImageDesc* d) {
 }
 
 // At the first image: a file of the true-colour writer's grid is read as
-// one 24-bit screen of every frame.
+// one 24-bit screen of every frame, when its bytes can fill that screen.
 void CRasterGIF::DetectGrid(DecodeState* st, const ImageDesc& d) {
     if (st->imageNo == 0 && st->globalCount == 0 && d.w != st->screenW && d.h != st->screenH)
         st->indicator++;
@@ -497,7 +518,9 @@ void CRasterGIF::DetectGrid(DecodeState* st, const ImageDesc& d) {
     const bool ownGrid = st->ownGridHeader && (d.flags & 0x80) && d.left == 0 && d.top == 0 &&
                          d.w == (st->screenW < kCellWidth ? st->screenW : kCellWidth) &&
                          d.h == (st->screenH < kCellHeight ? st->screenH : kCellHeight);
-    if (st->imageNo == 0 && (st->indicator >= 2 || ownGrid) && st->frames > 1) {
+    const bool canFill = st->fileBytes < 0 || (uint64_t)st->screenW * (uint64_t)st->screenH <=
+                                                  (uint64_t)st->fileBytes * kGifMostPixelsPerByte;
+    if (st->imageNo == 0 && (st->indicator >= 2 || ownGrid) && st->frames > 1 && canFill) {
         st->grid = true;
         info_.currentFrame = st->frames - 1;
     }
@@ -731,6 +754,7 @@ bool CRasterGIF::DecodeGif(CRasterFile* f) {
     if (!ReadGlobalTable(f, &st, h[10]))
         return Fail("GIF frame not found");
     long start = f->Tell();
+    st.fileBytes = f->Size();
     st.frames = CountFrames(f, &st);
     if (sizeOnly)
         return ReportScreenSize(st);

@@ -129,6 +129,21 @@ TEST(GifHostile, HugeScreensAreRefusedBeforeAnythingIsMade) {
     ASSERT_TRUE(GifDecodeBytes(many, &one)) << one.GetLastError();
     EXPECT_EQ(8192, one.Width());
     EXPECT_EQ(10, one.GetFrameCount());
+    // The true-colour grid rule over empty frames a pixel smaller than the
+    // screen: no 24-bit screen for data that cannot fill it (a short file,
+    // or one padded with a comment), nor for frames that carry none.
+    std::string frames;
+    for (int i = 0; i < 12; i++)
+        frames += Block(0, 0, 65534, 299, 0, 0, 0);
+    std::string pad = "!\xFE";
+    for (int i = 0; i < 16; i++)
+        pad += "\xFF" + std::string(255, 'x');
+    for (const std::string& grid :
+         {Screen(65535, 300, 0) + frames + ";", Screen(65535, 300, 0) + pad + '\0' + frames + ";"}) {
+        CRasterGIF g;
+        bool ok = GifDecodeBytes(grid, &g);
+        EXPECT_TRUE(!ok || g.GetImageSize() < 65535u * 300u) << g.GetBpp();
+    }
 }
 
 TEST(GifHostile, EndlessCodeStreamsEndAtTheImage) {
