@@ -12,7 +12,8 @@
 //   Floating-point samples are refused.
 // Writes: 1 bit min-is-white, 4 and 8 bits grey or palette, 24 bits RGB,
 //   with the compression the option word names (or one by depth); pages
-//   through the append mode, numbered (page, pages so far) from 1.
+//   through the append mode, numbered (page from 0, total) on the last
+//   page and (page, 0) on the others, whose total is not known yet.
 // Sizes are computed in 64 bits and checked before anything is allocated:
 // the strip table against the file's size, and each strip's data against
 // the most its compression can make of it, so that a few hostile bytes
@@ -845,7 +846,8 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
 
 namespace {
 
-// Writes the image as the current page of tif.
+// Writes the image as the current page of tif (page from 0, pages 0 when
+// the total is not known yet).
 bool WritePage(CRaster* img, TIFF* tif, bool multiPage, int page, int pages) {
     int bpp = img->GetBpp();
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24)
@@ -880,7 +882,7 @@ bool WritePage(CRaster* img, TIFF* tif, bool multiPage, int page, int pages) {
               TIFFSetField(tif, TIFFTAG_YRESOLUTION, (float)img->GetYDpi());
     if (ok && multiPage) {
         char name[32];
-        StrFmt(name, countof(name), "Page %d", page);
+        StrFmt(name, countof(name), "Page %d", page + 1);
         ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE) &&
              TIFFSetField(tif, TIFFTAG_PAGENUMBER, (uint16_t)page, (uint16_t)pages) &&
              TIFFSetField(tif, TIFFTAG_PAGENAME, name);
@@ -920,8 +922,15 @@ bool WritePage(CRaster* img, TIFF* tif, bool multiPage, int page, int pages) {
 }  // namespace
 
 bool CRasterTIF::EncodeTif(CRasterFile* f, bool append) {
+    // A file whose earlier page failed stays failed up to its last call.
+    if (broken_) {
+        broken_ = append;
+        SetLastError("Error saving TIFF file");
+        return false;
+    }
     if (!CheckBeforeEncode(f)) {
         CloseOutput();
+        broken_ = append;
         return false;
     }
     if (!out_)
@@ -929,20 +938,23 @@ bool CRasterTIF::EncodeTif(CRasterFile* f, bool append) {
     if (!out_) {
         SetLastError("initialization fail");
         CloseOutput();
+        broken_ = append;
         return false;
     }
     if (append)
         multiPage_ = 1;
     pages_++;
-    if (!WritePage(this, out_, multiPage_ != 0, pages_, pages_)) {
+    if (!WritePage(this, out_, multiPage_ != 0, pages_ - 1, append ? 0 : pages_)) {
         SetLastError("Error saving TIFF file");
         CloseOutput();
+        broken_ = append;
         return false;
     }
     if (append) {
         if (!TIFFWriteDirectory(out_)) {
             SetLastError("Error saving TIFF directory");
             CloseOutput();
+            broken_ = 1;
             return false;
         }
         return true;
