@@ -206,7 +206,7 @@ bool DecodeRle(CRasterFile* f, RleOut* o, bool rle4) {
 // an end-of-line (2 bytes) or a share of a delta (4 bytes for 255 rows),
 // and every 2 bytes may move on by a row of at most 16,384 pixels.
 bool RleCanCover(uint64_t bytes, int width, int height) {
-    return (uint64_t)height <= bytes * 64 + 1 && (uint64_t)width * (uint64_t)height <= bytes * 8192 + (uint64_t)width;
+    return (uint64_t)height <= bytes * 64 + 1 && (uint64_t)width * (uint64_t)height <= bytes * 8192;
 }
 
 // The file header (optional unless signatureOnly: a bare info header is

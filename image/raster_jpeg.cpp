@@ -304,6 +304,20 @@ bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
         jpeg_destroy_decompress(&cinfo);
         return true;
     }
+    // Huffman codes take a bit for each 8 x 8 block at least (its DC code,
+    // in the first scan of a progressive file too); arithmetic codes less.
+    // A file too short for its picture is refused before it is made (one
+    // past the memory limit says so when it is made).
+    const uint64_t perByte = cinfo.arith_code ? 32768 : 512;
+    const long fileBytes = f->Size();
+    const uint64_t pixels = (uint64_t)cinfo.image_width * cinfo.image_height;
+    if (fileBytes > 0 && pixels > (uint64_t)fileBytes * perByte &&
+        RasterRowsBytes(cinfo.output_width, cinfo.output_height, 8 * (uint64_t)cinfo.output_components) <=
+            kRasterMaxMemory) {
+        SetLastError("JPEG data too short for the picture");
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     const int components = cinfo.output_components;
     if (components != 1 && components != 3 && components != 4) {
         SetLastError("unsupported number of JPEG components");

@@ -222,6 +222,15 @@ bool CRaster::IncreaseBpp(int bpp) {
                 return false;
             }
             BYTE* out = s.img.GetRowPointer(y);
+            if (cur == 8) {  // the common case (a GIF screen) by table
+                const BYTE* in = GetRowPointer(y);
+                const RGBQUAD* pal = GetPaletteConst();
+                for (int x = 0; x < Width(); x++, out += 3) {
+                    RGBQUAD c = pal[in[x]];
+                    out[0] = c.rgbBlue, out[1] = c.rgbGreen, out[2] = c.rgbRed;
+                }
+                continue;
+            }
             for (int x = 0; x < Width(); x++) {
                 RGBQUAD c = GetPixelColorRaw(x, y);
                 out[3 * x] = c.rgbBlue;

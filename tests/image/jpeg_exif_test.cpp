@@ -436,6 +436,13 @@ TEST(JpegExif, HostileFilesFailCleanly) {
     EXPECT_FALSE(DecodeBytes(huge, &big));
     EXPECT_STREQ("RASTER_MAX_MEMORY exceeded", big.GetLastError());
     EXPECT_EQ(65500, big.Exif().width);
+    // 12,000 x 12,000 within the limit, from a few hundred bytes: refused
+    // before the picture is made, not completed as a grey one.
+    huge[sof + 5] = huge[sof + 7] = (char)0x2E;
+    huge[sof + 6] = huge[sof + 8] = (char)0xE0;
+    EXPECT_FALSE(DecodeBytes(huge, &big));
+    EXPECT_STREQ("JPEG data too short for the picture", big.GetLastError());
+    EXPECT_FALSE(big.IsValid());
     // Section reader limits: padding, too many segments, EOI before the scan.
     ExifReader pad;
     std::string padded = "\xFF\xD8" + std::string(8, '\xFF') + "\xFE";
