@@ -222,11 +222,13 @@ bool CRaster::IncreaseBpp(int bpp) {
                 return false;
             }
             BYTE* out = s.img.GetRowPointer(y);
-            if (cur == 8) {  // the common case (a GIF screen) by table
+            if (cur <= 8 && HasPalette()) {  // by table, straight from the row
                 const BYTE* in = GetRowPointer(y);
                 const RGBQUAD* pal = GetPaletteConst();
+                const int perByte = 8 / cur, mask = (1 << cur) - 1;
                 for (int x = 0; x < Width(); x++, out += 3) {
-                    RGBQUAD c = pal[in[x]];
+                    int shift = (perByte - 1 - x % perByte) * cur;
+                    RGBQUAD c = pal[(in[x / perByte] >> shift) & mask];
                     out[0] = c.rgbBlue, out[1] = c.rgbGreen, out[2] = c.rgbRed;
                 }
                 continue;
