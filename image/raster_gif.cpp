@@ -352,14 +352,15 @@ bool MatchCanvasPalette(CRaster* canvas, const CRaster& frame) {
     return canvas->IncreaseBpp(24);
 }
 
-// The frame's pixels onto the screen, by index or by colour; transparent
-// pixels keep what is under them.
-void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int screenW, int screenH) {
+// The frame's top rows that its data reached onto the screen, by index or
+// by colour; transparent pixels, and rows the data did not reach, keep
+// what is under them.
+void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int screenW, int screenH, int rows) {
     const int trans = frame.GetTransparentIndex();
-    const int fw = frame.Width(), fh = frame.Height();
+    const int fw = frame.Width(), fh = rows < frame.Height() ? rows : frame.Height();
     const bool byIndex = canvas->GetBpp() <= 8;
     for (int y = 0; y < fh; y++) {
-        int cy = screenH - 1 - (top + y), fy = fh - 1 - y;
+        int cy = screenH - 1 - (top + y), fy = frame.Height() - 1 - y;
         if (cy < 0 || cy >= screenH)
             continue;
         if (byIndex && canvas->GetBpp() == 8 && frame.GetBpp() == 8) {
@@ -446,8 +447,8 @@ bool CRasterGIF::DisposePrevious(DecodeState* st) {
     return true;
 }
 
-// Draws a decoded frame onto the screen image: transparent pixels keep
-// what is under them; a palette that disagrees with the screen's turns the
+// Draws a decoded frame onto the screen image: transparent pixels, and
+// rows its data did not reach, keep what is under them; a palette that disagrees with the screen's turns the
 // screen into 24 bits so that earlier frames keep their colours.
 bool CRasterGIF::Compose(DecodeState* st, CRaster* frame, int left, int top) {
     if (st->grid)
@@ -469,7 +470,7 @@ bool CRasterGIF::Compose(DecodeState* st, CRaster* frame, int left, int top) {
         if (!st->beforeDraw->IsValid())
             return Fail("GIF canvas exceeds the memory limit");
     }
-    DrawOnCanvas(canvas, *frame, left, top, st->screenW, st->screenH);
+    DrawOnCanvas(canvas, *frame, left, top, st->screenW, st->screenH, st->rowsDelivered);
     return true;
 }
 
