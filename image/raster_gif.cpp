@@ -3,7 +3,9 @@
 // Reads: GIF87a and GIF89a; frames are composed onto the logical screen
 //   with their offsets, transparency and disposal (1 keep, 2 background,
 //   3 previous), local or global palettes, interlaced or not. Frames whose
-//   palettes agree give an 8-bit screen; disagreeing ones a 24-bit screen.
+//   palettes agree give an 8-bit screen; disagreeing ones a 24-bit screen,
+//   made only for a file whose bytes could fill it (else refused). A frame
+//   draws the rows its data reached.
 //   A file without a global table whose first frame is smaller than the
 //   screen both ways (the true-colour writer's grid) is read as 24 bits, and
 //   so is our own grid one cell wide or high (known by its screen flags and
@@ -337,7 +339,7 @@ namespace {
 // screen takes a frame's longer palette that starts with its own; any other
 // palette turns the screen into 24 bits. False when the screen could not
 // be converted.
-bool MatchCanvasPalette(CRaster* canvas, const CRaster& frame) {
+bool MatchCanvasPalette(CRaster* canvas, const CRaster& frame, bool allow24) {
     if (canvas->GetBpp() > 8)
         return true;
     int nc = canvas->GetPaletteCount(), nf = frame.GetPaletteCount();
@@ -348,6 +350,10 @@ bool MatchCanvasPalette(CRaster* canvas, const CRaster& frame) {
             return false;
         canvas->SetPalette(frame.GetPaletteConst(), nf);
         return true;
+    }
+    if (!allow24) {
+        canvas->SetLastError("GIF data too short for the picture");
+        return false;
     }
     return canvas->IncreaseBpp(24);
 }
@@ -384,6 +390,13 @@ void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int 
 }
 
 }  // namespace
+
+// Whether the file's bytes could fill its screen: a true-colour screen (a
+// grid, or frames of disagreeing palettes) is made only then.
+bool CRasterGIF::CanFillScreen(const DecodeState& st) {
+    return st.fileBytes < 0 ||
+           (uint64_t)st.screenW * (uint64_t)st.screenH <= (uint64_t)st.fileBytes * kGifMostPixelsPerByte;
+}
 
 // True-colour grid: every cell copied in 24 bits onto a 24-bit screen, as
 // far as its data reached; the reading ends when the cells would cover the
@@ -459,7 +472,7 @@ bool CRasterGIF::Compose(DecodeState* st, CRaster* frame, int left, int top) {
     } else {
         if (!DisposePrevious(st))
             return false;
-        if (!MatchCanvasPalette(st->canvas, *frame))
+        if (!MatchCanvasPalette(st->canvas, *frame, CanFillScreen(*st)))
             return Fail(st->canvas->GetLastError());
     }
     CRaster* canvas = st->canvas;
@@ -519,9 +532,7 @@ void CRasterGIF::DetectGrid(DecodeState* st, const ImageDesc& d) {
     const bool ownGrid = st->ownGridHeader && (d.flags & 0x80) && d.left == 0 && d.top == 0 &&
                          d.w == (st->screenW < kCellWidth ? st->screenW : kCellWidth) &&
                          d.h == (st->screenH < kCellHeight ? st->screenH : kCellHeight);
-    const bool canFill = st->fileBytes < 0 || (uint64_t)st->screenW * (uint64_t)st->screenH <=
-                                                  (uint64_t)st->fileBytes * kGifMostPixelsPerByte;
-    if (st->imageNo == 0 && (st->indicator >= 2 || ownGrid) && st->frames > 1 && canFill) {
+    if (st->imageNo == 0 && (st->indicator >= 2 || ownGrid) && st->frames > 1 && CanFillScreen(*st)) {
         st->grid = true;
         info_.currentFrame = st->frames - 1;
     }

@@ -144,6 +144,12 @@ TEST(GifHostile, HugeScreensAreRefusedBeforeAnythingIsMade) {
         bool ok = GifDecodeBytes(grid, &g);
         EXPECT_TRUE(!ok || g.GetImageSize() < 65535u * 300u) << g.GetBpp();
     }
+    // Nor for a second frame of another palette on a 4096 x 4096 screen.
+    CRasterGIF second;
+    second.SetCurrentFrame(1);
+    EXPECT_FALSE(
+        GifDecodeBytes(Screen(4096, 4096, 1) + Block(0, 0, 1, 1, 0) + Block(0, 0, 1, 1, 0, 0x80) + ";", &second));
+    EXPECT_STREQ("GIF data too short for the picture", second.GetLastError());
 }
 
 TEST(GifHostile, EndlessCodeStreamsEndAtTheImage) {
