@@ -31,6 +31,8 @@ KNOWN_DIFFERENCES = {
     "beyond-palette": "indices beyond the palette: PIL shows the index as a grey, we black or the first colour"
                       " (not compared)",
     "bmp-rle4": "RLE4 bitmaps: PIL moves RLE4 deltas by bytes (not compared)",
+    "bmp-rle8-literal": "RLE8 bitmaps whose literal data runs past a row's end: we stop it there as we stop runs,"
+                        " PIL lets it go on into the next row (not compared)",
     "bmp-16bit": "16-bit bitmaps: both widen the 5- and 6-bit fields to the full range, PIL as v * 255 / 31"
                  " (or 63), we by repeating the bits (compared within 1)",
     "gif-grid": "GIFs without a global table whose first frame is smaller than the screen both ways: when the"
@@ -176,6 +178,35 @@ def bmp_form(path):
     return int.from_bytes(info[14:16], "little"), int.from_bytes(info[16:20], "little")
 
 
+def rle8_literal_overrun(path):
+    """Whether an RLE8 bitmap with the file header has literal data that
+    runs past a row's end before its end-of-bitmap mark."""
+    with open(path, "rb") as f:
+        d = f.read()
+    if d[:2] != b"BM" or len(d) < 54:
+        return False
+    w = int.from_bytes(d[18:22], "little", signed=True)
+    pos, x = int.from_bytes(d[10:14], "little"), 0
+    while pos + 1 < len(d):
+        n, v = d[pos], d[pos + 1]
+        pos += 2
+        if n:
+            x += n
+        elif v in (0, 1):
+            if v == 1:
+                return False
+            x = 0
+        elif v == 2:
+            x += d[pos] if pos < len(d) else 0
+            pos += 2
+        elif x + v > w:
+            return True
+        else:
+            x += v
+            pos += v + (v & 1)
+    return False
+
+
 def gif_code_size(path):
     """The minimum code size of a GIF's first image as PIL finds it, or -1."""
     with open(path, "rb") as f:
@@ -210,6 +241,8 @@ def not_compared(fmt, path, size, box, facts, ours_size):
         return "beyond-palette"
     if fmt == "bmp" and bmp_form(path)[1] == 2:
         return "bmp-rle4"
+    if fmt == "bmp" and bmp_form(path)[1] == 1 and rle8_literal_overrun(path):
+        return "bmp-rle8-literal"
     if fmt == "gif":
         if gif_code_size(path) >= 12 or 0 <= gif_code_size(path) < 2:
             return "gif-code-size"
