@@ -3,9 +3,8 @@
 // Reads: GIF87a and GIF89a; frames are composed onto the logical screen
 //   with their offsets, transparency and disposal (1 keep, 2 background,
 //   3 previous), local or global palettes, interlaced or not. Frames whose
-//   palettes agree give an 8-bit screen; disagreeing ones a 24-bit screen,
-//   made only for a file whose bytes could fill it (else refused). A frame
-//   draws the rows its data reached.
+//   palettes agree give an 8-bit screen; disagreeing ones a 24-bit screen.
+//   A frame draws the rows its data reached.
 //   A file without a global table whose first frame is smaller than the
 //   screen both ways (the true-colour writer's grid) is read as 24 bits, and
 //   so is our own grid one cell wide or high (known by its screen flags and
@@ -14,7 +13,8 @@
 // Writes: GIF89a, never interlaced; LZW, plain or run-length codes by the
 //   GIF option word; images above 8 bits as 17 x 15 cells with local tables.
 // Limits: screen and frames held stay under kRasterMaxMemory; a GIF is at
-//   most 65535 pixels each way.
+//   most 65535 pixels each way; a screen larger than the file's bytes could
+//   fill (kGifMostPixelsPerByte) is refused before it is made.
 #include "image/raster_gif.h"
 
 #include <stdlib.h>
@@ -339,7 +339,7 @@ namespace {
 // screen takes a frame's longer palette that starts with its own; any other
 // palette turns the screen into 24 bits. False when the screen could not
 // be converted.
-bool MatchCanvasPalette(CRaster* canvas, const CRaster& frame, bool allow24) {
+bool MatchCanvasPalette(CRaster* canvas, const CRaster& frame) {
     if (canvas->GetBpp() > 8)
         return true;
     int nc = canvas->GetPaletteCount(), nf = frame.GetPaletteCount();
@@ -350,10 +350,6 @@ bool MatchCanvasPalette(CRaster* canvas, const CRaster& frame, bool allow24) {
             return false;
         canvas->SetPalette(frame.GetPaletteConst(), nf);
         return true;
-    }
-    if (!allow24) {
-        canvas->SetLastError("GIF data too short for the picture");
-        return false;
     }
     return canvas->IncreaseBpp(24);
 }
@@ -391,8 +387,7 @@ void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int 
 
 }  // namespace
 
-// Whether the file's bytes could fill its screen: a true-colour screen (a
-// grid, or frames of disagreeing palettes) is made only then.
+// Whether the file's bytes could fill its screen.
 bool CRasterGIF::CanFillScreen(const DecodeState& st) {
     return st.fileBytes < 0 ||
            (uint64_t)st.screenW * (uint64_t)st.screenH <= (uint64_t)st.fileBytes * kGifMostPixelsPerByte;
@@ -472,7 +467,7 @@ bool CRasterGIF::Compose(DecodeState* st, CRaster* frame, int left, int top) {
     } else {
         if (!DisposePrevious(st))
             return false;
-        if (!MatchCanvasPalette(st->canvas, *frame, CanFillScreen(*st)))
+        if (!MatchCanvasPalette(st->canvas, *frame))
             return Fail(st->canvas->GetLastError());
     }
     CRaster* canvas = st->canvas;
@@ -523,7 +518,7 @@ bool CRasterGIF::ReadImageDesc(CRasterFile* f, DecodeState* st, ImageDesc* d) {
 }
 
 // At the first image: a file of the true-colour writer's grid is read as
-// one 24-bit screen of every frame, when its bytes can fill that screen.
+// one 24-bit screen of every frame.
 void CRasterGIF::DetectGrid(DecodeState* st, const ImageDesc& d) {
     if (st->imageNo == 0 && st->globalCount == 0 && d.w != st->screenW && d.h != st->screenH)
         st->indicator++;
@@ -532,7 +527,7 @@ void CRasterGIF::DetectGrid(DecodeState* st, const ImageDesc& d) {
     const bool ownGrid = st->ownGridHeader && (d.flags & 0x80) && d.left == 0 && d.top == 0 &&
                          d.w == (st->screenW < kCellWidth ? st->screenW : kCellWidth) &&
                          d.h == (st->screenH < kCellHeight ? st->screenH : kCellHeight);
-    if (st->imageNo == 0 && (st->indicator >= 2 || ownGrid) && st->frames > 1 && CanFillScreen(*st)) {
+    if (st->imageNo == 0 && (st->indicator >= 2 || ownGrid) && st->frames > 1) {
         st->grid = true;
         info_.currentFrame = st->frames - 1;
     }
@@ -694,9 +689,10 @@ bool CRasterGIF::ReadGlobalTable(CRasterFile* f, DecodeState* st, int flags) {
 }
 
 // The frame asked for exists, and the screen, a saved screen and a frame
-// at once, and every frame when all are kept, stay within the limit; they
-// are refused before anything is made. (A true-colour screen is checked
-// when it is created.) False with a text.
+// at once, and every frame when all are kept, stay within the limit, and
+// the file's bytes could fill the screen; else they are refused before
+// anything is made. (A true-colour screen is checked when it is created.)
+// False with a text.
 bool CRasterGIF::PlanFrames(DecodeState* st) {
     info_.frameCount = st->frames;
     if (info_.currentFrame < 0 || info_.currentFrame >= st->frames)
@@ -707,6 +703,8 @@ bool CRasterGIF::PlanFrames(DecodeState* st) {
     uint64_t need = screen * (3 + (info_.retrieveAllFrames ? (uint64_t)st->frames : 0));
     if (need > kRasterMaxMemory)
         return Fail("GIF canvas exceeds the memory limit");
+    if (!CanFillScreen(*st))
+        return Fail("GIF data too short for the picture");
     DestroyFrames();
     info_.frameCount = st->frames;
     return true;
