@@ -380,8 +380,9 @@ bool CRasterJPG::EncodeJpg(CRasterFile* f) {
         exif_ = new ExifReader();
         if (!exif_->LoadKeptSections(keptId))
             keptId = 0;
-        // An edited picture keeps no thumbnail of the old one.
-        if (keptId && !ExifKeptPictureIs(keptId, *this))
+        // An edited (or scaled) picture keeps no thumbnail of the old one.
+        if (keptId &&
+            (!ExifKeptPictureIs(keptId, *this) || Width() != info_.exif.width || Height() != info_.exif.height))
             exif_->FitToPicture(Width(), Height());
     }
     if (!keptId)
