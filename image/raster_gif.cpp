@@ -13,8 +13,9 @@
 // Writes: GIF89a, never interlaced; LZW, plain or run-length codes by the
 //   GIF option word; images above 8 bits as 17 x 15 cells with local tables.
 // Limits: screen and frames held stay under kRasterMaxMemory; a GIF is at
-//   most 65535 pixels each way; a screen larger than the file's bytes could
-//   fill (kGifMostPixelsPerByte) is refused before it is made.
+//   most 65535 pixels each way; a screen above kGifFreeScreenPixels and
+//   larger than the file's bytes could fill (kGifMostPixelsPerByte) is
+//   refused before it is made.
 #include "image/raster_gif.h"
 
 #include <stdlib.h>
@@ -32,6 +33,9 @@ constexpr int kTrueColorScreenFlags = 0x11;
 // Most pixels a byte of LZW codes can make: a code of 3 bits or more gives
 // a string of at most 4,096.
 constexpr uint64_t kGifMostPixelsPerByte = 4096 * 8 / 3;
+// A screen up to this size (a 4K display's) stays cheap whatever the file
+// holds: small frames on a large background are a real, if rare, layout.
+constexpr uint64_t kGifFreeScreenPixels = 4096 * 2160;
 // The true-colour grid composes at most this many screens' worth of cells.
 constexpr uint64_t kGridScreens = 4;
 
@@ -387,10 +391,12 @@ void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int 
 
 }  // namespace
 
-// Whether the file's bytes could fill its screen.
+// Whether the file's bytes could fill its screen (or the screen is small
+// enough to be made anyway).
 bool CRasterGIF::CanFillScreen(const DecodeState& st) {
-    return st.fileBytes < 0 ||
-           (uint64_t)st.screenW * (uint64_t)st.screenH <= (uint64_t)st.fileBytes * kGifMostPixelsPerByte;
+    uint64_t pixels = (uint64_t)st.screenW * (uint64_t)st.screenH;
+    return st.fileBytes < 0 || pixels <= kGifFreeScreenPixels ||
+           pixels <= (uint64_t)st.fileBytes * kGifMostPixelsPerByte;
 }
 
 // True-colour grid: every cell copied in 24 bits onto a 24-bit screen, as

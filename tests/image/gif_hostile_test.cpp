@@ -145,10 +145,13 @@ TEST(GifHostile, HugeScreensAreRefusedBeforeAnythingIsMade) {
         bool ok = GifDecodeBytes(grid, &g);
         EXPECT_TRUE(!ok || g.GetImageSize() < 65535u * 300u) << g.GetBpp();
     }
-    // Any screen the file's bytes cannot fill is refused before it is made.
-    CRasterGIF second;
+    // A large screen the file's bytes cannot fill is refused before it is
+    // made; one of a display's size with a tiny frame still opens.
+    CRasterGIF second, display;
     EXPECT_FALSE(GifDecodeBytes(Screen(4096, 4096, 1) + Block(0, 0, 1, 1, 0) + ";", &second));
     EXPECT_STREQ("GIF data too short for the picture", second.GetLastError());
+    ASSERT_TRUE(GifDecodeBytes(Screen(3840, 2160, 1) + Block(0, 0, 1, 1, 0) + ";", &display)) << display.GetLastError();
+    EXPECT_EQ(3840, display.Width());
 }
 
 TEST(GifHostile, EndlessCodeStreamsEndAtTheImage) {
