@@ -16,6 +16,7 @@
 
 #include <atomic>
 
+#include "base/crc32.h"
 #include "base/str_util.h"
 #include "image/raster_file.h"
 
@@ -129,6 +130,10 @@ struct KeptBlock {
     uint32_t app1Size;
     BYTE* com;  // null when the file had no comment
     uint32_t comSize;
+    // The picture the file decoded to, so that an edited one is known.
+    bool havePicture;
+    int width, height, bpp;
+    uint32_t pixelsCrc;
 };
 KeptBlock gKept[kExifKeptBlocks];
 int gKeptNext;
@@ -769,7 +774,7 @@ uint32_t ExifReader::KeepExifSections() {
     free(slot.com);
     if (++gKeptLastId == 0)
         gKeptLastId = 1;
-    slot = KeptBlock{gKeptLastId, a, app1->size, c, com ? com->size : 0};
+    slot = KeptBlock{gKeptLastId, a, app1->size, c, com ? com->size : 0, false, 0, 0, 0, 0};
     return slot.id;
 }
 
@@ -805,4 +810,141 @@ uint32_t ExifCopyThumbnail(const ExifInfo& info, BYTE* dst, uint32_t cb) {
     if (dst)
         memcpy(dst, k->app1 + header + info.thumbnailOffset, cb < info.thumbnailSize ? cb : info.thumbnailSize);
     return info.thumbnailSize;
+}
+
+namespace {
+
+uint32_t PixelsCrc(const CRaster& picture) {
+    return Crc32(picture.GetPixels(), (int)picture.GetImageSize());
+}
+
+void Put16(BYTE* p, uint32_t v, bool motorola) {
+    p[motorola ? 0 : 1] = (BYTE)(v >> 8);
+    p[motorola ? 1 : 0] = (BYTE)v;
+}
+
+void Put32(BYTE* p, uint32_t v, bool motorola) {
+    for (int i = 0; i < 4; i++)
+        p[motorola ? 3 - i : i] = (BYTE)(v >> (8 * i));
+}
+
+// Byte ranges of a TIFF block that are cleared and, at its end, cut off.
+struct Dropped {
+    uint32_t from[24], to[24];
+    int n = 0;
+    void Add(uint32_t at, uint32_t cb, uint32_t length) {
+        if (n < 24 && at < length && cb > 0)
+            from[n] = at, to[n] = cb > length - at ? length : at + cb, n++;
+    }
+};
+
+}  // namespace
+
+void ExifNoteKeptPicture(uint32_t id, const CRaster& picture) {
+    if (!picture.IsValid())
+        return;
+    uint32_t crc = PixelsCrc(picture);
+    KeptLock lock;
+    KeptBlock* k = (KeptBlock*)FindKept(id);
+    if (k) {
+        k->havePicture = true;
+        k->width = picture.Width();
+        k->height = picture.Height();
+        k->bpp = picture.GetBpp();
+        k->pixelsCrc = crc;
+    }
+}
+
+bool ExifKeptPictureIs(uint32_t id, const CRaster& picture) {
+    if (!picture.IsValid())
+        return false;
+    uint32_t crc = PixelsCrc(picture);
+    KeptLock lock;
+    const KeptBlock* k = FindKept(id);
+    return k && k->havePicture && k->width == picture.Width() && k->height == picture.Height() &&
+           k->bpp == picture.GetBpp() && k->pixelsCrc == crc;
+}
+
+bool ExifReader::FitToPicture(int width, int height) {
+    Section* app1 = nullptr;
+    for (int i = 0; i < count_ && !app1; i++)
+        if (sections_[i].code == kApp1)
+            app1 = &sections_[i];
+    // Length bytes, "Exif\0\0", then the TIFF header.
+    const uint32_t header = 2 + 6;
+    if (!app1 || app1->size < header + 8 || memcmp(app1->data + 2, "Exif\0\0", 6) != 0)
+        return false;
+    BYTE* base = app1->data + header;
+    uint32_t length = app1->size - header;
+    bool mm = base[0] == 'M';
+    // A directory at `at`: its entry count, or -1 when it does not fit.
+    auto entries = [&](uint32_t at) -> int {
+        if (at < 8 || at > length - 2)
+            return -1;
+        uint32_t n = Get16(base + at, mm);
+        return n * 12 + 6 <= length - at ? (int)n : -1;
+    };
+    uint32_t ifd0 = Get32(base + 4, mm);
+    int n0 = entries(ifd0);
+    if (n0 < 0)
+        return false;
+    uint32_t exifDir = 0;
+    for (int i = 0; i < n0; i++) {
+        const BYTE* e = base + ifd0 + 2 + 12 * i;
+        if (Get16(e, mm) == kTagExifOffset)
+            exifDir = Get32(e + 8, mm);
+    }
+    // The new size into PixelXDimension and PixelYDimension.
+    int nx = entries(exifDir);
+    for (int i = 0; i < nx; i++) {
+        BYTE* e = base + exifDir + 2 + 12 * i;
+        uint32_t tag = Get16(e, mm), format = Get16(e + 2, mm);
+        uint32_t v = tag == kTagExifImageWidth ? (uint32_t)width : tag == kTagExifImageHeight ? (uint32_t)height : 0;
+        if (v && format == 3)
+            Put16(e + 8, v > 0xFFFF ? 0xFFFF : v, mm);
+        else if (v && format == 4)
+            Put32(e + 8, v, mm);
+    }
+    // The thumbnail's directory (IFD1) is unlinked; it, its values and the
+    // thumbnail's bytes are cleared, and cut off where they end the block.
+    BYTE* next = base + ifd0 + 2 + 12 * n0;
+    uint32_t ifd1 = Get32(next, mm);
+    Put32(next, 0, mm);
+    int n1 = entries(ifd1);
+    Dropped d;
+    if (n1 >= 0) {
+        d.Add(ifd1, 2 + 12 * (uint32_t)n1 + 4, length);
+        uint32_t thumbAt = 0, thumbCb = 0, stripAt = 0, stripCb = 0;
+        for (int i = 0; i < n1; i++) {
+            const BYTE* e = base + ifd1 + 2 + 12 * i;
+            uint32_t tag = Get16(e, mm), format = Get16(e + 2, mm), count = Get32(e + 4, mm);
+            uint64_t cb = format <= 12 ? (uint64_t)count * kBytesPerFormat[format] : 0;
+            uint32_t value = Get32(e + 8, mm);
+            if (cb > 4)
+                d.Add(value, cb > length ? length : (uint32_t)cb, length);
+            if (tag == kTagThumbnailOffset)
+                thumbAt = value;
+            else if (tag == kTagThumbnailLength)
+                thumbCb = value;
+            else if (tag == 273 && count == 1)  // an uncompressed thumbnail's strip
+                stripAt = value;
+            else if (tag == 279 && count == 1)
+                stripCb = value;
+        }
+        d.Add(thumbAt, thumbCb, length);
+        d.Add(stripAt, stripCb, length);
+    }
+    for (int i = 0; i < d.n; i++)
+        memset(base + d.from[i], 0, d.to[i] - d.from[i]);
+    uint32_t end = length;
+    for (bool cut = true; cut;) {
+        cut = false;
+        for (int i = 0; i < d.n; i++)
+            if (d.to[i] == end && d.from[i] < end && d.from[i] >= 8)
+                end = d.from[i], cut = true;
+    }
+    app1->size = header + end;
+    app1->data[0] = (BYTE)(app1->size >> 8);
+    app1->data[1] = (BYTE)app1->size;
+    return true;
 }

@@ -63,6 +63,11 @@ class ExifReader {
     // Replaces the held sections by copies of the kept ones of id; false
     // when the table no longer holds them.
     bool LoadKeptSections(uint32_t id);
+    // For a picture other than the one the held APP1 came with: drops the
+    // thumbnail (its directory, values and bytes) and writes the new size
+    // into the Exif pixel dimensions. False when there is no Exif APP1 or
+    // its first directory does not fit.
+    bool FitToPicture(int width, int height);
 
     int SectionCount() const { return count_; }
     int SectionCode(int i) const { return i >= 0 && i < count_ ? sections_[i].code : 0; }
@@ -97,6 +102,12 @@ class ExifReader {
     Section sections_[kExifMaxSections + 1] = {};  // + the compressed data
     int count_ = 0;
 };
+
+// Notes the picture that the file of a kept block decoded to (its size,
+// depth and a checksum of its pixels); does nothing when the block is gone.
+void ExifNoteKeptPicture(uint32_t id, const CRaster& picture);
+// True when the picture is the one noted for the kept block.
+bool ExifKeptPictureIs(uint32_t id, const CRaster& picture);
 
 // Copies the thumbnail of the kept Exif block of info into dst (cb bytes
 // at most); returns its size in bytes (0: none, or no longer kept). With

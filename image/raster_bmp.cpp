@@ -10,7 +10,8 @@
 //   uncompressed, bottom-up.
 // Limits: no alpha (the fourth byte of 32-bit data is dropped); embedded
 //   JPEG/PNG, colour profiles and Huffman/RLE24 OS/2 data are refused.
-//   Short data is an error.
+//   Short data is an error; an RLE stream too short to cover its picture
+//   (its rows, or a row of 16,384 pixels for every 2 bytes) is refused.
 #include "image/raster_bmp.h"
 
 #include <limits.h>
@@ -119,13 +120,14 @@ struct RleOut {
     BYTE* pixels;
     uint64_t size;  // bytes of the pixel block
     int stride;
+    int width;  // pixels: runs clip at the row's end
     int height;
     int64_t row = 0;
-    int64_t col = 0;  // bytes (RLE8) or pixels (RLE4)
+    int64_t col = 0;  // pixels
 };
 
 void PutByte(RleOut* o, BYTE v) {
-    if (o->row < o->height && o->col >= 0) {
+    if (o->row < o->height && o->col >= 0 && o->col < o->width) {
         uint64_t at = (uint64_t)o->row * o->stride + (uint64_t)o->col;
         if (at < o->size)
             o->pixels[at] = v;
@@ -134,7 +136,7 @@ void PutByte(RleOut* o, BYTE v) {
 }
 
 void PutNibble(RleOut* o, BYTE v) {
-    if (o->row < o->height && o->col >= 0) {
+    if (o->row < o->height && o->col >= 0 && o->col < o->width) {
         uint64_t at = (uint64_t)o->row * o->stride + (uint64_t)(o->col >> 1);
         if (at < o->size) {
             BYTE* p = o->pixels + at;
@@ -198,6 +200,13 @@ bool DecodeRle(CRasterFile* f, RleOut* o, bool rle4) {
             }
         }
     }
+}
+
+// Whether an RLE stream of `bytes` bytes can cover a picture: a row needs
+// an end-of-line (2 bytes) or a share of a delta (4 bytes for 255 rows),
+// and every 2 bytes may move on by a row of at most 16,384 pixels.
+bool RleCanCover(uint64_t bytes, int width, int height) {
+    return (uint64_t)height <= bytes * 64 + 1 && (uint64_t)width * (uint64_t)height <= bytes * 8192;
 }
 
 // The file header (optional unless signatureOnly: a bare info header is
@@ -313,6 +322,7 @@ const char* ReadBmpPixels(CRasterFile* f, CRaster* image, const BmpInfo& bi, int
         o.pixels = image->GetPixels();
         o.size = image->GetImageSize();
         o.stride = image->GetRowStride();
+        o.width = image->Width();
         o.height = height;
         return DecodeRle(f, &o, comp == BI_RLE4) ? nullptr : "truncated BMP data";
     }
@@ -363,12 +373,15 @@ bool CRasterBMP::DecodeBmp(CRasterFile* f, bool signatureOnly) {
     }
     const uint64_t dataBytes = RasterRowsBytes((uint64_t)width, (uint64_t)height, (uint64_t)bits);
     const uint64_t dataAt = offset ? (uint64_t)start + offset : (uint64_t)f->Tell();
+    long size = f->Size();
     if (comp != BI_RLE8 && comp != BI_RLE4) {
-        long size = f->Size();
         if (size >= 0 && (uint64_t)size < dataAt + dataBytes) {
             SetLastError("truncated BMP data");
             return false;
         }
+    } else if (size >= 0 && !RleCanCover((uint64_t)size > dataAt ? (uint64_t)size - dataAt : 0, width, height)) {
+        SetLastError("BMP data too short for the picture");
+        return false;
     }
     if (!Create(width, height, bits, kFormatBmp))
         return false;

@@ -4,6 +4,7 @@
 //   with their offsets, transparency and disposal (1 keep, 2 background,
 //   3 previous), local or global palettes, interlaced or not. Frames whose
 //   palettes agree give an 8-bit screen; disagreeing ones a 24-bit screen.
+//   A frame draws the rows its data reached.
 //   A file without a global table whose first frame is smaller than the
 //   screen both ways (the true-colour writer's grid) is read as 24 bits, and
 //   so is our own grid one cell wide or high (known by its screen flags and
@@ -12,7 +13,9 @@
 // Writes: GIF89a, never interlaced; LZW, plain or run-length codes by the
 //   GIF option word; images above 8 bits as 17 x 15 cells with local tables.
 // Limits: screen and frames held stay under kRasterMaxMemory; a GIF is at
-//   most 65535 pixels each way.
+//   most 65535 pixels each way; a screen above kGifFreeScreenPixels and
+//   larger than the file's bytes could fill (kGifMostPixelsPerByte) is
+//   refused before it is made.
 #include "image/raster_gif.h"
 
 #include <stdlib.h>
@@ -27,6 +30,14 @@ constexpr int kCellHeight = 15;
 // Screen flags of the true-colour writer: no global table (what follows the
 // table flag is of no use without one and other writers leave it 0).
 constexpr int kTrueColorScreenFlags = 0x11;
+// Most pixels a byte of LZW codes can make: a code of 3 bits or more gives
+// a string of at most 4,096.
+constexpr uint64_t kGifMostPixelsPerByte = 4096 * 8 / 3;
+// A screen up to this size (a 4K display's) stays cheap whatever the file
+// holds: small frames on a large background are a real, if rare, layout.
+constexpr uint64_t kGifFreeScreenPixels = 4096 * 2160;
+// The true-colour grid composes at most this many screens' worth of cells.
+constexpr uint64_t kGridScreens = 4;
 
 int U16(const BYTE* p) {
     return p[0] | (p[1] << 8);
@@ -78,6 +89,7 @@ struct RowSink {
     int width, height, bpp;
     bool interlaced;
     int row, pass, rowsDone;
+    int delivered;  // rows, in any order
 };
 
 const int kPassStart[4] = {0, 4, 2, 1};
@@ -120,6 +132,7 @@ int SinkRow(void* context, BYTE* line, int count) {
     BYTE* dst = s->frame->GetRowPointer(s->height - 1 - y);
     if (!dst)
         return -1;
+    s->delivered++;
     int stride = s->frame->GetRowStride();
     memcpy(dst, line, (size_t)(bytes < stride ? bytes : stride));
     return 0;
@@ -177,6 +190,9 @@ struct CRasterGIF::DecodeState {
     RGBQUAD lastTransparentColor = {0, 0, 0, 0};
     int lastDelay = 0, lastDisposal = 0, lastLeft = 0, lastTop = 0;
     uint64_t heldBytes = 0;
+    long fileBytes = -1;      // the stream's size, -1 unknown
+    int rowsDelivered = 0;    // of the frame just decoded
+    uint64_t gridPixels = 0;  // composed onto the grid so far
     ~DecodeState() {
         delete canvas;
         delete beforeDraw;
@@ -299,8 +315,7 @@ int CRasterGIF::CountFrames(CRasterFile* f, DecodeState* st) {
 
 // Decodes one frame's pixels into frame (created at its size and depth).
 bool CRasterGIF::DecodeFrame(CRasterFile* f, DecodeState* st, CRaster* frame, bool interlaced) {
-    (void)st;
-    RowSink sink = {frame, frame->Width(), frame->Height(), frame->GetBpp(), interlaced, 0, 0, 0};
+    RowSink sink = {frame, frame->Width(), frame->Height(), frame->GetBpp(), interlaced, 0, 0, 0, 0};
     GifCodesStartRead(codes_);
     codes_->terminatorSeen = false;
     long start = f->Tell();
@@ -315,6 +330,8 @@ bool CRasterGIF::DecodeFrame(CRasterFile* f, DecodeState* st, CRaster* frame, bo
     if (consumed < start || !f->Seek(consumed, 0))
         return false;
     (void)r;  // short or bad data is no failure: rows not delivered stay as created
+    // Interlaced rows arrive spread over the frame: any of them count for all.
+    st->rowsDelivered = interlaced ? (sink.delivered ? frame->Height() : 0) : sink.delivered;
     if (!codes_->terminatorSeen)
         SkipSubBlocks(f);
     return true;
@@ -341,14 +358,15 @@ bool MatchCanvasPalette(CRaster* canvas, const CRaster& frame) {
     return canvas->IncreaseBpp(24);
 }
 
-// The frame's pixels onto the screen, by index or by colour; transparent
-// pixels keep what is under them.
-void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int screenW, int screenH) {
+// The frame's top rows that its data reached onto the screen, by index or
+// by colour; transparent pixels, and rows the data did not reach, keep
+// what is under them.
+void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int screenW, int screenH, int rows) {
     const int trans = frame.GetTransparentIndex();
-    const int fw = frame.Width(), fh = frame.Height();
+    const int fw = frame.Width(), fh = rows < frame.Height() ? rows : frame.Height();
     const bool byIndex = canvas->GetBpp() <= 8;
     for (int y = 0; y < fh; y++) {
-        int cy = screenH - 1 - (top + y), fy = fh - 1 - y;
+        int cy = screenH - 1 - (top + y), fy = frame.Height() - 1 - y;
         if (cy < 0 || cy >= screenH)
             continue;
         if (byIndex && canvas->GetBpp() == 8 && frame.GetBpp() == 8) {
@@ -373,9 +391,26 @@ void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int 
 
 }  // namespace
 
-// True-colour grid: every cell copied in 24 bits onto a 24-bit screen.
+// Whether the file's bytes could fill its screen (or the screen is small
+// enough to be made anyway).
+bool CRasterGIF::CanFillScreen(const DecodeState& st) {
+    uint64_t pixels = (uint64_t)st.screenW * (uint64_t)st.screenH;
+    return st.fileBytes < 0 || pixels <= kGifFreeScreenPixels ||
+           pixels <= (uint64_t)st.fileBytes * kGifMostPixelsPerByte;
+}
+
+// True-colour grid: every cell copied in 24 bits onto a 24-bit screen, as
+// far as its data reached; the reading ends when the cells would cover the
+// screen more than kGridScreens times.
 bool CRasterGIF::ComposeGridCell(DecodeState* st, CRaster* frame, int left, int top) {
-    const int fw = frame->Width(), fh = frame->Height();
+    const int fw = frame->Width(), fh = frame->Height() < st->rowsDelivered ? frame->Height() : st->rowsDelivered;
+    if (fh == 0)
+        return true;
+    st->gridPixels += (uint64_t)fw * (uint64_t)fh;
+    if (st->gridPixels > kGridScreens * (uint64_t)st->screenW * (uint64_t)st->screenH) {
+        st->stop = true;
+        return true;
+    }
     if (!st->canvas) {
         st->canvas = new CRaster(kFormatGif);
         st->canvas->CopySettings(*this);
@@ -384,7 +419,8 @@ bool CRasterGIF::ComposeGridCell(DecodeState* st, CRaster* frame, int left, int 
     }
     for (int y = 0; y < fh; y++)
         for (int x = 0; x < fw; x++)
-            st->canvas->SetPixelColor(left + x, st->screenH - 1 - (top + y), frame->GetPixelColorRaw(x, fh - 1 - y));
+            st->canvas->SetPixelColor(left + x, st->screenH - 1 - (top + y),
+                                      frame->GetPixelColorRaw(x, frame->Height() - 1 - y));
     return true;
 }
 
@@ -425,8 +461,8 @@ bool CRasterGIF::DisposePrevious(DecodeState* st) {
     return true;
 }
 
-// Draws a decoded frame onto the screen image: transparent pixels keep
-// what is under them; a palette that disagrees with the screen's turns the
+// Draws a decoded frame onto the screen image: transparent pixels, and
+// rows its data did not reach, keep what is under them; a palette that disagrees with the screen's turns the
 // screen into 24 bits so that earlier frames keep their colours.
 bool CRasterGIF::Compose(DecodeState* st, CRaster* frame, int left, int top) {
     if (st->grid)
@@ -448,7 +484,7 @@ bool CRasterGIF::Compose(DecodeState* st, CRaster* frame, int left, int top) {
         if (!st->beforeDraw->IsValid())
             return Fail("GIF canvas exceeds the memory limit");
     }
-    DrawOnCanvas(canvas, *frame, left, top, st->screenW, st->screenH);
+    DrawOnCanvas(canvas, *frame, left, top, st->screenW, st->screenH, st->rowsDelivered);
     return true;
 }
 
@@ -659,9 +695,10 @@ bool CRasterGIF::ReadGlobalTable(CRasterFile* f, DecodeState* st, int flags) {
 }
 
 // The frame asked for exists, and the screen, a saved screen and a frame
-// at once, and every frame when all are kept, stay within the limit; they
-// are refused before anything is made. (A true-colour screen is checked
-// when it is created.) False with a text.
+// at once, and every frame when all are kept, stay within the limit, and
+// the file's bytes could fill the screen; else they are refused before
+// anything is made. (A true-colour screen is checked when it is created.)
+// False with a text.
 bool CRasterGIF::PlanFrames(DecodeState* st) {
     info_.frameCount = st->frames;
     if (info_.currentFrame < 0 || info_.currentFrame >= st->frames)
@@ -672,6 +709,8 @@ bool CRasterGIF::PlanFrames(DecodeState* st) {
     uint64_t need = screen * (3 + (info_.retrieveAllFrames ? (uint64_t)st->frames : 0));
     if (need > kRasterMaxMemory)
         return Fail("GIF canvas exceeds the memory limit");
+    if (!CanFillScreen(*st))
+        return Fail("GIF data too short for the picture");
     DestroyFrames();
     info_.frameCount = st->frames;
     return true;
@@ -731,6 +770,7 @@ bool CRasterGIF::DecodeGif(CRasterFile* f) {
     if (!ReadGlobalTable(f, &st, h[10]))
         return Fail("GIF frame not found");
     long start = f->Tell();
+    st.fileBytes = f->Size();
     st.frames = CountFrames(f, &st);
     if (sizeOnly)
         return ReportScreenSize(st);

@@ -58,6 +58,7 @@ class CRasterGIF : public CRaster {
     bool KeepScreenCopy(DecodeState* st, const ImageDesc& d);
     bool DecodeFrame(CRasterFile* f, DecodeState* st, CRaster* frame, bool interlaced);
     bool Compose(DecodeState* st, CRaster* frame, int left, int top);
+    static bool CanFillScreen(const DecodeState& st);
     bool ComposeGridCell(DecodeState* st, CRaster* frame, int left, int top);
     bool StartCanvas(DecodeState* st, CRaster* frame);
     bool DisposePrevious(DecodeState* st);

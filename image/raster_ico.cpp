@@ -5,7 +5,9 @@
 //   of any size the entry's own header gives (also 256 x 256), or PNG
 //   entries (recognised by the PNG signature, whatever the directory says).
 //   The AND mask becomes a transparent index for palette images (at the
-//   next depth when every index is in use: visible black stays black).
+//   next depth when every index is in use, or for 8 bits an index freed
+//   from two equal entries, else 24 bits with a free colour: visible black
+//   stays black).
 // Writes: one entry; images up to 255 pixels on a side as a bitmap with
 //   its AND mask (masked pixels black in the colour bitmap), larger ones as
 //   a PNG entry.
@@ -32,29 +34,42 @@ bool MaskBit(const BYTE* mask, uint32_t maskRow, int x, int y) {
     return (mask[(size_t)y * maskRow + x / 8] >> (7 - (x & 7))) & 1;
 }
 
-// Gives a palette image the transparency its AND mask describes: the masked
-// pixels move to the highest palette index no pixel uses. Where every index
-// is used (a 1-bit icon with black and white, a 4-bit one with all 16), the
-// image first goes to the next depth, which has spare indices: masked
-// pixels sharing an index with visible ones would make those transparent
-// too. Only an 8-bit image using all 256 indices keeps the index its masked
-// pixels all hold.
+// An 8-bit image whose visible pixels use every index: visible pixels of
+// the later of two entries of one colour move to the earlier one, freeing
+// it. The freed index, or -1 when all 256 colours differ.
+int FreeDuplicateEntry(CRaster* img) {
+    const RGBQUAD* pal = img->GetPaletteConst();
+    for (int j = 1; j < 256; j++)
+        for (int i = 0; i < j; i++) {
+            if (pal[i].rgbRed != pal[j].rgbRed || pal[i].rgbGreen != pal[j].rgbGreen ||
+                pal[i].rgbBlue != pal[j].rgbBlue)
+                continue;
+            for (int y = 0; y < img->Height(); y++)
+                for (int x = 0; x < img->Width(); x++)
+                    if (img->GetPixelIndexRaw(x, y) == j)
+                        img->SetPixelIndexRaw(x, y, (BYTE)i);
+            return j;
+        }
+    return -1;
+}
+
+// Gives a palette image the transparency its AND mask describes, so that
+// exactly the masked pixels are transparent: they move to the highest
+// palette index no visible pixel uses. Where visible pixels use every index
+// (a 1-bit icon with black and white, a 4-bit one with all 16), the image
+// first goes to the next depth, which has spare indices. An 8-bit one
+// frees an index of two equal entries, else goes to 24 bits with a colour
+// of no palette entry as the transparent one.
 void ApplyMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
     int w = img->Width(), h = img->Height();
     bool used[256] = {};
-    int first = -1;
-    bool oneIndex = true, anyMasked = false;
+    bool anyMasked = false;
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
-            BYTE i = img->GetPixelIndexRaw(x, y);
-            used[i] = true;
-            if (!MaskBit(mask, maskRow, x, y))
-                continue;
-            anyMasked = true;
-            if (first < 0)
-                first = i;
-            else if (first != i)
-                oneIndex = false;
+            if (MaskBit(mask, maskRow, x, y))
+                anyMasked = true;
+            else
+                used[img->GetPixelIndexRaw(x, y)] = true;
         }
     if (!anyMasked)
         return;
@@ -64,9 +79,27 @@ void ApplyMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
             unused = i;
     if (unused < 0 && img->GetBpp() < 8 && img->IncreaseBpp(img->GetBpp() == 1 ? 4 : 8))
         unused = img->GetPaletteCount() - 1;  // past every index the icon uses
+    if (unused < 0 && img->GetBpp() == 8)
+        unused = FreeDuplicateEntry(img);
     if (unused < 0) {
-        if (oneIndex)
-            img->SetTransparentIndex(first);
+        // 256 colours in use: one of 257 candidates is in no entry.
+        const RGBQUAD* pal = img->GetPaletteConst();
+        RGBQUAD clear = {0, 0, 0, 0};
+        for (int c = 0, taken = 1; c <= 256 && taken; c++) {
+            clear = RGBQUAD{(BYTE)(c & 0xFF), (BYTE)(c >> 8 ? 1 : 0), 255, 0};
+            taken = 0;
+            for (int i = 0; i < 256 && !taken; i++)
+                taken = pal[i].rgbBlue == clear.rgbBlue && pal[i].rgbGreen == clear.rgbGreen &&
+                        pal[i].rgbRed == clear.rgbRed;
+        }
+        if (!img->IncreaseBpp(24))
+            return;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                if (MaskBit(mask, maskRow, x, y))
+                    img->SetPixelColorRaw(x, y, clear);
+        img->SetTransparentColor(clear);
+        img->Info().transparentIndex = 0;
         return;
     }
     for (int y = 0; y < h; y++)

@@ -8,7 +8,9 @@
 //   scans; libjpeg's own memory stays within the image memory limit.
 // Writes: 24-bit and 8-bit grey images with the option word's coding
 //   choices and a JFIF density in dots per inch; an image decoded from a
-//   JPEG with Exif data gets that Exif segment (and first comment) back.
+//   JPEG with Exif data gets that Exif segment (and first comment) back;
+//   when its pixels changed since, without the thumbnail and with the new
+//   size as the Exif pixel dimensions.
 // libjpeg errors come back through longjmp: the frames that call libjpeg
 // hold nothing with a destructor, and the stream buffers live on the stack.
 #include "image/raster_jpeg.h"
@@ -264,7 +266,10 @@ bool CRasterJPG::DecodeJpg(CRasterFile* f, bool signatureOnly) {
     bool haveExif = info_.exif.isExif != 0;
     if (haveExif)
         info_.exif.blockId = exif_->KeepExifSections();
-    return Decompress(f, haveExif);
+    if (!Decompress(f, haveExif))
+        return false;
+    ExifNoteKeptPicture(info_.exif.blockId, *this);
+    return true;
 }
 
 bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
@@ -298,6 +303,20 @@ bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
         SetFormatId(kFormatJpg);
         jpeg_destroy_decompress(&cinfo);
         return true;
+    }
+    // Huffman codes take a bit for each 8 x 8 block at least (its DC code,
+    // in the first scan of a progressive file too); arithmetic codes less.
+    // A file too short for its picture is refused before it is made (one
+    // past the memory limit says so when it is made).
+    const uint64_t perByte = cinfo.arith_code ? 32768 : 512;
+    const long fileBytes = f->Size();
+    const uint64_t pixels = (uint64_t)cinfo.image_width * cinfo.image_height;
+    if (fileBytes > 0 && pixels > (uint64_t)fileBytes * perByte &&
+        RasterRowsBytes(cinfo.output_width, cinfo.output_height, 8 * (uint64_t)cinfo.output_components) <=
+            kRasterMaxMemory) {
+        SetLastError("JPEG data too short for the picture");
+        jpeg_destroy_decompress(&cinfo);
+        return false;
     }
     const int components = cinfo.output_components;
     if (components != 1 && components != 3 && components != 4) {
@@ -361,6 +380,10 @@ bool CRasterJPG::EncodeJpg(CRasterFile* f) {
         exif_ = new ExifReader();
         if (!exif_->LoadKeptSections(keptId))
             keptId = 0;
+        // An edited (or scaled) picture keeps no thumbnail of the old one.
+        if (keptId &&
+            (!ExifKeptPictureIs(keptId, *this) || Width() != info_.exif.width || Height() != info_.exif.height))
+            exif_->FitToPicture(Width(), Height());
     }
     if (!keptId)
         return Compress(f);

@@ -177,6 +177,19 @@ void ReadPngTransparency(png_structp png, png_infop info, CRaster* image, int co
         image->SetAlphaPalette(transCount > 1);
         if (transCount == 1 && transAlpha[0] != 255)
             image->SetTransparentIndex(0);
+        // One entry fully transparent and the rest opaque: that entry is
+        // the transparent index too, for formats that hold only one.
+        int clear = -1, others = 0;
+        for (int k = 0; k < n && k < transCount && transCount > 1; k++) {
+            if (transAlpha[k] == 255)
+                continue;
+            if (transAlpha[k] == 0 && clear < 0)
+                clear = k;
+            else
+                others++;
+        }
+        if (clear >= 0 && others == 0)
+            image->SetTransparentIndex(clear);
     } else if (colorType == PNG_COLOR_TYPE_GRAY && transColor) {
         image->SetTransparentIndex((transColor->gray >> shift) & 0xFF);
     } else if (colorType == PNG_COLOR_TYPE_RGB && transColor) {

@@ -70,10 +70,12 @@ void ConvertPixel(const BYTE* src, int bytes, BYTE* dst) {
     if (bytes == 1) {
         dst[0] = src[0];
     } else if (bytes == 2) {
+        // 5 bits each, widened by repeating the top bits (1F gives FF).
         uint16_t v = LoadLe16(src);
-        dst[0] = (BYTE)((v << 3) & 0xF8);
-        dst[1] = (BYTE)((v >> 2) & 0xF8);
-        dst[2] = (BYTE)((v >> 7) & 0xF8);
+        BYTE b = (BYTE)(v & 0x1F), g = (BYTE)((v >> 5) & 0x1F), r = (BYTE)((v >> 10) & 0x1F);
+        dst[0] = (BYTE)(b << 3 | b >> 2);
+        dst[1] = (BYTE)(g << 3 | g >> 2);
+        dst[2] = (BYTE)(r << 3 | r >> 2);
     } else {
         dst[0] = src[0], dst[1] = src[1], dst[2] = src[2];
     }

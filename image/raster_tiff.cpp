@@ -12,7 +12,8 @@
 //   Floating-point samples are refused.
 // Writes: 1 bit min-is-white, 4 and 8 bits grey or palette, 24 bits RGB,
 //   with the compression the option word names (or one by depth); pages
-//   through the append mode, numbered (page, pages so far) from 1.
+//   through the append mode, numbered (page from 0, total) on the last
+//   page and (page, 0) on the others, whose total is not known yet.
 // Sizes are computed in 64 bits and checked before anything is allocated:
 // the strip table against the file's size, and each strip's data against
 // the most its compression can make of it, so that a few hostile bytes
@@ -327,11 +328,18 @@ uint64_t MostBytesPerByte(uint16_t compression) {
     return 65536;
 }
 
+// Most bytes a byte of fax code may make. A fax row takes a bit at least,
+// but a white row may take no more than that at any width: the bound per
+// byte is that of a bit a row of 8,192 pixels (the widest fax page is 4,864).
+constexpr uint64_t kFaxBytesPerByte = 8192;
+
 // Most bytes a strip of `stored` bytes can decode to (rowBytes: a row's).
 uint64_t MostDecodedBytes(uint16_t compression, uint64_t stored, uint64_t rowBytes) {
     uint64_t per = MostBytesPerByte(compression);
-    if (per == 0)
-        return (stored * 8 + 8) * rowBytes;
+    if (per == 0) {
+        uint64_t byRows = (stored * 8 + 8) * rowBytes, byBytes = stored * kFaxBytesPerByte + rowBytes;
+        return byRows < byBytes ? byRows : byBytes;
+    }
     if (compression == COMPRESSION_LZW) {
         // n codes of 9 bits or more make at most 2 + 3 + ... + (n + 1) bytes.
         uint64_t n = stored * 8 / 9 + 1;
@@ -341,9 +349,33 @@ uint64_t MostDecodedBytes(uint16_t compression, uint64_t stored, uint64_t rowByt
     return stored * per;
 }
 
+struct ByteRange {
+    uint64_t offset, count;
+};
+
+int CompareRanges(const void* a, const void* b) {
+    uint64_t x = ((const ByteRange*)a)->offset, y = ((const ByteRange*)b)->offset;
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+// Bytes of the file that the ranges cover, each counted once (sorts them).
+uint64_t CoveredBytes(ByteRange* ranges, uint32_t n) {
+    qsort(ranges, n, sizeof(ByteRange), CompareRanges);
+    uint64_t covered = 0, end = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        uint64_t from = ranges[i].offset > end ? ranges[i].offset : end, to = ranges[i].offset + ranges[i].count;
+        if (to > from)
+            covered += to - from;
+        if (to > end)
+            end = to;
+    }
+    return covered;
+}
+
 // The strip (or tile) table against the file before anything is reserved
 // for the picture: every strip inside the file, and enough data in each to
-// fill its rows. Null, or the text.
+// fill its rows, and in all of them, strips that share bytes counting them
+// once, to fill the page. Null, or the text.
 const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
     uint32_t n = TIFFNumberOfStrips(tif);
     if (n == 0)
@@ -355,12 +387,20 @@ const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
     uint32_t perPlane = tiled ? 0 : (p.height - 1) / rps + 1;
     uint64_t scanline = (uint64_t)TIFFScanlineSize64(tif);
     uint64_t full = tiled ? (uint64_t)TIFFTileSize64(tif) : (uint64_t)TIFFStripSize64(tif);
-    for (uint32_t s = 0; s < n; s++) {
+    ByteRange* ranges = (ByteRange*)malloc((size_t)n * sizeof(ByteRange));
+    if (!ranges)
+        return "CRasterTIF can't allocate memory";
+    uint64_t needAll = 0;
+    const char* error = nullptr;
+    for (uint32_t s = 0; s < n && !error; s++) {
         int err = 0;
         uint64_t offset = TIFFGetStrileOffsetWithErr(tif, s, &err);
         uint64_t count = err ? 0 : TIFFGetStrileByteCountWithErr(tif, s, &err);
-        if (err || count == 0 || offset > fileSize || count > fileSize - offset)
-            return "TIFF strip lies past the end of the file";
+        if (err || count == 0 || offset > fileSize || count > fileSize - offset) {
+            error = "TIFF strip lies past the end of the file";
+            break;
+        }
+        ranges[s] = ByteRange{offset, count};
         uint64_t need = full;
         if (!tiled) {
             uint32_t top = s % perPlane * rps;
@@ -368,9 +408,13 @@ const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
             need = rows == rps ? full : (uint64_t)TIFFVStripSize64(tif, rows);
         }
         if (MostDecodedBytes(p.compression, count, scanline ? scanline : 1) < need)
-            return "TIFF data too short for the picture";
+            error = "TIFF data too short for the picture";
+        needAll += need;
     }
-    return nullptr;
+    if (!error && MostDecodedBytes(p.compression, CoveredBytes(ranges, n), scanline ? scanline : 1) < needAll)
+        error = "TIFF data too short for the picture";
+    free(ranges);
+    return error;
 }
 
 // Rows per call of the RGBA reader: a strip or tile's, at least 64 (or
@@ -802,7 +846,8 @@ bool CRasterTIF::DecodeTif(CRasterFile* f) {
 
 namespace {
 
-// Writes the image as the current page of tif.
+// Writes the image as the current page of tif (page from 0, pages 0 when
+// the total is not known yet).
 bool WritePage(CRaster* img, TIFF* tif, bool multiPage, int page, int pages) {
     int bpp = img->GetBpp();
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24)
@@ -837,7 +882,7 @@ bool WritePage(CRaster* img, TIFF* tif, bool multiPage, int page, int pages) {
               TIFFSetField(tif, TIFFTAG_YRESOLUTION, (float)img->GetYDpi());
     if (ok && multiPage) {
         char name[32];
-        StrFmt(name, countof(name), "Page %d", page);
+        StrFmt(name, countof(name), "Page %d", page + 1);
         ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE) &&
              TIFFSetField(tif, TIFFTAG_PAGENUMBER, (uint16_t)page, (uint16_t)pages) &&
              TIFFSetField(tif, TIFFTAG_PAGENAME, name);
@@ -877,8 +922,15 @@ bool WritePage(CRaster* img, TIFF* tif, bool multiPage, int page, int pages) {
 }  // namespace
 
 bool CRasterTIF::EncodeTif(CRasterFile* f, bool append) {
+    // A file whose earlier page failed stays failed up to its last call.
+    if (broken_) {
+        broken_ = append;
+        SetLastError("Error saving TIFF file");
+        return false;
+    }
     if (!CheckBeforeEncode(f)) {
         CloseOutput();
+        broken_ = append;
         return false;
     }
     if (!out_)
@@ -886,20 +938,23 @@ bool CRasterTIF::EncodeTif(CRasterFile* f, bool append) {
     if (!out_) {
         SetLastError("initialization fail");
         CloseOutput();
+        broken_ = append;
         return false;
     }
     if (append)
         multiPage_ = 1;
     pages_++;
-    if (!WritePage(this, out_, multiPage_ != 0, pages_, pages_)) {
+    if (!WritePage(this, out_, multiPage_ != 0, pages_ - 1, append ? 0 : pages_)) {
         SetLastError("Error saving TIFF file");
         CloseOutput();
+        broken_ = append;
         return false;
     }
     if (append) {
         if (!TIFFWriteDirectory(out_)) {
             SetLastError("Error saving TIFF directory");
             CloseOutput();
+            broken_ = 1;
             return false;
         }
         return true;

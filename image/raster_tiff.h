@@ -30,13 +30,16 @@ class CRasterTIF : public CRaster {
     // completed and the handle closed; with append the page's directory is
     // written and the handle stays open for the next call. Texts: "null file
     // handler", "null image!!!", "initialization fail", "Error saving TIFF
-    // file", "Error saving TIFF directory"; a failure closes the handle.
+    // file", "Error saving TIFF directory"; a failure closes the handle, and
+    // after a failed page of a multi-page file every call up to the one
+    // without append fails too ("Error saving TIFF file").
     bool EncodeTif(CRasterFile* f, bool append = false);
 
   private:
     void CloseOutput();
     struct tiff* out_ = nullptr;  // the file being written, between pages
     BYTE multiPage_ = 0;
+    BYTE broken_ = 0;  // a page of the multi-page file being written failed
     int pages_ = 0;
 };
 

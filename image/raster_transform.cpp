@@ -46,7 +46,14 @@ inline BYTE FieldValue(uint32_t v, uint32_t mask, int shift, int width) {
     if (!width)
         return 0;
     uint32_t f = (v & mask) >> shift;
-    return width >= 8 ? (BYTE)(f >> (width - 8)) : (BYTE)(f << (8 - width));
+    if (width >= 8)
+        return (BYTE)(f >> (width - 8));
+    // Narrow fields widen by repeating their bits, so that white stays white.
+    uint32_t wide = f;
+    int bits = width;
+    for (; bits < 8; bits += width)
+        wide = wide << width | f;
+    return (BYTE)(wide >> (bits - 8));
 }
 
 // DecreaseBpp's escape check and progress for each row of a diffusion.
@@ -215,6 +222,17 @@ bool CRaster::IncreaseBpp(int bpp) {
                 return false;
             }
             BYTE* out = s.img.GetRowPointer(y);
+            if (cur <= 8 && HasPalette()) {  // by table, straight from the row
+                const BYTE* in = GetRowPointer(y);
+                const RGBQUAD* pal = GetPaletteConst();
+                const int perByte = 8 / cur, mask = (1 << cur) - 1;
+                for (int x = 0; x < Width(); x++, out += 3) {
+                    int shift = (perByte - 1 - x % perByte) * cur;
+                    RGBQUAD c = pal[(in[x / perByte] >> shift) & mask];
+                    out[0] = c.rgbBlue, out[1] = c.rgbGreen, out[2] = c.rgbRed;
+                }
+                continue;
+            }
             for (int x = 0; x < Width(); x++) {
                 RGBQUAD c = GetPixelColorRaw(x, y);
                 out[3 * x] = c.rgbBlue;

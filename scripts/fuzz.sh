@@ -27,12 +27,15 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-# name            libFuzzer options of the target
+# name            libFuzzer options of the target (after the common ones: a
+#                 target's own -timeout or -malloc_limit_mb wins). The four
+#                 decoders of pictures of any declared size run under tight
+#                 limits: a small input that costs much is a finding.
 targets_table='
-png
-gif
-jpeg
-bmp
+png               -timeout=2 -malloc_limit_mb=256
+gif               -timeout=2 -malloc_limit_mb=256
+jpeg              -timeout=2 -malloc_limit_mb=256
+bmp               -timeout=2 -malloc_limit_mb=256
 exif
 zip               -max_len=16384
 options           -max_len=8192
@@ -146,7 +149,7 @@ run_target() {
     local before after rc=0
     before=$(find "$cache/findings" -name "$name-*" | wc -l)
     # shellcheck disable=SC2086
-    "$cache/bin/$name" $limit $opts -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=700 -print_final_stats=1 \
+    "$cache/bin/$name" $limit -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=700 $opts -print_final_stats=1 \
         -artifact_prefix="$cache/findings/$name-" "$corpus" "$cache/seeds/$name" >"$log" 2>&1 || rc=$?
     after=$(find "$cache/findings" -name "$name-*" | wc -l)
     local execs speed cov ft

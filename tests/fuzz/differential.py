@@ -31,16 +31,19 @@ KNOWN_DIFFERENCES = {
     "beyond-palette": "indices beyond the palette: PIL shows the index as a grey, we black or the first colour"
                       " (not compared)",
     "bmp-rle4": "RLE4 bitmaps: PIL moves RLE4 deltas by bytes (not compared)",
-    "bmp-16bit": "16-bit bitmaps: PIL widens the 5- and 6-bit fields to the full range, we shift them"
-                 " (v << 3; compared at 5 bits)",
-    "gif-grid": "GIFs without a global table whose first frame is smaller than the screen both ways: we compose"
-                " every frame into a true-colour picture, PIL shows the first (not compared)",
+    "bmp-rle8-literal": "RLE8 bitmaps whose literal data runs past a row's end: we stop it there as we stop runs,"
+                        " PIL lets it go on into the next row (not compared)",
+    "bmp-16bit": "16-bit bitmaps: both widen the 5- and 6-bit fields to the full range, PIL as v * 255 / 31"
+                 " (or 63), we by repeating the bits (compared within 1)",
+    "gif-grid": "GIFs without a global table whose first frame is smaller than the screen both ways: when the"
+                " file has more frames and bytes enough to fill the screen we compose every frame into a"
+                " true-colour picture, PIL shows the first (not compared)",
     "gif-overhang": "a GIF's first frame overhanging the screen: PIL grows the screen to it, we skip it"
                     " (not compared)",
     "gif-code-size": "GIF streams of a minimum code size below 2 or of 12 (13-bit codes, past the format's limit):"
                      " PIL reads them, we give no pixels (not compared)",
-    "tga-16bit": "15- and 16-bit TGA pixels and colour maps: we store v << 3, PIL widens the 5 bits to the full"
-                 " range (compared at 5 bits)",
+    "tga-16bit": "15- and 16-bit TGA pixels and colour maps: both widen the 5 bits to the full range, PIL as"
+                 " v * 255 / 31, we by repeating the bits (compared within 1)",
     "tiff-palette-scale": "16-bit TIFF colour maps: we scale each value by 255 / 65535, PIL takes its high byte"
                           " (compared within 1)",
     "tiff-palette-8bit": "TIFF colour maps whose values all fit 8 bits: we take them as 8-bit values, PIL as the"
@@ -52,8 +55,6 @@ KNOWN_DIFFERENCES = {
                         " other ink sets and depths): PIL reads them its own way or not at all (not compared)",
     "ico-and-only": "icon entries whose AND mask hides every pixel: we show the negative, PIL nothing"
                     " (not compared)",
-    "pcx-palette-place": "8-bit PCX files with bytes between the picture data and the 256-colour palette: we read"
-                         " the palette right after the data, PIL the file's last 769 bytes (not compared)",
     "ico-mask-place": "icon entries whose directory size is not that of their header, palette, pixels and mask:"
                       " we read the mask after the pixels, PIL at the end the directory gives (not compared)",
 }
@@ -110,26 +111,6 @@ def icon_sizes_agree(path):
     pixels = (w * bpp + 31) // 32 * 4 * h
     mask = (w + 31) // 32 * 4 * h
     return size == 40 + 4 * table + pixels + mask
-
-
-def pcx_palette_at_end(path):
-    """Whether an 8-bit single-plane PCX file's palette follows its picture
-    data right up to the file's end (other files count as such)."""
-    with open(path, "rb") as f:
-        data = f.read()
-    if len(data) < 128 or data[3] != 8 or data[65] != 1:
-        return True
-    height = int.from_bytes(data[10:12], "little") - int.from_bytes(data[6:8], "little") + 1
-    total, pos, done = int.from_bytes(data[66:68], "little") * height, 128, 0
-    while done < total and pos < len(data):
-        c = data[pos]
-        pos += 1
-        if c > 191:
-            done += c & 0x3F
-            pos += 1
-        else:
-            done += 1
-    return pos + 769 == len(data)
 
 
 def open_pil(path, fmt):
@@ -197,6 +178,35 @@ def bmp_form(path):
     return int.from_bytes(info[14:16], "little"), int.from_bytes(info[16:20], "little")
 
 
+def rle8_literal_overrun(path):
+    """Whether an RLE8 bitmap with the file header has literal data that
+    runs past a row's end before its end-of-bitmap mark."""
+    with open(path, "rb") as f:
+        d = f.read()
+    if d[:2] != b"BM" or len(d) < 54:
+        return False
+    w = int.from_bytes(d[18:22], "little", signed=True)
+    pos, x = int.from_bytes(d[10:14], "little"), 0
+    while pos + 1 < len(d):
+        n, v = d[pos], d[pos + 1]
+        pos += 2
+        if n:
+            x += n
+        elif v in (0, 1):
+            if v == 1:
+                return False
+            x = 0
+        elif v == 2:
+            x += d[pos] if pos < len(d) else 0
+            pos += 2
+        elif x + v > w:
+            return True
+        else:
+            x += v
+            pos += v + (v & 1)
+    return False
+
+
 def gif_code_size(path):
     """The minimum code size of a GIF's first image as PIL finds it, or -1."""
     with open(path, "rb") as f:
@@ -231,6 +241,8 @@ def not_compared(fmt, path, size, box, facts, ours_size):
         return "beyond-palette"
     if fmt == "bmp" and bmp_form(path)[1] == 2:
         return "bmp-rle4"
+    if fmt == "bmp" and bmp_form(path)[1] == 1 and rle8_literal_overrun(path):
+        return "bmp-rle8-literal"
     if fmt == "gif":
         if gif_code_size(path) >= 12 or 0 <= gif_code_size(path) < 2:
             return "gif-code-size"
@@ -260,18 +272,14 @@ def not_compared(fmt, path, size, box, facts, ours_size):
         return "ico-and-only"
     if fmt == "ico" and not icon_sizes_agree(path):
         return "ico-mask-place"
-    if fmt == "pcx" and not pcx_palette_at_end(path):
-        return "pcx-palette-place"
     return None
 
 
-def tga_shift(path):
-    """3 for TGA files of 15- or 16-bit pixels or colour map entries."""
+def tga_narrow(path):
+    """Whether a TGA file has 15- or 16-bit pixels or colour map entries."""
     with open(path, "rb") as f:
         head = f.read(18)
-    if len(head) < 18:
-        return 0
-    return 3 if head[16] in (15, 16) or (head[1] == 1 and head[7] in (15, 16)) else 0
+    return len(head) == 18 and (head[16] in (15, 16) or (head[1] == 1 and head[7] in (15, 16)))
 
 
 def compare(fmt, path, a, b):
@@ -282,16 +290,13 @@ def compare(fmt, path, a, b):
     tolerance = JPEG_TOLERANCE if fmt == "jpeg" or (fmt == "tiff" and facts["compression"] == 7) else 0
     if fmt == "tiff" and facts["photometric"] == 3:
         tolerance = max(tolerance, 1)  # tiff-palette-scale
-    shift = 0
-    if fmt == "bmp" and bmp_form(path)[0] == 16:
-        shift = 3  # bmp-16bit
-    if fmt == "tga":
-        shift = tga_shift(path)  # tga-16bit
+    if (fmt == "bmp" and bmp_form(path)[0] == 16) or (fmt == "tga" and tga_narrow(path)):
+        tolerance = max(tolerance, 1)  # bmp-16bit, tga-16bit
     worst, at = 0, None
     for i, (p, q) in enumerate(zip(ours_px, their_px)):
         if mask is not None and not mask[i // 3]:
             continue
-        d = abs((p >> shift) - (q >> shift))
+        d = abs(p - q)
         if d > worst:
             worst, at = d, i
     if worst <= tolerance:

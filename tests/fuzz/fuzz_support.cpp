@@ -23,8 +23,3 @@ bool FuzzWriteFile(const char* path, const uint8_t* data, size_t size) {
     bool ok = fwrite(data, 1, size, f) == size;
     return fclose(f) == 0 && ok;
 }
-
-bool FuzzDecodeInFull(int width, int height) {
-    long long w = width < 0 ? -(long long)width : width, h = height < 0 ? -(long long)height : height;
-    return w * h <= kFuzzMaxPixels;
-}

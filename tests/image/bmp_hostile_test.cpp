@@ -190,6 +190,12 @@ TEST(BmpHostile, OversizedDimensions) {
     std::string err;
     EXPECT_FALSE(Try(Build(s), &err));
     EXPECT_EQ(err, "RASTER_MAX_MEMORY exceeded");
+    // Within the limit, a stream that cannot cover the picture is refused
+    // before it is made.
+    s.width = 16384;
+    s.height = 8192;
+    EXPECT_FALSE(Try(Build(s), &err));
+    EXPECT_EQ(err, "BMP data too short for the picture");
 }
 
 TEST(BmpHostile, BogusPaletteCountsAndRuns) {
@@ -220,7 +226,7 @@ TEST(BmpHostile, BogusPaletteCountsAndRuns) {
             EXPECT_TRUE(Try(Build(s))) << bpp << " " << comp;
         }
     }
-    // The overrun stops at the block's end and the rows keep their values.
+    // A run past the row's end stops there: the next row keeps its values.
     BmpLayout s;
     s.width = 4;
     s.height = 2;
@@ -231,8 +237,9 @@ TEST(BmpHostile, BogusPaletteCountsAndRuns) {
     CRasterMemFile m((unsigned char*)bytes.data(), bytes.size());
     CRaster img(0);
     ASSERT_TRUE(img.Decode(&m, kFormatBmp));
-    EXPECT_EQ(img.GetPixelIndex(3, 1), 7);
     EXPECT_EQ(img.GetPixelIndex(0, 0), 7);
+    EXPECT_EQ(img.GetPixelIndex(3, 0), 7);
+    EXPECT_EQ(img.GetPixelIndex(0, 1), 0);
     // An RLE4 delta of 3 pixels moves by 3 pixels.
     BmpLayout r4;
     r4.width = 8;

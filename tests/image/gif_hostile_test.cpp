@@ -114,8 +114,12 @@ TEST(GifHostile, HugeScreensAreRefusedBeforeAnythingIsMade) {
     EXPECT_FALSE(GifDecodeBytes(Screen(65535, 65535, 1) + Block(0, 0, 1, 1, 1) + ";", &huge));
     EXPECT_STREQ("GIF canvas exceeds the memory limit", huge.GetLastError());
     EXPECT_FALSE(huge.IsValid());
-    // 8192 x 8192 with ten tiny frames: one picture fits, ten kept ones do not.
-    std::string many = Screen(8192, 8192, 1);
+    // 8192 x 8192 with ten tiny frames, and comments enough for bytes that
+    // could fill the screen: one picture fits, ten kept ones do not.
+    std::string pad = "!\xFE";
+    for (int i = 0; i < 28; i++)
+        pad += "\xFF" + std::string(255, 'x');
+    std::string many = Screen(8192, 8192, 1) + pad + '\0';
     for (int i = 0; i < 10; i++)
         many += Block(i, i, 2, 2, 1);
     many += ";";
@@ -129,6 +133,25 @@ TEST(GifHostile, HugeScreensAreRefusedBeforeAnythingIsMade) {
     ASSERT_TRUE(GifDecodeBytes(many, &one)) << one.GetLastError();
     EXPECT_EQ(8192, one.Width());
     EXPECT_EQ(10, one.GetFrameCount());
+    // The true-colour grid rule over empty frames a pixel smaller than the
+    // screen: no 24-bit screen for data that cannot fill it (a short file),
+    // nor for frames that carry none (one padded with comments).
+    std::string frames;
+    for (int i = 0; i < 12; i++)
+        frames += Block(0, 0, 65534, 299, 0, 0, 0);
+    for (const std::string& grid :
+         {Screen(65535, 300, 0) + frames + ";", Screen(65535, 300, 0) + pad + '\0' + frames + ";"}) {
+        CRasterGIF g;
+        bool ok = GifDecodeBytes(grid, &g);
+        EXPECT_TRUE(!ok || g.GetImageSize() < 65535u * 300u) << g.GetBpp();
+    }
+    // A large screen the file's bytes cannot fill is refused before it is
+    // made; one of a display's size with a tiny frame still opens.
+    CRasterGIF second, display;
+    EXPECT_FALSE(GifDecodeBytes(Screen(4096, 4096, 1) + Block(0, 0, 1, 1, 0) + ";", &second));
+    EXPECT_STREQ("GIF data too short for the picture", second.GetLastError());
+    ASSERT_TRUE(GifDecodeBytes(Screen(3840, 2160, 1) + Block(0, 0, 1, 1, 0) + ";", &display)) << display.GetLastError();
+    EXPECT_EQ(3840, display.Width());
 }
 
 TEST(GifHostile, EndlessCodeStreamsEndAtTheImage) {

@@ -75,7 +75,12 @@ int VisibleDiff(const Rgb& ours, const Rgb& src, const Rgb& alpha, std::string* 
 // Whether pixel (x, y from the top) is transparent in our image.
 bool Transparent(const CRaster& img, int x, int yTop) {
     int y = img.Height() - 1 - yTop;
-    return img.IsTransparent() && img.GetBpp() < 24 && img.GetPixelIndex(x, y) == img.GetTransparentIndex();
+    if (!img.IsTransparent())
+        return false;
+    if (img.GetBpp() < 24)
+        return img.GetPixelIndex(x, y) == img.GetTransparentIndex();
+    RGBQUAD c = img.GetPixelColor(x, y), t = img.GetTransparentColor();
+    return c.rgbRed == t.rgbRed && c.rgbGreen == t.rgbGreen && c.rgbBlue == t.rgbBlue;
 }
 
 std::string IconHeader(int count) {
@@ -227,8 +232,8 @@ TEST(IcoCodec, DamagedAndUnusualEntries) {
     std::string hi = IconHeader(1) + IconEntry(2, 1, 16, 0, 22) + InfoHeader(2, 2, 16) + Le16(0x7C00) + Le16(0x001F) +
                      std::string(4, '\0');
     ASSERT_TRUE(DecodeBytes(hi, kFormatIco, &img)) << img.GetLastError();
-    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 0xF8);
-    EXPECT_EQ(img.GetPixelColor(1, 0).rgbBlue, 0xF8);
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 0xFF);
+    EXPECT_EQ(img.GetPixelColor(1, 0).rgbBlue, 0xFF);
     EXPECT_EQ(img.GetPixelColor(1, 0).rgbRed, 0);
 
     // A palette of 1000 colours, a damaged PNG entry, an entry past the end,
@@ -319,22 +324,31 @@ TEST(IcoPeer, MaskedPixelsNeverHideVisibleOnes) {
     std::string dir = MakeTestDir("ico_masks");
     struct {
         const char* name;
-        int bpp;
+        int bpp, w;
         std::string palette;
+        bool keep;  // masked pixels keep their colours (else index 0)
     } cases[] = {
-        {"mono.ico", 1, Quad(0, 0, 0) + Quad(255, 255, 255)},
-        {"c16.ico", 4, ""},
+        {"mono.ico", 1, 16, Quad(0, 0, 0) + Quad(255, 255, 255), false},
+        {"c16.ico", 4, 16, "", false},
+        {"c256.ico", 8, 32, "", false},  // 256 colours: 24 bits
+        {"c256keep.ico", 8, 32, "", true},
+        {"c256twin.ico", 8, 32, "", false},  // two equal entries: one is freed
     };
     for (int i = 0; i < 16; i++)
         cases[1].palette += Quad((BYTE)(i * 16), (BYTE)(255 - i * 8), (BYTE)(i * 5));
+    for (int i = 0; i < 256; i++) {
+        cases[2].palette += Quad((BYTE)i, (BYTE)(255 - i), (BYTE)(i * 7));
+        cases[4].palette += i == 200 ? Quad(9, 246, 63) : Quad((BYTE)i, (BYTE)(255 - i), (BYTE)(i * 7));
+    }
+    cases[3].palette = cases[2].palette;
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const int n = 1 << c.bpp;
+        const int n = 1 << c.bpp, w = c.w;
         // Masked pixels hold index 0 (black in the 1-bit icon) as writers
         // leave them; visible pixels use every index, 0 included.
-        auto masked = [](int x, int y) { return y < 3 || (x == 5 && y == 7); };
-        auto index = [&](int x, int y) { return masked(x, y) ? 0 : (x + y) % n; };
-        std::string bytes = PaletteIcon(16, 12, c.bpp, c.palette, index, masked);
+        auto masked = [&](int x, int y) { return y < 3 || (x == 5 && y == 7 && w == 16); };
+        auto index = [&](int x, int y) { return masked(x, y) && !c.keep ? 0 : (x + y * w) % n; };
+        std::string bytes = PaletteIcon(w, 12, c.bpp, c.palette, index, masked);
         ASSERT_TRUE(WriteFileBytes(PathJoin(dir, c.name), bytes));
         CRaster img(0);
         ASSERT_TRUE(DecodeBytes(bytes, kFormatIco, &img)) << img.GetLastError();
@@ -344,25 +358,33 @@ TEST(IcoPeer, MaskedPixelsNeverHideVisibleOnes) {
         Rgb ours = RgbOf(img);
         ASSERT_EQ(ours.w, theirs.w);
         ASSERT_EQ(ours.h, theirs.h);
+        int wrong = 0;
         for (int y = 0; y < 12; y++) {
-            for (int x = 0; x < 16; x++) {
+            for (int x = 0; x < w; x++) {
                 SCOPED_TRACE("pixel " + std::to_string(x) + "," + std::to_string(y));
                 bool pilVisible = alpha.At(x, y)[0] == 255;
-                bool oursVisible = img.GetPixelIndex(x, 11 - y) != img.GetTransparentIndex();
-                EXPECT_EQ(oursVisible, pilVisible);
+                wrong += Transparent(img, x, y) == pilVisible;
                 EXPECT_EQ(pilVisible, !masked(x, y));
                 if (pilVisible) {
                     EXPECT_EQ(memcmp(ours.At(x, y), theirs.At(x, y), 3), 0);
                 }
             }
         }
-        // Written again, the icon keeps its visible black.
-        std::string again;
+        EXPECT_EQ(wrong, 0) << "pixels whose transparency differs from PIL's alpha";
+        // Written again, the icon keeps its visible pixels, black too, and
+        // its mask, as PIL reads it.
+        std::string again, name = std::string("again_") + c.name;
         ASSERT_TRUE(EncodeBytes(&img, kFormatIco, &again));
-        CRaster back(0);
-        ASSERT_TRUE(DecodeBytes(again, kFormatIco, &back)) << back.GetLastError();
-        EXPECT_EQ(CountDiff(RgbOf(back), ours), 0);
-        EXPECT_NE(back.GetPixelIndex(0, 0), back.GetTransparentIndex());
+        ASSERT_TRUE(WriteFileBytes(PathJoin(dir, name), again));
+        Rgb back, backAlpha;
+        ASSERT_TRUE(PilIcon(dir, name, &back, &backAlpha));
+        for (int y = 0; y < 12; y++)
+            for (int x = 0; x < w; x++) {
+                bool visible = alpha.At(x, y)[0] == 255;
+                wrong += (backAlpha.At(x, y)[0] == 255) != visible;
+                wrong += visible && memcmp(back.At(x, y), theirs.At(x, y), 3) != 0;
+            }
+        EXPECT_EQ(wrong, 0) << "pixels that differ in the icon written again";
     }
 }
 

@@ -172,7 +172,7 @@ TEST(JpegExif, DecodedExifIsWrittenBackOnSave) {
     ASSERT_EQ(0, RunPeer(dir, "cjpeg -outfile " + Lx(thumb) + " " + Lx(PathJoin(dir, "t.ppm"))));
     ASSERT_EQ(0, RunPeer(dir,
                          "exiftool -q -overwrite_original -Make=Nikon -Model=D90 -Orientation#=3 "
-                         "'-UserComment=kept' '-ThumbnailImage<=" +
+                         "-ExifImageWidth=80 -ExifImageHeight=50 '-UserComment=kept' '-ThumbnailImage<=" +
                              UnixPathOf(thumb) + "' " + Lx(cam),
                          &out))
         << out;
@@ -202,6 +202,19 @@ TEST(JpegExif, DecodedExifIsWrittenBackOnSave) {
     ASSERT_TRUE(ReadFileBytes(t2, &thumb2));
     EXPECT_LT(100u, thumb1.size());
     EXPECT_TRUE(thumb1 == thumb2);
+    // Cropped, the picture keeps its Exif data but no byte of the old
+    // thumbnail, and gives its new size.
+    CRaster cropped(img, true);
+    ASSERT_TRUE(cropped.Crop(0, 0, 40, 50));
+    std::string croppedPath = PathJoin(dir, "cropped.jpg"), croppedBytes;
+    ASSERT_TRUE(cropped.Save(croppedPath.c_str(), kFormatJpg)) << cropped.GetLastError();
+    EXPECT_EQ("Nikon", Exiftool(dir, "-s3 -Make " + Lx(croppedPath)));
+    EXPECT_EQ("", Exiftool(dir, "-s3 -ThumbnailLength " + Lx(croppedPath)));
+    EXPECT_EQ(std::to_string(cropped.Width()) + "\n50",
+              Exiftool(dir, "-s3 -ExifImageWidth -ExifImageHeight " + Lx(croppedPath)));
+    ASSERT_TRUE(ReadFileBytes(croppedPath, &croppedBytes));
+    EXPECT_EQ(std::string::npos, croppedBytes.find(thumb1.substr(thumb1.size() - 48)));
+    EXPECT_EQ("OK", Exiftool(dir, "-validate -warning -s3 " + Lx(croppedPath)));
     // The Exif segment comes first, then the new file's tables; the pixels
     // are those of the plain encode.
     std::string s;
@@ -423,6 +436,13 @@ TEST(JpegExif, HostileFilesFailCleanly) {
     EXPECT_FALSE(DecodeBytes(huge, &big));
     EXPECT_STREQ("RASTER_MAX_MEMORY exceeded", big.GetLastError());
     EXPECT_EQ(65500, big.Exif().width);
+    // 12,000 x 12,000 within the limit, from a few hundred bytes: refused
+    // before the picture is made, not completed as a grey one.
+    huge[sof + 5] = huge[sof + 7] = (char)0x2E;
+    huge[sof + 6] = huge[sof + 8] = (char)0xE0;
+    EXPECT_FALSE(DecodeBytes(huge, &big));
+    EXPECT_STREQ("JPEG data too short for the picture", big.GetLastError());
+    EXPECT_FALSE(big.IsValid());
     // Section reader limits: padding, too many segments, EOI before the scan.
     ExifReader pad;
     std::string padded = "\xFF\xD8" + std::string(8, '\xFF') + "\xFE";

@@ -120,11 +120,11 @@ TEST(TgaPeer, OurFilesReadInPeers) {
 }
 
 TEST(TgaCodec, SixteenBitPixelsRunsAcrossRowsAndRowOrder) {
-    // 16-bit true colour: 0x7FFF is white (F8), 0x8000 black (bit 15 ignored).
+    // 16-bit true colour: 0x7FFF is white, 0x8000 black (bit 15 ignored).
     std::string raw = TgaHeader(0, 2, 0, 0, 0, 2, 1, 16, 0) + Le16(0x7FFF) + Le16(0x8000);
     CRaster img(0);
     ASSERT_TRUE(DecodeBytes(raw, kFormatTga, &img)) << img.GetLastError();
-    ExpectColor(img, 0, 0, Bgr(0xF8, 0xF8, 0xF8));
+    ExpectColor(img, 0, 0, Bgr(0xFF, 0xFF, 0xFF));
     ExpectColor(img, 1, 0, Bgr(0, 0, 0));
 
     // RLE, width 4, 2 rows, bottom-up: a raw packet of 2, a run of 5 that
@@ -171,8 +171,8 @@ TEST(TgaCodec, ColourMapsOfEveryEntrySizeAndFirstIndex) {
     std::string m16 = TgaHeader(1, 1, 3, 2, 16, 2, 1, 8, 0) + Le16(0x7C00) + Le16(0x001F) + "\x03\x04";
     CRaster img(0);
     ASSERT_TRUE(DecodeBytes(m16, kFormatTga, &img)) << img.GetLastError();
-    ExpectColor(img, 0, 0, Bgr(0, 0, 0xF8));
-    ExpectColor(img, 1, 0, Bgr(0xF8, 0, 0));
+    ExpectColor(img, 0, 0, Bgr(0, 0, 0xFF));
+    ExpectColor(img, 1, 0, Bgr(0xFF, 0, 0));
     // A 32-bit map (blue, green, red, alpha).
     std::string m32 = TgaHeader(1, 1, 0, 2, 32, 2, 1, 8, 0) + std::string("\x10\x20\x30\xFF\x40\x50\x60\x00", 8) +
                       std::string("\x01\x00", 2);

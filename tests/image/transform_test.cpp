@@ -265,12 +265,13 @@ TEST(Transforms, GreyNegativeCropRotateEdgeCases) {
 
 TEST(Transforms, BitfieldsToRgbHandlesOddMasks) {
     CRaster img(2, 1, 24, 0);
-    // 16 bits, 5-6-5: white and a pure green.
+    // 16 bits, 5-6-5: white and a pure green, widened as the peers read them.
     const BYTE p16[4] = {0xFF, 0xFF, 0xE0, 0x07};
     img.BitfieldsToRgb(p16, 0xF800, 0x07E0, 0x001F, 16);
-    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 248);
-    EXPECT_EQ(img.GetPixelColor(0, 0).rgbGreen, 252);
-    EXPECT_EQ(img.GetPixelColor(1, 0).rgbGreen, 252);
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 255);
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbGreen, 255);
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbBlue, 255);
+    EXPECT_EQ(img.GetPixelColor(1, 0).rgbGreen, 255);
     EXPECT_EQ(img.GetPixelColor(1, 0).rgbRed, 0);
     // 32 bits: zero, full-width and wide masks give defined values.
     const BYTE p32[8] = {0x11, 0x22, 0x33, 0x44, 0xFF, 0xFF, 0xFF, 0xFF};
