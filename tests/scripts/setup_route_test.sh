@@ -187,12 +187,18 @@ check() {
     )
 }
 check && fail "complete without the libraries"
+key=$(sed -n 's/^vp_deps_key=//p' "$top/scripts/packages.sh")
+echo "# deps key $key" >"$FAKE/cache/deps-i686.cmake"
 for lib in PNG JPEG TIFF SSL GTEST; do
     mkdir -p "$FAKE/cache/$lib"
     touch "$FAKE/cache/$lib/.done"
     echo "set(VP_${lib}_ROOT \"$FAKE/cache/$lib\")" >>"$FAKE/cache/deps-i686.cmake"
 done
 check || fail "not complete with every package and library"
+# Libraries of an older build (a changed library build raises the key).
+sed -i "s/^# deps key .*/# deps key $((key - 1))/" "$FAKE/cache/deps-i686.cmake"
+check && fail "complete with libraries of an older key"
+sed -i "s/^# deps key .*/# deps key $key/" "$FAKE/cache/deps-i686.cmake"
 rm "$FAKE/cache/TIFF/.done"
 check && fail "complete with a library unstamped"
 touch "$FAKE/cache/TIFF/.done"
