@@ -19,7 +19,7 @@ import sys
 import tempfile
 import warnings
 
-from PIL import Image, ImageOps
+from PIL import Image
 
 JPEG_TOLERANCE = 2
 FORMATS = ("png", "bmp", "gif", "jpeg", "tiff", "ico", "tga", "pcx")
@@ -63,6 +63,9 @@ KNOWN_DIFFERENCES = {
                          " high bytes of 16-bit ones (not compared)",
     "tiff-wide-grey": "grey TIFF of more than 8 bits: we scale it so that its brightest sample uses the top bit,"
                       " PIL clips it (not compared)",
+    "tiff-unfilled-strip": "Deflate TIFF strips of more rows than the page, stored uncompressed: this libtiff reports"
+                           " them read without filling them; we show black, PIL whatever its buffer held"
+                           " (not compared)",
     "tiff-lab": "CIELab TIFF: our own conversion to RGB, PIL keeps LAB (not compared)",
     "tiff-rgba-reader": "TIFF pages only libtiff's RGBA reader serves (LogLuv, subsampled YCbCr outside JPEG,"
                         " other ink sets and depths): PIL reads them its own way or not at all (not compared)",
@@ -140,9 +143,14 @@ def open_pil(path, fmt):
         if not index:
             raise ValueError("no first entry")
         im = im.ico.frame(index[0])
-    elif fmt == "tiff":
+    elif fmt == "tiff":  # by the tag: PIL's own Exif reading may find the file closed after the load
+        turned = getattr(im, "_tile_orientation", None)  # some layouts PIL turns itself as it loads them
         im.load()
-        im = ImageOps.exif_transpose(im)
+        method = {2: Image.Transpose.FLIP_LEFT_RIGHT, 3: Image.Transpose.ROTATE_180, 4: Image.Transpose.FLIP_TOP_BOTTOM,
+                  5: Image.Transpose.TRANSPOSE, 6: Image.Transpose.ROTATE_270, 7: Image.Transpose.TRANSVERSE,
+                  8: Image.Transpose.ROTATE_90}.get(tags.get(274, 1))
+        if method is not None and not turned:
+            im = im.transpose(method)
     return im, tags
 
 
@@ -183,9 +191,23 @@ def theirs(path, fmt):
                 facts["compression"] = tags.get(259, 1)
                 facts["photometric"] = tags.get(262)
                 facts["bits"] = tags.get(258, (1,))
+                facts["unfilled"] = tiff_unfilled_strip(path, tags)
             return rgb.size, rgb.tobytes(), mask, box, facts
     except Exception:  # any refusal: the file is not compared
         return None
+
+
+def tiff_unfilled_strip(path, tags):
+    """Whether a Deflate TIFF's strips hold more rows than the page and the
+    first one starts with a stored block: this libtiff reports such a strip
+    read without filling it."""
+    offsets = tags.get(273) or (0,)
+    if tags.get(259) not in (8, 32946) or tags.get(278, 0) <= tags.get(257, 0):
+        return False
+    with open(path, "rb") as f:
+        f.seek(offsets[0])
+        head = f.read(3)
+    return len(head) == 3 and (head[2] >> 1) & 3 == 0
 
 
 def bmp_form(path):
@@ -384,6 +406,8 @@ def not_compared(fmt, path, size, box, facts, ours_size):
             return "gif-grid"
     if fmt == "tiff":
         colormap, bits = facts["colormap"], max(facts["bits"] or (1,))
+        if facts["unfilled"]:
+            return "tiff-unfilled-strip"
         if facts["photometric"] == 3 and colormap and max(colormap) <= 255:
             return "tiff-palette-8bit"
         if facts["photometric"] in (0, 1) and bits > 8:
