@@ -61,8 +61,8 @@ KNOWN_DIFFERENCES = {
                           " (compared within 1)",
     "tiff-palette-8bit": "TIFF colour maps whose values all fit 8 bits: we take them as 8-bit values, PIL as the"
                          " high bytes of 16-bit ones (not compared)",
-    "tiff-wide-grey": "grey TIFF of more than 8 bits: we scale it so that its brightest sample uses the top bit,"
-                      " PIL clips it (not compared)",
+    "tiff-wide-grey": "grey TIFF of more than 8 bits: we keep each sample's top 8 bits (16-bit pages scaled first"
+                      " so that the brightest sample uses the top bit), PIL clips the values (not compared)",
     "tiff-unfilled-strip": "Deflate TIFF strips of more rows than the page, stored uncompressed: this libtiff reports"
                            " them read without filling them; we show black, PIL whatever its buffer held"
                            " (not compared)",
