@@ -188,6 +188,9 @@ struct RowSource {
 
     bool LoadStrip() {
         tmsize_t want = (tmsize_t)(rows * rowBytes);
+        // libtiff may report a strip whose codes failed as read without
+        // filling it: what it leaves is black, not an earlier block's bytes.
+        memset(bandBuf, 0, (size_t)want);
         tmsize_t got = TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, plane), bandBuf, want);
         if (got < 0)
             return false;
@@ -199,6 +202,7 @@ struct RowSource {
     bool LoadTiles(const char** error) {
         for (uint32_t x = 0; x < width; x += tileWidth) {
             uint64_t bitOffset = (uint64_t)x * bitsPerPixel;
+            memset(tileBuf, 0, (size_t)tileBytes);
             if (bitOffset % 8 != 0 || TIFFReadTile(tif, tileBuf, x, top, 0, plane) < 0) {
                 *error = "Corrupted tiled TIFF file!";
                 return false;

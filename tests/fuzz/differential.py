@@ -19,7 +19,7 @@ import sys
 import tempfile
 import warnings
 
-from PIL import Image, ImageOps
+from PIL import Image
 
 JPEG_TOLERANCE = 2
 FORMATS = ("png", "bmp", "gif", "jpeg", "tiff", "ico", "tga", "pcx")
@@ -28,18 +28,31 @@ Image.MAX_IMAGE_PIXELS = 1 << 27
 
 # Every known difference between our reading and PIL's, by name.
 KNOWN_DIFFERENCES = {
-    "beyond-palette": "indices beyond the palette: PIL shows the index as a grey, we black or the first colour"
-                      " (not compared)",
-    "bmp-rle4": "RLE4 bitmaps: PIL moves RLE4 deltas by bytes (not compared)",
-    "bmp-rle8-literal": "RLE8 bitmaps whose literal data runs past a row's end: we stop it there as we stop runs,"
-                        " PIL lets it go on into the next row (not compared)",
+    "beyond-palette": "indices beyond the palette (a GIF frame without any table: all of them): PIL shows the"
+                      " index as a grey, we the colour our palette holds there (mostly black; white in a GIF"
+                      " with a transparent index) (not compared)",
+    "bmp-rle-delta": "RLE bitmaps with a delta: PIL takes four bytes for it where the format has two"
+                     " (not compared)",
+    "bmp-rle-literal": "RLE bitmaps whose literal data runs past a row's end: we stop it there as we stop runs,"
+                       " PIL lets it go on into the next row (not compared)",
+    "bmp-rle-eol": "RLE bitmaps with an end-of-line mark at a row's start: PIL ignores it, we end the row there"
+                   " (an empty row) as the format says (not compared)",
+    "bmp-rle4-odd": "RLE4 literal runs of an odd length: PIL reads one byte too few, losing the last pixel and"
+                    " its place in the stream (not compared)",
+    "bmp-zero-masks": "32-bit bit-field bitmaps whose masks are all 0: PIL reads the default 8-8-8 layout, we"
+                      " (as ImageMagick) no colour bits, black (not compared)",
     "bmp-16bit": "16-bit bitmaps: both widen the 5- and 6-bit fields to the full range, PIL as v * 255 / 31"
                  " (or 63), we by repeating the bits (compared within 1)",
-    "gif-grid": "GIFs without a global table whose first frame is smaller than the screen both ways: when the"
-                " file has more frames and bytes enough to fill the screen we compose every frame into a"
-                " true-colour picture, PIL shows the first (not compared)",
+    "gif-grid": "GIFs of more than one frame without a global table whose first frame is smaller than the"
+                " screen both ways: we compose every frame into a true-colour picture, PIL shows the first"
+                " (not compared)",
     "gif-overhang": "a GIF's first frame overhanging the screen: PIL grows the screen to it, we skip it"
                     " (not compared)",
+    "gif-stray-bytes": "bytes before a GIF's first image that begin no block: PIL skips them one by one, we up to"
+                       " the next zero byte (the end of the sub-blocks they are taken for), so the two may find"
+                       " different first images (not compared)",
+    "gif-short-codes": "GIFs whose first image's codes end before its last pixel: we leave the pixels not reached"
+                       " as the background, PIL shows other indices there (not compared)",
     "gif-code-size": "GIF streams of a minimum code size below 2 or of 12 (13-bit codes, past the format's limit):"
                      " PIL reads them, we give no pixels (not compared)",
     "tga-16bit": "15- and 16-bit TGA pixels and colour maps: both widen the 5 bits to the full range, PIL as"
@@ -48,11 +61,16 @@ KNOWN_DIFFERENCES = {
                           " (compared within 1)",
     "tiff-palette-8bit": "TIFF colour maps whose values all fit 8 bits: we take them as 8-bit values, PIL as the"
                          " high bytes of 16-bit ones (not compared)",
-    "tiff-wide-grey": "grey TIFF of more than 8 bits: we scale it so that its brightest sample uses the top bit,"
-                      " PIL clips it (not compared)",
+    "tiff-wide-grey": "grey TIFF of more than 8 bits: we keep each sample's top 8 bits (16-bit pages scaled first"
+                      " so that the brightest sample uses the top bit), PIL clips the values (not compared)",
+    "tiff-unfilled-strip": "Deflate TIFF strips of more rows than the page, stored uncompressed: this libtiff reports"
+                           " them read without filling them; we show black, PIL whatever its buffer held"
+                           " (not compared)",
     "tiff-lab": "CIELab TIFF: our own conversion to RGB, PIL keeps LAB (not compared)",
     "tiff-rgba-reader": "TIFF pages only libtiff's RGBA reader serves (LogLuv, subsampled YCbCr outside JPEG,"
                         " other ink sets and depths): PIL reads them its own way or not at all (not compared)",
+    "pcx-stride": "PCX files whose bytes per line are not those of the width (made even): we read lines of the"
+                  " header's length as the format says, PIL of the width's (not compared)",
     "ico-and-only": "icon entries whose AND mask hides every pixel: we show the negative, PIL nothing"
                     " (not compared)",
     "ico-mask-place": "icon entries whose directory size is not that of their header, palette, pixels and mask:"
@@ -125,9 +143,14 @@ def open_pil(path, fmt):
         if not index:
             raise ValueError("no first entry")
         im = im.ico.frame(index[0])
-    elif fmt == "tiff":
+    elif fmt == "tiff":  # by the tag: PIL's own Exif reading may find the file closed after the load
+        turned = getattr(im, "_tile_orientation", None)  # some layouts PIL turns itself as it loads them
         im.load()
-        im = ImageOps.exif_transpose(im)
+        method = {2: Image.Transpose.FLIP_LEFT_RIGHT, 3: Image.Transpose.ROTATE_180, 4: Image.Transpose.FLIP_TOP_BOTTOM,
+                  5: Image.Transpose.TRANSPOSE, 6: Image.Transpose.ROTATE_270, 7: Image.Transpose.TRANSVERSE,
+                  8: Image.Transpose.ROTATE_90}.get(tags.get(274, 1))
+        if method is not None and not turned:
+            im = im.transpose(method)
     return im, tags
 
 
@@ -153,14 +176,38 @@ def theirs(path, fmt):
                              else 0 for i in range(len(alpha)))
             facts = {"mode": im.mode,
                      "beyond": im.mode == "P" and max(im.getdata()) >= len(im.getpalette() or []) // 3}
+            # PIL shows the indices of a table that starts as a grey ramp, or of none, as L.
+            if fmt == "gif" and im.mode == "L":
+                facts["beyond"] = max(im.getdata()) >= gif_first_table(path)
+            if fmt == "bmp" and im.mode == "L" and bmp_form(path)[0] <= 8:
+                facts["beyond"] = max(im.getdata()) >= bmp_colors(path)
+            if fmt == "gif":
+                try:
+                    facts["frames"] = im.n_frames
+                except Exception:  # a later frame PIL cannot reach: more than one all the same
+                    facts["frames"] = 2
             if fmt == "tiff":
                 facts["colormap"] = tags.get(320)
                 facts["compression"] = tags.get(259, 1)
                 facts["photometric"] = tags.get(262)
                 facts["bits"] = tags.get(258, (1,))
+                facts["unfilled"] = tiff_unfilled_strip(path, tags)
             return rgb.size, rgb.tobytes(), mask, box, facts
     except Exception:  # any refusal: the file is not compared
         return None
+
+
+def tiff_unfilled_strip(path, tags):
+    """Whether a Deflate TIFF's strips hold more rows than the page and the
+    first one starts with a stored block: this libtiff reports such a strip
+    read without filling it."""
+    offsets = tags.get(273) or (0,)
+    if tags.get(259) not in (8, 32946) or tags.get(278, 0) <= tags.get(257, 0):
+        return False
+    with open(path, "rb") as f:
+        f.seek(offsets[0])
+        head = f.read(3)
+    return len(head) == 3 and (head[2] >> 1) & 3 == 0
 
 
 def bmp_form(path):
@@ -178,54 +225,86 @@ def bmp_form(path):
     return int.from_bytes(info[14:16], "little"), int.from_bytes(info[16:20], "little")
 
 
-def rle8_literal_overrun(path):
-    """Whether an RLE8 bitmap with the file header has literal data that
-    runs past a row's end before its end-of-bitmap mark."""
+def bmp_colors(path):
+    """The colour table entries of a bitmap of at most 8 bits, with or
+    without the file header."""
+    with open(path, "rb") as f:
+        head = f.read(50)
+    info = head[14:] if head[:2] == b"BM" else head
+    bits = bmp_form(path)[0]
+    if len(info) < 36 or int.from_bytes(info[0:4], "little") == 12:
+        return 1 << bits
+    return int.from_bytes(info[32:36], "little") or 1 << bits
+
+
+def bmp_zero_masks(path):
+    """Whether a 32-bit bit-field bitmap, with or without the file header,
+    has masks of all 0 (after a 40-byte header or inside a longer one)."""
+    with open(path, "rb") as f:
+        head = f.read(66)
+    info = head[14:] if head[:2] == b"BM" else head
+    return bmp_form(path) in ((32, 3), (32, 6)) and len(info) >= 52 and not any(info[40:52])
+
+
+def rle_quirk(path, rle4):
+    """The first thing in an RLE bitmap's stream that PIL reads otherwise
+    (the name of its known difference), or None."""
     with open(path, "rb") as f:
         d = f.read()
-    if d[:2] != b"BM" or len(d) < 54:
-        return False
-    w = int.from_bytes(d[18:22], "little", signed=True)
-    pos, x = int.from_bytes(d[10:14], "little"), 0
+    if d[:2] == b"BM":
+        if len(d) < 54:
+            return None
+        w, pos = int.from_bytes(d[18:22], "little", signed=True), int.from_bytes(d[10:14], "little")
+    else:  # right after the header and its colour table
+        if len(d) < 40:
+            return None
+        size, bits = int.from_bytes(d[0:4], "little"), int.from_bytes(d[14:16], "little")
+        w, colors = int.from_bytes(d[4:8], "little", signed=True), int.from_bytes(d[32:36], "little")
+        pos = size + 4 * (colors or 1 << min(bits, 8))
+    x = 0
     while pos + 1 < len(d):
         n, v = d[pos], d[pos + 1]
         pos += 2
         if n:
-            x += n
-        elif v in (0, 1):
-            if v == 1:
-                return False
+            x = min(x + n, w)
+        elif v == 0:
+            if x == 0:
+                return "bmp-rle-eol"
             x = 0
+        elif v == 1:
+            return None
         elif v == 2:
-            x += d[pos] if pos < len(d) else 0
-            pos += 2
+            return "bmp-rle-delta"
         elif x + v > w:
-            return True
+            return "bmp-rle-literal"
+        elif rle4 and v & 1:
+            return "bmp-rle4-odd"
         else:
+            count = v // 2 if rle4 else v
             x += v
-            pos += v + (v & 1)
-    return False
+            pos += count + (count & 1)
+    return None
 
 
-def gif_code_size(path):
-    """The minimum code size of a GIF's first image as PIL finds it, or -1."""
-    with open(path, "rb") as f:
-        data = f.read()
+def gif_first_image(data, like_pil):
+    """The offset of a GIF's first image descriptor as PIL finds it (bytes
+    that begin no block skipped one by one) or as we do (skipped up to the
+    next zero byte), or -1."""
     if len(data) < 13:
         return -1
     pos = 13 + (3 * (2 << (data[10] & 7)) if data[10] & 0x80 else 0)
+    stray = False
     while pos < len(data):
         b = data[pos]
+        if stray:
+            stray, pos = b != 0, pos + 1
+            continue
         if b == 0x2C:
-            if pos + 10 >= len(data):
-                return -1
-            flags = data[pos + 9]
-            pos += 10 + (3 * (2 << (flags & 7)) if flags & 0x80 else 0)
-            return data[pos] if pos < len(data) else -1
+            return pos
         if b == 0x3B or (b == 0x21 and pos + 2 >= len(data)):
             return -1
         if b != 0x21:
-            pos += 1  # what PIL skips
+            stray, pos = not like_pil and b != 0, pos + 1
             continue
         pos += 2
         while pos < len(data) and data[pos]:
@@ -234,30 +313,101 @@ def gif_code_size(path):
     return -1
 
 
+def gif_first_table(path):
+    """The entries of the colour table of a GIF's first image (as PIL finds
+    it): its own, else the global one, else 0."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pos = gif_first_image(data, True)
+    if pos < 0 or pos + 9 >= len(data):
+        return 0
+    if data[pos + 9] & 0x80:
+        return 2 << (data[pos + 9] & 7)
+    return 2 << (data[10] & 7) if data[10] & 0x80 else 0
+
+
+def gif_short_codes(path):
+    """Whether the codes of a GIF's first image (as PIL finds it) end,
+    without an end code, before its last pixel."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pos = gif_first_image(data, True)
+    if pos < 0 or pos + 10 >= len(data):
+        return False
+    w, h = int.from_bytes(data[pos + 5:pos + 7], "little"), int.from_bytes(data[pos + 7:pos + 9], "little")
+    flags = data[pos + 9]
+    pos += 10 + (3 * (2 << (flags & 7)) if flags & 0x80 else 0)
+    if pos >= len(data) or not 2 <= data[pos] <= 11:
+        return False
+    size, codes = data[pos], bytearray()
+    pos += 1
+    while pos < len(data) and data[pos]:
+        codes += data[pos + 1:pos + 1 + data[pos]]
+        pos += 1 + data[pos]
+    bits, left, clear = int.from_bytes(codes, "little"), len(codes) * 8, 1 << size
+    width, lengths, prev, pixels = size + 1, [1] * clear + [0, 0], None, 0
+    while left >= width and pixels < w * h:
+        code, bits, left = bits & ((1 << width) - 1), bits >> width, left - width
+        if code == clear:
+            width, lengths, prev = size + 1, [1] * clear + [0, 0], None
+            continue
+        if code == clear + 1 or code > len(lengths) or (prev is None and code == len(lengths)):
+            return False
+        n = lengths[code] if code < len(lengths) else lengths[prev] + 1
+        pixels += n
+        if prev is not None and len(lengths) < 4096:
+            lengths.append(lengths[prev] + 1)
+            if len(lengths) == 1 << width and width < 12:
+                width += 1
+        prev = code
+    return pixels < w * h
+
+
+def gif_code_size(path):
+    """The minimum code size of a GIF's first image as PIL finds it, or -1."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pos = gif_first_image(data, True)
+    if pos < 0 or pos + 10 >= len(data):
+        return -1
+    flags = data[pos + 9]
+    pos += 10 + (3 * (2 << (flags & 7)) if flags & 0x80 else 0)
+    return data[pos] if pos < len(data) else -1
+
+
 def not_compared(fmt, path, size, box, facts, ours_size):
     """The name of the known difference that keeps this file from the
     comparison, or None."""
     if facts["beyond"]:
         return "beyond-palette"
-    if fmt == "bmp" and bmp_form(path)[1] == 2:
-        return "bmp-rle4"
-    if fmt == "bmp" and bmp_form(path)[1] == 1 and rle8_literal_overrun(path):
-        return "bmp-rle8-literal"
+    if fmt == "bmp" and bmp_form(path)[1] in (1, 2):
+        quirk = rle_quirk(path, bmp_form(path)[1] == 2)
+        if quirk:
+            return quirk
+    if fmt == "bmp" and bmp_zero_masks(path):
+        return "bmp-zero-masks"
     if fmt == "gif":
+        with open(path, "rb") as f:
+            data = f.read()
+        if gif_first_image(data, True) != gif_first_image(data, False):
+            return "gif-stray-bytes"
         if gif_code_size(path) >= 12 or 0 <= gif_code_size(path) < 2:
             return "gif-code-size"
-        with open(path, "rb") as f:
-            head = f.read(11)
+        if gif_short_codes(path):
+            return "gif-short-codes"
+        head = data[:11]
         if len(head) < 11:
             return None
         screen = (int.from_bytes(head[6:8], "little"), int.from_bytes(head[8:10], "little"))
         if screen != (0, 0) and (box[2] > screen[0] or box[3] > screen[1]):
             return "gif-overhang"
         no_global = not head[10] & 0x80
-        if no_global and box[2] - box[0] < size[0] and box[3] - box[1] < size[1]:
+        if no_global and facts["frames"] > 1 and box[2] - box[0] < size[0] and box[3] - box[1] < size[1]:
             return "gif-grid"
     if fmt == "tiff":
         colormap, bits = facts["colormap"], max(facts["bits"] or (1,))
+        if facts["unfilled"]:
+            return "tiff-unfilled-strip"
         if facts["photometric"] == 3 and colormap and max(colormap) <= 255:
             return "tiff-palette-8bit"
         if facts["photometric"] in (0, 1) and bits > 8:
@@ -268,11 +418,27 @@ def not_compared(fmt, path, size, box, facts, ours_size):
             return "tiff-rgba-reader"
         if facts["photometric"] == 5 and facts["mode"] != "CMYK":
             return "tiff-rgba-reader"
+    if fmt == "pcx" and pcx_stride_differs(path):
+        return "pcx-stride"
     if fmt == "ico" and ours_size == size and facts.get("all_masked"):
         return "ico-and-only"
     if fmt == "ico" and not icon_sizes_agree(path):
         return "ico-mask-place"
     return None
+
+
+def pcx_stride_differs(path):
+    """Whether a PCX header's bytes per line differ from what PIL takes
+    instead (the width's bytes, made even when the header has another) in
+    a file of more than one line."""
+    with open(path, "rb") as f:
+        head = f.read(68)
+    if len(head) < 68:
+        return False
+    width = int.from_bytes(head[8:10], "little") - int.from_bytes(head[4:6], "little") + 1
+    given, stride = int.from_bytes(head[66:68], "little"), (width * head[3] + 7) // 8
+    height = int.from_bytes(head[10:12], "little") - int.from_bytes(head[6:8], "little") + 1
+    return given not in (stride, stride + stride % 2) and (height > 1 or head[65] > 1)
 
 
 def tga_narrow(path):
