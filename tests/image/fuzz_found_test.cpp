@@ -9,7 +9,6 @@
 #include "gif_test_util.h"
 #include "image/raster_bmp.h"
 #include "image/raster_file.h"
-#include "image/raster_tiff.h"
 #include "image_test_util.h"
 
 namespace {
@@ -29,39 +28,7 @@ std::string BitmapWithResolution(uint32_t xPelsPerMeter, uint32_t yPelsPerMeter)
     return "BM" + Le(54 + 16, 4) + Le(0, 4) + Le(54, 4) + info + pixels;
 }
 
-// A 4 x 1 grey Deflate TIFF whose strip, declared two rows, stores the 8
-// bytes of both: libtiff reports it read without filling it.
-std::string TiffStoredOverlongStrip(const std::string& raw) {
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : raw)
-        a = (a + c) % 65521, b = (b + a) % 65521;
-    std::string strip = "\x78\x01\x01" + Le((uint32_t)raw.size(), 2) + Le(0xFFFF ^ (uint32_t)raw.size(), 2) + raw;
-    for (int i = 3; i >= 0; i--)
-        strip += (char)(((b << 16) | a) >> (8 * i));
-    strip += std::string(strip.size() & 1, '\0');
-    auto entry = [](uint32_t tag, uint32_t type, uint32_t value) {
-        return Le(tag, 2) + Le(type, 2) + Le(1, 4) + Le(value, type == 3 ? 2 : 4) + Le(0, type == 3 ? 2 : 0);
-    };
-    return "II*" + std::string(1, '\0') + Le(8 + (uint32_t)strip.size(), 4) + strip + Le(9, 2) + entry(256, 3, 4) +
-           entry(257, 3, 1) + entry(258, 3, 8) + entry(259, 3, 8) + entry(262, 3, 1) + entry(273, 4, 8) +
-           entry(277, 3, 1) + entry(278, 3, 2) + entry(279, 4, (uint32_t)strip.size() - (strip.size() & 1)) + Le(0, 4);
-}
-
 }  // namespace
-
-// A strip libtiff leaves unfilled once showed the heap bytes under it.
-TEST(FuzzFound, UnfilledTiffStripShowsNoHeapBytes) {
-    const std::string raw = "\x11\x22\x33\x44\x55\x66\x77\x88";
-    std::string bytes = TiffStoredOverlongStrip(raw);
-    CRasterMemFile mem((unsigned char*)bytes.data(), bytes.size());
-    CRasterTIF img;
-    ASSERT_TRUE(img.DecodeTif(&mem)) << img.GetLastError();
-    ASSERT_EQ(4, img.Width());
-    for (int x = 0; x < 4; x++) {
-        BYTE v = img.GetPixelColor(x, 0).rgbRed;
-        EXPECT_TRUE(v == 0 || v == (BYTE)raw[x]) << x << ": " << (int)v;
-    }
-}
 
 // The largest resolution a bitmap can state is some 54.5 million DPI, whose
 // pixels per metre rounded one past the header field's range.

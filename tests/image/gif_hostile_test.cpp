@@ -133,25 +133,18 @@ TEST(GifHostile, HugeScreensAreRefusedBeforeAnythingIsMade) {
     ASSERT_TRUE(GifDecodeBytes(many, &one)) << one.GetLastError();
     EXPECT_EQ(8192, one.Width());
     EXPECT_EQ(10, one.GetFrameCount());
-    // The true-colour grid rule over empty frames a pixel smaller than the
-    // screen: no 24-bit screen for data that cannot fill it (a short file),
-    // nor for frames that carry none (one padded with comments).
+    // The grid rule over empty frames a pixel smaller than the screen: a
+    // short file is refused, one padded with comments makes no 24-bit screen;
+    // a display-sized screen with one tiny frame still opens.
     std::string frames;
     for (int i = 0; i < 12; i++)
         frames += Block(0, 0, 65534, 299, 0, 0, 0);
-    for (const std::string& grid :
-         {Screen(65535, 300, 0) + frames + ";", Screen(65535, 300, 0) + pad + '\0' + frames + ";"}) {
-        CRasterGIF g;
-        bool ok = GifDecodeBytes(grid, &g);
-        EXPECT_TRUE(!ok || g.GetImageSize() < 65535u * 300u) << g.GetBpp();
-    }
-    // A large screen the file's bytes cannot fill is refused before it is
-    // made; one of a display's size with a tiny frame still opens.
-    CRasterGIF second, display;
-    EXPECT_FALSE(GifDecodeBytes(Screen(4096, 4096, 1) + Block(0, 0, 1, 1, 0) + ";", &second));
-    EXPECT_STREQ("GIF data too short for the picture", second.GetLastError());
+    CRasterGIF grid, padded, display;
+    EXPECT_FALSE(GifDecodeBytes(Screen(65535, 300, 0) + frames + ";", &grid));
+    EXPECT_STREQ("GIF data too short for the picture", grid.GetLastError());
+    EXPECT_TRUE(!GifDecodeBytes(Screen(65535, 300, 0) + pad + '\0' + frames + ";", &padded) ||
+                padded.GetImageSize() < 65535u * 300u);
     ASSERT_TRUE(GifDecodeBytes(Screen(3840, 2160, 1) + Block(0, 0, 1, 1, 0) + ";", &display)) << display.GetLastError();
-    EXPECT_EQ(3840, display.Width());
 }
 
 TEST(GifHostile, EndlessCodeStreamsEndAtTheImage) {

@@ -293,6 +293,14 @@ TEST(TiffCodec, CraftedLayouts) {
     EXPECT_EQ(img.GetPixelColor(1, 1).rgbRed, 0x40);
     EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 0x20);
     EXPECT_EQ(img.GetPixelColor(1, 0).rgbRed, 0x10);
+    // A stored Deflate strip of two rows for a page of one: libtiff reports
+    // it read without filling it, and no heap bytes show.
+    ASSERT_TRUE(Craft(dir, "unfilled.tif", "4 1 1 8 1 7801010800F7FF112233445566778808000265 COMPRESSION=8 278=2"));
+    ASSERT_TRUE(img.Load(PathJoin(dir, "unfilled.tif").c_str(), kFormatTif)) << img.GetLastError();
+    for (int x = 0; x < 4; x++) {
+        BYTE v = img.GetPixelColor(x, 0).rgbRed;
+        EXPECT_TRUE(v == 0 || v == 0x11 * (x + 1)) << x << ": " << (int)v;
+    }
 
     // Floating-point samples are refused, not read as integers.
     ASSERT_TRUE(Craft(dir, "float.tif", "2 1 1 32 1 0000803F00000000 SAMPLEFORMAT=3"));
@@ -467,12 +475,15 @@ TEST(TiffCodec, PageNumbers) {
     ASSERT_TRUE(ImageOf(MakePicture(9, 5, 2), &b));
     ASSERT_TRUE(ImageOf(MakePicture(7, 7, 3), &c));
     CRasterTIF tif;
-    tif.MakeAlias(&a);
-    ASSERT_TRUE(tif.EncodeTif(&mem, true));
-    tif.MakeAlias(&b);
-    ASSERT_TRUE(tif.EncodeTif(&mem, true));
-    tif.MakeAlias(&c);
-    ASSERT_TRUE(tif.EncodeTif(&mem, false));
+    auto pages = [&](CRasterFile* f) {  // "1" per call that succeeded
+        std::string ok;
+        for (CRaster* page : {&a, &b, &c}) {
+            tif.MakeAlias(page);
+            ok += tif.EncodeTif(f, page != &c) ? '1' : '0';
+        }
+        return ok;
+    };
+    ASSERT_EQ("111", pages(&mem));
     std::string file = PathJoin(dir, "pages.tif");
     ASSERT_TRUE(WriteFileBytes(file, std::string((const char*)mem.GetBuffer(), (size_t)mem.Size())));
     std::string info = Info(dir, file);
@@ -481,12 +492,7 @@ TEST(TiffCodec, PageNumbers) {
     EXPECT_NE(info.find("Page Number: 2-3"), std::string::npos) << info;
     CRasterDiskFile wo;
     ASSERT_TRUE(wo.Open(PathJoin(dir, "wo.tif").c_str(), "wb"));
-    tif.MakeAlias(&a);
-    EXPECT_TRUE(tif.EncodeTif(&wo, true));
-    tif.MakeAlias(&b);
-    EXPECT_FALSE(tif.EncodeTif(&wo, true));
-    tif.MakeAlias(&c);
-    EXPECT_FALSE(tif.EncodeTif(&wo, false));
+    EXPECT_EQ("100", pages(&wo));
     wo.Close();
 }
 
