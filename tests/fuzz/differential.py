@@ -28,49 +28,41 @@ Image.MAX_IMAGE_PIXELS = 1 << 27
 
 # Every known difference between our reading and PIL's, by name.
 KNOWN_DIFFERENCES = {
-    "beyond-palette": "indices beyond the palette (a GIF frame without any table: all of them): PIL shows the"
-                      " index as a grey, we the colour our palette holds there (mostly black; white in a GIF"
-                      " with a transparent index) (not compared)",
-    "bmp-rle-delta": "RLE bitmaps with a delta: PIL takes four bytes for it where the format has two"
-                     " (not compared)",
-    "bmp-rle-literal": "RLE bitmaps whose literal data runs past a row's end: we stop it there as we stop runs,"
-                       " PIL lets it go on into the next row (not compared)",
-    "bmp-rle-eol": "RLE bitmaps with an end-of-line mark at a row's start: PIL ignores it, we end the row there"
-                   " (an empty row) as the format says (not compared)",
-    "bmp-rle4-odd": "RLE4 literal runs of an odd length: PIL reads one byte too few, losing the last pixel and"
-                    " its place in the stream (not compared)",
-    "bmp-zero-masks": "32-bit bit-field bitmaps whose masks are all 0: PIL reads the default 8-8-8 layout, we"
-                      " (as ImageMagick) no colour bits, black (not compared)",
-    "bmp-16bit": "16-bit bitmaps: both widen the 5- and 6-bit fields to the full range, PIL as v * 255 / 31"
-                 " (or 63), we by repeating the bits (compared within 1)",
+    "beyond-palette": "indices beyond the palette (a GIF frame without any table: all): PIL shows a grey, we"
+                      " our palette's colour there (black; white in a GIF with a transparent index) (not compared)",
+    "bmp-rle-delta": "RLE bitmaps with a delta: PIL takes four bytes for it, the format two (not compared)",
+    "bmp-rle-literal": "RLE literals past a row's end: we stop them there, PIL goes on into the next row"
+                       " (not compared)",
+    "bmp-rle-eol": "RLE end-of-line at a row's start: PIL ignores it, we end the row (not compared)",
+    "bmp-rle4-odd": "RLE4 literals of an odd length: PIL reads a byte too few and loses its place (not compared)",
+    "bmp-zero-masks": "32-bit bit fields whose masks are all 0: PIL reads 8-8-8, we black (not compared)",
+    "bmp-16bit": "16-bit bitmaps: PIL widens the fields as v * 255 / 31 (or 63), we by repeating the bits"
+                 " (compared within 1)",
     "gif-grid": "GIFs of more than one frame without a global table whose first frame is smaller than the"
-                " screen both ways: we compose every frame into a true-colour picture, PIL shows the first"
-                " (not compared)",
+                " screen both ways: we compose every frame in true colour, PIL shows the first (not compared)",
     "gif-overhang": "a GIF's first frame overhanging the screen: PIL grows the screen to it, we skip it"
                     " (not compared)",
     "gif-stray-bytes": "bytes before a GIF's first image that begin no block: PIL skips them one by one, we up to"
-                       " the next zero byte (the end of the sub-blocks they are taken for), so the two may find"
-                       " different first images (not compared)",
-    "gif-short-codes": "GIFs whose first image's codes end before its last pixel: we leave the pixels not reached"
-                       " as the background, PIL shows other indices there (not compared)",
+                       " the next zero byte, so the first images may differ (not compared)",
+    "gif-short-codes": "GIFs whose first image's codes end early: we leave the rest the background, PIL shows"
+                       " other indices (not compared)",
     "gif-code-size": "GIF streams of a minimum code size below 2 or of 12 (13-bit codes, past the format's limit):"
                      " PIL reads them, we give no pixels (not compared)",
-    "tga-16bit": "15- and 16-bit TGA pixels and colour maps: both widen the 5 bits to the full range, PIL as"
-                 " v * 255 / 31, we by repeating the bits (compared within 1)",
+    "tga-16bit": "15- and 16-bit TGA pixels and colour maps: PIL widens the 5 bits as v * 255 / 31, we by"
+                 " repeating the bits (compared within 1)",
     "tiff-palette-scale": "16-bit TIFF colour maps: we scale each value by 255 / 65535, PIL takes its high byte"
                           " (compared within 1)",
     "tiff-palette-8bit": "TIFF colour maps whose values all fit 8 bits: we take them as 8-bit values, PIL as the"
                          " high bytes of 16-bit ones (not compared)",
     "tiff-wide-grey": "grey TIFF of more than 8 bits: we keep each sample's top 8 bits (16-bit pages scaled first"
                       " so that the brightest sample uses the top bit), PIL clips the values (not compared)",
-    "tiff-unfilled-strip": "Deflate TIFF strips of more rows than the page, stored uncompressed: this libtiff reports"
-                           " them read without filling them; we show black, PIL whatever its buffer held"
-                           " (not compared)",
+    "tiff-unfilled-strip": "stored Deflate TIFF strips of more rows than the page, which this libtiff reports read"
+                           " unfilled: we show black, PIL what its buffer held (not compared)",
     "tiff-lab": "CIELab TIFF: our own conversion to RGB, PIL keeps LAB (not compared)",
     "tiff-rgba-reader": "TIFF pages only libtiff's RGBA reader serves (LogLuv, subsampled YCbCr outside JPEG,"
                         " other ink sets and depths): PIL reads them its own way or not at all (not compared)",
-    "pcx-stride": "PCX files whose bytes per line are not those of the width (made even): we read lines of the"
-                  " header's length as the format says, PIL of the width's (not compared)",
+    "pcx-stride": "PCX files whose bytes per line are not the width's (made even): we read lines of the"
+                  " header's length, PIL of the width's (not compared)",
     "ico-and-only": "icon entries whose AND mask hides every pixel: we show the negative, PIL nothing"
                     " (not compared)",
     "ico-mask-place": "icon entries whose directory size is not that of their header, palette, pixels and mask:"
@@ -146,9 +138,9 @@ def open_pil(path, fmt):
     elif fmt == "tiff":  # by the tag: PIL's own Exif reading may find the file closed after the load
         turned = getattr(im, "_tile_orientation", None)  # some layouts PIL turns itself as it loads them
         im.load()
-        method = {2: Image.Transpose.FLIP_LEFT_RIGHT, 3: Image.Transpose.ROTATE_180, 4: Image.Transpose.FLIP_TOP_BOTTOM,
-                  5: Image.Transpose.TRANSPOSE, 6: Image.Transpose.ROTATE_270, 7: Image.Transpose.TRANSVERSE,
-                  8: Image.Transpose.ROTATE_90}.get(tags.get(274, 1))
+        t = Image.Transpose
+        method = {2: t.FLIP_LEFT_RIGHT, 3: t.ROTATE_180, 4: t.FLIP_TOP_BOTTOM, 5: t.TRANSPOSE, 6: t.ROTATE_270,
+                  7: t.TRANSVERSE, 8: t.ROTATE_90}.get(tags.get(274, 1))
         if method is not None and not turned:
             im = im.transpose(method)
     return im, tags
@@ -199,8 +191,7 @@ def theirs(path, fmt):
 
 def tiff_unfilled_strip(path, tags):
     """Whether a Deflate TIFF's strips hold more rows than the page and the
-    first one starts with a stored block: this libtiff reports such a strip
-    read without filling it."""
+    first starts with a stored block (see tiff-unfilled-strip)."""
     offsets = tags.get(273) or (0,)
     if tags.get(259) not in (8, 32946) or tags.get(278, 0) <= tags.get(257, 0):
         return False
@@ -225,24 +216,24 @@ def bmp_form(path):
     return int.from_bytes(info[14:16], "little"), int.from_bytes(info[16:20], "little")
 
 
-def bmp_colors(path):
-    """The colour table entries of a bitmap of at most 8 bits, with or
-    without the file header."""
+def bmp_info(path):
+    """A bitmap's first bytes from its info header on."""
     with open(path, "rb") as f:
-        head = f.read(50)
-    info = head[14:] if head[:2] == b"BM" else head
-    bits = bmp_form(path)[0]
+        head = f.read(66)
+    return head[14:] if head[:2] == b"BM" else head
+
+
+def bmp_colors(path):
+    """The colour table entries of a bitmap of at most 8 bits."""
+    info, bits = bmp_info(path), bmp_form(path)[0]
     if len(info) < 36 or int.from_bytes(info[0:4], "little") == 12:
         return 1 << bits
     return int.from_bytes(info[32:36], "little") or 1 << bits
 
 
 def bmp_zero_masks(path):
-    """Whether a 32-bit bit-field bitmap, with or without the file header,
-    has masks of all 0 (after a 40-byte header or inside a longer one)."""
-    with open(path, "rb") as f:
-        head = f.read(66)
-    info = head[14:] if head[:2] == b"BM" else head
+    """Whether a 32-bit bit-field bitmap's masks are all 0."""
+    info = bmp_info(path)
     return bmp_form(path) in ((32, 3), (32, 6)) and len(info) >= 52 and not any(info[40:52])
 
 
@@ -313,13 +304,23 @@ def gif_first_image(data, like_pil):
     return -1
 
 
-def gif_first_table(path):
-    """The entries of the colour table of a GIF's first image (as PIL finds
-    it): its own, else the global one, else 0."""
+def gif_first_parts(path):
+    """A GIF's bytes, and where its first image (as PIL finds it) and that
+    image's codes start; -1, -1 when the file ends before its flags."""
     with open(path, "rb") as f:
         data = f.read()
     pos = gif_first_image(data, True)
     if pos < 0 or pos + 9 >= len(data):
+        return data, -1, -1
+    flags = data[pos + 9]
+    return data, pos, pos + 10 + (3 * (2 << (flags & 7)) if flags & 0x80 else 0)
+
+
+def gif_first_table(path):
+    """The entries of the colour table of a GIF's first image: its own,
+    else the global one, else 0."""
+    data, pos, _ = gif_first_parts(path)
+    if pos < 0:
         return 0
     if data[pos + 9] & 0x80:
         return 2 << (data[pos + 9] & 7)
@@ -327,16 +328,12 @@ def gif_first_table(path):
 
 
 def gif_short_codes(path):
-    """Whether the codes of a GIF's first image (as PIL finds it) end,
-    without an end code, before its last pixel."""
-    with open(path, "rb") as f:
-        data = f.read()
-    pos = gif_first_image(data, True)
-    if pos < 0 or pos + 10 >= len(data):
+    """Whether the codes of a GIF's first image end, without an end code,
+    before its last pixel."""
+    data, image, pos = gif_first_parts(path)
+    if image < 0:
         return False
-    w, h = int.from_bytes(data[pos + 5:pos + 7], "little"), int.from_bytes(data[pos + 7:pos + 9], "little")
-    flags = data[pos + 9]
-    pos += 10 + (3 * (2 << (flags & 7)) if flags & 0x80 else 0)
+    w, h = int.from_bytes(data[image + 5:image + 7], "little"), int.from_bytes(data[image + 7:image + 9], "little")
     if pos >= len(data) or not 2 <= data[pos] <= 11:
         return False
     size, codes = data[pos], bytearray()
@@ -365,14 +362,8 @@ def gif_short_codes(path):
 
 def gif_code_size(path):
     """The minimum code size of a GIF's first image as PIL finds it, or -1."""
-    with open(path, "rb") as f:
-        data = f.read()
-    pos = gif_first_image(data, True)
-    if pos < 0 or pos + 10 >= len(data):
-        return -1
-    flags = data[pos + 9]
-    pos += 10 + (3 * (2 << (flags & 7)) if flags & 0x80 else 0)
-    return data[pos] if pos < len(data) else -1
+    data, image, pos = gif_first_parts(path)
+    return data[pos] if 0 <= image and pos < len(data) else -1
 
 
 def not_compared(fmt, path, size, box, facts, ours_size):
