@@ -391,7 +391,7 @@ const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
     uint32_t perPlane = tiled ? 0 : (p.height - 1) / rps + 1;
     uint64_t scanline = (uint64_t)TIFFScanlineSize64(tif);
     uint64_t full = tiled ? (uint64_t)TIFFTileSize64(tif) : (uint64_t)TIFFStripSize64(tif);
-    ByteRange* ranges = (ByteRange*)malloc((size_t)n * sizeof(ByteRange));
+    ByteRange* ranges = (ByteRange*)calloc(n, sizeof(ByteRange));  // n * 16 may wrap in 32 bits
     if (!ranges)
         return "CRasterTIF can't allocate memory";
     uint64_t needAll = 0;
