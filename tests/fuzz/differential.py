@@ -238,20 +238,16 @@ def bmp_zero_masks(path):
 
 
 def rle_quirk(path, rle4):
-    """The first thing in an RLE bitmap's stream that PIL reads otherwise
-    (the name of its known difference), or None."""
+    """The known difference of the first thing in an RLE bitmap's stream that PIL reads otherwise, or None."""
     with open(path, "rb") as f:
         d = f.read()
-    if d[:2] == b"BM":
-        if len(d) < 54:
-            return None
-        w, pos = int.from_bytes(d[18:22], "little", signed=True), int.from_bytes(d[10:14], "little")
-    else:  # right after the header and its colour table
-        if len(d) < 40:
-            return None
-        size, bits = int.from_bytes(d[0:4], "little"), int.from_bytes(d[14:16], "little")
-        w, colors = int.from_bytes(d[4:8], "little", signed=True), int.from_bytes(d[32:36], "little")
-        pos = size + 4 * (colors or 1 << min(bits, 8))
+    i = d[14:] if d[:2] == b"BM" else d
+    if len(i) < 40:
+        return None
+    w, bits = int.from_bytes(i[4:8], "little", signed=True), int.from_bytes(i[14:16], "little")
+    # The data's offset, else right after the header and its colour table.
+    pos = int.from_bytes(d[10:14], "little") if d[:2] == b"BM" else \
+        int.from_bytes(i[0:4], "little") + 4 * (int.from_bytes(i[32:36], "little") or 1 << min(bits, 8))
     x = 0
     while pos + 1 < len(d):
         n, v = d[pos], d[pos + 1]
@@ -278,9 +274,8 @@ def rle_quirk(path, rle4):
 
 
 def gif_first_image(data, like_pil):
-    """The offset of a GIF's first image descriptor as PIL finds it (bytes
-    that begin no block skipped one by one) or as we do (skipped up to the
-    next zero byte), or -1."""
+    """The offset of a GIF's first image as PIL finds it (bytes that begin no
+    block skipped one by one) or as we do (up to the next zero byte), or -1."""
     if len(data) < 13:
         return -1
     pos = 13 + (3 * (2 << (data[10] & 7)) if data[10] & 0x80 else 0)
@@ -317,8 +312,7 @@ def gif_first_parts(path):
 
 
 def gif_first_table(path):
-    """The entries of the colour table of a GIF's first image: its own,
-    else the global one, else 0."""
+    """The entries of a GIF's first image's own colour table, else the global one's, else 0."""
     data, pos, _ = gif_first_parts(path)
     if pos < 0:
         return 0
@@ -328,8 +322,7 @@ def gif_first_table(path):
 
 
 def gif_short_codes(path):
-    """Whether the codes of a GIF's first image end, without an end code,
-    before its last pixel."""
+    """Whether the codes of a GIF's first image end, without an end code, before its last pixel."""
     data, image, pos = gif_first_parts(path)
     if image < 0:
         return False
@@ -419,9 +412,7 @@ def not_compared(fmt, path, size, box, facts, ours_size):
 
 
 def pcx_stride_differs(path):
-    """Whether a PCX header's bytes per line differ from what PIL takes
-    instead (the width's bytes, made even when the header has another) in
-    a file of more than one line."""
+    """Whether a PCX file of more than one line gives bytes per line other than the width's (made even)."""
     with open(path, "rb") as f:
         head = f.read(68)
     if len(head) < 68:
