@@ -9,6 +9,7 @@
 
 #include "file_ops.h"
 #include "install_record.h"
+#include "registration.h"
 #include "script.h"
 #include "script_vars.h"
 #include "setup_base.h"
@@ -60,7 +61,7 @@ PreviousVersion CheckPreviousVersion() {
         SetVar("#REMAPP#", GetVarText("#PROGRAM#"));
     char product[kCchPath], key[kCchPath2];
     StrCopy(product, countof(product), GetVarText("#REMAPP#"));
-    StrFmt(key, countof(key), "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", product);
+    UninstallKeyOf(product, key, countof(key));
     HKEY h;
     bool registered = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &h) == ERROR_SUCCESS;
     if (registered)

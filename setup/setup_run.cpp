@@ -10,7 +10,6 @@
 #include "commands.h"
 #include "desktop_user.h"
 #include "file_ops.h"
-#include "install_record.h"
 #include "messages.h"
 #include "previous_version.h"
 #include "registration.h"
@@ -395,13 +394,8 @@ void RunSilentSetup() {
 }
 
 bool UninstallerOfOtherInstall() {
-    uint8_t record[kCbInstallRecord];
-    if (gSetup.mode != kModeUninstall || !gSetup.originalPath[0] ||
-        !ReadInstallSettings(GetVarText("#PROGRAM#"), record))
-        return false;
-    char recorded[kCchRecordText];
-    RecordText(record, kRecInstallPath, recorded);
-    return !SameFolder(recorded, GetVarText("#INSTALLPATH#"));
+    // #INSTALLPATH# is the folder of the uninstaller that started this copy.
+    return gSetup.mode == kModeUninstall && gSetup.originalPath[0] && InstalledElsewhere();
 }
 
 bool CommandLineFoldersAbsolute() {

@@ -7,6 +7,7 @@
 
 #include "desktop_user.h"
 #include "file_ops.h"
+#include "registration.h"
 #include "resource.h"
 #include "setup_base.h"
 #include "setup_run.h"
@@ -149,7 +150,7 @@ static bool WaitWithLimit(DWORD start, DWORD limit, Pred more) {
 
 long RunOldUninstaller(const char* product, bool silent) {
     char key[kCchPath2], line[kCchPath2] = "";
-    if (!StrFmt(key, countof(key), "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s", product))
+    if (!UninstallKeyOf(product, key, countof(key)))
         return -1;
     HKEY h;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &h) != ERROR_SUCCESS)

@@ -200,7 +200,6 @@ TEST_F(FileCommands, DeleteFileAndRemoveDir) {
     HANDLE helper = StartHelper("lock \"" + held + "\" none", true);
     WriteFileBytes(dir + "\\other.txt", "x");
     DWORD start = GetTickCount();
-    // With a list of names, only those.
     EXPECT_EQ(0, Run("DeleteFile #D#\\*.*, keep.txt|HELD.TXT\n"));
     EXPECT_GE(GetTickCount() - start, 900u);
     EXPECT_TRUE(FileExists(held));

@@ -1,6 +1,6 @@
-// The uninstaller's self-deletion: the batch in the temporary folder, named
-// for the process, deletes the program file once it is free and then
-// itself, and gives up when the file stays in use.
+// The uninstaller's self-deletion: the batch in the temporary folder
+// deletes the program file once it is free and then itself, and gives up
+// when the file stays in use.
 #include <windows.h>
 #include <gtest/gtest.h>
 

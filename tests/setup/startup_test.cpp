@@ -186,8 +186,7 @@ TEST_F(Startup, ARecordSuppliesTheDefaults) {
     EXPECT_EQ("1", V("#SELSTARTMENU#"));
     ExpectShortcutFolders(false);  // as the record says: for the user
 
-    // "-INSTALL=" without "-DATA=" over an installation keeps its choice,
-    // for the record and the shortcuts alike.
+    // "-INSTALL=" without "-DATA=" keeps the installation's choice.
     ASSERT_EQ(0, StartUp("-INSTALL=C:\\New\\VpStartTest"));
     EXPECT_EQ("0", V("#FORWHO#"));
     EXPECT_EQ("C:\\New\\VpStartTest", V("#INSTALLPATH#"));
