@@ -1,5 +1,5 @@
 // A stand-in for a planted OpenSSL provider module or engine: loading it
-// leaves the file "<this DLL>.ran" beside it. No function of it is called.
+// leaves the file "<this DLL>.ran" beside it.
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, LPVOID) {
@@ -7,9 +7,7 @@ BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, LPVOID) {
     DWORD n = reason == DLL_PROCESS_ATTACH ? GetModuleFileNameA(inst, path, MAX_PATH) : 0;
     if (n > 0 && n < MAX_PATH) {
         memcpy(path + n, ".ran", 5);
-        HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (f != INVALID_HANDLE_VALUE)
-            CloseHandle(f);
+        CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
     return TRUE;
 }
