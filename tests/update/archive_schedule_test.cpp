@@ -198,8 +198,7 @@ TEST(ArchiveSchedule, NoFolderAndPathsThatDoNotFit) {
     EXPECT_EQ(kArchiveNotWritten, ArchiveThread(nullptr));
 }
 
-// A file that cannot be read gives a partial archive: kept, but it prunes
-// no whole one and the period's archive is still due.
+// A partial archive (a file could not be read) is kept but prunes and records nothing.
 TEST(ArchiveSchedule, APartialArchivePrunesNothingAndIsNotRecorded) {
     ArchiveFixture f("archive_locked");
     f.Schedule(1);
@@ -282,17 +281,16 @@ HWND FocusOf(HWND dlg) {
 
 }  // namespace
 
-// An empty, non-numeric or out-of-range "Keep up to:" (or interval) is that
-// field's error: nothing runs and nothing is stored. The record changes
-// only when "Archive now!" wrote an archive; Cancel after that keeps the
-// schedule off.
+// An empty, non-numeric or out-of-range field is that field's error: nothing runs
+// and nothing is stored. The record changes only when "Archive now!" wrote
+// an archive; Cancel after that keeps the schedule off.
 TEST(ArchiveDialog, FieldsAreCheckedAndOnlyAWrittenArchiveIsRecorded) {
     ArchiveFixture f("archive_dialog");
     ArchiveSettings s = {};
     s.keep = 30;
     StrCopy(s.folder, countof(s.folder), WinPath(f.target).c_str());
     ASSERT_TRUE(WriteArchiveSettings(&s));
-    std::string noPath, emptyBox, textBox, okBox, failed, done, rangeBoxes;
+    std::string noPath, emptyBox, textBox, okBox, failed, done;
     bool stayed = false, emptyFocused = false, okStayed = false;
     int rangeFocused = 0;
     ArchiveSettings afterFailure = {};
@@ -331,7 +329,7 @@ TEST(ArchiveDialog, FieldsAreCheckedAndOnlyAWrittenArchiveIsRecorded) {
             SetDlgItemTextA(dlg, c.first, c.second);
             SendMessageA(dlg, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dlg, IDC_ARCHIVE_FOLDER), TRUE);
             PostMessageA(dlg, WM_COMMAND, c.first == kKeep ? IDC_ARCHIVE_NOW : IDOK, 0);
-            rangeBoxes += FindDialogWith(IDC_MOX_MSGICON, 700) ? AnswerMessage() : "";
+            textBox += FindDialogWith(IDC_MOX_MSGICON, 700) ? AnswerMessage() : "";
             rangeFocused += FocusOf(dlg) == GetDlgItem(dlg, c.first) && IsWindowVisible(dlg);
         }
         SendDlgItemMessageA(dlg, IDC_ARCHIVE_AUTOMATIC, BM_SETCHECK, BST_UNCHECKED, 0);
@@ -356,7 +354,6 @@ TEST(ArchiveDialog, FieldsAreCheckedAndOnlyAWrittenArchiveIsRecorded) {
     EXPECT_EQ("", textBox);
     EXPECT_EQ("", okBox);
     EXPECT_TRUE(okStayed);
-    EXPECT_EQ("", rangeBoxes);
     EXPECT_EQ(3, rangeFocused);
     EXPECT_EQ("Could not create the archive file!", failed);
     EXPECT_EQ(30, afterFailure.keep);
@@ -407,7 +404,6 @@ TEST(ArchiveDialog, ArchiveNowAnswersWhileItWaitsForAScheduledJob) {
 // the path"), and OK is kept: the job, ending later, writes only its last time.
 TEST(ArchiveDialog, CancelAndOkDuringAScheduledJob) {
     ArchiveFixture f("archive_dialog_busy");
-    std::string other = WinPath(MakeTestDir("archive_dialog_busy_other"));
     WriteFileBytes(PathJoin(f.data, "Options.qcg"), RandomBytes(64u << 20, 7));
     f.Schedule(30);
     ASSERT_EQ(kArchiveStarted, ArchiveIfDue());
@@ -424,7 +420,7 @@ TEST(ArchiveDialog, CancelAndOkDuringAScheduledJob) {
         }
         dlg = FindDialogWith(IDC_ARCHIVE_FOLDER, 5000);  // the next one: OK
         SendDlgItemMessageA(dlg, IDC_ARCHIVE_AUTOMATIC, BM_SETCHECK, BST_UNCHECKED, 0);
-        SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, other.c_str());
+        SetDlgItemTextA(dlg, IDC_ARCHIVE_FOLDER, WinPath(f.data).c_str());
         SetDlgItemTextA(dlg, IDC_ARCHIVE_KEEP, "7");
         PostMessageA(dlg, WM_COMMAND, IDOK, 0);
     });
@@ -438,13 +434,12 @@ TEST(ArchiveDialog, CancelAndOkDuringAScheduledJob) {
     ArchiveSettings s;
     ReadArchiveSettings(&s);
     EXPECT_EQ(0, s.automatic);
-    EXPECT_STREQ(other.c_str(), s.folder);
+    EXPECT_STREQ(WinPath(f.data).c_str(), s.folder);
     EXPECT_EQ(7, s.keep);
     EXPECT_EQ(UtcDayStart(UnixNow()), s.lastArchive);  // the job's own field
 }
 
-// A scheduled run that failed is said at the next look at the schedule
-// (start-up, the daily tick, OK), once.
+// A scheduled run that failed is said once, at the next look at the schedule.
 TEST(ArchiveSchedule, AFailedScheduledRunIsReportedOnce) {
     ArchiveFixture f("archive_failed_run");
     ArchiveSettings s = {};

@@ -5,9 +5,7 @@
 BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, LPVOID) {
     char path[MAX_PATH + 4];
     DWORD n = reason == DLL_PROCESS_ATTACH ? GetModuleFileNameA(inst, path, MAX_PATH) : 0;
-    if (n > 0 && n < MAX_PATH) {
-        memcpy(path + n, ".ran", 5);
-        CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    }
+    if (n > 0 && n < MAX_PATH)
+        CloseHandle(CreateFileA(lstrcatA(path, ".ran"), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     return TRUE;
 }
