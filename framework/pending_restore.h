@@ -42,7 +42,7 @@ struct PendingFailure {
 // reported) never applies at a later start over newer settings; the files
 // moved aside go to the recycle bin. why (may be null) is filled for
 // kPendingFailed.
-int UnpackPendingRestore(PendingFailure* why);
+int UnpackPendingRestore(PendingFailure* why = nullptr);
 // Start-up's report of a restore that was refused or failed: "Error
 // restoring data!" with the file and the system's text for the error.
 void ShowPendingFailure(int result, const PendingFailure& why);

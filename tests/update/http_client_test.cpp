@@ -402,8 +402,8 @@ TEST_F(HttpClientTest, DrippingReplyEndsAtTheTimeOut) {
     }
 }
 
-// A TLS connection (the probe) in a new process whose current drive is C:,
-// with OPENSSL_CONF set to conf (empty: unset); its result code.
+// A TLS connection (the probe) in a new process on drive C:, with
+// OPENSSL_CONF set to conf (empty: unset); its exit code.
 static DWORD ConnectInNewProcess(const std::string& conf) {
     std::string cmd = "\"" + PathOfUnix(VP_TLS_PROBE) + "\"";
     SetEnvironmentVariableA("OPENSSL_CONF", conf.empty() ? nullptr : conf.c_str());
@@ -412,8 +412,8 @@ static DWORD ConnectInNewProcess(const std::string& conf) {
     PROCESS_INFORMATION pi;
     DWORD code = 999;
     if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &si, &pi)) {
-        if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(pi.hProcess, &code);
+        WaitForSingleObject(pi.hProcess, 60000);
+        GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
@@ -425,23 +425,20 @@ static DWORD ConnectInNewProcess(const std::string& conf) {
 // compiled-in folder, and OPENSSL_CONF) names a provider module that
 // leaves a mark when loaded: TLS still works and the module never runs.
 TEST_F(HttpClientTest, TlsLoadsNoConfigurationFromOutside) {
-    std::string dir = MakeTestDir("openssl_planted");
-    std::string module = PathJoin(dir, "planted.dll");
+    std::string dir = MakeTestDir("openssl_planted"), module = PathJoin(dir, "planted.dll");
     ASSERT_TRUE(CopyFileA(PathOfUnix(VP_MARKER_MODULE).c_str(), module.c_str(), FALSE));
     std::string conf =
-        "openssl_conf = init\n[init]\nproviders = providers\n[providers]\nplanted = planted\n"
-        "[planted]\nmodule = " +
-        module + "\nactivate = 1\n";
+        "openssl_conf = init\n[init]\nproviders = p\n[p]\nplanted = planted\n[planted]\nmodule = " + module +
+        "\nactivate = 1\n";
     std::string compiled = OpenSSL_version(OPENSSL_DIR);  // OPENSSLDIR: "<folder>"
     size_t open = compiled.find('"'), close = compiled.rfind('"');
     ASSERT_LT(open, close);
     std::string folder = compiled.substr(open + 1, close - open - 1);
     // A folder without a drive: Windows roots it on the current drive (C:
     // for the probe), Wine opens it as a Linux path (Z:).
-    std::vector<std::string> places = {folder};
+    std::vector<std::string> places = {folder}, made;  // made: removed again
     if (folder[0] == '/')
         places = {"C:" + folder, "Z:" + folder};
-    std::vector<std::string> made;  // what the test created there, removed again
     for (const std::string& place : places) {
         for (size_t i = 3; i <= place.size(); i++)
             if ((i == place.size() || place[i] == '/') && CreateDirectoryA(place.substr(0, i).c_str(), nullptr))

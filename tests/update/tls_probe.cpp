@@ -1,6 +1,5 @@
-// One TLS connection to the update tests' loopback peer (127.0.0.1:443) in
-// a process of its own, so that the TLS library starts afresh; the exit
-// code is the connection's result.
+// One TLS connection to the tests' loopback peer in a process of its own,
+// so that the TLS library starts afresh; the exit code is its result.
 #include "update/tcp_connection.h"
 
 int main() {
