@@ -351,7 +351,7 @@ TEST_F(SendToTest, AHungWindowDelaysTheWordProcessorOnlyAFewSeconds) {
     start = GetTickCount();
     EXPECT_EQ(SendExpectingBox(&text, 15000), 3);
     EXPECT_LT(GetTickCount() - start, 9000u) << "the send waited for the hung window";
-    EXPECT_EQ(text, "Unable to communicate with MS Word.");
+    EXPECT_EQ(text.substr(0, 35), "Unable to communicate with MS Word.") << text;
     stage = 2;
     EXPECT_EQ(SendImageTo(nullptr), 0) << "the next send works";
     stage = 3;

@@ -177,8 +177,7 @@ class PrintTest : public PrintSetupTest {
 };
 
 // The spooled page drawn by ghostscript at dpi, then measure (Python with
-// px, w and h of that picture) run on it: what it printed, or "" when a
-// step failed.
+// px, w, h and the red pixels' (x, y)) run on it: what it printed, or "".
 std::string MeasurePage(int dpi, const std::string& measure) {
     std::string dir = MakeTestDir("print_raster");
     if (!CopyFileA(WinPath(gSpool).c_str(), WinPath(PathJoin(dir, "page.ps")).c_str(), FALSE))
@@ -186,7 +185,8 @@ std::string MeasurePage(int dpi, const std::string& measure) {
     std::string out;
     std::string cmd = "gs -q -dNOPAUSE -dBATCH -sDEVICE=ppmraw -r" + std::to_string(dpi) +
                       " -sOutputFile=page.ppm page.ps && /usr/bin/python3 -c \"from PIL import Image; "
-                      "im = Image.open('page.ppm').convert('RGB'); px = im.load(); w, h = im.size; " +
+                      "im = Image.open('page.ppm').convert('RGB'); px = im.load(); w, h = im.size; "
+                      "red = [(x, y) for y in range(h) for x in range(w) if px[x, y][0] > 200 and px[x, y][1] < 60]; " +
                       measure + "\"";
     return RunPeer(dir, cmd, &out) == 0 ? out : "";
 }
@@ -215,8 +215,7 @@ TEST_F(PrintTest, MarginsAreRaisedToEachSidesBorderAndPositionEightIsBottomRight
 
     // The page as ghostscript draws it at 30 dpi: the red box where expected.
     std::string out = MeasurePage(30,
-                                  "red = [(x, y) for y in range(h) for x in range(w) if px[x, y][0] > 200 and "
-                                  "px[x, y][1] < 60]; print(w, h, min(x for x, y in red), min(y for x, y in red), "
+                                  "print(w, h, min(x for x, y in red), min(y for x, y in red), "
                                   "max(x for x, y in red), max(y for x, y in red))");
     int w, h, x0, y0, x1, y1;
     ASSERT_EQ(sscanf(out.c_str(), "%d %d %d %d %d %d", &w, &h, &x0, &y0, &x1, &y1), 6) << out;
@@ -326,16 +325,14 @@ TEST_F(PrintTest, AHeaderFieldOfSeveralLinesStaysOnItsLine) {
     gOpt.PrtMrgLft = gOpt.PrtMrgTop = gOpt.PrtMrgRgt = gOpt.PrtMrgBtm = 0;
     gOpt.Header = 1;
     StrCopy(gOpt.CHead, countof(gOpt.CHead), "%B");
-    gOpt.HeadFontColor = RGB(0, 0, 0);
     gOpt.HeadFont.lfHeight = -16;
     gOpt.PrtPos = 1;  // top centre, under the centred field
     int r;
     Print(&r);
     ASSERT_EQ(r, kPrintDone);
     std::string out = MeasurePage(75,
-                                  "dark = [y for y in range(h) for x in range(w) if max(px[x, y]) < 100]; "
-                                  "red = [y for y in range(h) for x in range(w) if px[x, y][0] > 200 and "
-                                  "px[x, y][1] < 60]; print(max(dark), min(red))");
+                                  "print(max(y for y in range(h) for x in range(w) if max(px[x, y]) < 100), "
+                                  "min(y for x, y in red))");
     int lastDark, pictureTop;  // no dark pixel fails the measure
     ASSERT_EQ(sscanf(out.c_str(), "%d %d", &lastDark, &pictureTop), 2) << out;
     // Two lines' room above the picture; Wine's DrawText stops once a line
@@ -369,10 +366,9 @@ TEST_F(PrintTest, MarginsLeavingNoRoomAreAnErrorNotAnEmptyPage) {
     EXPECT_EQ(gOpt.NextN, 9);
 }
 
-// A job the spooler cannot deliver (the port's file cannot be written, so the
-// page or the document does not end) is a printer error: Print neither hides
-// the dialog nor clears the edited flag. (A cancel takes the same road
-// silently; Wine's print-to-file prompt reports none.)
+// A job the spooler cannot deliver (its port's file cannot be written) is a
+// printer error: Print neither hides the dialog nor clears the edited flag.
+// (A cancel takes that road silently; Wine's print-to-file prompt has none.)
 TEST_F(PrintTest, AJobThatCannotBeDeliveredIsNotAPrint) {
     HKEY key;
     ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\Printing\\Spooler", &key), ERROR_SUCCESS);
