@@ -99,11 +99,17 @@ bool WriteToTemp(const char* target, uint32_t format, char* tmp) {
     return true;
 }
 
-// Moves a finished temporary file over target; removes it on failure.
-bool CommitTemp(const char* tmp, const char* target) {
-    if (MoveFileExA(tmp, target, MOVEFILE_REPLACE_EXISTING))
+// Moves a finished temporary file to target, over an existing file when
+// replace is set. A failure removes tmp, except when target exists and is
+// not to be replaced: tmp then stays for another name (the last error says
+// ERROR_ALREADY_EXISTS or ERROR_FILE_EXISTS).
+bool CommitTemp(const char* tmp, const char* target, bool replace = true) {
+    if (MoveFileExA(tmp, target, replace ? MOVEFILE_REPLACE_EXISTING : 0))
         return true;
-    DeleteFileA(tmp);
+    DWORD error = GetLastError();
+    if (replace || (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS))
+        DeleteFileA(tmp);
+    SetLastError(error);
     return false;
 }
 
@@ -159,14 +165,14 @@ long long LastSequenceNumber(const char* folder, const char* base) {
     return last;
 }
 
-// SaveOptimal for the Save As dialog, whose overwrite question named the
-// ".opt" name: the file really written (the JPEG or the PNG) is replaced
-// only when the user says so. kActionCancelled when not; path (cch) then
-// keeps the name the user typed.
-int SaveOptimalAsking(HWND owner, char* path, size_t cch) {
+// SaveOptimal; when ask is set, the file really written (the JPEG or the
+// PNG) is replaced only when the user says so, for the Save As dialog's
+// overwrite question named the ".opt" name: kActionCancelled when not, and
+// path (cch) then keeps the name the user typed.
+int SaveOptimalFile(HWND owner, bool ask, char* path, size_t cch) {
     OptimalTemp t;
     int r = WriteOptimalTemp(path, &t);
-    if (r == kActionDone && GetFileAttributesA(t.target) != INVALID_FILE_ATTRIBUTES &&
+    if (r == kActionDone && ask && GetFileAttributesA(t.target) != INVALID_FILE_ATTRIBUTES &&
         AppMessageBox(owner, nullptr, gApp.Text(IDS_REPLACE_FILE, 0), kBoxWarning | kBoxYesNo | kBoxDefaultNo, 0,
                       FileNamePart(t.target)) != IDYES) {
         DeleteFileA(t.tmp);
@@ -174,10 +180,10 @@ int SaveOptimalAsking(HWND owner, char* path, size_t cch) {
     }
     if (r == kActionDone && !CommitOptimalTemp(&t, true))
         r = kActionWriteFailed;
-    if (r == kActionDone) {
+    if (t.target[0])
         StrCopy(path, cch, t.target);
+    if (r == kActionDone)
         StrCopy(gImageName, countof(gImageName), t.target);
-    }
     return r;
 }
 
@@ -244,27 +250,11 @@ int WriteOptimalTemp(const char* path, OptimalTemp* t) {
 }
 
 bool CommitOptimalTemp(const OptimalTemp* t, bool replace) {
-    if (replace)
-        return CommitTemp(t->tmp, t->target);
-    if (MoveFileExA(t->tmp, t->target, 0))
-        return true;
-    DWORD error = GetLastError();
-    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
-        DeleteFileA(t->tmp);
-    SetLastError(error);
-    return false;
+    return CommitTemp(t->tmp, t->target, replace);
 }
 
 int SaveOptimal(char* path, size_t cch) {
-    OptimalTemp t;
-    int r = WriteOptimalTemp(path, &t);
-    if (r == kActionDone && !CommitOptimalTemp(&t, true))
-        r = kActionWriteFailed;
-    if (t.target[0])
-        StrCopy(path, cch, t.target);
-    if (r == kActionDone)
-        StrCopy(gImageName, countof(gImageName), t.target);
-    return r;
+    return SaveOptimalFile(nullptr, false, path, cch);
 }
 
 int SaveSequential(HWND owner) {
@@ -327,7 +317,7 @@ int SaveImageAs(HWND owner) {
         }
         // A name typed as ".opt" under another filter still means the optimal choice.
         bool optimal = ofn.nFilterIndex == kFilterOptimal || SaveTypeFromExtension(file) == kSaveTypeOptimal;
-        int r = optimal ? SaveOptimalAsking(owner, file, countof(file)) : WriteImageFile(file);
+        int r = optimal ? SaveOptimalFile(owner, true, file, countof(file)) : WriteImageFile(file);
         if (r == kActionCancelled)
             continue;  // not to be replaced: the dialog again, with the name
         if (r != kActionDone)

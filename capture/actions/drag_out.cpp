@@ -55,15 +55,13 @@ bool WriteDragFile(char* path, size_t cch) {
     if (n == 0 || n >= countof(temp) || !AddTrailingBackslash(temp, countof(temp)))
         return false;
     OptimalTemp t;
-    if (!StrFmt(path, cch, "%sVellumor Pro (%d).opt", temp, gDragCounter) || WriteOptimalTemp(path, &t) != kActionDone)
+    if (!StrFmt(path, cch, "%s%s%d).opt", temp, kDragPrefix, gDragCounter) || WriteOptimalTemp(path, &t) != kActionDone)
         return false;
     char ext[8];
-    if (!StrCopy(ext, countof(ext), FileExtension(t.target)))
-        ext[0] = 0;
-    for (int tries = 0; tries < kMaxDragNameTries; tries++) {
-        if (!ext[0] || !StrFmt(t.target, countof(t.target), "%s%s%d).%s", temp, kDragPrefix, gDragCounter, ext))
+    bool named = StrCopy(ext, countof(ext), FileExtension(t.target)) && ext[0];
+    for (int tries = 0; named && tries < kMaxDragNameTries; tries++) {
+        if (!StrFmt(t.target, countof(t.target), "%s%s%d).%s", temp, kDragPrefix, gDragCounter++, ext))
             break;
-        gDragCounter++;
         if (CommitOptimalTemp(&t, false))
             return StrCopy(path, cch, t.target);
         DWORD error = GetLastError();

@@ -264,10 +264,10 @@ HWND FindEdit(HWND parent) {
     return nullptr;
 }
 
-std::string WithMessageBox(const std::function<void()>& call, int button) {
+std::string WithMessageBox(const std::function<void()>& call, int button, int ms) {
     std::string text;
     std::thread driver([&] {
-        HWND box = WaitForProcessDialog(5000);
+        HWND box = WaitForProcessDialog(ms);
         if (!box)
             return;
         Sleep(100);
@@ -280,6 +280,22 @@ std::string WithMessageBox(const std::function<void()>& call, int button) {
     call();
     driver.join();
     return text;
+}
+
+bool PutOnClipboard(UINT format, HGLOBAL block) {
+    if (!OpenClipboard(nullptr))
+        return false;
+    EmptyClipboard();
+    bool ok = SetClipboardData(format, block) != nullptr;
+    CloseClipboard();
+    return ok;
+}
+
+HGLOBAL TextBlock(const std::string& text) {
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    memcpy(GlobalLock(h), text.c_str(), text.size() + 1);
+    GlobalUnlock(h);
+    return h;
 }
 
 std::string WinPath(const std::string& path) {

@@ -54,8 +54,14 @@ HWND FindEdit(HWND parent);
 
 // Runs `call` on this thread while a helper thread waits for a message box,
 // records its text (first line and rest joined by '\n') and presses
-// `button` (IDOK, IDYES, IDNO). Returns the text, or "" when none came.
-std::string WithMessageBox(const std::function<void()>& call, int button);
+// `button` (IDOK, IDYES, IDNO). Returns the text, or "" when none came
+// within ms.
+std::string WithMessageBox(const std::function<void()>& call, int button, int ms = 5000);
+
+// Puts block (format) on the clipboard, which then owns it.
+bool PutOnClipboard(UINT format, HGLOBAL block);
+// A movable block holding text and its terminating zero.
+HGLOBAL TextBlock(const std::string& text);
 
 // Windows path of a test path (backslashes).
 std::string WinPath(const std::string& path);

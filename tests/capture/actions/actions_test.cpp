@@ -23,7 +23,6 @@
 #include "capture/state/options.h"
 #include "capture/state/undo.h"
 #include "framework/app.h"
-#include "framework/message_box.h"
 #include "framework/monitors.h"
 #include "image/raster_codec.h"
 #include "tests/support/test_support.h"
@@ -257,55 +256,39 @@ TEST_F(ActionsTest, SaveAsThroughTheDialog) {
     EXPECT_EQ(ListDir(dir).size(), 1u);
 }
 
-// Save As "photo" with the default type, Optimized: the file really written
-// (the PNG, for a flat picture) is not replaced before the user says so.
+// Save As "photo" with the default type, Optimized, asks before replacing
+// the file it really writes (the PNG, for a flat picture); No shows the
+// dialog again.
 TEST_F(ActionsTest, SaveAsOptimizedAsksBeforeReplacingTheFileItWrites) {
     if (!FindRasterCodec(kFormatJpg))
         GTEST_SKIP() << "no JPEG codec in this build";
-    gImage.Create(40, 30, 24, 0);
     gOpt.SaveAsType = 7;
     StrCopy(gOpt.EdtSaveAsPath, countof(gOpt.EdtSaveAsPath), (win + "\\").c_str());
     ASSERT_TRUE(WriteFileBytes(PathJoin(dir, "photo.png"), "the user's photo"));
-    std::string asked;
-    auto saveAs = [&](int answer) {
+    for (int answer : {IDNO, IDYES}) {
+        std::string asked;
         std::thread driver([&] {
             HWND dlg = WaitForProcessDialog(10000);
-            if (!dlg)
-                return;
             Sleep(300);
             SendMessageA(FindEdit(dlg), WM_SETTEXT, 0, (LPARAM) "photo");
             PostMessageA(dlg, WM_COMMAND, IDOK, 0);
             while (IsWindow(dlg))
                 Sleep(20);
-            HWND box = WaitForProcessDialog(5000);
-            if (!box)
-                return;
-            Sleep(100);
-            char text[300] = "";
-            GetDlgItemTextA(box, IDC_MOX_MSGFIRST, text, sizeof text);
-            asked = text;
-            PostMessageA(box, WM_COMMAND, answer, 0);
-            while (answer == IDNO && IsWindow(box))
-                Sleep(20);
-            HWND again = answer == IDNO ? WaitForProcessDialog(10000) : nullptr;
-            if (again) {  // the save dialog again, with the name
+            asked = WithMessageBox([] {}, answer);
+            if (answer == IDNO) {  // the dialog again, with the name
+                HWND again = WaitForProcessDialog(10000);
                 Sleep(300);
                 PostMessageA(again, WM_COMMAND, IDCANCEL, 0);
             }
         });
         int r = SaveImageAs(nullptr);
         driver.join();
-        return r;
-    };
-    EXPECT_EQ(saveAs(IDNO), -1);
-    EXPECT_EQ(asked, "photo.png already exists.");
-    EXPECT_EQ(Bytes(PathJoin(dir, "photo.png")), "the user's photo");
-    EXPECT_EQ(ListDir(dir).size(), 1u) << "nothing else left";
-    asked.clear();
-    EXPECT_EQ(saveAs(IDYES), 0);
-    EXPECT_EQ(asked, "photo.png already exists.");
-    EXPECT_TRUE(PngOk("photo.png"));
-    EXPECT_EQ(ListDir(dir).size(), 1u);
+        EXPECT_EQ(asked, "photo.png already exists.\nDo you want to replace it?");
+        EXPECT_EQ(r, answer == IDNO ? -1 : 0);
+        EXPECT_EQ(ListDir(dir).size(), 1u);
+        EXPECT_EQ(Bytes(PathJoin(dir, "photo.png")) == "the user's photo", answer == IDNO);
+    }
+    EXPECT_TRUE(PngOk("photo.png")) << "replaced once the user said so";
 }
 
 TEST_F(ActionsTest, ClipboardCopyAndABusyClipboard) {

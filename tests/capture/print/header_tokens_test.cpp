@@ -16,22 +16,6 @@
 
 namespace {
 
-bool PutOnClipboard(UINT format, HGLOBAL block) {
-    if (!OpenClipboard(nullptr))
-        return false;
-    EmptyClipboard();
-    bool ok = SetClipboardData(format, block) != nullptr;
-    CloseClipboard();
-    return ok;
-}
-
-HGLOBAL TextBlock(const std::string& text) {
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    memcpy(GlobalLock(h), text.c_str(), text.size() + 1);
-    GlobalUnlock(h);
-    return h;
-}
-
 std::string Expand(const char* tpl) {
     char out[1040];
     ExpandTokens(nullptr, tpl, out, sizeof out);
