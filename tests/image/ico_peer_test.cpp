@@ -364,8 +364,8 @@ TEST(IcoPeer, MaskedPixelsNeverHideVisibleOnes) {
                 bool visible = alpha.At(x, y)[0] == 255;
                 wrong += visible == masked(x, y) || (backAlpha.At(x, y)[0] == 255) != visible;
                 wrong += img.GetBpp() < 24 && Transparent(img, x, y) == visible;
-                wrong +=
-                    visible && (memcmp(ours.At(x, y), theirs.At(x, y), 3) || memcmp(back.At(x, y), theirs.At(x, y), 3));
+                wrong += visible && (memcmp(ours.At(x, y), theirs.At(x, y), 3) != 0 ||
+                                     memcmp(back.At(x, y), theirs.At(x, y), 3) != 0);
             }
         EXPECT_EQ(wrong, 0) << "pixels whose colour or transparency differ from PIL's";
     }
