@@ -276,6 +276,10 @@ std::string WithMessageBox(const std::function<void()>& call, int button, int ms
         if (!rest.empty())
             text += "\n" + rest;
         PostMessageA(box, WM_COMMAND, (WPARAM)button, 0);
+        // Gone before the caller looks for the next dialog, which might
+        // otherwise be this box again.
+        for (int i = 0; i < 500 && IsWindow(box); i++)
+            Sleep(10);
     });
     call();
     driver.join();
