@@ -118,9 +118,61 @@ static size_t FolderLength(const char* folder) {
     return n;
 }
 
+// The length of an absolute path's root: "X:\" or "\\server\share".
+static size_t RootLength(const char* path) {
+    if (path[0] != '\\')
+        return 3;
+    const char* share = strchr(path + 2, '\\');
+    return share ? (size_t)(share + 1 - path) + strcspn(share + 1, "\\") : strlen(path);
+}
+
+// Long names for the deepest part of path that exists; the rest as it is.
+static bool LongNames(char* path, size_t cch) {
+    char head[kCchPath2];
+    if (!StrCopy(head, countof(head), path))
+        return false;
+    size_t root = RootLength(path);
+    for (;;) {
+        char whole[kCchPath2];
+        DWORD n = GetLongPathNameA(head, whole, countof(whole));
+        if (n > 0 && n < countof(whole))
+            return StrCat(whole, countof(whole), path + strlen(head)) && StrCopy(path, cch, whole);
+        char* slash = strrchr(head, '\\');
+        if (!slash || (size_t)(slash - head) < root)
+            return true;  // nothing below the root exists: it stays as it is
+        *slash = '\0';
+    }
+}
+
+bool NormalFolder(const char* folder, char* out, size_t cch) {
+    char path[kCchPath2];
+    if (!folder || !StrCopy(path, countof(path), folder))
+        return false;
+    // Once more after a trim: "C:\VPX.\" is "C:\VPX." without its backslash,
+    // which Windows trims to "C:\VPX".
+    for (int round = 0; round < 4; round++) {
+        path[FolderLength(path)] = '\0';
+        char full[kCchPath2];
+        DWORD n = GetFullPathNameA(path, countof(full), full, nullptr);
+        if (n == 0 || n >= countof(full))
+            return false;
+        full[FolderLength(full)] = '\0';
+        bool same = strcmp(full, path) == 0;
+        StrCopy(path, countof(path), full);
+        if (same)
+            break;
+    }
+    return LongNames(path, countof(path)) && StrCopy(out, cch, path);
+}
+
 bool SameFolder(const char* a, const char* b) {
-    size_t n = FolderLength(a);
-    return n == FolderLength(b) && _strnicmp(a, b, n) == 0;
+    char normalA[kCchPath2], normalB[kCchPath2];
+    if (!NormalFolder(a, normalA, countof(normalA)))
+        StrCopy(normalA, countof(normalA), a);
+    if (!NormalFolder(b, normalB, countof(normalB)))
+        StrCopy(normalB, countof(normalB), b);
+    size_t n = FolderLength(normalA);
+    return n == FolderLength(normalB) && _strnicmp(normalA, normalB, n) == 0;
 }
 
 bool FolderOfFile(const char* path, char* folder, size_t cch) {

@@ -26,7 +26,12 @@ unsigned long long FileSizeOf(const char* path);  // bytes; 0 for a folder or a 
 // An absolute path: a drive letter with ":\" or a network path
 // "\\server\share" (not "\\" alone, nor the device forms "\\?\" and "\\.\").
 bool IsAbsolutePath(const char* path);
-// The same folder, without case and trailing backslashes.
+// The one spelling of an absolute folder: the full path ("." and ".."
+// resolved, trailing dots and blanks trimmed as Windows trims them), long
+// names for the part that exists, no trailing backslash but a drive root's.
+// False (out unchanged) when it cannot be made or does not fit cch.
+bool NormalFolder(const char* folder, char* out, size_t cch);
+// The same folder: the normal forms of both, without case.
 bool SameFolder(const char* a, const char* b);
 // The folder of a file's path ("X:\" for a file in a drive's root); false
 // without a backslash or when it does not fit cch.

@@ -47,6 +47,14 @@ static bool ReadQuotedArgument(const char* commandLine, const char* p, const cha
     return true;
 }
 
+// A folder of the command line in its normal form, so that it is checked
+// and recorded in one spelling; one that is not absolute stays as given
+// (and is refused).
+static void SetFolderVar(const char* name, const char* folder) {
+    char normal[kCchArg];
+    SetVar(name, IsAbsolutePath(folder) && NormalFolder(folder, normal, countof(normal)) ? normal : folder);
+}
+
 void ParseSetupCommandLine(const char* commandLine) {
     const char* end = commandLine + strlen(commandLine);
     bool installGiven = false;
@@ -55,6 +63,11 @@ void ParseSetupCommandLine(const char* commandLine) {
         if (StartsWithNoCase(p, "-SILENT")) {
             gSetup.silent = true;
             p += 7;
+            continue;
+        }
+        if (StartsWithNoCase(p, "-KEEPCFG")) {  // the uninstall keeps the settings and data
+            SetVar("#KEEPCFG#", "1");
+            p += 8;
             continue;
         }
         int which = -1;
@@ -75,11 +88,11 @@ void ParseSetupCommandLine(const char* commandLine) {
                 gSetup.workDirGiven = SetCurrentDirectoryA(value) != 0;
                 break;
             case 1:
-                SetVar("#INSTALLPATH#", value);
+                SetFolderVar("#INSTALLPATH#", value);
                 installGiven = gSetup.silent = true;
                 break;
             case 2:
-                SetVar("#CUSTOMPATH#", value);
+                SetFolderVar("#CUSTOMPATH#", value);
                 gSetup.dataGiven = true;
                 break;
             case 3:
@@ -164,14 +177,15 @@ static bool MakeUninstallFolder(char* folder, size_t cch) {
 // for Uninstall.exe waits for the whole uninstall. The copy starts in the
 // temporary folder (a working folder inside the installation would keep
 // the folder from being removed) and is told which uninstaller it stands
-// for. Ends the process; 23 when the copy cannot be started.
+// for, and whether to keep the settings. Ends the process; 23 when the copy
+// cannot be started.
 static int HandOverToTemporaryCopy() {
     char temp[kCchPath], folder[kCchPath], copy[kCchPath2], parameters[kCchPath2];
     if (!GetTempFolder(temp, countof(temp)) || !MakeUninstallFolder(folder, countof(folder)))
         return kCodeUninstallCopy;
     if (!StrFmt(copy, countof(copy), "%s\\%s", folder, kTempUninstaller) ||
-        !StrFmt(parameters, countof(parameters), "%s-UNINSTALLER=\"%s\"", gSetup.silent ? "-SILENT " : "",
-                gSetup.modulePath) ||
+        !StrFmt(parameters, countof(parameters), "%s%s-UNINSTALLER=\"%s\"", gSetup.silent ? "-SILENT " : "",
+                GetVarInt("#KEEPCFG#") == 1 ? "-KEEPCFG " : "", gSetup.modulePath) ||
         !CopyFileA(gSetup.modulePath, copy, TRUE)) {
         RemoveDirectoryA(folder);
         return kCodeUninstallCopy;
@@ -276,12 +290,27 @@ int StartPhase(int n, bool threaded) {
     return gWorkerThread ? 0 : kCodeThread;
 }
 
-// Copies the "-USE=" files into "#INSTALLPATH#\Init". False when one failed.
+// Copies the "-USE=" files into "#INSTALLPATH#\Init". False when one failed,
+// or, with nothing copied, when one would replace a file there that no
+// earlier "-USE=" put there (the user's, which the uninstall would delete).
 static bool CopyUseFiles() {
-    char init[kCchPath2] = "#INSTALLPATH#\\Init";
+    char init[kCchPath2] = "#INSTALLPATH#\\Init", ours[kCchText];
     SubstituteVars(init, countof(init));
-    CreateDirectoryA(init, nullptr);
+    ReadRegistrationText(GetVarText("#PROGRAM#"), kInitFilesValue, ours, countof(ours));
     bool ok = true;
+    for (int i = 0; i < gSetup.useCount; i++) {
+        char target[kCchPath2 * 2];
+        const char* name = FileNameOf(gSetup.useList[i]);
+        if (StrFmt(target, countof(target), "%s\\%s", init, name) && FileExists(target) && !ListHasName(ours, name)) {
+            char note[kCchText];
+            StrFmt(note, countof(note), "%s is not one of this installation's files and was not replaced", target);
+            AddLogNote(note);
+            ok = false;
+        }
+    }
+    if (!ok)
+        return false;
+    CreateDirectoryA(init, nullptr);
     for (int i = 0; i < gSetup.useCount; i++) {
         char from[kCchPath + 2] = {}, to[kCchPath2 + 2] = {};  // double-zero-terminated lists
         StrCopy(from, kCchPath, gSetup.useList[i]);
@@ -312,11 +341,14 @@ static void CleanUpAfterFailure() {
 
 // A previous version that must go first, or an installation in another
 // folder (two would share one record), is uninstalled silently; one that
-// stays fails the run (15) before anything is installed.
+// stays fails the run (15) before anything is installed. A move keeps the
+// user's settings (this install goes on using them); a version the script
+// removes on purpose takes its settings with it.
 static void RemovePreviousVersion() {
-    if (!CheckPreviousVersion().mustRemove && !InstalledElsewhere())
+    bool mustRemove = CheckPreviousVersion().mustRemove;
+    if (!mustRemove && !InstalledElsewhere())
         return;
-    RunOldUninstaller(GetVarText("#REMAPP#"), true);
+    RunOldUninstaller(GetVarText("#REMAPP#"), true, !mustRemove);
     if (CheckPreviousVersion().mustRemove || InstalledElsewhere()) {
         gSetup.result = kCodeOldVersion;
         gSetup.errorLine = 0;

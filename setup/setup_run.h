@@ -7,11 +7,12 @@
 extern HINSTANCE gSetupInstance;  // string table, icons
 extern HANDLE gWorkerThread;      // the wizard's phase-1 worker, or null
 
-// Reads the switches "-SILENT", "-WORKDIR=", "-INSTALL=", "-DATA=", "-USE="
-// and "-UNINSTALLER=" (the uninstaller that started its temporary copy)
-// anywhere, without case, values by the script's argument rule or, for a
-// switch opened by a double quote, up to the closing quote, into gSetup and
-// the variables; "-WORKDIR=" changes the current folder.
+// Reads the switches "-SILENT", "-KEEPCFG" (#KEEPCFG#), "-WORKDIR=",
+// "-INSTALL=", "-DATA=", "-USE=" and "-UNINSTALLER=" (the uninstaller that
+// started its temporary copy) anywhere, without case, values by the
+// script's argument rule or, for a switch opened by a double quote, up to
+// the closing quote, into gSetup and the variables (absolute folders in
+// their normal form); "-WORKDIR=" changes the current folder.
 void ParseSetupCommandLine(const char* commandLine);
 // 630, 620, 610, 600 or 510: the first Windows version that the system is
 // at least.

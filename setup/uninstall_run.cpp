@@ -148,7 +148,7 @@ static bool WaitWithLimit(DWORD start, DWORD limit, Pred more) {
     return true;
 }
 
-long RunOldUninstaller(const char* product, bool silent) {
+long RunOldUninstaller(const char* product, bool silent, bool keepSettings) {
     char key[kCchPath2], line[kCchPath2] = "";
     if (!UninstallKeyOf(product, key, countof(key)))
         return -1;
@@ -161,7 +161,8 @@ long RunOldUninstaller(const char* product, bool silent) {
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return -1;
     line[cb < kCchPath ? cb : kCchPath] = '\0';
-    if (silent && !StrCat(line, countof(line), " -SILENT"))
+    if ((silent && !StrCat(line, countof(line), " -SILENT")) ||
+        (keepSettings && !StrCat(line, countof(line), " -KEEPCFG")))
         return -1;
     STARTUPINFOA si = {};
     si.cb = sizeof si;

@@ -29,6 +29,7 @@ void SelfDelete();
 // waits for it (and for an older one's temporary copy "_QvUItmp.exe") to
 // end, handling window messages meanwhile, for at most ten minutes when
 // silent (which adds "-SILENT" to the command line), an hour otherwise;
-// the log notes the wait. Its exit code; -1 without a registration or
+// keepSettings adds "-KEEPCFG" (the user's settings and data stay). The log
+// notes the wait. Its exit code; -1 without a registration or
 // "UninstallString", -2 when it cannot be started, -3 when the wait gave up.
-long RunOldUninstaller(const char* product, bool silent);
+long RunOldUninstaller(const char* product, bool silent, bool keepSettings);

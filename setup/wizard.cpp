@@ -139,12 +139,9 @@ INT_PTR DialogAnswer(HWND dialog, LRESULT answer) {
 
 bool GetAbsolutePathFromEdit(HWND dialog, int edit, char* path, size_t cch) {
     GetDlgItemTextA(dialog, edit, path, (int)cch);
-    bool absolute = IsAbsolutePath(path);
-    // Trailing backslashes go, but a drive's root keeps its own: "C:" alone
-    // is the current folder of drive C.
-    for (size_t n = strlen(path); n > 0 && path[n - 1] == '\\' && !(n == 3 && path[1] == ':'); n--)
-        path[n - 1] = '\0';
-    if (absolute && path[0])
+    // In its normal form (a drive's root keeps its backslash: "C:" alone is
+    // the current folder of drive C).
+    if (IsAbsolutePath(path) && NormalFolder(path, path, cch))
         return true;
     WizardMessage(dialog, IDS_ABSOLUTE_PATH, MB_OK | MB_ICONSTOP);
     SendDlgItemMessageA(dialog, edit, EM_SETSEL, 0, -1);

@@ -137,12 +137,13 @@ static bool DataFolderWritable(const char* installFolder, const char* dataFolder
 }
 
 // The installation in another folder goes first (two would share one
-// record and registration): on Yes its uninstaller runs. True when it is gone.
+// record and registration): on Yes its uninstaller runs, told to keep the
+// settings, which the moved install goes on using. True when it is gone.
 static bool RemoveInstallationElsewhere(HWND page) {
     if (WizardMessage(page, IDS_OLD_VERSION, MB_YESNO | MB_ICONSTOP) != IDYES)
         return false;
     ShowWindow(gWizard.frame, SW_HIDE);
-    RunOldUninstaller(GetVarText("#REMAPP#"), false);
+    RunOldUninstaller(GetVarText("#REMAPP#"), false, true);
     ShowWindow(gWizard.frame, SW_SHOW);
     SetForegroundWindow(gWizard.frame);
     return !InstalledElsewhere();

@@ -20,7 +20,7 @@
 
 static void RemoveOldVersion(HWND page) {
     ShowWindow(gWizard.frame, SW_HIDE);
-    RunOldUninstaller(GetVarText("#REMAPP#"), false);
+    RunOldUninstaller(GetVarText("#REMAPP#"), false, false);
     ShowWindow(gWizard.frame, SW_SHOW);
     SetForegroundWindow(gWizard.frame);
     SetFocus(GetDlgItem(page, IDOK));
@@ -56,8 +56,8 @@ static void OnWelcomeNext(HWND page) {
         EndWizard(true);
         return;
     }
-    if (uninstall && IsDlgButtonChecked(page, IDC_KEEP_SETTINGS) == BST_CHECKED)
-        SetVar("#KEEPCFG#", "1");
+    if (uninstall)
+        SetVar("#KEEPCFG#", IsDlgButtonChecked(page, IDC_KEEP_SETTINGS) == BST_CHECKED ? "1" : "0");
     OpenPage(page, uninstall ? IDD_UNINSTALL_PROGRESS : IDD_AGREEMENT);
 }
 
@@ -72,6 +72,9 @@ static void OnWelcomeCreated(HWND page) {
     char folder[kCchPath];
     if (GetConfigPath(GetVarText("#PROGRAM#"), folder))
         SetDlgItemTextA(page, IDC_KEPT_FOLDER, folder);
+    // "-KEEPCFG" (setup moving the installation) checks the box.
+    if (GetVarInt("#KEEPCFG#") == 1)
+        CheckDlgButton(page, IDC_KEEP_SETTINGS, BST_CHECKED);
 }
 
 static void OnWelcomeCommand(HWND page, int id, int code) {

@@ -210,6 +210,34 @@ TEST_F(FileCommands, DeleteFileAndRemoveDir) {
     EXPECT_FALSE(FolderExists((dir).c_str()));
 }
 
+// Every spelling of a folder has one normal form, and SameFolder compares
+// those: an install recorded in one spelling is the uninstaller's folder in
+// another.
+TEST_F(FileCommands, FolderSpellingsHaveOneNormalForm) {
+    std::string folder = dir + "\\Long Folder Name";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    char shortName[MAX_PATH] = "";
+    ASSERT_NE(0u, GetShortPathNameA(folder.c_str(), shortName, MAX_PATH));
+    ASSERT_NE(folder, shortName);
+    const std::pair<std::string, std::string> cases[] = {
+        {dir + "\\sub\\..\\Long Folder Name", folder},
+        {dir + "\\.\\Long Folder Name\\", folder},
+        {folder + ".", folder},
+        {folder + ". \\", folder},
+        {folder + " ", folder},
+        {shortName, folder},
+        {std::string(shortName) + "\\new\\..\\not yet", folder + "\\not yet"},  // long names where it exists
+        {"C:\\Apps\\..\\..\\", "C:\\"},
+    };
+    for (const auto& c : cases) {
+        char normal[kCchPath2] = "";
+        EXPECT_TRUE(NormalFolder(c.first.c_str(), normal, countof(normal))) << c.first;
+        EXPECT_EQ(c.second, normal) << c.first;
+        EXPECT_TRUE(SameFolder(c.first.c_str(), c.second.c_str())) << c.first;
+    }
+    EXPECT_FALSE(SameFolder(shortName, (folder + "\\..").c_str()));
+}
+
 TEST_F(FileCommands, PatchFileNamesTheTargetAfterTheSource) {
     std::string patch = std::string("\x02\0\0\0\x02\0\0\0ZZ", 10);
     UseArchive({{"Uninstall.qsc", "u"}, {"tool.exe", "abcdef"}, {"tool.pat", patch}});
