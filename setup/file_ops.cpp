@@ -146,7 +146,7 @@ static bool LongNames(char* path, size_t cch) {
 
 bool NormalFolder(const char* folder, char* out, size_t cch) {
     char path[kCchPath2];
-    if (!folder || !StrCopy(path, countof(path), folder))
+    if (!folder || !IsAbsolutePath(folder) || !StrCopy(path, countof(path), folder))
         return false;
     // Once more after a trim: "C:\VPX.\" is "C:\VPX." without its backslash,
     // which Windows trims to "C:\VPX".

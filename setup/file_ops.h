@@ -29,7 +29,8 @@ bool IsAbsolutePath(const char* path);
 // The one spelling of an absolute folder: the full path ("." and ".."
 // resolved, trailing dots and blanks trimmed as Windows trims them), long
 // names for the part that exists, no trailing backslash but a drive root's.
-// False (out unchanged) when it cannot be made or does not fit cch.
+// False (out unchanged) for a folder that is not absolute (IsAbsolutePath),
+// or when it cannot be made or does not fit cch.
 bool NormalFolder(const char* folder, char* out, size_t cch);
 // The same folder: the normal forms of both, without case.
 bool SameFolder(const char* a, const char* b);

@@ -50,9 +50,9 @@ static bool ReadQuotedArgument(const char* commandLine, const char* p, const cha
 // A folder of the command line in its normal form, so that it is checked
 // and recorded in one spelling; one that is not absolute stays as given
 // (and is refused).
-static void SetFolderVar(const char* name, const char* folder) {
+static void SetCommandLineFolder(const char* name, const char* folder) {
     char normal[kCchArg];
-    SetVar(name, IsAbsolutePath(folder) && NormalFolder(folder, normal, countof(normal)) ? normal : folder);
+    SetVar(name, NormalFolder(folder, normal, countof(normal)) ? normal : folder);
 }
 
 void ParseSetupCommandLine(const char* commandLine) {
@@ -88,11 +88,11 @@ void ParseSetupCommandLine(const char* commandLine) {
                 gSetup.workDirGiven = SetCurrentDirectoryA(value) != 0;
                 break;
             case 1:
-                SetFolderVar("#INSTALLPATH#", value);
+                SetCommandLineFolder("#INSTALLPATH#", value);
                 installGiven = gSetup.silent = true;
                 break;
             case 2:
-                SetFolderVar("#CUSTOMPATH#", value);
+                SetCommandLineFolder("#CUSTOMPATH#", value);
                 gSetup.dataGiven = true;
                 break;
             case 3:
@@ -143,8 +143,12 @@ static bool Impersonate(bool on) {
     return ImpersonateDesktopUser(on);
 }
 
+// The name behind the last backslash or slash ("-USE=C:/seed/a.ini" too).
 static const char* FileNameOf(const char* path) {
     const char* slash = strrchr(path, '\\');
+    const char* forward = strrchr(path, '/');
+    if (forward && (!slash || forward > slash))
+        slash = forward;
     return slash ? slash + 1 : path;
 }
 

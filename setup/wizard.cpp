@@ -141,7 +141,7 @@ bool GetAbsolutePathFromEdit(HWND dialog, int edit, char* path, size_t cch) {
     GetDlgItemTextA(dialog, edit, path, (int)cch);
     // In its normal form (a drive's root keeps its backslash: "C:" alone is
     // the current folder of drive C).
-    if (IsAbsolutePath(path) && NormalFolder(path, path, cch))
+    if (NormalFolder(path, path, cch))
         return true;
     WizardMessage(dialog, IDS_ABSOLUTE_PATH, MB_OK | MB_ICONSTOP);
     SendDlgItemMessageA(dialog, edit, EM_SETSEL, 0, -1);

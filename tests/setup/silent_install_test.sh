@@ -213,8 +213,12 @@ umenu="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Vellumor 
 expect_file "$user_dir/Desktop/Vellumor Pro.lnk"
 expect_file "$umenu/Vellumor Pro.lnk"
 expect_gone "$drive/users/Public/Desktop/Vellumor Pro.lnk"
-(cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\VP')
-expect_eq "exit code of an upgrade with -INSTALL= alone (it stays for the user)" 0 $?
+# An upgrade without "-DATA=" stays for the user; the Init file the first
+# install put there is its own, and is replaced.
+printf 'gOpt.Delay=7\r\n' > "$drive/seed/start.ini"
+(cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\VP,-USE=C:\seed\start.ini')
+expect_eq "exit code of an upgrade with -INSTALL= and the same -USE= file" 0 $?
+expect_eq "Init file after the upgrade" "gOpt.Delay=7" "$(tr -d '\r' < "$app/Init/start.ini")"
 (cd "$app" && wine Uninstall.exe -SILENT)
 expect_eq "exit code of the uninstaller" 0 $?
 wineserver -w
@@ -225,6 +229,19 @@ expect_gone "$user_dir/Desktop/Vellumor Pro.lnk"
 expect_eq "what is left of ours" "" "$(leftovers)"
 
 fi
+
+# Runs the installed program (Windows path) for a few seconds, then quits
+# it with a "-QUIT" start.
+run_and_quit() {
+    (exec wine "$1") &
+    program_pid=$!
+    sleep 5
+    kill -0 "$program_pid" 2>/dev/null || fail "$1 did not keep running"
+    wine "$1" -QUIT
+    for _ in $(seq 1 200); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$program_pid" 2>/dev/null && fail "$1 did not quit"
+    program_pid=
+}
 
 # The installation named by the uninstall registration, removed by its own
 # uninstaller.
@@ -277,11 +294,12 @@ if wanted failures; then
     (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\VP')
     expect_eq "exit code beside another program's uninstaller" 8 $?
     mv "$drive/Apps/VP/Uninstall.exe" "$drive/Apps/VP/notes.txt"
+    printf 'mine' > "$drive/Apps/VP/Vellumor Pro.txt"  # our name, the user's file
     (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\VP')
     expect_eq "exit code of the install into a folder with files" 0 $?
     run_registered_uninstaller
-    expect_eq "the shared folder after the uninstall" "notes.txt MZ another program" \
-        "$(ls -A "$drive/Apps/VP") $(cat "$drive/Apps/VP/notes.txt")"
+    expect_eq "the shared folder after the uninstall" "Vellumor Pro.txt|notes.txt MZ another program mine" \
+        "$(LC_ALL=C ls -A "$drive/Apps/VP" | paste -sd '|') $(cat "$drive/Apps/VP/notes.txt") $(cat "$drive/Apps/VP/Vellumor Pro.txt")"
 
     echo "== folders that are not absolute are refused before anything is written"
     new_prefix relative
@@ -298,6 +316,21 @@ if wanted failures; then
         expect_gone "$drive/VData"
         expect_eq "what is left of ours after $args" "" "$(leftovers)"
     done
+    echo "== a folder given in another spelling is recorded in one, and its uninstaller removes it"
+    (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\..\VPX')
+    expect_eq "exit code for C:\Apps\..\VPX" 0 $?
+    expect_eq "install folder of the record" 'C:\VPX' "$(record_fields | cut -d'|' -f7)"
+    expect_eq "UninstallString" "REG_SZ    \"C:\\VPX\\Uninstall.exe\"" "$(reg_value "$uninstall_key" UninstallString)"
+    expect_gone "$drive/Apps"
+    # An install that an earlier build recorded as it was typed is its
+    # uninstaller's folder too.
+    hex=$(reg_value 'HKLM\Software\Tarnwick' "Vellumor Pro" | awk '{print $2}' | python3 -c '
+import sys; r = bytearray.fromhex(sys.stdin.read()); r[20:280] = b"C:\\Apps\\..\\VPX".ljust(260, b"\0"); print(r.hex())')
+    wine reg add 'HKLM\Software\Tarnwick' /v "Vellumor Pro" /t REG_BINARY /d "$hex" /f >/dev/null 2>&1
+    expect_eq "install folder of the record as typed" 'C:\Apps\..\VPX' "$(record_fields | cut -d'|' -f7)"
+    run_registered_uninstaller
+    expect_gone "$drive/VPX"
+    expect_eq "what is left of ours" "" "$(leftovers)"
     (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\Q R')
     expect_eq "exit code for one argument quoted whole (as Wine, PowerShell and .NET quote it)" 0 $?
     expect_file "$drive/Apps/Q R/Vellumor Pro.exe"
@@ -344,20 +377,41 @@ if wanted previous; then
     old=$(python3 -c 'import sys; r = bytearray.fromhex(sys.argv[1]); r[10:14] = bytes([2, 0, 3, 0]); print(r.hex())' "$hex")
     wine reg add 'HKLM\Software\Tarnwick' /v "Vellumor Pro" /t REG_BINARY /d "$old" /f >/dev/null 2>&1
     expect_eq "old version" "2.3" "$(record_fields | cut -d'|' -f3)"
+    data="$user_dir/AppData/Roaming/Tarnwick/Vellumor Pro"
+    common="$drive/ProgramData/Tarnwick/Vellumor Pro"
+    printf 'old' > "$data/Old.qcg"  # the removed version's settings go with it
     (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\New')
     expect_eq "exit code of the install" 0 $?
     wineserver -w
     expect_eq "log" "Waited N s for the previous version's uninstaller: \"C:\\Old\\Uninstall.exe\" -SILENT (exit code 0)|Setup finished successfully!" \
         "$(tr -d '\r' < "$drive/seed/setup.log" | sed 's/^Waited [0-9]* s/Waited N s/' | paste -sd '|')"
     expect_gone "$drive/Old"
+    expect_gone "$data/Old.qcg"
     check_installed_files "$drive/New"
     expect_eq "new version" "4.13" "$(record_fields | cut -d'|' -f3)"
     expect_eq "UninstallString" "REG_SZ    \"C:\\New\\Uninstall.exe\"" "$(reg_value "$uninstall_key" UninstallString)"
 
-    echo "== an install into another folder removes the one there; an uninstaller left there refuses"
+    echo "== an install into another folder removes the one there but keeps the settings; an uninstaller left there refuses"
+    # The program's own settings, and records planted in both data folders.
+    run_and_quit 'C:\New\Vellumor Pro.exe'
+    expect_file "$data/Options.qcg"
+    mkdir -p "$common"
+    head -c 300 /dev/urandom > "$data/(Mox)Planted.qcg"
+    head -c 300 /dev/urandom > "$common/(Mox)Planted.qcg"
+    settings=$(cd "$drive" && sha256sum "${data#$drive/}"/*.qcg "${common#$drive/}"/*.qcg)
+    record_data=$(record_fields | cut -d'|' -f4-6,8)
     (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Other')
     expect_eq "exit code of the install" 0 $?
+    wineserver -w
     expect_gone "$drive/New"
+    expect_eq "settings after the move" "$settings" \
+        "$(cd "$drive" && sha256sum "${data#$drive/}"/*.qcg "${common#$drive/}"/*.qcg 2>&1)"
+    expect_eq "data folders of the record after the move" "$record_data" "$(record_fields | cut -d'|' -f4-6,8)"
+    expect_eq "install folder of the record" 'C:\Other' "$(record_fields | cut -d'|' -f7)"
+    # The moved program runs and writes its options into the kept folder as it quits.
+    touch -d '-2 seconds' "$root/before-run"
+    run_and_quit 'C:\Other\Vellumor Pro.exe'
+    [ "$data/Options.qcg" -nt "$root/before-run" ] || fail "the moved program did not write its settings where they were kept"
     install -D "$drive/Other/Uninstall.exe" "$drive/New/Uninstall.exe"
     wine 'C:\New\Uninstall.exe' -SILENT
     expect_eq "exit code of an uninstaller of another folder" 36 $?

@@ -110,6 +110,23 @@ TEST_F(SilentRun, AFolderLeftInPlaceIsNoFailureAndUseFilesAreCopied) {
         "Check the Init direcory in the installation folder.\r\n"
         "Setup failed!\r\n",
         Read(dir + "\\setup.log"));
+
+    // A file of that name in Init that no "-USE=" of this installation put
+    // there is the user's: it stays, and nothing is copied.
+    WriteFileBytes(inst + "\\Init\\mine.ini", "the user's");
+    WriteFileBytes(dir + "\\mine.ini", "setup's");
+    WriteFileBytes(dir + "\\new.ini", "new");
+    r = Run(setup, "-INSTALL=\"" + inst + "\" -USE=\"" + dir + "\\new.ini\" -USE=\"" + dir + "\\mine.ini\"");
+    EXPECT_EQ(32u, r.exitCode);
+    EXPECT_EQ(
+        "Some files initialization files could not be copied.\r\n"
+        "Check the Init direcory in the installation folder.\r\n" +
+            inst +
+            "\\Init\\mine.ini is not one of this installation's files and was not replaced\r\n"
+            "Setup failed!\r\n",
+        Read(dir + "\\setup.log"));
+    EXPECT_EQ("the user's", Read(inst + "\\Init\\mine.ini"));
+    EXPECT_FALSE(FileExists(inst + "\\Init\\new.ini"));
 }
 
 // Every kind of damage ends the run at once with 13, no message box, and

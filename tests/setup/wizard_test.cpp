@@ -699,6 +699,7 @@ TEST_F(Wizard, PreviousVersionIsRemovedFirst) {
     HWND uwelcome = WaitPage(kUninstallCaption, "Vellumor Pro v4.13.0 Uninstall");
     ASSERT_TRUE(uwelcome);
     EXPECT_FALSE(IsWindowVisible(GetParent(welcome)));
+    EXPECT_FALSE(Checked(uwelcome, kKeepSettings));  // a version removed on purpose takes its settings
     Click(uwelcome, IDOK);
     HWND ufinish = WaitPage(kUninstallCaption, "Finished", 60000);
     ASSERT_TRUE(ufinish);
@@ -716,9 +717,42 @@ TEST_F(Wizard, PreviousVersionIsRemovedFirst) {
     EXPECT_TRUE(WaitPage(kSetupCaption, "License Agreement"));
     EXPECT_TRUE(NoBox("Setup"));
     HWND agreement = WaitPage(kSetupCaption, "License Agreement");
-    Click(agreement, IDCANCEL);
-    AnswerBox("Setup", IDYES);
-    EXPECT_EQ(kQuit, p.Wait(10000));
+
+    // An installation in another folder (made meanwhile) goes from the
+    // folders page; its uninstaller keeps the settings (its box checked),
+    // which the moved installation uses.
+    {
+        Process silent;
+        Start(&silent, "\"" + SetupExe() + "\" -SILENT");
+        ASSERT_EQ(0u, silent.Wait(60000));
+    }
+    std::string planted = ShellFolder(CSIDL_APPDATA) + "\\Tarnwick\\Vellumor Pro\\(Mox)Planted.qcg";
+    WriteText(planted, "settings");
+    Click(agreement, IDOK);
+    HWND folders = WaitPage(kSetupCaption, "Installation Directory");
+    ASSERT_TRUE(folders);
+    SetText(folders, kInstallFolder, "C:\\Moved");
+    Click(folders, IDOK);
+    EXPECT_EQ(0u, AnswerBox("Setup", IDYES).find("A previous version of Vellumor Pro is already installed"));
+    uwelcome = WaitPage(kUninstallCaption, "Vellumor Pro v4.13.0 Uninstall");
+    ASSERT_TRUE(uwelcome);
+    EXPECT_TRUE(Checked(uwelcome, kKeepSettings));
+    Click(uwelcome, IDOK);
+    ufinish = WaitPage(kUninstallCaption, "Finished", 60000);
+    ASSERT_TRUE(ufinish);
+    Click(ufinish, IDOK);
+    HWND finish = WaitPage(kSetupCaption, "Finished", 60000);
+    ASSERT_TRUE(finish);
+    for (int id : {kStartProgram, kShowManual})
+        if (Checked(finish, id))
+            Click(finish, id);
+    Click(finish, IDOK);
+    EXPECT_EQ(0u, p.Wait(30000));
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_PROGRAM_FILES) + "\\Vellumor Pro"));
+    EXPECT_EQ("C:\\Moved", Text(RecordBytes(), 20));
+    std::string kept;
+    EXPECT_TRUE(ReadFileBytes(planted, &kept));
+    EXPECT_EQ("settings", kept);
 }
 
 // Errors of phase 1 on the progress page: the logon task that Wine's Task
