@@ -229,8 +229,8 @@ TEST(ArchiveSchedule, PartialArchivesAreMarkedAndNeverPushOutWholeOnes) {
     ASSERT_EQ(0, RunPeer(f.target, "ls -A | wc -l && ls -A", &out));
     out = "\n" + out;
     EXPECT_EQ(0u, out.find("\n4\n")) << out;  // the older whole one pruned for the new whole one only
-    for (std::string kept : {std::string(kProduct) + "-2026.11.02.TarnwickConfig", today, partial + "-2.TarnwickConfig",
-                             partial + "-3.TarnwickConfig"})
+    for (const std::string& kept : {std::string(kProduct) + "-2026.11.02.TarnwickConfig", today,
+                                    partial + "-2.TarnwickConfig", partial + "-3.TarnwickConfig"})
         EXPECT_NE(std::string::npos, out.find("\n" + kept + "\n")) << kept << out;
     ASSERT_EQ(0, RunPeer(f.target, "unzip -l '" + partial + "-3.TarnwickConfig'", &out)) << out;
     EXPECT_NE(std::string::npos, out.find("(Mox)App.qcg")) << out;
