@@ -25,6 +25,8 @@ enum { kSlotBrowseTitle = 0, kSlotDone = 1, kSlotNoPath = 2, kSlotNotWritten = 3
 constexpr UINT kBoxDone = kBoxInformation | kBoxOk | kBoxBoldFirstLine;
 constexpr int kKeepMax = 999;
 constexpr int kArchiveIntervalMax = 9999;
+// After the date in the name of an archive that lacks some files.
+const char kPartialMark[] = "-partial";
 
 // One job at a time: taken by exchange, so "Archive now!" and the
 // scheduled thread never write the same archive at once.
@@ -53,6 +55,7 @@ void WriteFields(const ArchiveSettings& s, unsigned fields) {
     if (fields & kFieldsTarget) {
         StrCopy(now.folder, countof(now.folder), s.folder);
         now.keep = s.keep;
+        now.failedDay = 0;  // a target the user confirmed is tried at the next look, not an interval later
     }
     if (fields & kFieldsLast) {
         now.lastArchive = s.lastArchive;
@@ -62,8 +65,10 @@ void WriteFields(const ArchiveSettings& s, unsigned fields) {
         if (n + 1 == strlen(s.folder) && _strnicmp(now.folder, s.folder, n) == 0)
             StrCopy(now.folder, countof(now.folder), s.folder);
     }
-    if (fields & kFieldsFailed)
+    if (fields & kFieldsFailed) {
         now.failed = s.failed;
+        now.failedDay = s.failedDay;
+    }
     WriteArchiveSettings(&now);
     ReleaseSRWLockExclusive(&gRecordLock);
 }
@@ -78,10 +83,18 @@ int CompareCreationTimeDesc(const ArchiveFile* a, const ArchiveFile* b) {
     return -CompareFileTime(&a->creation, &b->creation);
 }
 
-// Deletes all but the keep newest archives of the product in the folder.
-// The archive just written counts as the newest whatever its creation time
-// says (a clock set back, or a file system that kept an older time).
-void PruneArchives(const char* folder, const char* written, int keep) {
+// A name of a partial archive: the mark follows the product's name and the date.
+bool IsPartialArchiveName(const char* fileName) {
+    size_t n = strlen(gApp.productName);
+    return strlen(fileName) > n && FindTextNoCase(fileName + n, kPartialMark) != nullptr;
+}
+
+// Deletes all but the keep newest archives of the product in the folder
+// among the whole ones, or among the partial ones: a partial archive
+// never pushes out a whole one. The archive just written counts as the
+// newest whatever its creation time says (a clock set back, or a file
+// system that kept an older time).
+void PruneArchives(const char* folder, const char* written, int keep, bool partial) {
     CDynArray<ArchiveFile> list;
     CFileEnum files;
     if (!files.Open("%s%s-*.%s", folder, gApp.productName, kConfigArchiveExt))
@@ -89,6 +102,7 @@ void PruneArchives(const char* folder, const char* written, int keep) {
     while (files.Next()) {
         ArchiveFile f;
         if (files.Data().dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ||
+            IsPartialArchiveName(files.Data().cFileName) != partial ||
             !StrCopy(f.path, countof(f.path), files.Path()) || !f.path[0] || _stricmp(f.path, written) == 0)
             continue;
         f.creation = files.Data().ftCreationTime;
@@ -98,25 +112,43 @@ void PruneArchives(const char* folder, const char* written, int keep) {
         DeleteFileA(list.At(i)->path);
 }
 
+// The dated name with a mark ("" or kPartialMark) and, from the second
+// of a day on, "-n".
+bool DatedName(const char* folder, const SYSTEMTIME& local, const char* mark, int n, char* path, size_t cch) {
+    char number[16] = "";
+    if (n > 1)
+        StrFmt(number, countof(number), "-%d", n);
+    return StrFmt(path, cch, "%s%s-%04d.%02d.%02d%s%s.%s", folder, gApp.productName, local.wYear, local.wMonth,
+                  local.wDay, mark, number, kConfigArchiveExt);
+}
+
 // A name for today's archive that no file has yet: the dated name, then
-// "-2", "-3", ... after the date, so that a second run of a day, or a run
-// after the clock went back, never replaces an older archive.
-bool FreeArchiveName(const char* folder, const SYSTEMTIME& local, char* path, size_t cch) {
-    if (!ArchiveFileName(folder, local, path, cch))
-        return false;
-    for (int n = 2; GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; n++) {
-        if (n > kKeepMax + 1 || !StrFmt(path, cch, "%s%s-%04d.%02d.%02d-%d.%s", folder, gApp.productName, local.wYear,
-                                        local.wMonth, local.wDay, n, kConfigArchiveExt))
+// "-2", "-3", ... after the date (and the mark), so that a second run of
+// a day, or a run after the clock went back, never replaces an older archive.
+bool FreeArchiveName(const char* folder, const SYSTEMTIME& local, const char* mark, char* path, size_t cch) {
+    for (int n = 1; n <= kKeepMax + 1; n++) {
+        if (!DatedName(folder, local, mark, n, path, cch))
             return false;
+        if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+            return true;
     }
-    return true;
+    return false;
+}
+
+// A partial archive gets the mark in its name and is pruned among the
+// partial ones only. When it cannot be renamed it stays as written.
+void KeepPartialArchive(const char* folder, const SYSTEMTIME& local, const char* written, int keep) {
+    char partial[kCchPath];
+    if (FreeArchiveName(folder, local, kPartialMark, partial, countof(partial)) && MoveFileA(written, partial))
+        PruneArchives(folder, partial, keep, true);
 }
 
 // The job with the running flag already taken, for the settings given
 // (as read from the record, or as the dialog holds them); it gives the
-// flag back. Only a whole archive updates the record and prunes: its
-// last time, and for "Archive now!" (fromDialog) the folder and count. A
-// scheduled run that failed is recorded, for ArchiveIfDue to report.
+// flag back. Only a whole archive updates the record and prunes the whole
+// ones: its last time, and for "Archive now!" (fromDialog) the folder and
+// count. A scheduled run that failed is recorded with its day, for
+// ArchiveIfDue to report once and to try again an interval later.
 int RunJob(ArchiveSettings s, bool fromDialog) {
     int result = kArchiveDone;
     char folder[kCchPath], path[kCchPath];
@@ -125,7 +157,8 @@ int RunJob(ArchiveSettings s, bool fromDialog) {
     GetLocalTime(&local);
     if (!folder[0]) {
         result = kArchiveNoFolder;
-    } else if (!AddTrailingBackslash(folder, countof(folder)) || !FreeArchiveName(folder, local, path, countof(path))) {
+    } else if (!AddTrailingBackslash(folder, countof(folder)) ||
+               !FreeArchiveName(folder, local, "", path, countof(path))) {
         result = kArchiveNotWritten;  // a cut path would write somewhere else
     } else {
         int r = ConfigBackupRestore(gDialog, kConfigArchiveTo, path);
@@ -133,17 +166,22 @@ int RunJob(ArchiveSettings s, bool fromDialog) {
             StrCopy(s.folder, countof(s.folder), folder);
             s.lastArchive = UtcDayStart(UnixNow());
             s.failed = kArchiveRunOk;
+            s.failedDay = 0;
             WriteFields(s, kFieldsLast | kFieldsFailed | (fromDialog ? kFieldsTarget : 0u));
-            PruneArchives(folder, path, s.keep);
-        } else {
+            PruneArchives(folder, path, s.keep, false);
+        } else if (r == kConfigSomeSkipped) {
             // A partial archive (a file could not be read) stays, but counts
             // for nothing: no whole one is pruned for it, and the period's
             // archive is still to be made.
-            result = r == kConfigSomeSkipped ? kArchivePartial : kArchiveNotWritten;
+            result = kArchivePartial;
+            KeepPartialArchive(folder, local, path, s.keep);
+        } else {
+            result = kArchiveNotWritten;
         }
     }
     if (result != kArchiveDone && !fromDialog) {
         s.failed = result == kArchivePartial ? kArchiveRunPartial : kArchiveRunNotWritten;
+        s.failedDay = (int32_t)(UnixNow() / kSecondsPerDay);
         WriteFields(s, kFieldsFailed);
     }
     InterlockedExchange(&gRunning, 0);
@@ -314,8 +352,7 @@ void OnCommand(HWND dlg, WORD id) {
 }  // namespace
 
 bool ArchiveFileName(const char* folder, const SYSTEMTIME& local, char* path, size_t cch) {
-    return StrFmt(path, cch, "%s%s-%04d.%02d.%02d.%s", folder, gApp.productName, local.wYear, local.wMonth, local.wDay,
-                  kConfigArchiveExt);
+    return DatedName(folder, local, "", 1, path, cch);
 }
 
 bool ArchiveRunning() {
@@ -341,7 +378,12 @@ int ArchiveIfDue() {
         WriteFields(s, kFieldsFailed);
         ShowJobResult(nullptr, result);
     }
-    if (!IsScheduleDue(s.automatic != 0, s.lastArchive, s.interval, UnixNow()))
+    // A failed run is tried again an interval after it, not at each start
+    // and tick: it would say the same again and pile up partial archives.
+    int64_t now = UnixNow();
+    if (!IsScheduleDue(s.automatic != 0, s.lastArchive, s.interval, now) ||
+        (s.failed != kArchiveRunOk && s.failedDay > 0 &&
+         !IsScheduleDue(true, (int64_t)s.failedDay * kSecondsPerDay, s.interval, now)))
         return kArchiveNotDue;
     if (InterlockedCompareExchange(&gRunning, 1, 0) != 0)
         return kArchiveBusy;

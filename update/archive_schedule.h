@@ -22,13 +22,14 @@ enum : int {
     kArchiveDone = 0,
     kArchiveNoFolder = 1,
     kArchiveNotWritten = 2,  // the record and the old archives stay as they were
-    kArchivePartial = 3,     // written without some files that could not be read: kept, but not recorded
+    kArchivePartial = 3,     // written without some files that could not be read: kept, marked, not recorded
     kArchiveJobRunning = 4,  // another job is writing now
 };
 
 // Starts the job in a new thread when automatic archiving is on and its
-// interval passed. First says once why the last scheduled run failed, if
-// it did (a message box: GUI thread).
+// interval passed; a failed scheduled run is tried again only an interval
+// after it. First says once why the last scheduled run failed, if it did
+// (a message box: GUI thread).
 int ArchiveIfDue();
 // The job with the settings of the record; the parameter is ignored. Runs
 // in the caller's thread or as the scheduled thread; never two at once.
@@ -38,7 +39,9 @@ int ArchiveThread(void* unused);
 // The archive's file name for a folder (ending in '\') and a local date;
 // false when it does not fit cch. A run whose name is taken already (a
 // second run that day, or a clock set back) adds "-2", "-3", ... after the
-// date, so that no archive is ever replaced.
+// date, so that no archive is ever replaced. A partial archive is named
+// with "-partial" after the date (and then "-2", ...): it is pruned only
+// among the partial ones.
 bool ArchiveFileName(const char* folder, const SYSTEMTIME& local, char* path, size_t cch);
 bool ArchiveRunning();
 // The dialog, modal (the product information dialog's way in).

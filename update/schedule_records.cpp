@@ -51,7 +51,6 @@ bool WriteArchiveSettings(const ArchiveSettings* s) {
     ArchiveSettings w = *s;
     memset(w.reserved1, 0, sizeof w.reserved1);
     memset(w.reserved2, 0, sizeof w.reserved2);
-    memset(w.reserved3, 0, sizeof w.reserved3);
     return WriteRecordFile(kArchiveRecord, -1, &w, sizeof w, 0) == sizeof w;
 }
 

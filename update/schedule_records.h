@@ -24,9 +24,9 @@ struct ArchiveSettings {
     uint8_t automatic;    // 1: archive every `interval` days
     uint8_t failed;       // the last scheduled run: kArchiveRun*, with kArchiveRunReported once it was shown
     uint8_t reserved2[2];
-    int32_t interval;  // days; 0 or less reads as 14
-    int32_t keep;      // archives kept; 0 or less reads as 30
-    uint8_t reserved3[4];
+    int32_t interval;   // days; 0 or less reads as 14
+    int32_t keep;       // archives kept; 0 or less reads as 30
+    int32_t failedDay;  // UTC day (days since 1970) of the failed scheduled run in `failed`; 0 none (older records)
 };
 #pragma pack(pop)
 static_assert(sizeof(UpdateCheckSettings) == 280, "the record's layout is fixed");

@@ -2,8 +2,10 @@
 // 7-Zip and Python's zipfile; pruning keeps the newest and never the one
 // just written; two runs on one day get two names; a last time in the
 // future is due; a full disk (a small file system mounted for the test)
-// records and prunes nothing; paths that do not fit are refused; the
-// dialog checks its fields and answers while it waits.
+// records and prunes nothing; paths that do not fit are refused; partial
+// archives are marked and never push out a whole one; a failed scheduled
+// run is tried and said once an interval; the dialog checks its fields and
+// answers while it waits.
 #include "update/archive_schedule.h"
 
 #include <windows.h>
@@ -198,24 +200,43 @@ TEST(ArchiveSchedule, NoFolderAndPathsThatDoNotFit) {
     EXPECT_EQ(kArchiveNotWritten, ArchiveThread(nullptr));
 }
 
-// A partial archive (a file could not be read) is kept but prunes and records nothing.
-TEST(ArchiveSchedule, APartialArchivePrunesNothingAndIsNotRecorded) {
+// A partial archive (a file could not be read) is kept under a marked name
+// and records nothing; partial ones are pruned among themselves and never
+// push out a whole one (three partial runs used to leave, after the next
+// whole one, no older whole archive).
+TEST(ArchiveSchedule, PartialArchivesAreMarkedAndNeverPushOutWholeOnes) {
     ArchiveFixture f("archive_locked");
-    f.Schedule(1);
-    std::string older = std::string(kProduct) + "-2026.11.01.TarnwickConfig";
-    WriteFileBytes(PathJoin(f.target, older), "whole");
+    f.Schedule(2);
+    for (const char* day : {"01", "02"}) {
+        WriteFileBytes(PathJoin(f.target, std::string(kProduct) + "-2026.11." + day + ".TarnwickConfig"), "whole");
+        Sleep(30);
+    }
     HANDLE locked = CreateFileA(DataFolderFile("Options.qcg").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, locked);
-    EXPECT_EQ(kArchivePartial, ArchiveThread(nullptr));
+    for (int run = 0; run < 3; run++) {
+        EXPECT_EQ(kArchivePartial, ArchiveThread(nullptr));
+        Sleep(30);
+    }
     CloseHandle(locked);
     ArchiveSettings s;
     ReadArchiveSettings(&s);
     EXPECT_EQ(0, s.lastArchive);
-    EXPECT_TRUE(FileExists(PathJoin(f.target, older)));
+    ASSERT_EQ(kArchiveDone, ArchiveThread(nullptr));
+    std::string today = f.TodaysName();
+    std::string partial = today.substr(0, today.size() - strlen(".TarnwickConfig")) + "-partial";
     std::string out;
-    ASSERT_EQ(0, RunPeer(f.target, "unzip -l '" + f.TodaysName() + "'", &out)) << out;
-    EXPECT_NE(std::string::npos, out.find("(Mox)App.qcg"));
+    ASSERT_EQ(0, RunPeer(f.target, "ls -A | wc -l && ls -A", &out));
+    out = "\n" + out;
+    EXPECT_EQ(0u, out.find("\n4\n")) << out;  // the older whole one pruned for the new whole one only
+    for (const std::string& kept : {std::string(kProduct) + "-2026.11.02.TarnwickConfig", today,
+                                    partial + "-2.TarnwickConfig", partial + "-3.TarnwickConfig"})
+        EXPECT_NE(std::string::npos, out.find("\n" + kept + "\n")) << kept << out;
+    ASSERT_EQ(0, RunPeer(f.target, "unzip -l '" + partial + "-3.TarnwickConfig'", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("(Mox)App.qcg")) << out;
+    EXPECT_EQ(std::string::npos, out.find("Options.qcg")) << out;
+    ASSERT_EQ(0, RunPeer(f.target, "unzip -l '" + today + "'", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("Options.qcg")) << out;
 }
 
 TEST(ArchiveSchedule, DueStartsOneJobInItsThread) {
@@ -439,21 +460,39 @@ TEST(ArchiveDialog, CancelAndOkDuringAScheduledJob) {
     EXPECT_EQ(UtcDayStart(UnixNow()), s.lastArchive);  // the job's own field
 }
 
-// A scheduled run that failed is said once, at the next look at the schedule.
-TEST(ArchiveSchedule, AFailedScheduledRunIsReportedOnce) {
+// A scheduled run that failed is said once, at the next look at the
+// schedule, and tried again only an interval later (it ran and was said
+// again at each start and daily tick).
+TEST(ArchiveSchedule, AFailedScheduledRunIsTriedAndReportedOnceAnInterval) {
     ArchiveFixture f("archive_failed_run");
     ArchiveSettings s = {};
     StrCopy(s.folder, countof(s.folder), "Q:\\no\\such\\drive");
+    s.automatic = 1;
     ASSERT_TRUE(WriteArchiveSettings(&s));
-    EXPECT_EQ(kArchiveNotWritten, ArchiveThread(nullptr));
-    for (const char* expected : {"Could not create the archive file!", ""}) {
-        std::string said;
-        std::thread answer([&said] {
+    auto look = [](std::string* said) {
+        std::thread answer([said] {
             if (FindDialogWith(IDC_MOX_MSGICON, 1500))
-                said = AnswerMessage();
+                *said = AnswerMessage();
         });
-        EXPECT_EQ(kArchiveNotDue, ArchiveIfDue());
+        int r = ArchiveIfDue();
         answer.join();
-        EXPECT_EQ(expected, said);
-    }
+        for (int i = 0; i < 200 && ArchiveRunning(); i++)
+            Sleep(25);
+        return r;
+    };
+    std::string said[4];
+    EXPECT_EQ(kArchiveStarted, look(&said[0]));  // start-up: the run fails
+    EXPECT_EQ(kArchiveNotDue, look(&said[1]));   // the next start says so
+    EXPECT_EQ(kArchiveNotDue, look(&said[2]));   // and the tick after it is quiet
+    ReadArchiveSettings(&s);
+    s.failedDay -= s.interval + 1;  // an interval later
+    ASSERT_TRUE(WriteArchiveSettings(&s));
+    EXPECT_EQ(kArchiveStarted, look(&said[3]));
+    EXPECT_EQ("", said[0]);
+    EXPECT_EQ("Could not create the archive file!", said[1]);
+    EXPECT_EQ("", said[2]);
+    EXPECT_EQ("", said[3]);
+    std::string again;
+    EXPECT_EQ(kArchiveNotDue, look(&again));
+    EXPECT_EQ("Could not create the archive file!", again);
 }
