@@ -1003,14 +1003,16 @@ bool ExifReader::FitToPicture(int width, int height) {
     uint32_t ifd1 = Get32(next, mm);
     Put32(next, 0, mm);
     int n1 = b.Entries(ifd1);
-    b.kept = (int32_t*)calloc((size_t)b.length + 1, sizeof(int32_t));
-    b.dropped = (int32_t*)calloc((size_t)b.length + 1, sizeof(int32_t));
-    if (n1 >= 0 && b.kept && b.dropped) {
+    if (n1 >= 0) {
+        b.kept = (int32_t*)calloc((size_t)b.length + 1, sizeof(int32_t));
+        b.dropped = (int32_t*)calloc((size_t)b.length + 1, sizeof(int32_t));
+    }
+    if (b.kept && b.dropped) {
         b.Mark(b.kept, 0, 8);
         b.KeepDir(ifd0, 0);
         b.Seal();
     }
-    if (n1 >= 0 && b.kept && b.dropped && b.Drop(ifd1, 2 + 12 * (uint32_t)n1 + 4)) {
+    if (b.kept && b.dropped && b.Drop(ifd1, 2 + 12 * (uint32_t)n1 + 4)) {
         const BYTE* offsets = nullptr;
         const BYTE* counts = nullptr;
         uint32_t thumbAt = 0, thumbCb = 0;
