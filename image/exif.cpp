@@ -36,11 +36,14 @@ enum : int {
     kTagXResolution = 282,
     kTagYResolution = 283,
     kTagResolutionUnit = 296,
+    kTagStripOffsets = 273,
+    kTagStripByteCounts = 279,
     kTagThumbnailOffset = 513,
     kTagThumbnailLength = 514,
     kTagExposureTime = 33434,
     kTagFNumber = 33437,
     kTagExifOffset = 34665,
+    kTagGpsOffset = 34853,
     kTagExposureProgram = 34850,
     kTagIsoEquivalent = 34855,
     kTagExifVersion = 0x9000,
@@ -828,13 +831,103 @@ void Put32(BYTE* p, uint32_t v, bool motorola) {
         p[motorola ? 3 - i : i] = (BYTE)(v >> (8 * i));
 }
 
-// Byte ranges of a TIFF block that are cleared and, at its end, cut off.
-struct Dropped {
-    uint32_t from[24], to[24];
-    int n = 0;
-    void Add(uint32_t at, uint32_t cb, uint32_t length) {
-        if (n < 24 && at < length && cb > 0)
-            from[n] = at, to[n] = cb > length - at ? length : at + cb, n++;
+// A TIFF block's directories, as FitToPicture sees them: the bytes that
+// the directories other than the thumbnail's use (kept), and those only the
+// thumbnail's uses (dropped: cleared and, at the block's end, cut off).
+// Each is a count per byte made from +1/-1 at the ends of its ranges, so
+// that any number of ranges costs one pass over the block.
+struct BlockBytes {
+    BYTE* base;
+    uint32_t length;
+    bool mm;
+    int32_t* kept;     // length + 1 counts; after Seal, kept bytes before each offset
+    int32_t* dropped;  // length + 1 counts
+    uint32_t visited[kMaxDirs];
+    int dirs;
+
+    // A directory at `at`: its entry count, or -1 when it (with its link to
+    // the next one) does not fit.
+    int Entries(uint32_t at) const {
+        if (at < 8 || length < 2 || at > length - 2)
+            return -1;
+        uint32_t n = Get16(base + at, mm);
+        return n * 12 + 6 <= length - at ? (int)n : -1;
+    }
+    // The bytes an entry's value takes outside it, as [*at, *at + *cb)
+    // clipped to the block; false when it is inside the entry.
+    bool OutOfLine(const BYTE* e, uint32_t* at, uint32_t* cb) const {
+        uint32_t format = Get16(e + 2, mm);
+        uint64_t bytes = format <= 12 ? (uint64_t)Get32(e + 4, mm) * kBytesPerFormat[format] : 0;
+        *at = Get32(e + 8, mm);
+        if (bytes <= 4 || *at >= length)
+            return false;
+        *cb = bytes > length - *at ? length - *at : (uint32_t)bytes;
+        return true;
+    }
+    // Element i of a SHORT or LONG entry's value; false when it is neither
+    // or the value lies outside the block.
+    bool Element(const BYTE* e, uint32_t i, uint32_t* v) const {
+        uint32_t format = Get16(e + 2, mm), count = Get32(e + 4, mm);
+        uint32_t size = format == 3 ? 2 : format == 4 ? 4 : 0;
+        if (!size || i >= count)
+            return false;
+        const BYTE* p = e + 8;
+        if ((uint64_t)count * size > 4) {
+            uint32_t at = Get32(e + 8, mm);
+            if (at > length || (uint64_t)count * size > length - at)
+                return false;
+            p = base + at;
+        }
+        *v = size == 2 ? Get16(p + 2 * i, mm) : Get32(p + 4 * i, mm);
+        return true;
+    }
+    void Mark(int32_t* counts, uint32_t at, uint32_t cb) {
+        if (at < length && cb > 0) {
+            counts[at]++;
+            counts[cb > length - at ? length : at + cb]--;
+        }
+    }
+    // A directory the picture's data lives in: its entries, link and
+    // values, and the sub-directories it names (Exif, GPS, interoperability),
+    // walked once each and at most kMaxNesting deep.
+    void KeepDir(uint32_t at, int level) {
+        int n = Entries(at);
+        for (int i = 0; i < dirs; i++)
+            if (visited[i] == at)
+                n = -1;
+        if (n < 0 || level > kMaxNesting || dirs >= kMaxDirs)
+            return;
+        visited[dirs++] = at;
+        Mark(kept, at, 2 + 12 * (uint32_t)n + 4);
+        for (int i = 0; i < n; i++) {
+            const BYTE* e = base + at + 2 + 12 * i;
+            uint32_t tag = Get16(e, mm), valueAt, cb, sub;
+            if (OutOfLine(e, &valueAt, &cb))
+                Mark(kept, valueAt, cb);
+            if ((tag == kTagExifOffset || tag == kTagGpsOffset || tag == kTagInteropOffset) && Element(e, 0, &sub))
+                KeepDir(sub, level + 1);
+        }
+    }
+    // After the kept ranges: counts of kept bytes before each offset.
+    void Seal() {
+        int32_t depth = 0, before = 0;
+        for (uint32_t i = 0; i <= length; i++) {
+            int32_t here = depth + kept[i];
+            kept[i] = before;
+            depth = here;
+            before += depth > 0;
+        }
+    }
+    // Drops [at, at + cb) (clipped to the block) when no kept byte and not
+    // the TIFF header is in it; false when it cannot be dropped.
+    bool Drop(uint32_t at, uint32_t cb) {
+        if (at < 8 || at >= length || cb == 0)
+            return false;
+        uint32_t end = cb > length - at ? length : at + cb;
+        if (kept[end] != kept[at])
+            return false;
+        Mark(dropped, at, end - at);
+        return true;
     }
 };
 
@@ -874,18 +967,14 @@ bool ExifReader::FitToPicture(int width, int height) {
     const uint32_t header = 2 + 6;
     if (!app1 || app1->size < header + 8 || memcmp(app1->data + 2, "Exif\0\0", 6) != 0)
         return false;
-    BYTE* base = app1->data + header;
-    uint32_t length = app1->size - header;
-    bool mm = base[0] == 'M';
-    // A directory at `at`: its entry count, or -1 when it does not fit.
-    auto entries = [&](uint32_t at) -> int {
-        if (at < 8 || at > length - 2)
-            return -1;
-        uint32_t n = Get16(base + at, mm);
-        return n * 12 + 6 <= length - at ? (int)n : -1;
-    };
+    BlockBytes b = {};
+    b.base = app1->data + header;
+    b.length = app1->size - header;
+    b.mm = b.base[0] == 'M';
+    BYTE* base = b.base;
+    const bool mm = b.mm;
     uint32_t ifd0 = Get32(base + 4, mm);
-    int n0 = entries(ifd0);
+    int n0 = b.Entries(ifd0);
     if (n0 < 0)
         return false;
     uint32_t exifDir = 0;
@@ -895,7 +984,7 @@ bool ExifReader::FitToPicture(int width, int height) {
             exifDir = Get32(e + 8, mm);
     }
     // The new size into PixelXDimension and PixelYDimension.
-    int nx = entries(exifDir);
+    int nx = b.Entries(exifDir);
     for (int i = 0; i < nx; i++) {
         BYTE* e = base + exifDir + 2 + 12 * i;
         uint32_t tag = Get16(e, mm), format = Get16(e + 2, mm);
@@ -905,45 +994,61 @@ bool ExifReader::FitToPicture(int width, int height) {
         else if (v && format == 4)
             Put32(e + 8, v, mm);
     }
-    // The thumbnail's directory (IFD1) is unlinked; it, its values and the
-    // thumbnail's bytes are cleared, and cut off where they end the block.
+    // The thumbnail's directory (IFD1) is unlinked. It, its values and the
+    // thumbnail's bytes (one block or all its strips) are cleared, and cut
+    // off where they end the block, but only where no other directory and
+    // none of their values lies: a directory that overlaps one (a link back
+    // to IFD0, say) is left as it is.
     BYTE* next = base + ifd0 + 2 + 12 * n0;
     uint32_t ifd1 = Get32(next, mm);
     Put32(next, 0, mm);
-    int n1 = entries(ifd1);
-    Dropped d;
+    int n1 = b.Entries(ifd1);
     if (n1 >= 0) {
-        d.Add(ifd1, 2 + 12 * (uint32_t)n1 + 4, length);
-        uint32_t thumbAt = 0, thumbCb = 0, stripAt = 0, stripCb = 0;
+        b.kept = (int32_t*)calloc((size_t)b.length + 1, sizeof(int32_t));
+        b.dropped = (int32_t*)calloc((size_t)b.length + 1, sizeof(int32_t));
+    }
+    if (b.kept && b.dropped) {
+        b.Mark(b.kept, 0, 8);
+        b.KeepDir(ifd0, 0);
+        b.Seal();
+    }
+    if (b.kept && b.dropped && b.Drop(ifd1, 2 + 12 * (uint32_t)n1 + 4)) {
+        const BYTE* offsets = nullptr;
+        const BYTE* counts = nullptr;
+        uint32_t thumbAt = 0, thumbCb = 0;
+        bool haveAt = false, haveCb = false;
         for (int i = 0; i < n1; i++) {
             const BYTE* e = base + ifd1 + 2 + 12 * i;
-            uint32_t tag = Get16(e, mm), format = Get16(e + 2, mm), count = Get32(e + 4, mm);
-            uint64_t cb = format <= 12 ? (uint64_t)count * kBytesPerFormat[format] : 0;
-            uint32_t value = Get32(e + 8, mm);
-            if (cb > 4)
-                d.Add(value, cb > length ? length : (uint32_t)cb, length);
+            uint32_t tag = Get16(e, mm), at, cb;
+            if (b.OutOfLine(e, &at, &cb))
+                b.Drop(at, cb);
             if (tag == kTagThumbnailOffset)
-                thumbAt = value;
+                haveAt = b.Element(e, 0, &thumbAt);
             else if (tag == kTagThumbnailLength)
-                thumbCb = value;
-            else if (tag == 273 && count == 1)  // an uncompressed thumbnail's strip
-                stripAt = value;
-            else if (tag == 279 && count == 1)
-                stripCb = value;
+                haveCb = b.Element(e, 0, &thumbCb);
+            else if (tag == kTagStripOffsets)
+                offsets = e;
+            else if (tag == kTagStripByteCounts)
+                counts = e;
         }
-        d.Add(thumbAt, thumbCb, length);
-        d.Add(stripAt, stripCb, length);
+        if (haveAt && haveCb)
+            b.Drop(thumbAt, thumbCb);
+        uint32_t at, cb;
+        for (uint32_t k = 0; offsets && counts && b.Element(offsets, k, &at) && b.Element(counts, k, &cb); k++)
+            b.Drop(at, cb);
+        uint32_t end = 8;  // past the last byte kept
+        int32_t depth = 0;
+        for (uint32_t i = 0; i < b.length; i++) {
+            depth += b.dropped[i];
+            if (depth > 0)
+                base[i] = 0;
+            else
+                end = i + 1;
+        }
+        app1->size = header + end;
     }
-    for (int i = 0; i < d.n; i++)
-        memset(base + d.from[i], 0, d.to[i] - d.from[i]);
-    uint32_t end = length;
-    for (bool cut = true; cut;) {
-        cut = false;
-        for (int i = 0; i < d.n; i++)
-            if (d.to[i] == end && d.from[i] < end && d.from[i] >= 8)
-                end = d.from[i], cut = true;
-    }
-    app1->size = header + end;
+    free(b.kept);
+    free(b.dropped);
     app1->data[0] = (BYTE)(app1->size >> 8);
     app1->data[1] = (BYTE)app1->size;
     return true;

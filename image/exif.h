@@ -64,9 +64,12 @@ class ExifReader {
     // when the table no longer holds them.
     bool LoadKeptSections(uint32_t id);
     // For a picture other than the one the held APP1 came with: drops the
-    // thumbnail (its directory, values and bytes) and writes the new size
-    // into the Exif pixel dimensions. False when there is no Exif APP1 or
-    // its first directory does not fit.
+    // thumbnail (its directory, values and bytes, all strips of a strip
+    // thumbnail) and writes the new size into the Exif pixel dimensions.
+    // Only bytes that no other directory (IFD0, Exif, GPS, interoperability)
+    // uses are cleared; a thumbnail directory overlapping one is only
+    // unlinked. False when there is no Exif APP1 or its first directory
+    // does not fit.
     bool FitToPicture(int width, int height);
 
     int SectionCount() const { return count_; }

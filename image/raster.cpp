@@ -337,6 +337,15 @@ void CRaster::SetTransparentColor(RGBQUAD c) {
     info_.transparentColor = c;
 }
 
+bool CRaster::IsTransparentPixel(int x, int y) const {
+    if (!IsTransparent())
+        return false;
+    if (GetBpp() < 24)
+        return GetPixelIndexRaw(x, y) == info_.transparentIndex;
+    RGBQUAD c = GetPixelColorRaw(x, y), t = info_.transparentColor;
+    return c.rgbBlue == t.rgbBlue && c.rgbGreen == t.rgbGreen && c.rgbRed == t.rgbRed;
+}
+
 int CRaster::FormatIndex(uint32_t formatId) {
     if (formatId >= 1 && formatId <= 8)
         return (int)formatId;

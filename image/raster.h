@@ -191,6 +191,9 @@ class CRaster {
     bool SetTransparentIndex(int index);
     RGBQUAD GetTransparentColor() const;
     void SetTransparentColor(RGBQUAD c);
+    // Whether the pixel (inside the image) is transparent: palette images
+    // compare indices (two entries may hold one colour), true colour colours.
+    bool IsTransparentPixel(int x, int y) const;
     void SetJpegQuality(BYTE q) { info_.jpegQuality = q; }
     BYTE GetJpegQuality() const { return (BYTE)(int)(info_.jpegQuality + 0.5f); }
     BYTE GetJpegScale() const { return info_.jpegScale; }

@@ -1,13 +1,15 @@
 // ICO codec.
 //
 // Reads: one entry of an icon or cursor file, chosen by the current frame:
-//   bitmap entries of 1, 4, 8, 16 (5-5-5), 24 and 32 bits (alpha dropped)
+//   bitmap entries of 1, 4, 8, 16 (5-5-5), 24 and 32 bits (as 24 bits)
 //   of any size the entry's own header gives (also 256 x 256), or PNG
 //   entries (recognised by the PNG signature, whatever the directory says).
 //   The AND mask becomes a transparent index for palette images (at the
 //   next depth when every index is in use, or for 8 bits an index freed
 //   from two equal entries, else 24 bits with a free colour: visible black
-//   stays black).
+//   stays black) and a transparent colour of no visible pixel for true
+//   colour; a 32-bit entry whose alpha is used has the pixels below half
+//   alpha transparent instead.
 // Writes: one entry; images up to 255 pixels on a side as a bitmap with
 //   its AND mask (masked pixels black in the colour bitmap), larger ones as
 //   a PNG entry.
@@ -53,6 +55,66 @@ int FreeDuplicateEntry(CRaster* img) {
     return -1;
 }
 
+bool SameColor(RGBQUAD a, RGBQUAD b) {
+    return a.rgbBlue == b.rgbBlue && a.rgbGreen == b.rgbGreen && a.rgbRed == b.rgbRed;
+}
+
+// Gives a 24-bit image the transparency its mask describes: a colour no
+// visible pixel has becomes the transparent one. That is the masked pixels'
+// own colour when they share one; else they take the first free colour of
+// FF0000 ^ k (red first: masked pixels of an icon are mostly black, and
+// dark colours are common). There are more candidates than visible pixels.
+void ApplyTrueColorMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
+    int w = img->Width(), h = img->Height();
+    size_t visible = 0;
+    bool anyMasked = false, oneColor = true;
+    RGBQUAD first = {0, 0, 0, 0};
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            RGBQUAD c = img->GetPixelColorRaw(x, y);
+            if (!MaskBit(mask, maskRow, x, y))
+                visible++;
+            else if (!anyMasked)
+                first = c, anyMasked = true;
+            else if (!SameColor(c, first))
+                oneColor = false;
+        }
+    if (!anyMasked)
+        return;
+    const size_t candidates = visible < 0xFFFFFF ? visible + 1 : 0x1000000;
+    BYTE* taken = (BYTE*)calloc((candidates + 7) / 8, 1);
+    if (!taken)
+        return;
+    bool firstTaken = false;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            if (MaskBit(mask, maskRow, x, y))
+                continue;
+            RGBQUAD c = img->GetPixelColorRaw(x, y);
+            uint32_t k = ((uint32_t)c.rgbRed << 16 | (uint32_t)c.rgbGreen << 8 | c.rgbBlue) ^ 0xFF0000;
+            if (k < candidates)
+                taken[k / 8] |= (BYTE)(1 << (k % 8));
+            firstTaken = firstTaken || SameColor(c, first);
+        }
+    size_t k = 0;
+    while (k < candidates && (taken[k / 8] >> (k % 8) & 1))
+        k++;
+    free(taken);
+    RGBQUAD clear = first;
+    if (!oneColor || firstTaken) {
+        if (k == candidates)
+            return;  // every colour visible: nothing can be transparent
+        uint32_t v = (uint32_t)k ^ 0xFF0000;
+        clear = RGBQUAD{(BYTE)v, (BYTE)(v >> 8), (BYTE)(v >> 16), 0};
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                if (MaskBit(mask, maskRow, x, y))
+                    img->SetPixelColorRaw(x, y, clear);
+    }
+    img->SetTransparentColor(clear);
+    img->Info().transparentIndex = 0;
+}
+
 // Gives a palette image the transparency its AND mask describes, so that
 // exactly the masked pixels are transparent: they move to the highest
 // palette index no visible pixel uses. Where visible pixels use every index
@@ -82,24 +144,8 @@ void ApplyMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
     if (unused < 0 && img->GetBpp() == 8)
         unused = FreeDuplicateEntry(img);
     if (unused < 0) {
-        // 256 colours in use: one of 257 candidates is in no entry.
-        const RGBQUAD* pal = img->GetPaletteConst();
-        RGBQUAD clear = {0, 0, 0, 0};
-        for (int c = 0, taken = 1; c <= 256 && taken; c++) {
-            clear = RGBQUAD{(BYTE)(c & 0xFF), (BYTE)(c >> 8 ? 1 : 0), 255, 0};
-            taken = 0;
-            for (int i = 0; i < 256 && !taken; i++)
-                taken = pal[i].rgbBlue == clear.rgbBlue && pal[i].rgbGreen == clear.rgbGreen &&
-                        pal[i].rgbRed == clear.rgbRed;
-        }
-        if (!img->IncreaseBpp(24))
-            return;
-        for (int y = 0; y < h; y++)
-            for (int x = 0; x < w; x++)
-                if (MaskBit(mask, maskRow, x, y))
-                    img->SetPixelColorRaw(x, y, clear);
-        img->SetTransparentColor(clear);
-        img->Info().transparentIndex = 0;
+        if (img->IncreaseBpp(24))
+            ApplyTrueColorMask(img, mask, maskRow);
         return;
     }
     for (int y = 0; y < h; y++)
@@ -109,15 +155,22 @@ void ApplyMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
     img->SetTransparentIndex(unused);
 }
 
-// Whether the pixel is the image's transparent one: palette images compare
-// indices (two entries may hold the same colour), true colour compares colours.
-bool IsMasked(const CRaster& img, int x, int y) {
-    if (!img.IsTransparent())
+// A mask of the pixels of 32-bit rows (bottom-up, as the mask) whose alpha
+// is below half; false when every alpha byte is 0 (no alpha: the AND mask
+// tells).
+bool MaskFromAlpha(const BYTE* data, int w, int h, BYTE* mask, uint32_t maskRow) {
+    const size_t pixels = (size_t)w * h;
+    size_t i = 0;
+    while (i < pixels && data[4 * i + 3] == 0)
+        i++;
+    if (i == pixels)
         return false;
-    if (img.GetBpp() < 24)
-        return img.GetPixelIndexRaw(x, y) == img.GetTransparentIndex();
-    RGBQUAD c = img.GetPixelColorRaw(x, y), t = img.GetTransparentColor();
-    return c.rgbBlue == t.rgbBlue && c.rgbGreen == t.rgbGreen && c.rgbRed == t.rgbRed;
+    memset(mask, 0, (size_t)maskRow * h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            if (data[4 * ((size_t)y * w + x) + 3] < 128)
+                mask[(size_t)y * maskRow + x / 8] |= (BYTE)(0x80 >> (x & 7));
+    return true;
 }
 
 }  // namespace
@@ -161,8 +214,9 @@ bool CRasterICO::ReadIconPalette(CRasterFile* f, uint32_t colors, int bpp) {
 
 // The colour bitmap (16 and 32 bits converted to 24) and the AND mask: a
 // mask with every bit set gives a negative image with transparent index 0,
-// another one the transparency of a palette image. Short colour or mask
-// data leaves the picture as far as it was read; the rest stays zero.
+// another one the image's transparency (of a 32-bit entry with alpha, the
+// alpha's). Short colour or mask data leaves the picture as far as it was
+// read; the rest stays zero.
 bool CRasterICO::ReadIconPixels(CRasterFile* f, int bpp, uint64_t pixelBytes) {
     uint32_t maskRow = MaskRowBytes(Width());
     size_t maskSize = (size_t)maskRow * Height();
@@ -184,7 +238,9 @@ bool CRasterICO::ReadIconPixels(CRasterFile* f, int bpp, uint64_t pixelBytes) {
     } else {
         whole = f->Read(GetPixels(), 1, (size_t)pixelBytes) == pixelBytes;
     }
-    if (whole && f->Read(mask, 1, maskSize) == maskSize) {
+    if (whole && bpp == 32 && MaskFromAlpha(data, Width(), Height(), mask, maskRow)) {
+        ApplyTrueColorMask(this, mask, maskRow);  // the alpha wins over the AND mask
+    } else if (whole && f->Read(mask, 1, maskSize) == maskSize) {
         bool allSet = true;
         for (size_t i = 0; i < maskSize && allSet; i++)
             allSet = mask[i] == 0xFF;
@@ -193,6 +249,8 @@ bool CRasterICO::ReadIconPixels(CRasterFile* f, int bpp, uint64_t pixelBytes) {
             Negative();
         } else if (bpp <= 8) {
             ApplyMask(this, mask, maskRow);
+        } else {
+            ApplyTrueColorMask(this, mask, maskRow);
         }
     }
     free(data);
@@ -321,7 +379,7 @@ bool CRasterICO::EncodeIco(CRasterFile* f) {
     for (int y = 0; y < height && ok; y++) {
         memcpy(row, GetRowPointer(y), (size_t)GetRowStride());
         for (int x = 0; x < width; x++) {
-            if (!IsMasked(*this, x, y))
+            if (!IsTransparentPixel(x, y))
                 continue;
             mask[(size_t)y * maskRow + x / 8] |= (BYTE)(0x80 >> (x & 7));
             if (bpp == 24)

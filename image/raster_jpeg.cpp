@@ -305,13 +305,14 @@ bool CRasterJPG::Decompress(CRasterFile* f, bool haveExif) {
         return true;
     }
     // Huffman codes take a bit for each 8 x 8 block at least (its DC code,
-    // in the first scan of a progressive file too); arithmetic codes less.
-    // A file too short for its picture is refused before it is made (one
-    // past the memory limit says so when it is made).
-    const uint64_t perByte = cinfo.arith_code ? 32768 : 512;
+    // in the first scan of a progressive file too): a file too short for
+    // its picture is refused before it is made (one past the memory limit
+    // says so when it is made). Arithmetic codes have no such floor: a flat
+    // picture takes next to no bytes, and the decoder reads the end of the
+    // data as zeros; the memory limit bounds those.
     const long fileBytes = f->Size();
     const uint64_t pixels = (uint64_t)cinfo.image_width * cinfo.image_height;
-    if (fileBytes > 0 && pixels > (uint64_t)fileBytes * perByte &&
+    if (!cinfo.arith_code && fileBytes > 0 && pixels > (uint64_t)fileBytes * 512 &&
         RasterRowsBytes(cinfo.output_width, cinfo.output_height, 8 * (uint64_t)cinfo.output_components) <=
             kRasterMaxMemory) {
         SetLastError("JPEG data too short for the picture");

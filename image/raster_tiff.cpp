@@ -325,7 +325,7 @@ uint64_t MostBytesPerByte(uint16_t compression) {
             return 1100;  // deflate's limit is 1032
         case COMPRESSION_JPEG:
         case COMPRESSION_OJPEG:
-            return 4096;  // at least one bit per 8x8 block and component
+            return 4096;  // Huffman codes: at least one bit per 8x8 block and component
         case COMPRESSION_LZW:
             return 4096;  // one 9-bit code gives at most a string of the table's length
     }
@@ -376,6 +376,24 @@ uint64_t CoveredBytes(ByteRange* ranges, uint32_t n) {
     return covered;
 }
 
+// Whether the first strip (or tile) is an arithmetic-coded JPEG frame,
+// whose data has no floor per block (a flat one takes next to no bytes).
+bool ArithmeticJpeg(TIFF* tif) {
+    BYTE head[4096];
+    tmsize_t n =
+        TIFFIsTiled(tif) ? TIFFReadRawTile(tif, 0, head, sizeof(head)) : TIFFReadRawStrip(tif, 0, head, sizeof(head));
+    if (n < 4 || head[0] != 0xFF || head[1] != 0xD8)
+        return false;
+    // The segments after SOI up to the frame header.
+    for (tmsize_t i = 2; i <= n - 4 && head[i] == 0xFF;) {
+        BYTE m = head[i + 1];
+        if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC)
+            return m >= 0xC9;
+        i += 2 + (head[i + 2] << 8 | head[i + 3]);
+    }
+    return false;
+}
+
 // The strip (or tile) table against the file before anything is reserved
 // for the picture: every strip inside the file, and enough data in each to
 // fill its rows, and in all of them, strips that share bytes counting them
@@ -396,6 +414,7 @@ const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
         return "CRasterTIF can't allocate memory";
     uint64_t needAll = 0;
     const char* error = nullptr;
+    bool bounded = true;  // by the compression's most bytes per byte
     for (uint32_t s = 0; s < n && !error; s++) {
         int err = 0;
         uint64_t offset = TIFFGetStrileOffsetWithErr(tif, s, &err);
@@ -405,17 +424,20 @@ const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
             break;
         }
         ranges[s] = ByteRange{offset, count};
+        if (s == 0 && p.compression == COMPRESSION_JPEG)
+            bounded = !ArithmeticJpeg(tif);
         uint64_t need = full;
         if (!tiled) {
             uint32_t top = s % perPlane * rps;
             uint32_t rows = p.height - top < rps ? p.height - top : rps;
             need = rows == rps ? full : (uint64_t)TIFFVStripSize64(tif, rows);
         }
-        if (MostDecodedBytes(p.compression, count, scanline ? scanline : 1) < need)
+        if (bounded && MostDecodedBytes(p.compression, count, scanline ? scanline : 1) < need)
             error = "TIFF data too short for the picture";
         needAll += need;
     }
-    if (!error && MostDecodedBytes(p.compression, CoveredBytes(ranges, n), scanline ? scanline : 1) < needAll)
+    if (!error && bounded &&
+        MostDecodedBytes(p.compression, CoveredBytes(ranges, n), scanline ? scanline : 1) < needAll)
         error = "TIFF data too short for the picture";
     free(ranges);
     return error;

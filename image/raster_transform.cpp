@@ -65,6 +65,38 @@ bool DiffusionRow(void* context, int y, int height) {
     return true;
 }
 
+// After a depth decrease of src into dst (same size): the pixels that were
+// transparent share one index that no visible pixel got, the transparent
+// one, or dst has no transparency. A reduced palette may give a visible
+// colour the index the transparent colour got, or an index past its end.
+void CarryTransparency(const CRaster& src, CRaster* dst) {
+    dst->Info().transparentIndex = -1;
+    if (!src.IsTransparent())
+        return;
+    int w = src.Width(), h = src.Height();
+    int masked[256] = {};
+    bool visible[256] = {};
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            BYTE i = dst->GetPixelIndexRaw(x, y);
+            if (src.IsTransparentPixel(x, y))
+                masked[i]++;
+            else
+                visible[i] = true;
+        }
+    int t = -1;
+    for (int i = 0; i < dst->GetPaletteCount(); i++)
+        if (!visible[i] && (t < 0 || masked[i] > masked[t]))
+            t = i;
+    if (t < 0 || !masked[t])
+        return;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            if (src.IsTransparentPixel(x, y))
+                dst->SetPixelIndexRaw(x, y, (BYTE)t);
+    dst->SetTransparentIndex(t);
+}
+
 }  // namespace
 
 bool CRaster::Crop(int left, int top, int right, int bottom, CRaster* dest) {
@@ -145,6 +177,7 @@ bool CRaster::DecreaseBpp(int bpp, bool errorDiffusion, const RGBQUAD* palette, 
                 return false;
             }
             SetProgress(100);
+            CarryTransparency(*this, &s.img);
             return TakeOver(s.img);
         }
     }
@@ -181,6 +214,7 @@ bool CRaster::DecreaseBpp(int bpp, bool errorDiffusion, const RGBQUAD* palette, 
         }
     }
     SetProgress(100);
+    CarryTransparency(*this, &s.img);
     return TakeOver(s.img);
 }
 
@@ -254,13 +288,13 @@ bool CRaster::GrayScale() {
         if (!s.img.Create(w, h, 8, GetFormatId()))
             return false;
         s.img.SetGrayPalette();
-        s.img.SetTransparentIndex(IsTransparent() ? Luminance(info_.transparentColor) : -1);
         for (int y = 0; y < h; y++) {
             const BYTE* in = GetRowPointer(y);
             BYTE* out = s.img.GetRowPointer(y);
             for (int x = 0; x < w; x++, in += 3)
                 out[x] = (BYTE)((in[2] * 306 + in[1] * 601 + in[0] * 117) >> 10);
         }
+        CarryTransparency(*this, &s.img);
         return TakeOver(s.img);
     }
     BYTE lum[256];

@@ -1,7 +1,8 @@
 // libFuzzer target: the Exif reader on its own. Bytes that begin as a JPEG
 // go through the section reader in full mode (Exif block, comment, frame
-// size), are kept and written out again; any other bytes are an APP1's
-// contents for the Exif parser. The thumbnail is copied out either way.
+// size), are kept, written out again and fitted to another picture's size
+// (the thumbnail dropped); any other bytes are an APP1's contents for the
+// Exif parser. The thumbnail is copied out either way.
 // Seeds: Exif blocks of both byte orders with a thumbnail, GPS and
 // comments, whole and as bare APP1 contents.
 // clang-format off
@@ -41,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             out.Open();
             reader.WriteSections(&out);
             ExifReader again;
-            if (id)
-                again.LoadKeptSections(id);
+            if (id && again.LoadKeptSections(id))
+                again.FitToPicture(1, 1);  // as for an edited picture
         }
     } else {
         reader.ParseExif(data, (uint32_t)size);

@@ -72,10 +72,16 @@ int VisibleDiff(const Rgb& ours, const Rgb& src, const Rgb& alpha, std::string* 
     return n;
 }
 
-// Whether pixel (x, y from the top) is transparent in our image.
+// Whether pixel (x, y from the top) is transparent in our image: its
+// index, or in true colour its colour, is the transparent one.
 bool Transparent(const CRaster& img, int x, int yTop) {
     int y = img.Height() - 1 - yTop;
-    return img.IsTransparent() && img.GetBpp() < 24 && img.GetPixelIndex(x, y) == img.GetTransparentIndex();
+    if (!img.IsTransparent())
+        return false;
+    if (img.GetBpp() < 24)
+        return img.GetPixelIndex(x, y) == img.GetTransparentIndex();
+    RGBQUAD c = img.GetPixelColor(x, y), t = img.GetTransparentColor();
+    return c.rgbRed == t.rgbRed && c.rgbGreen == t.rgbGreen && c.rgbBlue == t.rgbBlue;
 }
 
 std::string IconHeader(int count) {
@@ -116,8 +122,8 @@ TEST(IcoPeer, TheirIconsReadWithTheSameVisiblePixels) {
         ASSERT_TRUE(ReadPnm(PathJoin(dir, std::string(v.source) + ".pgm"), &alpha));
         std::string where;
         EXPECT_EQ(VisibleDiff(RgbOf(img), src, alpha, &where), 0) << where;
-        if (v.bpp < 24) {
-            // The masked corner is the transparent index; visible pixels are not.
+        if (std::string(v.name) != "raw") {  // PNG entries keep no alpha
+            // The masked corner is transparent; visible pixels are not.
             EXPECT_TRUE(Transparent(img, 0, 0));
             EXPECT_FALSE(Transparent(img, img.Width() - 1, img.Height() - 1));
         }
@@ -205,6 +211,24 @@ TEST(IcoCodec, TransparencyRoundTrip) {
     size_t pixelsAt = 22 + 40;
     EXPECT_EQ(bytes.substr(pixelsAt + 12 + 6, 3), std::string(3, '\0'));
     EXPECT_EQ((BYTE)bytes[pixelsAt + 24 + 4], 0x20);
+    CRaster rgbBack(0);
+    ASSERT_TRUE(DecodeBytes(bytes, kFormatIco, &rgbBack)) << rgbBack.GetLastError();
+    for (int x = 0; x < 4; x++)
+        EXPECT_EQ(Transparent(rgbBack, x, 0), x == 2) << x;
+
+    // 32 bits: the alpha (below half is transparent) wins over the mask;
+    // without alpha the mask tells. Two pixels, the first masked.
+    for (bool withAlpha : {true, false}) {
+        SCOPED_TRACE(withAlpha);
+        std::string px =
+            std::string("\x10\x20\x30", 3) + (withAlpha ? '\xFF' : '\0') + "\x10\x20\x30" + (withAlpha ? '\x40' : '\0');
+        std::string icon =
+            IconHeader(1) + IconEntry(2, 1, 32, 0, 22) + InfoHeader(2, 2, 32) + px + std::string("\x80\0\0\0", 4);
+        CRaster img32(0);
+        ASSERT_TRUE(DecodeBytes(icon, kFormatIco, &img32)) << img32.GetLastError();
+        EXPECT_EQ(Transparent(img32, 0, 0), !withAlpha);
+        EXPECT_EQ(Transparent(img32, 1, 0), withAlpha);
+    }
 }
 
 TEST(IcoCodec, DamagedAndUnusualEntries) {
@@ -358,16 +382,22 @@ TEST(IcoPeer, MaskedPixelsNeverHideVisibleOnes) {
         ASSERT_TRUE(PilIcon(dir, name, &back, &backAlpha));
         ASSERT_EQ(ours.w, theirs.w);
         ASSERT_EQ(ours.h, theirs.h);
-        int wrong = 0;
+        // Opened again by us, the saved icon has the same transparent pixels.
+        CRaster reopened(0);
+        ASSERT_TRUE(DecodeBytes(again, kFormatIco, &reopened)) << reopened.GetLastError();
+        int wrong = 0, clear = 0, clearAgain = 0;
         for (int y = 0; y < 12; y++)
             for (int x = 0; x < w; x++) {
                 bool visible = alpha.At(x, y)[0] == 255;
                 wrong += visible == masked(x, y) || (backAlpha.At(x, y)[0] == 255) != visible;
-                wrong += img.GetBpp() < 24 && Transparent(img, x, y) == visible;
+                wrong += Transparent(img, x, y) == visible || Transparent(reopened, x, y) == visible;
                 wrong += visible && (memcmp(ours.At(x, y), theirs.At(x, y), 3) != 0 ||
                                      memcmp(back.At(x, y), theirs.At(x, y), 3) != 0);
+                clear += masked(x, y);
+                clearAgain += Transparent(reopened, x, y);
             }
         EXPECT_EQ(wrong, 0) << "pixels whose colour or transparency differ from PIL's";
+        EXPECT_EQ(clearAgain, clear) << "transparent pixels after saving and opening again";
     }
 }
 

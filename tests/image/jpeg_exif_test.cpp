@@ -240,6 +240,60 @@ TEST(JpegExif, DecodedExifIsWrittenBackOnSave) {
     CRasterJPG none;
     ASSERT_TRUE(DecodeFile(plainPath, &none));
     EXPECT_EQ(0, none.Exif().isExif);
+
+    // Odd thumbnail directories, cropped and saved: the camera's Make stays
+    // readable and no byte of the old thumbnail is left. IFD0 holds Make;
+    // IFD1 has a length but no offset, or is IFD0 again, or has more values
+    // than a table of 24 held before its thumbnail, or is in two strips.
+    const std::string thumbBytes = "OLDTHUMB";
+    Tiff t{false, ""};
+    auto ifd0 = [&](uint32_t next) {
+        t.Header();
+        t.U16(1);
+        t.Entry(271, 2, 6, 26);
+        t.U32(next);
+        t.b += std::string("Canon\0", 6);
+    };
+    std::vector<std::pair<const char*, std::string>> odd;
+    ifd0(32);
+    t.U16(1);
+    t.Entry(514, 4, 1, 60);
+    t.U32(0);
+    odd.push_back({"no offset", t.App1()});
+    ifd0(8);
+    odd.push_back({"loop", t.App1()});
+    ifd0(32);
+    const uint32_t values = 32 + 2 + 12 * 32 + 4;
+    t.U16(32);
+    for (uint32_t i = 0; i < 30; i++)
+        t.Entry(50000 + i, 5, 1, values + 8 * i);
+    t.Entry(513, 4, 1, values + 240);
+    t.Entry(514, 4, 1, 32);
+    t.U32(0);
+    t.b += std::string(240, '\1');
+    for (int i = 0; i < 4; i++)
+        t.b += thumbBytes;
+    odd.push_back({"many values", t.App1()});
+    ifd0(32);
+    t.U16(2);
+    t.Entry(273, 4, 2, 62);
+    t.Entry(279, 4, 2, 70);
+    t.U32(0);
+    t.U32(78), t.U32(120), t.U32(8), t.U32(8);  // the offsets, then the counts
+    t.b += thumbBytes + std::string(34, '\2') + thumbBytes;
+    odd.push_back({"strips", t.App1()});
+    for (const auto& o : odd) {
+        SCOPED_TRACE(o.first);
+        std::string oddPath = PathJoin(dir, "odd.jpg"), oddSaved = PathJoin(dir, "odd_saved.jpg"), bytes;
+        ASSERT_TRUE(WriteFileBytes(oddPath, WithSegments(PlainJpeg(40, 30), Segment(0xE1, o.second))));
+        ASSERT_EQ("Canon", Exiftool(dir, "-s3 -Make " + Lx(oddPath)));
+        CRaster edited;
+        ASSERT_TRUE(edited.Load(oddPath.c_str(), kFormatJpg)) << edited.GetLastError();
+        ASSERT_TRUE(edited.Crop(0, 0, 20, 30));
+        ASSERT_TRUE(edited.Save(oddSaved.c_str(), kFormatJpg) && ReadFileBytes(oddSaved, &bytes));
+        EXPECT_EQ("Canon", Exiftool(dir, "-s3 -Make " + Lx(oddSaved)));
+        EXPECT_EQ(std::string::npos, bytes.find(thumbBytes));
+    }
 }
 
 TEST(JpegExif, SectionsAreReadAndWrittenAgain) {

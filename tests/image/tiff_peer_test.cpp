@@ -530,16 +530,23 @@ TEST(TiffCodec, DataThatCannotFillThePictureIsRefused) {
         EXPECT_FALSE(img.IsValid());
     }
     // Pictures whose data does fill them still read, however well they
-    // compress: a white page in G4 and a black one in LZW and Deflate.
+    // compress: a white page in G4, a black one in LZW and Deflate, and a
+    // grey one in arithmetic-coded JPEG (a few hundred bytes).
     ASSERT_EQ(RunPeer(dir,
                       "convert -size 2480x3508 xc:white -depth 1 -compress Group4 page.tif && "
                       "convert -size 3000x3000 xc:black -depth 8 -type Grayscale -compress LZW black.tif && "
-                      "convert -size 3000x3000 xc:black -depth 8 -type Grayscale -compress Zip blackzip.tif"),
+                      "convert -size 3000x3000 xc:black -depth 8 -type Grayscale -compress Zip blackzip.tif && "
+                      "{ printf 'P5 2480 3508 255\\n'; head -c 8699840 /dev/zero | tr '\\0' '\\200'; } | "
+                      "cjpeg -grayscale -arithmetic -outfile arith.jpg"),
               0);
-    for (const char* name : {"page.tif", "black.tif", "blackzip.tif"}) {
+    ASSERT_TRUE(Craft(dir, "arith.tif", "2480 3508 1 8 1 $(od -An -v -tx1 arith.jpg | tr -d ' \\n') COMPRESSION=7"));
+    for (const char* name : {"page.tif", "black.tif", "blackzip.tif", "arith.tif"}) {
         SCOPED_TRACE(name);
         CRaster img(0);
         ASSERT_TRUE(img.Load(PathJoin(dir, name).c_str(), kFormatTif)) << img.GetLastError();
         EXPECT_GE(img.Width(), 2480);
+        if (std::string(name) == "arith.tif") {
+            EXPECT_EQ(img.GetPixelColor(1000, 1000).rgbRed, 0x80);
+        }
     }
 }

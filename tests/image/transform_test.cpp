@@ -188,6 +188,26 @@ TEST(Transforms, DepthChangeEdgeCases) {
     CRaster rgb(4, 4, 24, 0);
     EXPECT_TRUE(rgb.IncreaseBpp(24));
 
+    // Down from a transparent colour (the GIF save's reduction, the colour
+    // modes, grey): the transparent pixels, and only they, stay transparent.
+    CRaster keyed(0);
+    ASSERT_TRUE(ImageOf(MakePicture(16, 16, 5), &keyed));
+    for (int x = 0; x < 16; x++)
+        keyed.SetPixelColor(x, 3, RGBQUAD{0, 0, 255, 0});
+    keyed.SetTransparentColor(RGBQUAD{0, 0, 255, 0});
+    keyed.Info().transparentIndex = 0;
+    for (int way = 0; way < 3; way++) {
+        SCOPED_TRACE(way);
+        CRaster down(keyed, true);
+        ASSERT_TRUE(way == 2 ? down.GrayScale() : down.DecreaseBpp(8, way == 1));
+        int wrong = 0;
+        for (int y = 0; y < 16; y++)
+            for (int x = 0; x < 16; x++)
+                wrong += down.IsTransparentPixel(x, y) != keyed.IsTransparentPixel(x, y);
+        EXPECT_EQ(wrong, 0);
+        EXPECT_TRUE(down.IsTransparentPixel(5, 3));
+    }
+
     // Up: indices and colours carry over; a transparent index becomes a colour.
     CRaster one(9, 3, 1, 0);
     one.SetStandardPalette();
