@@ -25,7 +25,7 @@ enum : unsigned {
     IDS_BAD_SEQUENCE_PATH = 5120,
     IDS_NO_PRINTER = 5130,
     IDS_NO_MEMORY = 5140,
-    IDS_PRINTER_ERROR = 5150,
+    IDS_PRINTER_ERROR = 5150,  // 0 with the error code, 1 without one
     IDS_SAVE_FAILED = 5160,
     IDS_SELECT_AREA_FIRST = 5170,
     IDS_WRITE_ERROR = 5180,

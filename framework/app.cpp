@@ -381,7 +381,16 @@ int CApp::HandOver(int waitMode, bool allowSeveral) {
         instanceMutex = CreateMutexA(nullptr, FALSE, name);
         another = instanceMutex && GetLastError() == ERROR_ALREADY_EXISTS;
     }
-    if (another || FindPhantomWindow(productName) || waitMode == -1) {
+    // One still starting has no window to take the request yet: it gets a
+    // few seconds to make it. After that (it still waits for its data
+    // folder, or shows a message) this start ends without handing over.
+    const DWORD kStartingWaitMs = 5000, kStartingPollMs = 100;
+    HWND running = FindPhantomWindow(productName);
+    for (DWORD start = GetTickCount(); another && !running && GetTickCount() - start < kStartingWaitMs;) {
+        Sleep(kStartingPollMs);
+        running = FindPhantomWindow(productName);
+    }
+    if (another || running || waitMode == -1) {
         PostMessageA(HWND_BROADCAST, instanceMessage, waitMode == -1 ? MoxMSG_QUIT : MoxMSG_SECONDSTART,
                      (LPARAM)productCrc);
         handedOver = true;

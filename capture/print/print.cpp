@@ -44,8 +44,12 @@ PrinterList* volatile gReadyList = nullptr;
 // lines) would otherwise run over the picture.
 const UINT kDrawFlags = DT_EXPANDTABS | DT_NOPREFIX | DT_SINGLELINE | DT_END_ELLIPSIS;
 
+// With the error code when there is one, else in general words.
 void ShowPrintError(HWND owner, UINT textId, DWORD error) {
-    AppMessageBox(owner, nullptr, gApp.Text((WORD)textId, 0), kBoxErrorOk, 0, (int)error);
+    if (error)
+        AppMessageBox(owner, nullptr, gApp.Text((WORD)textId, 0), kBoxErrorOk, 0, (int)error);
+    else
+        AppMessageBox(owner, nullptr, "%s", kBoxErrorOk, 0, gApp.Text((WORD)textId, 1));
 }
 
 void FreeList(PrinterList* list) {
@@ -237,6 +241,21 @@ DrawResult DrawPage(HDC dc, HWND owner) {
     return kPageDrawn;
 }
 
+// Runs one step of the job (StartDoc, StartPage, EndPage, EndDoc), judged
+// by its result: 0 or less failed, *error then being the step's own code
+// (the last error is cleared first: GDI does not always set one, and an
+// older code, say a cancel, is not this step's), ERROR_CANCELLED for the
+// user's abort.
+template <typename Step>
+bool JobStep(Step step, DWORD* error) {
+    SetLastError(0);
+    int result = step();
+    if (result > 0)
+        return true;
+    *error = result == SP_USERABORT ? ERROR_CANCELLED : GetLastError();
+    return false;
+}
+
 // A job that the spooler refused or the user cancelled (e.g. a print-to-file
 // prompt): the cancel is silent, any other error is shown. Either way the
 // image was not printed.
@@ -389,28 +408,27 @@ int PrintImage(HWND owner) {
     memset(&doc, 0, sizeof doc);
     doc.cbSize = sizeof doc;
     doc.lpszDocName = gApp.Text(IDS_PRODUCT, 0);
-    bool started = StartDocA(dc, &doc) > 0;
-    if (!started || StartPage(dc) <= 0) {
-        DWORD error = GetLastError();
+    DWORD error = 0;
+    bool started = JobStep([&] { return StartDocA(dc, &doc); }, &error);
+    if (!started || !JobStep([&] { return StartPage(dc); }, &error)) {
         if (started)
             AbortDoc(dc);
         DeleteDC(dc);
         return EndFailedPrint(owner, error, foreground);
     }
     DrawResult drawn = DrawPage(dc, owner);
-    DWORD error = 0;
+    bool ended = false;
     if (drawn == kPageNoRoom) {  // nothing to print: no empty sheet either
         AbortDoc(dc);
-    } else if (EndPage(dc) <= 0) {
-        error = GetLastError();
+    } else if (!JobStep([&] { return EndPage(dc); }, &error)) {
         AbortDoc(dc);
-    } else if (EndDoc(dc) <= 0) {
-        error = GetLastError();
+    } else {
+        ended = JobStep([&] { return EndDoc(dc); }, &error);
     }
     DeleteDC(dc);
     // A page that did not reach the printer was not printed, even when the
     // picture was drawn.
-    if (drawn == kPageDrawn && error != 0)
+    if (drawn == kPageDrawn && !ended)
         return EndFailedPrint(owner, error, foreground);
     if (foreground)
         SetForegroundWindow(foreground);

@@ -50,6 +50,7 @@ static LRESULT CALLBACK ProbeFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
+    Log("start");
     int code = gApp.Init(instance, 0, gProbeTexts, false, 1, cmdLine, showCmd);
     Log("init %04X", code);
     if (code != 0)

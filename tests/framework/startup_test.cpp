@@ -194,6 +194,16 @@ static BOOL CALLBACK FindWaitWindow(HWND hwnd, LPARAM lp) {
     return TRUE;
 }
 
+// The data-folder waiter's window (it owns the tray icon), or null after 5 s.
+static HWND WaitForWaitWindow() {
+    HWND wait = nullptr;
+    for (int i = 0; i < 100 && !wait; i++) {
+        Sleep(50);
+        EnumWindows(FindWaitWindow, (LPARAM)&wait);
+    }
+    return wait;
+}
+
 TEST(Startup, WaitForDataPathWaitsUntilCancelled) {
     ProbeSetup s("startup-wait");
     InstallRecordFields fields;
@@ -202,14 +212,11 @@ TEST(Startup, WaitForDataPathWaitsUntilCancelled) {
     SetInstallRecord(kProbe, fields);
     Started p = StartProgram(ProbeExe(), "-waitfordatapath", s.log);
     ASSERT_TRUE(p.ok);
-    HWND wait = nullptr;
-    for (int i = 0; i < 100 && !wait; i++) {
-        Sleep(50);
-        EnumWindows(FindWaitWindow, (LPARAM)&wait);
-    }
+    HWND wait = WaitForWaitWindow();
     ASSERT_NE(wait, nullptr) << "the waiter's window owns the tray icon";
     EXPECT_FALSE(WaitEnded(&p, 3000)) << "it keeps waiting past one try";
-    // A second start meanwhile (autostart) ends, though no instance window exists yet.
+    // A second start meanwhile (autostart) ends when no instance window
+    // comes within a few seconds, without a message.
     std::string log2 = Win(PathJoin(s.dir, "second.log"));
     Started second = StartProgram(ProbeExe(), "-waitfordatapath", log2);
     EXPECT_TRUE(WaitEnded(&second, 10000));
@@ -220,6 +227,31 @@ TEST(Startup, WaitForDataPathWaitsUntilCancelled) {
     ASSERT_TRUE(WaitEnded(&p, 5000));
     EXPECT_TRUE(WaitForLogLine(s.log, "init F019", 0)) << ReadLog(s.log);
     EXPECT_EQ(WaitForDialog(p.pi.dwProcessId, 0), nullptr) << "a cancelled wait shows no message";
+}
+
+// A start while the first is still starting (here waiting for its data
+// folder) waits for it to come up and hands over then.
+TEST(Startup, SecondStartWhileTheFirstStartsHandsOverOnceItIsUp) {
+    ProbeSetup s("startup-early");
+    InstallRecordFields fields;
+    fields.installFolder = s.install;
+    fields.customDataFolder = UnwritableFolder();
+    SetInstallRecord(kProbe, fields);
+    Started first = StartProgram(ProbeExe(), "-waitfordatapath", s.log);
+    HWND wait = WaitForWaitWindow();
+    ASSERT_NE(wait, nullptr) << ReadLog(s.log);
+    std::string log2 = Win(PathJoin(s.dir, "second.log"));
+    Started second = StartProgram(ProbeExe(), "", log2);
+    ASSERT_TRUE(WaitForLogLine(log2, "start", 15000));
+    EXPECT_FALSE(WaitEnded(&second, 500)) << "the second start waits for the first";
+    // The folder's drive comes: the first's next try takes it.
+    ASSERT_EQ(RunPeer(s.dir, "mkdir -p drive && ln -sfn \"$PWD/drive\" \"$WINEPREFIX/dosdevices/y:\""), 0);
+    EXPECT_TRUE(WaitEnded(&second, 10000));
+    EXPECT_TRUE(WaitForLogLine(log2, "init F012", 0)) << ReadLog(log2);
+    EXPECT_TRUE(WaitForLogLine(s.log, "ready", 5000)) << ReadLog(s.log);
+    EXPECT_TRUE(WaitForLogLine(s.log, "msg 83FE", 5000)) << ReadLog(s.log);
+    Kill(&second);
+    Kill(&first);
 }
 
 TEST(Startup, SecondStartHandsOverWithoutTouchingFiles) {

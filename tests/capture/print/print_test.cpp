@@ -366,6 +366,25 @@ TEST_F(PrintTest, MarginsLeavingNoRoomAreAnErrorNotAnEmptyPage) {
     EXPECT_EQ(gOpt.NextN, 9);
 }
 
+// The executable's import of EndDoc, so that a case can stand in a driver
+// that fails without an error code (GDI does not promise one).
+#ifdef _WIN64
+extern int(WINAPI* gEndDocImport)(HDC) __asm__("__imp_EndDoc");
+#else
+extern int(WINAPI* gEndDocImport)(HDC) __asm__("__imp__EndDoc@4");
+#endif
+
+namespace {
+
+int(WINAPI* gRealEndDoc)(HDC);
+int WINAPI EndDocWithoutErrorCode(HDC dc) {
+    int r = gRealEndDoc(dc);
+    SetLastError(0);
+    return r;
+}
+
+}  // namespace
+
 // A job the spooler cannot deliver (its port's file cannot be written) is a
 // printer error: Print neither hides the dialog nor clears the edited flag.
 // (A cancel takes that road silently; Wine's print-to-file prompt has none.)
@@ -375,16 +394,31 @@ TEST_F(PrintTest, AJobThatCannotBeDeliveredIsNotAPrint) {
     const char unwritable[] = "/sys/vellumor_spool.ps";
     RegSetValueExA(key, "LPT1:", 0, REG_SZ, (const BYTE*)unwritable, sizeof unwritable);
     gOpt.AutoHide = 1;
-    gEdited = true;
     static int requests;
-    requests = 0;
     SetActionHost(nullptr, [](int) { requests++; });
-    std::string text = WithMessageBox([&] { OnActionButton(IDC_PRINT); }, IDOK);
+    auto printEdited = [] {
+        gEdited = true;
+        requests = 0;
+        return WithMessageBox([&] { OnActionButton(IDC_PRINT); }, IDOK);
+    };
+    std::string text = printEdited();
+    EXPECT_EQ(text.substr(0, 26), "Printer error (error code ") << text;
+    EXPECT_TRUE(gEdited) << "the edited image was not printed";
+    EXPECT_EQ(requests, 0) << "the dialog stays";
+
+    // The same failure without an error code: still an error, in general words.
+    DWORD access;
+    ASSERT_TRUE(VirtualProtect(&gEndDocImport, sizeof gEndDocImport, PAGE_READWRITE, &access));
+    gRealEndDoc = gEndDocImport;
+    gEndDocImport = EndDocWithoutErrorCode;
+    text = printEdited();
+    gEndDocImport = gRealEndDoc;
+    VirtualProtect(&gEndDocImport, sizeof gEndDocImport, access, &access);
     SetActionHost(nullptr, nullptr);
     std::string spool = UnixPathOf(gSpool);
     RegSetValueExA(key, "LPT1:", 0, REG_SZ, (const BYTE*)spool.c_str(), (DWORD)spool.size() + 1);
     RegCloseKey(key);
-    EXPECT_EQ(text.substr(0, 26), "Printer error (error code ") << text;
+    EXPECT_EQ(text, "Printer error!\nPlease reset your printer and try again.");
     EXPECT_TRUE(gEdited) << "the edited image was not printed";
     EXPECT_EQ(requests, 0) << "the dialog stays";
 }
