@@ -37,6 +37,35 @@ const UINT_PTR kWordWaitTimer = 1;
 bool gWordSendRunning = false;
 int gWordFileCounter = 0;
 
+// Sends given up while their thread still runs (a hung window holds up
+// its connect, or the program quits meanwhile): the thread deletes the
+// file when it ends, FreeSendToList at the latest.
+struct LeftSend {
+    HANDLE thread;
+    char path[kCchPath2];
+};
+const int kMaxLeftSends = 16;
+LeftSend gLeftSends[kMaxLeftSends];
+int gLeftSendCount = 0;
+
+// Keeps the thread of a send given up, forgetting those that have ended;
+// false when there is no room (the thread alone deletes the file then).
+bool KeepLeftSend(HANDLE thread, const char* path) {
+    int kept = 0;
+    for (int i = 0; i < gLeftSendCount; i++) {
+        if (WaitForSingleObject(gLeftSends[i].thread, 0) == WAIT_TIMEOUT)
+            gLeftSends[kept++] = gLeftSends[i];
+        else
+            CloseHandle(gLeftSends[i].thread);
+    }
+    gLeftSendCount = kept;
+    if (kept == kMaxLeftSends || !StrCopy(gLeftSends[kept].path, countof(gLeftSends[kept].path), path))
+        return false;
+    gLeftSends[kept].thread = thread;
+    gLeftSendCount++;
+    return true;
+}
+
 IMalloc* gShellMalloc = nullptr;
 IShellFolder* gDesktop = nullptr;
 bool gOleUp = false;
@@ -261,7 +290,7 @@ int SendToWord(const char* path) {
     }
     bool inserted = thread && send->stage == kWordInserted;
     send->abandoned = 1;
-    if (thread)
+    if (thread && (WaitForSingleObject(thread, 0) != WAIT_TIMEOUT || !KeepLeftSend(thread, send->path)))
         CloseHandle(thread);
     ReleaseWordSend(send);
     gWordSendRunning = false;
@@ -318,6 +347,14 @@ void BuildSendToList() {
 }
 
 void FreeSendToList() {
+    // The threads of sends given up still run: their files go now, as the
+    // program ends and the threads with it.
+    for (int i = 0; i < gLeftSendCount; i++) {
+        if (WaitForSingleObject(gLeftSends[i].thread, 0) == WAIT_TIMEOUT)
+            DeleteFileA(gLeftSends[i].path);
+        CloseHandle(gLeftSends[i].thread);
+    }
+    gLeftSendCount = 0;
     for (int i = 0; i < gSendToCount; i++) {
         if (gSendTo[i].item && gShellMalloc)
             gShellMalloc->Free(gSendTo[i].item);

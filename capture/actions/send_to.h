@@ -29,7 +29,8 @@ extern HIMAGELIST gSendToIcons;  // the system small-icon list (not ours to dest
 
 // Lists up to 32 items of the Send-To folder plus "Image Editor" and
 // "MS Word", sorted by name without case. Initialises OLE for the program;
-// FreeSendToList undoes both.
+// FreeSendToList undoes both, and deletes the files of word processor
+// sends given up whose threads still run (the program is ending).
 void BuildSendToList();
 void FreeSendToList();
 // The target of that name (case ignored), or null.

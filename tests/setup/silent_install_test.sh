@@ -59,11 +59,17 @@ new_prefix() {  # name
     user_dir=$(ls -d "$drive/users/"* | grep -v '/Public$' | head -1)
 }
 
-# A registry value as "TYPE DATA" (empty when missing).
+# A registry value as "TYPE DATA" (empty when missing). Asked up to three
+# times: under the suite's full load a "wine reg" now and then prints nothing.
 reg_value() {  # key, value name
-    wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '
-        { line = $0; sub(/^ +/, "", line) }
-        index(line, n " ") == 1 { rest = substr(line, length(n) + 1); sub(/^ +/, "", rest); print rest }'
+    local value
+    for _ in 1 2 3; do
+        value=$(wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '
+            { line = $0; sub(/^ +/, "", line) }
+            index(line, n " ") == 1 { rest = substr(line, length(n) + 1); sub(/^ +/, "", rest); print rest }')
+        [ -n "$value" ] && break
+    done
+    if [ -n "$value" ]; then printf '%s\n' "$value"; fi
 }
 key_exists() { wine reg query "$1" >/dev/null 2>&1; }
 

@@ -323,8 +323,9 @@ static void CALLBACK QuitSoon(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 // A top-level window that stops answering holds up every DDE connect: a quit
-// ends the send at once, a time-out fails it after a few seconds, and once
-// the window answers the next send works (the sends given up insert nothing).
+// ends the send at once, a time-out fails it after a few seconds, the
+// program's end deletes both files, and once the window answers the next
+// send works (the sends given up insert nothing).
 TEST_F(SendToTest, AHungWindowDelaysTheWordProcessorOnlyAFewSeconds) {
     StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), "MS Word");
     HWND instance = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
@@ -352,6 +353,22 @@ TEST_F(SendToTest, AHungWindowDelaysTheWordProcessorOnlyAFewSeconds) {
     EXPECT_EQ(SendExpectingBox(&text, 15000), 3);
     EXPECT_LT(GetTickCount() - start, 9000u) << "the send waited for the hung window";
     EXPECT_EQ(text.substr(0, 35), "Unable to communicate with MS Word.") << text;
+    // Their threads still wait for the window: the program's end deletes
+    // the files they would have deleted.
+    auto leftFiles = [&] {
+        int n = 0;
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA(TempFile("shot-*.png").c_str(), &found);
+        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+            n++;
+        if (find != INVALID_HANDLE_VALUE)
+            FindClose(find);
+        return n;
+    };
+    EXPECT_EQ(leftFiles(), 2) << "the two sends given up";
+    FreeSendToList();
+    EXPECT_EQ(leftFiles(), 0) << "deleted at the end";
+    BuildSendToList();
     stage = 2;
     EXPECT_EQ(SendImageTo(nullptr), 0) << "the next send works";
     stage = 3;
@@ -453,22 +470,62 @@ TEST_F(SendToTest, ATargetTakingOnlyCopyMoveOrLinkGetsTheDrop) {
     data->Release();
 }
 
+namespace {
+
+BOOL CALLBACK FindShownMenu(HWND hwnd, LPARAM found) {
+    char name[16] = "";
+    GetClassNameA(hwnd, name, (int)sizeof name);
+    if (strcmp(name, "#32768") != 0 || !IsWindowVisible(hwnd))
+        return TRUE;
+    *(HWND*)found = hwnd;
+    return FALSE;
+}
+
+// Waits (at most 10 s) for a popup menu on the screen and returns its
+// window: keys sent before it opens would go to the dialog.
+HWND WaitForMenu() {
+    HWND menu = nullptr;
+    for (int i = 0; i < 1000 && !menu; i++) {
+        Sleep(10);
+        EnumWindows(FindShownMenu, (LPARAM)&menu);
+    }
+    return menu;
+}
+
+// A key that comes as the menu opens may be lost: these press theirs until
+// the menu shows it took it (at most 5 s).
+void CloseMenu(HWND menu) {
+    for (int i = 0; i < 25 && menu && IsWindowVisible(menu); i++) {
+        Key(VK_ESCAPE);
+        for (int t = 0; t < 20 && IsWindowVisible(menu); t++)
+            Sleep(10);
+    }
+}
+void HighlightFirstEntry(HWND menu) {
+    HMENU items = menu ? (HMENU)SendMessageA(menu, MN_GETHMENU, 0, 0) : nullptr;
+    for (int i = 0; i < 50 && items && !(GetMenuState(items, 0, MF_BYPOSITION) & MF_HILITE); i++) {
+        bool other = false;
+        for (int k = 1; k < GetMenuItemCount(items); k++)
+            other = other || (GetMenuState(items, (UINT)k, MF_BYPOSITION) & MF_HILITE);
+        Key(other ? VK_UP : VK_DOWN);
+        Sleep(100);
+    }
+}
+
+}  // namespace
+
 TEST_F(SendToTest, TheMenuAsksForTheTarget) {
     ASSERT_NE(CreateDialogParamA(gApp.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0), nullptr);
     PumpFor(100);
     StrCopy(gOpt.SndTarget, countof(gOpt.SndTarget), kAskForDestination);
     // Dismissed: nothing sent, the written file stays.
-    std::thread escape([] {
-        Sleep(700);
-        Key(VK_ESCAPE);
-    });
+    std::thread escape([] { CloseMenu(WaitForMenu()); });
     EXPECT_EQ(SendImageTo(gMainDialog), -1);
     escape.join();
     EXPECT_TRUE(FileExists(TempFile("shot.png")));
     // The first entry, "Image Editor", chosen by the keyboard.
     std::thread choose([] {
-        Sleep(700);
-        Key(VK_DOWN);
+        HighlightFirstEntry(WaitForMenu());
         Key(VK_RETURN);
     });
     EXPECT_EQ(SendImageTo(gMainDialog), 0);

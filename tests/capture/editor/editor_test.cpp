@@ -50,6 +50,18 @@ void Wait(int ms) {
     Sleep((DWORD)ms);
 }
 
+// Runs read (redraw and read the screen) on the GUI thread until it
+// returns true, at most 5 s: under load, what the view paints reaches the
+// screen late.
+void ReadScreenUntil(const std::function<bool()>& read) {
+    bool done = false;
+    for (int tries = 0; tries < 50 && !done; tries++) {
+        if (tries)
+            Wait(100);
+        OnGui([&] { done = read(); });
+    }
+}
+
 // Waits (driver thread) for the editor to be shown.
 bool WaitForEditor() {
     for (int i = 0; i < 200; i++) {
@@ -691,7 +703,7 @@ TEST_F(EditorTest, TheViewShowsTheImageAndTheSelectionFrameOnScreen) {
         Wait(300);
         POINT r = PixelPoint(70, 55), line = EdgePoint(75, 40), out = PixelPoint(52, 42);
         line.y -= 1;  // the top line lies just above the first row
-        OnGui([&] {
+        ReadScreenUntil([&] {
             RedrawWindow(gEd.dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
             HDC screen = GetDC(nullptr);
             red = GetPixel(screen, r.x, r.y);
@@ -700,7 +712,12 @@ TEST_F(EditorTest, TheViewShowsTheImageAndTheSelectionFrameOnScreen) {
             frame = GetPixel(screen, line.x, line.y);
             if (frame != RGB(0, 0, 255))
                 frame = GetPixel(screen, line.x + 1, line.y);
+            ReleaseDC(nullptr, screen);
+            return red == RGB(255, 0, 0) && outside == RGB(255, 255, 255) && frame == RGB(0, 0, 255);
+        });
+        OnGui([&] {
             // The whole dialog as it is on the screen, for a look.
+            HDC screen = GetDC(nullptr);
             RECT wr;
             GetWindowRect(gEd.dialog, &wr);
             CImage img;
@@ -849,13 +866,14 @@ TEST_F(EditorTest, ArrowAndInvertToolsPaintTheirShapes) {
         POINT p = PixelPoint(165, 30);
         MouseTo(p.x + 200, p.y + 200);
         Wait(200);
-        OnGui([&] {
+        ReadScreenUntil([&] {
             RedrawWindow(gEd.view, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
             HDC screen = GetDC(nullptr);
             shownInverted = GetPixel(screen, p.x, p.y);
             ReleaseDC(nullptr, screen);
-            checkDone = Selection();
+            return shownInverted == RGB(0, 0, 0);
         });
+        checkDone = Selection();
         PostMessageA(gEditorDialog, WM_COMMAND, IDOK, 0);
         Wait(300);
     });
