@@ -38,6 +38,39 @@ vp_make_prefix() {
     done
 }
 
+# True while a program of this prefix runs, Wine's own services and
+# desktop aside (a Wine process's command line starts with its Windows path).
+vp_prefix_runs_programs() {
+    local env cmd
+    for env in /proc/[0-9]*/environ; do
+        tr '\0' '\n' 2>/dev/null <"$env" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+        cmd=$(tr '\0' ' ' 2>/dev/null <"${env%/environ}/cmdline")
+        case "$cmd" in
+        *'\system32\services.exe'* | *'\system32\winedevice.exe'* | *'\system32\plugplay.exe'* | \
+            *'\system32\svchost.exe'* | *'\system32\explorer.exe'* | *'\system32\rpcss.exe'* | \
+            *'\system32\conhost.exe'*) ;;
+        [A-Za-z]:\\*) return 0 ;;
+        esac
+    done
+    return 1
+}
+
+# Waits for every program of this prefix to end (wineserver -w). Now and
+# then Wine's services and desktop stay on after the last program ended
+# (seen under full load), and the wait would never end: once nothing else
+# of the prefix has run for 20 s, the server is told to end them.
+vp_wait_prefix() {
+    local idle=0
+    until timeout 2 wineserver -w >/dev/null 2>&1; do
+        if vp_prefix_runs_programs; then idle=0; else idle=$((idle + 1)); fi
+        if [ $idle -ge 10 ]; then
+            wineserver -k >/dev/null 2>&1
+            wineserver -w >/dev/null 2>&1
+            return 0
+        fi
+    done
+}
+
 vp_wine_start() {
     local want_private=${1:-}
     VP_RUN_DIR=$(mktemp -d /tmp/vellumor-run.XXXXXX)

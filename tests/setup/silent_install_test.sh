@@ -185,7 +185,7 @@ check_uninstall_registration 'C:\Program Files\Vellumor Pro' "$pf" 0
 (cd "$pf" && wine Uninstall.exe -SILENT)
 expect_eq "exit code of the uninstaller" 0 $?
 [ -e "$pf/Vellumor Pro.exe" ] && fail "the uninstaller returned before the uninstall ended"
-wineserver -w
+vp_wait_prefix
 temp="$user_dir/Temp"
 expect_eq "uninstall log" "Uninstall finished successfully!" "$(tr -d '\r' 2>/dev/null < "$temp/_QvUItmp.log")"
 expect_gone "$pf"
@@ -227,7 +227,7 @@ expect_eq "exit code of an upgrade with -INSTALL= and the same -USE= file" 0 $?
 expect_eq "Init file after the upgrade" "gOpt.Delay=7" "$(tr -d '\r' < "$app/Init/start.ini")"
 (cd "$app" && wine Uninstall.exe -SILENT)
 expect_eq "exit code of the uninstaller" 0 $?
-wineserver -w
+vp_wait_prefix
 expect_gone "$drive/Apps"  # made by the install
 expect_gone "$drive/VData"
 expect_gone "$umenu"
@@ -259,7 +259,7 @@ run_registered_uninstaller() {
     [ -n "$line" ] || { fail "no uninstall registration"; return; }
     wine "$exe" -SILENT
     expect_eq "exit code of the registered uninstaller" 0 $?
-    wineserver -w
+    vp_wait_prefix
     expect_eq "uninstall log" "Uninstall finished successfully!" "$(tr -d '\r' 2>/dev/null < "$user_dir/Temp/_QvUItmp.log")"
 }
 
@@ -388,7 +388,7 @@ if wanted previous; then
     printf 'old' > "$data/Old.qcg"  # the removed version's settings go with it
     (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\New')
     expect_eq "exit code of the install" 0 $?
-    wineserver -w
+    vp_wait_prefix
     expect_eq "log" "Waited N s for the previous version's uninstaller: \"C:\\Old\\Uninstall.exe\" -SILENT (exit code 0)|Setup finished successfully!" \
         "$(tr -d '\r' < "$drive/seed/setup.log" | sed 's/^Waited [0-9]* s/Waited N s/' | paste -sd '|')"
     expect_gone "$drive/Old"
@@ -408,7 +408,7 @@ if wanted previous; then
     record_data=$(record_fields | cut -d'|' -f4-6,8)
     (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Other')
     expect_eq "exit code of the install" 0 $?
-    wineserver -w
+    vp_wait_prefix
     expect_gone "$drive/New"
     expect_eq "settings after the move" "$settings" \
         "$(cd "$drive" && sha256sum "${data#$drive/}"/*.qcg "${common#$drive/}"/*.qcg 2>&1)"

@@ -61,7 +61,7 @@ run_group() {  # name, gtest filter, dpi
     cp "$setup_exe" "$drive/vpwork/setup.exe"
     echo "== $1 ($3 DPI)"
     VP_SHOT_DIR='C:\shots' wine "$tests_exe" --gtest_color=no --gtest_filter="$2" || fail "group $1"
-    wineserver -w
+    vp_wait_prefix
     user_dir=$(ls -d "$drive/users/"* | grep -v '/Public$' | head -1)
     for f in "$user_dir/Temp/"_QvU* "$user_dir/Temp/"QvAutoDel*.bat; do
         [ ! -e "$f" ] || [ "${f##*.}" == log ] || fail "$1: $(basename "$f") left in the temporary folder"
