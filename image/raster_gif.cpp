@@ -180,7 +180,7 @@ struct CRasterGIF::DecodeState {
     bool counting = false;
     // Composition.
     CRaster* canvas = nullptr;      // screen so far
-    CRaster* beforeDraw = nullptr;  // screen before the last frame (its disposal 3)
+    CRaster* beforeDraw = nullptr;  // screen under the last frame before it (its disposal 3)
     int firstTransparent = -1;
     int backIndex = 0;
     RGBQUAD backColor = {0, 0, 0, 0};
@@ -389,6 +389,19 @@ void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int 
     }
 }
 
+// Copies w x h pixels (bottom-up rows) from (sx, sy) of src to (dx, dy) of
+// dst, both of one depth.
+void CopyArea(const CRaster& src, int sx, int sy, CRaster* dst, int dx, int dy, int w, int h) {
+    const bool byIndex = src.GetBpp() <= 8;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            if (byIndex)
+                dst->SetPixelIndexRaw(dx + x, dy + y, src.GetPixelIndexRaw(sx + x, sy + y));
+            else
+                dst->SetPixelColorRaw(dx + x, dy + y, src.GetPixelColorRaw(sx + x, sy + y));
+        }
+}
+
 }  // namespace
 
 // Whether the file's bytes could fill its screen (or the screen is small
@@ -455,8 +468,9 @@ bool CRasterGIF::DisposePrevious(DecodeState* st) {
                     canvas->SetPixelIndex(cx, cy, (BYTE)st->backIndex);
             }
     } else if (st->prevDisposal == 3 && st->beforeDraw) {
-        if (!canvas->Copy(*st->beforeDraw, true))
-            return Fail(canvas->GetLastError());
+        const CRaster& under = *st->beforeDraw;
+        CopyArea(under, 0, 0, canvas, st->prevLeft, st->screenH - st->prevTop - under.Height(), under.Width(),
+                 under.Height());
     }
     return true;
 }
@@ -480,9 +494,13 @@ bool CRasterGIF::Compose(DecodeState* st, CRaster* frame, int left, int top) {
     delete st->beforeDraw;
     st->beforeDraw = nullptr;
     if (frame->GetGifDisposal() == 3) {
-        st->beforeDraw = new CRaster(*canvas, true);
-        if (!st->beforeDraw->IsValid())
+        // Only what the frame covers: a whole screen at every frame makes a
+        // long animation on a large screen take seconds.
+        const int w = frame->Width(), h = frame->Height();
+        st->beforeDraw = new CRaster(kFormatGif);
+        if (!st->beforeDraw->Create(w, h, canvas->GetBpp(), kFormatGif))
             return Fail("GIF canvas exceeds the memory limit");
+        CopyArea(*canvas, left, st->screenH - top - h, st->beforeDraw, 0, 0, w, h);
     }
     DrawOnCanvas(canvas, *frame, left, top, st->screenW, st->screenH, st->rowsDelivered);
     return true;
