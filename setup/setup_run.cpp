@@ -325,10 +325,16 @@ static bool CopyUseFiles() {
         op.pTo = to;
         op.fFlags =
             FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI | FOF_FILESONLY | FOF_NORECURSEREPARSE;
-        if (SHFileOperationA(&op) != 0 || op.fAnyOperationsAborted)
+        // Named before the copy: a run stopped while it copies leaves a file
+        // the uninstall removes. A failed copy that left none takes it back.
+        char before[kCchText], target[kCchPath2 * 2];
+        ReadRegistrationText(GetVarText("#PROGRAM#"), kInitFilesValue, before, countof(before));
+        AddToRegistrationList(GetVarText("#PROGRAM#"), kInitFilesValue, FileNameOf(gSetup.useList[i]));
+        if (SHFileOperationA(&op) != 0 || op.fAnyOperationsAborted) {
             ok = false;
-        else
-            AddToRegistrationList(GetVarText("#PROGRAM#"), kInitFilesValue, FileNameOf(gSetup.useList[i]));
+            if (StrFmt(target, countof(target), "%s\\%s", init, FileNameOf(gSetup.useList[i])) && !FileExists(target))
+                WriteRegistrationText(GetVarText("#PROGRAM#"), kInitFilesValue, before);
+        }
     }
     return ok;
 }

@@ -249,6 +249,16 @@ run_and_quit() {
     program_pid=
 }
 
+# What an install stopped while it wrote its files (killed, power lost)
+# leaves beside their places: part of the program in its ".tmp", the
+# manual's, and an upgrade's uninstaller's.
+leave_partial_files() {  # install folder (Unix path)
+    head -c 100000 "$1/Vellumor Pro.exe" > "$1/Vellumor Pro.exe.tmp"
+    head -c 1000 "$1/Vellumor Pro.chm" > "$1/Vellumor Pro.chm.tmp"
+    head -c 1000 "$1/Uninstall.exe" > "$1/Uninstall.exe.tmp"
+    rm "$1/Vellumor Pro.exe" "$1/Vellumor Pro.chm"
+}
+
 # The installation named by the uninstall registration, removed by its own
 # uninstaller.
 run_registered_uninstaller() {
@@ -303,9 +313,22 @@ if wanted failures; then
     printf 'mine' > "$drive/Apps/VP/Vellumor Pro.txt"  # our name, the user's file
     (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Apps\VP')
     expect_eq "exit code of the install into a folder with files" 0 $?
+    leave_partial_files "$drive/Apps/VP"
     run_registered_uninstaller
     expect_eq "the shared folder after the uninstall" "Vellumor Pro.txt|notes.txt MZ another program mine" \
         "$(LC_ALL=C ls -A "$drive/Apps/VP" | paste -sd '|') $(cat "$drive/Apps/VP/notes.txt") $(cat "$drive/Apps/VP/Vellumor Pro.txt")"
+
+    echo "== after an install stopped while it wrote the program, a new run ends whole and the uninstaller removes the rest"
+    (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Stopped')
+    expect_eq "exit code of the install" 0 $?
+    leave_partial_files "$drive/Stopped"
+    (cd "$drive/seed" && wine setup.exe '-INSTALL=C:\Stopped')
+    expect_eq "exit code of the install over a stopped one" 0 $?
+    check_installed_files "$drive/Stopped"
+    expect_eq "the install folder" "Uninstall.exe|Vellumor Pro.chm|Vellumor Pro.exe" "$(LC_ALL=C ls -A "$drive/Stopped" | paste -sd '|')"
+    leave_partial_files "$drive/Stopped"
+    run_registered_uninstaller
+    expect_gone "$drive/Stopped"
 
     echo "== folders that are not absolute are refused before anything is written"
     new_prefix relative
