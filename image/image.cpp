@@ -404,8 +404,15 @@ RGBQUAD* CImage::MakeQuantizedPalette(int n) {
         return nullptr;
     if (!IsValid() || n <= 0)
         return out;
-    CQuantizer q((uint32_t)n, n <= 16 ? 8 : 7);
-    if (q.AddImage(GetDibBlock()))
-        q.GetPalette(out, 256);
+    // A transparent image's hidden pixels count for no colour: they keep the
+    // last entry, their colour, for themselves.
+    const bool keep = IsTransparent() && n > 1 && n <= 256;
+    const RGBQUAD key = GetTransparentColor();
+    CQuantizer q((uint32_t)(keep ? n - 1 : n), n <= 16 ? 8 : 7);
+    if (q.AddImage(GetDibBlock(), keep && GetBpp() < 24 ? GetTransparentIndex() : -1,
+                   keep && GetBpp() == 24 ? &key : nullptr))
+        q.GetPalette(out, keep ? n - 1 : 256);
+    if (keep)
+        out[n - 1] = RGBQUAD{key.rgbBlue, key.rgbGreen, key.rgbRed, 0};
     return out;
 }

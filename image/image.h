@@ -45,7 +45,8 @@ class CImage : public CRaster {
     void PlotPixel(int x, int y);
     RECT GetDirtyRect() const { return dirty_; }
     bool IsModified() const { return modified_ != 0; }
-    // 256 entries (unused ones zero), malloc'd: the caller frees it.
+    // 256 entries (unused ones zero), malloc'd: the caller frees it. A
+    // transparent image's n colours keep the last for the transparency.
     RGBQUAD* MakeQuantizedPalette(int n);
 #ifdef _WIN32
     // 0 success; 1 no memory context, 2 no bitmap, 3 no memory for the mask.

@@ -112,7 +112,7 @@ void CQuantizer::ReduceTree() {
     leafCount_ = leafCount_ + 1 - merged;
 }
 
-int CQuantizer::AddImage(const BYTE* dib) {
+int CQuantizer::AddImage(const BYTE* dib, int skipIndex, const RGBQUAD* skipColor) {
     if (!dib)
         return 0;
     BITMAPINFOHEADER h;
@@ -142,10 +142,14 @@ int CQuantizer::AddImage(const BYTE* dib) {
                 g = row[3 * x + 1];
                 r = row[3 * x + 2];
                 a = 0;
+                if (skipColor && b == skipColor->rgbBlue && g == skipColor->rgbGreen && r == skipColor->rgbRed)
+                    continue;
             } else {
                 uint32_t i = bpp == 8   ? row[x]
                              : bpp == 4 ? ((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4))
                                         : ((row[x >> 3] >> (7 - (x & 7))) & 1);
+                if ((int)i == skipIndex)
+                    continue;
                 RGBQUAD c = i < palCount ? pal[i] : RGBQUAD{0, 0, 0, 0};
                 r = c.rgbRed;
                 g = c.rgbGreen;

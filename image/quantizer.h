@@ -21,8 +21,10 @@ class CQuantizer {
     CQuantizer(const CQuantizer&) = delete;
     CQuantizer& operator=(const CQuantizer&) = delete;
     // dib: BITMAPINFOHEADER, palette, pixels. 1 for 1/4/8/24 bits, else 0
-    // (nothing added). 0 too when a node cannot be allocated.
-    int AddImage(const BYTE* dib);
+    // (nothing added). 0 too when a node cannot be allocated. The pixels of
+    // index skipIndex (palette DIBs) or of colour *skipColor (24 bits), a
+    // transparent image's, are left out.
+    int AddImage(const BYTE* dib, int skipIndex = -1, const RGBQUAD* skipColor = nullptr);
     void AddColor(BYTE r, BYTE g, BYTE b, BYTE a);
     // n pixels of one colour.
     void AddColorRun(BYTE r, BYTE g, BYTE b, BYTE a, uint32_t n);

@@ -65,6 +65,7 @@ static bool TryCodec(CRaster* self, const RasterCodec* codec, CRasterFile* f, lo
         return false;
     }
     obj->CopySettings(*self);
+    obj->Info().transparentIndex = -1;  // the file tells its own
     obj->SetEscape(self->GetEscape());  // the size-only request and a cancel travel too
     bool sizeOnly = self->GetEscape() == (uint32_t)-1;
     bool ok = codec->decode(obj, f, signatureOnly);

@@ -390,16 +390,17 @@ void DrawOnCanvas(CRaster* canvas, const CRaster& frame, int left, int top, int 
 }
 
 // Copies w x h pixels (bottom-up rows) from (sx, sy) of src to (dx, dy) of
-// dst, both of one depth.
+// dst, both of one depth, inside both: rows of whole bytes at once.
 void CopyArea(const CRaster& src, int sx, int sy, CRaster* dst, int dx, int dy, int w, int h) {
-    const bool byIndex = src.GetBpp() <= 8;
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) {
-            if (byIndex)
-                dst->SetPixelIndexRaw(dx + x, dy + y, src.GetPixelIndexRaw(sx + x, sy + y));
-            else
-                dst->SetPixelColorRaw(dx + x, dy + y, src.GetPixelColorRaw(sx + x, sy + y));
+    const size_t bytes = (size_t)src.GetBpp() / 8;
+    for (int y = 0; y < h; y++) {
+        if (bytes) {
+            memcpy(dst->GetRowPointer(dy + y) + dx * bytes, src.GetRowPointer(sy + y) + sx * bytes, w * bytes);
+            continue;
         }
+        for (int x = 0; x < w; x++)
+            dst->SetPixelIndexRaw(dx + x, dy + y, src.GetPixelIndexRaw(sx + x, sy + y));
+    }
 }
 
 }  // namespace

@@ -55,66 +55,6 @@ int FreeDuplicateEntry(CRaster* img) {
     return -1;
 }
 
-bool SameColor(RGBQUAD a, RGBQUAD b) {
-    return a.rgbBlue == b.rgbBlue && a.rgbGreen == b.rgbGreen && a.rgbRed == b.rgbRed;
-}
-
-// Gives a 24-bit image the transparency its mask describes: a colour no
-// visible pixel has becomes the transparent one. That is the masked pixels'
-// own colour when they share one; else they take the first free colour of
-// FF0000 ^ k (red first: masked pixels of an icon are mostly black, and
-// dark colours are common). There are more candidates than visible pixels.
-void ApplyTrueColorMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
-    int w = img->Width(), h = img->Height();
-    size_t visible = 0;
-    bool anyMasked = false, oneColor = true;
-    RGBQUAD first = {0, 0, 0, 0};
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) {
-            RGBQUAD c = img->GetPixelColorRaw(x, y);
-            if (!MaskBit(mask, maskRow, x, y))
-                visible++;
-            else if (!anyMasked)
-                first = c, anyMasked = true;
-            else if (!SameColor(c, first))
-                oneColor = false;
-        }
-    if (!anyMasked)
-        return;
-    const size_t candidates = visible < 0xFFFFFF ? visible + 1 : 0x1000000;
-    BYTE* taken = (BYTE*)calloc((candidates + 7) / 8, 1);
-    if (!taken)
-        return;
-    bool firstTaken = false;
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) {
-            if (MaskBit(mask, maskRow, x, y))
-                continue;
-            RGBQUAD c = img->GetPixelColorRaw(x, y);
-            uint32_t k = ((uint32_t)c.rgbRed << 16 | (uint32_t)c.rgbGreen << 8 | c.rgbBlue) ^ 0xFF0000;
-            if (k < candidates)
-                taken[k / 8] |= (BYTE)(1 << (k % 8));
-            firstTaken = firstTaken || SameColor(c, first);
-        }
-    size_t k = 0;
-    while (k < candidates && (taken[k / 8] >> (k % 8) & 1))
-        k++;
-    free(taken);
-    RGBQUAD clear = first;
-    if (!oneColor || firstTaken) {
-        if (k == candidates)
-            return;  // every colour visible: nothing can be transparent
-        uint32_t v = (uint32_t)k ^ 0xFF0000;
-        clear = RGBQUAD{(BYTE)v, (BYTE)(v >> 8), (BYTE)(v >> 16), 0};
-        for (int y = 0; y < h; y++)
-            for (int x = 0; x < w; x++)
-                if (MaskBit(mask, maskRow, x, y))
-                    img->SetPixelColorRaw(x, y, clear);
-    }
-    img->SetTransparentColor(clear);
-    img->Info().transparentIndex = 0;
-}
-
 // Gives a palette image the transparency its AND mask describes, so that
 // exactly the masked pixels are transparent: they move to the highest
 // palette index no visible pixel uses. Where visible pixels use every index
@@ -145,7 +85,7 @@ void ApplyMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
         unused = FreeDuplicateEntry(img);
     if (unused < 0) {
         if (img->IncreaseBpp(24))
-            ApplyTrueColorMask(img, mask, maskRow);
+            img->ApplyTransparencyMask(mask, maskRow);
         return;
     }
     for (int y = 0; y < h; y++)
@@ -239,7 +179,7 @@ bool CRasterICO::ReadIconPixels(CRasterFile* f, int bpp, uint64_t pixelBytes) {
         whole = f->Read(GetPixels(), 1, (size_t)pixelBytes) == pixelBytes;
     }
     if (whole && bpp == 32 && MaskFromAlpha(data, Width(), Height(), mask, maskRow)) {
-        ApplyTrueColorMask(this, mask, maskRow);  // the alpha wins over the AND mask
+        ApplyTransparencyMask(mask, maskRow);  // the alpha wins over the AND mask
     } else if (whole && f->Read(mask, 1, maskSize) == maskSize) {
         bool allSet = true;
         for (size_t i = 0; i < maskSize && allSet; i++)
@@ -250,7 +190,7 @@ bool CRasterICO::ReadIconPixels(CRasterFile* f, int bpp, uint64_t pixelBytes) {
         } else if (bpp <= 8) {
             ApplyMask(this, mask, maskRow);
         } else {
-            ApplyTrueColorMask(this, mask, maskRow);
+            ApplyTransparencyMask(mask, maskRow);
         }
     }
     free(data);

@@ -376,12 +376,12 @@ uint64_t CoveredBytes(ByteRange* ranges, uint32_t n) {
     return covered;
 }
 
-// Whether the first strip (or tile) is an arithmetic-coded JPEG frame,
-// whose data has no floor per block (a flat one takes next to no bytes).
-bool ArithmeticJpeg(TIFF* tif) {
+// Whether strip (or tile) s is an arithmetic-coded JPEG frame, whose data
+// has no floor per block (a flat one takes next to no bytes).
+bool ArithmeticJpeg(TIFF* tif, uint32_t s) {
     BYTE head[4096];
     tmsize_t n =
-        TIFFIsTiled(tif) ? TIFFReadRawTile(tif, 0, head, sizeof(head)) : TIFFReadRawStrip(tif, 0, head, sizeof(head));
+        TIFFIsTiled(tif) ? TIFFReadRawTile(tif, s, head, sizeof(head)) : TIFFReadRawStrip(tif, s, head, sizeof(head));
     if (n < 4 || head[0] != 0xFF || head[1] != 0xD8)
         return false;
     // The segments after SOI up to the frame header.
@@ -397,7 +397,8 @@ bool ArithmeticJpeg(TIFF* tif) {
 // The strip (or tile) table against the file before anything is reserved
 // for the picture: every strip inside the file, and enough data in each to
 // fill its rows, and in all of them, strips that share bytes counting them
-// once, to fill the page. Null, or the text.
+// once, to fill the page; arithmetic-coded JPEG strips have no such bound.
+// Null, or the text.
 const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
     uint32_t n = TIFFNumberOfStrips(tif);
     if (n == 0)
@@ -413,8 +414,8 @@ const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
     if (!ranges)
         return "CRasterTIF can't allocate memory";
     uint64_t needAll = 0;
+    uint32_t boundedStrips = 0;  // those bounded by the compression's most bytes per byte, in ranges
     const char* error = nullptr;
-    bool bounded = true;  // by the compression's most bytes per byte
     for (uint32_t s = 0; s < n && !error; s++) {
         int err = 0;
         uint64_t offset = TIFFGetStrileOffsetWithErr(tif, s, &err);
@@ -423,21 +424,21 @@ const char* CheckStrips(TIFF* tif, const TiffPage& p, uint64_t fileSize) {
             error = "TIFF strip lies past the end of the file";
             break;
         }
-        ranges[s] = ByteRange{offset, count};
-        if (s == 0 && p.compression == COMPRESSION_JPEG)
-            bounded = !ArithmeticJpeg(tif);
+        if (p.compression == COMPRESSION_JPEG && ArithmeticJpeg(tif, s))
+            continue;
+        ranges[boundedStrips++] = ByteRange{offset, count};
         uint64_t need = full;
         if (!tiled) {
             uint32_t top = s % perPlane * rps;
             uint32_t rows = p.height - top < rps ? p.height - top : rps;
             need = rows == rps ? full : (uint64_t)TIFFVStripSize64(tif, rows);
         }
-        if (bounded && MostDecodedBytes(p.compression, count, scanline ? scanline : 1) < need)
+        if (MostDecodedBytes(p.compression, count, scanline ? scanline : 1) < need)
             error = "TIFF data too short for the picture";
         needAll += need;
     }
-    if (!error && bounded &&
-        MostDecodedBytes(p.compression, CoveredBytes(ranges, n), scanline ? scanline : 1) < needAll)
+    if (!error &&
+        MostDecodedBytes(p.compression, CoveredBytes(ranges, boundedStrips), scanline ? scanline : 1) < needAll)
         error = "TIFF data too short for the picture";
     free(ranges);
     return error;

@@ -3,6 +3,7 @@
 // turns and the bit-field converter of 16- and 32-bit decoders. Each builds a
 // scratch image with this image's settings and takes it over on success;
 // on failure or cancel this image stays as it was.
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -65,39 +66,174 @@ bool DiffusionRow(void* context, int y, int height) {
     return true;
 }
 
-// After a depth decrease of src into dst (same size): the pixels that were
-// transparent share one index that no visible pixel got, the transparent
-// one, or dst has no transparency. A reduced palette may give a visible
-// colour the index the transparent colour got, or an index past its end.
-void CarryTransparency(const CRaster& src, CRaster* dst) {
-    dst->Info().transparentIndex = -1;
-    if (!src.IsTransparent())
-        return;
-    int w = src.Width(), h = src.Height();
-    int masked[256] = {};
-    bool visible[256] = {};
+bool MaskBit(const BYTE* mask, uint32_t maskRow, int x, int y) {
+    return (mask[(size_t)y * maskRow + x / 8] >> (7 - (x & 7))) & 1;
+}
+
+bool SameColor(RGBQUAD a, RGBQUAD b) {
+    return a.rgbBlue == b.rgbBlue && a.rgbGreen == b.rgbGreen && a.rgbRed == b.rgbRed;
+}
+
+// The masked pixels of a palette image take an index of their own: the
+// unused one most of them have, else one freed by moving the visible
+// pixels of the entry that costs least (pixels times squared distance) to
+// their nearest other entry; on a grey ramp, the next level.
+void MaskPalette(CRaster* img, const BYTE* mask, uint32_t maskRow) {
+    const int w = img->Width(), h = img->Height(), n = img->GetPaletteCount();
+    uint32_t visible[256] = {}, masked[256] = {};
+    bool anyMasked = false;
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
-            BYTE i = dst->GetPixelIndexRaw(x, y);
-            if (src.IsTransparentPixel(x, y))
-                masked[i]++;
+            BYTE i = img->GetPixelIndexRaw(x, y);
+            if (MaskBit(mask, maskRow, x, y))
+                masked[i]++, anyMasked = true;
             else
-                visible[i] = true;
+                visible[i]++;
         }
+    if (!anyMasked)
+        return;
     int t = -1;
-    for (int i = 0; i < dst->GetPaletteCount(); i++)
+    for (int i = 0; i < n; i++)
         if (!visible[i] && (t < 0 || masked[i] > masked[t]))
             t = i;
-    if (t < 0 || !masked[t])
-        return;
+    if (t < 0) {
+        const RGBQUAD* pal = img->GetPaletteConst();
+        uint64_t best = UINT64_MAX;
+        int to = -1;
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j < n; j++) {
+                int db = pal[i].rgbBlue - pal[j].rgbBlue, dg = pal[i].rgbGreen - pal[j].rgbGreen,
+                    dr = pal[i].rgbRed - pal[j].rgbRed;
+                uint64_t cost = (uint64_t)(db * db + dg * dg + dr * dr) * visible[i];
+                if (j != i && cost < best)
+                    best = cost, t = i, to = j;
+            }
+        if (t < 0)
+            return;  // a single entry
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                if (!MaskBit(mask, maskRow, x, y) && img->GetPixelIndexRaw(x, y) == t)
+                    img->SetPixelIndexRaw(x, y, (BYTE)to);
+    }
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
-            if (src.IsTransparentPixel(x, y))
-                dst->SetPixelIndexRaw(x, y, (BYTE)t);
-    dst->SetTransparentIndex(t);
+            if (MaskBit(mask, maskRow, x, y))
+                img->SetPixelIndexRaw(x, y, (BYTE)t);
+    img->SetTransparentIndex(t);
+}
+
+// Colours near one (base) in order: rank k flips in base the bits of k
+// spread over blue, green and red in turn, low bits first, so the first
+// 8^j ranks differ from base by less than 2^j in each channel.
+struct ColorRanks {
+    uint32_t spread[256];  // v's bits at 0, 3, 6, ... 21
+    ColorRanks() {
+        for (uint32_t v = 0; v < 256; v++) {
+            spread[v] = 0;
+            for (int i = 0; i < 8; i++)
+                spread[v] |= (v >> i & 1) << (3 * i);
+        }
+    }
+    uint32_t RankOf(RGBQUAD c, RGBQUAD base) const {
+        return spread[c.rgbBlue ^ base.rgbBlue] | spread[c.rgbGreen ^ base.rgbGreen] << 1 |
+               spread[c.rgbRed ^ base.rgbRed] << 2;
+    }
+    static RGBQUAD ColorOf(uint32_t k, RGBQUAD base) {
+        BYTE d[3] = {0, 0, 0};
+        for (int i = 0; i < 24; i++)
+            d[i % 3] |= (BYTE)((k >> i & 1) << (i / 3));
+        return RGBQUAD{(BYTE)(base.rgbBlue ^ d[0]), (BYTE)(base.rgbGreen ^ d[1]), (BYTE)(base.rgbRed ^ d[2]), 0};
+    }
+};
+
+// The masked pixels of a 24-bit image take a colour no visible pixel has:
+// their own when they share one, else the free colour of least rank near
+// the first one's (what shows where transparency is not drawn stays as it
+// looked). There are more candidates than visible pixels.
+void MaskTrueColor(CRaster* img, const BYTE* mask, uint32_t maskRow) {
+    int w = img->Width(), h = img->Height();
+    size_t visible = 0;
+    bool anyMasked = false, oneColor = true;
+    RGBQUAD first = {0, 0, 0, 0};
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            RGBQUAD c = img->GetPixelColorRaw(x, y);
+            if (!MaskBit(mask, maskRow, x, y))
+                visible++;
+            else if (!anyMasked)
+                first = c, anyMasked = true;
+            else if (!SameColor(c, first))
+                oneColor = false;
+        }
+    if (!anyMasked)
+        return;
+    const size_t candidates = visible < 0xFFFFFF ? visible + 1 : 0x1000000;
+    BYTE* taken = (BYTE*)calloc((candidates + 7) / 8, 1);
+    if (!taken)
+        return;
+    bool firstTaken = false;
+    const ColorRanks ranks;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            if (MaskBit(mask, maskRow, x, y))
+                continue;
+            RGBQUAD c = img->GetPixelColorRaw(x, y);
+            uint32_t k = ranks.RankOf(c, first);
+            if (k < candidates)
+                taken[k / 8] |= (BYTE)(1 << (k % 8));
+            firstTaken = firstTaken || SameColor(c, first);
+        }
+    size_t k = 0;
+    while (k < candidates && (taken[k / 8] >> (k % 8) & 1))
+        k++;
+    free(taken);
+    RGBQUAD clear = first;
+    if (!oneColor || firstTaken) {
+        if (k == candidates)
+            return;  // every colour visible: nothing can be transparent
+        clear = ColorRanks::ColorOf((uint32_t)k, first);
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                if (MaskBit(mask, maskRow, x, y))
+                    img->SetPixelColorRaw(x, y, clear);
+    }
+    img->SetTransparentColor(clear);
+    img->Info().transparentIndex = 0;
+}
+
+// Takes over the result of a depth step of self (same size) with exactly
+// the pixels transparent that were. False without memory for the mask.
+bool TakeOverKeepingTransparency(CRaster* self, CRaster* result) {
+    result->Info().transparentIndex = -1;
+    if (self->IsTransparent()) {
+        const int w = self->Width(), h = self->Height();
+        const uint32_t row = ((uint32_t)w + 31) / 32 * 4;
+        BYTE* mask = (BYTE*)calloc((size_t)row * h, 1);
+        if (!mask) {
+            self->SetLastError("Out of memory");
+            return false;
+        }
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                if (self->IsTransparentPixel(x, y))
+                    mask[(size_t)y * row + x / 8] |= (BYTE)(0x80 >> (x & 7));
+        result->ApplyTransparencyMask(mask, row);
+        free(mask);
+    }
+    return self->TakeOver(*result);
 }
 
 }  // namespace
+
+void CRaster::ApplyTransparencyMask(const BYTE* mask, uint32_t maskRow) {
+    info_.transparentIndex = -1;
+    if (!dib_ || !mask)
+        return;
+    if (GetBpp() == 24)
+        MaskTrueColor(this, mask, maskRow);
+    else if (GetBpp() > 1)
+        MaskPalette(this, mask, maskRow);
+}
 
 bool CRaster::Crop(int left, int top, int right, int bottom, CRaster* dest) {
     if (!dib_)
@@ -177,8 +313,7 @@ bool CRaster::DecreaseBpp(int bpp, bool errorDiffusion, const RGBQUAD* palette, 
                 return false;
             }
             SetProgress(100);
-            CarryTransparency(*this, &s.img);
-            return TakeOver(s.img);
+            return TakeOverKeepingTransparency(this, &s.img);
         }
     }
     for (int y = 0; y < h; y++) {
@@ -214,8 +349,7 @@ bool CRaster::DecreaseBpp(int bpp, bool errorDiffusion, const RGBQUAD* palette, 
         }
     }
     SetProgress(100);
-    CarryTransparency(*this, &s.img);
-    return TakeOver(s.img);
+    return TakeOverKeepingTransparency(this, &s.img);
 }
 
 bool CRaster::IncreaseBpp(int bpp) {
@@ -247,9 +381,6 @@ bool CRaster::IncreaseBpp(int bpp) {
         Scratch s(*this);
         if (!s.img.Create(Width(), Height(), 24, GetFormatId()))
             return FailFrom(this, s.img);
-        if (IsTransparent())
-            s.img.SetTransparentColor(GetPaletteColor(GetTransparentIndex()));
-        s.img.SetTransparentIndex(-1);
         for (int y = 0; y < Height(); y++) {
             if (GetEscape()) {
                 SetLastError("Cancelled");
@@ -274,7 +405,7 @@ bool CRaster::IncreaseBpp(int bpp) {
                 out[3 * x + 2] = c.rgbRed;
             }
         }
-        return TakeOver(s.img);
+        return TakeOverKeepingTransparency(this, &s.img);
     }
     return false;
 }
@@ -294,34 +425,32 @@ bool CRaster::GrayScale() {
             for (int x = 0; x < w; x++, in += 3)
                 out[x] = (BYTE)((in[2] * 306 + in[1] * 601 + in[0] * 117) >> 10);
         }
-        CarryTransparency(*this, &s.img);
-        return TakeOver(s.img);
+        return TakeOverKeepingTransparency(this, &s.img);
     }
-    BYTE lum[256];
+    BYTE lum[256] = {};
     int n = GetPaletteCount();
     const RGBQUAD* pal = GetPaletteConst();
     for (int i = 0; i < n; i++)
         lum[i] = (BYTE)Luminance(pal[i]);
-    int ti = IsTransparent() ? lum[GetTransparentIndex()] : -1;
-    if (GetBpp() == 8) {
+    // In place unless there is transparency to carry: visible pixels may
+    // take the transparent entry's grey.
+    if (GetBpp() == 8 && !IsTransparent()) {
         for (int y = 0; y < h; y++) {
             BYTE* row = GetRowPointer(y);
             for (int x = 0; x < w; x++)
                 row[x] = lum[row[x]];
         }
         SetGrayPalette();
-        SetTransparentIndex(ti);
         return true;
     }
     Scratch s(*this);
     if (!s.img.Create(w, h, 8, GetFormatId()))
         return FailFrom(this, s.img);
     s.img.SetGrayPalette();
-    s.img.SetTransparentIndex(ti);
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
             s.img.SetPixelIndexRaw(x, y, lum[GetPixelIndexRaw(x, y)]);
-    return TakeOver(s.img);
+    return TakeOverKeepingTransparency(this, &s.img);
 }
 
 bool CRaster::Negative() {

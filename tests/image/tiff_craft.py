@@ -7,7 +7,7 @@ samples, a position tag), for the TIFF tests.
 HEXDATA is the one strip's bytes in hex (a*N: N bytes of the hex byte a).
 TAG=VALUE adds a tag (or replaces one, the strip's offset 273 too): a
 number gives SHORT (or LONG above 65535), a value with a dot a RATIONAL of
-1/1000 steps, VxN N LONG values V; SAMPLEFORMAT, XPOSITION, XRESOLUTION, ORIENTATION,
+1/1000 steps, VxN N LONG values V, V,W,... those LONG values; SAMPLEFORMAT, XPOSITION, XRESOLUTION, ORIENTATION,
 COMPRESSION name the common ones. COLORMAP=BITS adds a colour map of
 2^BITS entries: entry i is red i & 0xFFFF, green (i >> 8) & 0xFFFF, blue
 65535 - (i & 0xFFFF).
@@ -36,6 +36,8 @@ def main():
             n = 1 << int(value)
             tags[320] = ("H", [i & 0xFFFF for i in range(n)] + [(i >> 8) & 0xFFFF for i in range(n)] +
                          [65535 - (i & 0xFFFF) for i in range(n)])
+        elif "," in value:
+            tags[tag] = ("L", [int(v) for v in value.split(",")])
         elif "x" in value:
             v, n = value.split("x")
             tags[tag] = ("L", [int(v)] * int(n))

@@ -536,10 +536,19 @@ TEST(TiffCodec, DataThatCannotFillThePictureIsRefused) {
                       "convert -size 2480x3508 xc:white -depth 1 -compress Group4 page.tif && "
                       "convert -size 3000x3000 xc:black -depth 8 -type Grayscale -compress LZW black.tif && "
                       "convert -size 3000x3000 xc:black -depth 8 -type Grayscale -compress Zip blackzip.tif && "
-                      "{ printf 'P5 2480 3508 255\\n'; head -c 8699840 /dev/zero | tr '\\0' '\\200'; } | "
-                      "cjpeg -grayscale -arithmetic -outfile arith.jpg"),
+                      "{ printf 'P5 2480 3508 255\\n'; head -c 8699840 /dev/zero | tr '\\0' '\\200'; } > grey.pgm && "
+                      "cjpeg -grayscale -arithmetic -outfile arith.jpg grey.pgm && "
+                      "cjpeg -grayscale grey.pgm | head -c 700 > huffman.jpg"),
               0);
     ASSERT_TRUE(Craft(dir, "arith.tif", "2480 3508 1 8 1 $(od -An -v -tx1 arith.jpg | tr -d ' \\n') COMPRESSION=7"));
+    // Each strip is judged by its own coding: a Huffman strip too short for
+    // its rows after an arithmetic one.
+    ASSERT_TRUE(Craft(dir, "mixed.tif",
+                      "2480 7016 1 8 1 $(cat arith.jpg huffman.jpg | od -An -v -tx1 | tr -d ' \\n') COMPRESSION=7 "
+                      "278=3508 273=8,$((8 + $(stat -c %s arith.jpg))) 279=$(stat -c %s arith.jpg),700"));
+    CRaster mixed(0);
+    EXPECT_FALSE(mixed.Load(PathJoin(dir, "mixed.tif").c_str(), kFormatTif));
+    EXPECT_STREQ(mixed.GetLastError(), "TIFF data too short for the picture");
     for (const char* name : {"page.tif", "black.tif", "blackzip.tif", "arith.tif"}) {
         SCOPED_TRACE(name);
         CRaster img(0);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "codec_test_util.h"
+#include "image/image.h"
 #include "image/raster.h"
 #include "image_test_util.h"
 #include "support/test_support.h"
@@ -238,10 +240,85 @@ TEST(Transforms, DepthChangeEdgeCases) {
     EXPECT_EQ(small.GetBpp(), 4);
 }
 
+// The colour steps keep exactly the transparent pixels, compared by
+// position: 8-bit pictures whose transparent entry is black beside visible
+// black, as the icon and GIF readers give them, and a 24-bit icon whose
+// visible pixels take all 256 greys. Visible pixels keep their colour up
+// to one grey level (true colour: exactly, and the transparent ones nearly,
+// for where transparency is not drawn); 1-bit results keep none.
+TEST(Transforms, ColourStepsKeepTheTransparentPixelsExactly) {
+    const int w = 32, h = 32;
+    auto masked = [](int x, int y) { return x >= 12 && x < 20 && y >= 12 && y < 20; };
+    CRaster pal8(w, h, 8, 0), ramp(w, h, 24, 0);
+    for (int i = 1; i < 100; i++)
+        pal8.SetPaletteColor(i, (BYTE)(i * 2), (BYTE)(255 - i * 2), (BYTE)(i * 37));
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            bool border = x == 0 || y == 0 || x == w - 1 || y == h - 1;
+            pal8.SetPixelIndex(x, y, (BYTE)(masked(x, y) ? 100 : border ? 0 : 1 + (x + y * w) % 99));
+            BYTE v = (BYTE)(x + y * w);
+            ramp.SetPixelColor(x, y, masked(x, y) ? RGBQUAD{0, 0, 255, 0} : RGBQUAD{v, v, v, 0});
+        }
+    ASSERT_TRUE(pal8.SetTransparentIndex(100));
+    ramp.SetTransparentColor(RGBQUAD{0, 0, 255, 0});
+    ramp.Info().transparentIndex = 0;
+    const struct {
+        const char* name;
+        CRaster* picture;
+        uint32_t format;
+    } sources[] = {{"icon", &pal8, kFormatIco}, {"gif", &pal8, kFormatGif}, {"grey icon", &ramp, kFormatIco}};
+    auto step = [](CImage* img, const std::string& s) {
+        if (s == "grey")
+            return img->GrayScale();
+        if (s == "true colour")
+            return img->IncreaseBpp(24);
+        if (s == "1 bit")
+            return img->DecreaseBpp(1, true);
+        int n = std::stoi(s);
+        RGBQUAD* pal = img->MakeQuantizedPalette(n);
+        bool ok = pal && img->DecreaseBpp(n <= 16 ? 4 : 8, true, pal, n);
+        free(pal);
+        return ok;
+    };
+    auto grey = [](RGBQUAD c) { return (c.rgbRed * 306 + c.rgbGreen * 601 + c.rgbBlue * 117) >> 10; };
+    auto apart = [](RGBQUAD a, RGBQUAD b, int d) {
+        return abs(a.rgbRed - b.rgbRed) > d || abs(a.rgbGreen - b.rgbGreen) > d || abs(a.rgbBlue - b.rgbBlue) > d;
+    };
+    for (const auto& src : sources) {
+        std::string bytes;
+        ASSERT_TRUE(EncodeBytes(src.picture, src.format, &bytes));
+        CImage before;
+        ASSERT_TRUE(DecodeBytes(bytes, src.format, &before));
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                ASSERT_EQ(before.IsTransparentPixel(x, y), masked(x, y)) << src.name << " as read";
+        for (const char* s : {"grey", "16", "256", "true colour", "1 bit"}) {
+            SCOPED_TRACE(std::string(src.name) + " to " + s);
+            CImage img;
+            ASSERT_TRUE(DecodeBytes(bytes, src.format, &img));
+            ASSERT_TRUE(step(&img, s)) << img.GetLastError();
+            const bool one = std::string(s) == "1 bit";
+            int wrong = 0, off = 0;
+            for (int y = 0; y < h; y++)
+                for (int x = 0; x < w; x++) {
+                    wrong += img.IsTransparentPixel(x, y) != (masked(x, y) && !one);
+                    RGBQUAD was = before.GetPixelColor(x, y), now = img.GetPixelColor(x, y);
+                    if (!masked(x, y) && std::string(s) == "grey")
+                        off += abs(grey(was) - now.rgbRed) > 1;
+                    if (std::string(s) == "true colour")
+                        off += apart(was, now, masked(x, y) ? 3 : 0);
+                }
+            EXPECT_EQ(wrong, 0) << "pixels whose transparency changed";
+            EXPECT_EQ(off, 0) << "pixels whose colour changed";
+        }
+    }
+}
+
 TEST(Transforms, GreyNegativeCropRotateEdgeCases) {
     CRaster img(4, 4, 8, 0);
     img.SetStandardPalette();
     img.SetPaletteColor(5, 255, 0, 0);
+    img.SetPixelIndex(1, 1, 5);
     ASSERT_TRUE(img.SetTransparentIndex(5));
     ASSERT_TRUE(img.GrayScale());
     EXPECT_EQ(img.GetTransparentIndex(), 76);
