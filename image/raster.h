@@ -279,10 +279,11 @@ class CRaster {
     // Makes exactly the pixels whose bit is set in mask transparent, at
     // this depth (mask: bottom-up rows of maskRow bytes, the first pixel in
     // the top bit). A palette image gives them an index of their own,
-    // freeing one when the other pixels use all (their pixels move to the
-    // nearest other entry); a 24-bit image a colour no other pixel has
-    // (theirs when they share one). A 1-bit image, or no pixel set, ends
-    // without transparency. The depth steps keep transparency with it.
+    // freeing one of more than two entries when the other pixels use all
+    // (their pixels move to the nearest other entry); a 24-bit image a
+    // colour no other pixel has (near theirs). Else, or with no pixel set,
+    // the image ends without transparency. The depth steps keep
+    // transparency with it.
     void ApplyTransparencyMask(const BYTE* mask, uint32_t maskRow);
     // Fills this 24-bit image from bottom-up 16- or 32-bit pixels. The
     // source holds Height() rows of its own stride.

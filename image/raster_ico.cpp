@@ -36,63 +36,39 @@ bool MaskBit(const BYTE* mask, uint32_t maskRow, int x, int y) {
     return (mask[(size_t)y * maskRow + x / 8] >> (7 - (x & 7))) & 1;
 }
 
-// An 8-bit image whose visible pixels use every index: visible pixels of
-// the later of two entries of one colour move to the earlier one, freeing
-// it. The freed index, or -1 when all 256 colours differ.
-int FreeDuplicateEntry(CRaster* img) {
-    const RGBQUAD* pal = img->GetPaletteConst();
-    for (int j = 1; j < 256; j++)
-        for (int i = 0; i < j; i++) {
-            if (pal[i].rgbRed != pal[j].rgbRed || pal[i].rgbGreen != pal[j].rgbGreen ||
-                pal[i].rgbBlue != pal[j].rgbBlue)
-                continue;
-            for (int y = 0; y < img->Height(); y++)
-                for (int x = 0; x < img->Width(); x++)
-                    if (img->GetPixelIndexRaw(x, y) == j)
-                        img->SetPixelIndexRaw(x, y, (BYTE)i);
-            return j;
-        }
-    return -1;
+// Whether two palette entries hold one colour: one of them can be freed
+// with no visible change.
+bool HasEqualEntries(const CRaster& img) {
+    const RGBQUAD* pal = img.GetPaletteConst();
+    for (int j = 1; j < img.GetPaletteCount(); j++)
+        for (int i = 0; i < j; i++)
+            if (pal[i].rgbRed == pal[j].rgbRed && pal[i].rgbGreen == pal[j].rgbGreen &&
+                pal[i].rgbBlue == pal[j].rgbBlue)
+                return true;
+    return false;
 }
 
-// Gives a palette image the transparency its AND mask describes, so that
-// exactly the masked pixels are transparent: they move to the highest
-// palette index no visible pixel uses. Where visible pixels use every index
-// (a 1-bit icon with black and white, a 4-bit one with all 16), the image
-// first goes to the next depth, which has spare indices. An 8-bit one
-// frees an index of two equal entries, else goes to 24 bits with a colour
-// of no palette entry as the transparent one.
+// Gives a palette image the transparency its AND mask describes with no
+// visible colour changed. Where visible pixels use every index (a 1-bit
+// icon with black and white, a 4-bit one with all 16), the image first goes
+// to the next depth, which has spare indices; an 8-bit one whose entries
+// all differ goes to 24 bits, where a colour of no visible pixel becomes
+// the transparent one. The image's own rule does the rest (an 8-bit icon
+// frees one of two equal entries).
 void ApplyMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
-    int w = img->Width(), h = img->Height();
     bool used[256] = {};
-    bool anyMasked = false;
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) {
-            if (MaskBit(mask, maskRow, x, y))
-                anyMasked = true;
-            else
+    for (int y = 0; y < img->Height(); y++)
+        for (int x = 0; x < img->Width(); x++)
+            if (!MaskBit(mask, maskRow, x, y))
                 used[img->GetPixelIndexRaw(x, y)] = true;
-        }
-    if (!anyMasked)
-        return;
-    int unused = -1;
-    for (int i = img->GetPaletteCount() - 1; i >= 0 && unused < 0; i--)
-        if (!used[i])
-            unused = i;
-    if (unused < 0 && img->GetBpp() < 8 && img->IncreaseBpp(img->GetBpp() == 1 ? 4 : 8))
-        unused = img->GetPaletteCount() - 1;  // past every index the icon uses
-    if (unused < 0 && img->GetBpp() == 8)
-        unused = FreeDuplicateEntry(img);
-    if (unused < 0) {
-        if (img->IncreaseBpp(24))
-            img->ApplyTransparencyMask(mask, maskRow);
-        return;
-    }
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++)
-            if (MaskBit(mask, maskRow, x, y))
-                img->SetPixelIndexRaw(x, y, (BYTE)unused);
-    img->SetTransparentIndex(unused);
+    bool full = true;
+    for (int i = 0; i < img->GetPaletteCount(); i++)
+        full = full && used[i];
+    if (full && img->GetBpp() < 8 && img->IncreaseBpp(img->GetBpp() == 1 ? 4 : 8))
+        full = false;
+    if (full && !HasEqualEntries(*img))
+        img->IncreaseBpp(24);
+    img->ApplyTransparencyMask(mask, maskRow);
 }
 
 // A mask of the pixels of 32-bit rows (bottom-up, as the mask) whose alpha

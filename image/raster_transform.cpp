@@ -75,9 +75,10 @@ bool SameColor(RGBQUAD a, RGBQUAD b) {
 }
 
 // The masked pixels of a palette image take an index of their own: the
-// unused one most of them have, else one freed by moving the visible
-// pixels of the entry that costs least (pixels times squared distance) to
-// their nearest other entry; on a grey ramp, the next level.
+// unused one most of them have, else (with more than two entries) one freed
+// by moving the visible pixels of the entry that costs least (pixels times
+// squared distance) to their nearest other entry; on a grey ramp, the next
+// level. Black and white are never merged.
 void MaskPalette(CRaster* img, const BYTE* mask, uint32_t maskRow) {
     const int w = img->Width(), h = img->Height(), n = img->GetPaletteCount();
     uint32_t visible[256] = {}, masked[256] = {};
@@ -96,7 +97,7 @@ void MaskPalette(CRaster* img, const BYTE* mask, uint32_t maskRow) {
     for (int i = 0; i < n; i++)
         if (!visible[i] && (t < 0 || masked[i] > masked[t]))
             t = i;
-    if (t < 0) {
+    if (t < 0 && n > 2) {
         const RGBQUAD* pal = img->GetPaletteConst();
         uint64_t best = UINT64_MAX;
         int to = -1;
@@ -108,13 +109,13 @@ void MaskPalette(CRaster* img, const BYTE* mask, uint32_t maskRow) {
                 if (j != i && cost < best)
                     best = cost, t = i, to = j;
             }
-        if (t < 0)
-            return;  // a single entry
         for (int y = 0; y < h; y++)
             for (int x = 0; x < w; x++)
                 if (!MaskBit(mask, maskRow, x, y) && img->GetPixelIndexRaw(x, y) == t)
                     img->SetPixelIndexRaw(x, y, (BYTE)to);
     }
+    if (t < 0)
+        return;
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
             if (MaskBit(mask, maskRow, x, y))
@@ -231,7 +232,7 @@ void CRaster::ApplyTransparencyMask(const BYTE* mask, uint32_t maskRow) {
         return;
     if (GetBpp() == 24)
         MaskTrueColor(this, mask, maskRow);
-    else if (GetBpp() > 1)
+    else
         MaskPalette(this, mask, maskRow);
 }
 
