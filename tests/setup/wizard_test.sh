@@ -7,7 +7,9 @@
 # self-deleting batch: the temporary uninstaller and the batch must be gone.
 # The page and install groups run at 96 and at 144 DPI; the pages are saved
 # as PNG files in SHOT_DIR (the uninstall progress page passes too quickly
-# to be taken).
+# to be taken), each group's in a folder of its own that the group empties
+# when it starts, so that groups run as separate tests never clear each
+# other's and a screenshot of an earlier run never stands in for a missing one.
 # Usage: wizard_test.sh SETUP_EXE WIZARD_TESTS_EXE SHOT_DIR [GROUP...]
 # GROUP: pages, install96, install144, pages144, previous, failures (an
 # error, Cancel during the install, a drive's root), or shots (the
@@ -37,13 +39,12 @@ stop_own_prefix() {
 }
 trap 'stop_own_prefix; rm -rf "$root"' EXIT
 mkdir -p "$shots"
-# Screenshots of an earlier run must not stand in for missing ones.
-{ wanted pages || wanted install96 || wanted previous; } && rm -f "$shots"/96-*.png
-{ wanted install144 || wanted pages144; } && rm -f "$shots"/144-*.png
 vp_make_prefix "$root/template"
 
 run_group() {  # name, gtest filter, dpi
     wanted "$1" || return 0
+    rm -rf "${shots:?}/$1"
+    mkdir -p "$shots/$1"
     stop_own_prefix
     own_prefix="$root/$1"
     cp -a "$root/template" "$own_prefix"
@@ -68,7 +69,7 @@ run_group() {  # name, gtest filter, dpi
     done
     for f in "$drive"/shots/*.bmp; do
         [ -e "$f" ] || continue
-        convert "$f" "$shots/$(basename "${f%.bmp}").png" || fail "screenshot $f"
+        convert "$f" "$shots/$1/$(basename "${f%.bmp}").png" || fail "screenshot $f"
     done
 }
 
@@ -92,9 +93,9 @@ fi
 pages=(104 105 109 110 111 114 117)
 wanted shots || pages=()
 for page in "${pages[@]}"; do
-    a="$shots/96-$page.png"
-    b="$shots/144-$page.png"
-    if [ -e "$a" ] && [ -e "$b" ]; then
+    a=$(ls "$shots"/*/96-$page.png 2>/dev/null | head -n 1)
+    b=$(ls "$shots"/*/144-$page.png 2>/dev/null | head -n 1)
+    if [ -n "$a" ] && [ -n "$b" ]; then
         wa=$(identify -format %w "$a")
         wb=$(identify -format %w "$b")
         [ $((wb * 100 / wa)) -ge 135 ] && [ $((wb * 100 / wa)) -le 165 ] || fail "page $page: $wa px at 96 DPI, $wb px at 144 DPI"

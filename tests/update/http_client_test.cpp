@@ -10,6 +10,7 @@
 #include <openssl/crypto.h>
 #include <string.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <utility>
@@ -253,22 +254,30 @@ struct Fetch {
     std::string got;
 };
 
-// Runs the fetches at once, each with its own client and the time-out ms,
-// so that a table of stalls takes one time-out, not one per case.
+// Runs the fetches, each with its own client and the time-out ms, a few at
+// once, so that a table of stalls takes a few time-outs, not one per case.
+// The bound is fixed, not the core count: OpenSSL takes locks on every
+// context and handshake, Wine's locks spin on every free core while many
+// threads of one process contend, and requests then outlast their time-outs.
 void FetchAll(std::vector<Fetch>* fetches, int ms, volatile BYTE* cancel = nullptr) {
-    std::vector<std::thread> threads;
-    for (Fetch& f : *fetches) {
-        threads.emplace_back([&f, ms, cancel] {
-            CHttpClient client;
-            client.Connection().timeoutMs = ms;
-            client.SetCancelFlag(cancel);
-            DWORD start = GetTickCount();
-            f.result = client.Get(f.url.c_str(), nullptr, nullptr, nullptr, 0, true);
-            f.took = GetTickCount() - start;
-            f.got.assign(client.Response().Data(), (size_t)client.Response().count);
+    const size_t kAtOnce = 4;
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> workers;
+    for (size_t w = 0; w < kAtOnce && w < fetches->size(); w++) {
+        workers.emplace_back([fetches, &next, ms, cancel] {
+            for (size_t i; (i = next++) < fetches->size();) {
+                Fetch& f = (*fetches)[i];
+                CHttpClient client;
+                client.Connection().timeoutMs = ms;
+                client.SetCancelFlag(cancel);
+                DWORD start = GetTickCount();
+                f.result = client.Get(f.url.c_str(), nullptr, nullptr, nullptr, 0, true);
+                f.took = GetTickCount() - start;
+                f.got.assign(client.Response().Data(), (size_t)client.Response().count);
+            }
         });
     }
-    for (std::thread& t : threads)
+    for (std::thread& t : workers)
         t.join();
 }
 
