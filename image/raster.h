@@ -240,6 +240,9 @@ class CRaster {
     // Colour helpers.
     BYTE NearestPaletteIndex(RGBQUAD c);
     static int Luminance(RGBQUAD c) { return (c.rgbRed * 306 + c.rgbGreen * 601 + c.rgbBlue * 117) >> 10; }
+    static bool SameRgb(RGBQUAD a, RGBQUAD b) {
+        return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
+    }
     static int CompareLuminance(const void* a, const void* b);
     static DWORD SwapRgb(DWORD c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
     void SwapRedBlueRow(BYTE* buffer, int length) const;
@@ -285,6 +288,14 @@ class CRaster {
     // the image ends without transparency. The depth steps keep
     // transparency with it.
     void ApplyTransparencyMask(const BYTE* mask, uint32_t maskRow);
+    // Such a mask: the bytes of a row of width pixels, and pixel (x, y)'s bit.
+    static uint32_t MaskRowBytes(int width) { return ((uint32_t)width + 31) / 32 * 4; }
+    static bool MaskBit(const BYTE* mask, uint32_t maskRow, int x, int y) {
+        return (mask[(size_t)y * maskRow + x / 8] >> (7 - (x & 7))) & 1;
+    }
+    static void SetMaskBit(BYTE* mask, uint32_t maskRow, int x, int y) {
+        mask[(size_t)y * maskRow + x / 8] |= (BYTE)(0x80 >> (x & 7));
+    }
     // Fills this 24-bit image from bottom-up 16- or 32-bit pixels. The
     // source holds Height() rows of its own stride.
     void BitfieldsToRgb(const BYTE* src, uint32_t redMask, uint32_t greenMask, uint32_t blueMask, int srcBpp);

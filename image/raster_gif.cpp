@@ -69,14 +69,10 @@ int BppOfCount(int colors) {
     return colors <= 2 ? 1 : colors <= 16 ? 4 : 8;
 }
 
-bool SameColor(RGBQUAD a, RGBQUAD b) {
-    return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
-}
-
 // True when entries [0, n) of both palettes show the same colours.
 bool SamePalette(const CRaster& a, const CRaster& b, int n) {
     for (int i = 0; i < n; i++)
-        if (!SameColor(a.GetPaletteColor(i), b.GetPaletteColor(i)))
+        if (!CRaster::SameRgb(a.GetPaletteColor(i), b.GetPaletteColor(i)))
             return false;
     return true;
 }

@@ -28,22 +28,13 @@ constexpr int kEntrySize = 16;
 constexpr int kInfoSize = 40;
 const BYTE kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-uint32_t MaskRowBytes(int width) {
-    return ((uint32_t)width + 31) / 32 * 4;
-}
-
-bool MaskBit(const BYTE* mask, uint32_t maskRow, int x, int y) {
-    return (mask[(size_t)y * maskRow + x / 8] >> (7 - (x & 7))) & 1;
-}
-
 // Whether two palette entries hold one colour: one of them can be freed
 // with no visible change.
 bool HasEqualEntries(const CRaster& img) {
     const RGBQUAD* pal = img.GetPaletteConst();
     for (int j = 1; j < img.GetPaletteCount(); j++)
         for (int i = 0; i < j; i++)
-            if (pal[i].rgbRed == pal[j].rgbRed && pal[i].rgbGreen == pal[j].rgbGreen &&
-                pal[i].rgbBlue == pal[j].rgbBlue)
+            if (CRaster::SameRgb(pal[i], pal[j]))
                 return true;
     return false;
 }
@@ -59,7 +50,7 @@ void ApplyMask(CRaster* img, const BYTE* mask, uint32_t maskRow) {
     bool used[256] = {};
     for (int y = 0; y < img->Height(); y++)
         for (int x = 0; x < img->Width(); x++)
-            if (!MaskBit(mask, maskRow, x, y))
+            if (!CRaster::MaskBit(mask, maskRow, x, y))
                 used[img->GetPixelIndexRaw(x, y)] = true;
     bool full = true;
     for (int i = 0; i < img->GetPaletteCount(); i++)
@@ -85,7 +76,7 @@ bool MaskFromAlpha(const BYTE* data, int w, int h, BYTE* mask, uint32_t maskRow)
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
             if (data[4 * ((size_t)y * w + x) + 3] < 128)
-                mask[(size_t)y * maskRow + x / 8] |= (BYTE)(0x80 >> (x & 7));
+                CRaster::SetMaskBit(mask, maskRow, x, y);
     return true;
 }
 
@@ -297,7 +288,7 @@ bool CRasterICO::EncodeIco(CRasterFile* f) {
         for (int x = 0; x < width; x++) {
             if (!IsTransparentPixel(x, y))
                 continue;
-            mask[(size_t)y * maskRow + x / 8] |= (BYTE)(0x80 >> (x & 7));
+            SetMaskBit(mask, maskRow, x, y);
             if (bpp == 24)
                 memset(row + 3 * x, 0, 3);
         }

@@ -66,14 +66,6 @@ bool DiffusionRow(void* context, int y, int height) {
     return true;
 }
 
-bool MaskBit(const BYTE* mask, uint32_t maskRow, int x, int y) {
-    return (mask[(size_t)y * maskRow + x / 8] >> (7 - (x & 7))) & 1;
-}
-
-bool SameColor(RGBQUAD a, RGBQUAD b) {
-    return a.rgbBlue == b.rgbBlue && a.rgbGreen == b.rgbGreen && a.rgbRed == b.rgbRed;
-}
-
 // The masked pixels of a palette image take an index of their own: the
 // unused one most of them have, else (with more than two entries) one freed
 // by moving the visible pixels of the entry that costs least (pixels times
@@ -86,7 +78,7 @@ void MaskPalette(CRaster* img, const BYTE* mask, uint32_t maskRow) {
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
             BYTE i = img->GetPixelIndexRaw(x, y);
-            if (MaskBit(mask, maskRow, x, y))
+            if (CRaster::MaskBit(mask, maskRow, x, y))
                 masked[i]++, anyMasked = true;
             else
                 visible[i]++;
@@ -111,14 +103,14 @@ void MaskPalette(CRaster* img, const BYTE* mask, uint32_t maskRow) {
             }
         for (int y = 0; y < h; y++)
             for (int x = 0; x < w; x++)
-                if (!MaskBit(mask, maskRow, x, y) && img->GetPixelIndexRaw(x, y) == t)
+                if (!CRaster::MaskBit(mask, maskRow, x, y) && img->GetPixelIndexRaw(x, y) == t)
                     img->SetPixelIndexRaw(x, y, (BYTE)to);
     }
     if (t < 0)
         return;
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
-            if (MaskBit(mask, maskRow, x, y))
+            if (CRaster::MaskBit(mask, maskRow, x, y))
                 img->SetPixelIndexRaw(x, y, (BYTE)t);
     img->SetTransparentIndex(t);
 }
@@ -159,11 +151,11 @@ void MaskTrueColor(CRaster* img, const BYTE* mask, uint32_t maskRow) {
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
             RGBQUAD c = img->GetPixelColorRaw(x, y);
-            if (!MaskBit(mask, maskRow, x, y))
+            if (!CRaster::MaskBit(mask, maskRow, x, y))
                 visible++;
             else if (!anyMasked)
                 first = c, anyMasked = true;
-            else if (!SameColor(c, first))
+            else if (!CRaster::SameRgb(c, first))
                 oneColor = false;
         }
     if (!anyMasked)
@@ -176,13 +168,13 @@ void MaskTrueColor(CRaster* img, const BYTE* mask, uint32_t maskRow) {
     const ColorRanks ranks;
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
-            if (MaskBit(mask, maskRow, x, y))
+            if (CRaster::MaskBit(mask, maskRow, x, y))
                 continue;
             RGBQUAD c = img->GetPixelColorRaw(x, y);
             uint32_t k = ranks.RankOf(c, first);
             if (k < candidates)
                 taken[k / 8] |= (BYTE)(1 << (k % 8));
-            firstTaken = firstTaken || SameColor(c, first);
+            firstTaken = firstTaken || CRaster::SameRgb(c, first);
         }
     size_t k = 0;
     while (k < candidates && (taken[k / 8] >> (k % 8) & 1))
@@ -195,7 +187,7 @@ void MaskTrueColor(CRaster* img, const BYTE* mask, uint32_t maskRow) {
         clear = ColorRanks::ColorOf((uint32_t)k, first);
         for (int y = 0; y < h; y++)
             for (int x = 0; x < w; x++)
-                if (MaskBit(mask, maskRow, x, y))
+                if (CRaster::MaskBit(mask, maskRow, x, y))
                     img->SetPixelColorRaw(x, y, clear);
     }
     img->SetTransparentColor(clear);
@@ -208,7 +200,7 @@ bool TakeOverKeepingTransparency(CRaster* self, CRaster* result) {
     result->Info().transparentIndex = -1;
     if (self->IsTransparent()) {
         const int w = self->Width(), h = self->Height();
-        const uint32_t row = ((uint32_t)w + 31) / 32 * 4;
+        const uint32_t row = CRaster::MaskRowBytes(w);
         BYTE* mask = (BYTE*)calloc((size_t)row * h, 1);
         if (!mask) {
             self->SetLastError("Out of memory");
@@ -217,7 +209,7 @@ bool TakeOverKeepingTransparency(CRaster* self, CRaster* result) {
         for (int y = 0; y < h; y++)
             for (int x = 0; x < w; x++)
                 if (self->IsTransparentPixel(x, y))
-                    mask[(size_t)y * row + x / 8] |= (BYTE)(0x80 >> (x & 7));
+                    CRaster::SetMaskBit(mask, row, x, y);
         result->ApplyTransparencyMask(mask, row);
         free(mask);
     }

@@ -281,7 +281,6 @@ TEST(Transforms, ColourStepsKeepTheTransparentPixelsExactly) {
         free(pal);
         return ok;
     };
-    auto grey = [](RGBQUAD c) { return (c.rgbRed * 306 + c.rgbGreen * 601 + c.rgbBlue * 117) >> 10; };
     auto apart = [](RGBQUAD a, RGBQUAD b, int d) {
         return abs(a.rgbRed - b.rgbRed) > d || abs(a.rgbGreen - b.rgbGreen) > d || abs(a.rgbBlue - b.rgbBlue) > d;
     };
@@ -301,7 +300,7 @@ TEST(Transforms, ColourStepsKeepTheTransparentPixelsExactly) {
                     wrong += img.IsTransparentPixel(x, y) != (masked(x, y) && s != "1 bit");
                     RGBQUAD was = before.GetPixelColor(x, y), now = img.GetPixelColor(x, y);
                     if (!masked(x, y) && s == "grey")
-                        off += abs(grey(was) - now.rgbRed) > 1;
+                        off += abs(CRaster::Luminance(was) - now.rgbRed) > 1;
                     if (s == "true colour")
                         off += apart(was, now, masked(x, y) ? 3 : 0);
                 }
